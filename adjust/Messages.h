@@ -1,0 +1,70 @@
+// ShowMessage and ReportResult: how every workflow talks to the technician, in a window or a terminal.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+#include "link/Link.h"
+
+namespace vantor {
+
+enum class MessageKind : int {
+  Replace = 1,  // black, replaces the text
+  Done = 2,     // waits until ready, black, re-enables the window a second later
+  Busy = 3,     // waits until ready, blue, disables the window
+  Error = 4,    // red, enables the window
+  Append = 5,   // appended to the current text
+  NewLine = 6,  // added as a new line
+};
+
+// What a window's memo or the terminal does for each kind; Reporter does the waits first.
+class MessageDisplay {
+ public:
+  virtual ~MessageDisplay() = default;
+  virtual void Show(MessageKind kind, std::string_view text) = 0;
+  virtual void EnableWindow() {}
+  // After a status display or a 0x4000 result the menus follow the printer's state.
+  virtual void ApplyMenuMode(std::uint16_t /*printerStatus*/) {}
+};
+
+class Reporter;
+
+// A module with a format check shows the words of its last failure.
+class FormatWords {
+ public:
+  virtual ~FormatWords() = default;
+  virtual void ShowWords(Reporter& reporter) const = 0;
+};
+
+class Reporter {
+ public:
+  Reporter(Link& link, MessageDisplay& display) : link_(link), display_(display) {}
+
+  // Kinds 2 and 3 first wait until the printer is ready; that wait's failure is reported and
+  // returned.
+  Result ShowMessage(MessageKind kind, std::string_view text);
+  Result ShowMessage(int kind, std::string_view text) {
+    return ShowMessage(static_cast<MessageKind>(kind), text);
+  }
+  void ReportResult(Result result);
+  // Reads the status and shows its words; the "Status" button and every show of the window.
+  Result ShowStatus();
+
+  // Registers the words for 0x5000 (head ID), 0x7000 (Bi-D range) or 0x8000 (USB ID).
+  void SetFormatWords(Result failureClass, const FormatWords* words);
+
+  Link& GetLink() { return link_; }
+  MessageDisplay& Display() { return display_; }
+
+ private:
+  void ShowPrinterErrorWords();
+
+  Link& link_;
+  MessageDisplay& display_;
+  const FormatWords* headIdWords_ = nullptr;
+  const FormatWords* bidWords_ = nullptr;
+  const FormatWords* usbIdWords_ = nullptr;
+};
+
+}  // namespace vantor

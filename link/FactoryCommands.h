@@ -1,0 +1,73 @@
+// Factory frames (ESC "|") on the data channel, their sequences, and the EEPROM defaults.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <span>
+
+#include "PacketChannel.h"
+
+namespace vantor {
+
+inline constexpr std::uint16_t kFactoryResultOk = 1;
+inline constexpr std::uint16_t kFactoryResultBadReply = 0xF000;
+
+// EEPROM addresses shared by the workflows.
+namespace eeprom {
+inline constexpr std::uint8_t kProtectionCounterHi = 2;
+inline constexpr std::uint8_t kProtectionCounterLo = 3;
+inline constexpr std::uint8_t kPageCounter = 32;
+inline constexpr std::uint8_t kPassCounter = 36;
+inline constexpr std::uint8_t kExchangeState = 48;
+inline constexpr std::uint8_t kTopMargin = 93;
+inline constexpr std::uint8_t kBidFirst = 112;
+inline constexpr std::uint8_t kCrDispersion = 121;
+inline constexpr std::uint8_t kPfValue = 125;
+inline constexpr std::uint8_t kCrReadingHi = 126;
+inline constexpr std::uint8_t kCrReadingLo = 127;
+inline constexpr std::uint8_t kModelDefault = 176;
+}  // namespace eeprom
+
+class FactoryCommands {
+ public:
+  FactoryCommands(PacketChannel& channel, Clock& clock) : channel_(channel), clock_(clock) {}
+
+  // Data-channel EEPROM read; a bad reply sets the result field to 0xF000 and returns 0x3000.
+  Result FactoryReadEepromByte(std::uint8_t address, std::uint8_t& value);
+  // Dot type 4..7 is sent as kind 1..4.
+  Result SetBidValues(std::uint8_t dotType, int first, int second);
+  Result CleanOrCharge(std::uint8_t kind);
+  Result FactoryCommandCB();
+  Result FactoryCommandD1(std::uint8_t v);
+  Result FinishAdjustWrite();
+  Result SetPfValue(std::uint8_t v);
+  Result CrCommandCD(std::uint8_t a, int n);
+  Result CrCommandC5(std::uint8_t a, std::uint8_t b, int n);
+  Result CrCommandCA(std::uint8_t v);
+
+  Result DispersionPrepare();
+  Result CarriageToHome();
+  Result TransportCycleA(bool shortCycle);
+  Result TransportCycleB();
+
+  // Progress: called with the step number (1..n) so a terminal can show it; may be empty.
+  using Progress = std::function<void(int step, int steps)>;
+  // value receives the stored byte (signed).
+  Result MeasureCrDispersion(std::int8_t& value, const Progress& progress = {});
+  Result WriteEepromDefaults();
+
+  std::uint16_t ResultField() const { return resultField_; }
+
+  // The CR measurement's arithmetic: (576 + A - B) / 3, clamped to +-120 beyond +-45.
+  static std::int8_t DispersionValue(int sumA, int sumB);
+
+ private:
+  Result Send(std::uint8_t code, std::uint8_t sub, std::span<const std::uint8_t> params);
+
+  PacketChannel& channel_;
+  Clock& clock_;
+  std::uint16_t resultField_ = kFactoryResultOk;
+};
+
+}  // namespace vantor

@@ -1,0 +1,135 @@
+// IEEE 1284.4 packet channel: transactions, the control and data channels, status and waits.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+#include "Clock.h"
+#include "Model.h"
+#include "PrinterPort.h"
+#include "Result.h"
+
+namespace vantor {
+
+inline constexpr std::uint8_t kTransactionSocket = 0x00;
+inline constexpr std::uint8_t kControlSocket = 0x02;
+inline constexpr std::uint8_t kDataSocket = 0x40;
+
+// PrinterStatus values.
+inline constexpr std::uint16_t kStatusNone = 20;
+inline constexpr std::uint16_t kStatusError = 0xEFFF;
+inline constexpr std::uint16_t kStatusNozzleCheck = 0xEFFE;
+inline constexpr std::uint16_t kStatusBusy = 0xEFFD;
+inline constexpr std::uint16_t kStatusPrinting = 0xEFFC;
+inline constexpr std::uint16_t kStatusReady = 0xEFFB;
+inline constexpr std::uint16_t kStatusCleaning = 0xEFFA;
+inline constexpr std::uint16_t kStatusBeforeFill = 0xEFF9;
+
+// PrinterErrorCode values.
+inline constexpr std::uint16_t kErrorNone = 0;
+inline constexpr std::uint16_t kErrorFatal = 0xEF0F;
+inline constexpr std::uint16_t kErrorIfNotSelect = 0xEF0E;
+inline constexpr std::uint16_t kErrorPaperJam = 0xEF0B;
+inline constexpr std::uint16_t kErrorInkOut = 0xEF0A;
+inline constexpr std::uint16_t kErrorPaperOut = 0xEF09;
+inline constexpr std::uint16_t kErrorMaintenance = 0xEF06;
+inline constexpr std::uint16_t kErrorDoubleFeed = 0xEF04;
+inline constexpr std::uint16_t kErrorOther = 0xEF00;
+
+// Told of each poll that finds the paper out ("Paper out error" box in the window).
+class PaperOutNotifier {
+ public:
+  virtual ~PaperOutNotifier() = default;
+  virtual void PaperOut() = 0;
+};
+
+class PacketChannel {
+ public:
+  PacketChannel(PrinterPort& port, Clock& clock);
+
+  void SetModel(Model model);
+  Model SelectedModel() const { return model_; }
+  ModelBytes GetModelBytes() const { return modelBytes_; }
+  void SetPaperOutNotifier(PaperOutNotifier* notifier) { paperOut_ = notifier; }
+
+  // Transactions on socket 0.
+  Result EnterPacketMode();
+  Result InitTransport();
+  Result ExitTransport();
+  Result OpenChannel(std::uint8_t socket);
+  Result CloseChannel(std::uint8_t socket, std::uint8_t byte);
+  Result GrantCredit(std::uint8_t socket, std::uint16_t count);
+  Result RequestCredit(std::uint8_t socket, std::uint16_t count);
+
+  Result StartLink();
+  void ShutdownLink();
+
+  Result SendData(const std::uint8_t* bytes, std::size_t count);
+  Result SendData(std::span<const std::uint8_t> bytes) { return SendData(bytes.data(), bytes.size()); }
+  Result QueuePrintData(const std::uint8_t* bytes, std::size_t count);
+  Result QueuePrintData(std::span<const std::uint8_t> bytes) {
+    return QueuePrintData(bytes.data(), bytes.size());
+  }
+  Result FlushPrintData();
+  // One data-channel packet; the payload is copied into destination, at most its size.
+  Result ReceiveData(std::span<std::uint8_t> destination, std::size_t& count);
+
+  Result ControlCommand(const std::uint8_t* bytes, std::size_t count);
+  // The payload of the last successful control command, as text.
+  std::string_view ReplyText() const;
+
+  Result ReadStatus();
+  Result WaitUntilReady();
+  Result PollUntilReady();
+  Result SendRsCommand();
+  Result ReadEepromByte(std::uint8_t address, std::uint8_t& value);
+  Result WriteEepromByte(std::uint8_t address, std::uint8_t value);
+
+  std::int16_t ChannelError() const { return errorCode_; }
+  std::uint16_t PrinterStatus() const { return printerStatus_; }
+  std::uint16_t PrinterErrorCode() const { return printerErrorCode_; }
+  std::uint8_t RawErrorCode() const { return rawErrorCode_; }
+
+  bool DataChannelOpen() const { return dataOpen_; }
+  bool ControlChannelOpen() const { return controlOpen_; }
+  std::uint16_t HostCredits() const { return hostCredits_; }
+  std::uint16_t PrinterCredits() const { return printerCredits_; }
+  std::size_t PrintDataFill() const { return fill_; }
+
+  PrinterPort& Port() { return port_; }
+  Clock& GetClock() { return clock_; }
+
+ private:
+  Result Transact(const std::uint8_t* packet, std::size_t length);
+  Result ClassifyErrorReply();
+  Result SendPrintPacket();
+  Result WritePacket(std::uint8_t socket, const std::uint8_t* payload, std::size_t count);
+  Result WaitLoop(bool resetFirst);
+
+  PrinterPort& port_;
+  Clock& clock_;
+  PaperOutNotifier* paperOut_ = nullptr;
+  Model model_ = Model::None;
+  ModelBytes modelBytes_{};
+
+  std::array<std::uint8_t, kPortBufferSize + 1> reply_{};
+  std::size_t replyLength_ = 0;
+  std::size_t textLength_ = 0;
+  std::array<std::uint8_t, kPortBufferSize> printData_{};
+  std::size_t fill_ = 0;
+  std::array<std::uint8_t, kPortBufferSize + 6> packet_{};
+  std::uint16_t hostCredits_ = 0;
+  std::uint16_t printerCredits_ = 0;
+  bool dataOpen_ = false;
+  bool controlOpen_ = false;
+  std::int16_t errorCode_ = 1;
+
+  std::uint16_t printerStatus_ = kStatusNone;
+  std::uint16_t printerErrorCode_ = kErrorNone;
+  std::uint8_t rawErrorCode_ = 0;
+};
+
+}  // namespace vantor
