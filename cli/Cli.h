@@ -1,0 +1,67 @@
+// vantorctl: every command runs inside a session that starts the link as the start window does.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+#include <functional>
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "adjust/Messages.h"
+#include "link/Link.h"
+
+namespace vantor::sim {
+class VirtualPrinter;
+}
+
+namespace vantor::cli {
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailure = 1;
+inline constexpr int kExitUsage = 2;
+
+// One started link for one command. Messages go to the terminal; errors to standard error.
+struct Session {
+  Link& link;
+  Reporter& reporter;
+  Clock& clock;
+  std::ostream& out;
+  std::ostream& err;
+  bool interactive;                   // standard output is a terminal (progress is shown)
+  sim::VirtualPrinter* virtualPrinter;  // null on a real port
+};
+
+// A command body returns the exit status; a printer failure is reported through
+// session.reporter.ReportResult before returning kExitFailure.
+using CommandBody = std::function<int(Session&)>;
+
+class Cli {
+ public:
+  Cli();
+  ~Cli();
+  CLI::App& App() { return app_; }
+  // Runs body inside a session when the subcommand was chosen.
+  void AddCommand(CLI::App* subcommand, CommandBody body);
+  // A command that does not talk to the printer through a started link (render, serve-virtual).
+  void AddOfflineCommand(CLI::App* subcommand, std::function<int()> body);
+  int Run(int argc, char** argv, std::ostream& out, std::ostream& err);
+
+ private:
+  struct Options;
+  int RunSession(const CommandBody& body, std::ostream& out, std::ostream& err);
+  CLI::App app_;
+  std::unique_ptr<Options> options_;
+  std::vector<std::pair<CLI::App*, CommandBody>> commands_;
+  std::vector<std::pair<CLI::App*, std::function<int()>>> offline_;
+};
+
+// Each group of commands registers itself here; one file per group.
+void AddLinkCommands(Cli& cli);        // status, eeprom, counters, clean, ink-charge, cr-dispersion
+void AddVirtualPrinterCommands(Cli& cli);  // serve-virtual
+void AddIdsCommands(Cli& cli);         // head-id, usb-id
+void AddPrintCommands(Cli& cli);       // bid, pf, top-margin, head-angle, check-pattern, render
+void AddPortCommands(Cli& cli);        // ports
+
+}  // namespace vantor::cli
