@@ -1,0 +1,204 @@
+#include "DeviceFile.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+namespace vantor {
+
+namespace {
+
+// The kernel's USB printer driver answers this with the device ID; its header lacks it.
+constexpr unsigned long DeviceIdRequest(unsigned len) { return _IOC(_IOC_READ, 'P', 1, len); }
+
+constexpr std::size_t kHeader = 6;
+constexpr std::int64_t kFrameLimitMs = 10'000;
+
+std::int64_t MonotonicMs() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+std::string OpenErrorText(int err, const std::string& path) {
+  switch (err) {
+    case ENOENT: return path + " does not exist";
+    case EACCES:
+    case EPERM: return "no permission to open " + path;
+    case EBUSY: return path + " is busy (another program holds it)";
+    case ENODEV:
+    case ENXIO: return "no device behind " + path;
+    default: return path + ": " + std::strerror(err);
+  }
+}
+
+// Adds the 2-byte big-endian length that counts itself, as the printer ioctl returns it.
+std::size_t WithLengthPrefix(const std::string& text, std::span<std::uint8_t> out) {
+  if (text.empty() || out.size() < 2) return 0;
+  const std::size_t n = std::min(text.size() + 2, std::min<std::size_t>(out.size(), 0xFFFF));
+  out[0] = static_cast<std::uint8_t>(n >> 8);
+  out[1] = static_cast<std::uint8_t>(n & 0xFF);
+  std::memcpy(out.data() + 2, text.data(), n - 2);
+  return n;
+}
+
+std::string ReadWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return {};
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class DeviceFile final : public PortDevice {
+ public:
+  DeviceFile(int fd, DeviceFileOptions options) : fd_(fd), options_(std::move(options)) {}
+  ~DeviceFile() override { ::close(fd_); }
+
+  IoResult Write(std::span<const std::uint8_t> bytes, std::int64_t limitMs) override {
+    const std::int64_t deadline = MonotonicMs() + limitMs;
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+      const std::int64_t left = deadline - MonotonicMs();
+      if (left <= 0) break;
+      if (!WaitFor(POLLOUT, left)) continue;
+      const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
+      if (n < 0) {
+        if (errno == EAGAIN || errno == EINTR) continue;
+        return {false, done};
+      }
+      done += static_cast<std::size_t>(n);
+    }
+    return {true, done};
+  }
+
+  IoResult Read(std::span<std::uint8_t> buffer, std::int64_t limitMs) override {
+    if (buffer.empty()) return {true, 0};
+    if (!pending_.empty()) return {true, TakePending(buffer)};
+    return ReadSome(buffer, limitMs);
+  }
+
+  IoResult ReadReply(std::span<std::uint8_t> buffer, std::int64_t limitMs) override {
+    if (buffer.empty()) return {true, 0};
+    // The rest of a reply longer than the last buffer comes first.
+    if (!pending_.empty()) return {true, TakePending(buffer)};
+    std::uint8_t header[kHeader];
+    IoResult first = ReadSome(header, limitMs);
+    if (!first.ok || first.count == 0) return first;
+    std::vector<std::uint8_t> frame(header, header + first.count);
+    const std::int64_t deadline = MonotonicMs() + kFrameLimitMs;
+    std::size_t want = kHeader;
+    while (frame.size() < want) {
+      const std::int64_t left = deadline - MonotonicMs();
+      if (left <= 0) break;  // deliver what came; the link judges a short reply
+      std::uint8_t chunk[1024];
+      const std::size_t ask = std::min(sizeof chunk, want - frame.size());
+      const IoResult io = ReadSome({chunk, ask}, left);
+      if (!io.ok) return io;
+      frame.insert(frame.end(), chunk, chunk + io.count);
+      if (frame.size() >= kHeader && want == kHeader) {
+        want = std::max<std::size_t>(kHeader, frame[2] * 256u + frame[3]);
+      }
+    }
+    pending_ = std::move(frame);
+    return {true, TakePending(buffer)};
+  }
+
+  std::size_t DeviceId(std::span<std::uint8_t> buffer) override {
+    std::fill(buffer.begin(), buffer.end(), 0);
+    if (::ioctl(fd_, DeviceIdRequest(static_cast<unsigned>(buffer.size())), buffer.data()) == 0) {
+      const std::size_t n = buffer.size() >= 2 ? buffer[0] * 256u + buffer[1] : 0;
+      return std::min(n, buffer.size());
+    }
+    if (std::string id = SysfsDeviceId(); !id.empty()) return WithLengthPrefix(id, buffer);
+    const std::string file =
+        options_.deviceIdFile.empty() ? DeviceIdFileFor(options_.path) : options_.deviceIdFile;
+    const std::string raw = ReadWholeFile(file);
+    const std::size_t n = std::min(raw.size(), buffer.size());
+    std::memcpy(buffer.data(), raw.data(), n);
+    return n;
+  }
+
+ private:
+  bool WaitFor(short events, std::int64_t limitMs) {
+    pollfd p{fd_, events, 0};
+    const int ms = static_cast<int>(std::clamp<std::int64_t>(limitMs, 0, INT_MAX));
+    const int r = ::poll(&p, 1, ms);
+    return r > 0 && (p.revents & (events | POLLERR | POLLHUP));
+  }
+
+  IoResult ReadSome(std::span<std::uint8_t> buffer, std::int64_t limitMs) {
+    const std::int64_t deadline = MonotonicMs() + limitMs;
+    for (;;) {
+      const std::int64_t left = deadline - MonotonicMs();
+      if (!WaitFor(POLLIN, std::max<std::int64_t>(left, 0))) {
+        if (left <= 0) return {true, 0};
+        continue;
+      }
+      const ssize_t n = ::read(fd_, buffer.data(), buffer.size());
+      if (n > 0) return {true, static_cast<std::size_t>(n)};
+      if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+        if (left <= 0) return {true, 0};
+        continue;
+      }
+      return {false, 0};
+    }
+  }
+
+  std::size_t TakePending(std::span<std::uint8_t> buffer) {
+    const std::size_t n = std::min(buffer.size(), pending_.size());
+    std::memcpy(buffer.data(), pending_.data(), n);
+    pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(n));
+    return n;
+  }
+
+  std::string SysfsDeviceId() const {
+    char resolved[PATH_MAX];
+    if (!::realpath(options_.path.c_str(), resolved)) return {};
+    const std::string real = resolved;
+    const std::size_t slash = real.rfind('/');
+    const std::string base = real.substr(slash + 1);
+    if (real.rfind("/dev/usb/", 0) != 0) return {};
+    std::string id = ReadWholeFile("/sys/class/usbmisc/" + base + "/device/ieee1284_id");
+    while (!id.empty() && (id.back() == '\n' || id.back() == '\0')) id.pop_back();
+    return id;
+  }
+
+  int fd_;
+  DeviceFileOptions options_;
+  std::vector<std::uint8_t> pending_;
+};
+
+}  // namespace
+
+std::string DeviceIdFileFor(const std::string& path) { return path + ".device-id"; }
+
+std::unique_ptr<PortDevice> OpenDeviceFile(const DeviceFileOptions& options, InterfaceKind,
+                                           OpenFailure& why) {
+  const int fd = ::open(options.path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    why.reason = OpenErrorText(errno, options.path);
+    return nullptr;
+  }
+  if (::isatty(fd)) {
+    // A pseudo-terminal must pass bytes untouched, and stale replies must not be read.
+    termios t{};
+    if (::tcgetattr(fd, &t) == 0) {
+      ::cfmakeraw(&t);
+      ::tcsetattr(fd, TCSANOW, &t);
+    }
+    ::tcflush(fd, TCIOFLUSH);
+  }
+  return std::make_unique<DeviceFile>(fd, options);
+}
+
+}  // namespace vantor

@@ -1,0 +1,202 @@
+#include "FactoryCommands.h"
+
+#include <array>
+#include <string_view>
+
+namespace vantor {
+
+namespace {
+constexpr std::size_t kFramePrefix = 5;  // ESC "|" 0x00 and the 16-bit body length
+constexpr std::uint8_t kEscAt[2] = {0x1B, 0x40};
+
+std::uint8_t Lo(int v) { return static_cast<std::uint8_t>(v & 0xFF); }
+std::uint8_t Hi(int v) { return static_cast<std::uint8_t>((v >> 8) & 0xFF); }
+
+int EepromDigit(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  return (u >= '0' && u <= '9') ? u - '0' : u - 55;
+}
+}  // namespace
+
+Result FactoryCommands::Send(std::uint8_t code, std::uint8_t sub,
+                             std::span<const std::uint8_t> params) {
+  std::array<std::uint8_t, 32> frame{};
+  const std::size_t body = 5 + params.size();
+  const ModelBytes model = channel_.GetModelBytes();
+  frame[0] = 0x1B;
+  frame[1] = 0x7C;
+  frame[2] = 0x00;
+  frame[3] = Lo(static_cast<int>(body));
+  frame[4] = Hi(static_cast<int>(body));
+  frame[5] = model[0];
+  frame[6] = model[1];
+  frame[7] = code;
+  frame[8] = static_cast<std::uint8_t>(~code);
+  frame[9] = sub;
+  for (std::size_t i = 0; i < params.size(); ++i) frame[10 + i] = params[i];
+  return channel_.SendData(frame.data(), kFramePrefix + body);
+}
+
+Result FactoryCommands::FactoryReadEepromByte(std::uint8_t address, std::uint8_t& value) {
+  resultField_ = kFactoryResultOk;
+  const std::uint8_t params[1] = {address};
+  VANTOR_TRY(Send(0x41, 0xA0, params));
+  std::array<std::uint8_t, kPortBufferSize> reply{};
+  std::size_t count = 0;
+  VANTOR_TRY(channel_.ReceiveData(reply, count));
+  const std::string_view text(reinterpret_cast<const char*>(reply.data()), count);
+  if (!text.starts_with("@BDC PS") || text.size() < 16) {
+    resultField_ = kFactoryResultBadReply;
+    return kFactoryReplyFailure;
+  }
+  value = static_cast<std::uint8_t>(EepromDigit(text[14]) * 16 + EepromDigit(text[15]));
+  return kOk;
+}
+
+Result FactoryCommands::SetBidValues(std::uint8_t dotType, int first, int second) {
+  const std::uint8_t params[5] = {static_cast<std::uint8_t>(dotType - 3), Lo(first),
+                                  static_cast<std::uint8_t>(first < 0 ? 0xFF : 0x00), Lo(second),
+                                  static_cast<std::uint8_t>(second < 0 ? 0xFF : 0x00)};
+  return Send(0x00, 0x00, params);
+}
+
+Result FactoryCommands::CleanOrCharge(std::uint8_t kind) {
+  const std::uint8_t params[1] = {kind};
+  VANTOR_TRY(Send(0x84, 0x42, params));
+  return channel_.QueuePrintData(kEscAt, sizeof kEscAt);
+}
+
+Result FactoryCommands::FactoryCommandCB() { return Send(0xCB, 0xE5, {}); }
+
+Result FactoryCommands::FactoryCommandD1(std::uint8_t v) {
+  const std::uint8_t params[1] = {v};
+  return Send(0xD1, 0xE8, params);
+}
+
+Result FactoryCommands::FinishAdjustWrite() { return Send(0x50, 0x28, {}); }
+
+Result FactoryCommands::SetPfValue(std::uint8_t v) {
+  const std::uint8_t params[1] = {v};
+  return Send(0x04, 0x02, params);
+}
+
+Result FactoryCommands::CrCommandCD(std::uint8_t a, int n) {
+  const std::uint8_t params[4] = {a, 0x00, Lo(n), Hi(n)};
+  return Send(0xCD, 0xE6, params);
+}
+
+Result FactoryCommands::CrCommandC5(std::uint8_t a, std::uint8_t b, int n) {
+  const std::uint8_t params[4] = {a, b, Lo(n), Hi(n)};
+  return Send(0xC5, 0xE2, params);
+}
+
+Result FactoryCommands::CrCommandCA(std::uint8_t v) {
+  const std::uint8_t params[1] = {v};
+  return Send(0xCA, 0x65, params);
+}
+
+Result FactoryCommands::DispersionPrepare() {
+  VANTOR_TRY(CrCommandCD(6, -6));
+  return CrCommandC5(0x35, 1, 150);
+}
+
+Result FactoryCommands::CarriageToHome() {
+  VANTOR_TRY(CrCommandCD(8, 91));
+  return CrCommandCD(6, 0);
+}
+
+Result FactoryCommands::TransportCycleA(bool shortCycle) {
+  VANTOR_TRY(CrCommandC5(0x42, 0, 8000));
+  VANTOR_TRY(CrCommandCA(1));
+  VANTOR_TRY(CrCommandC5(0x40, 0, 6959));
+  VANTOR_TRY(CrCommandCA(1));
+  const int rounds = 2 * (shortCycle ? 1 : 3);
+  for (int i = 0; i < rounds; ++i) {
+    for (int j = 0; j < 3; ++j) VANTOR_TRY(CrCommandC5(0x40, 0, 30000));
+    VANTOR_TRY(CrCommandC5(0x40, 0, 23088));
+  }
+  VANTOR_TRY(CrCommandCA(shortCycle ? 10 : 100));
+  return CrCommandC5(0x43, 1, 150);
+}
+
+Result FactoryCommands::TransportCycleB() {
+  VANTOR_TRY(CrCommandCD(6, 91));
+  VANTOR_TRY(CrCommandCD(7, 242));
+  VANTOR_TRY(CrCommandCA(5));
+  VANTOR_TRY(CrCommandCD(6, 338));
+  VANTOR_TRY(CrCommandC5(0x41, 0, 4780));
+  VANTOR_TRY(CrCommandCA(1));
+  VANTOR_TRY(CrCommandC5(0x41, 0, 17090));
+  VANTOR_TRY(CrCommandCA(1));
+  VANTOR_TRY(CrCommandC5(0x42, 1, 8000));
+  VANTOR_TRY(CrCommandCA(1));
+  return CrCommandC5(0x40, 1, 6959);
+}
+
+std::int8_t FactoryCommands::DispersionValue(int sumA, int sumB) {
+  int value = (576 + sumA - sumB) / 3;
+  if (value > 45) value = 120;
+  if (value < -45) value = -120;
+  return static_cast<std::int8_t>(value);
+}
+
+Result FactoryCommands::MeasureCrDispersion(std::int8_t& value, const Progress& progress) {
+  constexpr int kSteps = 9;
+  int step = 0;
+  const auto tick = [&] {
+    if (progress) progress(++step, kSteps);
+  };
+  const auto reading = [&](int& sum) -> Result {
+    std::uint8_t hi = 0, lo = 0;
+    VANTOR_TRY(channel_.ReadEepromByte(eeprom::kCrReadingHi, hi));
+    VANTOR_TRY(channel_.ReadEepromByte(eeprom::kCrReadingLo, lo));
+    sum += hi * 256 + lo;
+    return kOk;
+  };
+
+  VANTOR_TRY(DispersionPrepare());
+  VANTOR_TRY(CrCommandCD(6, 268));
+  for (int i = 0; i < 5; ++i) {
+    VANTOR_TRY(CrCommandCD(0, 1268));
+    VANTOR_TRY(CrCommandCD(0, 268));
+  }
+  clock_.SleepMs(10000);
+  tick();
+  int sumA = 0;
+  for (int i = 0; i < 3; ++i) {
+    VANTOR_TRY(CrCommandCD(0, 1268));
+    VANTOR_TRY(CrCommandCD(4, 268));
+    clock_.SleepMs(4000);
+    VANTOR_TRY(reading(sumA));
+    tick();
+  }
+  int sumB = 0;
+  for (int i = 0; i < 3; ++i) {
+    VANTOR_TRY(CrCommandCD(0, 1268));
+    VANTOR_TRY(CrCommandCD(3, 268));
+    clock_.SleepMs(3000);
+    VANTOR_TRY(reading(sumB));
+    tick();
+  }
+  value = DispersionValue(sumA, sumB);
+  VANTOR_TRY(channel_.WriteEepromByte(eeprom::kCrDispersion, static_cast<std::uint8_t>(value)));
+  VANTOR_TRY(FinishAdjustWrite());
+  VANTOR_TRY(CrCommandCD(6, 0));
+  tick();
+  tick();
+  return kOk;
+}
+
+Result FactoryCommands::WriteEepromDefaults() {
+  VANTOR_TRY(channel_.WriteEepromByte(81, 8));
+  VANTOR_TRY(channel_.WriteEepromByte(82, 2));
+  VANTOR_TRY(channel_.WriteEepromByte(101, 1));
+  switch (channel_.SelectedModel()) {
+    case Model::Q40: VANTOR_TRY(channel_.WriteEepromByte(eeprom::kModelDefault, 0x94)); break;
+    case Model::Q30: VANTOR_TRY(channel_.WriteEepromByte(eeprom::kModelDefault, 0x95)); break;
+    default: break;
+  }
+  return channel_.WriteEepromByte(225, 0);
+}
+
+}  // namespace vantor
