@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -164,6 +165,43 @@ TEST(HeadIdRead, AFailingReadStopsAndReturnsItsCode) {
   EXPECT_EQ(headId.ReadHeadID(eeprom, id), 0x2000);
   EXPECT_EQ(eeprom.reads, (std::vector<std::uint8_t>{0xAF, 0xA0, 0xA1, 0xA2, 0xA3}));
   EXPECT_TRUE(id.empty());
+}
+
+TEST(HeadIdCodec, ASoundPrefixTakesExactlyOneCheckCharacterAndRoundTrips) {
+  std::mt19937 random(20240611);
+  // Mostly characters that keep pairs in range, with some that wrap or are no digits at all.
+  const std::string alphabet = "0123456012345601234560123456ABCDEFGHKLWZ#a /";
+  std::uniform_int_distribution<std::size_t> pick(0, alphabet.size() - 1);
+  int sound = 0;
+  for (int round = 0; round < 20000; ++round) {
+    std::string text(13, ' ');
+    for (char& c : text) c = alphabet[pick(random)];
+    std::string accepted;
+    bool prefixSound = true;
+    for (int c = 0; c < 256; ++c) {
+      text[12] = static_cast<char>(c);
+      const headid::Parsed parsed = headid::Parse(text);
+      if (parsed.detail == headid::kNoFault)
+        accepted.push_back(text[12]);
+      else if (parsed.detail != headid::kWrongCheck)
+        prefixSound = false;
+    }
+    if (!prefixSound) {
+      EXPECT_TRUE(accepted.empty()) << text;
+      continue;
+    }
+    ++sound;
+    ASSERT_EQ(accepted.size(), 1u) << text;
+    text[12] = accepted[0];
+    const headid::Parsed parsed = headid::Parse(text);
+    const headid::Formatted formatted = headid::Format(parsed.values);
+    ASSERT_EQ(formatted.detail, headid::kNoFault) << text;
+    EXPECT_EQ(formatted.text.back(), text.back()) << text;
+    const headid::Parsed again = headid::Parse(formatted.text);
+    EXPECT_EQ(again.detail, headid::kNoFault) << text;
+    EXPECT_EQ(again.values, parsed.values) << text;
+  }
+  EXPECT_GT(sound, 100);
 }
 
 TEST(HeadIdMessages, UnknownDetailCodesHaveNoWords) {
