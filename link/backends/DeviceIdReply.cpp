@@ -16,7 +16,8 @@ std::string CleanText(std::span<const std::uint8_t> bytes) {
 }
 
 bool LooksLikeIdText(std::span<const std::uint8_t> bytes) {
-  return !bytes.empty() && std::isprint(bytes[0]) && std::isprint(bytes.size() > 1 ? bytes[1] : 'A');
+  return !bytes.empty() && std::isprint(bytes[0]) &&
+         std::isprint(bytes.size() > 1 ? bytes[1] : 'A');
 }
 
 std::string Upper(std::string_view s) {
@@ -103,11 +104,16 @@ std::size_t WriteDeviceIdReply(std::string_view text, std::span<std::uint8_t> ou
 
 std::string_view DescribeShape(DeviceIdShape shape) {
   switch (shape) {
-    case DeviceIdShape::Empty: return "no device ID";
-    case DeviceIdShape::Exact: return "device ID";
-    case DeviceIdShape::SwappedPrefix: return "device ID (length in little-endian order)";
-    case DeviceIdShape::Truncated: return "device ID (cut short)";
-    case DeviceIdShape::NoPrefix: return "device ID (no length prefix)";
+    case DeviceIdShape::Empty:
+      return "no device ID";
+    case DeviceIdShape::Exact:
+      return "device ID";
+    case DeviceIdShape::SwappedPrefix:
+      return "device ID (length in little-endian order)";
+    case DeviceIdShape::Truncated:
+      return "device ID (cut short)";
+    case DeviceIdShape::NoPrefix:
+      return "device ID (no length prefix)";
   }
   return "";
 }

@@ -11,11 +11,11 @@
 namespace vantor {
 
 enum class DeviceIdShape {
-  Empty,        // no bytes, or only a zero length: the port's -110 case
-  Exact,        // the prefix matches the bytes that came
+  Empty,          // no bytes, or only a zero length: the port's -110 case
+  Exact,          // the prefix matches the bytes that came
   SwappedPrefix,  // little-endian prefix, seen from some printers and drivers
-  Truncated,    // fewer bytes than the prefix announces; text holds what came
-  NoPrefix,     // plain text without a usable prefix
+  Truncated,      // fewer bytes than the prefix announces; text holds what came
+  NoPrefix,       // plain text without a usable prefix
 };
 
 struct DeviceIdText {

@@ -22,6 +22,8 @@ constexpr std::size_t kHeaderSize = 6;
 // A header announcing more than this is not a 1284.4 packet; the bytes go up as they came.
 constexpr std::size_t kLargestFrame = 0x2000;
 constexpr unsigned kDeviceIdTimeoutMs = 5000;
+// Class request, device to host, to the interface.
+constexpr std::uint8_t kGetDeviceIdRequestType = 0xA1;
 
 // libusb treats 0 as "wait for ever"; our deadlines must never ask for that.
 unsigned TimeoutFor(std::int64_t remainingMs) {
@@ -45,9 +47,9 @@ class LibusbPipe final : public UsbPipe {
                  unsigned timeoutMs) override {
     const int length = static_cast<int>(std::min<std::size_t>(bytes.size(), 0x100000));
     int transferred = 0;
-    const int rc = libusb_bulk_transfer(handle_, info_.endpointOut,
-                                        const_cast<std::uint8_t*>(bytes.data()), length,
-                                        &transferred, timeoutMs);
+    const int rc =
+        libusb_bulk_transfer(handle_, info_.endpointOut, const_cast<std::uint8_t*>(bytes.data()),
+                             length, &transferred, timeoutMs);
     done = static_cast<std::size_t>(std::max(transferred, 0));
     return StatusOf(rc);
   }
@@ -63,10 +65,9 @@ class LibusbPipe final : public UsbPipe {
   std::size_t GetDeviceId(std::span<std::uint8_t> buffer) override {
     const auto length = static_cast<std::uint16_t>(std::min<std::size_t>(buffer.size(), 0xFFFF));
     const int rc = libusb_control_transfer(
-        handle_, LIBUSB_ENDPOINT_IN | LIBUSB_REQUEST_TYPE_CLASS | LIBUSB_RECIPIENT_INTERFACE, 0,
-        info_.configIndex,
-        static_cast<std::uint16_t>((info_.interfaceNumber << 8) | info_.altSetting),
-        buffer.data(), length, kDeviceIdTimeoutMs);
+        handle_, kGetDeviceIdRequestType, 0, info_.configIndex,
+        static_cast<std::uint16_t>((info_.interfaceNumber << 8) | info_.altSetting), buffer.data(),
+        length, kDeviceIdTimeoutMs);
     return rc > 0 ? std::min(static_cast<std::size_t>(rc), buffer.size()) : 0;
   }
 
@@ -89,7 +90,8 @@ const libusb_interface_descriptor* PrinterSetting(const libusb_interface& interf
   const libusb_interface_descriptor* best = nullptr;
   for (int a = 0; a < interface.num_altsetting; ++a) {
     const auto& alt = interface.altsetting[a];
-    if (alt.bInterfaceClass != kPrinterClass || alt.bInterfaceSubClass != kPrinterSubclass) continue;
+    if (alt.bInterfaceClass != kPrinterClass || alt.bInterfaceSubClass != kPrinterSubclass)
+      continue;
     if (alt.bInterfaceProtocol != kProtocolBidirectional &&
         alt.bInterfaceProtocol != kProtocol1284_4)
       continue;
@@ -184,9 +186,9 @@ std::unique_ptr<PortDevice> OpenFound(libusb_context* context, const UsbPrinterI
   if (list) libusb_free_device_list(list, 1);
   const std::string node = DeviceNode(info);
   if (opened != 0) {
-    why.reason = std::string(opened == LIBUSB_ERROR_ACCESS ? texts::kPermissionDenied
-                                                           : texts::kDeviceGone) +
-                 " (" + node + ")";
+    why.reason =
+        std::string(opened == LIBUSB_ERROR_ACCESS ? texts::kPermissionDenied : texts::kDeviceGone) +
+        " (" + node + ")";
     libusb_exit(context);
     return nullptr;
   }
@@ -316,8 +318,7 @@ bool UsbPrinterDevice::Fill(std::int64_t deadlineMs, bool& gotSome) {
   const std::size_t size = (4096 + packet - 1) / packet * packet;
   std::vector<std::uint8_t> chunk(size);
   std::size_t done = 0;
-  const auto status =
-      pipe_->BulkIn(chunk, done, TimeoutFor(deadlineMs - clock_.NowMs()));
+  const auto status = pipe_->BulkIn(chunk, done, TimeoutFor(deadlineMs - clock_.NowMs()));
   done = std::min(done, chunk.size());
   if (status == UsbPipe::Status::Failed) return false;
   pending_.insert(pending_.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(done));

@@ -87,7 +87,7 @@ class UsbPrinterDevice final : public PortDevice {
   std::unique_ptr<Clock> ownedClock_;
   Clock& clock_;
   std::vector<std::uint8_t> pending_;  // bytes received but not yet handed out
-  std::size_t replyLeft_ = 0;           // rest of a reply larger than the caller's buffer
+  std::size_t replyLeft_ = 0;          // rest of a reply larger than the caller's buffer
 };
 
 // Opens the printer at `index` (0 = TVUSB1) of FindUsbPrinters(), or the one at a bus address.
