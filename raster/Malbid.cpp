@@ -1,0 +1,167 @@
+#include "raster/Malbid.h"
+
+#include <charconv>
+#include <span>
+
+#include "link/Fatal.h"
+#include "raster/Malraster.h"
+#include "raster/PatternTables.h"
+
+namespace vantor {
+
+using namespace raster;
+
+namespace {
+
+constexpr std::string_view kDotTypeError = "ドットサイズ指定エラー(Raster.Bid())";
+constexpr int kNotANumber = 100;
+// SetBidValues leaves a field holding this value unchanged in the printer.
+constexpr int kUnchanged = -128;
+
+bool IsBidDotType(int dotType) {
+  return dotType >= kVsd1 && dotType <= kEco;
+}
+
+std::span<const char> BidTitle(int dotType) {
+  switch (dotType) {
+    case kVsd1:
+      return kBidVsd1Title;
+    case kVsd2:
+      return kBidVsd2Title;
+    case kVsd3:
+      return kBidVsd3Title;
+    case kEco:
+      return kBidEcoTitle;
+    default:
+      FatalProgramError(kDotTypeError);
+  }
+}
+
+}  // namespace
+
+std::uint8_t BidAddress(std::uint8_t which, std::uint8_t dotType) {
+  if (!IsBidDotType(dotType)) return 0;
+  // VSD1..VSD3 sit at 0x72..0x77, ECO below them at 0x70/0x71.
+  const std::uint8_t black =
+      dotType == kEco ? 0x70 : static_cast<std::uint8_t>(0x72 + 2 * (dotType - kVsd1));
+  return which == kBidBlack ? black : static_cast<std::uint8_t>(black + 1);
+}
+
+std::uint16_t BidRangeCode(std::uint8_t which, std::uint8_t dotType) {
+  if (!IsBidDotType(dotType)) return 0;
+  const auto index = static_cast<std::uint16_t>(dotType - kVsd1);
+  return static_cast<std::uint16_t>((which == kBidBlack ? 0x1001 : 0x1005) + index);
+}
+
+int TextToInt(std::string_view text, int otherwise) {
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  if (text.empty()) return otherwise;
+  int value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc{} || end != text.data() + text.size()) return otherwise;
+  return value;
+}
+
+Result ReadBidValue(PrinterAccess& printer, std::uint8_t which, std::uint8_t dotType,
+                    std::string& text) {
+  if (!IsBidDotType(dotType)) {
+    text = "0";
+    return kOk;
+  }
+  std::uint8_t value = 0;
+  VANTOR_TRY(printer.FactoryReadEepromByte(BidAddress(which, dotType), value));
+  text = std::to_string(static_cast<std::int8_t>(value));
+  return kOk;
+}
+
+Result WriteBidValue(PrinterAccess& printer, std::uint16_t& errorCode, std::uint8_t which,
+                     std::uint8_t dotType, std::string_view text) {
+  const int value = TextToInt(text, kNotANumber);
+  // An unknown dot type is refused too: its value would reach the printer unchecked.
+  if (!IsBidDotType(dotType) || value < kBidMin || value > kBidMax) {
+    errorCode = BidRangeCode(which, dotType);
+    return kBidRangeFailure;
+  }
+  if (which == kBidBlack) return printer.SetBidValues(dotType, value, kUnchanged);
+  return printer.SetBidValues(dotType, kUnchanged, value);
+}
+
+Result Raster::Bid(int dotType, int black, int colour) {
+  const std::span<const char> title = BidTitle(dotType);
+  const auto t = static_cast<std::uint8_t>(dotType);
+  VANTOR_TRY(Send({reinterpret_cast<const std::uint8_t*>(title.data()), title.size()}));
+  VANTOR_TRY(LineFeed(1));
+  VANTOR_TRY(Flush());
+  VANTOR_TRY(InitPrinter());
+  VANTOR_TRY(printer_.WaitUntilReady());
+
+  bool candidateSent = false;
+  Result result = [&]() -> Result {
+    for (int k = 0; k < 3; ++k) {
+      const int blackCandidate = black - 2 + 2 * k;
+      const int colourCandidate = colour - 2 + 2 * k;
+      candidateSent = true;
+      VANTOR_TRY(printer_.SetBidValues(t, blackCandidate, kUnchanged));
+      VANTOR_TRY(printer_.SetBidValues(t, kUnchanged, colourCandidate));
+      VANTOR_TRY(PrintValuePair(blackCandidate, colourCandidate));
+      VANTOR_TRY(Flush());
+      VANTOR_TRY(InitPrinter());
+      VANTOR_TRY(BidCandidates(t));
+    }
+    return Flush();
+  }();
+
+  // The stored values go back even when the job failed, so no candidate stays in force.
+  if (candidateSent) {
+    const Result blackBack = printer_.SetBidValues(t, black, kUnchanged);
+    const Result colourBack = printer_.SetBidValues(t, kUnchanged, colour);
+    if (result == kOk) result = blackBack != kOk ? blackBack : colourBack;
+  }
+  VANTOR_TRY(result);
+  return LineFeed(3);
+}
+
+// One candidate block: black reference and candidate bars twice, then the colour bars twice.
+Result Raster::BidCandidates(std::uint8_t dotType) {
+  for (int pass = 0; pass < 2; ++pass) {
+    VANTOR_TRY(SetRasterMode(kUnit360, kUnidirectional, dotType, kMonochrome));
+    VANTOR_TRY(Band(kBlack, 720, 180, kBidBlackReference, true));
+    VANTOR_TRY(SetRasterMode(kUnit360, kBidirectional, dotType, kMonochrome));
+    VANTOR_TRY(Band(kBlack, 720, 180, kBidBlackCandidate, true));
+    VANTOR_TRY(SetVerticalPosition(1));
+  }
+  for (int pass = 0; pass < 2; ++pass) {
+    VANTOR_TRY(SetRasterMode(kUnit360, kBidirectional, dotType, kColour));
+    VANTOR_TRY(Band(kMagenta, 720, 60, kBidMagenta, true));
+    VANTOR_TRY(SetRasterMode(kUnit360, kBidirectional, dotType, kColour));
+    VANTOR_TRY(Band(kCyan, 720, 60, kBidCyan, true));
+    VANTOR_TRY(SetVerticalPosition(1));
+  }
+  VANTOR_TRY(InitPrinter());
+  VANTOR_TRY(LineFeed(6));
+  return Flush();
+}
+
+Result Raster::PrintBidPattern() {
+  VANTOR_TRY(printer_.WaitUntilReady());
+  std::array<std::uint8_t, 8> stored{};
+  for (std::size_t i = 0; i < kBidReadOrder.size(); ++i)
+    VANTOR_TRY(printer_.ReadEepromByte(kBidReadOrder[i], stored[i]));
+  const auto s = [&](std::size_t i) {
+    return static_cast<int>(static_cast<std::int8_t>(stored[i]));
+  };
+
+  VANTOR_TRY(SendText(kBidTitle));
+  VANTOR_TRY(LineFeed(1));
+  VANTOR_TRY(printer_.FactoryCommandD1(0));
+  VANTOR_TRY(Bid(kVsd1, s(0), s(1)));
+  VANTOR_TRY(Bid(kVsd2, s(2), s(3)));
+  VANTOR_TRY(FormFeed());
+  VANTOR_TRY(Bid(kVsd3, s(4), s(5)));
+  VANTOR_TRY(Bid(kEco, s(6), s(7)));
+  return printer_.FactoryCommandD1(255);
+}
+
+}  // namespace vantor

@@ -1,0 +1,43 @@
+// Bi-D values: their EEPROM places, the technician's range, reading and writing one value.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "link/Result.h"
+#include "raster/PrinterAccess.h"
+
+namespace vantor {
+
+// Ink group ("which"): 0 the black value, anything else (128 by convention) the colour value.
+inline constexpr std::uint8_t kBidBlack = 0;
+inline constexpr std::uint8_t kBidColour = 128;
+
+inline constexpr int kBidMin = -60;
+inline constexpr int kBidMax = 60;
+
+// The order in which the Bi-D jobs read the stored values: VSD1, VSD2, VSD3, ECO; black first.
+inline constexpr std::array<std::uint8_t, 8> kBidReadOrder = {0x72, 0x73, 0x74, 0x75,
+                                                              0x76, 0x77, 0x70, 0x71};
+
+// EEPROM address of a value; 0 for a dot type outside 4..7.
+std::uint8_t BidAddress(std::uint8_t which, std::uint8_t dotType);
+// Detail code of an out-of-range value: 0x1001..0x1004 black, 0x1005..0x1008 colour.
+std::uint16_t BidRangeCode(std::uint8_t which, std::uint8_t dotType);
+
+// Whole text as a decimal integer (optional sign, blanks around it allowed); `otherwise` for
+// anything else, including numbers too large for an int.
+int TextToInt(std::string_view text, int otherwise);
+
+// Reads over the data channel; text receives the signed decimal value ("0" for a dot type
+// outside 4..7, with nothing read).
+Result ReadBidValue(PrinterAccess& printer, std::uint8_t which, std::uint8_t dotType,
+                    std::string& text);
+
+// 0x7000 with errorCode set when the value is outside -60..60 or no number; nothing is sent.
+Result WriteBidValue(PrinterAccess& printer, std::uint16_t& errorCode, std::uint8_t which,
+                     std::uint8_t dotType, std::string_view text);
+
+}  // namespace vantor
