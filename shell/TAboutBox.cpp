@@ -1,0 +1,73 @@
+#include "shell/TAboutBox.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+#include <QVBoxLayout>
+
+namespace vantor {
+
+namespace {
+namespace text {
+constexpr const char* kCaption = "Version";
+constexpr const char* kProduct = "Vantor Q40 / Q30";
+constexpr const char* kProgram = "Adjustment Program";
+constexpr const char* kPlatform = "for Windows98";
+constexpr const char* kVersion = "Version 1.7";
+constexpr const char* kOk = "OK";
+}  // namespace text
+}  // namespace
+
+TAboutBox::TAboutBox(QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
+  setObjectName("TAboutBox");
+  setWindowTitle(text::kCaption);
+  setModal(true);
+
+  auto* icon = new QLabel(this);
+  icon->setObjectName("ProgramIcon");
+  icon->setPixmap(QApplication::style()->standardIcon(QStyle::SP_ComputerIcon).pixmap(48, 48));
+
+  auto* labels = new QVBoxLayout;
+  for (const char* line : {text::kProduct, text::kProgram, text::kPlatform, text::kVersion}) {
+    labels->addWidget(new QLabel(line, this));
+  }
+  auto* top = new QHBoxLayout;
+  top->addWidget(icon, 0, Qt::AlignTop);
+  top->addSpacing(12);
+  top->addLayout(labels);
+  top->addStretch();
+
+  auto* ok = new QPushButton(text::kOk, this);
+  ok->setObjectName("OKButton");
+  ok->setDefault(true);
+  connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch();
+  buttons->addWidget(ok);
+  buttons->addStretch();
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(top);
+  layout->addSpacing(12);
+  layout->addLayout(buttons);
+  resize(300, 180);
+  CentreOnScreen();
+}
+
+void TAboutBox::done(int result) {
+  QDialog::done(result);
+  CentreOnScreen();
+}
+
+void TAboutBox::CentreOnScreen() {
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    move(screen->availableGeometry().center() - rect().center());
+  }
+}
+
+}  // namespace vantor

@@ -1,0 +1,190 @@
+#include "shell/TFormBoot.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFont>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScreen>
+#include <QVBoxLayout>
+
+#include "shell/DialogService.h"
+#include "shell/TAboutBox.h"
+#include "shell/Words.h"
+
+namespace vantor {
+
+namespace {
+namespace text {
+constexpr const char* kCaption = " TAVRO Printer Adjustment Program";
+constexpr const char* kTitle = "TAVRO Printer Adjustment Program";
+constexpr const char* kSubTitle = "for Windows98";
+constexpr const char* kModelName = "Model Name";
+constexpr const char* kInterface = "Interface";
+constexpr const char* kOk = "OK";
+constexpr const char* kQuit = "Quit";
+constexpr const char* kVersion = "Version";
+}  // namespace text
+
+QString FromView(std::string_view s) {
+  return QString::fromUtf8(s.data(), qsizetype(s.size()));
+}
+
+constexpr PortCode kPortCodes[] = {0x401, 0x402, 0x403, 0x501, 0x502, 0x503};
+}  // namespace
+
+TFormBoot::TFormBoot(Link& link, DialogService& dialogs, QWidget* parent)
+    : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      link_(link),
+      dialogs_(dialogs) {
+  setObjectName("TFormBoot");
+  setWindowTitle(text::kCaption);
+  setModal(false);
+
+  auto* title = new QLabel(text::kTitle, this);
+  QFont titleFont = title->font();
+  titleFont.setPointSize(titleFont.pointSize() + 8);
+  titleFont.setBold(true);
+  title->setFont(titleFont);
+  title->setAlignment(Qt::AlignCenter);
+  auto* subTitle = new QLabel(text::kSubTitle, this);
+  QFont subFont = subTitle->font();
+  subFont.setPointSize(subFont.pointSize() + 3);
+  subFont.setItalic(true);
+  subTitle->setFont(subFont);
+  subTitle->setAlignment(Qt::AlignCenter);
+
+  modelNameCombo_ = new QComboBox(this);
+  modelNameCombo_->setObjectName("ModelNameCombo");
+  modelNameCombo_->addItems({FromView(ModelName(Model::Q40)), FromView(ModelName(Model::Q30))});
+  usePortCombo_ = new QComboBox(this);
+  usePortCombo_->setObjectName("UsePortCombo");
+  for (std::string_view name : kPortNames) usePortCombo_->addItem(FromView(name));
+
+  okBtn_ = new QPushButton(text::kOk, this);
+  okBtn_->setObjectName("PortSelectOKBtn");
+  okBtn_->setDefault(true);
+  endBtn_ = new QPushButton(text::kQuit, this);
+  endBtn_->setObjectName("ProEndBtn");
+  connect(okBtn_, &QPushButton::clicked, this, &TFormBoot::PortSelectOKBtnClick);
+  connect(endBtn_, &QPushButton::clicked, this, &TFormBoot::ProEndBtnClick);
+
+  popupMenu_ = new QMenu(this);
+  popupMenu_->setObjectName("PopupMenu1");
+  version1_ = popupMenu_->addAction(text::kVersion);
+  version1_->setObjectName("Version1");
+  connect(version1_, &QAction::triggered, this, &TFormBoot::Version1Click);
+
+  auto* fields = new QGridLayout;
+  fields->addWidget(new QLabel(text::kModelName, this), 0, 0);
+  fields->addWidget(modelNameCombo_, 0, 1);
+  fields->addWidget(new QLabel(text::kInterface, this), 1, 0);
+  fields->addWidget(usePortCombo_, 1, 1);
+  fields->setColumnStretch(1, 1);
+  fields->setHorizontalSpacing(16);
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch();
+  buttons->addWidget(okBtn_);
+  buttons->addWidget(endBtn_);
+
+  auto* fieldsRow = new QHBoxLayout;
+  fieldsRow->addStretch();
+  fieldsRow->addLayout(fields, 2);
+  fieldsRow->addStretch();
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(title);
+  layout->addWidget(subTitle);
+  layout->addSpacing(16);
+  layout->addLayout(fieldsRow);
+  layout->addStretch();
+  layout->addLayout(buttons);
+
+  resize(576, 285);
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    move(screen->availableGeometry().center() - rect().center());
+  }
+}
+
+void TFormBoot::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (!event->spontaneous()) FormShow();
+}
+
+void TFormBoot::FormShow() {
+  modelNameCombo_->setCurrentIndex(-1);
+  usePortCombo_->setCurrentIndex(-1);
+  okBtn_->setEnabled(true);
+  endBtn_->setEnabled(true);
+}
+
+void TFormBoot::PortSelectOKBtnClick() {
+  ShowHourglass();
+  const int modelIndex = modelNameCombo_->currentIndex();
+  const int portIndex = usePortCombo_->currentIndex();
+  if (modelIndex < 0 || portIndex < 0 || portIndex >= int(std::size(kPortCodes))) {
+    ShowNormalCursor();
+    return;
+  }
+
+  selectedModel_ = modelIndex == 0 ? Model::Q40 : modelIndex == 1 ? Model::Q30 : Model::None;
+  link_.channel.SetModel(selectedModel_);
+  if (adjust_ != nullptr && selectedModel_ != Model::None) adjust_->PrepareForModel(selectedModel_);
+
+  portCode_ = kPortCodes[portIndex];
+  interfaceKind_ = KindOf(portCode_);
+  if (link_.port.OpenPort(portCode_) != kOk) {
+    ShowNormalCursor();
+    dialogs_.Error(this, FromView(words::kCannotOpenPort));
+    return;
+  }
+  if (link_.channel.StartLink() != kOk) {
+    // The port stays open; the next OK closes and re-opens it.
+    ShowNormalCursor();
+    dialogs_.Error(this, FromView(words::kCommunicationError));
+    return;
+  }
+  hide();
+  if (adjust_ != nullptr) adjust_->ShowWorkWindow();
+  ShowNormalCursor();
+}
+
+void TFormBoot::ProEndBtnClick() {
+  close();
+}
+
+void TFormBoot::reject() {
+  ProEndBtnClick();
+}
+
+void TFormBoot::closeEvent(QCloseEvent* event) {
+  event->accept();
+  emit ProgramEnd();
+}
+
+void TFormBoot::Version1Click() {
+  if (about_ != nullptr) about_->exec();
+}
+
+QPoint TFormBoot::PopupPoint(QPoint local) const {
+  const QRect frame = frameGeometry();
+  return {local.x() + frame.left() + 3, local.y() + frame.top() + 20};
+}
+
+void TFormBoot::mouseReleaseEvent(QMouseEvent* event) {
+  if (event->button() == Qt::RightButton) {
+    popupMenu_->popup(PopupPoint(event->position().toPoint()));
+    return;
+  }
+  QDialog::mouseReleaseEvent(event);
+}
+
+}  // namespace vantor
