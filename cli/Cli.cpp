@@ -1,0 +1,160 @@
+#include "cli/Cli.h"
+
+#include <unistd.h>
+
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <optional>
+
+#include "cli/TerminalDisplay.h"
+#include "link/WireTrace.h"
+#include "link/backends/PortDefaults.h"
+#include "shell/Words.h"
+#include "sim/VirtualPrinter.h"
+
+namespace vantor::cli {
+
+struct Cli::Options {
+  std::string model = "Q40";
+  std::string port = "TVUSB1";
+  std::vector<std::string> devices;
+  std::optional<std::string> virtualFile;  // set (possibly empty) when --virtual was given
+  std::string trace;
+  std::string capture;
+  bool realTime = false;
+};
+
+Cli::Cli() : app_("vantorctl: service functions of Vantor Q40 and Q30 printers"),
+             options_(std::make_unique<Options>()) {
+  app_.require_subcommand(1);
+  app_.add_option("--model", options_->model, "printer model")
+      ->check(CLI::IsMember({"Q40", "Q30"}))
+      ->capture_default_str();
+  app_.add_option("--port", options_->port, "interface name")
+      ->check(CLI::IsMember({"LPT1", "LPT2", "LPT3", "TVUSB1", "TVUSB2", "TVUSB3"}))
+      ->capture_default_str();
+  app_.add_option("--device", options_->devices, "point an interface at a device: NAME=PATH")
+      ->take_all();
+  app_.add_option_function<std::string>(
+          "--virtual", [this](const std::string& file) { options_->virtualFile = file; },
+          "use the virtual printer; keep its EEPROM in FILE if given")
+      ->expected(0, 1)
+      ->default_str("");
+  app_.add_option("--trace", options_->trace, "record every port transfer in FILE");
+  app_.add_option("--capture", options_->capture,
+                  "virtual printer: write the data-channel byte stream to FILE");
+  app_.add_flag("--real-time", options_->realTime, "virtual printer: take its real time");
+}
+
+Cli::~Cli() = default;
+
+void Cli::AddCommand(CLI::App* subcommand, CommandBody body) {
+  commands_.emplace_back(subcommand, std::move(body));
+}
+
+void Cli::AddOfflineCommand(CLI::App* subcommand, std::function<int()> body) {
+  offline_.emplace_back(subcommand, std::move(body));
+}
+
+int Cli::Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
+  try {
+    app_.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    const int code = app_.exit(e, out, err);
+    return code == 0 ? kExitOk : kExitUsage;
+  }
+  // A bare --virtual arrives through the callback with an empty value.
+  if (app_.count("--virtual") && !options_->virtualFile) options_->virtualFile = "";
+  for (const auto& [sub, body] : offline_) {
+    if (sub->parsed()) return body();
+  }
+  for (const auto& [sub, body] : commands_) {
+    if (sub->parsed()) return RunSession(body, out, err);
+  }
+  err << "no command given\n";
+  return kExitUsage;
+}
+
+int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& err) {
+  const Options& o = *options_;
+  const Model model = o.model == "Q30" ? Model::Q30 : Model::Q40;
+  const bool isVirtual = o.virtualFile.has_value();
+
+  SystemClock systemClock;
+  VirtualClock virtualClock = VirtualClock::AtSystemTime();
+  Clock& clock = isVirtual && !o.realTime ? static_cast<Clock&>(virtualClock) : systemClock;
+
+  PortTable table;
+  std::unique_ptr<sim::VirtualPrinter> printer;
+  std::unique_ptr<std::ofstream> capture;
+  if (isVirtual) {
+    printer = std::make_unique<sim::VirtualPrinter>(clock, model);
+    std::string why;
+    if (!o.virtualFile->empty() && !printer->UseStateFile(*o.virtualFile, why)) {
+      err << "vantorctl: " << why << '\n';
+      return kExitFailure;
+    }
+    if (!o.capture.empty()) {
+      capture = std::make_unique<std::ofstream>(o.capture, std::ios::binary | std::ios::trunc);
+      if (!*capture) {
+        err << "vantorctl: cannot write " << o.capture << '\n';
+        return kExitFailure;
+      }
+      printer->SetCapture(capture.get());
+    }
+    printer->AttachTo(table);
+  } else {
+    AddDefaultPorts(table);
+  }
+  for (const std::string& d : o.devices) {
+    const auto eq = d.find('=');
+    std::string why;
+    if (eq == std::string::npos || !OverridePort(table, d.substr(0, eq), d.substr(eq + 1), why)) {
+      err << "vantorctl: --device " << d << ": " << (why.empty() ? "expected NAME=PATH" : why)
+          << '\n';
+      return kExitUsage;
+    }
+  }
+
+  std::unique_ptr<WireTrace> trace;
+  if (!o.trace.empty()) {
+    trace = WireTrace::ToFile(o.trace);
+    if (!trace) {
+      err << "vantorctl: cannot write " << o.trace << '\n';
+      return kExitFailure;
+    }
+  }
+
+  const bool interactive = ::isatty(STDOUT_FILENO) == 1;
+  TerminalDisplay display(out, err, ::isatty(STDERR_FILENO) == 1, false,
+                          ::isatty(STDIN_FILENO) == 1);
+  Link link(table, clock);
+  link.port.SetTrace(trace.get());
+  link.channel.SetModel(model);
+  link.channel.SetPaperOutNotifier(&display);
+  Reporter reporter(link, display);
+
+  if (link.port.OpenPort(*PortCodeFromName(o.port)) != kOk) {
+    display.Show(MessageKind::Error, words::kCannotOpenPort);
+    display.EndLine();
+    if (!link.port.OpenFailureReason().empty()) {
+      err << "(" << link.port.OpenFailureReason() << "; 'vantorctl ports' tells more)\n";
+    }
+    return kExitFailure;
+  }
+  if (link.channel.StartLink() != kOk) {
+    display.Show(MessageKind::Error, words::kCommunicationError);
+    display.EndLine();
+    link.port.ClosePort();
+    return kExitFailure;
+  }
+  Session session{link, reporter, clock, out, err, interactive, printer.get()};
+  const int status = body(session);
+  display.EndLine();
+  link.channel.ShutdownLink();
+  link.port.ClosePort();
+  return status;
+}
+
+}  // namespace vantor::cli

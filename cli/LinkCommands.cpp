@@ -1,0 +1,160 @@
+// status, EEPROM, counters and maintenance commands.
+#include <algorithm>
+#include <cctype>
+#include <iomanip>
+#include <iostream>
+#include <sstream>
+
+#include "adjust/Procedures.h"
+#include "cli/Cli.h"
+#include "cli/TerminalDisplay.h"
+#include "ids/Datamanu.h"
+
+namespace vantor::cli {
+
+namespace {
+
+int ExitFor(Result r) { return r == kOk ? kExitOk : kExitFailure; }
+
+// The window's edit boxes force upper case.
+std::string Upper(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+  return text;
+}
+
+void PrintTable(std::ostream& out, procedures::EepromRange range,
+                const std::array<std::uint8_t, 256>& bytes) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  out << ' ';
+  for (int c = 0; c < 16; ++c) out << "  " << kDigits[c];
+  out << '\n';
+  for (int r = 0; r < 16; ++r) {
+    out << kDigits[r];
+    for (int c = 0; c < 16; ++c) {
+      const int a = r * 16 + c;
+      if (a >= range.start && a <= range.end) {
+        out << ' ' << HexPairView(ByteToHexPair(bytes[a]));
+      } else {
+        out << "   ";
+      }
+    }
+    out << '\n';
+  }
+}
+
+int EepromRead(Session& s, const std::string& startText, const std::string& endText) {
+  const std::string start = Upper(startText);
+  const std::string end = endText.empty() ? start : Upper(endText);
+  procedures::InputField focus{};
+  const auto range = procedures::CheckEepromRange(s.reporter, start, end, focus);
+  if (!range) return kExitFailure;
+  std::array<std::uint8_t, 256> bytes{};
+  const int total = range->end - range->start + 1;
+  const bool progress = s.interactive && total > 1;
+  int done = 0;
+  const Result r = procedures::ReadEepromRange(
+      s.reporter, *range, [&](std::uint8_t address, std::uint8_t value) {
+        bytes[address] = value;
+        if (progress) s.err << "\rReading EEPROM " << ++done << '/' << total << std::flush;
+      });
+  if (progress) s.err << "\r\033[K" << std::flush;
+  if (r != kOk) {
+    s.reporter.ReportResult(r);
+    return kExitFailure;
+  }
+  if (total == 1) {
+    s.out << HexPairView(ByteToHexPair(bytes[range->start])) << '\n';
+  } else {
+    PrintTable(s.out, *range, bytes);
+  }
+  return kExitOk;
+}
+
+struct LinkOptions {
+  std::string readStart, readEnd, writeAddress, writeData;
+  bool oldPad = false, newPad = false, yes = false;
+  std::vector<std::string> replaced;
+};
+
+}  // namespace
+
+void AddLinkCommands(Cli& cli) {
+  CLI::App& app = cli.App();
+  const auto o = std::make_shared<LinkOptions>();
+
+  auto* status = app.add_subcommand("status", "show the printer status");
+  cli.AddCommand(status, [](Session& s) {
+    if (s.reporter.ShowStatus() != kOk) return kExitFailure;
+    return s.link.channel.PrinterStatus() == kStatusError ? kExitFailure : kExitOk;
+  });
+
+  auto* eeprom = app.add_subcommand("eeprom", "read, write or initialize EEPROM bytes");
+  eeprom->require_subcommand(1);
+  auto* read = eeprom->add_subcommand("read", "read one byte, or a range as a table");
+  read->add_option("ADDR", o->readStart, "address, two hexadecimal digits")->required();
+  read->add_option("END", o->readEnd, "last address of a range");
+  cli.AddCommand(read, [o](Session& s) { return EepromRead(s, o->readStart, o->readEnd); });
+
+  auto* write = eeprom->add_subcommand("write", "write one byte");
+  write->add_option("ADDR", o->writeAddress, "address, two hexadecimal digits")->required();
+  write->add_option("DATA", o->writeData, "data, two hexadecimal digits")->required();
+  cli.AddCommand(write, [o](Session& s) {
+    const auto r = procedures::ChangeEepromByte(s.reporter, Upper(o->writeAddress), Upper(o->writeData));
+    return r && *r == kOk ? kExitOk : kExitFailure;
+  });
+
+  auto* init = eeprom->add_subcommand("init", "EEPROM initialization after a main-board change");
+  cli.AddCommand(init, [](Session& s) { return ExitFor(procedures::InitializeEeprom(s.reporter)); });
+
+  auto* protection = app.add_subcommand("protection-counter", "show or clear the protection counter");
+  auto* clear = protection->add_subcommand("clear", "clear after an ink-pad replacement");
+  auto* oldFlag = clear->add_flag("--old", o->oldPad, "old type of ink pad: counter to 0");
+  auto* newFlag = clear->add_flag("--new", o->newPad, "new type of ink pad: counter to 3937");
+  oldFlag->excludes(newFlag);
+  clear->callback([o] {
+    if (!o->oldPad && !o->newPad) throw CLI::RequiredError("--old or --new");
+  });
+  cli.AddCommand(clear, [o](Session& s) {
+    return ExitFor(procedures::ClearProtectionCounter(s.reporter, o->newPad));
+  });
+  cli.AddCommand(protection, [clear](Session& s) {
+    if (clear->parsed()) return kExitOk;
+    return ExitFor(procedures::CheckProtectionCounter(s.reporter));
+  });
+
+  auto* page = app.add_subcommand("page-counter", "show the page counter");
+  cli.AddCommand(page, [](Session& s) { return ExitFor(procedures::ShowPageCounter(s.reporter)); });
+  auto* pass = app.add_subcommand("pass-counter", "show the print pass counter");
+  cli.AddCommand(pass, [](Session& s) { return ExitFor(procedures::ShowPassCounter(s.reporter)); });
+  auto* clean = app.add_subcommand("clean", "head cleaning (CL3)");
+  cli.AddCommand(clean, [](Session& s) { return ExitFor(procedures::HeadCleaning(s.reporter)); });
+  auto* charge = app.add_subcommand("ink-charge", "ink charge");
+  cli.AddCommand(charge, [](Session& s) { return ExitFor(procedures::InkCharge(s.reporter)); });
+
+  auto* cr = app.add_subcommand("cr-dispersion", "CR motor drive dispersion after a part change");
+  cr->add_option("--replaced", o->replaced, "replaced parts")
+      ->delimiter(',')
+      ->check(CLI::IsMember({"main-board", "ps-board", "cr-motor", "cr-guide-shaft"}));
+  cr->add_flag("--yes", o->yes, "answer OK to the confirmation");
+  cli.AddCommand(cr, [o](Session& s) {
+    procedures::ReplacedParts parts;
+    for (const std::string& p : o->replaced) {
+      parts.mainBoard |= p == "main-board";
+      parts.psBoard |= p == "ps-board";
+      parts.crMotor |= p == "cr-motor";
+      parts.crGuideShaft |= p == "cr-guide-shaft";
+    }
+    if (auto* terminal = dynamic_cast<TerminalDisplay*>(&s.reporter.Display())) {
+      terminal->SetAssumeYes(o->yes);
+    }
+    const auto progress = [&s](int step, int steps) {
+      if (!s.interactive) return;
+      s.err << "\rMeasuring " << step << '/' << steps << (step == steps ? "\r\033[K" : "")
+            << std::flush;
+    };
+    return ExitFor(procedures::CrMotorDriveDispersion(s.reporter, parts, progress));
+  });
+}
+
+}  // namespace vantor::cli

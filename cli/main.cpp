@@ -1,0 +1,21 @@
+#include <iostream>
+
+#include "cli/Cli.h"
+
+int main(int argc, char** argv) {
+  vantor::cli::Cli cli;
+  vantor::cli::AddLinkCommands(cli);
+#ifdef VANTOR_HAVE_VIRTUAL_COMMANDS
+  vantor::cli::AddVirtualPrinterCommands(cli);
+#endif
+#ifdef VANTOR_HAVE_IDS_COMMANDS
+  vantor::cli::AddIdsCommands(cli);
+#endif
+#ifdef VANTOR_HAVE_PRINT_COMMANDS
+  vantor::cli::AddPrintCommands(cli);
+#endif
+#ifdef VANTOR_HAVE_PORT_COMMANDS
+  vantor::cli::AddPortCommands(cli);
+#endif
+  return cli.Run(argc, argv, std::cout, std::cerr);
+}
