@@ -1,0 +1,33 @@
+// The virtual printer on a pseudo-terminal, so that the device-file path can be driven end to
+// end by a separate program.
+#pragma once
+
+#include <atomic>
+#include <iosfwd>
+#include <string>
+
+#include "link/Clock.h"
+#include "sim/VirtualPrinter.h"
+
+namespace vantor::sim {
+
+struct ServeOptions {
+  // Serving ends when this becomes true (tests); SIGINT and SIGTERM end it too.
+  const std::atomic<bool>* stop = nullptr;
+  // How often the loop looks at the console, the stop flag and delayed replies.
+  int pollMs = 50;
+};
+
+// Serves until quit, SIGINT or SIGTERM; returns the exit status. The symbolic link linkPath
+// leads to the terminal, and the device ID lies beside it for the client. Console lines (from
+// standard input when console is std::cin): ink, paper out, paper in, error NN, clear, lever N,
+// nozzle, status, quit. The end of the console input does not end serving.
+int ServeVirtual(VirtualPrinter& printer, Clock& clock, const std::string& linkPath,
+                 std::istream& console, std::ostream& log, const ServeOptions& options);
+int ServeVirtual(VirtualPrinter& printer, Clock& clock, const std::string& linkPath,
+                 std::istream& console, std::ostream& log);
+
+// One console line; false when it asks to quit.
+bool RunConsoleLine(VirtualPrinter& printer, const std::string& line, std::ostream& log);
+
+}  // namespace vantor::sim
