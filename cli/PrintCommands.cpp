@@ -1,0 +1,213 @@
+// bid, pf, top-margin, head-angle and check-pattern: the printing workflows from a terminal.
+#include <algorithm>
+#include <array>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "adjust/BidProcedure.h"
+#include "adjust/CheckPatternProcedure.h"
+#include "adjust/HeadAngleProcedure.h"
+#include "adjust/IdWords.h"
+#include "adjust/PfProcedure.h"
+#include "adjust/TopMarginProcedure.h"
+#include "cli/Cli.h"
+#include "raster/LinkAccess.h"
+#include "raster/Malraster.h"
+
+namespace vantor::cli {
+
+namespace {
+
+namespace text {
+constexpr std::string_view kTopMarginValue = "Top margin value = ";
+constexpr std::string_view kTopMarginEntries = "Entries: ";
+constexpr std::string_view kNoLadder = "none (the value is on neither ladder)";
+}  // namespace text
+
+int ExitFor(Result r) {
+  return r == kOk ? kExitOk : kExitFailure;
+}
+
+int ExitFor(procedures::WriteOutcome outcome) {
+  switch (outcome) {
+    case procedures::WriteOutcome::Registered:
+      return kExitOk;
+    case procedures::WriteOutcome::InputRejected:
+      return kExitUsage;
+    default:
+      return kExitFailure;
+  }
+}
+
+// The encoder over the session's link, with head ID and USB ID modules whose words stay
+// registered only for the command.
+class PrintJob {
+ public:
+  explicit PrintJob(Session& session)
+      : session_(session),
+        headWords_(headId_),
+        usbWords_(usbId_),
+        access_(session.link, headId_, usbId_),
+        raster_(access_) {
+    session_.reporter.SetFormatWords(kHeadIdFailure, &headWords_);
+    session_.reporter.SetFormatWords(kUsbIdFailure, &usbWords_);
+  }
+  ~PrintJob() {
+    session_.reporter.SetFormatWords(kHeadIdFailure, nullptr);
+    session_.reporter.SetFormatWords(kUsbIdFailure, nullptr);
+  }
+  PrintJob(const PrintJob&) = delete;
+  PrintJob& operator=(const PrintJob&) = delete;
+
+  Reporter& reporter() { return session_.reporter; }
+  Raster& raster() { return raster_; }
+
+ private:
+  Session& session_;
+  Malheadid headId_;
+  Malusbid usbId_;
+  HeadIdWords headWords_;
+  UsbIdWords usbWords_;
+  LinkAccess access_;
+  Raster raster_;
+};
+
+// "VSD2 Color" -> "vsd2-color".
+std::string RowKey(std::string_view caption) {
+  std::string key(caption);
+  for (char& c : key) {
+    if (c == ' ')
+      c = '-';
+    else if (c >= 'A' && c <= 'Z')
+      c = static_cast<char>(c - 'A' + 'a');
+  }
+  return key;
+}
+
+std::string RowKeys() {
+  std::string keys;
+  for (const auto& row : procedures::kBidRows) {
+    if (!keys.empty()) keys += ", ";
+    keys += RowKey(row.caption);
+  }
+  return keys;
+}
+
+int BidSet(Session& s, const std::vector<std::string>& assignments) {
+  std::array<std::optional<std::string>, procedures::kBidRowCount> entries;
+  for (const std::string& assignment : assignments) {
+    const auto equals = assignment.find('=');
+    const std::string key = assignment.substr(0, equals);
+    std::size_t row = 0;
+    while (row < procedures::kBidRows.size() && RowKey(procedures::kBidRows[row].caption) != key)
+      ++row;
+    if (equals == std::string::npos || row == procedures::kBidRows.size()) {
+      s.err << "bid set: expected ROW=VALUE with ROW one of " << RowKeys() << ", got '"
+            << assignment << "'\n";
+      return kExitUsage;
+    }
+    entries[row] = assignment.substr(equals + 1);
+  }
+  PrintJob job(s);
+  const auto registered = procedures::WriteBidRows(job.reporter(), job.raster(), entries);
+  for (std::size_t i = 0; i < entries.size(); ++i)
+    if (entries[i] && !registered[i]) return kExitFailure;
+  return kExitOk;
+}
+
+int ShowTopMargin(Session& s) {
+  procedures::TopMarginList list;
+  std::uint8_t stored = 0;
+  if (procedures::ReadTopMarginList(s.reporter, list, stored) != kOk) return kExitFailure;
+  s.out << text::kTopMarginValue << static_cast<int>(stored) << '\n' << text::kTopMarginEntries;
+  if (!list.filled) s.out << text::kNoLadder;
+  for (std::size_t i = 0; list.filled && i < list.entries.size(); ++i)
+    s.out << (i ? " " : "") << list.entries[i];
+  s.out << '\n';
+  return kExitOk;
+}
+
+int SetTopMargin(Session& s, std::string entry) {
+  // "3" means the offered "+3".
+  if (!entry.empty() && entry != "0" && entry[0] != '+' && entry[0] != '-') entry = "+" + entry;
+  procedures::TopMarginList list;
+  std::uint8_t stored = 0;
+  if (procedures::ReadTopMarginList(s.reporter, list, stored) != kOk) return kExitFailure;
+  const auto found = std::find(list.entries.begin(), list.entries.end(), entry);
+  const int index = list.filled && found != list.entries.end()
+                        ? static_cast<int>(found - list.entries.begin())
+                        : -1;
+  return ExitFor(procedures::WriteTopMargin(s.reporter, list, index));
+}
+
+struct PrintOptions {
+  std::vector<std::string> bidAssignments;
+  std::string pfValue;
+  std::string topMarginEntry;
+};
+
+}  // namespace
+
+void AddPrintCommands(Cli& cli) {
+  CLI::App& app = cli.App();
+  auto o = std::make_shared<PrintOptions>();
+
+  // Sub-commands are registered before their parent so they are found first.
+  auto* bid = app.add_subcommand("bid", "Bi-D adjustment: show the eight present values");
+  auto* bidPrint = bid->add_subcommand("print", "print the Bi-D adjustment pattern");
+  auto* bidSet = bid->add_subcommand("set", "register values, e.g. vsd1-black=-3 eco-color=12");
+  bidSet->add_option("ROW=VALUE", o->bidAssignments, "rows: " + RowKeys())->required();
+  cli.AddCommand(bidPrint, [](Session& s) {
+    PrintJob job(s);
+    return ExitFor(procedures::PrintBidAdjustment(job.reporter(), job.raster()));
+  });
+  cli.AddCommand(bidSet, [o](Session& s) { return BidSet(s, o->bidAssignments); });
+  cli.AddCommand(bid, [](Session& s) {
+    PrintJob job(s);
+    return ExitFor(procedures::ShowPresentBidValues(job.reporter(), job.raster()));
+  });
+
+  auto* pf = app.add_subcommand("pf", "PF adjustment: show the present value");
+  auto* pfPrint = pf->add_subcommand("print", "print the PF adjustment pattern");
+  auto* pfSet = pf->add_subcommand("set", "register a value from -4 to 4");
+  pfSet->add_option("VALUE", o->pfValue, "the value read off the pattern")->required();
+  cli.AddCommand(pfPrint, [](Session& s) {
+    PrintJob job(s);
+    return ExitFor(procedures::PrintPfAdjustment(job.reporter(), job.raster()));
+  });
+  cli.AddCommand(
+      pfSet, [o](Session& s) { return ExitFor(procedures::WritePfValue(s.reporter, o->pfValue)); });
+  cli.AddCommand(pf,
+                 [](Session& s) { return ExitFor(procedures::ShowPresentPfValue(s.reporter)); });
+
+  auto* top =
+      app.add_subcommand("top-margin", "top margin: show the value and the entries offered");
+  auto* topPrint = top->add_subcommand("print", "print the top margin line");
+  auto* topSet = top->add_subcommand("set", "register an offered entry, e.g. +3 or -1");
+  topSet->add_option("ENTRY", o->topMarginEntry, "an entry as offered")->required();
+  cli.AddCommand(topPrint, [](Session& s) {
+    PrintJob job(s);
+    return ExitFor(procedures::PrintTopMarginCheck(job.reporter(), job.raster()));
+  });
+  cli.AddCommand(topSet, [o](Session& s) { return SetTopMargin(s, o->topMarginEntry); });
+  cli.AddCommand(top, [](Session& s) { return ShowTopMargin(s); });
+
+  auto* head = app.add_subcommand("head-angle", "head angular adjustment");
+  auto* headPrint = head->add_subcommand("print", "print the head angle check and eject the sheet");
+  head->require_subcommand(1);
+  cli.AddCommand(headPrint, [](Session& s) {
+    PrintJob job(s);
+    if (procedures::PrintHeadAngleCheck(job.reporter(), job.raster()) != kOk) return kExitFailure;
+    return ExitFor(procedures::EjectHeadAngleSheet(job.reporter(), job.raster()));
+  });
+
+  auto* check = app.add_subcommand("check-pattern", "print the four-page A4 check pattern");
+  cli.AddCommand(check, [](Session& s) {
+    PrintJob job(s);
+    return ExitFor(procedures::PrintA4CheckPattern(job.reporter(), job.raster()));
+  });
+}
+
+}  // namespace vantor::cli
