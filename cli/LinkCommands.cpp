@@ -30,16 +30,14 @@ void PrintTable(std::ostream& out, procedures::EepromRange range,
   for (int c = 0; c < 16; ++c) out << "  " << kDigits[c];
   out << '\n';
   for (int r = 0; r < 16; ++r) {
-    out << kDigits[r];
+    std::string line(1, kDigits[r]);
     for (int c = 0; c < 16; ++c) {
       const int a = r * 16 + c;
-      if (a >= range.start && a <= range.end) {
-        out << ' ' << HexPairView(ByteToHexPair(bytes[a]));
-      } else {
-        out << "   ";
-      }
+      line += ' ';
+      line += a >= range.start && a <= range.end ? HexPairView(ByteToHexPair(bytes[a])) : "  ";
     }
-    out << '\n';
+    line.erase(line.find_last_not_of(' ') + 1);
+    out << line << '\n';
   }
 }
 
