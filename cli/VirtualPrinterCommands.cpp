@@ -1,0 +1,69 @@
+// serve-virtual: the virtual printer on a pseudo-terminal for another program to drive.
+#include <fstream>
+#include <iostream>
+#include <memory>
+
+#include "cli/Cli.h"
+#include "sim/PtyServer.h"
+#include "sim/VirtualPrinter.h"
+
+namespace vantor::cli {
+
+namespace {
+
+struct ServeSettings {
+  std::string link;
+  std::string state;
+  double timeScale = 1.0;
+};
+
+std::string GlobalOption(CLI::App& app, const std::string& name, const std::string& fallback) {
+  const CLI::Option* option = app.get_option_no_throw(name);
+  if (!option || option->count() == 0) return fallback;
+  return option->as<std::string>();
+}
+
+}  // namespace
+
+void AddVirtualPrinterCommands(Cli& cli) {
+  auto settings = std::make_shared<ServeSettings>();
+  CLI::App* sub = cli.App().add_subcommand(
+      "serve-virtual",
+      "serve the virtual printer on a pseudo-terminal; console lines on standard input: "
+      "ink, paper out, paper in, error NN, clear, lever N, nozzle, status, quit");
+  sub->add_option("--link", settings->link, "symbolic link to create to the terminal")->required();
+  sub->add_option("--state", settings->state, "keep the EEPROM in this 256-byte file");
+  sub->add_option("--time-scale", settings->timeScale,
+                  "multiply the printer's mechanism times (0.1: ten times faster)")
+      ->check(CLI::Range(0.0, 100.0))
+      ->capture_default_str();
+
+  cli.AddOfflineCommand(sub, [&cli, settings]() {
+    CLI::App& app = cli.App();
+    const Model model = GlobalOption(app, "--model", "Q40") == "Q30" ? Model::Q30 : Model::Q40;
+    SystemClock clock;
+    sim::VirtualPrinter printer(clock, model);
+    printer.SetTimeScale(settings->timeScale);
+    if (!settings->state.empty()) {
+      std::string why;
+      if (!printer.UseStateFile(settings->state, why)) {
+        std::cerr << "vantorctl: " << why << '\n';
+        return kExitFailure;
+      }
+    }
+    std::ofstream capture;
+    const std::string capturePath = GlobalOption(app, "--capture", "");
+    if (!capturePath.empty()) {
+      capture.open(capturePath, std::ios::binary | std::ios::trunc);
+      if (!capture) {
+        std::cerr << "vantorctl: cannot write " << capturePath << '\n';
+        return kExitFailure;
+      }
+      printer.SetCapture(&capture);
+    }
+    const int status = sim::ServeVirtual(printer, clock, settings->link, std::cin, std::cout);
+    return status == 0 ? kExitOk : kExitFailure;
+  });
+}
+
+}  // namespace vantor::cli
