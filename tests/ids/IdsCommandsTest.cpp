@@ -1,0 +1,129 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/Cli.h"
+#include "ids/Malusbid.h"
+
+namespace vantor::cli {
+namespace {
+
+struct Outcome {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+class IdsCommandsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    state_ = std::filesystem::temp_directory_path() /
+             ("ids-cli-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+              ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".bin");
+    std::filesystem::remove(state_);
+  }
+  void TearDown() override { std::filesystem::remove(state_); }
+
+  Outcome Run(std::vector<std::string> args) {
+    args.insert(args.begin(), {"vantorctl", "--virtual=" + state_.string()});
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    Cli cli;
+    AddLinkCommands(cli);
+    AddIdsCommands(cli);
+    std::ostringstream out, err;
+    const int status = cli.Run(static_cast<int>(argv.size()), argv.data(), out, err);
+    return {status, out.str(), err.str()};
+  }
+
+  std::filesystem::path state_;
+};
+
+TEST_F(IdsCommandsTest, RegistersATypedHeadIdAndReadsItBack) {
+  const Outcome set = Run({"head-id", "set", "21a2b3c4d5e12"});
+  EXPECT_EQ(set.status, kExitOk) << set.err;
+  EXPECT_EQ(set.out, "13 digits that you typed  \"21A2B3C4D5E12\"  were correctly registered.\n");
+
+  const Outcome read = Run({"head-id"});
+  EXPECT_EQ(read.status, kExitOk) << read.err;
+  EXPECT_EQ(read.out, "Head ID = 21A2B3C4D5E12\n");
+  EXPECT_EQ(Run({"eeprom", "read", "AF"}).out, "02\n");
+  EXPECT_EQ(Run({"eeprom", "read", "AE"}).out, "01\n");
+}
+
+TEST_F(IdsCommandsTest, AFaultyHeadIdIsToldAndWritesNothing) {
+  ASSERT_EQ(Run({"head-id", "set", "21A2B3C4D5E12"}).status, kExitOk);
+  const struct {
+    const char* text;
+    const char* message;
+  } faults[] = {
+      {"21A2B3C4D5E13", "Check ID is invalid."},
+      {"41A2B3C4D5E12", "First digit is wrong."},
+      {"21A2B3C4D5E1", "The number of digit is wrong."},
+      {"21A2B3C4D5E123", "The number of digit is wrong."},
+      {"0665656565652", "Second & Third digit is wrong."},
+  };
+  for (const auto& f : faults) {
+    const Outcome bad = Run({"head-id", "set", f.text});
+    EXPECT_EQ(bad.status, kExitFailure) << f.text;
+    EXPECT_NE(bad.err.find(f.message), std::string::npos) << f.text << ": " << bad.err;
+    EXPECT_EQ(bad.out, "") << f.text;
+    EXPECT_EQ(Run({"head-id"}).out, "Head ID = 21A2B3C4D5E12\n") << f.text;
+  }
+}
+
+TEST_F(IdsCommandsTest, RegistersAnOriginalUsbIdAndShowsWhatThePrinterHolds) {
+  const Outcome set = Run({"usb-id", "set", "q30abc0001aa99t010"});
+  EXPECT_EQ(set.status, kExitOk) << set.err;
+  EXPECT_EQ(set.out,
+            "As USB ID, \"Q30ABC0001AA99T010\" has been registered in EEPROM.\n"
+            "USB ID = Q30ABC0001AA99T010\n");
+  EXPECT_EQ(Run({"usb-id"}).out, "USB ID = Q30ABC0001AA99T010\n");
+}
+
+TEST_F(IdsCommandsTest, ASerialNumberGetsTheDateCodeOfThisPc) {
+  SystemClock clock;
+  const auto before = usbid::DateCode(clock.LocalNow());
+  const Outcome set = Run({"usb-id", "serial", "a12345678z"});
+  const auto after = usbid::DateCode(clock.LocalNow());
+  ASSERT_TRUE(before && after);
+  ASSERT_EQ(set.status, kExitOk) << set.err;
+
+  const std::string prefix = "As USB ID, \"A12345678Z";
+  const std::string suffix = "\" has been registered in EEPROM.\n";
+  ASSERT_EQ(set.out.size(), prefix.size() + 8 + suffix.size()) << set.out;
+  EXPECT_EQ(set.out.substr(0, prefix.size()), prefix);
+  EXPECT_EQ(set.out.substr(prefix.size() + 8), suffix);
+  const std::string code = set.out.substr(prefix.size(), 8);
+  // The virtual printer runs on virtual time started from this PC's clock.
+  EXPECT_TRUE(code.substr(0, 4) == before->substr(0, 4) || code.substr(0, 4) == after->substr(0, 4))
+      << code << " " << *before << " " << *after;
+  EXPECT_EQ(Run({"usb-id"}).out, "USB ID = A12345678Z" + code + "\n");
+}
+
+TEST_F(IdsCommandsTest, AFaultyUsbIdIsToldAndWritesNothing) {
+  ASSERT_EQ(Run({"usb-id", "set", "Q30ABC0001AA99T010"}).status, kExitOk);
+  const struct {
+    std::vector<std::string> args;
+    const char* message;
+  } faults[] = {
+      {{"usb-id", "set", "Q30ABC0001AA99T01"}, "The Number of digit is wrong."},
+      {{"usb-id", "set", "Q30ABC0001-A99T010"}, "Parameter is only number & alphabet."},
+      {{"usb-id", "serial", "A12345678"}, "The Number of digit is wrong."},
+      {{"usb-id", "serial", "A12345678ZZ"}, "The Number of digit is wrong."},
+      {{"usb-id", "serial", "A1234-678Z"}, "Parameter is only number & alphabet."},
+  };
+  for (const auto& f : faults) {
+    const Outcome bad = Run(f.args);
+    EXPECT_EQ(bad.status, kExitFailure) << f.args.back();
+    EXPECT_NE(bad.err.find(f.message), std::string::npos) << f.args.back() << ": " << bad.err;
+    EXPECT_EQ(bad.out, "") << f.args.back();
+    EXPECT_EQ(Run({"usb-id"}).out, "USB ID = Q30ABC0001AA99T010\n") << f.args.back();
+  }
+}
+
+}  // namespace
+}  // namespace vantor::cli
