@@ -96,18 +96,19 @@ class DeviceFile final : public PortDevice {
     if (!first.ok || first.count == 0) return first;
     std::vector<std::uint8_t> frame(header, header + first.count);
     const std::int64_t deadline = MonotonicMs() + kFrameLimitMs;
-    std::size_t want = kHeader;
-    while (frame.size() < want) {
+    // The stream has no message boundaries: the header's length field tells where a reply ends.
+    const auto wanted = [&frame] {
+      return frame.size() < kHeader ? kHeader
+                                    : std::max<std::size_t>(kHeader, frame[2] * 256u + frame[3]);
+    };
+    while (frame.size() < wanted()) {
       const std::int64_t left = deadline - MonotonicMs();
       if (left <= 0) break;  // deliver what came; the link judges a short reply
       std::uint8_t chunk[1024];
-      const std::size_t ask = std::min(sizeof chunk, want - frame.size());
+      const std::size_t ask = std::min(sizeof chunk, wanted() - frame.size());
       const IoResult io = ReadSome({chunk, ask}, left);
       if (!io.ok) return io;
       frame.insert(frame.end(), chunk, chunk + io.count);
-      if (frame.size() >= kHeader && want == kHeader) {
-        want = std::max<std::size_t>(kHeader, frame[2] * 256u + frame[3]);
-      }
     }
     pending_ = std::move(frame);
     return {true, TakePending(buffer)};
