@@ -78,7 +78,9 @@ PortRoute RouteUsbPort(std::size_t index, const std::vector<UsbPrinterInfo>& pri
     }
     return route;
   }
-  // libusb saw no printer here: a usblp file of the same number may still work.
+  // Without libusb's view (it could not start, or sees no printer) the usblp files are taken
+  // in their own order; with it, a file beyond the list would repeat one already mapped.
+  if (!printers.empty()) return route;
   const std::string file = "/dev/usb/lp" + std::to_string(index);
   std::error_code ec;
   if (fs::exists(root + file, ec)) {

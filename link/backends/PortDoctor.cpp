@@ -170,7 +170,8 @@ std::vector<std::string> AdviceFor(const PortCheck& check) {
   if (!check.exists) {
     if (check.node.starts_with("/dev/parport")) {
       advice.push_back("Load the parallel port drivers: sudo modprobe -a parport_pc ppdev");
-      advice.push_back("A machine without a parallel port reaches the printer by USB (TVUSB1).");
+      if (check.name == "LPT1")
+        advice.push_back("A machine without a parallel port reaches the printer by USB (TVUSB1).");
     } else if (check.node.starts_with("/dev/usb/lp")) {
       advice.push_back(
           "Connect the printer by USB and switch it on; if `lsusb` lists it, load "

@@ -177,8 +177,12 @@ TEST_F(DoctorOnATree, UsbNamesFollowTheKernelDriverOrFallBackToLibusb) {
   EXPECT_EQ(two.backend, Backend::Libusb);
   EXPECT_EQ(two.device, "usb:1:9");
   EXPECT_EQ(DescribeRoute(two), "usb:1:9 (libusb)");
-  // No third printer, and no lp2 file either.
+  // No third printer; the lp1 file already belongs to the first.
   EXPECT_EQ(RouteUsbPort(2, printers, root.string()).backend, Backend::None);
+  Touch("dev/usb/lp2");
+  EXPECT_EQ(RouteUsbPort(2, printers, root.string()).backend, Backend::None);
+  // With no printer visible to libusb the usblp files still serve, in their own order.
+  EXPECT_EQ(RouteUsbPort(1, {}, root.string()).device, "/dev/usb/lp1");
 }
 
 }  // namespace
