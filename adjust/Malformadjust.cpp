@@ -11,6 +11,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QShortcut>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTextCursor>
 #include <QVBoxLayout>
@@ -138,6 +139,9 @@ TFormAdjust::TFormAdjust(Link& link, DialogService& dialogs, QWidget* parent)
             [this, menu](int index) { MenuClick(menu, index); });
   }
   connect(tab_, &QTabWidget::currentChanged, this, &TFormAdjust::AdjustmentTabChange);
+  // All four captions in view: a hidden tab would hide its menu.
+  tab_->setUsesScrollButtons(false);
+  tab_->setMinimumWidth(tab_->tabBar()->sizeHint().width() + 8);
   FillMenu(kAdjustMenu, kNormalAdjustItems);
   FillMenu(kMaintMenu, kMaintItems);
   FillMenu(kPatternMenu, kPatternItems);
@@ -203,7 +207,7 @@ TFormAdjust::TFormAdjust(Link& link, DialogService& dialogs, QWidget* parent)
 
   ResetWorkArea(false);
   ShowCanvas();
-  resize(1000, 640);
+  resize(1240, 660);
   // Runs from creation: the window is enabled at its first tick.
   disableTimer_->Start();
 }

@@ -25,6 +25,7 @@ void RadioGroup::SetItems(const QStringList& items) {
     button->setObjectName(objectName() + "_" + QString::number(i));
     group_->addButton(button, i);
     layout_->insertWidget(i, button);
+    button->show();  // children added to a shown group stay hidden otherwise
     buttons_.append(button);
   }
 }

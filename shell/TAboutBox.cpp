@@ -64,6 +64,13 @@ void TAboutBox::done(int result) {
   CentreOnScreen();
 }
 
+// A platform may still report the old place of a window that has just been hidden, so the
+// place is set again as it opens.
+void TAboutBox::setVisible(bool visible) {
+  if (visible && !isVisible()) CentreOnScreen();
+  QDialog::setVisible(visible);
+}
+
 void TAboutBox::CentreOnScreen() {
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     move(screen->availableGeometry().center() - rect().center());

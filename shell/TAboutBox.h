@@ -11,6 +11,7 @@ class TAboutBox final : public QDialog {
  public:
   explicit TAboutBox(QWidget* parent = nullptr);
   void done(int result) override;
+  void setVisible(bool visible) override;
 
  private:
   void CentreOnScreen();

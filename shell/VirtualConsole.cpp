@@ -164,7 +164,14 @@ void VirtualConsole::Refresh() {
   refreshing_ = true;
   const sim::VirtualPrinter::Snapshot s = printer_.State();
   statusLbl_->setText(Hex2(s.st) + "  " + StateText(s.st));
-  errorLbl_->setText(s.er ? Hex2(*s.er) : QString("none"));
+  QString error = "none";
+  if (s.er) {
+    error = Hex2(*s.er) + " (unlisted)";
+    for (const ErrorChoice& e : kErrors) {
+      if (e.er == *s.er) error = e.text;
+    }
+  }
+  errorLbl_->setText(error);
   paperLbl_->setText(s.paperOut ? "out" : "loaded");
   countersLbl_->setText(QString("protection %1, pages %2, passes %3")
                             .arg(s.protectionCounter)

@@ -1,0 +1,64 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <array>
+#include <fstream>
+
+#include "shell/Options.h"
+#include "shell/Program.h"
+
+namespace vantor {
+namespace {
+
+ProgramOptions Parse(const QStringList& args, bool expectOk = true) {
+  ProgramOptions options;
+  QString error;
+  EXPECT_EQ(ParseOptions(args, options, error), expectOk) << error.toStdString();
+  return options;
+}
+
+TEST(ProgramOptions, AcceptsEachFormOfTheOptions) {
+  ProgramOptions o = Parse({"--virtual-printer", "--device", "LPT1=/dev/pts/7", "--trace=t.txt"});
+  EXPECT_TRUE(o.virtualPrinter);
+  EXPECT_EQ(o.stateFile, "");
+  ASSERT_EQ(o.devices.size(), 1u);
+  EXPECT_EQ(o.devices[0], (std::pair<std::string, std::string>{"LPT1", "/dev/pts/7"}));
+  EXPECT_EQ(o.traceFile, "t.txt");
+
+  o = Parse({"--virtual-printer=/tmp/q40.eeprom", "--device=TVUSB2=/dev/usb/lp1", "--trace", "x"});
+  EXPECT_EQ(o.stateFile, "/tmp/q40.eeprom");
+  EXPECT_EQ(o.devices[0].second, "/dev/usb/lp1");
+  EXPECT_EQ(o.traceFile, "x");
+  EXPECT_FALSE(Parse({}).virtualPrinter);
+}
+
+TEST(ProgramOptions, RejectsIncompleteOrUnknownOptions) {
+  Parse({"--device"}, false);
+  Parse({"--device", "LPT1"}, false);
+  Parse({"--device", "=/dev/x"}, false);
+  Parse({"--device", "LPT1="}, false);
+  Parse({"--trace"}, false);
+  Parse({"--virtual-printer="}, false);
+  Parse({"--virtual"}, false);
+  Parse({"LPT1"}, false);
+}
+
+TEST(ProgramOptions, VirtualPrinterModelComesFromTheStateFile) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  auto write = [&](const char* name, std::size_t size, std::uint8_t model) {
+    std::array<char, 300> image{};
+    if (size > 176) image[176] = char(model);
+    const std::string path = QDir(dir.path()).filePath(name).toStdString();
+    std::ofstream(path, std::ios::binary).write(image.data(), std::streamsize(size));
+    return path;
+  };
+  EXPECT_EQ(Program::ModelFromStateFile(write("q30", 256, 0x95)), Model::Q30);
+  EXPECT_EQ(Program::ModelFromStateFile(write("q40", 256, 0x94)), Model::Q40);
+  EXPECT_EQ(Program::ModelFromStateFile(write("short", 200, 0x95)), Model::Q40);
+  EXPECT_EQ(Program::ModelFromStateFile(dir.path().toStdString() + "/missing"), Model::Q40);
+}
+
+}  // namespace
+}  // namespace vantor
