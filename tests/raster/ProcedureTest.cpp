@@ -1,0 +1,254 @@
+// The printing workflows' procedures against the virtual printer, read from the memo.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "adjust/BidProcedure.h"
+#include "adjust/CheckPatternProcedure.h"
+#include "adjust/HeadAngleProcedure.h"
+#include "adjust/PfProcedure.h"
+#include "adjust/TopMarginProcedure.h"
+#include "raster/LinkAccess.h"
+#include "sim/VirtualPrinter.h"
+
+namespace vantor::test {
+namespace {
+
+using namespace procedures;
+using Bytes = std::vector<std::uint8_t>;
+
+class Memo final : public MessageDisplay {
+ public:
+  void Show(MessageKind kind, std::string_view text) override {
+    kinds.push_back(kind);
+    if (kind == MessageKind::Append && !lines.empty())
+      lines.back() += text;
+    else if (kind == MessageKind::NewLine)
+      lines.emplace_back(text);
+    else
+      lines.assign(1, std::string(text));
+  }
+  std::vector<std::string> lines;
+  std::vector<MessageKind> kinds;
+};
+
+class ProcedureTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    printer.AttachTo(table);
+    printer.SetCapture(&capture);
+    link.channel.SetModel(Model::Q40);
+    ASSERT_EQ(link.port.OpenPort(0x501), kOk);
+    ASSERT_EQ(link.channel.StartLink(), kOk);
+  }
+  std::uint32_t Pages() { return printer.State().pagesPrinted; }
+  // How often a byte sequence occurs in the data-channel stream.
+  std::size_t Occurrences(const Bytes& frame) {
+    const std::string s = capture.str();
+    const std::string f(frame.begin(), frame.end());
+    std::size_t n = 0;
+    for (auto at = s.find(f); at != std::string::npos; at = s.find(f, at + 1)) ++n;
+    return n;
+  }
+
+  VirtualClock clock;
+  sim::VirtualPrinter printer{clock, Model::Q40};
+  std::ostringstream capture;
+  PortTable table;
+  Link link{table, clock};
+  Memo memo;
+  Reporter reporter{link, memo};
+  Malheadid headId;
+  Malusbid usbId;
+  LinkAccess access{link, headId, usbId};
+  Raster raster{access};
+};
+
+// FinishAdjustWrite: ESC | 00, body length 5, model bytes, 50 AF 28.
+const Bytes kFinishFrame = {0x1B, 0x7C, 0x00, 0x05, 0x00, 0x07, 0x4C, 0x50, 0xAF, 0x28};
+// SetBidValues(kind, first, second): body length 10, code 00 FF 00.
+Bytes BidFrame(std::uint8_t kind, Bytes values) {
+  Bytes f = {0x1B, 0x7C, 0x00, 0x0A, 0x00, 0x07, 0x4C, 0x00, 0xFF, 0x00, kind};
+  f.insert(f.end(), values.begin(), values.end());
+  return f;
+}
+
+TEST(TopMarginLadder, EveryKnownValueAndNoOther) {
+  struct Row {
+    int value;
+    std::uint16_t group;
+    std::array<std::string_view, 5> entries;
+  };
+  const Row rows[] = {
+      {14, 0x702, {"0", "+1", "+2", "+3", "+4"}},  {28, 0x702, {"-1", "0", "+1", "+2", "+3"}},
+      {42, 0x702, {"-2", "-1", "0", "+1", "+2"}},  {56, 0x702, {"-3", "-2", "-1", "0", "+1"}},
+      {70, 0x702, {"-4", "-3", "-2", "-1", "0"}},  {85, 0x702, {"-5", "-4", "-3", "-2", "-1"}},
+      {92, 0x701, {"0", "+1", "+2", "+3", "+4"}},  {106, 0x701, {"-1", "0", "+1", "+2", "+3"}},
+      {120, 0x701, {"-2", "-1", "0", "+1", "+2"}}, {134, 0x701, {"-3", "-2", "-1", "0", "+1"}},
+      {148, 0x701, {"-4", "-3", "-2", "-1", "0"}}, {162, 0x701, {"-5", "-4", "-3", "-2", "-1"}},
+  };
+  int known = 0;
+  for (int v = 0; v < 256; ++v) {
+    const auto ladder = TopMarginLadderFor(static_cast<std::uint8_t>(v));
+    const auto row =
+        std::find_if(std::begin(rows), std::end(rows), [&](const Row& r) { return r.value == v; });
+    if (row == std::end(rows)) {
+      EXPECT_FALSE(ladder) << v;
+      continue;
+    }
+    ++known;
+    ASSERT_TRUE(ladder) << v;
+    EXPECT_EQ(ladder->group, row->group) << v;
+    EXPECT_EQ(ladder->entries, row->entries) << v;
+  }
+  EXPECT_EQ(known, 12);
+  EXPECT_EQ(TopMarginValue(0x701, 0), 92);
+  EXPECT_EQ(TopMarginValue(0x701, 4), 148);
+  EXPECT_EQ(TopMarginValue(0x702, 4), 70);
+  EXPECT_FALSE(TopMarginValue(0x702, 5));
+  EXPECT_FALSE(TopMarginValue(0, 0));
+}
+
+TEST_F(ProcedureTest, TopMarginWritesTheChosenLadderPosition) {
+  TopMarginList list;
+  std::uint8_t stored = 0;
+  printer.SetEeprom(0x5D, 28);
+  ASSERT_EQ(ReadTopMarginList(reporter, list, stored), kOk);
+  ASSERT_TRUE(list.filled);
+  EXPECT_EQ(list.entries[4], "+3");
+  EXPECT_EQ(WriteTopMargin(reporter, list, 4), WriteOutcome::Registered);
+  EXPECT_EQ(printer.Eeprom(0x5D), 70);
+  EXPECT_EQ(memo.lines, (std::vector<std::string>{"As top margin value, +3 has been registered."}));
+  EXPECT_EQ(Occurrences(kFinishFrame), 1u);
+
+  printer.SetEeprom(0x5D, 85);
+  ASSERT_EQ(ReadTopMarginList(reporter, list, stored), kOk);
+  EXPECT_EQ(WriteTopMargin(reporter, list, 0), WriteOutcome::Registered);
+  EXPECT_EQ(printer.Eeprom(0x5D), 14);
+}
+
+TEST_F(ProcedureTest, TopMarginWritesNothingWithoutAKnownLadderAndEntry) {
+  TopMarginList list;
+  std::uint8_t stored = 0;
+  printer.SetEeprom(0x5D, 28);
+  ASSERT_EQ(ReadTopMarginList(reporter, list, stored), kOk);
+  EXPECT_EQ(WriteTopMargin(reporter, list, -1), WriteOutcome::InputRejected);
+  EXPECT_EQ(WriteTopMargin(reporter, list, 5), WriteOutcome::InputRejected);
+  // A value of neither ladder empties the list although the group of the last read stays.
+  printer.SetEeprom(0x5D, 30);
+  ASSERT_EQ(ReadTopMarginList(reporter, list, stored), kOk);
+  EXPECT_EQ(list.group, kTopMarginLadderLow);
+  EXPECT_FALSE(list.filled);
+  EXPECT_EQ(WriteTopMargin(reporter, list, 0), WriteOutcome::InputRejected);
+  EXPECT_EQ(printer.Eeprom(0x5D), 30);
+  EXPECT_EQ(memo.lines, (std::vector<std::string>{"Input data is wrong."}));
+  EXPECT_EQ(memo.kinds.back(), MessageKind::Error);
+  EXPECT_EQ(Occurrences(kFinishFrame), 0u);
+}
+
+TEST_F(ProcedureTest, PfWriteChecksTheEntry) {
+  printer.SetEeprom(0x7D, 1);
+  for (const char* text : {"252", "-5", "5", "abc", ""}) {
+    EXPECT_EQ(WritePfValue(reporter, text), WriteOutcome::InputRejected) << text;
+    EXPECT_EQ(memo.lines, (std::vector<std::string>{"Input data is wrong."}));
+  }
+  EXPECT_EQ(printer.Eeprom(0x7D), 1);
+  EXPECT_EQ(WritePfValue(reporter, "-2"), WriteOutcome::Registered);
+  EXPECT_EQ(printer.Eeprom(0x7D), 0xFE);
+  EXPECT_EQ(memo.lines,
+            (std::vector<std::string>{"As PF adjustment data, -2 has been registered in EEPROM."}));
+  EXPECT_EQ(ShowPresentPfValue(reporter), kOk);
+  EXPECT_EQ(memo.lines, (std::vector<std::string>{"PF adjustment value = -2"}));
+}
+
+TEST_F(ProcedureTest, PfPrintLeavesTheStoredValue) {
+  printer.SetEeprom(0x7D, 3);
+  const auto pages = Pages();
+  ASSERT_EQ(PrintPfAdjustment(reporter, raster), kOk);
+  EXPECT_EQ(printer.Eeprom(0x7D), 3);
+  EXPECT_EQ(Pages() - pages, 1u);
+  EXPECT_EQ(Occurrences(kFinishFrame), 9u);
+  EXPECT_EQ(memo.lines, (std::vector<std::string>{"Completion the printing."}));
+}
+
+TEST_F(ProcedureTest, BidWriteReportsEachCheckedRow) {
+  std::array<std::optional<std::string>, kBidRowCount> entries;
+  entries[3] = "12";  // VSD2 Color
+  auto registered = WriteBidRows(reporter, raster, entries);
+  EXPECT_TRUE(registered[3]);
+  EXPECT_EQ(memo.lines,
+            (std::vector<std::string>{"As VSD2 Color data, \"12 has registered in EEPROM."}));
+  // Kind 2, colour field 12, black field -128 (80 FF): leave black as it is.
+  EXPECT_EQ(Occurrences(BidFrame(2, {0x80, 0xFF, 0x0C, 0x00})), 1u);
+
+  entries = {};
+  entries[0] = "-5";
+  entries[2] = "61";
+  entries[7] = "60";
+  registered = WriteBidRows(reporter, raster, entries);
+  EXPECT_EQ(registered,
+            (std::array<bool, 8>{true, false, false, false, false, false, false, true}));
+  EXPECT_EQ(memo.lines,
+            (std::vector<std::string>{"As VSD1 Black data, \"-5 has registered in EEPROM.",
+                                      "The VSD2 Black value is out of the range -60 to 60.",
+                                      "As ECO Color data, \"60 has registered in EEPROM."}));
+  EXPECT_EQ(Occurrences(BidFrame(1, {0xFB, 0xFF, 0x80, 0xFF})), 1u);
+  EXPECT_EQ(Occurrences(BidFrame(4, {0x80, 0xFF, 0x3C, 0x00})), 1u);
+  EXPECT_EQ(Occurrences(kFinishFrame), 2u);
+
+  // Nothing checked: only the closing FinishAdjustWrite.
+  const std::string before = capture.str();
+  entries = {};
+  WriteBidRows(reporter, raster, entries);
+  EXPECT_EQ(capture.str().substr(before.size()),
+            std::string(kFinishFrame.begin(), kFinishFrame.end()));
+}
+
+TEST_F(ProcedureTest, BidRangeFailureOnTheFirstRowReplacesTheMemo) {
+  memo.lines = {"Completion the printing."};
+  std::array<std::optional<std::string>, kBidRowCount> entries;
+  entries[1] = "abc";
+  WriteBidRows(reporter, raster, entries);
+  EXPECT_EQ(memo.lines,
+            (std::vector<std::string>{"The VSD1 Color value is out of the range -60 to 60."}));
+  EXPECT_EQ(memo.kinds.back(), MessageKind::Error);
+}
+
+TEST_F(ProcedureTest, PresentBidValuesInFourLines) {
+  const Bytes values = {0xFC, 0x02, 0x05, 0x06, 0xFD, 0x0C, 0x00, 0xC4};  // 0x70..0x77
+  for (std::size_t i = 0; i < values.size(); ++i)
+    printer.SetEeprom(static_cast<std::uint8_t>(0x70 + i), values[i]);
+  ASSERT_EQ(ShowPresentBidValues(reporter, raster), kOk);
+  EXPECT_EQ(memo.lines, (std::vector<std::string>{"VSD1 Black value = 5  VSD1 Color value = 6",
+                                                  "VSD2 Black value = -3  VSD2 Color value = 12",
+                                                  "VSD3 Black value = 0  VSD3 Color value = -60",
+                                                  "ECO Black value = -4  ECO Color value = 2"}));
+}
+
+TEST_F(ProcedureTest, PrintJobsEjectTheirPages) {
+  auto pages = Pages();
+  ASSERT_EQ(PrintBidAdjustment(reporter, raster), kOk);
+  EXPECT_EQ(Pages() - pages, 2u);
+
+  pages = Pages();
+  ASSERT_EQ(PrintHeadAngleCheck(reporter, raster), kOk);
+  ASSERT_EQ(PrintHeadAngleCheck(reporter, raster), kOk);
+  EXPECT_EQ(Pages() - pages, 0u);  // both checks on the one sheet
+  ASSERT_EQ(EjectHeadAngleSheet(reporter, raster), kOk);
+  EXPECT_EQ(Pages() - pages, 1u);
+
+  pages = Pages();
+  ASSERT_EQ(PrintTopMarginCheck(reporter, raster), kOk);
+  EXPECT_EQ(Pages() - pages, 1u);
+
+  pages = Pages();
+  ASSERT_EQ(PrintA4CheckPattern(reporter, raster), kOk);
+  EXPECT_EQ(Pages() - pages, 4u);
+  EXPECT_EQ(memo.lines, (std::vector<std::string>{"Completion the printing."}));
+}
+
+}  // namespace
+}  // namespace vantor::test
