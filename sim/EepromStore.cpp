@@ -97,7 +97,7 @@ bool VirtualPrinter::UseStateFile(const std::string& path, std::string& error) {
     return false;
   }
   statePath_ = path;
-  dirty_ = false;
+  dirty_ = lazyDirty_ = false;
   saveError_.clear();
   // Power-on: a printer left with transport liquid waits for its initial charge.
   beforeFill_ = eeprom_[eeprom::kExchangeState] == kExchangeFilled;
@@ -122,7 +122,7 @@ bool VirtualPrinter::Save() {
     return false;  // still dirty: the next change tries again
   }
   saveError_.clear();
-  dirty_ = false;
+  dirty_ = lazyDirty_ = false;
   return true;
 }
 

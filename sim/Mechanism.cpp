@@ -167,16 +167,21 @@ std::uint32_t VirtualPrinter::Counter(std::uint8_t first, int width) const {
   return v;
 }
 
-void VirtualPrinter::AddToCounter(std::uint8_t first, int width, std::uint32_t amount) {
+void VirtualPrinter::AddToCounter(std::uint8_t first, int width, std::uint32_t amount, bool lazy) {
   std::uint32_t v = Counter(first, width);
   if (width == 2) {
     v = std::min<std::uint32_t>(v + amount, 0xFFFF);  // the protection counter stops at its top
   } else {
     v += amount;
   }
+  const bool wasDirty = dirty_;
   for (int i = width - 1; i >= 0; --i) {
     Store(static_cast<std::uint8_t>(first + i), static_cast<std::uint8_t>(v & 0xFF));
     v >>= 8;
+  }
+  if (lazy && !wasDirty && dirty_) {
+    dirty_ = false;
+    lazyDirty_ = true;
   }
 }
 

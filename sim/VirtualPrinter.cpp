@@ -160,7 +160,9 @@ class VirtualPrinter::StreamReactions final : public PrintStreamListener {
     if (p_.paperOut_) return;
     p_.pageStarted_ = true;
     p_.Queue(Activity::Printing, kBandMs);
-    p_.AddToCounter(eeprom::kPassCounter, 4, 1);
+    // One save per band would make a long job crawl; the passes reach the file with the
+    // host's next command or the next page.
+    p_.AddToCounter(eeprom::kPassCounter, 4, 1, true);
   }
   void Text(char c) override {
     Forward(&PrintStreamListener::Text, c);
@@ -201,7 +203,10 @@ VirtualPrinter::VirtualPrinter(Clock& clock, Model model)
       reactions_(std::make_unique<StreamReactions>(*this)),
       stream_(*reactions_) {}
 
-VirtualPrinter::~VirtualPrinter() = default;
+VirtualPrinter::~VirtualPrinter() {
+  if (lazyDirty_) dirty_ = true;
+  SaveIfDirty();
+}
 
 EepromBytes VirtualPrinter::FactoryImage(Model model) {
   EepromBytes e{};
@@ -355,6 +360,7 @@ void VirtualPrinter::HandlePacket(std::span<const std::uint8_t> packet) {
     return;
   }
   const std::span<const std::uint8_t> payload = packet.subspan(kHeader);
+  if (socket != kData && lazyDirty_) dirty_ = true;
   switch (socket) {
     case kTransaction:
       HandleTransaction(packet);
@@ -526,7 +532,6 @@ std::string VirtualPrinter::EepromFrameReply(std::span<const std::uint8_t> paylo
     if (!statePath_.empty() && dirty_ && !Save()) {
       // The value would not survive; say so rather than pretend it was written.
       eeprom_[address] = before;
-      dirty_ = false;
       return VerdictReply(name, code, texts::kVerdictRefused);
     }
     return VerdictReply(name, code, texts::kVerdictOk);

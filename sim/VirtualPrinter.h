@@ -183,7 +183,7 @@ class VirtualPrinter {
   void CarriageCommand(std::uint8_t code, std::span<const std::uint8_t> params);
   void Clean(std::uint8_t kind);
   void UseInk(int black, int color);
-  void AddToCounter(std::uint8_t first, int width, std::uint32_t amount);
+  void AddToCounter(std::uint8_t first, int width, std::uint32_t amount, bool lazy = false);
   std::uint32_t Counter(std::uint8_t first, int width) const;
 
   // EEPROM store.
@@ -198,6 +198,7 @@ class VirtualPrinter {
   std::string statePath_;
   std::string saveError_;
   bool dirty_ = false;
+  bool lazyDirty_ = false;  // counters moved by print data, saved at the next command
 
   std::unique_ptr<StreamReactions> reactions_;
   PrintStream stream_;

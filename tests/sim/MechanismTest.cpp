@@ -132,6 +132,12 @@ TEST_F(StateFile, FactoryImageIsWrittenAndChangesSurviveARestart) {
               'O');
     EXPECT_EQ(FileBytes().at(93), 0x07);  // on disk before the reply
     w.printer.PressInkSwitch();           // the protection counter moves
+    // Passes counted during a job are on disk by the host's next command.
+    const Bytes before = FileBytes();
+    w.Data(kBand);
+    w.Control(kStatusCommand);
+    const Bytes after = FileBytes();
+    EXPECT_EQ(after.at(39), static_cast<std::uint8_t>(before.at(39) + 1));
   }
   Wire again(Model::Q30);
   std::string error;
