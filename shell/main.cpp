@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QScreen>
+#include <algorithm>
 #include <exception>
 #include <iostream>
 
@@ -21,24 +22,47 @@ void ShowFatalBox(std::string_view title, std::string_view message) {
                         QString::fromUtf8(message.data(), qsizetype(message.size())));
 }
 
+// false when the program is to end at once with `status`.
+bool ReadOptions(const QStringList& args, vantor::ProgramOptions& options, int& status) {
+  QString error;
+  if (!vantor::ParseOptions(args, options, error)) {
+    std::cerr << "vantor-adjust: " << error.toStdString() << "\n" << vantor::kUsage;
+    status = 2;
+    return false;
+  }
+  if (options.help) {
+    std::cout << vantor::kUsage;
+    status = 0;
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Help and option faults need no display. Arguments with one dash belong to the toolkit,
+  // which removes them itself; only then must the display come first.
+  const QStringList raw = [&] {
+    QStringList list;
+    for (int i = 1; i < argc; ++i) list << QString::fromLocal8Bit(argv[i]);
+    return list;
+  }();
+  const bool toolkitArgs = std::any_of(raw.begin(), raw.end(), [](const QString& a) {
+    return a.startsWith('-') && !a.startsWith("--") && a != "-h";
+  });
+  vantor::ProgramOptions options;
+  int status = 0;
+  if (!toolkitArgs && !ReadOptions(raw, options, status)) return status;
+
   QApplication app(argc, argv);
   QApplication::setApplicationName("vantor-adjust");
   QApplication::setApplicationDisplayName(vantor::kApplicationTitle);
   // The start window is the main window even while hidden; its close alone ends the program.
   QApplication::setQuitOnLastWindowClosed(false);
-
-  vantor::ProgramOptions options;
-  QString error;
-  if (!vantor::ParseOptions(QApplication::arguments().mid(1), options, error)) {
-    std::cerr << "vantor-adjust: " << error.toStdString() << "\n" << vantor::kUsage;
-    return 2;
-  }
-  if (options.help) {
-    std::cout << vantor::kUsage;
-    return 0;
+  if (toolkitArgs) {
+    options = {};
+    if (!ReadOptions(QApplication::arguments().mid(1), options, status)) return status;
   }
 
   vantor::SystemClock clock;

@@ -171,6 +171,32 @@ TEST_F(AdjustWindow, MenuClickAndTabChangeClearThePreviousWork) {
   EXPECT_TRUE(Find<QWidget>(&Adjust(), "CanvasPanel")->isVisible());
 }
 
+TEST_F(AdjustWindow, ListLeftByTheStartWindowOpensTheItemsItNames) {
+  OpenAdjustment();
+  // As when the status read after the link start fails: the start window's list stays.
+  Adjust().PrepareForModel(Model::Q40);
+  EXPECT_EQ(AdjustItems().first(), "Head ID");
+  EXPECT_EQ(AdjustItems().last(), "First dot position");
+  ClickItem("AdjustRdoGrp", 0);
+  EXPECT_TRUE(PanelShown("HeadIDItemsPnl"));
+  ClickItem("AdjustRdoGrp", 5);
+  EXPECT_TRUE(PanelShown("USBIDItemsPnl"));
+}
+
+TEST_F(AdjustWindow, ShowingWithoutAModelIsReportedAsAProgramFault) {
+  Adjust().show();
+  EXPECT_EQ(dialogs_.Texts(), QStringList{"program miss!!"});
+}
+
+TEST_F(AdjustWindow, EscapeAnswersAsQuit) {
+  OpenAdjustment();
+  Adjust().activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&Adjust()));
+  QTest::keyClick(&Adjust(), Qt::Key_Escape);
+  EXPECT_FALSE(Adjust().isVisible());
+  EXPECT_TRUE(Quit().isVisible());
+}
+
 TEST_F(AdjustWindow, LinkFailuresShowTheirWordsInRedAndEnableTheWindow) {
   OpenAdjustment();
   Printer().GetFaults().writeDelayMs = 10'000;
