@@ -11,11 +11,6 @@ constexpr std::uint8_t kEscAt[2] = {0x1B, 0x40};
 
 std::uint8_t Lo(int v) { return static_cast<std::uint8_t>(v & 0xFF); }
 std::uint8_t Hi(int v) { return static_cast<std::uint8_t>((v >> 8) & 0xFF); }
-
-int EepromDigit(char c) {
-  const auto u = static_cast<unsigned char>(c);
-  return (u >= '0' && u <= '9') ? u - '0' : u - 55;
-}
 }  // namespace
 
 Result FactoryCommands::Send(std::uint8_t code, std::uint8_t sub,
@@ -45,11 +40,10 @@ Result FactoryCommands::FactoryReadEepromByte(std::uint8_t address, std::uint8_t
   std::size_t count = 0;
   VANTOR_TRY(channel_.ReceiveData(reply, count));
   const std::string_view text(reinterpret_cast<const char*>(reply.data()), count);
-  if (!text.starts_with("@BDC PS") || text.size() < 16) {
+  if (!PacketChannel::DecodeEepromReply(text, value)) {
     resultField_ = kFactoryResultBadReply;
     return kFactoryReplyFailure;
   }
-  value = static_cast<std::uint8_t>(EepromDigit(text[14]) * 16 + EepromDigit(text[15]));
   return kOk;
 }
 

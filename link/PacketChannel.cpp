@@ -401,13 +401,17 @@ Result PacketChannel::ReadEepromByte(std::uint8_t address, std::uint8_t& value) 
   const std::uint8_t frame[10] = {0x7C, 0x7C, 0x06, 0x00, modelBytes_[0], modelBytes_[1],
                                   0x41, 0xBE, 0xA0, address};
   VANTOR_TRY(ControlCommand(frame, sizeof frame));
-  const std::string_view text = ReplyText();
-  if (!text.starts_with(kEepromReplyPrefix) || text.size() < 16) {
+  if (!DecodeEepromReply(ReplyText(), value)) {
     errorCode_ = kBadEepromReply;
     return kChannelFailure;
   }
-  value = static_cast<std::uint8_t>(EepromDigit(text[14]) * 16 + EepromDigit(text[15]));
   return kOk;
+}
+
+bool PacketChannel::DecodeEepromReply(std::string_view text, std::uint8_t& value) {
+  if (!text.starts_with(kEepromReplyPrefix) || text.size() < 16) return false;
+  value = static_cast<std::uint8_t>(EepromDigit(text[14]) * 16 + EepromDigit(text[15]));
+  return true;
 }
 
 Result PacketChannel::WriteEepromByte(std::uint8_t address, std::uint8_t value) {

@@ -88,6 +88,9 @@ class PacketChannel {
   Result ReadEepromByte(std::uint8_t address, std::uint8_t& value);
   Result WriteEepromByte(std::uint8_t address, std::uint8_t value);
 
+  // An EEPROM read reply of either channel: "@BDC PS" and the value at text positions 14-15.
+  static bool DecodeEepromReply(std::string_view text, std::uint8_t& value);
+
   std::int16_t ChannelError() const { return errorCode_; }
   std::uint16_t PrinterStatus() const { return printerStatus_; }
   std::uint16_t PrinterErrorCode() const { return printerErrorCode_; }
