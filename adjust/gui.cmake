@@ -6,6 +6,7 @@ add_library(vantor_adjust_gui STATIC
   RadioGroup.cpp
   WindowTimer.cpp
   WorkflowModules.cpp
+  SharedIds.cpp
 )
 set_target_properties(vantor_adjust_gui PROPERTIES AUTOMOC ON)
 target_link_libraries(vantor_adjust_gui PUBLIC Qt6::Widgets vantor_shell_gui vantor_procedures)
