@@ -1,0 +1,178 @@
+// vantorctl's link commands run in-process against the virtual printer, as a technician types them.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/Cli.h"
+#include "sim/VirtualPrinter.h"
+
+namespace vantor::cli {
+namespace {
+
+struct Outcome {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+class LinkCommandsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    state_ = std::filesystem::path(::testing::TempDir()) /
+             (std::string("link-cli-") +
+              ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".bin");
+    std::filesystem::remove(state_);
+  }
+  void TearDown() override { std::filesystem::remove(state_); }
+
+  Outcome Run(std::vector<std::string> args, const std::string& model = "Q40") {
+    args.insert(args.begin(), {"vantorctl", "--model", model, "--virtual=" + state_.string()});
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    Cli cli;
+    AddLinkCommands(cli);
+    std::ostringstream out, err;
+    const int status = cli.Run(static_cast<int>(argv.size()), argv.data(), out, err);
+    return {status, out.str(), err.str()};
+  }
+
+  std::uint8_t Byte(std::uint8_t address) {
+    const Outcome o = Run({"eeprom", "read", HexOf(address)});
+    EXPECT_EQ(o.status, kExitOk) << o.err;
+    return static_cast<std::uint8_t>(std::stoi(o.out, nullptr, 16));
+  }
+  static std::string HexOf(std::uint8_t v) {
+    char b[3];
+    std::snprintf(b, sizeof b, "%02X", v);
+    return b;
+  }
+
+  std::filesystem::path state_;
+};
+
+TEST_F(LinkCommandsTest, WrittenByteIsReadBackBySeparateRuns) {
+  const Outcome w = Run({"eeprom", "write", "5d", "0e"});
+  EXPECT_EQ(w.status, kExitOk) << w.err;
+  EXPECT_EQ(w.out, "Address = 5D\nData = 0E\n");
+  EXPECT_EQ(Run({"eeprom", "read", "5D"}).out, "0E\n");
+}
+
+TEST_F(LinkCommandsTest, RangeTableHasHeadingsAndBlanksOutsideTheRange) {
+  Run({"eeprom", "write", "7E", "12"});
+  Run({"eeprom", "write", "81", "34"});
+  const Outcome o = Run({"eeprom", "read", "7E", "81"});
+  ASSERT_EQ(o.status, kExitOk) << o.err;
+  std::istringstream lines(o.out);
+  std::vector<std::string> rows;
+  for (std::string line; std::getline(lines, line);) rows.push_back(line);
+  ASSERT_EQ(rows.size(), 17u);
+  EXPECT_EQ(rows[0], "   0  1  2  3  4  5  6  7  8  9  A  B  C  D  E  F");
+  // Cell c of a row stands at 2 + 3c: the row heading, then " XX" per column.
+  EXPECT_EQ(rows[8].substr(0, 44), "7" + std::string(43, ' '));
+  EXPECT_EQ(rows[8].substr(44, 2), "12");
+  EXPECT_EQ(rows[9].substr(0, 2), "8 ");
+  EXPECT_EQ(rows[9].substr(5, 2), "34");
+  EXPECT_EQ(rows[9].size(), 7u);  // nothing after address 0x81
+  EXPECT_EQ(rows[7], "6");
+}
+
+TEST_F(LinkCommandsTest, WrongHexInputIsRefusedBeforeAnythingIsSent) {
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"eeprom", "read", "F0", "0F"}, {"eeprom", "read", "5"},
+        {"eeprom", "read", "G0"}, {"eeprom", "write", "5D", "0"}, {"eeprom", "write", "XY", "00"}}) {
+    const Outcome o = Run(args);
+    EXPECT_EQ(o.status, kExitFailure) << args[2];
+    EXPECT_EQ(o.err, "Input data is wrong.\n") << args[2];
+    EXPECT_EQ(o.out, "") << args[2];
+  }
+}
+
+TEST_F(LinkCommandsTest, EepromInitializationWritesTheModelsDestination) {
+  Run({"eeprom", "write", "B0", "00"}, "Q30");
+  const Outcome o = Run({"eeprom", "init"}, "Q30");
+  EXPECT_EQ(o.status, kExitOk) << o.err;
+  EXPECT_EQ(o.out, "EEPROM Initialization has completely done.\n");
+  EXPECT_EQ(Byte(0xB0), 0x95);
+  EXPECT_EQ(Byte(0x51), 0x08);
+  EXPECT_EQ(Byte(0xE1), 0x00);
+}
+
+TEST_F(LinkCommandsTest, ProtectionCounterNewTypeThenCheck) {
+  ASSERT_EQ(Run({"protection-counter", "clear", "--new"}).out,
+            "The protection counter has been cleared.\n");
+  EXPECT_EQ(Run({"protection-counter"}).out, "Protection Counter = 3937 points\n");
+  ASSERT_EQ(Run({"protection-counter", "clear", "--old"}).status, kExitOk);
+  EXPECT_EQ(Run({"protection-counter"}).out, "Protection Counter = 0 points\n");
+  EXPECT_EQ(Run({"protection-counter", "clear"}).status, kExitUsage);
+}
+
+TEST_F(LinkCommandsTest, CrDispersionDecidesByTheReplacedParts) {
+  Run({"eeprom", "write", "79", "00"});
+  const Outcome shaftOnly = Run({"cr-dispersion", "--replaced", "cr-guide-shaft", "--yes"});
+  EXPECT_EQ(shaftOnly.status, kExitOk);
+  EXPECT_NE(shaftOnly.out.find("It's not necessary to execute this function"), std::string::npos);
+  EXPECT_EQ(shaftOnly.out.find("Confirmation"), std::string::npos);
+  EXPECT_EQ(Byte(0x79), 0x00);
+
+  const Outcome unconfirmed = Run({"cr-dispersion", "--replaced", "ps-board"});
+  EXPECT_NE(unconfirmed.out.find("will automatically be registered."), std::string::npos);
+  EXPECT_EQ(Byte(0x79), 0x00);  // no answer is no OK
+
+  const Outcome fixed = Run({"cr-dispersion", "--replaced", "ps-board", "--yes"});
+  EXPECT_EQ(fixed.status, kExitOk) << fixed.err;
+  EXPECT_NE(fixed.out.find("Now, a value for the CR motor drive dispersion is writing."),
+            std::string::npos);
+  EXPECT_EQ(Byte(0x79), 25);
+
+  const Outcome measured = Run({"cr-dispersion", "--replaced", "cr-motor,cr-guide-shaft", "--yes"});
+  EXPECT_EQ(measured.status, kExitOk) << measured.err;
+  EXPECT_NE(measured.out.find("measurement sequence will be run."), std::string::npos);
+  EXPECT_NE(measured.out.find("has successfully registered."), std::string::npos);
+  const auto value = static_cast<std::int8_t>(Byte(0x79));
+  EXPECT_NE(value, 25);
+  EXPECT_GE(value, -45);
+  EXPECT_LE(value, 45);
+}
+
+TEST_F(LinkCommandsTest, CleaningAndChargeWaitForTheEndOfTheWork) {
+  const Outcome clean = Run({"clean"});
+  EXPECT_EQ(clean.status, kExitOk) << clean.err;
+  EXPECT_EQ(clean.out, "Now, printer is operating CL3 cleaning.\nHead cleaning is completed.\n");
+  const Outcome charge = Run({"ink-charge"});
+  EXPECT_EQ(charge.out, "Performing Ink Charge now.\nInk Charge is completed.\n");
+}
+
+TEST_F(LinkCommandsTest, CountersAreShownInDecimal) {
+  Run({"eeprom", "write", "20", "80"});
+  Run({"eeprom", "write", "21", "00"});
+  Run({"eeprom", "write", "22", "00"});
+  Run({"eeprom", "write", "23", "00"});
+  EXPECT_EQ(Run({"page-counter"}).out, "Page counter = -2147483648\n");
+  EXPECT_EQ(Run({"pass-counter"}).out.rfind("Print pass counter = ", 0), 0u);
+}
+
+TEST_F(LinkCommandsTest, StatusAndUsage) {
+  const Outcome ready = Run({"status"});
+  EXPECT_EQ(ready.status, kExitOk);
+  EXPECT_EQ(ready.out, "Ready to print.\n");
+  EXPECT_EQ(Run({"no-such-command"}).status, kExitUsage);
+  EXPECT_EQ(Run({}).status, kExitUsage);
+}
+
+TEST(LinkCommandsPorts, NameThatLeadsNowhereCannotBeOpened) {
+  std::vector<std::string> args = {"vantorctl", "--port", "LPT3", "--device",
+                                   "LPT3=/nonexistent/port", "status"};
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  Cli cli;
+  AddLinkCommands(cli);
+  std::ostringstream out, err;
+  EXPECT_EQ(cli.Run(static_cast<int>(argv.size()), argv.data(), out, err), kExitFailure);
+  EXPECT_EQ(err.str().substr(0, 18), "Cannot open port.\n");
+}
+
+}  // namespace
+}  // namespace vantor::cli
