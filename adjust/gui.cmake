@@ -7,6 +7,10 @@ add_library(vantor_adjust_gui STATIC
   WindowTimer.cpp
   WorkflowModules.cpp
   SharedIds.cpp
+  PanelParts.cpp
+  BidPanels.cpp
+  HeadAngularPanels.cpp
+  MechanismPanels.cpp
 )
 set_target_properties(vantor_adjust_gui PROPERTIES AUTOMOC ON)
 target_link_libraries(vantor_adjust_gui PUBLIC Qt6::Widgets vantor_shell_gui vantor_procedures)
