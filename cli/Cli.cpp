@@ -11,6 +11,7 @@
 #include "link/WireTrace.h"
 #include "link/backends/PortDefaults.h"
 #include "shell/Words.h"
+#include "sim/PagePng.h"
 #include "sim/VirtualPrinter.h"
 
 namespace vantor::cli {
@@ -22,6 +23,7 @@ struct Cli::Options {
   std::optional<std::string> virtualFile;  // set (possibly empty) when --virtual was given
   std::string trace;
   std::string capture;
+  std::string pages;
   bool realTime = false;
 };
 
@@ -44,6 +46,8 @@ Cli::Cli() : app_("vantorctl: service functions of Vantor Q40 and Q30 printers")
   app_.add_option("--trace", options_->trace, "record every port transfer in FILE");
   app_.add_option("--capture", options_->capture,
                   "virtual printer: write the data-channel byte stream to FILE");
+  app_.add_option("--pages", options_->pages,
+                  "virtual printer: write each printed sheet to DIR as page-001.png, ...");
   app_.add_flag("--real-time", options_->realTime, "virtual printer: take its real time");
 }
 
@@ -85,9 +89,16 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
   VirtualClock virtualClock = VirtualClock::AtSystemTime();
   Clock& clock = isVirtual && !o.realTime ? static_cast<Clock&>(virtualClock) : systemClock;
 
+  if (!o.pages.empty() && !isVirtual) {
+    err << "vantorctl: --pages needs --virtual\n";
+    return kExitUsage;
+  }
+
   PortTable table;
   std::unique_ptr<sim::VirtualPrinter> printer;
   std::unique_ptr<std::ofstream> capture;
+  std::unique_ptr<sim::PageDirectory> pages;
+  std::unique_ptr<sim::PageRenderer> renderer;
   if (isVirtual) {
     printer = std::make_unique<sim::VirtualPrinter>(clock, model);
     std::string why;
@@ -102,6 +113,17 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
         return kExitFailure;
       }
       printer->SetCapture(capture.get());
+    }
+    if (!o.pages.empty()) {
+      pages = std::make_unique<sim::PageDirectory>(o.pages);
+      std::string why;
+      if (!pages->Prepare(why)) {
+        err << "vantorctl: " << why << '\n';
+        return kExitFailure;
+      }
+      renderer = std::make_unique<sim::PageRenderer>(
+          printer->Mechanics(), [dir = pages.get()](sim::Page&& page) { dir->Write(page); });
+      printer->SetPageListener(renderer.get());
     }
     printer->AttachTo(table);
   } else {
@@ -150,10 +172,14 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
     return kExitFailure;
   }
   Session session{link, reporter, clock, out, err, interactive, printer.get()};
-  const int status = body(session);
+  int status = body(session);
   display.EndLine();
   link.channel.ShutdownLink();
   link.port.ClosePort();
+  if (pages && !pages->Error().empty()) {
+    err << "vantorctl: " << pages->Error() << '\n';
+    if (status == kExitOk) status = kExitFailure;
+  }
   return status;
 }
 

@@ -28,6 +28,9 @@ constexpr int kInkChargePoints = 632;
 constexpr int kOtherCleaningPoints = 60;
 constexpr int kSwitchCleaningPoints = 48;
 
+// A Bi-D field with this value leaves the value in the printer as it is.
+constexpr std::int16_t kBidUnchanged = -128;
+
 constexpr std::uint8_t kExchangeFilled = 0x10;  // transport liquid in, ink not yet charged
 constexpr std::uint8_t kInkLowPercent = 15;
 
@@ -235,11 +238,17 @@ void VirtualPrinter::FactoryFrame(std::span<const std::uint8_t> body) {
       return;
     }
     case 0x00: {
+      // Kinds 1..3 are VSD1..VSD3 at 0x72..0x77; kind 4, ECO, sits below them at 0x70.
       const std::uint8_t kind = p[0];
       if (kind < 1 || kind > 4) return;
-      const auto at = static_cast<std::uint8_t>(eeprom::kBidFirst + 2 * (kind - 1));
-      Store(at, p[1]);  // the low byte holds the signed value
-      Store(static_cast<std::uint8_t>(at + 1), p[3]);
+      const auto at = static_cast<std::uint8_t>(kind == 4 ? eeprom::kBidFirst
+                                                          : eeprom::kBidFirst + 2 * kind);
+      for (int field = 0; field < 2; ++field) {
+        const std::int16_t value = Le16s(&p[1 + 2 * field]);
+        if (value == kBidUnchanged) continue;
+        Store(static_cast<std::uint8_t>(at + field),
+              static_cast<std::uint8_t>(std::clamp<int>(value, -128, 127)));
+      }
       return;
     }
     case 0x84:

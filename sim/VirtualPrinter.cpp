@@ -156,8 +156,8 @@ class VirtualPrinter::StreamReactions final : public PrintStreamListener {
   }
 
   void Band(const RasterBand& band) override {
-    Forward(&PrintStreamListener::Band, band);
     if (p_.paperOut_) return;
+    Forward(&PrintStreamListener::Band, band);
     p_.pageStarted_ = true;
     p_.Queue(Activity::Printing, kBandMs);
     // One save per band would make a long job crawl; the passes reach the file with the
@@ -165,17 +165,19 @@ class VirtualPrinter::StreamReactions final : public PrintStreamListener {
     p_.AddToCounter(eeprom::kPassCounter, 4, 1, true);
   }
   void Text(char c) override {
+    if (p_.paperOut_) return;
     Forward(&PrintStreamListener::Text, c);
-    if (!p_.paperOut_) p_.pageStarted_ = true;
+    p_.pageStarted_ = true;
   }
   void LineFeed() override {
+    if (p_.paperOut_) return;
     Forward(&PrintStreamListener::LineFeed);
     if (p_.pageStarted_) p_.Queue(Activity::Printing, kTextLineMs);
   }
   void FormFeed() override {
-    Forward(&PrintStreamListener::FormFeed);
     // Without paper nothing is fed; the paper-out error stands until paper is loaded.
     if (p_.paperOut_) return;
+    Forward(&PrintStreamListener::FormFeed);
     p_.Queue(Activity::Printing, kEjectMs);
     p_.AddToCounter(eeprom::kPageCounter, 4, 1);
     ++p_.pagesPrinted_;
@@ -195,11 +197,47 @@ class VirtualPrinter::StreamReactions final : public PrintStreamListener {
 };
 
 // ---------------------------------------------------------------------------------------------
+// What the mechanism does to the dots: the values in force against the unit's true ones.
+
+class VirtualPrinter::Paper final : public PrintMechanics {
+ public:
+  explicit Paper(const VirtualPrinter& p) : p_(p) {}
+
+  int ReturnPassShift(std::uint8_t dotSize, bool colour) const override {
+    int index = 2;  // VSD1, also for the dot sizes the patterns do not use
+    if (dotSize == 0x11) index = 4;
+    if (dotSize == 0x12) index = 6;
+    if (dotSize == 0x13) index = 0;
+    if (colour) ++index;
+    const int inForce = Signed(eeprom::kBidFirst + index);
+    return (inForce - p_.mechanism_.bid[static_cast<std::size_t>(index)]) * kBidDotsPerStep;
+  }
+  int FeedError() const override {
+    return (Signed(eeprom::kPfValue) - p_.mechanism_.pf) * kFeedUnitsPerPfStep;
+  }
+  int HeadTilt() const override {
+    return (p_.headAngleLever_ - p_.mechanism_.squareLever) * kTiltDotsPerLeverStep;
+  }
+  int TopMarginLanding(int margin) const override {
+    return margin + p_.mechanism_.topMarginOffset;
+  }
+  int StoredTopMargin() const override { return p_.eeprom_[eeprom::kTopMargin]; }
+
+ private:
+  int Signed(int address) const {
+    return static_cast<std::int8_t>(p_.eeprom_[static_cast<std::size_t>(address)]);
+  }
+  const VirtualPrinter& p_;
+};
+
+// ---------------------------------------------------------------------------------------------
 
 VirtualPrinter::VirtualPrinter(Clock& clock, Model model)
     : clock_(clock),
       model_(model),
       eeprom_(FactoryImage(model)),
+      mechanism_(FactoryMechanism(model)),
+      paper_(std::make_unique<Paper>(*this)),
       reactions_(std::make_unique<StreamReactions>(*this)),
       stream_(*reactions_) {}
 
@@ -232,7 +270,8 @@ EepromBytes VirtualPrinter::FactoryImage(Model model) {
   e[101] = 1;
   e[eeprom::kModelDefault] = q30 ? 0x95 : 0x94;
   e[225] = 0;
-  e[eeprom::kTopMargin] = q30 ? 0x01 : 0x02;
+  // Each model's margin sits on its own ladder of positions.
+  e[eeprom::kTopMargin] = q30 ? 42 : 120;
   if (q30) {
     put(eeprom::kBidFirst, {0x02, 0xFF, 0x01, 0x03, 0xFD, 0x02, 0x04, 0x01});
   } else {
@@ -257,6 +296,34 @@ EepromBytes VirtualPrinter::FactoryImage(Model model) {
     e[0xC2 + i] = static_cast<std::uint8_t>(usbId[i]);
   }
   return e;
+}
+
+TrueMechanism VirtualPrinter::FactoryMechanism(Model model) {
+  // A unit fresh from the line is a few steps off everywhere: Bi-D by one candidate step
+  // either way, PF by two, the head tilted and the first line two ladder steps high or one low.
+  TrueMechanism m;
+  const EepromBytes image = FactoryImage(model);
+  constexpr int kBidOff[8] = {2, -2, -2, 2, 2, -2, -2, 2};
+  for (std::size_t i = 0; i < m.bid.size(); ++i) {
+    m.bid[i] = static_cast<std::int8_t>(static_cast<std::int8_t>(image[eeprom::kBidFirst + i]) +
+                                        kBidOff[i]);
+  }
+  const bool q30 = model == Model::Q30;
+  m.pf = static_cast<std::int8_t>(image[eeprom::kPfValue]) + (q30 ? 2 : -2);
+  m.squareLever = q30 ? -2 : 2;
+  m.topMarginOffset = q30 ? 14 : -28;
+  return m;
+}
+
+const PrintMechanics& VirtualPrinter::Mechanics() const {
+  return *paper_;
+}
+
+void VirtualPrinter::FeedPrintData(std::span<const std::uint8_t> bytes) {
+  Update();
+  stream_.Feed(bytes);
+  SaveIfDirty();
+  Changed();
 }
 
 std::string VirtualPrinter::DeviceIdText() const {

@@ -16,6 +16,7 @@
 #include "link/Clock.h"
 #include "link/Model.h"
 #include "link/PortDevice.h"
+#include "sim/PageRenderer.h"
 #include "sim/PrintStream.h"
 
 namespace vantor::sim {
@@ -55,6 +56,21 @@ inline constexpr int kCrReadingBase = 1630;
 
 // Protection counter value at which the printer stops with a maintenance error.
 inline constexpr std::uint16_t kProtectionLimit = 49728;
+
+// The unit's own mechanism: the settings at which it prints true. The EEPROM holds what the
+// technician has set; the difference is what the pages show.
+struct TrueMechanism {
+  std::array<std::int8_t, 8> bid{};  // Bi-D values in EEPROM order, 0x70 to 0x77
+  int pf = 0;                        // PF value at which the paper feeds true
+  int squareLever = 0;               // head-angle lever position at which the head is square
+  int topMarginOffset = 0;           // units the first line lands below the margin asked for
+};
+
+// Dots a right-to-left pass moves per Bi-D step, paper units per 360 per PF step, dots of tilt
+// per lever step.
+inline constexpr int kBidDotsPerStep = 1;
+inline constexpr int kFeedUnitsPerPfStep = 2;
+inline constexpr int kTiltDotsPerLeverStep = 3;
 
 // Faults the tests switch on. Counts are one-shot budgets: N means the next N, -1 means always.
 struct Faults {
@@ -104,6 +120,7 @@ class VirtualPrinter {
   void RaiseError(std::uint8_t erValue);
   void ClearError();
   void SetHeadAngleLever(int position);
+  int HeadAngleLever() const { return headAngleLever_; }
   // Prints the printer's own nozzle check, as when its buttons are held at power-on.
   void PrintNozzleCheck();
 
@@ -140,9 +157,19 @@ class VirtualPrinter {
 
   Faults& GetFaults() { return faults_; }
 
+  static TrueMechanism FactoryMechanism(Model model);
+  const TrueMechanism& Mechanism() const { return mechanism_; }
+  void SetMechanism(const TrueMechanism& mechanism) { mechanism_ = mechanism; }
+  // The mechanism as the page renderer sees it: true values against the EEPROM and the lever.
+  const PrintMechanics& Mechanics() const;
+
+  // A recorded data-channel stream, read as if it had arrived over the link.
+  void FeedPrintData(std::span<const std::uint8_t> bytes);
+
  private:
   friend class DeviceView;
   class StreamReactions;
+  class Paper;
 
   enum class Activity { Printing, Busy, Cleaning, InkCharge, NozzleCheck };
   struct Work {
@@ -200,6 +227,8 @@ class VirtualPrinter {
   bool dirty_ = false;
   bool lazyDirty_ = false;  // counters moved by print data, saved at the next command
 
+  TrueMechanism mechanism_;
+  std::unique_ptr<Paper> paper_;
   std::unique_ptr<StreamReactions> reactions_;
   PrintStream stream_;
   PrintStreamListener* pageListener_ = nullptr;

@@ -65,10 +65,17 @@ TEST(VirtualControl, EepromFramesReadWriteAndRefuse) {
 TEST(VirtualFactory, FramesSetValuesAndAnswerReads) {
   Wire w;
   w.Up();
-  // SetBidValues for dot type 5 (kind 2): -128 and 12.
+  // SetBidValues for VSD2 (kind 2): -128 leaves black at 0x74 alone, colour 12 goes to 0x75.
+  const std::uint8_t vsd2Black = w.printer.Eeprom(0x74);
   w.Data(DataFrame({0x07, 0x4C, 0x00, 0xFF, 0x00, 0x02, 0x80, 0xFF, 0x0C, 0x00}));
-  EXPECT_EQ(w.printer.Eeprom(114), 0x80);
-  EXPECT_EQ(w.printer.Eeprom(115), 0x0C);
+  EXPECT_EQ(w.printer.Eeprom(0x74), vsd2Black);
+  EXPECT_EQ(w.printer.Eeprom(0x75), 0x0C);
+  // VSD1 (kind 1) is 0x72/0x73; ECO (kind 4) lies below it at 0x70/0x71.
+  w.Data(DataFrame({0x07, 0x4C, 0x00, 0xFF, 0x00, 0x01, 0xFD, 0xFF, 0x80, 0xFF}));
+  w.Data(DataFrame({0x07, 0x4C, 0x00, 0xFF, 0x00, 0x04, 0x80, 0xFF, 0x3C, 0x00}));
+  EXPECT_EQ(w.printer.Eeprom(0x72), 0xFD);
+  EXPECT_EQ(w.printer.Eeprom(0x71), 0x3C);
+  EXPECT_EQ(w.printer.Eeprom(0x70), 0x04);  // factory ECO black of a Q40, left alone
   // SetPfValue(-4) to 125, then the end of the write.
   w.Data(DataFrame({0x07, 0x4C, 0x04, 0xFB, 0x02, 0xFC}));
   w.Data(DataFrame({0x07, 0x4C, 0x50, 0xAF, 0x28}));

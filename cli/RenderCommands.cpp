@@ -1,0 +1,89 @@
+// render: a recorded data-channel stream printed offline by the virtual printer.
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <vector>
+
+#include "cli/Cli.h"
+#include "sim/PagePng.h"
+#include "sim/VirtualPrinter.h"
+
+namespace vantor::cli {
+
+void AddRenderCommands(Cli& cli);
+
+namespace {
+
+namespace text {
+constexpr std::string_view kNoPages = "render: --pages DIR is needed";
+constexpr std::string_view kWritten = " page(s) written to ";
+constexpr std::string_view kNotEjected = "render: the stream ends before its last sheet is ejected";
+}  // namespace text
+
+struct RenderSettings {
+  std::string capture;
+  std::string pages;
+};
+
+std::string GlobalOption(CLI::App& app, const std::string& name, const std::string& fallback) {
+  const CLI::Option* option = app.get_option_no_throw(name);
+  if (!option || option->count() == 0) return fallback;
+  return option->as<std::string>();
+}
+
+int Render(CLI::App& app, const RenderSettings& settings) {
+  const std::string dir = settings.pages.empty() ? GlobalOption(app, "--pages", "") : settings.pages;
+  if (dir.empty()) {
+    std::cerr << "vantorctl: " << text::kNoPages << '\n';
+    return kExitUsage;
+  }
+  std::ifstream in(settings.capture, std::ios::binary);
+  if (!in) {
+    std::cerr << "vantorctl: cannot read " << settings.capture << '\n';
+    return kExitFailure;
+  }
+  sim::PageDirectory pages(dir);
+  std::string why;
+  if (!pages.Prepare(why)) {
+    std::cerr << "vantorctl: " << why << '\n';
+    return kExitFailure;
+  }
+  // The candidates a job sets travel in the stream, so a fresh printer of the model reads it
+  // as the recording one did.
+  const Model model = GlobalOption(app, "--model", "Q40") == "Q30" ? Model::Q30 : Model::Q40;
+  VirtualClock clock = VirtualClock::AtSystemTime();
+  sim::VirtualPrinter printer(clock, model);
+  sim::PageRenderer renderer(printer.Mechanics(), [&pages](sim::Page&& page) { pages.Write(page); });
+  printer.SetPageListener(&renderer);
+  std::vector<char> chunk(1 << 16);
+  while (in) {
+    in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+    const auto got = static_cast<std::size_t>(in.gcount());
+    if (got == 0) break;
+    printer.FeedPrintData({reinterpret_cast<const std::uint8_t*>(chunk.data()), got});
+  }
+  if (in.bad()) {
+    std::cerr << "vantorctl: cannot read " << settings.capture << '\n';
+    return kExitFailure;
+  }
+  std::cout << pages.Written() << text::kWritten << dir << '\n';
+  if (renderer.PageStarted()) std::cerr << "vantorctl: " << text::kNotEjected << '\n';
+  if (!pages.Error().empty()) {
+    std::cerr << "vantorctl: " << pages.Error() << '\n';
+    return kExitFailure;
+  }
+  return kExitOk;
+}
+
+}  // namespace
+
+void AddRenderCommands(Cli& cli) {
+  auto settings = std::make_shared<RenderSettings>();
+  CLI::App* sub = cli.App().add_subcommand(
+      "render", "print a data-channel stream recorded with --capture onto PNG pages");
+  sub->add_option("CAPTURE", settings->capture, "the recorded stream")->required();
+  sub->add_option("--pages", settings->pages, "write page-001.png, ... into DIR");
+  cli.AddOfflineCommand(sub, [&cli, settings]() { return Render(cli.App(), *settings); });
+}
+
+}  // namespace vantor::cli
