@@ -11,6 +11,9 @@ add_library(vantor_adjust_gui STATIC
   BidPanels.cpp
   HeadAngularPanels.cpp
   MechanismPanels.cpp
+  IdentityPanels.cpp
+  MaintenancePanels.cpp
+  EepromPanels.cpp
 )
 set_target_properties(vantor_adjust_gui PROPERTIES AUTOMOC ON)
 target_link_libraries(vantor_adjust_gui PUBLIC Qt6::Widgets vantor_shell_gui vantor_procedures)
