@@ -81,6 +81,7 @@ class WorkflowTest : public GuiTest {
     ASSERT_NE(button, nullptr);
     button->click();
   }
+  void MenuItem(const char* menu, int index) { Item(menu, index); }
   void Choose(const char* group, int index) {
     Settle();
     QRadioButton* button = Find<RadioGroup>(&Adjust(), group)->Button(index);
