@@ -1,0 +1,125 @@
+// exchange: the transportation liquid exchange as a guided sequence on the terminal, with the
+// window's instructions, waiting for Enter where the window waits for OK.
+#include <unistd.h>
+
+#include <iostream>
+#include <string>
+#include <string_view>
+
+#include "adjust/ExchangeProcedure.h"
+#include "cli/Cli.h"
+#include "cli/TerminalDisplay.h"
+
+namespace vantor::cli {
+
+namespace {
+
+namespace ex = procedures::exchange;
+
+constexpr std::string_view kPromptOk = "[Enter = OK, q = stop] ";
+constexpr std::string_view kPromptRepeat = "[Enter = repeat the step, q = stop] ";
+constexpr std::string_view kStopped =
+    "Exchange stopped; the printer is where the last completed step left it.";
+
+class Guide {
+ public:
+  // echoEnter: the input is no terminal, so the line the technician ended is not on screen.
+  Guide(Session& session, std::istream& in, bool echoEnter)
+      : session_(session), in_(in), echoEnter_(echoEnter) {}
+
+  void Say(std::string_view text) {
+    session_.reporter.ShowMessage(MessageKind::Replace, text);
+    EndLine();
+  }
+
+  // False when the technician stops or the input ends.
+  bool WaitForOk(std::string_view prompt = kPromptOk) {
+    EndLine();
+    session_.out << prompt << std::flush;
+    std::string line;
+    if (!std::getline(in_, line)) {
+      session_.out << '\n';
+      return false;
+    }
+    if (echoEnter_) session_.out << '\n';
+    return line != "q" && line != "Q";
+  }
+
+  // Runs a step until it succeeds; a failed step is reported and offered again, as its panel
+  // stays in the window.
+  template <typename Step>
+  bool Repeat(Step step) {
+    while (step() != kOk) {
+      if (!WaitForOk(kPromptRepeat)) return false;
+    }
+    EndLine();
+    return true;
+  }
+
+  int Stop() {
+    Say(kStopped);
+    return kExitFailure;
+  }
+
+ private:
+  void EndLine() {
+    if (auto* terminal = dynamic_cast<TerminalDisplay*>(&session_.reporter.Display()))
+      terminal->EndLine();
+  }
+
+  Session& session_;
+  std::istream& in_;
+  bool echoEnter_;
+};
+
+int RunExchange(Session& session, std::istream& in, bool echoEnter) {
+  procedures::ExchangeProcedure exchange(session.reporter);
+  Guide guide(session, in, echoEnter);
+
+  guide.Say(ex::kTitle);
+  guide.Say(ex::kRequiresFourCycles);
+  if (!guide.WaitForOk()) return kExitFailure;
+  if (!guide.Repeat([&] { return exchange.Start(); })) return guide.Stop();
+
+  for (bool lastCycle = false; !lastCycle;) {
+    guide.Say(exchange.CycleLabel());
+    guide.Say(exchange.FirstInstruction());
+    guide.Say(ex::kThenPressOk);
+    if (!guide.WaitForOk() || !guide.Repeat([&] { return exchange.AirExchange(); }))
+      return guide.Stop();
+    guide.Say(ex::kInstallLiquid);
+    guide.Say(ex::kPressOk);
+    if (!guide.WaitForOk() || !guide.Repeat([&] { return exchange.LiquidCleaning(lastCycle); }))
+      return guide.Stop();
+  }
+
+  guide.Say(ex::kRemoveCartridges);
+  guide.Say(ex::kPressOk);
+  guide.Say(ex::kFinalOperation);
+  if (!guide.WaitForOk() || !guide.Repeat([&] { return exchange.Finish(); }))
+    return guide.Stop();
+  session.reporter.ShowMessage(MessageKind::Done, ex::kInHomePosition);
+
+  guide.Say(ex::kTurnOff);
+  guide.Say(ex::kPressOk);
+  if (!guide.WaitForOk()) return kExitOk;  // the exchange itself is complete
+  guide.Say(ex::kWaitTenSeconds);
+  for (int n = ex::kCountdownSeconds; n >= 0; --n) {
+    session.clock.SleepMs(1000);
+    guide.Say(std::to_string(n));
+  }
+  guide.Say(ex::kRemoveAcCable);
+  return kExitOk;
+}
+
+}  // namespace
+
+void AddExchangeCommands(Cli& cli) {
+  auto* exchange = cli.App().add_subcommand(
+      "exchange", "Transportation liquid exchange: four guided cycles, then power-off");
+  cli.AddCommand(exchange, [](Session& session) { 
+    return RunExchange(session, std::cin, ::isatty(STDIN_FILENO) != 1);
+  });
+}
+
+}  // namespace vantor::cli
