@@ -2,6 +2,12 @@
 
 #include "cli/Cli.h"
 
+#ifdef VANTOR_HAVE_RENDER_COMMANDS
+namespace vantor::cli {
+void AddRenderCommands(Cli& cli);  // render
+}
+#endif
+
 #ifdef VANTOR_HAVE_EXCHANGE_COMMANDS
 namespace vantor::cli {
 void AddExchangeCommands(Cli& cli);  // exchange
@@ -22,6 +28,9 @@ int main(int argc, char** argv) {
 #endif
 #ifdef VANTOR_HAVE_PORT_COMMANDS
   vantor::cli::AddPortCommands(cli);
+#endif
+#ifdef VANTOR_HAVE_RENDER_COMMANDS
+  vantor::cli::AddRenderCommands(cli);
 #endif
 #ifdef VANTOR_HAVE_EXCHANGE_COMMANDS
   vantor::cli::AddExchangeCommands(cli);
