@@ -199,7 +199,7 @@ void PageRenderer::Text(char c) {
   StartSheet();
   started_ = true;
   DrawGlyph(c, kLeftMargin + column_, Row());
-  column_ += kCharPitch;
+  if (column_ < kMaxSheetWidth) column_ += kCharPitch;
 }
 
 void PageRenderer::DrawGlyph(char c, int x, int y) {

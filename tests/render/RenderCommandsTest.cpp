@@ -1,0 +1,88 @@
+// vantorctl --pages and render, in-process against the virtual printer.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/Cli.h"
+
+namespace vantor::cli {
+void AddRenderCommands(Cli& cli);
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+  int status;
+  std::string err;
+};
+
+Outcome Vantorctl(std::vector<std::string> args) {
+  args.insert(args.begin(), "vantorctl");
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  Cli cli;
+  AddPrintCommands(cli);
+  AddRenderCommands(cli);
+  std::ostringstream out, err;
+  const int status = cli.Run(static_cast<int>(argv.size()), argv.data(), out, err);
+  return {status, err.str()};
+}
+
+std::string Contents(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+class RenderCommands : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root = fs::path(::testing::TempDir()) / "render-cli";
+    fs::remove_all(root);
+    fs::create_directories(root);
+  }
+  void TearDown() override { fs::remove_all(root); }
+  fs::path root;
+};
+
+TEST_F(RenderCommands, CheckPatternLeavesFourPagesAndItsCaptureRendersTheSame) {
+  const fs::path live = root / "live";
+  const fs::path capture = root / "job.bin";
+  const Outcome o = Vantorctl({"--virtual", "--pages", live.string(), "--capture", capture.string(),
+                         "check-pattern"});
+  ASSERT_EQ(o.status, kExitOk) << o.err;
+  for (const char* name : {"page-001.png", "page-002.png", "page-003.png", "page-004.png"}) {
+    EXPECT_TRUE(fs::exists(live / name)) << name;
+  }
+  EXPECT_FALSE(fs::exists(live / "page-005.png"));
+
+  // A fresh printer of the model reads the recording as the live one did.
+  const fs::path offline = root / "offline";
+  const Outcome r = Vantorctl({"render", capture.string(), "--pages", offline.string()});
+  ASSERT_EQ(r.status, kExitOk) << r.err;
+  for (const char* name : {"page-001.png", "page-004.png"}) {
+    EXPECT_EQ(Contents(offline / name), Contents(live / name)) << name;
+  }
+}
+
+TEST_F(RenderCommands, PagesNeedTheVirtualPrinterAndRenderNeedsPages) {
+  EXPECT_EQ(Vantorctl({"--pages", (root / "p").string(), "check-pattern"}).status, kExitUsage);
+  EXPECT_EQ(Vantorctl({"render", (root / "none.bin").string()}).status, kExitUsage);
+  EXPECT_EQ(Vantorctl({"render", (root / "none.bin").string(), "--pages", (root / "p").string()}).status,
+            kExitFailure);
+}
+
+TEST_F(RenderCommands, BidPrintGivesTwoSheets) {
+  const Outcome o = Vantorctl({"--virtual", "--pages", (root / "bid").string(), "bid", "print"});
+  ASSERT_EQ(o.status, kExitOk) << o.err;
+  EXPECT_TRUE(fs::exists(root / "bid" / "page-002.png"));
+  EXPECT_FALSE(fs::exists(root / "bid" / "page-003.png"));
+}
+
+}  // namespace
+}  // namespace vantor::cli

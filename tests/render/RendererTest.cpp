@@ -1,0 +1,231 @@
+// The page renderer fed hand-written print streams: where the head and the paper put the dots.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "sim/PagePng.h"
+#include "sim/PageRenderer.h"
+#include "sim/PrintStream.h"
+#include "sim/VirtualPrinter.h"
+#include "tests/render/PageReading.h"
+
+namespace vantor::test {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+struct StubMechanics final : sim::PrintMechanics {
+  int shift = 0;
+  int feedError = 0;
+  int tilt = 0;
+  int landingOffset = 0;
+  int ReturnPassShift(std::uint8_t, bool) const override { return shift; }
+  int FeedError() const override { return feedError; }
+  int HeadTilt() const override { return tilt; }
+  int TopMarginLanding(int margin) const override { return margin + landingOffset; }
+  int StoredTopMargin() const override { return 100; }
+};
+
+struct Paper {
+  StubMechanics mechanics;
+  std::vector<sim::Page> sheets;
+  sim::PageRenderer renderer{mechanics,
+                             [this](sim::Page&& p) { sheets.push_back(std::move(p)); }};
+  sim::PrintStream stream{renderer};
+  void Feed(const Bytes& b) { stream.Feed(b); }
+};
+
+// ESC @, unit 1/360, direction d, VSD1, raster resolution 360/2/1.
+Bytes RasterSetup(std::uint8_t direction) {
+  return {0x1B, 0x40, 0x1B, 0x28, 0x55, 0x01, 0x00, 0x0A, 0x1B, 0x55, direction,
+          0x1B, 0x28, 0x65, 0x02, 0x00, 0x00, 0x10, 0x1B, 0x28, 0x44, 0x04, 0x00,
+          0x68, 0x01, 0x02, 0x01};
+}
+// ESC i with run-length lines of one byte each: every line a literal run of one byte.
+Bytes Band(std::uint8_t colour, const Bytes& lineBytes) {
+  Bytes b = {0x1B, 0x69, colour, 0x01, 0x02, 0x01, 0x00,
+             static_cast<std::uint8_t>(lineBytes.size()), 0x00};
+  for (const std::uint8_t v : lineBytes) b.insert(b.end(), {0x00, v});
+  return b;
+}
+Bytes operator+(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+const Bytes kFormFeed = {0x0C};
+constexpr int kLeft = 48;
+
+TEST(PageRenderer, NozzlesAndInksLandOnTheirRowsInTheirColours) {
+  Paper paper;
+  // Black: line 0 dot 0 (value 3), line 2 dot 3 (value 1). Magenta and cyan: line 0, dot 1.
+  paper.Feed(RasterSetup(1) + Band(0x00, {0xC0, 0x00, 0x01}) + Band(0x01, {0x30}) +
+             Band(0x02, {0x30}) + kFormFeed);
+  ASSERT_EQ(paper.sheets.size(), 1u);
+  const sim::Page& page = paper.sheets[0];
+  EXPECT_EQ(page.width, sim::kA4Width);
+  EXPECT_EQ(page.height, sim::kA4Length);
+  // First print line at the stored top margin; nozzles 1/180 inch = 2 rows apart.
+  EXPECT_TRUE(Shows(page, kLeft, 100, InkSeen::Black));
+  EXPECT_FALSE(Shows(page, kLeft, 101, InkSeen::Black));
+  EXPECT_FALSE(Shows(page, kLeft + 1, 100, InkSeen::Black));
+  const std::uint8_t* faint = page.Pixel(kLeft + 3, 104);
+  EXPECT_LT(faint[0], 255);
+  EXPECT_GT(faint[0], 100);  // value 1 is a small dot, lighter than value 3
+  // Magenta's 60 nozzles follow yellow's below the head's top; cyan's follow magenta's.
+  EXPECT_TRUE(Shows(page, kLeft + 1, 100 + 120, InkSeen::Magenta));
+  EXPECT_TRUE(Shows(page, kLeft + 1, 100 + 240, InkSeen::Cyan));
+}
+
+TEST(PageRenderer, DotValuesAreThreeDifferentShades) {
+  Paper paper;
+  paper.Feed(RasterSetup(1) + Band(0x00, {0x1B}) + kFormFeed);  // dots 0, 1, 2, 3
+  ASSERT_EQ(paper.sheets.size(), 1u);
+  const sim::Page& page = paper.sheets[0];
+  EXPECT_EQ(page.Pixel(kLeft, 100)[0], 255);
+  const int v1 = page.Pixel(kLeft + 1, 100)[0];
+  const int v2 = page.Pixel(kLeft + 2, 100)[0];
+  const int v3 = page.Pixel(kLeft + 3, 100)[0];
+  EXPECT_GT(v1 - v2, 40);
+  EXPECT_GT(v2 - v3, 40);
+}
+
+TEST(PageRenderer, OnlyPassesBackFromTheRightAreDisplaced) {
+  Paper paper;
+  paper.mechanics.shift = 5;
+  // A unidirectional pass, then three bidirectional ones: right to left, left to right, and
+  // right to left again; a unidirectional pass after them is never displaced.
+  const Bytes bar = Band(0x00, {0xC0});
+  paper.Feed(RasterSetup(1) + bar + RasterSetup(0) + bar + bar + bar + RasterSetup(1) + bar + kFormFeed);
+  ASSERT_EQ(paper.sheets.size(), 1u);
+  const sim::Page& page = paper.sheets[0];
+  EXPECT_TRUE(Shows(page, kLeft, 100, InkSeen::Black));
+  EXPECT_TRUE(Shows(page, kLeft + 5, 100, InkSeen::Black));
+  EXPECT_EQ(InkedRows(page, 0, page.width, InkSeen::Black).size(), 1u);
+  int inked = 0;
+  for (int x = 0; x < 200; ++x) inked += Shows(page, x, 100, InkSeen::Black);
+  EXPECT_EQ(inked, 2);
+}
+
+TEST(PageRenderer, TiltShiftsNozzlesByTheirHeightInTheHead) {
+  Paper paper;
+  paper.mechanics.tilt = 6;
+  Bytes lines(180, 0x00);
+  lines.front() = lines.back() = 0xC0;
+  paper.Feed(RasterSetup(1) + Band(0x00, lines) + kFormFeed);
+  ASSERT_EQ(paper.sheets.size(), 1u);
+  EXPECT_EQ(FirstInk(paper.sheets[0], 100, 0, 400, InkSeen::Black), kLeft);
+  EXPECT_EQ(FirstInk(paper.sheets[0], 100 + 358, 0, 400, InkSeen::Black), kLeft + 6);
+}
+
+TEST(PageRenderer, PaperMovesCarryTheFeedErrorAndTheTopMarginItsOffset) {
+  Paper paper;
+  paper.mechanics.feedError = 4;      // units per 360
+  paper.mechanics.landingOffset = 7;  // the first line lands 7 rows low
+  const Bytes move358 = {0x1B, 0x28, 0x76, 0x02, 0x00, 0x66, 0x01, 0x0D};
+  const Bytes move1 = {0x1B, 0x28, 0x76, 0x02, 0x00, 0x01, 0x00, 0x0D};
+  // A page format of 50 units on a blank sheet moves the first line there.
+  const Bytes format = {0x1B, 0x28, 0x63, 0x08, 0x00, 50, 0, 0, 0, 0x1E, 0x1F, 0, 0};
+  const Bytes dot = Band(0x00, {0xC0});
+  paper.Feed(RasterSetup(1) + format + dot + move1 + dot + move358 + dot + kFormFeed);
+  ASSERT_EQ(paper.sheets.size(), 1u);
+  const auto rows = InkedRows(paper.sheets[0], 0, 100, InkSeen::Black);
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0].first, 57);
+  EXPECT_EQ(rows[0].last, 58);              // a one-unit move has no error to speak of
+  EXPECT_EQ(rows[1].first, 58 + 358 + 4);   // a long one misses by its share
+}
+
+TEST(PageRenderer, TextPrintsInTheOwnFontAndControlsOnlyMove) {
+  Paper paper;
+  // "A", NUL, CR LF, "B" at 1/6 inch lower, back at the margin.
+  paper.Feed(Bytes{'A', 0x00, 0x0D, 0x0A, 'B', 'B'} + kFormFeed);
+  ASSERT_EQ(paper.sheets.size(), 1u);
+  const sim::Page& page = paper.sheets[0];
+  const auto lines = InkedRows(page, 0, page.width, InkSeen::Black);
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[1].first - lines[0].first, 60);
+  // The second line holds two characters 1/10 inch apart, the first one only.
+  EXPECT_FALSE(FirstInk(page, lines[0].first + 10, kLeft + 36, page.width, InkSeen::Black));
+  EXPECT_TRUE(FirstInk(page, lines[1].first + 10, kLeft + 36, kLeft + 72, InkSeen::Black));
+}
+
+TEST(PageRenderer, OnlySheetsWithInkAreHandedOn) {
+  Paper paper;
+  paper.Feed(Bytes{0x0C, 0x0A, 0x0C, 'x', 0x0C, 0x0C});
+  EXPECT_EQ(paper.sheets.size(), 1u);
+  EXPECT_EQ(paper.renderer.PagesDone(), 1);
+}
+
+TEST(PageRenderer, HostileHeadersAndSizesStayOnTheSheet) {
+  Paper paper;
+  // A band wider than the sheet, moved far right, far up and down, and an absurd paper size.
+  const Bytes huge = {0x1B, 0x28, 0x53, 0x08, 0x00, 0xFF, 0xFF, 0xFF, 0x7F, 0xFF, 0xFF, 0xFF, 0x7F};
+  const Bytes right = {0x1B, 0x24, 0xFF, 0xFF};
+  const Bytes up = {0x1B, 0x28, 0x76, 0x04, 0x00, 0x00, 0x00, 0x00, 0x80};
+  Bytes wide = {0x1B, 0x69, 0x00, 0x01, 0x02, 0xE8, 0x03, 0x01, 0x00};  // 1000 bytes, 1 line
+  for (int left = 1000; left > 0; left -= 120) {
+    wide.insert(wide.end(), {static_cast<std::uint8_t>(257 - std::min(left, 120)), 0xFF});
+  }
+  paper.Feed(RasterSetup(1) + huge + wide + right + wide + up + wide + kFormFeed);
+  ASSERT_EQ(paper.sheets.size(), 1u);
+  EXPECT_EQ(paper.sheets[0].width, sim::kA4Width);
+  EXPECT_EQ(paper.sheets[0].height, sim::kA4Length);
+}
+
+TEST(PageRenderer, PaperOutPrintsNothingAndEjectsNothing) {
+  VirtualClock clock;
+  sim::VirtualPrinter printer(clock, Model::Q40);
+  std::vector<sim::Page> sheets;
+  sim::PageRenderer renderer(printer.Mechanics(),
+                             [&sheets](sim::Page&& p) { sheets.push_back(std::move(p)); });
+  printer.SetPageListener(&renderer);
+  printer.SetPaperOut(true);
+  printer.FeedPrintData(Bytes{'x', 0x0C});
+  printer.SetPaperOut(false);
+  printer.FeedPrintData(Bytes{'y', 0x0C});
+  EXPECT_EQ(sheets.size(), 1u);
+}
+
+TEST(PagePng, SheetsAreNumberedFilesWithTheirSizeAndResolution) {
+  const auto dir = std::filesystem::path(::testing::TempDir()) / "render-png";
+  std::filesystem::remove_all(dir);
+  sim::PageDirectory pages(dir.string());
+  std::string why;
+  ASSERT_TRUE(pages.Prepare(why)) << why;
+  sim::Page page{40, 30, std::vector<std::uint8_t>(40 * 30 * 3, 0xFF)};
+  pages.Write(page);
+  pages.Write(page);
+  EXPECT_EQ(pages.Written(), 2);
+  EXPECT_TRUE(pages.Error().empty());
+  EXPECT_TRUE(std::filesystem::exists(dir / "page-002.png"));
+
+  std::ifstream in(dir / "page-001.png", std::ios::binary);
+  const Bytes file{std::istreambuf_iterator<char>(in), {}};
+  ASSERT_GT(file.size(), 33u);
+  const Bytes signature = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+  EXPECT_TRUE(std::equal(signature.begin(), signature.end(), file.begin()));
+  // IHDR: width 40, height 30, 8 bits, RGB.
+  EXPECT_EQ(Bytes(file.begin() + 16, file.begin() + 26),
+            (Bytes{0, 0, 0, 40, 0, 0, 0, 30, 8, 2}));
+  // 360 dots per inch is 14173 dots per metre (0x375D).
+  const std::string text(file.begin(), file.end());
+  const auto phys = text.find("pHYs");
+  ASSERT_NE(phys, std::string::npos);
+  EXPECT_EQ(Bytes(file.begin() + static_cast<long>(phys) + 4, file.begin() + static_cast<long>(phys) + 8),
+            (Bytes{0, 0, 0x37, 0x5D}));
+
+  // A page that cannot be written is reported, not lost silently.
+  sim::PageDirectory missing((dir / "no" / "such").string());
+  missing.Write(page);
+  EXPECT_EQ(missing.Written(), 0);
+  EXPECT_FALSE(missing.Error().empty());
+  std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace vantor::test
