@@ -145,8 +145,7 @@ void BidPanels::BidWrtOKBtnClick() {
   for (std::size_t i = 0; i < rows_.size(); ++i) {
     if (rows_[i].check->isChecked()) entries[i] = rows_[i].edit->text().toStdString();
   }
-  const auto registered =
-      procedures::WriteBidRows(area_->Messages(), ids_->GetRaster(), entries);
+  const auto registered = procedures::WriteBidRows(area_->Messages(), ids_->GetRaster(), entries);
   for (std::size_t i = 0; i < rows_.size(); ++i) {
     if (registered[i]) area_->SetAdjustedItem(kRowNames[i].summary, rows_[i].edit->text());
   }

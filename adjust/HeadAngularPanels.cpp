@@ -118,8 +118,8 @@ void HeadAngularPanels::BuildPanels() {
   fastenerRdo_->SetItemIndex(kNewFastener);
   selectPnl_->Body()->addWidget(fastenerRdo_);
   selectPnl_->Finish();
-  QObject::connect(selectPnl_->AddButton("SusPlateSelectOKBtn", text::kOk),
-                   &QPushButton::clicked, [this] { SusPlateSelectOKBtnClick(); });
+  QObject::connect(selectPnl_->AddButton("SusPlateSelectOKBtn", text::kOk), &QPushButton::clicked,
+                   [this] { SusPlateSelectOKBtnClick(); });
 
   newPnl_ = AddTitledPanel(*area_, "HeadAngNewPnl", text::kTitle);
   AddLines(newPnl_, text::kNewSteps);

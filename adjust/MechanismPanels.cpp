@@ -101,8 +101,7 @@ void MechanismPanels::BuildPfPanels() {
   pfAdjustPnl_->AddText(text::kPfConfirmed);
   pfAdjustPnl_->AddText(text::kPfRange);
   pfEdit_ = MakeEdit("PFEdit", 3, pfAdjustPnl_);
-  pfUpDown_ = new UpDown("PFUpDown", pfEdit_, procedures::kPfMin, procedures::kPfMax,
-                         pfAdjustPnl_);
+  pfUpDown_ = new UpDown("PFUpDown", pfEdit_, procedures::kPfMin, procedures::kPfMax, pfAdjustPnl_);
   auto* editRow = new QHBoxLayout;
   editRow->addWidget(pfEdit_);
   editRow->addWidget(pfUpDown_);
@@ -248,8 +247,8 @@ void MechanismPanels::BuildCrDispersionPanel() {
   for (QCheckBox* box : {mainBoard_, psBoard_, crMotor_, crShaft_}) partsLayout->addWidget(box);
   crPnl_->Body()->addWidget(parts);
   crPnl_->Finish();
-  QObject::connect(crPnl_->AddButton("CRHeatProtectOffsetOKBtn", text::kOk),
-                   &QPushButton::clicked, [this] { CRHeatProtectOffsetOKBtnClick(); });
+  QObject::connect(crPnl_->AddButton("CRHeatProtectOffsetOKBtn", text::kOk), &QPushButton::clicked,
+                   [this] { CRHeatProtectOffsetOKBtnClick(); });
 }
 
 void MechanismPanels::ShowCrDispersionPanel() {

@@ -31,9 +31,9 @@ class BidWorkflow : public WorkflowTest {
   }
 };
 
-const char* const kChecks[] = {"BidVSD1BkCheckBox", "BidVSD1YMCCheckBox", "BidVSD2BkCheckBox",
-                               "BidVSD2YMCCheckBox", "BidVSD3BkCheckBox", "BidVSD3YMCCheckBox",
-                               "BidECOBkCheckBox",  "BidECOYMCCheckBox"};
+const char* const kChecks[] = {"BidVSD1BkCheckBox",  "BidVSD1YMCCheckBox", "BidVSD2BkCheckBox",
+                               "BidVSD2YMCCheckBox", "BidVSD3BkCheckBox",  "BidVSD3YMCCheckBox",
+                               "BidECOBkCheckBox",   "BidECOYMCCheckBox"};
 
 TEST_F(BidWorkflow, PrintsThePatternAfterTheRemoteBlockAndEjectsTheSheet) {
   Item("AdjustRdoGrp", kBidItem);
@@ -50,6 +50,18 @@ TEST_F(BidWorkflow, PrintsThePatternAfterTheRemoteBlockAndEjectsTheSheet) {
   // The stored values are back in the printer after the candidates.
   EXPECT_EQ(Printer().Eeprom(0x72), 0xFD);
   EXPECT_EQ(Printer().Eeprom(0x71), 0xF8);
+}
+
+TEST_F(BidWorkflow, AFailedPrintIsReportedAndLeavesTheSheetIn) {
+  Item("AdjustRdoGrp", kBidItem);
+  // The remote-mode block is refused on the data channel.
+  Printer().GetFaults().errorReply = sim::Faults::ErrorReply{0x40, sim::kErrChannelClosed};
+  Press("BidOKBtn");
+  EXPECT_EQ(Memo(), "Communication error.");
+  EXPECT_EQ(MemoColor(), kRed);
+  EXPECT_TRUE(Adjust().isEnabled());
+  EXPECT_EQ(stream_.formFeeds, 0);
+  EXPECT_TRUE(Shown("BidItemsPnl"));
 }
 
 TEST_F(BidWorkflow, AdjustFillsTheRowsUncheckedAndOkThenWritesNothing) {
@@ -107,8 +119,8 @@ TEST_F(BidWorkflow, CheckedRowsReportALineEachAndARangeFaultDoesNotStopTheRest) 
   Type("BidECOYMCWrtEdit", "7");
   Press("BidWrtOKBtn");
   EXPECT_EQ(stream_.Commands(),
-            (std::vector<Bytes>{SetBid(1, 0xFB, 0xFF, 0x80, 0xFF), SetBid(4, 0x80, 0xFF, 0x07, 0x00),
-                                kFinishAdjustWrite}));
+            (std::vector<Bytes>{SetBid(1, 0xFB, 0xFF, 0x80, 0xFF),
+                                SetBid(4, 0x80, 0xFF, 0x07, 0x00), kFinishAdjustWrite}));
   const QStringList lines = Memo().split('\n');
   ASSERT_EQ(lines.size(), 3) << Memo().toStdString();
   EXPECT_EQ(lines[0], "As VSD1 Black data, \"-5 has registered in EEPROM.");

@@ -8,7 +8,9 @@ constexpr int kPfItem = 5;
 constexpr int kTopMarginItem = 7;
 
 // SetPfValue(v) on the Q40: code 0x04, complement 0xFB, sub-code 0x02, the signed byte.
-Bytes SetPf(std::uint8_t v) { return {0x07, 0x4C, 0x04, 0xFB, 0x02, v}; }
+Bytes SetPf(std::uint8_t v) {
+  return {0x07, 0x4C, 0x04, 0xFB, 0x02, v};
+}
 
 class MechanismWorkflow : public WorkflowTest {
  protected:
@@ -26,7 +28,9 @@ class MechanismWorkflow : public WorkflowTest {
     ASSERT_TRUE(Shown("TopMarginPnl"));
     stream_.Clear();
   }
-  void Select(int index) { Find<QComboBox>(&Adjust(), "TopMarginInputCombo")->setCurrentIndex(index); }
+  void Select(int index) {
+    Find<QComboBox>(&Adjust(), "TopMarginInputCombo")->setCurrentIndex(index);
+  }
   void OpenPfInput(std::uint8_t stored) {
     Printer().SetEeprom(0x7D, stored);
     Item("AdjustRdoGrp", kPfItem);
@@ -67,6 +71,16 @@ TEST_F(MechanismWorkflow, PfStoredByteIsShownSigned) {
   Choose("PFRdoGrp", 2);
   Press("PFOKBtn");
   EXPECT_EQ(Memo(), "PF adjustment value = -2");
+}
+
+TEST_F(MechanismWorkflow, PfReadFailureLeavesTheEditEmpty) {
+  Item("AdjustRdoGrp", kPfItem);
+  Choose("PFRdoGrp", 1);
+  Printer().GetFaults().errorReply = sim::Faults::ErrorReply{0x02, sim::kErrChannelClosed};
+  Press("PFOKBtn");
+  EXPECT_TRUE(Shown("PFAdjustPnl"));
+  EXPECT_EQ(EditText("PFEdit"), "");
+  EXPECT_EQ(Memo(), "Communication error.");
 }
 
 TEST_F(MechanismWorkflow, PfEntriesOutsideTheRangeAreRejected) {
