@@ -1,3 +1,4 @@
+#include "shell/VirtualConsole.h"
 #include "tests/gui/WorkflowSteps.h"
 
 namespace vantor::test {
@@ -231,6 +232,28 @@ TEST_F(MechanismWorkflow, CrMotorWithGuideShaftMeasures) {
                           "ReplaceCRMotorCheckBox", "ReplaceCRMainShaftCheckBox"}) {
     EXPECT_FALSE(Checked(box)) << box;
   }
+}
+
+}  // namespace
+}  // namespace vantor::test
+
+namespace vantor::test {
+namespace {
+
+// The program's own page renderer stays attached: the sheets reach the printer's console.
+class PrintedSheets : public GuiTest {};
+
+TEST_F(PrintedSheets, PatternsAppearOnTheConsoleOfTheVirtualPrinter) {
+  OpenAdjustment();
+  ASSERT_NE(program_->Console(), nullptr);
+  const int before = program_->Console()->PageCount();
+  auto* pf = Find<RadioGroup>(&Adjust(), "AdjustRdoGrp")->Button(kPfItem);
+  ASSERT_NE(pf, nullptr);
+  pf->click();
+  Click(&Adjust(), "PFOKBtn");
+  EXPECT_EQ(Memo(), "Completion the printing.");
+  EXPECT_EQ(program_->Console()->PageCount(), before + 1);
+  Screenshot(*program_->Console(), "console-pf-page");
 }
 
 }  // namespace
