@@ -41,11 +41,16 @@ constexpr const char* kAddress = "Address";
 constexpr const char* kData = "Data";
 constexpr const char* kByteRange = "(00~FF)";
 constexpr const char* kA4Title = "A4 normal paper printing ";
-constexpr const char* kA4Contents[] = {
-    "1. Beta pattern(BK-Y-M-C)", "2. Nozzle check pattern(BK-Y-M-C)",
-    "3. Alignment pattern(BK-Y-M-C)", "4. Nozzle column shift(BK-M)", "5. Bi-D pattern",
-    "6. Head angle pattern", "7. PF pattern", "8. Head ID", "9. USB ID",
-    "10. Protection counter"};
+constexpr const char* kA4Contents[] = {"1. Beta pattern(BK-Y-M-C)",
+                                       "2. Nozzle check pattern(BK-Y-M-C)",
+                                       "3. Alignment pattern(BK-Y-M-C)",
+                                       "4. Nozzle column shift(BK-M)",
+                                       "5. Bi-D pattern",
+                                       "6. Head angle pattern",
+                                       "7. PF pattern",
+                                       "8. Head ID",
+                                       "9. USB ID",
+                                       "10. Protection counter"};
 constexpr const char* kOk = "OK";
 constexpr const char* kPrevious = "Previous";
 }  // namespace text
@@ -155,8 +160,8 @@ void EepromPanels::BuildChange() {
   eepWriteAddEdit_ = MakeUpperCaseEdit("EepWriteAddEdit", kPairLength, change);
   eepWriteDataEdit_ = MakeUpperCaseEdit("EepWriteDataEdit", kPairLength, change);
   int row = 0;
-  for (auto [caption, edit] : {std::pair{text::kAddress, eepWriteAddEdit_},
-                               std::pair{text::kData, eepWriteDataEdit_}}) {
+  for (auto [caption, edit] :
+       {std::pair{text::kAddress, eepWriteAddEdit_}, std::pair{text::kData, eepWriteDataEdit_}}) {
     edit->setFixedWidth(48);
     grid->addWidget(new QLabel(caption, change), row, 0);
     grid->addWidget(edit, row, 1);
@@ -166,8 +171,8 @@ void EepromPanels::BuildChange() {
   grid->setColumnStretch(3, 1);
   change->Body()->addLayout(grid);
   change->Finish();
-  QObject::connect(change->AddButton("EepromWriteOkBtn", text::kOk), &QPushButton::clicked,
-                   change, [this] { EepromWriteOkBtnClick(); });
+  QObject::connect(change->AddButton("EepromWriteOkBtn", text::kOk), &QPushButton::clicked, change,
+                   [this] { EepromWriteOkBtnClick(); });
   QPushButton* previous = change->AddButton("EepromWriteRtnBtn", text::kPrevious);
   QObject::connect(previous, &QPushButton::clicked, change, [this] { EepromWriteRtnBtnClick(); });
   if (auto* window = dynamic_cast<TFormAdjust*>(area_)) window->AddCancelButton(previous);
@@ -220,9 +225,8 @@ void EepromPanels::EepromItemsOKBtnClick() {
 void EepromPanels::EepromReadOkBtnClick() {
   Reporter& reporter = area_->Messages();
   procedures::InputField focus = procedures::InputField::Start;
-  const auto range =
-      procedures::CheckEepromRange(reporter, eepReadBegEdit_->text().toStdString(),
-                                   eepReadEndEdit_->text().toStdString(), focus);
+  const auto range = procedures::CheckEepromRange(reporter, eepReadBegEdit_->text().toStdString(),
+                                                  eepReadEndEdit_->text().toStdString(), focus);
   if (!range) {
     (focus == procedures::InputField::Start ? eepReadBegEdit_ : eepReadEndEdit_)->setFocus();
     return;

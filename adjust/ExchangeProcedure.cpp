@@ -31,9 +31,9 @@ Result ExchangeProcedure::MoveToOperatingPosition() {
 
 Result ExchangeProcedure::ResetCountersAndFlags() {
   PacketChannel& channel = reporter_.GetLink().channel;
-  for (std::uint8_t a : {eeprom::kProtectionCounterHi, eeprom::kProtectionCounterLo,
-                         std::uint8_t{0x08}, std::uint8_t{0x09}, std::uint8_t{0x0A},
-                         std::uint8_t{0x0B}}) {
+  for (std::uint8_t a :
+       {eeprom::kProtectionCounterHi, eeprom::kProtectionCounterLo, std::uint8_t{0x08},
+        std::uint8_t{0x09}, std::uint8_t{0x0A}, std::uint8_t{0x0B}}) {
     VANTOR_TRY(channel.WriteEepromByte(a, 0x00));
   }
   for (int a = 0x10; a <= 0x1F; ++a) {
@@ -52,8 +52,8 @@ Result ExchangeProcedure::Start() {
   };
   VANTOR_TRY(reported(link.channel.WriteEepromByte(eeprom::kExchangeState, kExchangeStarted)));
   VANTOR_TRY(reported(link.factory.FinishAdjustWrite()));
-  VANTOR_TRY(Run(exchange::kMovingToOperatingPosition, [&] { return MoveToOperatingPosition(); },
-                 ""));
+  VANTOR_TRY(Run(
+      exchange::kMovingToOperatingPosition, [&] { return MoveToOperatingPosition(); }, ""));
   step_ = 0;
   return kOk;
 }

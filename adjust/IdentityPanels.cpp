@@ -124,8 +124,7 @@ void IdentityPanels::BuildHeadId() {
   input->AddText(text::kEnterHeadId);
   auto* row = new QHBoxLayout;
   row->addWidget(new QLabel(text::kHeadId, input));
-  leftHeadIdInputEdit_ =
-      MakeUpperCaseEdit("LeftHeadIDInputEdit", int(headid::kLength), input);
+  leftHeadIdInputEdit_ = MakeUpperCaseEdit("LeftHeadIDInputEdit", int(headid::kLength), input);
   leftHeadIdInputEdit_->setMinimumWidth(
       QFontMetrics(leftHeadIdInputEdit_->font()).horizontalAdvance(QString(16, 'W')));
   row->addWidget(leftHeadIdInputEdit_);
@@ -307,9 +306,8 @@ void IdentityPanels::RegisterOriginalUsbId(const std::string& typed) {
     return;
   }
   const QString id = FromStd(stored);
-  area_->SetAdjustedItem(AdjustedItem::UsbId,
-                         id.left(int(usbid::kSerialLength)) + ' ' +
-                             id.mid(int(usbid::kSerialLength)));
+  area_->SetAdjustedItem(AdjustedItem::UsbId, id.left(int(usbid::kSerialLength)) + ' ' +
+                                                  id.mid(int(usbid::kSerialLength)));
 }
 
 void IdentityPanels::RegisterSerialNumber(const std::string& typed) {

@@ -18,7 +18,8 @@ namespace vantor {
 namespace {
 namespace text {
 constexpr const char* kCleaningTitle = "Head cleaning ";
-constexpr const char* kCleaningOnOk = "CL3(Powerful) cleaning will be done once you press OK button. ";
+constexpr const char* kCleaningOnOk =
+    "CL3(Powerful) cleaning will be done once you press OK button. ";
 constexpr const char* kConsumption = "Consumption volume";
 constexpr const char* kCleaningBlack = "1/23:      Black ink cartridge";
 constexpr const char* kCleaningColor = "1/33:      Color ink cartridge";
@@ -88,8 +89,8 @@ void MaintenancePanels::BuildCleaningAndCharge() {
   cleaning->AddText(text::kCleaningBlack);
   cleaning->AddText(text::kCleaningColor);
   cleaning->Finish();
-  QObject::connect(cleaning->AddButton("CleaningOKBtn", text::kOk), &QPushButton::clicked,
-                   cleaning, [this] { CleaningOKBtnClick(); });
+  QObject::connect(cleaning->AddButton("CleaningOKBtn", text::kOk), &QPushButton::clicked, cleaning,
+                   [this] { CleaningOKBtnClick(); });
   area_->SetMenuHandler(MenuItem::HeadCleaning, [this] { area_->ShowPanel(cleaningPnl_); });
 
   TitledPanel* charge = AddTitledPanel(*area_, "InkChargePnl", text::kChargeTitle);
@@ -240,9 +241,9 @@ void MaintenancePanels::BuildExchange() {
   step4->Finish();
   QObject::connect(step4->AddButton("PowerSwOffOKBtn", text::kOk), &QPushButton::clicked, step4,
                    [this] { PowerSwOffOKBtnClick(); });
-  for (QWidget* w : {static_cast<QWidget*>(dischargeWaitLbl_),
-                     static_cast<QWidget*>(dischargeCountDownMemo_),
-                     static_cast<QWidget*>(dischargeCompleteLbl_)}) {
+  for (QWidget* w :
+       {static_cast<QWidget*>(dischargeWaitLbl_), static_cast<QWidget*>(dischargeCountDownMemo_),
+        static_cast<QWidget*>(dischargeCompleteLbl_)}) {
     w->hide();
   }
 

@@ -96,8 +96,7 @@ int RunExchange(Session& session, std::istream& in, bool echoEnter) {
   guide.Say(ex::kRemoveCartridges);
   guide.Say(ex::kPressOk);
   guide.Say(ex::kFinalOperation);
-  if (!guide.WaitForOk() || !guide.Repeat([&] { return exchange.Finish(); }))
-    return guide.Stop();
+  if (!guide.WaitForOk() || !guide.Repeat([&] { return exchange.Finish(); })) return guide.Stop();
   session.reporter.ShowMessage(MessageKind::Done, ex::kInHomePosition);
 
   guide.Say(ex::kTurnOff);
@@ -117,7 +116,7 @@ int RunExchange(Session& session, std::istream& in, bool echoEnter) {
 void AddExchangeCommands(Cli& cli) {
   auto* exchange = cli.App().add_subcommand(
       "exchange", "Transportation liquid exchange: four guided cycles, then power-off");
-  cli.AddCommand(exchange, [](Session& session) { 
+  cli.AddCommand(exchange, [](Session& session) {
     return RunExchange(session, std::cin, ::isatty(STDIN_FILENO) != 1);
   });
 }

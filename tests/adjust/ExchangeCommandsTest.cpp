@@ -68,22 +68,16 @@ TEST_F(ExchangeCommand, GuidesThroughFourCyclesAndTheCountdown) {
   const std::string enter(11, '\n');
   const Outcome o = Run({"exchange"}, enter);
   ASSERT_EQ(o.status, kExitOk) << o.err;
-  ExpectInOrder(o.out, {"This sequence requires 4 cycle operation to complete.",
-                        "Moving the CR to the I/C operating position.",
-                        "This is the 1st cycle.",
-                        "1. Remove all I/Cs.\n",
-                        "Now, air exchange sequence is running.",
-                        "1. Install I/Cs charged by S46",
-                        "Now, CL by S46 is running.",
-                        "This is the 2nd cycle.",
-                        "1. Remove all I/Cs, or tubes",
-                        "This is the 3rd cycle.",
-                        "This is the 4th cycle.",
-                        "This is the final operation to finish.",
-                        "Now, CR is in the home position.",
-                        "1. Turn off the printer.",
-                        "Wait for 10 seconds.\n10\n9\n8\n7\n6\n5\n4\n3\n2\n1\n0\n"
-                        "You can remove AC cable now.\n"});
+  ExpectInOrder(o.out,
+                {"This sequence requires 4 cycle operation to complete.",
+                 "Moving the CR to the I/C operating position.", "This is the 1st cycle.",
+                 "1. Remove all I/Cs.\n", "Now, air exchange sequence is running.",
+                 "1. Install I/Cs charged by S46", "Now, CL by S46 is running.",
+                 "This is the 2nd cycle.", "1. Remove all I/Cs, or tubes", "This is the 3rd cycle.",
+                 "This is the 4th cycle.", "This is the final operation to finish.",
+                 "Now, CR is in the home position.", "1. Turn off the printer.",
+                 "Wait for 10 seconds.\n10\n9\n8\n7\n6\n5\n4\n3\n2\n1\n0\n"
+                 "You can remove AC cable now.\n"});
   const std::vector<std::uint8_t> eeprom = Eeprom();
   ASSERT_EQ(eeprom.size(), 256u);
   EXPECT_EQ(eeprom[0x30], 0x10);

@@ -1,10 +1,9 @@
-#include "adjust/ExchangeProcedure.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "adjust/ExchangeProcedure.h"
 #include "link/Link.h"
 #include "sim/VirtualPrinter.h"
 
@@ -96,8 +95,8 @@ TEST_F(Exchange, FourthCycleResetsCountersAndFlagsOnly) {
   }
   ASSERT_TRUE(last);
   for (int a = 0; a < 0x40; ++a) {
-    const bool reset = a == 0x02 || a == 0x03 || (a >= 0x08 && a <= 0x0B) ||
-                       (a >= 0x10 && a <= 0x1F) || a == 0x31;
+    const bool reset =
+        a == 0x02 || a == 0x03 || (a >= 0x08 && a <= 0x0B) || (a >= 0x10 && a <= 0x1F) || a == 0x31;
     const std::uint8_t expected = a == 0x30 ? 0x10 : reset ? 0x00 : 0xA5;
     EXPECT_EQ(printer.Eeprom(std::uint8_t(a)), expected) << "address " << a;
   }
