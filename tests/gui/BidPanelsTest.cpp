@@ -144,15 +144,6 @@ TEST_F(BidWorkflow, CheckedRowsReportALineEachAndARangeFaultDoesNotStopTheRest) 
   EXPECT_EQ(Printer().Eeprom(0x76), 0x00);
 }
 
-TEST_F(BidWorkflow, TextThatIsNoNumberIsARangeFault) {
-  OpenInputPanel();
-  Type("BidVSD1YMCWrtEdit", "a");
-  Press("BidWrtOKBtn");
-  EXPECT_EQ(stream_.Commands(), std::vector<Bytes>{kFinishAdjustWrite});
-  EXPECT_TRUE(Memo().contains("VSD1 Color"));
-  EXPECT_EQ(MemoColor(), kRed);
-}
-
 TEST_F(BidWorkflow, PresentValuesAreFourLinesOfTwo) {
   Item("AdjustRdoGrp", kBidItem);
   Choose("BidRdoBtn", 2);

@@ -196,14 +196,5 @@ TEST_F(HeadAngularWorkflow, FailedStatusReadsAreReportedAndTheWatchGoesOn) {
   EXPECT_TRUE(Shown("HdAngStep1Pnl"));
 }
 
-TEST_F(HeadAngularWorkflow, ClosingTheWindowStopsTheWatch) {
-  FirstPrint();
-  Press("HdAngStep1OKBtn");
-  Press("SusPlateSelectOKBtn");
-  ASSERT_TRUE(Watch().IsActive());
-  Adjust().close();
-  EXPECT_FALSE(Watch().IsActive());
-}
-
 }  // namespace
 }  // namespace vantor::test
