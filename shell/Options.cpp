@@ -8,6 +8,8 @@ const char* const kUsage =
     "                            its EEPROM is kept in FILE when given\n"
     "  --device NAME=PATH        the interface NAME (LPT1..LPT3, TVUSB1..TVUSB3) opens PATH\n"
     "  --trace FILE              record every port transfer in FILE\n"
+    "  --pages DIR               with the virtual printer: also write each printed sheet to\n"
+    "                            DIR as page-001.png, page-002.png, ...\n"
     "  -h, --help                show this help\n";
 
 namespace {
@@ -61,10 +63,20 @@ bool ParseOptions(const QStringList& args, ProgramOptions& options, QString& err
         return false;
       }
       options.traceFile = value.toStdString();
+    } else if (name == "--pages") {
+      if (!TakeValue(args, i, name, value) || value.isEmpty()) {
+        error = "--pages needs a directory";
+        return false;
+      }
+      options.pagesDir = value.toStdString();
     } else {
       error = "unknown option '" + arg + "'";
       return false;
     }
+  }
+  if (!options.pagesDir.empty() && !options.virtualPrinter) {
+    error = "--pages needs --virtual-printer";
+    return false;
   }
   return true;
 }

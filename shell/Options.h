@@ -14,6 +14,7 @@ struct ProgramOptions {
   std::string stateFile;  // the virtual printer's EEPROM file; empty: kept in memory
   std::vector<std::pair<std::string, std::string>> devices;  // NAME, PATH
   std::string traceFile;
+  std::string pagesDir;  // the virtual printer's sheets are also written here as PNG
   bool help = false;
 };
 

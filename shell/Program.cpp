@@ -1,8 +1,11 @@
 #include "shell/Program.h"
 
+#include <QImage>
 #include <fstream>
+#include <iostream>
 #include <iterator>
 #include <new>
+#include <optional>
 #include <vector>
 
 #include "adjust/Malformadjust.h"
@@ -13,14 +16,46 @@
 #include "shell/TFormBoot.h"
 #include "shell/TFormQuit.h"
 #include "shell/VirtualConsole.h"
+#include "sim/PagePng.h"
 #include "sim/VirtualPrinter.h"
 
 namespace vantor {
+
+// The virtual printer's sheets, shown on its console and written as PNG when asked for.
+struct Program::PrintedPages {
+  PrintedPages(sim::VirtualPrinter& p, const std::string& dir)
+      : printer(p), renderer(p.Mechanics(), [this](sim::Page&& page) { Take(page); }) {
+    if (!dir.empty()) directory.emplace(dir);
+    printer.SetPageListener(&renderer);
+  }
+  ~PrintedPages() { printer.SetPageListener(nullptr); }
+
+  void Take(const sim::Page& page) {
+    if (directory) {
+      const bool failedBefore = !directory->Error().empty();
+      directory->Write(page);
+      if (!failedBefore && !directory->Error().empty()) {
+        std::cerr << "vantor-adjust: " << directory->Error() << "\n";
+      }
+    }
+    if (console) {
+      const QImage view(page.rgb.data(), page.width, page.height, page.width * 3,
+                        QImage::Format_RGB888);
+      console->AddPage(view.copy());
+    }
+  }
+
+  sim::VirtualPrinter& printer;
+  std::optional<sim::PageDirectory> directory;
+  VirtualConsole* console = nullptr;
+  sim::PageRenderer renderer;
+};
 
 Program::Program(Clock& clock, DialogService& dialogs) : clock_(clock), dialogs_(dialogs) {}
 
 // Windows go first: they hold the link, which holds the printer's device.
 Program::~Program() {
+  pages_.reset();
   console_.reset();
   about_.reset();
   quit_.reset();
@@ -54,6 +89,8 @@ bool Program::Configure(const ProgramOptions& options, std::string& error) {
     if (!options.stateFile.empty() && !printer_->UseStateFile(options.stateFile, error)) {
       return false;
     }
+    pages_ = std::make_unique<PrintedPages>(*printer_, options.pagesDir);
+    if (pages_->directory && !pages_->directory->Prepare(error)) return false;
     printer_->AttachTo(table_);
   } else {
     AddDefaultPorts(table_);
@@ -85,6 +122,7 @@ void Program::CreateWindows() {
   adjust_->SetQuitWindow(quit_.get());
   for (auto& module : MakeWorkflowModules()) adjust_->AddModule(std::move(module));
   if (printer_) console_ = std::make_unique<VirtualConsole>(*printer_);
+  if (pages_) pages_->console = console_.get();
 }
 
 }  // namespace vantor

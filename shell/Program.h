@@ -52,9 +52,12 @@ class Program {
   static Model ModelFromStateFile(const std::string& path);
 
  private:
+  struct PrintedPages;
+
   Clock& clock_;
   DialogService& dialogs_;
   std::unique_ptr<sim::VirtualPrinter> printer_;
+  std::unique_ptr<PrintedPages> pages_;
   PortTable table_;
   std::unique_ptr<WireTrace> trace_;
   std::unique_ptr<Link> link_;
