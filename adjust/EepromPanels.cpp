@@ -130,7 +130,7 @@ void EepromPanels::BuildGrid() {
   eepromStrGrid_->setSelectionMode(QAbstractItemView::NoSelection);
   eepromStrGrid_->horizontalHeader()->setDefaultSectionSize(28);
   eepromStrGrid_->verticalHeader()->setDefaultSectionSize(20);
-  eepromStrGrid_->setMinimumHeight(20 * 9);
+  eepromStrGrid_->setMinimumHeight(20 * kGridSize + 4);
   eepromStrGrid_->setMinimumWidth(28 * kGridSize + 24);
   const QBrush headingBrush(QColor(225, 225, 225));
   for (int r = 0; r < kGridSize; ++r) {
