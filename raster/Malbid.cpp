@@ -67,7 +67,7 @@ int TextToInt(std::string_view text, int otherwise) {
 Result ReadBidValue(PrinterAccess& printer, std::uint8_t which, std::uint8_t dotType,
                     std::string& text) {
   if (!IsBidDotType(dotType)) {
-    text = "0";
+    text.assign(1, '0');
     return kOk;
   }
   std::uint8_t value = 0;
