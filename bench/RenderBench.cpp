@@ -65,9 +65,8 @@ void RenderSheets(benchmark::State& state, bool png) {
   if (sink) std::fclose(sink);
   if (sheets != state.iterations() * kSheets) state.SkipWithError("not four sheets per job");
   // Seconds per sheet; shown in ms with the time unit below.
-  state.counters["per_sheet"] =
-      benchmark::Counter(static_cast<double>(sheets), benchmark::Counter::kIsRate |
-                                                          benchmark::Counter::kInvert);
+  state.counters["per_sheet"] = benchmark::Counter(
+      static_cast<double>(sheets), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
 void CheckPatternSheets(benchmark::State& state) {

@@ -32,7 +32,8 @@ std::string GlobalOption(CLI::App& app, const std::string& name, const std::stri
 }
 
 int Render(CLI::App& app, const RenderSettings& settings) {
-  const std::string dir = settings.pages.empty() ? GlobalOption(app, "--pages", "") : settings.pages;
+  const std::string dir =
+      settings.pages.empty() ? GlobalOption(app, "--pages", "") : settings.pages;
   if (dir.empty()) {
     std::cerr << "vantorctl: " << text::kNoPages << '\n';
     return kExitUsage;
@@ -53,7 +54,8 @@ int Render(CLI::App& app, const RenderSettings& settings) {
   const Model model = GlobalOption(app, "--model", "Q40") == "Q30" ? Model::Q30 : Model::Q40;
   VirtualClock clock = VirtualClock::AtSystemTime();
   sim::VirtualPrinter printer(clock, model);
-  sim::PageRenderer renderer(printer.Mechanics(), [&pages](sim::Page&& page) { pages.Write(page); });
+  sim::PageRenderer renderer(printer.Mechanics(),
+                             [&pages](sim::Page&& page) { pages.Write(page); });
   printer.SetPageListener(&renderer);
   std::vector<char> chunk(1 << 16);
   while (in) {

@@ -91,9 +91,8 @@ void PageRenderer::PaperSize(std::uint32_t width, std::uint32_t length) {
 
 void PageRenderer::PageFormat(std::uint32_t top, std::uint32_t /*bottom*/) {
   if (started_) return;  // the sheet is already under way
-  const auto rows = std::min<std::int64_t>(static_cast<std::int64_t>(top) * kPageDpi /
-                                               unitsPerInch_,
-                                           kMaxSheetLength);
+  const auto rows = std::min<std::int64_t>(
+      static_cast<std::int64_t>(top) * kPageDpi / unitsPerInch_, kMaxSheetLength);
   paper_ = mechanics_.TopMarginLanding(static_cast<int>(rows));
   sheet_ = true;
 }
@@ -116,8 +115,8 @@ void PageRenderer::Feed(std::int64_t rows) {
   EnsureSheet();
   // The error of each move is whole rows: micro-steps of a pass stay exact, long moves miss.
   const std::int64_t error = rows * mechanics_.FeedError();
-  const std::int64_t missed = error >= 0 ? (error + kPageDpi / 2) / kPageDpi
-                                         : -((-error + kPageDpi / 2) / kPageDpi);
+  const std::int64_t missed =
+      error >= 0 ? (error + kPageDpi / 2) / kPageDpi : -((-error + kPageDpi / 2) / kPageDpi);
   paper_ += rows + missed;
 }
 

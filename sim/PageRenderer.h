@@ -100,8 +100,8 @@ class PageRenderer final : public PrintStreamListener {
   int sheetWidth_ = kA4Width;
   int sheetLength_ = kA4Length;
   std::int64_t paper_ = 0;      // rows from the sheet's top edge to the print line
-  int column_ = 0;               // page dots right of the left margin
-  bool carriageRight_ = false;   // the last pass ended at the right-hand side
+  int column_ = 0;              // page dots right of the left margin
+  bool carriageRight_ = false;  // the last pass ended at the right-hand side
 };
 
 }  // namespace vantor::sim

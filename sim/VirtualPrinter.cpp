@@ -216,11 +216,12 @@ class VirtualPrinter::Paper final : public PrintMechanics {
     return (Signed(eeprom::kPfValue) - p_.mechanism_.pf) * kFeedUnitsPerPfStep;
   }
   int HeadTilt() const override {
-    return (p_.headAngleLever_ - p_.mechanism_.squareLever) * kTiltDotsPerLeverStep;
+    // The lever only goes so far; a wild position must not wrap the arithmetic.
+    const long steps =
+        std::clamp<long>(long{p_.headAngleLever_} - p_.mechanism_.squareLever, -1000, 1000);
+    return static_cast<int>(steps) * kTiltDotsPerLeverStep;
   }
-  int TopMarginLanding(int margin) const override {
-    return margin + p_.mechanism_.topMarginOffset;
-  }
+  int TopMarginLanding(int margin) const override { return margin + p_.mechanism_.topMarginOffset; }
   int StoredTopMargin() const override { return p_.eeprom_[eeprom::kTopMargin]; }
 
  private:

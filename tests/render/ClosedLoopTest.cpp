@@ -35,15 +35,17 @@ class ClosedLoop : public ::testing::Test {
     ASSERT_EQ(link.channel.StartLink(), kOk);
   }
 
-  std::int8_t Stored(std::uint8_t address) { return static_cast<std::int8_t>(printer.Eeprom(address)); }
+  std::int8_t Stored(std::uint8_t address) {
+    return static_cast<std::int8_t>(printer.Eeprom(address));
+  }
 
   // A unit with true values away from the stored ones by one candidate step or none, the head
   // square and the first line where it is asked for.
   sim::TrueMechanism Unit(const std::array<int, 8>& bidOffsets, int pfOffset) {
     sim::TrueMechanism m;
     for (std::size_t i = 0; i < 8; ++i) {
-      m.bid[i] = static_cast<std::int8_t>(Stored(static_cast<std::uint8_t>(0x70 + i)) +
-                                          bidOffsets[i]);
+      m.bid[i] =
+          static_cast<std::int8_t>(Stored(static_cast<std::uint8_t>(0x70 + i)) + bidOffsets[i]);
     }
     m.pf = Stored(eeprom::kPfValue) + pfOffset;
     m.squareLever = printer.HeadAngleLever();

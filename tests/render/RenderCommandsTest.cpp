@@ -53,8 +53,8 @@ class RenderCommands : public ::testing::Test {
 TEST_F(RenderCommands, CheckPatternLeavesFourPagesAndItsCaptureRendersTheSame) {
   const fs::path live = root / "live";
   const fs::path capture = root / "job.bin";
-  const Outcome o = Vantorctl({"--virtual", "--pages", live.string(), "--capture", capture.string(),
-                         "check-pattern"});
+  const Outcome o = Vantorctl(
+      {"--virtual", "--pages", live.string(), "--capture", capture.string(), "check-pattern"});
   ASSERT_EQ(o.status, kExitOk) << o.err;
   for (const char* name : {"page-001.png", "page-002.png", "page-003.png", "page-004.png"}) {
     EXPECT_TRUE(fs::exists(live / name)) << name;
@@ -73,8 +73,9 @@ TEST_F(RenderCommands, CheckPatternLeavesFourPagesAndItsCaptureRendersTheSame) {
 TEST_F(RenderCommands, PagesNeedTheVirtualPrinterAndRenderNeedsPages) {
   EXPECT_EQ(Vantorctl({"--pages", (root / "p").string(), "check-pattern"}).status, kExitUsage);
   EXPECT_EQ(Vantorctl({"render", (root / "none.bin").string()}).status, kExitUsage);
-  EXPECT_EQ(Vantorctl({"render", (root / "none.bin").string(), "--pages", (root / "p").string()}).status,
-            kExitFailure);
+  EXPECT_EQ(
+      Vantorctl({"render", (root / "none.bin").string(), "--pages", (root / "p").string()}).status,
+      kExitFailure);
 }
 
 TEST_F(RenderCommands, BidPrintGivesTwoSheets) {

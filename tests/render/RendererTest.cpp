@@ -34,22 +34,21 @@ struct StubMechanics final : sim::PrintMechanics {
 struct Paper {
   StubMechanics mechanics;
   std::vector<sim::Page> sheets;
-  sim::PageRenderer renderer{mechanics,
-                             [this](sim::Page&& p) { sheets.push_back(std::move(p)); }};
+  sim::PageRenderer renderer{mechanics, [this](sim::Page&& p) { sheets.push_back(std::move(p)); }};
   sim::PrintStream stream{renderer};
   void Feed(const Bytes& b) { stream.Feed(b); }
 };
 
 // ESC @, unit 1/360, direction d, VSD1, raster resolution 360/2/1.
 Bytes RasterSetup(std::uint8_t direction) {
-  return {0x1B, 0x40, 0x1B, 0x28, 0x55, 0x01, 0x00, 0x0A, 0x1B, 0x55, direction,
-          0x1B, 0x28, 0x65, 0x02, 0x00, 0x00, 0x10, 0x1B, 0x28, 0x44, 0x04, 0x00,
-          0x68, 0x01, 0x02, 0x01};
+  return {0x1B, 0x40, 0x1B, 0x28, 0x55, 0x01, 0x00, 0x0A, 0x1B, 0x55, direction, 0x1B, 0x28, 0x65,
+          0x02, 0x00, 0x00, 0x10, 0x1B, 0x28, 0x44, 0x04, 0x00, 0x68, 0x01,      0x02, 0x01};
 }
 // ESC i with run-length lines of one byte each: every line a literal run of one byte.
 Bytes Band(std::uint8_t colour, const Bytes& lineBytes) {
-  Bytes b = {0x1B, 0x69, colour, 0x01, 0x02, 0x01, 0x00,
-             static_cast<std::uint8_t>(lineBytes.size()), 0x00};
+  Bytes b = {0x1B, 0x69, colour, 0x01,
+             0x02, 0x01, 0x00,   static_cast<std::uint8_t>(lineBytes.size()),
+             0x00};
   for (const std::uint8_t v : lineBytes) b.insert(b.end(), {0x00, v});
   return b;
 }
@@ -100,7 +99,8 @@ TEST(PageRenderer, OnlyPassesBackFromTheRightAreDisplaced) {
   // A unidirectional pass, then three bidirectional ones: right to left, left to right, and
   // right to left again; a unidirectional pass after them is never displaced.
   const Bytes bar = Band(0x00, {0xC0});
-  paper.Feed(RasterSetup(1) + bar + RasterSetup(0) + bar + bar + bar + RasterSetup(1) + bar + kFormFeed);
+  paper.Feed(RasterSetup(1) + bar + RasterSetup(0) + bar + bar + bar + RasterSetup(1) + bar +
+             kFormFeed);
   ASSERT_EQ(paper.sheets.size(), 1u);
   const sim::Page& page = paper.sheets[0];
   EXPECT_TRUE(Shows(page, kLeft, 100, InkSeen::Black));
@@ -136,8 +136,8 @@ TEST(PageRenderer, PaperMovesCarryTheFeedErrorAndTheTopMarginItsOffset) {
   const auto rows = InkedRows(paper.sheets[0], 0, 100, InkSeen::Black);
   ASSERT_EQ(rows.size(), 2u);
   EXPECT_EQ(rows[0].first, 57);
-  EXPECT_EQ(rows[0].last, 58);              // a one-unit move has no error to speak of
-  EXPECT_EQ(rows[1].first, 58 + 358 + 4);   // a long one misses by its share
+  EXPECT_EQ(rows[0].last, 58);             // a one-unit move has no error to speak of
+  EXPECT_EQ(rows[1].first, 58 + 358 + 4);  // a long one misses by its share
 }
 
 TEST(PageRenderer, TextPrintsInTheOwnFontAndControlsOnlyMove) {
@@ -210,14 +210,14 @@ TEST(PagePng, SheetsAreNumberedFilesWithTheirSizeAndResolution) {
   const Bytes signature = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
   EXPECT_TRUE(std::equal(signature.begin(), signature.end(), file.begin()));
   // IHDR: width 40, height 30, 8 bits, RGB.
-  EXPECT_EQ(Bytes(file.begin() + 16, file.begin() + 26),
-            (Bytes{0, 0, 0, 40, 0, 0, 0, 30, 8, 2}));
+  EXPECT_EQ(Bytes(file.begin() + 16, file.begin() + 26), (Bytes{0, 0, 0, 40, 0, 0, 0, 30, 8, 2}));
   // 360 dots per inch is 14173 dots per metre (0x375D).
   const std::string text(file.begin(), file.end());
   const auto phys = text.find("pHYs");
   ASSERT_NE(phys, std::string::npos);
-  EXPECT_EQ(Bytes(file.begin() + static_cast<long>(phys) + 4, file.begin() + static_cast<long>(phys) + 8),
-            (Bytes{0, 0, 0x37, 0x5D}));
+  EXPECT_EQ(
+      Bytes(file.begin() + static_cast<long>(phys) + 4, file.begin() + static_cast<long>(phys) + 8),
+      (Bytes{0, 0, 0x37, 0x5D}));
 
   // A page that cannot be written is reported, not lost silently.
   sim::PageDirectory missing((dir / "no" / "such").string());
