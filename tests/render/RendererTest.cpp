@@ -177,6 +177,41 @@ TEST(PageRenderer, HostileHeadersAndSizesStayOnTheSheet) {
   EXPECT_EQ(paper.sheets[0].height, sim::kA4Length);
 }
 
+TEST(PageRenderer, GarbledStreamsNeverDrawOffTheSheet) {
+  Paper paper;
+  paper.mechanics.shift = -70;
+  paper.mechanics.tilt = 40;
+  // Noise rich in escapes, raster headers and form feeds; the sanitizer builds catch any
+  // stray write.
+  std::uint32_t seed = 12345;
+  Bytes noise;
+  for (int i = 0; i < 400'000; ++i) {
+    seed = seed * 1664525u + 1013904223u;
+    const std::uint8_t b = static_cast<std::uint8_t>(seed >> 24);
+    switch (b % 16) {
+      case 0:
+        noise.push_back(0x1B);
+        break;
+      case 1:
+        noise.insert(noise.end(), {0x1B, 0x69, static_cast<std::uint8_t>(b & 0x13), 0x01, 0x02,
+                                   static_cast<std::uint8_t>(seed >> 8), 0x00,
+                                   static_cast<std::uint8_t>(seed >> 16), 0x00});
+        break;
+      case 2:
+        noise.push_back(b < 0x20 ? 0x0C : 0x1B);
+        break;
+      default:
+        noise.push_back(b);
+    }
+  }
+  paper.Feed(noise);
+  paper.Feed(kFormFeed);
+  EXPECT_GT(paper.sheets.size(), 3u);
+  for (const sim::Page& page : paper.sheets) {
+    EXPECT_EQ(page.rgb.size(), std::size_t(page.width) * page.height * 3);
+  }
+}
+
 TEST(PageRenderer, PaperOutPrintsNothingAndEjectsNothing) {
   VirtualClock clock;
   sim::VirtualPrinter printer(clock, Model::Q40);
