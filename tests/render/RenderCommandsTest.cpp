@@ -78,12 +78,5 @@ TEST_F(RenderCommands, PagesNeedTheVirtualPrinterAndRenderNeedsPages) {
       kExitFailure);
 }
 
-TEST_F(RenderCommands, BidPrintGivesTwoSheets) {
-  const Outcome o = Vantorctl({"--virtual", "--pages", (root / "bid").string(), "bid", "print"});
-  ASSERT_EQ(o.status, kExitOk) << o.err;
-  EXPECT_TRUE(fs::exists(root / "bid" / "page-002.png"));
-  EXPECT_FALSE(fs::exists(root / "bid" / "page-003.png"));
-}
-
 }  // namespace
 }  // namespace vantor::cli
