@@ -174,7 +174,7 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
   Session session{link, reporter, clock, out, err, interactive, printer.get()};
   int status = body(session);
   display.EndLine();
-  link.channel.ShutdownLink();
+  if (!session.skipLinkShutdown) link.channel.ShutdownLink();
   link.port.ClosePort();
   if (pages && !pages->Error().empty()) {
     err << "vantorctl: " << pages->Error() << '\n';

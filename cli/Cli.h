@@ -31,6 +31,8 @@ struct Session {
   std::ostream& err;
   bool interactive;                   // standard output is a terminal (progress is shown)
   sim::VirtualPrinter* virtualPrinter;  // null on a real port
+  // The printer was switched off by the command: only the port is closed afterwards.
+  bool skipLinkShutdown = false;
 };
 
 // A command body returns the exit status; a printer failure is reported through

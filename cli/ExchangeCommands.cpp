@@ -98,6 +98,7 @@ int RunExchange(Session& session, std::istream& in, bool echoEnter) {
   guide.Say(ex::kFinalOperation);
   if (!guide.WaitForOk() || !guide.Repeat([&] { return exchange.Finish(); })) return guide.Stop();
   session.reporter.ShowMessage(MessageKind::Done, ex::kInHomePosition);
+  session.skipLinkShutdown = true;  // the printer is about to be switched off
 
   guide.Say(ex::kTurnOff);
   guide.Say(ex::kPressOk);

@@ -22,16 +22,16 @@ const QColor kBlack(Qt::black), kBlue(Qt::blue), kRed(Qt::red);
 class PanelsModule final : public WorkflowModule {
  public:
   void Build(WorkArea& area) override {
-    for (auto [item, name] : {std::pair{MenuItem::UsbId, "USBIDItemsPnl"},
-                              std::pair{MenuItem::HeadId, "HeadIDItemsPnl"},
-                              std::pair{MenuItem::HeadCleaning, "CleaningPnl"}}) {
+    for (auto [item, name] : {std::pair{MenuItem::UsbId, "StandInUsbIdPnl"},
+                              std::pair{MenuItem::HeadId, "StandInHeadIdPnl"},
+                              std::pair{MenuItem::HeadCleaning, "StandInCleaningPnl"}}) {
       auto* panel = new QWidget(area.PanelParent());
       panel->setObjectName(name);
       area.AddPanel(panel);
       area.SetMenuHandler(item, [&area, panel] { area.ShowPanel(panel); });
     }
     input = new QLineEdit(area.PanelParent());
-    input->setObjectName("UsbIdInputEdit");
+    input->setObjectName("StandInInputEdit");
   }
   void ResetInputs() override { input->clear(); }
   void WindowClosing() override { ++closings; }
@@ -115,12 +115,12 @@ TEST_F(AdjustWindow, StatusWordsFollowThePrinterState) {
 TEST_F(AdjustWindow, ErrorStateLeavesFiveItemsUntilThePrinterRecovers) {
   OpenAdjustment();
   ClickItem("AdjustRdoGrp", 1);
-  EXPECT_TRUE(PanelShown("HeadIDItemsPnl"));
+  EXPECT_TRUE(PanelShown("StandInHeadIdPnl"));
 
   Printer().RaiseError(0x05);
   PressStatus();
   EXPECT_EQ(Memo(), "Ink out error");
-  EXPECT_FALSE(PanelShown("HeadIDItemsPnl"));
+  EXPECT_FALSE(PanelShown("StandInHeadIdPnl"));
   EXPECT_TRUE(Find<QWidget>(&Adjust(), "CanvasPanel")->isVisible());
   EXPECT_EQ(AdjustItems(), kErrorItems);
   EXPECT_EQ(Find<QTabWidget>(&Adjust(), "AdjustmentTab")->tabText(0), "");
@@ -131,7 +131,7 @@ TEST_F(AdjustWindow, ErrorStateLeavesFiveItemsUntilThePrinterRecovers) {
   Screenshot(Adjust(), "adjustment-window-error-state");
 
   ClickItem("AdjustRdoGrp", 2);
-  EXPECT_TRUE(PanelShown("USBIDItemsPnl"));
+  EXPECT_TRUE(PanelShown("StandInUsbIdPnl"));
   EXPECT_EQ(Memo(), "");
 
   Printer().ClearError();
@@ -147,22 +147,21 @@ TEST_F(AdjustWindow, ErrorStateLeavesFiveItemsUntilThePrinterRecovers) {
 TEST_F(AdjustWindow, MenuClickAndTabChangeClearThePreviousWork) {
   OpenAdjustment();
   ClickItem("AdjustRdoGrp", 6);
-  ASSERT_TRUE(PanelShown("USBIDItemsPnl"));
+  ASSERT_TRUE(PanelShown("StandInUsbIdPnl"));
   module_->input->setText("ABC");
 
   auto* tab = Find<QTabWidget>(&Adjust(), "AdjustmentTab");
   tab->setCurrentIndex(1);
   ClickItem("MaintRdoGrp", 0);
-  EXPECT_TRUE(PanelShown("CleaningPnl"));
-  EXPECT_FALSE(PanelShown("USBIDItemsPnl"));
+  EXPECT_TRUE(PanelShown("StandInCleaningPnl"));
+  EXPECT_FALSE(PanelShown("StandInUsbIdPnl"));
   EXPECT_EQ(module_->input->text(), "");
   EXPECT_EQ(Memo(), "");
   EXPECT_EQ(Find<RadioGroup>(&Adjust(), "AdjustRdoGrp")->ItemIndex(), -1);
 
-  // An item without a panel yet leaves the empty canvas.
+  // Another item of the same menu replaces the panel.
   ClickItem("MaintRdoGrp", 4);
-  EXPECT_FALSE(PanelShown("CleaningPnl"));
-  EXPECT_TRUE(Find<QWidget>(&Adjust(), "CanvasPanel")->isVisible());
+  EXPECT_FALSE(PanelShown("StandInCleaningPnl"));
 
   Adjust().Show(MessageKind::Replace, "left over");
   tab->setCurrentIndex(2);
@@ -178,9 +177,9 @@ TEST_F(AdjustWindow, ListLeftByTheStartWindowOpensTheItemsItNames) {
   EXPECT_EQ(AdjustItems().first(), "Head ID");
   EXPECT_EQ(AdjustItems().last(), "First dot position");
   ClickItem("AdjustRdoGrp", 0);
-  EXPECT_TRUE(PanelShown("HeadIDItemsPnl"));
+  EXPECT_TRUE(PanelShown("StandInHeadIdPnl"));
   ClickItem("AdjustRdoGrp", 5);
-  EXPECT_TRUE(PanelShown("USBIDItemsPnl"));
+  EXPECT_TRUE(PanelShown("StandInUsbIdPnl"));
 }
 
 TEST_F(AdjustWindow, ShowingWithoutAModelIsReportedAsAProgramFault) {
