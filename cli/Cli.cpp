@@ -47,7 +47,8 @@ Cli::Cli() : app_("vantorctl: service functions of Vantor Q40 and Q30 printers")
   app_.add_option("--capture", options_->capture,
                   "virtual printer: write the data-channel byte stream to FILE");
   app_.add_option("--pages", options_->pages,
-                  "virtual printer: write each printed sheet to DIR as page-001.png, ...");
+                  "virtual printer: write each printed sheet to DIR as page-001.png, ...")
+      ->type_name("DIR");
   app_.add_flag("--real-time", options_->realTime, "virtual printer: take its real time");
 }
 

@@ -82,9 +82,11 @@ int Render(CLI::App& app, const RenderSettings& settings) {
 void AddRenderCommands(Cli& cli) {
   auto settings = std::make_shared<RenderSettings>();
   CLI::App* sub = cli.App().add_subcommand(
-      "render", "print a data-channel stream recorded with --capture onto PNG pages");
+      "render",
+      "print a data-channel stream recorded with --capture onto PNG pages (give the recording's "
+      "--model)");
   sub->add_option("CAPTURE", settings->capture, "the recorded stream")->required();
-  sub->add_option("--pages", settings->pages, "write page-001.png, ... into DIR");
+  sub->add_option("--pages", settings->pages, "write page-001.png, ... into DIR")->type_name("DIR");
   cli.AddOfflineCommand(sub, [&cli, settings]() { return Render(cli.App(), *settings); });
 }
 
