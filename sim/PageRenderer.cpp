@@ -104,6 +104,17 @@ void PageRenderer::EnsureSheet() {
   }
 }
 
+void PageRenderer::BeginInk() {
+  EnsureSheet();
+  // Printing past the sheet's foot: the printer ejects it and goes on at the next one's top.
+  if (started_ && Row() >= page_.height) {
+    FormFeed();
+    EnsureSheet();
+  }
+  StartSheet();
+  started_ = true;
+}
+
 void PageRenderer::StartSheet() {
   if (page_.width == sheetWidth_ && page_.height == sheetLength_) return;
   page_.width = sheetWidth_;
@@ -164,9 +175,7 @@ void PageRenderer::Blend(int x, int y, const std::uint8_t* ink, int level) {
 
 void PageRenderer::Band(const RasterBand& band) {
   if (band.bitsPerDot != 2 || band.data.empty()) return;
-  EnsureSheet();
-  StartSheet();
-  started_ = true;
+  BeginInk();
   const Ink& ink = InkOf(band.color);
   const bool rightToLeft = bidirectional_ && carriageRight_;
   carriageRight_ = !rightToLeft;
@@ -194,9 +203,7 @@ void PageRenderer::Band(const RasterBand& band) {
 }
 
 void PageRenderer::Text(char c) {
-  EnsureSheet();
-  StartSheet();
-  started_ = true;
+  BeginInk();
   DrawGlyph(c, kLeftMargin + column_, Row());
   if (column_ < kMaxSheetWidth) column_ += kCharPitch;
 }

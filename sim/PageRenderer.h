@@ -77,6 +77,7 @@ class PageRenderer final : public PrintStreamListener {
  private:
   void StartSheet();
   void EnsureSheet();
+  void BeginInk();
   void Feed(std::int64_t units);
   int Row() const;
   void Blend(int x, int y, const std::uint8_t* ink, int level);

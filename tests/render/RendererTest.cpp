@@ -140,6 +140,15 @@ TEST(PageRenderer, PaperMovesCarryTheFeedErrorAndTheTopMarginItsOffset) {
   EXPECT_EQ(rows[1].first, 58 + 358 + 4);  // a long one misses by its share
 }
 
+TEST(PageRenderer, PrintingPastTheFootGoesOnToTheNextSheet) {
+  Paper paper;
+  const Bytes move3600 = {0x1B, 0x28, 0x76, 0x02, 0x00, 0x10, 0x0E, 0x0D};
+  const Bytes dot = Band(0x00, {0xC0});
+  paper.Feed(RasterSetup(1) + dot + move3600 + move3600 + dot + kFormFeed);
+  ASSERT_EQ(paper.sheets.size(), 2u);
+  EXPECT_TRUE(Shows(paper.sheets[1], kLeft, 100, InkSeen::Black));
+}
+
 TEST(PageRenderer, TextPrintsInTheOwnFontAndControlsOnlyMove) {
   Paper paper;
   // "A", NUL, CR LF, "B" at 1/6 inch lower, back at the margin.
