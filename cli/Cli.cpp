@@ -7,11 +7,11 @@
 #include <map>
 #include <optional>
 
+#include "cli/PageOutput.h"
 #include "cli/TerminalDisplay.h"
 #include "link/WireTrace.h"
 #include "link/backends/PortDefaults.h"
 #include "shell/Words.h"
-#include "sim/PagePng.h"
 #include "sim/VirtualPrinter.h"
 
 namespace vantor::cli {
@@ -98,8 +98,7 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
   PortTable table;
   std::unique_ptr<sim::VirtualPrinter> printer;
   std::unique_ptr<std::ofstream> capture;
-  std::unique_ptr<sim::PageDirectory> pages;
-  std::unique_ptr<sim::PageRenderer> renderer;
+  PageOutput pages;
   if (isVirtual) {
     printer = std::make_unique<sim::VirtualPrinter>(clock, model);
     std::string why;
@@ -115,16 +114,9 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
       }
       printer->SetCapture(capture.get());
     }
-    if (!o.pages.empty()) {
-      pages = std::make_unique<sim::PageDirectory>(o.pages);
-      std::string why;
-      if (!pages->Prepare(why)) {
-        err << "vantorctl: " << why << '\n';
-        return kExitFailure;
-      }
-      renderer = std::make_unique<sim::PageRenderer>(
-          printer->Mechanics(), [dir = pages.get()](sim::Page&& page) { dir->Write(page); });
-      printer->SetPageListener(renderer.get());
+    if (!o.pages.empty() && !pages.Attach(*printer, o.pages, why)) {
+      err << "vantorctl: " << why << '\n';
+      return kExitFailure;
     }
     printer->AttachTo(table);
   } else {
@@ -177,8 +169,8 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
   display.EndLine();
   if (!session.skipLinkShutdown) link.channel.ShutdownLink();
   link.port.ClosePort();
-  if (pages && !pages->Error().empty()) {
-    err << "vantorctl: " << pages->Error() << '\n';
+  if (!pages.Error().empty()) {
+    err << "vantorctl: " << pages.Error() << '\n';
     if (status == kExitOk) status = kExitFailure;
   }
   return status;

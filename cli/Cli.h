@@ -65,5 +65,7 @@ void AddVirtualPrinterCommands(Cli& cli);  // serve-virtual
 void AddIdsCommands(Cli& cli);         // head-id, usb-id
 void AddPrintCommands(Cli& cli);       // bid, pf, top-margin, head-angle, check-pattern, render
 void AddPortCommands(Cli& cli);        // ports
+void AddRenderCommands(Cli& cli);      // render
+void AddExchangeCommands(Cli& cli);    // exchange
 
 }  // namespace vantor::cli

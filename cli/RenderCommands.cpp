@@ -10,7 +10,6 @@
 
 namespace vantor::cli {
 
-void AddRenderCommands(Cli& cli);
 
 namespace {
 

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "cli/Cli.h"
+#include "cli/PageOutput.h"
 #include "sim/PtyServer.h"
 #include "sim/VirtualPrinter.h"
 
@@ -14,6 +15,7 @@ namespace {
 struct ServeSettings {
   std::string link;
   std::string state;
+  std::string pages;
   double timeScale = 1.0;
 };
 
@@ -33,6 +35,8 @@ void AddVirtualPrinterCommands(Cli& cli) {
       "ink, paper out, paper in, error NN, clear, lever N, nozzle, status, quit");
   sub->add_option("--link", settings->link, "symbolic link to create to the terminal")->required();
   sub->add_option("--state", settings->state, "keep the EEPROM in this 256-byte file");
+  sub->add_option("--pages", settings->pages, "write each printed sheet into DIR as a PNG")
+      ->option_text("DIR");
   sub->add_option("--time-scale", settings->timeScale,
                   "multiply the printer's mechanism times (0.1: ten times faster)")
       ->check(CLI::Range(0.0, 100.0))
@@ -60,6 +64,12 @@ void AddVirtualPrinterCommands(Cli& cli) {
         return kExitFailure;
       }
       printer.SetCapture(&capture);
+    }
+    PageOutput pages;
+    std::string why;
+    if (!settings->pages.empty() && !pages.Attach(printer, settings->pages, why)) {
+      std::cerr << "vantorctl: " << why << '\n';
+      return kExitFailure;
     }
     const int status = sim::ServeVirtual(printer, clock, settings->link, std::cin, std::cout);
     return status == 0 ? kExitOk : kExitFailure;

@@ -11,7 +11,6 @@
 #include "cli/Cli.h"
 
 namespace vantor::cli {
-void AddExchangeCommands(Cli& cli);
 
 namespace {
 

@@ -11,7 +11,6 @@
 #include "cli/Cli.h"
 
 namespace vantor::cli {
-void AddRenderCommands(Cli& cli);
 
 namespace {
 
