@@ -11,7 +11,6 @@
 #include <QVBoxLayout>
 
 #include "adjust/CheckPatternProcedure.h"
-#include "adjust/Malformadjust.h"
 #include "adjust/PanelParts.h"
 #include "adjust/Procedures.h"
 #include "adjust/RadioGroup.h"
@@ -109,7 +108,7 @@ void EepromPanels::BuildCheck() {
                    [this] { EepromReadOkBtnClick(); });
   QPushButton* previous = check->AddButton("EepromReadRtnBtn", text::kPrevious);
   QObject::connect(previous, &QPushButton::clicked, check, [this] { EepromReadRtnBtnClick(); });
-  if (auto* window = dynamic_cast<TFormAdjust*>(area_)) window->AddCancelButton(previous);
+  area_->AddCancelButton(previous);
 }
 
 void EepromPanels::BuildGrid() {
@@ -149,7 +148,7 @@ void EepromPanels::BuildGrid() {
   panel->Finish();
   QPushButton* previous = panel->AddButton("EepromGridRtnBtn", text::kPrevious);
   QObject::connect(previous, &QPushButton::clicked, panel, [this] { EepromGridRtnBtnClick(); });
-  if (auto* window = dynamic_cast<TFormAdjust*>(area_)) window->AddCancelButton(previous);
+  area_->AddCancelButton(previous);
 }
 
 void EepromPanels::BuildChange() {
@@ -175,7 +174,7 @@ void EepromPanels::BuildChange() {
                    [this] { EepromWriteOkBtnClick(); });
   QPushButton* previous = change->AddButton("EepromWriteRtnBtn", text::kPrevious);
   QObject::connect(previous, &QPushButton::clicked, change, [this] { EepromWriteRtnBtnClick(); });
-  if (auto* window = dynamic_cast<TFormAdjust*>(area_)) window->AddCancelButton(previous);
+  area_->AddCancelButton(previous);
 }
 
 void EepromPanels::BuildCheckPattern() {

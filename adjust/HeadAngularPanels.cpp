@@ -8,7 +8,6 @@
 #include <string>
 
 #include "adjust/HeadAngleProcedure.h"
-#include "adjust/Malformadjust.h"
 #include "adjust/PanelParts.h"
 #include "adjust/RadioGroup.h"
 #include "adjust/SharedIds.h"
@@ -134,7 +133,7 @@ void HeadAngularPanels::BuildPanels() {
   completePnl_->Finish();
   QPushButton* complete = completePnl_->AddButton("HeadAngCompleteBtn", text::kOk);
   QObject::connect(complete, &QPushButton::clicked, [this] { HeadAngCompleteBtnClick(); });
-  if (auto* window = dynamic_cast<TFormAdjust*>(area_)) window->AddCancelButton(complete);
+  area_->AddCancelButton(complete);
 }
 
 Result HeadAngularPanels::CheckPrint() {

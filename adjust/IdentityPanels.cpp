@@ -11,7 +11,6 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "adjust/Malformadjust.h"
 #include "adjust/PanelParts.h"
 #include "adjust/Procedures.h"
 #include "adjust/RadioGroup.h"
@@ -139,7 +138,7 @@ void IdentityPanels::BuildHeadId() {
                    [this] { HeadIDInputOKBtnClick(); });
   QPushButton* previous = input->AddButton("HeadIDInputRtnBtn", text::kPrevious);
   QObject::connect(previous, &QPushButton::clicked, input, [this] { HeadIDInputRtnBtnClick(); });
-  if (auto* window = dynamic_cast<TFormAdjust*>(area_)) window->AddCancelButton(previous);
+  area_->AddCancelButton(previous);
 
   area_->SetMenuHandler(MenuItem::HeadId, [this] { area_->ShowPanel(headIdItemsPnl_); });
 }
@@ -179,7 +178,7 @@ void IdentityPanels::BuildUsbId() {
                    [this] { UsbIdInputOKBtnClick(); });
   QPushButton* previous = input->AddButton("UsbIdInputRtnBtn", text::kPrevious);
   QObject::connect(previous, &QPushButton::clicked, input, [this] { UsbIdInputRtnBtnClick(); });
-  if (auto* window = dynamic_cast<TFormAdjust*>(area_)) window->AddCancelButton(previous);
+  area_->AddCancelButton(previous);
 
   area_->SetMenuHandler(MenuItem::UsbId, [this] { area_->ShowPanel(usbIdItemsPnl_); });
 }

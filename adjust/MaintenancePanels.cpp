@@ -7,7 +7,6 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-#include "adjust/Malformadjust.h"
 #include "adjust/PanelParts.h"
 #include "adjust/Procedures.h"
 #include "adjust/RadioGroup.h"
@@ -106,8 +105,6 @@ void MaintenancePanels::BuildCleaningAndCharge() {
 }
 
 void MaintenancePanels::BuildCounters() {
-  auto* window = dynamic_cast<TFormAdjust*>(area_);
-
   TitledPanel* items = AddTitledPanel(*area_, "ProCounterItemsPnl", text::kCounterItemsTitle);
   proCounterItemsPnl_ = items;
   counterRdoBtn_ = new RadioGroup("CounterRdoBtn", text::kItems, items);
@@ -149,10 +146,8 @@ void MaintenancePanels::BuildCounters() {
                    clear, [this] { NewInkPadClearBtnClick(); });
   QPushButton* clearBack = clear->AddButton("CounterClearRtnBtn", text::kPrevious);
   QObject::connect(clearBack, &QPushButton::clicked, clear, [this] { CounterClearRtnBtnClick(); });
-  if (window != nullptr) {
-    window->AddCancelButton(checkBack);
-    window->AddCancelButton(clearBack);
-  }
+  area_->AddCancelButton(checkBack);
+  area_->AddCancelButton(clearBack);
 
   TitledPanel* pages = AddTitledPanel(*area_, "PageCounterPnl", text::kPageCounterTitle);
   pageCounterPnl_ = pages;

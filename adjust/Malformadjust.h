@@ -77,7 +77,7 @@ class TFormAdjust final : public QWidget,
   DialogService& Dialogs() override { return dialogs_; }
   Model SelectedModel() const override { return link_.channel.SelectedModel(); }
   // Esc presses the first visible, enabled one of these, else "Quit".
-  void AddCancelButton(QAbstractButton* button) { cancelButtons_.push_back(button); }
+  void AddCancelButton(QAbstractButton* button) override { cancelButtons_.push_back(button); }
 
   // Handlers
   void GetStatusBtnClick();

@@ -10,6 +10,7 @@
 #include "link/Link.h"
 #include "link/Model.h"
 
+class QAbstractButton;
 class QPlainTextEdit;
 class QWidget;
 
@@ -82,6 +83,8 @@ class WorkArea {
   virtual void SetAdjustedItem(AdjustedItem item, const QString& text) = 0;
   // The printer is about to be switched off: the next close only closes the port.
   virtual void SetSkipLinkShutdown(bool skip) = 0;
+  // Esc presses this button while its panel is shown ("Previous" and the like).
+  virtual void AddCancelButton(QAbstractButton* button) = 0;
   virtual WindowTimer& Timer(WindowTimerId id) = 0;
 
   virtual QPlainTextEdit& StatusMemo() = 0;
