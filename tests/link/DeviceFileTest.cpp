@@ -42,7 +42,8 @@ class DeviceFileTest : public ::testing::Test {
 
   int master_ = -1;
   std::string path_;
-  std::string idFile_ = ::testing::TempDir() + "device-file-test.id";
+  std::string idFile_ =
+      ::testing::TempDir() + "device-file-test-" + std::to_string(::getpid()) + ".id";
   std::unique_ptr<PortDevice> device_;
 };
 

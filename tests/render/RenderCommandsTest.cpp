@@ -1,4 +1,6 @@
 // vantorctl --pages and render, in-process against the virtual printer.
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -41,7 +43,10 @@ std::string Contents(const fs::path& file) {
 class RenderCommands : public ::testing::Test {
  protected:
   void SetUp() override {
-    root = fs::path(::testing::TempDir()) / "render-cli";
+    // Test cases run in parallel processes: each gets a folder of its own.
+    root = fs::path(::testing::TempDir()) /
+           ("render-cli-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(root);
     fs::create_directories(root);
   }

@@ -1,4 +1,6 @@
 // The page renderer fed hand-written print streams: where the head and the paper put the dots.
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -220,7 +222,8 @@ TEST(PageRenderer, PaperOutPrintsNothingAndEjectsNothing) {
 }
 
 TEST(PagePng, SheetsAreNumberedFilesOfTheirSize) {
-  const auto dir = std::filesystem::path(::testing::TempDir()) / "render-png";
+  const auto dir =
+      std::filesystem::path(::testing::TempDir()) / ("render-png-" + std::to_string(::getpid()));
   std::filesystem::remove_all(dir);
   sim::PageDirectory pages(dir.string());
   std::string why;
