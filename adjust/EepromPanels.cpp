@@ -106,9 +106,8 @@ void EepromPanels::BuildCheck() {
   check->Finish();
   QObject::connect(check->AddButton("EepromReadOkBtn", text::kOk), &QPushButton::clicked, check,
                    [this] { EepromReadOkBtnClick(); });
-  QPushButton* previous = check->AddButton("EepromReadRtnBtn", text::kPrevious);
-  QObject::connect(previous, &QPushButton::clicked, check, [this] { EepromReadRtnBtnClick(); });
-  area_->AddCancelButton(previous);
+  QObject::connect(check->AddButton("EepromReadRtnBtn", text::kPrevious), &QPushButton::clicked,
+                   check, [this] { EepromReadRtnBtnClick(); });
 }
 
 void EepromPanels::BuildGrid() {
@@ -146,9 +145,8 @@ void EepromPanels::BuildGrid() {
   grid->setColumnStretch(2, 1);
   panel->Body()->addLayout(grid);
   panel->Finish();
-  QPushButton* previous = panel->AddButton("EepromGridRtnBtn", text::kPrevious);
-  QObject::connect(previous, &QPushButton::clicked, panel, [this] { EepromGridRtnBtnClick(); });
-  area_->AddCancelButton(previous);
+  QObject::connect(panel->AddButton("EepromGridRtnBtn", text::kPrevious), &QPushButton::clicked,
+                   panel, [this] { EepromGridRtnBtnClick(); });
 }
 
 void EepromPanels::BuildChange() {
@@ -172,9 +170,8 @@ void EepromPanels::BuildChange() {
   change->Finish();
   QObject::connect(change->AddButton("EepromWriteOkBtn", text::kOk), &QPushButton::clicked, change,
                    [this] { EepromWriteOkBtnClick(); });
-  QPushButton* previous = change->AddButton("EepromWriteRtnBtn", text::kPrevious);
-  QObject::connect(previous, &QPushButton::clicked, change, [this] { EepromWriteRtnBtnClick(); });
-  area_->AddCancelButton(previous);
+  QObject::connect(change->AddButton("EepromWriteRtnBtn", text::kPrevious), &QPushButton::clicked,
+                   change, [this] { EepromWriteRtnBtnClick(); });
 }
 
 void EepromPanels::BuildCheckPattern() {

@@ -136,9 +136,8 @@ void IdentityPanels::BuildHeadId() {
   input->Finish();
   QObject::connect(input->AddButton("HeadIDInputOKBtn", text::kOk), &QPushButton::clicked, input,
                    [this] { HeadIDInputOKBtnClick(); });
-  QPushButton* previous = input->AddButton("HeadIDInputRtnBtn", text::kPrevious);
-  QObject::connect(previous, &QPushButton::clicked, input, [this] { HeadIDInputRtnBtnClick(); });
-  area_->AddCancelButton(previous);
+  QObject::connect(input->AddButton("HeadIDInputRtnBtn", text::kPrevious), &QPushButton::clicked,
+                   input, [this] { HeadIDInputRtnBtnClick(); });
 
   area_->SetMenuHandler(MenuItem::HeadId, [this] { area_->ShowPanel(headIdItemsPnl_); });
 }
@@ -176,9 +175,8 @@ void IdentityPanels::BuildUsbId() {
   input->Finish();
   QObject::connect(input->AddButton("UsbIdInputOKBtn", text::kOk), &QPushButton::clicked, input,
                    [this] { UsbIdInputOKBtnClick(); });
-  QPushButton* previous = input->AddButton("UsbIdInputRtnBtn", text::kPrevious);
-  QObject::connect(previous, &QPushButton::clicked, input, [this] { UsbIdInputRtnBtnClick(); });
-  area_->AddCancelButton(previous);
+  QObject::connect(input->AddButton("UsbIdInputRtnBtn", text::kPrevious), &QPushButton::clicked,
+                   input, [this] { UsbIdInputRtnBtnClick(); });
 
   area_->SetMenuHandler(MenuItem::UsbId, [this] { area_->ShowPanel(usbIdItemsPnl_); });
 }

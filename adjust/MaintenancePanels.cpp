@@ -146,8 +146,6 @@ void MaintenancePanels::BuildCounters() {
                    clear, [this] { NewInkPadClearBtnClick(); });
   QPushButton* clearBack = clear->AddButton("CounterClearRtnBtn", text::kPrevious);
   QObject::connect(clearBack, &QPushButton::clicked, clear, [this] { CounterClearRtnBtnClick(); });
-  area_->AddCancelButton(checkBack);
-  area_->AddCancelButton(clearBack);
 
   TitledPanel* pages = AddTitledPanel(*area_, "PageCounterPnl", text::kPageCounterTitle);
   pageCounterPnl_ = pages;

@@ -110,6 +110,18 @@ TEST_F(IdentityPanels, RejectedHeadIdKeepsTheTextAndTheFocus) {
   EXPECT_EQ(Find<QLineEdit>(&Adjust(), "LeftHeadIDInputEdit")->maxLength(), 13);
 }
 
+// "Previous" is no cancel button: Esc on an entry panel is the window's "Quit".
+TEST_F(IdentityPanels, EscapeOnAnEntryPanelAnswersAsQuit) {
+  Item("AdjustRdoGrp", 1);
+  Press("HdVolOKBtn");
+  ASSERT_TRUE(Shown("HeadIDInputPnl"));
+  Adjust().activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&Adjust()));
+  QTest::keyClick(&Adjust(), Qt::Key_Escape);
+  EXPECT_FALSE(Adjust().isVisible());
+  EXPECT_TRUE(Quit().isVisible());
+}
+
 TEST_F(IdentityPanels, OriginalUsbIdShowsWhatThePrinterHolds) {
   Item("AdjustRdoGrp", 6);
   ASSERT_TRUE(Shown("USBIDItemsPnl"));
