@@ -83,7 +83,7 @@ class WorkArea {
   virtual void SetAdjustedItem(AdjustedItem item, const QString& text) = 0;
   // The printer is about to be switched off: the next close only closes the port.
   virtual void SetSkipLinkShutdown(bool skip) = 0;
-  // Esc presses this button while its panel is shown ("Previous" and the like).
+  // Esc presses this button while its panel is shown (instead of "Quit").
   virtual void AddCancelButton(QAbstractButton* button) = 0;
   virtual WindowTimer& Timer(WindowTimerId id) = 0;
 

@@ -4,6 +4,8 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 
+#include "shell/Program.h"
+
 namespace vantor {
 
 namespace {
@@ -24,7 +26,7 @@ int RunBox(QWidget* owner, QMessageBox::Icon icon, const QString& title, const Q
 }  // namespace
 
 void QtDialogService::Error(QWidget* owner, const QString& text) {
-  RunBox(owner, QMessageBox::Critical, QGuiApplication::applicationDisplayName(), text,
+  RunBox(owner, QMessageBox::Critical, QString::fromUtf8(kApplicationTitle), text,
          QMessageBox::Ok);
 }
 

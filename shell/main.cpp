@@ -57,7 +57,8 @@ int main(int argc, char** argv) {
 
   QApplication app(argc, argv);
   QApplication::setApplicationName("vantor-adjust");
-  QApplication::setApplicationDisplayName(vantor::kApplicationTitle);
+  // The application title names the program in its desktop entry and error boxes; as a display
+  // name the toolkit would append it to every window's caption.
   // The start window is the main window even while hidden; its close alone ends the program.
   QApplication::setQuitOnLastWindowClosed(false);
   if (toolkitArgs) {
