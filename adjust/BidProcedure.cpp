@@ -11,20 +11,17 @@ constexpr std::string_view kPrinting = "Now Bi-D pattern is printing.";
 constexpr std::string_view kRegistered = " has registered in EEPROM.";
 }  // namespace text
 
-// A range failure replaces the memo for the first row written and adds a line after that.
+// A range failure goes below whatever the memo holds, even the lines of an earlier OK; on an
+// empty memo a new line is the whole text.
 class BidRangeWords final : public FormatWords {
  public:
-  void Set(std::string_view words, bool newLine) {
-    words_ = words;
-    newLine_ = newLine;
-  }
+  void Set(std::string_view words) { words_ = words; }
   void ShowWords(Reporter& reporter) const override {
-    reporter.ShowMessage(newLine_ ? MessageKind::NewLine : MessageKind::Error, words_);
+    reporter.ShowMessage(MessageKind::NewLine, words_);
   }
 
  private:
   std::string_view words_;
-  bool newLine_ = false;
 };
 
 // Keeps the words registered only while they exist.
@@ -120,7 +117,7 @@ std::array<bool, kBidRowCount> WriteBidRows(
       reporter.ShowMessage(MessageKind::Append, text::kRegistered);
       registered[i] = true;
     } else {
-      words.Set(row.rangeWords, !firstLine);
+      words.Set(row.rangeWords);
       reporter.ReportResult(r);
     }
     firstLine = false;

@@ -207,14 +207,26 @@ TEST_F(ProcedureTest, BidWriteReportsEachCheckedRow) {
             std::string(kFinishFrame.begin(), kFinishFrame.end()));
 }
 
-TEST_F(ProcedureTest, BidRangeFailureOnTheFirstRowReplacesTheMemo) {
-  memo.lines = {"Completion the printing."};
+TEST_F(ProcedureTest, BidRangeFailureIsAddedBelowTheMemoText) {
+  // The report of an earlier OK is still in the memo.
+  memo.lines = {"As VSD1 Color data, \"5 has registered in EEPROM."};
   std::array<std::optional<std::string>, kBidRowCount> entries;
   entries[1] = "abc";
+  entries[2] = "7";
+  WriteBidRows(reporter, raster, entries);
+  EXPECT_EQ(memo.lines,
+            (std::vector<std::string>{"As VSD1 Color data, \"5 has registered in EEPROM.",
+                                      "The VSD1 Color value is out of the range -60 to 60.",
+                                      "As VSD2 Black data, \"7 has registered in EEPROM."}));
+  // Nothing of the refused row reaches the printer: kind 1, colour field, black left alone.
+  EXPECT_EQ(Occurrences(BidFrame(1, {0x80, 0xFF})), 0u);
+
+  memo.lines.clear();
+  entries = {};
+  entries[1] = "61";
   WriteBidRows(reporter, raster, entries);
   EXPECT_EQ(memo.lines,
             (std::vector<std::string>{"The VSD1 Color value is out of the range -60 to 60."}));
-  EXPECT_EQ(memo.kinds.back(), MessageKind::Error);
 }
 
 TEST_F(ProcedureTest, PresentBidValuesInFourLines) {
