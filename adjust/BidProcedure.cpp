@@ -12,12 +12,13 @@ constexpr std::string_view kRegistered = " has registered in EEPROM.";
 }  // namespace text
 
 // A range failure goes below whatever the memo holds, even the lines of an earlier OK; on an
-// empty memo a new line is the whole text.
+// empty memo it is the whole text, in red.
 class BidRangeWords final : public FormatWords {
  public:
   void Set(std::string_view words) { words_ = words; }
   void ShowWords(Reporter& reporter) const override {
-    reporter.ShowMessage(MessageKind::NewLine, words_);
+    reporter.ShowMessage(
+        reporter.Display().MessageAreaEmpty() ? MessageKind::Error : MessageKind::NewLine, words_);
   }
 
  private:

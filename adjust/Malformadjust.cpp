@@ -314,6 +314,8 @@ void TFormAdjust::SetMemoText(const QString& text) {
   memo_->setPlainText(text);
 }
 
+bool TFormAdjust::MessageAreaEmpty() const { return memo_->document()->isEmpty(); }
+
 void TFormAdjust::Show(MessageKind kind, std::string_view message) {
   const QString text = FromView(message);
   switch (kind) {

@@ -71,6 +71,7 @@ class TFormAdjust final : public QWidget,
   void SetSkipLinkShutdown(bool skip) override { skipLinkShutdown_ = skip; }
   WindowTimer& Timer(WindowTimerId id) override;
   QPlainTextEdit& StatusMemo() override { return *memo_; }
+  bool MessageAreaEmpty() const override;
   void RepaintNow() override;
   Reporter& Messages() override { return reporter_; }
   Link& GetLink() override { return link_; }

@@ -26,6 +26,8 @@ class MessageDisplay {
   virtual void EnableWindow() {}
   // After a status display or a 0x4000 result the menus follow the printer's state.
   virtual void ApplyMenuMode(std::uint16_t /*printerStatus*/) {}
+  // Whether the message area holds no text (a line added to it then is the whole text).
+  virtual bool MessageAreaEmpty() const { return true; }
   // A modal error box with an OK button (used where the memo is not the place).
   virtual void ErrorBox(std::string_view text) { Show(MessageKind::Error, text); }
   // A modal question with OK and Cancel; true for OK.

@@ -19,6 +19,7 @@ class TerminalDisplay final : public MessageDisplay, public PaperOutNotifier {
   void ErrorBox(std::string_view text) override;
   bool Question(std::string_view title, std::string_view text) override;
   void PaperOut() override;
+  bool MessageAreaEmpty() const override { return line_ == nullptr; }
   void SetAssumeYes(bool yes) { assumeYes_ = yes; }
   // Ends the line being written, if any.
   void EndLine();

@@ -31,6 +31,7 @@ class Memo final : public MessageDisplay {
     else
       lines.assign(1, std::string(text));
   }
+  bool MessageAreaEmpty() const override { return lines.empty(); }
   std::vector<std::string> lines;
   std::vector<MessageKind> kinds;
 };
@@ -221,12 +222,16 @@ TEST_F(ProcedureTest, BidRangeFailureIsAddedBelowTheMemoText) {
   // Nothing of the refused row reaches the printer: kind 1, colour field, black left alone.
   EXPECT_EQ(Occurrences(BidFrame(1, {0x80, 0xFF})), 0u);
 
+  EXPECT_EQ(memo.kinds[memo.kinds.size() - 4], MessageKind::NewLine);
+
+  // On an empty memo the failure is the whole text, shown as an error.
   memo.lines.clear();
   entries = {};
   entries[1] = "61";
   WriteBidRows(reporter, raster, entries);
   EXPECT_EQ(memo.lines,
             (std::vector<std::string>{"The VSD1 Color value is out of the range -60 to 60."}));
+  EXPECT_EQ(memo.kinds.back(), MessageKind::Error);
 }
 
 TEST_F(ProcedureTest, PresentBidValuesInFourLines) {
