@@ -36,13 +36,14 @@ struct Refusal {
   std::int16_t code;
 };
 
-// Maps a refused transaction's result byte to its error code; unlisted results are -1.
+// A refused transaction: its result byte names the error code; unlisted results are -1.
 template <std::size_t N>
-std::int16_t RefusalCode(const Refusal (&table)[N], std::uint8_t result) {
+Result Refused(const Refusal (&table)[N], std::uint8_t result, std::int16_t& errorCode) {
+  errorCode = kUnexpected;
   for (const Refusal& r : table) {
-    if (r.result == result) return r.code;
+    if (r.result == result) errorCode = r.code;
   }
-  return kUnexpected;
+  return kChannelFailure;
 }
 
 constexpr Refusal kEntryRefusals[] = {{1, 0x51}};
@@ -120,17 +121,15 @@ struct TransactionPacket {
 
 Result PacketChannel::EnterPacketMode() {
   VANTOR_TRY(Transact(kEntryPacket, sizeof kEntryPacket));
-  if (reply_[7] == 0) return kOk;
-  errorCode_ = RefusalCode(kEntryRefusals, reply_[7]);
-  return kChannelFailure;
+  if (reply_[7] != 0) return Refused(kEntryRefusals, reply_[7], errorCode_);
+  return kOk;
 }
 
 Result PacketChannel::InitTransport() {
   const TransactionPacket p({0x00, 0x10});
   VANTOR_TRY(Transact(p.bytes.data(), p.length));
-  if (reply_[7] == 0) return kOk;
-  errorCode_ = RefusalCode(kInitRefusals, reply_[7]);
-  return kChannelFailure;
+  if (reply_[7] != 0) return Refused(kInitRefusals, reply_[7], errorCode_);
+  return kOk;
 }
 
 Result PacketChannel::ExitTransport() {
@@ -142,10 +141,7 @@ Result PacketChannel::OpenChannel(std::uint8_t socket) {
   const TransactionPacket p({0x01, socket, socket, 0x04, 0x00, 0x04, 0x00, 0x00, 0x00, 0x00, 0x00});
   VANTOR_TRY(Transact(p.bytes.data(), p.length));
   const std::uint8_t result = reply_[7];
-  if (result != 0 && result != 6) {
-    errorCode_ = RefusalCode(kOpenRefusals, result);
-    return kChannelFailure;
-  }
+  if (result != 0 && result != 6) return Refused(kOpenRefusals, result, errorCode_);
   if (result == 6) errorCode_ = kOpenResult6;
   if (socket == kDataSocket) {
     dataOpen_ = true;
@@ -160,10 +156,7 @@ Result PacketChannel::OpenChannel(std::uint8_t socket) {
 Result PacketChannel::CloseChannel(std::uint8_t socket, std::uint8_t byte) {
   const TransactionPacket p({0x02, socket, socket, byte});
   VANTOR_TRY(Transact(p.bytes.data(), p.length));
-  if (reply_[7] != 0) {
-    errorCode_ = RefusalCode(kCloseRefusals, reply_[7]);
-    return kChannelFailure;
-  }
+  if (reply_[7] != 0) return Refused(kCloseRefusals, reply_[7], errorCode_);
   if (socket == kDataSocket) dataOpen_ = false;
   if (socket == kControlSocket) controlOpen_ = false;
   return kOk;
@@ -173,10 +166,7 @@ Result PacketChannel::GrantCredit(std::uint8_t socket, std::uint16_t count) {
   const TransactionPacket p({0x03, socket, socket, static_cast<std::uint8_t>(count >> 8),
                              static_cast<std::uint8_t>(count & 0xFF)});
   VANTOR_TRY(Transact(p.bytes.data(), p.length));
-  if (reply_[7] != 0) {
-    errorCode_ = RefusalCode(kCreditRefusals, reply_[7]);
-    return kChannelFailure;
-  }
+  if (reply_[7] != 0) return Refused(kCreditRefusals, reply_[7], errorCode_);
   if (socket == kDataSocket) {
     // A printer whose Credit reply has no credit field has granted what was offered.
     const std::uint16_t granted =
@@ -190,10 +180,7 @@ Result PacketChannel::RequestCredit(std::uint8_t socket, std::uint16_t count) {
   const TransactionPacket p({0x04, socket, socket, 0x00, 0x00, static_cast<std::uint8_t>(count >> 8),
                              static_cast<std::uint8_t>(count & 0xFF)});
   VANTOR_TRY(Transact(p.bytes.data(), p.length));
-  if (reply_[7] != 0) {
-    errorCode_ = RefusalCode(kCreditRefusals, reply_[7]);
-    return kChannelFailure;
-  }
+  if (reply_[7] != 0) return Refused(kCreditRefusals, reply_[7], errorCode_);
   if (socket == kDataSocket) {
     if (replyLength_ < 12) {
       errorCode_ = kUnexpected;
