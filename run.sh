@@ -8,8 +8,8 @@ cmake --preset release >/dev/null
 cmake --build --preset release -j "$(nproc)"
 
 bin=build/release
-if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -x "$bin/shell/vantor-adjust" ]; then
-  exec "$bin/shell/vantor-adjust" --virtual-printer "$@"
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -x "$bin/app/vantor-adjust" ]; then
+  exec "$bin/app/vantor-adjust" --virtual-printer "$@"
 fi
 
 echo "No display: touring the virtual printer with vantorctl instead of the windows."

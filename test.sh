@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the debug and the sanitizer builds, runs every test of both.
+# Installs what is missing, checks the layers and the formatting, builds the debug, sanitizer,
+# release and headless (no Qt) builds and runs every test of each.
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh
 
 jobs=$(nproc)
 status=0
-for preset in dev asan; do
+echo "== format"
+./scripts/check-format.sh || status=1
+for preset in dev asan ci-release headless; do
   echo "== $preset: configure and build"
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j "$jobs"

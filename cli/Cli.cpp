@@ -11,7 +11,7 @@
 #include "cli/TerminalDisplay.h"
 #include "link/WireTrace.h"
 #include "link/backends/PortDefaults.h"
-#include "shell/Words.h"
+#include "words/Words.h"
 #include "sim/VirtualPrinter.h"
 
 namespace vantor::cli {

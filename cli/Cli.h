@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "adjust/Messages.h"
+#include "adjust/procedures/Messages.h"
 #include "link/Link.h"
 
 namespace vantor::sim {

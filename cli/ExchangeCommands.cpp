@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "adjust/ExchangeProcedure.h"
+#include "adjust/procedures/ExchangeProcedure.h"
 #include "cli/Cli.h"
 #include "cli/TerminalDisplay.h"
 

@@ -2,7 +2,7 @@
 #include <memory>
 #include <string>
 
-#include "adjust/IdWords.h"
+#include "adjust/procedures/IdWords.h"
 #include "cli/Cli.h"
 #include "ids/Malheadid.h"
 #include "ids/Malusbid.h"

@@ -5,7 +5,7 @@
 #include <iostream>
 #include <sstream>
 
-#include "adjust/Procedures.h"
+#include "adjust/procedures/Procedures.h"
 #include "cli/Cli.h"
 #include "cli/TerminalDisplay.h"
 #include "ids/Datamanu.h"

@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "adjust/BidProcedure.h"
-#include "adjust/CheckPatternProcedure.h"
-#include "adjust/HeadAngleProcedure.h"
-#include "adjust/IdWords.h"
-#include "adjust/PfProcedure.h"
-#include "adjust/TopMarginProcedure.h"
+#include "adjust/procedures/BidProcedure.h"
+#include "adjust/procedures/CheckPatternProcedure.h"
+#include "adjust/procedures/HeadAngleProcedure.h"
+#include "adjust/procedures/IdWords.h"
+#include "adjust/procedures/PfProcedure.h"
+#include "adjust/procedures/TopMarginProcedure.h"
 #include "cli/Cli.h"
 #include "raster/LinkAccess.h"
 #include "raster/Malraster.h"

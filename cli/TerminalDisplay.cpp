@@ -3,7 +3,7 @@
 #include <iostream>
 #include <string>
 
-#include "shell/Words.h"
+#include "words/Words.h"
 
 namespace vantor::cli {
 

@@ -4,7 +4,7 @@
 #include <iosfwd>
 #include <string>
 
-#include "adjust/Messages.h"
+#include "adjust/procedures/Messages.h"
 #include "link/PacketChannel.h"
 
 namespace vantor::cli {

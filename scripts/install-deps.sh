@@ -7,7 +7,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
   qt6-base-dev libgl-dev libpng-dev
   libusb-1.0-0-dev libieee1284-3-dev umockdev libumockdev-dev
-  xvfb xauth
+  xvfb xauth clang-format
 )
 
 missing=()

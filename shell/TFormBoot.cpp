@@ -14,9 +14,9 @@
 #include <QScreen>
 #include <QVBoxLayout>
 
-#include "shell/DialogService.h"
+#include "adjust/panels/DialogService.h"
 #include "shell/TAboutBox.h"
-#include "shell/Words.h"
+#include "words/Words.h"
 
 namespace vantor {
 

@@ -3,6 +3,7 @@
 
 #include <QDialog>
 
+#include "adjust/panels/WorkWindow.h"
 #include "link/Link.h"
 #include "link/Model.h"
 
@@ -15,15 +16,6 @@ namespace vantor {
 
 class DialogService;
 class TAboutBox;
-
-// What the start window needs of the adjustment window it hands over to.
-class WorkWindow {
- public:
-  virtual ~WorkWindow() = default;
-  // Model label and the Adjustment list offered until the first status read sets the menus.
-  virtual void PrepareForModel(Model model) = 0;
-  virtual void ShowWorkWindow() = 0;
-};
 
 class TFormBoot final : public QDialog {
   Q_OBJECT

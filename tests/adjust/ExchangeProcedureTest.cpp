@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "adjust/ExchangeProcedure.h"
+#include "adjust/procedures/ExchangeProcedure.h"
 #include "link/Link.h"
 #include "sim/VirtualPrinter.h"
 

@@ -8,9 +8,9 @@
 #include <QTabWidget>
 #include <QTest>
 
-#include "adjust/RadioGroup.h"
-#include "adjust/WindowTimer.h"
-#include "shell/VirtualConsole.h"
+#include "adjust/panels/RadioGroup.h"
+#include "adjust/panels/WindowTimer.h"
+#include "app/VirtualConsole.h"
 #include "tests/gui/GuiHarness.h"
 
 namespace vantor::test {

@@ -7,8 +7,8 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "adjust/RadioGroup.h"
-#include "shell/VirtualConsole.h"
+#include "adjust/panels/RadioGroup.h"
+#include "app/VirtualConsole.h"
 
 namespace vantor::test {
 

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "adjust/Malformadjust.h"
+#include "adjust/panels/Malformadjust.h"
 #include "link/Clock.h"
-#include "shell/DialogService.h"
-#include "shell/Program.h"
+#include "adjust/panels/DialogService.h"
+#include "app/Program.h"
 #include "shell/TFormBoot.h"
 #include "shell/TFormQuit.h"
 #include "sim/VirtualPrinter.h"

@@ -2,7 +2,7 @@
 
 #include <QApplication>
 
-#include "shell/Program.h"
+#include "app/Program.h"
 
 namespace {
 QtMessageHandler defaultHandler = nullptr;

@@ -1,4 +1,4 @@
-#include "shell/VirtualConsole.h"
+#include "app/VirtualConsole.h"
 #include "tests/gui/WorkflowSteps.h"
 
 namespace vantor::test {

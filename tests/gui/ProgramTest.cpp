@@ -5,8 +5,8 @@
 #include <array>
 #include <fstream>
 
-#include "shell/Options.h"
-#include "shell/Program.h"
+#include "app/Options.h"
+#include "app/Program.h"
 
 namespace vantor {
 namespace {

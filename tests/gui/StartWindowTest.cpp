@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "shell/TAboutBox.h"
-#include "shell/Words.h"
+#include "words/Words.h"
 #include "tests/gui/GuiHarness.h"
 
 namespace vantor::test {

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "adjust/RadioGroup.h"
-#include "adjust/WindowTimer.h"
+#include "adjust/panels/RadioGroup.h"
+#include "adjust/panels/WindowTimer.h"
 #include "tests/gui/GuiHarness.h"
 
 namespace vantor::test {

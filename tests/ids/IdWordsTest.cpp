@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "adjust/IdWords.h"
+#include "adjust/procedures/IdWords.h"
 #include "tests/ids/FakeEeprom.h"
 
 namespace vantor {

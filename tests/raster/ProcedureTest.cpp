@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "adjust/BidProcedure.h"
-#include "adjust/CheckPatternProcedure.h"
-#include "adjust/HeadAngleProcedure.h"
-#include "adjust/PfProcedure.h"
-#include "adjust/TopMarginProcedure.h"
+#include "adjust/procedures/BidProcedure.h"
+#include "adjust/procedures/CheckPatternProcedure.h"
+#include "adjust/procedures/HeadAngleProcedure.h"
+#include "adjust/procedures/PfProcedure.h"
+#include "adjust/procedures/TopMarginProcedure.h"
 #include "raster/LinkAccess.h"
 #include "sim/VirtualPrinter.h"
 

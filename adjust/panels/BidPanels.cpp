@@ -1,0 +1,159 @@
+#include "adjust/panels/BidPanels.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "adjust/panels/PanelParts.h"
+#include "adjust/panels/RadioGroup.h"
+#include "adjust/procedures/SharedIds.h"
+#include "raster/Malbid.h"
+
+namespace vantor {
+
+namespace {
+namespace text {
+constexpr const char* kItemsTitle = "Bi-Directional adjustment ";
+constexpr const char* kItems = "Items";
+constexpr const char* kPrintItem = "Printing the Bi-D adjustment pattern";
+constexpr const char* kAdjustItem = "Adjust";
+constexpr const char* kCheckItem = "Checking present Bi-D parameter";
+constexpr const char* kInputTitle = "Input Bi-directional adjustment value ";
+constexpr const char* kRange = "Adjustable range is -60 to 60.";
+constexpr const char* kOk = "OK";
+constexpr const char* kPrevious = "Previous";
+}  // namespace text
+
+enum Item { kPrint, kAdjust, kCheck };
+
+// Control names of the rows, in the order of procedures::kBidRows.
+struct RowNames {
+  const char* check;
+  const char* edit;
+  const char* upDown;
+  AdjustedItem summary;
+};
+constexpr std::array<RowNames, procedures::kBidRowCount> kRowNames = {{
+    {"BidVSD1BkCheckBox", "BidVSD1BkWrtEdit", "BidVSD1BkUpDown", AdjustedItem::Vsd1Black},
+    {"BidVSD1YMCCheckBox", "BidVSD1YMCWrtEdit", "BidVSD1YMCUpDown", AdjustedItem::Vsd1Color},
+    {"BidVSD2BkCheckBox", "BidVSD2BkWrtEdit", "BidVSD2BkUpDown", AdjustedItem::Vsd2Black},
+    {"BidVSD2YMCCheckBox", "BidVSD2YMCWrtEdit", "BidVSD2YMCUpDown", AdjustedItem::Vsd2Color},
+    {"BidVSD3BkCheckBox", "BidVSD3BkWrtEdit", "BidVSD3BkUpDown", AdjustedItem::Vsd3Black},
+    {"BidVSD3YMCCheckBox", "BidVSD3YMCWrtEdit", "BidVSD3YMCUpDown", AdjustedItem::Vsd3Color},
+    {"BidECOBkCheckBox", "BidECOBkWrtEdit", "BidECOBkUpDown", AdjustedItem::EcoBlack},
+    {"BidECOYMCCheckBox", "BidECOYMCWrtEdit", "BidECOYMCUpDown", AdjustedItem::EcoColor},
+}};
+
+QString FromView(std::string_view s) {
+  return QString::fromUtf8(s.data(), qsizetype(s.size()));
+}
+}  // namespace
+
+void BidPanels::Build(WorkArea& area) {
+  area_ = &area;
+  ids_->Attach(area.GetLink(), area.Messages());
+  BuildItemsPanel();
+  BuildInputPanel();
+  area.SetMenuHandler(MenuItem::Bid, [this] { area_->ShowPanel(itemsPnl_); });
+}
+
+void BidPanels::BuildItemsPanel() {
+  itemsPnl_ = AddTitledPanel(*area_, "BidItemsPnl", text::kItemsTitle);
+  itemsRdo_ = new RadioGroup("BidRdoBtn", text::kItems, itemsPnl_);
+  itemsRdo_->SetItems({text::kPrintItem, text::kAdjustItem, text::kCheckItem});
+  itemsRdo_->SetItemIndex(kPrint);
+  itemsPnl_->Body()->addWidget(itemsRdo_);
+  itemsPnl_->Finish();
+  QObject::connect(itemsPnl_->AddButton("BidOKBtn", text::kOk), &QPushButton::clicked,
+                   [this] { BidOKBtnClick(); });
+}
+
+void BidPanels::BuildInputPanel() {
+  inputPnl_ = AddTitledPanel(*area_, "BidInputPnl", text::kInputTitle);
+  inputPnl_->AddText(text::kRange);
+  auto* grid = new QGridLayout;
+  for (std::size_t i = 0; i < rows_.size(); ++i) {
+    const RowNames& names = kRowNames[i];
+    Row& row = rows_[i];
+    row.check = new QCheckBox(FromView(procedures::kBidRows[i].caption), inputPnl_);
+    row.check->setObjectName(names.check);
+    row.edit = MakeEdit(names.edit, 3, inputPnl_);
+    row.edit->setText("0");
+    row.upDown = new UpDown(names.upDown, row.edit, kBidMin, kBidMax, inputPnl_);
+    // Any change of the value, typed or stepped, marks the row for writing.
+    QObject::connect(row.edit, &QLineEdit::textChanged, row.check,
+                     [check = row.check] { check->setChecked(true); });
+    // Two columns: black rows on the left, colour rows on the right.
+    const int r = int(i / 2);
+    const int c = int(i % 2) * 4;
+    grid->addWidget(row.check, r, c);
+    grid->addWidget(row.edit, r, c + 1);
+    grid->addWidget(row.upDown, r, c + 2);
+    grid->setColumnMinimumWidth(c + 3, 24);
+  }
+  inputPnl_->Body()->addLayout(grid);
+  inputPnl_->Finish();
+  QObject::connect(inputPnl_->AddButton("BidWrtOKBtn", text::kOk), &QPushButton::clicked,
+                   [this] { BidWrtOKBtnClick(); });
+  QObject::connect(inputPnl_->AddButton("BidWrtRtnBtn", text::kPrevious), &QPushButton::clicked,
+                   [this] { BidWrtRtnBtnClick(); });
+}
+
+void BidPanels::ResetInputs() {
+  // Emptying an edit checks its box, so the boxes are cleared after.
+  for (Row& row : rows_) {
+    if (row.edit != nullptr) row.edit->clear();
+  }
+  for (Row& row : rows_) {
+    if (row.check != nullptr) row.check->setChecked(false);
+  }
+}
+
+void BidPanels::BidOKBtnClick() {
+  Reporter& reporter = area_->Messages();
+  switch (itemsRdo_->ItemIndex()) {
+    case kPrint:
+      procedures::PrintBidAdjustment(reporter, ids_->GetRaster());
+      break;
+    case kAdjust:
+      Adjust();
+      break;
+    case kCheck:
+      procedures::ShowPresentBidValues(reporter, ids_->GetRaster());
+      break;
+    default:
+      break;
+  }
+}
+
+void BidPanels::Adjust() {
+  area_->ResetWorkArea(false);
+  area_->ShowPanel(inputPnl_);
+  const Result r = procedures::ReadBidRows(
+      area_->Messages(), ids_->GetRaster(), [this](std::size_t row, const std::string& value) {
+        if (row < rows_.size()) rows_[row].edit->setText(QString::fromStdString(value));
+      });
+  // A failed read leaves the rows filled so far marked, as the technician saw them change.
+  if (r != kOk) return;
+  for (Row& row : rows_) row.check->setChecked(false);
+}
+
+void BidPanels::BidWrtOKBtnClick() {
+  std::array<std::optional<std::string>, procedures::kBidRowCount> entries;
+  for (std::size_t i = 0; i < rows_.size(); ++i) {
+    if (rows_[i].check->isChecked()) entries[i] = rows_[i].edit->text().toStdString();
+  }
+  const auto registered = procedures::WriteBidRows(area_->Messages(), ids_->GetRaster(), entries);
+  for (std::size_t i = 0; i < rows_.size(); ++i) {
+    if (registered[i]) area_->SetAdjustedItem(kRowNames[i].summary, rows_[i].edit->text());
+  }
+}
+
+void BidPanels::BidWrtRtnBtnClick() {
+  area_->ResetWorkArea(false);
+  area_->ShowPanel(itemsPnl_);
+}
+
+}  // namespace vantor

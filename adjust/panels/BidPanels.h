@@ -1,0 +1,52 @@
+// The "Bi-D adjust" panels: print the pattern, enter and write the eight values, show them.
+#pragma once
+
+#include <array>
+#include <memory>
+
+#include "adjust/procedures/BidProcedure.h"
+#include "adjust/panels/WorkflowModule.h"
+
+class QCheckBox;
+class QLineEdit;
+class QPushButton;
+
+namespace vantor {
+
+class RadioGroup;
+class SharedIds;
+class TitledPanel;
+class UpDown;
+
+class BidPanels final : public WorkflowModule {
+ public:
+  explicit BidPanels(std::shared_ptr<SharedIds> ids) : ids_(std::move(ids)) {}
+
+  void Build(WorkArea& area) override;
+  void ResetInputs() override;
+
+  // Handlers
+  void BidOKBtnClick();
+  void BidWrtOKBtnClick();
+  void BidWrtRtnBtnClick();
+
+ private:
+  struct Row {
+    QCheckBox* check = nullptr;
+    QLineEdit* edit = nullptr;
+    UpDown* upDown = nullptr;
+  };
+
+  void BuildItemsPanel();
+  void BuildInputPanel();
+  void Adjust();
+
+  std::shared_ptr<SharedIds> ids_;
+  WorkArea* area_ = nullptr;
+  TitledPanel* itemsPnl_ = nullptr;
+  TitledPanel* inputPnl_ = nullptr;
+  RadioGroup* itemsRdo_ = nullptr;
+  std::array<Row, procedures::kBidRowCount> rows_{};
+};
+
+}  // namespace vantor

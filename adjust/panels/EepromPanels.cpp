@@ -1,0 +1,273 @@
+#include "adjust/panels/EepromPanels.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+#include "adjust/procedures/CheckPatternProcedure.h"
+#include "adjust/panels/PanelParts.h"
+#include "adjust/procedures/Procedures.h"
+#include "adjust/panels/RadioGroup.h"
+#include "adjust/procedures/SharedIds.h"
+#include "adjust/panels/UpperCaseEdit.h"
+#include "ids/Datamanu.h"
+#include "adjust/panels/DialogService.h"
+
+namespace vantor {
+
+namespace {
+namespace text {
+constexpr const char* kEepromTitle = "EEPROM data ";
+constexpr const char* kItems = "Items";
+constexpr const char* kCheckData = "Check the EEPROM data";
+constexpr const char* kChangeData = "Change the EEPROM data";
+constexpr const char* kCheckTitle = "Check the EEPROM data ";
+constexpr const char* kEnterRange = "Enter the reading start address and the end address.";
+constexpr const char* kStart = "(Start)";
+constexpr const char* kTilde = "~";
+constexpr const char* kEnd = "(End)";
+constexpr const char* kLow = "Low";
+constexpr const char* kHigh = "High";
+constexpr const char* kChangeTitle = "Change the EEPROM data ";
+constexpr const char* kEnterDataAndAddress = "Enter a data and address.";
+constexpr const char* kAddress = "Address";
+constexpr const char* kData = "Data";
+constexpr const char* kByteRange = "(00~FF)";
+constexpr const char* kA4Title = "A4 normal paper printing ";
+constexpr const char* kA4Contents[] = {"1. Beta pattern(BK-Y-M-C)",
+                                       "2. Nozzle check pattern(BK-Y-M-C)",
+                                       "3. Alignment pattern(BK-Y-M-C)",
+                                       "4. Nozzle column shift(BK-M)",
+                                       "5. Bi-D pattern",
+                                       "6. Head angle pattern",
+                                       "7. PF pattern",
+                                       "8. Head ID",
+                                       "9. USB ID",
+                                       "10. Protection counter"};
+constexpr const char* kOk = "OK";
+constexpr const char* kPrevious = "Previous";
+}  // namespace text
+
+constexpr int kCheckIndex = 0;
+constexpr int kChangeIndex = 1;
+constexpr int kPairLength = 2;
+constexpr int kGridSize = 17;
+constexpr const char* kDigits = "0123456789ABCDEF";
+
+}  // namespace
+
+EepromPanels::EepromPanels(std::shared_ptr<SharedIds> ids) : ids_(std::move(ids)) {}
+EepromPanels::~EepromPanels() = default;
+
+void EepromPanels::Build(WorkArea& area) {
+  area_ = &area;
+  ids_->Attach(area.GetLink(), area.Messages());
+  BuildItems();
+  BuildCheck();
+  BuildGrid();
+  BuildChange();
+  BuildCheckPattern();
+}
+
+void EepromPanels::BuildItems() {
+  TitledPanel* items = AddTitledPanel(*area_, "EEPROMItemsPnl", text::kEepromTitle);
+  eepromItemsPnl_ = items;
+  eepromCheckRdoGrp_ = new RadioGroup("EepromCheckRdoGrp", text::kItems, items);
+  eepromCheckRdoGrp_->SetItems({text::kCheckData, text::kChangeData});
+  eepromCheckRdoGrp_->SetItemIndex(kCheckIndex);
+  items->Body()->addWidget(eepromCheckRdoGrp_);
+  items->Finish();
+  QObject::connect(items->AddButton("EepromItemsOKBtn", text::kOk), &QPushButton::clicked, items,
+                   [this] { EepromItemsOKBtnClick(); });
+  area_->SetMenuHandler(MenuItem::EepromData, [this] { area_->ShowPanel(eepromItemsPnl_); });
+}
+
+void EepromPanels::BuildCheck() {
+  TitledPanel* check = AddTitledPanel(*area_, "EEPROMCheckPnl", text::kCheckTitle);
+  eepromCheckPnl_ = check;
+  check->AddText(text::kEnterRange);
+  auto* row = new QHBoxLayout;
+  eepReadBegEdit_ = MakeUpperCaseEdit("EepReadBegEdit", kPairLength, check);
+  eepReadEndEdit_ = MakeUpperCaseEdit("EepReadEndEdit", kPairLength, check);
+  for (QLineEdit* e : {eepReadBegEdit_, eepReadEndEdit_}) e->setFixedWidth(48);
+  row->addWidget(new QLabel(text::kStart, check));
+  row->addWidget(eepReadBegEdit_);
+  row->addWidget(new QLabel(text::kTilde, check));
+  row->addWidget(new QLabel(text::kEnd, check));
+  row->addWidget(eepReadEndEdit_);
+  row->addStretch(1);
+  check->Body()->addLayout(row);
+  check->Finish();
+  QObject::connect(check->AddButton("EepromReadOkBtn", text::kOk), &QPushButton::clicked, check,
+                   [this] { EepromReadOkBtnClick(); });
+  QObject::connect(check->AddButton("EepromReadRtnBtn", text::kPrevious), &QPushButton::clicked,
+                   check, [this] { EepromReadRtnBtnClick(); });
+}
+
+void EepromPanels::BuildGrid() {
+  TitledPanel* panel = AddTitledPanel(*area_, "EEPROMGridPnl", text::kCheckTitle);
+  eepromGridPnl_ = panel;
+  auto* grid = new QGridLayout;
+  auto* low = new QLabel(text::kLow, panel);
+  low->setAlignment(Qt::AlignCenter);
+  grid->addWidget(low, 0, 1);
+  grid->addWidget(new QLabel(text::kHigh, panel), 1, 0, Qt::AlignTop);
+
+  eepromStrGrid_ = new QTableWidget(kGridSize, kGridSize, panel);
+  eepromStrGrid_->setObjectName("EepromStrGrid");
+  eepromStrGrid_->horizontalHeader()->hide();
+  eepromStrGrid_->verticalHeader()->hide();
+  eepromStrGrid_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  eepromStrGrid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  eepromStrGrid_->setSelectionMode(QAbstractItemView::NoSelection);
+  eepromStrGrid_->horizontalHeader()->setDefaultSectionSize(28);
+  eepromStrGrid_->verticalHeader()->setDefaultSectionSize(20);
+  eepromStrGrid_->setMinimumHeight(20 * kGridSize + 4);
+  eepromStrGrid_->setMinimumWidth(28 * kGridSize + 24);
+  const QBrush headingBrush(QColor(225, 225, 225));
+  for (int r = 0; r < kGridSize; ++r) {
+    for (int c = 0; c < kGridSize; ++c) {
+      auto* item = new QTableWidgetItem;
+      item->setTextAlignment(Qt::AlignCenter);
+      if (r == 0 && c > 0) item->setText(QString(QChar(kDigits[c - 1])));
+      if (c == 0 && r > 0) item->setText(QString(QChar(kDigits[r - 1])));
+      if (r == 0 || c == 0) item->setBackground(headingBrush);
+      eepromStrGrid_->setItem(r, c, item);
+    }
+  }
+  grid->addWidget(eepromStrGrid_, 1, 1);
+  grid->setColumnStretch(2, 1);
+  panel->Body()->addLayout(grid);
+  panel->Finish();
+  QObject::connect(panel->AddButton("EepromGridRtnBtn", text::kPrevious), &QPushButton::clicked,
+                   panel, [this] { EepromGridRtnBtnClick(); });
+}
+
+void EepromPanels::BuildChange() {
+  TitledPanel* change = AddTitledPanel(*area_, "EEPROMChangePnl", text::kChangeTitle);
+  eepromChangePnl_ = change;
+  change->AddText(text::kEnterDataAndAddress);
+  auto* grid = new QGridLayout;
+  eepWriteAddEdit_ = MakeUpperCaseEdit("EepWriteAddEdit", kPairLength, change);
+  eepWriteDataEdit_ = MakeUpperCaseEdit("EepWriteDataEdit", kPairLength, change);
+  int row = 0;
+  for (auto [caption, edit] :
+       {std::pair{text::kAddress, eepWriteAddEdit_}, std::pair{text::kData, eepWriteDataEdit_}}) {
+    edit->setFixedWidth(48);
+    grid->addWidget(new QLabel(caption, change), row, 0);
+    grid->addWidget(edit, row, 1);
+    grid->addWidget(new QLabel(text::kByteRange, change), row, 2);
+    ++row;
+  }
+  grid->setColumnStretch(3, 1);
+  change->Body()->addLayout(grid);
+  change->Finish();
+  QObject::connect(change->AddButton("EepromWriteOkBtn", text::kOk), &QPushButton::clicked, change,
+                   [this] { EepromWriteOkBtnClick(); });
+  QObject::connect(change->AddButton("EepromWriteRtnBtn", text::kPrevious), &QPushButton::clicked,
+                   change, [this] { EepromWriteRtnBtnClick(); });
+}
+
+void EepromPanels::BuildCheckPattern() {
+  TitledPanel* panel = AddTitledPanel(*area_, "A3PPrintPnl", text::kA4Title);
+  a3pPrintPnl_ = panel;
+  for (const char* line : text::kA4Contents) panel->AddText(line);
+  panel->Finish();
+  QObject::connect(panel->AddButton("A3PPrintOKBtn", text::kOk), &QPushButton::clicked, panel,
+                   [this] { A3PPrintOKBtnClick(); });
+  area_->SetMenuHandler(MenuItem::A4Pattern, [this] { area_->ShowPanel(a3pPrintPnl_); });
+}
+
+void EepromPanels::ResetInputs() {
+  for (QLineEdit* e : {eepReadBegEdit_, eepReadEndEdit_, eepWriteAddEdit_, eepWriteDataEdit_})
+    e->clear();
+}
+
+void EepromPanels::ShowOnly(QWidget* panel) {
+  area_->ResetWorkArea(false);
+  area_->ShowPanel(panel);
+}
+
+void EepromPanels::ShowCheckPanel() {
+  ShowOnly(eepromCheckPnl_);
+  eepReadBegEdit_->setFocus();
+}
+
+void EepromPanels::EmptyCells() {
+  for (int r = 1; r < kGridSize; ++r)
+    for (int c = 1; c < kGridSize; ++c) eepromStrGrid_->item(r, c)->setText(QString());
+}
+
+void EepromPanels::EepromItemsOKBtnClick() {
+  switch (eepromCheckRdoGrp_->ItemIndex()) {
+    case kCheckIndex:
+      ShowCheckPanel();
+      break;
+    case kChangeIndex:
+      ShowOnly(eepromChangePnl_);
+      eepWriteAddEdit_->setFocus();
+      break;
+    default:
+      break;
+  }
+}
+
+void EepromPanels::EepromReadOkBtnClick() {
+  Reporter& reporter = area_->Messages();
+  procedures::InputField focus = procedures::InputField::Start;
+  const auto range = procedures::CheckEepromRange(reporter, eepReadBegEdit_->text().toStdString(),
+                                                  eepReadEndEdit_->text().toStdString(), focus);
+  if (!range) {
+    (focus == procedures::InputField::Start ? eepReadBegEdit_ : eepReadEndEdit_)->setFocus();
+    return;
+  }
+  area_->ResetWorkArea(false);
+  area_->StatusMemo().hide();
+  area_->ShowPanel(eepromGridPnl_);
+  EmptyCells();
+  ShowHourglass();
+  const Result r = procedures::ReadEepromRange(
+      reporter, *range, [this](std::uint8_t address, std::uint8_t value) {
+        const auto pair = ByteToHexPair(value);
+        eepromStrGrid_->item(address / 16 + 1, address % 16 + 1)
+            ->setText(QString::fromLatin1(pair.data(), 2));
+        area_->RepaintNow();
+      });
+  if (r != kOk) {
+    // The cells read so far go with the table.
+    ShowOnly(eepromCheckPnl_);
+    reporter.ReportResult(r);
+  }
+  ShowNormalCursor();
+}
+
+void EepromPanels::EepromReadRtnBtnClick() {
+  ShowOnly(eepromItemsPnl_);
+}
+
+void EepromPanels::EepromGridRtnBtnClick() {
+  ShowCheckPanel();
+}
+
+void EepromPanels::EepromWriteOkBtnClick() {
+  const auto outcome =
+      procedures::ChangeEepromByte(area_->Messages(), eepWriteAddEdit_->text().toStdString(),
+                                   eepWriteDataEdit_->text().toStdString());
+  if (!outcome) eepWriteAddEdit_->setFocus();
+}
+
+void EepromPanels::EepromWriteRtnBtnClick() {
+  ShowOnly(eepromItemsPnl_);
+}
+
+void EepromPanels::A3PPrintOKBtnClick() {
+  procedures::PrintA4CheckPattern(area_->Messages(), ids_->GetRaster());
+}
+
+}  // namespace vantor

@@ -1,0 +1,58 @@
+// The EEPROM view and single-byte change of the appendix, and the A4 check-pattern print.
+#pragma once
+
+#include <memory>
+
+#include "adjust/panels/WorkflowModule.h"
+
+class QLineEdit;
+class QTableWidget;
+class QWidget;
+
+namespace vantor {
+
+class RadioGroup;
+class SharedIds;
+
+class EepromPanels final : public WorkflowModule {
+ public:
+  explicit EepromPanels(std::shared_ptr<SharedIds> ids);
+  ~EepromPanels() override;
+
+  void Build(WorkArea& area) override;
+  void ResetInputs() override;
+
+  void EepromItemsOKBtnClick();
+  void EepromReadOkBtnClick();
+  void EepromReadRtnBtnClick();
+  void EepromGridRtnBtnClick();
+  void EepromWriteOkBtnClick();
+  void EepromWriteRtnBtnClick();
+  void A3PPrintOKBtnClick();
+
+ private:
+  void BuildItems();
+  void BuildCheck();
+  void BuildGrid();
+  void BuildChange();
+  void BuildCheckPattern();
+  void ShowOnly(QWidget* panel);
+  void ShowCheckPanel();
+  void EmptyCells();
+
+  std::shared_ptr<SharedIds> ids_;
+  WorkArea* area_ = nullptr;
+  QWidget* eepromItemsPnl_ = nullptr;
+  QWidget* eepromCheckPnl_ = nullptr;
+  QWidget* eepromGridPnl_ = nullptr;
+  QWidget* eepromChangePnl_ = nullptr;
+  QWidget* a3pPrintPnl_ = nullptr;
+  RadioGroup* eepromCheckRdoGrp_ = nullptr;
+  QLineEdit* eepReadBegEdit_ = nullptr;
+  QLineEdit* eepReadEndEdit_ = nullptr;
+  QLineEdit* eepWriteAddEdit_ = nullptr;
+  QLineEdit* eepWriteDataEdit_ = nullptr;
+  QTableWidget* eepromStrGrid_ = nullptr;
+};
+
+}  // namespace vantor

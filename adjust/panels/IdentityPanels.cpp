@@ -1,0 +1,329 @@
+#include "adjust/panels/IdentityPanels.h"
+
+#include <QFont>
+#include <QFontMetrics>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPixmap>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "adjust/panels/PanelParts.h"
+#include "adjust/procedures/Procedures.h"
+#include "adjust/panels/RadioGroup.h"
+#include "adjust/procedures/SharedIds.h"
+#include "adjust/panels/UpperCaseEdit.h"
+#include "ids/Malheadid.h"
+#include "ids/Malusbid.h"
+#include "adjust/panels/DialogService.h"
+#include "words/Words.h"
+
+namespace vantor {
+
+namespace {
+namespace text {
+constexpr const char* kEepromInitTitle = "EEPROM initialization ";
+constexpr const char* kEepromInitWhy =
+    "After replacing Main board, make sure to do this EEPROM Initialization to re-register the "
+    "factory setting value onto the spare Main board.";
+constexpr const char* kEepromInitDestination =
+    "In case of Vantor Q40/Q30, destination setting will also be done in this operation.";
+constexpr const char* kEepromInitNote =
+    "Even though you've done this operation, it does\nnot mean you need to perform all\n"
+    "electronic adjustments.";
+constexpr const char* kHeadIdTitle = "Head ID Input ";
+constexpr const char* kItems = "Items";
+constexpr const char* kChangeData = "Change data";
+constexpr const char* kCheckPresentData = "Check present data";
+constexpr const char* kEnterHeadId = "Enter the 13 digits Head ID.";
+constexpr const char* kHeadId = "Head ID";
+constexpr const char* kUsbIdItemsTitle = "USB ID Readout / Input ";
+constexpr const char* kInputUsbId = "Input USB ID";
+constexpr const char* kReadoutUsbId = "Readout USB ID";
+constexpr const char* kUsbIdInputTitle = "USB ID Input ";
+constexpr const char* kInputOriginalOrSerial = "Input Original USB ID, or Serial number";
+constexpr const char* kOriginalUsbId = "1. Original USB ID (18-digits)";
+constexpr const char* kSerialNumber = "2. Serial number (10-digits)";
+constexpr const char* kOk = "OK";
+constexpr const char* kPrevious = "Previous";
+constexpr const char* kIdHere = "ID";
+}  // namespace text
+
+constexpr int kChangeIndex = 0;
+constexpr int kCheckIndex = 1;
+constexpr int kInputIndex = 0;
+constexpr int kReadoutIndex = 1;
+
+QString FromStd(std::string_view s) {
+  return QString::fromUtf8(s.data(), qsizetype(s.size()));
+}
+
+// The head seen from its side, with the label that carries the ID marked.
+QPixmap HeadPicture() {
+  QPixmap picture(220, 110);
+  picture.fill(Qt::white);
+  QPainter p(&picture);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(QPen(Qt::darkGray, 2));
+  p.setBrush(QColor(210, 210, 210));
+  p.drawRoundedRect(20, 15, 180, 60, 6, 6);
+  p.setBrush(QColor(150, 150, 150));
+  p.drawRect(40, 75, 140, 18);
+  p.setPen(QPen(Qt::red, 2));
+  p.setBrush(Qt::white);
+  p.drawRect(110, 28, 76, 30);
+  p.setPen(Qt::black);
+  p.drawText(QRect(110, 28, 76, 30), Qt::AlignCenter, text::kIdHere);
+  return picture;
+}
+
+}  // namespace
+
+IdentityPanels::IdentityPanels(std::shared_ptr<SharedIds> ids) : ids_(std::move(ids)) {}
+IdentityPanels::~IdentityPanels() = default;
+
+void IdentityPanels::Build(WorkArea& area) {
+  area_ = &area;
+  ids_->Attach(area.GetLink(), area.Messages());
+  BuildEepromInit();
+  BuildHeadId();
+  BuildUsbId();
+}
+
+void IdentityPanels::BuildEepromInit() {
+  TitledPanel* panel = AddTitledPanel(*area_, "DefaultSetPnl", text::kEepromInitTitle);
+  defaultSetPnl_ = panel;
+  for (const char* t : {text::kEepromInitWhy, text::kEepromInitDestination, text::kEepromInitNote})
+    panel->AddText(t)->setWordWrap(true);
+  panel->Finish();
+  QPushButton* ok = panel->AddButton("DefaultSetBtn", text::kOk);
+  QObject::connect(ok, &QPushButton::clicked, panel, [this] { DefaultSetBtnClick(); });
+  area_->SetMenuHandler(MenuItem::EepromInit, [this] { area_->ShowPanel(defaultSetPnl_); });
+}
+
+void IdentityPanels::BuildHeadId() {
+  TitledPanel* items = AddTitledPanel(*area_, "HeadIDItemsPnl", text::kHeadIdTitle);
+  headIdItemsPnl_ = items;
+  hdVolRdoBtn_ = new RadioGroup("HdVolRdoBtn", text::kItems, items);
+  hdVolRdoBtn_->SetItems({text::kChangeData, text::kCheckPresentData});
+  hdVolRdoBtn_->SetItemIndex(kChangeIndex);
+  items->Body()->addWidget(hdVolRdoBtn_);
+  items->Finish();
+  QObject::connect(items->AddButton("HdVolOKBtn", text::kOk), &QPushButton::clicked, items,
+                   [this] { HdVolOKBtnClick(); });
+
+  TitledPanel* input = AddTitledPanel(*area_, "HeadIDInputPnl", text::kHeadIdTitle);
+  headIdInputPnl_ = input;
+  // The title is a label of its own in this panel.
+  if (auto* title = input->findChild<QLabel*>("HeadIDInputPnlTitle"))
+    title->setObjectName("InputHeadIDTitleLbl");
+  input->AddText(text::kEnterHeadId);
+  auto* row = new QHBoxLayout;
+  row->addWidget(new QLabel(text::kHeadId, input));
+  leftHeadIdInputEdit_ = MakeUpperCaseEdit("LeftHeadIDInputEdit", int(headid::kLength), input);
+  leftHeadIdInputEdit_->setMinimumWidth(
+      QFontMetrics(leftHeadIdInputEdit_->font()).horizontalAdvance(QString(16, 'W')));
+  row->addWidget(leftHeadIdInputEdit_);
+  row->addStretch(1);
+  input->Body()->addLayout(row);
+  auto* image = new QLabel(input);
+  image->setObjectName("Image1");
+  image->setPixmap(HeadPicture());
+  input->Body()->addWidget(image);
+  input->Finish();
+  QObject::connect(input->AddButton("HeadIDInputOKBtn", text::kOk), &QPushButton::clicked, input,
+                   [this] { HeadIDInputOKBtnClick(); });
+  QObject::connect(input->AddButton("HeadIDInputRtnBtn", text::kPrevious), &QPushButton::clicked,
+                   input, [this] { HeadIDInputRtnBtnClick(); });
+
+  area_->SetMenuHandler(MenuItem::HeadId, [this] { area_->ShowPanel(headIdItemsPnl_); });
+}
+
+void IdentityPanels::BuildUsbId() {
+  TitledPanel* items = AddTitledPanel(*area_, "USBIDItemsPnl", text::kUsbIdItemsTitle);
+  usbIdItemsPnl_ = items;
+  usbIdRdoGrp_ = new RadioGroup("USBIDRdoGrp", text::kItems, items);
+  usbIdRdoGrp_->SetItems({text::kInputUsbId, text::kReadoutUsbId});
+  usbIdRdoGrp_->SetItemIndex(kInputIndex);
+  items->Body()->addWidget(usbIdRdoGrp_);
+  items->Finish();
+  QObject::connect(items->AddButton("UsbIdOKBtn", text::kOk), &QPushButton::clicked, items,
+                   [this] { UsbIdOKBtnClick(); });
+
+  TitledPanel* input = AddTitledPanel(*area_, "USBIDInputPnl", text::kUsbIdInputTitle);
+  usbIdInputPnl_ = input;
+  input->AddText(text::kInputOriginalOrSerial);
+  auto* grid = new QGridLayout;
+  const int wide = QFontMetrics(input->font()).horizontalAdvance(QString(21, 'W'));
+  grid->addWidget(new QLabel(text::kOriginalUsbId, input), 0, 0);
+  originalUsbIdInputEdit_ = new QLineEdit(input);
+  originalUsbIdInputEdit_->setObjectName("OriginalUsbIdInputEdit");
+  originalUsbIdInputEdit_->setMaxLength(int(usbid::kLength));
+  originalUsbIdInputEdit_->setMinimumWidth(wide);
+  grid->addWidget(originalUsbIdInputEdit_, 0, 1, Qt::AlignLeft);
+  grid->addWidget(new QLabel(text::kSerialNumber, input), 1, 0);
+  usbIdInputEdit_ = new QLineEdit(input);
+  usbIdInputEdit_->setObjectName("UsbIdInputEdit");
+  usbIdInputEdit_->setMaxLength(int(usbid::kSerialLength));
+  usbIdInputEdit_->setMinimumWidth(wide * 2 / 3);
+  grid->addWidget(usbIdInputEdit_, 1, 1, Qt::AlignLeft);
+  grid->setColumnStretch(2, 1);
+  input->Body()->addLayout(grid);
+  input->Finish();
+  QObject::connect(input->AddButton("UsbIdInputOKBtn", text::kOk), &QPushButton::clicked, input,
+                   [this] { UsbIdInputOKBtnClick(); });
+  QObject::connect(input->AddButton("UsbIdInputRtnBtn", text::kPrevious), &QPushButton::clicked,
+                   input, [this] { UsbIdInputRtnBtnClick(); });
+
+  area_->SetMenuHandler(MenuItem::UsbId, [this] { area_->ShowPanel(usbIdItemsPnl_); });
+}
+
+void IdentityPanels::ResetInputs() {
+  leftHeadIdInputEdit_->clear();
+  usbIdInputEdit_->clear();
+  originalUsbIdInputEdit_->clear();
+}
+
+void IdentityPanels::ShowOnly(QWidget* panel) {
+  area_->ResetWorkArea(false);
+  area_->ShowPanel(panel);
+}
+
+// --- EEPROM initialization ---
+
+void IdentityPanels::DefaultSetBtnClick() {
+  ShowHourglass();
+  procedures::InitializeEeprom(area_->Messages());
+  ShowNormalCursor();
+}
+
+// --- Head ID ---
+
+void IdentityPanels::HdVolOKBtnClick() {
+  switch (hdVolRdoBtn_->ItemIndex()) {
+    case kChangeIndex:
+      ShowOnly(headIdInputPnl_);
+      leftHeadIdInputEdit_->setFocus();
+      break;
+    case kCheckIndex: {
+      Reporter& reporter = area_->Messages();
+      ShowHourglass();
+      std::string id;
+      if (const Result r = ids_->HeadId().ReadHeadID(area_->GetLink().channel, id); r != kOk) {
+        reporter.ReportResult(r);
+      } else {
+        reporter.ShowMessage(MessageKind::Replace, idwords::kHeadIdIs);
+        reporter.ShowMessage(MessageKind::Append, id);
+      }
+      ShowNormalCursor();
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+void IdentityPanels::HeadIDInputOKBtnClick() {
+  Reporter& reporter = area_->Messages();
+  const QString typed = leftHeadIdInputEdit_->text();
+  const std::string id = typed.toStdString();
+  if (const Result r = ids_->HeadId().WriteHeadID(area_->GetLink().channel, id); r != kOk) {
+    reporter.ReportResult(r);
+    // The text stays for correction.
+    leftHeadIdInputEdit_->setFocus();
+    return;
+  }
+  reporter.ShowMessage(MessageKind::Replace, idwords::kHeadIdTyped);
+  reporter.ShowMessage(MessageKind::Append, id);
+  reporter.ShowMessage(MessageKind::Append, idwords::kHeadIdRegistered);
+  area_->SetAdjustedItem(AdjustedItem::HeadId, typed);
+}
+
+void IdentityPanels::HeadIDInputRtnBtnClick() {
+  ShowOnly(headIdItemsPnl_);
+}
+
+// --- USB ID ---
+
+void IdentityPanels::UsbIdOKBtnClick() {
+  switch (usbIdRdoGrp_->ItemIndex()) {
+    case kInputIndex:
+      ShowOnly(usbIdInputPnl_);
+      originalUsbIdInputEdit_->setFocus();
+      break;
+    case kReadoutIndex: {
+      Reporter& reporter = area_->Messages();
+      std::string id;
+      if (const Result r = ids_->UsbId().ReadUSBID(area_->GetLink().channel, id); r != kOk) {
+        reporter.ReportResult(r);
+        break;
+      }
+      reporter.ShowMessage(MessageKind::Replace, idwords::kUsbIdIs);
+      reporter.ShowMessage(MessageKind::Append, id);
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+void IdentityPanels::UsbIdInputOKBtnClick() {
+  Reporter& reporter = area_->Messages();
+  reporter.ShowMessage(MessageKind::Replace, "");
+  const std::string original = originalUsbIdInputEdit_->text().toStdString();
+  const std::string serial = usbIdInputEdit_->text().toStdString();
+  if (!original.empty() && !serial.empty()) {
+    reporter.ShowMessage(MessageKind::Error, words::kInputDataWrong);
+  } else if (!original.empty()) {
+    RegisterOriginalUsbId(original);
+  } else if (!serial.empty()) {
+    RegisterSerialNumber(serial);
+  }
+}
+
+void IdentityPanels::RegisterOriginalUsbId(const std::string& typed) {
+  Reporter& reporter = area_->Messages();
+  Malusbid& usbId = ids_->UsbId();
+  PacketChannel& channel = area_->GetLink().channel;
+  if (const Result r = usbId.WriteUSBID(channel, typed); r != kOk) {
+    reporter.ReportResult(r);
+    return;
+  }
+  // A printer that does not become ready has its words shown instead of the lines.
+  if (reporter.ShowMessage(MessageKind::Done, idwords::kUsbIdAs) != kOk) return;
+  reporter.ShowMessage(MessageKind::Append, typed);
+  reporter.ShowMessage(MessageKind::Append, idwords::kUsbIdRegistered);
+  // The panel shows what the printer now holds, not what was typed.
+  std::string stored;
+  if (const Result r = usbId.ReadUSBID(channel, stored); r != kOk) {
+    reporter.ReportResult(r);
+    return;
+  }
+  const QString id = FromStd(stored);
+  area_->SetAdjustedItem(AdjustedItem::UsbId, id.left(int(usbid::kSerialLength)) + ' ' +
+                                                  id.mid(int(usbid::kSerialLength)));
+}
+
+void IdentityPanels::RegisterSerialNumber(const std::string& typed) {
+  Reporter& reporter = area_->Messages();
+  std::string dateCode;
+  if (const Result r = ids_->UsbId().WriteSerialNumber(area_->GetLink().channel, typed, dateCode);
+      r != kOk) {
+    reporter.ReportResult(r);
+    return;
+  }
+  if (reporter.ShowMessage(MessageKind::Done, idwords::kUsbIdAs) != kOk) return;
+  reporter.ShowMessage(MessageKind::Append, typed);
+  reporter.ShowMessage(MessageKind::Append, dateCode);
+  reporter.ShowMessage(MessageKind::Append, idwords::kUsbIdRegistered);
+  area_->SetAdjustedItem(AdjustedItem::UsbId, FromStd(typed) + ' ' + FromStd(dateCode));
+}
+
+void IdentityPanels::UsbIdInputRtnBtnClick() {
+  ShowOnly(usbIdItemsPnl_);
+}
+
+}  // namespace vantor

@@ -1,0 +1,54 @@
+// EEPROM initialization, head ID and USB ID: the identity data registered after a part change.
+#pragma once
+
+#include <memory>
+
+#include "adjust/panels/WorkflowModule.h"
+
+class QLineEdit;
+class QWidget;
+
+namespace vantor {
+
+class RadioGroup;
+class SharedIds;
+
+class IdentityPanels final : public WorkflowModule {
+ public:
+  explicit IdentityPanels(std::shared_ptr<SharedIds> ids);
+  ~IdentityPanels() override;
+
+  void Build(WorkArea& area) override;
+  void ResetInputs() override;
+
+  void DefaultSetBtnClick();
+  void HdVolOKBtnClick();
+  void HeadIDInputOKBtnClick();
+  void HeadIDInputRtnBtnClick();
+  void UsbIdOKBtnClick();
+  void UsbIdInputOKBtnClick();
+  void UsbIdInputRtnBtnClick();
+
+ private:
+  void BuildEepromInit();
+  void BuildHeadId();
+  void BuildUsbId();
+  void ShowOnly(QWidget* panel);
+  void RegisterOriginalUsbId(const std::string& typed);
+  void RegisterSerialNumber(const std::string& typed);
+
+  std::shared_ptr<SharedIds> ids_;
+  WorkArea* area_ = nullptr;
+  QWidget* defaultSetPnl_ = nullptr;
+  QWidget* headIdItemsPnl_ = nullptr;
+  QWidget* headIdInputPnl_ = nullptr;
+  QWidget* usbIdItemsPnl_ = nullptr;
+  QWidget* usbIdInputPnl_ = nullptr;
+  RadioGroup* hdVolRdoBtn_ = nullptr;
+  RadioGroup* usbIdRdoGrp_ = nullptr;
+  QLineEdit* leftHeadIdInputEdit_ = nullptr;
+  QLineEdit* originalUsbIdInputEdit_ = nullptr;
+  QLineEdit* usbIdInputEdit_ = nullptr;
+};
+
+}  // namespace vantor

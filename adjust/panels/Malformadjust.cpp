@@ -1,0 +1,569 @@
+#include "adjust/panels/Malformadjust.h"
+
+#include <QAbstractButton>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QShortcut>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTextCursor>
+#include <QVBoxLayout>
+
+#include "adjust/panels/RadioGroup.h"
+#include "link/PacketChannel.h"
+#include "adjust/panels/DialogService.h"
+#include "words/Words.h"
+
+namespace vantor {
+
+namespace {
+namespace text {
+constexpr const char* kCaption = " Individual Adjustment Program";
+constexpr const char* kAdjustmentTab = "Adjustment";
+constexpr const char* kMaintenanceTab = "Maintenance";
+constexpr const char* kPatternTab = "Check pattern printing";
+constexpr const char* kAppendixTab = "Appendix";
+constexpr const char* kAdjustmentItems = "Adjustment items";
+constexpr const char* kMaintenanceItems = "Maintenance items";
+constexpr const char* kPatternItems = "Check pattern printing items";
+constexpr const char* kAppendixItems = "Appendix items";
+constexpr const char* kQuit = "Quit";
+constexpr const char* kStatus = "Status";
+constexpr const char* kProgramMiss = "program miss!!";
+constexpr const char* kAdjustedItems = "Adjusted items";
+constexpr const char* kHeadId = "Head ID";
+constexpr const char* kBidValues = "Bi-D Adjustment value";
+constexpr const char* kBlack = "Black";
+constexpr const char* kColor = "Color";
+constexpr const char* kUsbId = "USB ID";
+constexpr const char* kProtectionCounter = "Protection counter";
+constexpr const char* kTopMargin = "Top Margin";
+constexpr const char* kPf = "PF Adjustment value";
+}  // namespace text
+
+using Entry = std::vector<std::pair<const char*, MenuItem>>;
+
+const Entry kNormalAdjustItems = {
+    {"EEPROM initialization", MenuItem::EepromInit},
+    {"Head ID", MenuItem::HeadId},
+    {"CR Motor Drive Dispersion", MenuItem::CrDispersion},
+    {"Head angular", MenuItem::HeadAngular},
+    {"Bi-D adjust", MenuItem::Bid},
+    {"PF adjust", MenuItem::Pf},
+    {"USB ID", MenuItem::UsbId},
+    {"Top margin", MenuItem::TopMargin},
+};
+// Only the items that print nothing.
+const Entry kErrorStateAdjustItems = {
+    {"EEPROM initialization", MenuItem::EepromInit},
+    {"Head ID", MenuItem::HeadId},
+    {"USB ID", MenuItem::UsbId},
+    {"Protection counter", MenuItem::ProtectionCounter},
+    {"EEPROM data", MenuItem::EepromData},
+};
+// Offered by the start window until the first status read sets the menus.
+const Entry kStartAdjustItems = {
+    {"Head ID", MenuItem::HeadId},
+    {"CR Motor Drive Dispersion", MenuItem::CrDispersion},
+    {"Head angular", MenuItem::HeadAngular},
+    {"Bi-D adjust", MenuItem::Bid},
+    {"PF adjust", MenuItem::Pf},
+    {"USB ID", MenuItem::UsbId},
+    {"Top margin", MenuItem::TopMargin},
+    {"First dot position", MenuItem::FirstDotPosition},
+};
+const Entry kMaintItems = {
+    {"Head cleaning", MenuItem::HeadCleaning},
+    {"Ink charge", MenuItem::InkCharge},
+    {"Refurbishment for DOA", MenuItem::Refurbishment},
+    {"Protection counter", MenuItem::ProtectionCounter},
+    {"Page counter", MenuItem::PageCounter},
+    {"Print pass counter", MenuItem::PrintPassCounter},
+};
+const Entry kPatternItems = {{"A4 normal paper printing", MenuItem::A4Pattern}};
+const Entry kAppendixItems = {{"EEPROM data", MenuItem::EepromData}};
+
+QString FromView(std::string_view s) {
+  return QString::fromUtf8(s.data(), qsizetype(s.size()));
+}
+
+QLabel* ValueField(const char* objectName, QWidget* parent) {
+  auto* field = new QLabel(parent);
+  field->setObjectName(objectName);
+  field->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  field->setMinimumWidth(60);
+  field->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  return field;
+}
+
+}  // namespace
+
+TFormAdjust::TFormAdjust(Link& link, DialogService& dialogs, QWidget* parent)
+    : QWidget(parent, Qt::Window), link_(link), dialogs_(dialogs), reporter_(link, *this) {
+  setObjectName("TFormAdjust");
+  setWindowTitle(text::kCaption);
+
+  modelLbl_ = new QLabel(this);
+  modelLbl_->setObjectName("SelectPrinterNameLbl");
+  QFont modelFont = modelLbl_->font();
+  modelFont.setPointSize(modelFont.pointSize() + 4);
+  modelFont.setBold(true);
+  modelLbl_->setFont(modelFont);
+
+  tab_ = new QTabWidget(this);
+  tab_->setObjectName("AdjustmentTab");
+  const std::array<std::pair<const char*, const char*>, kMenuCount> sheets = {{
+      {text::kAdjustmentTab, text::kAdjustmentItems},
+      {text::kMaintenanceTab, text::kMaintenanceItems},
+      {text::kPatternTab, text::kPatternItems},
+      {text::kAppendixTab, text::kAppendixItems},
+  }};
+  const std::array<const char*, kMenuCount> groupNames = {
+      "AdjustRdoGrp", "MaintRdoGrp", "PatternPrnItemsRdoGrp", "AppendixRdoGrp"};
+  for (int i = 0; i < kMenuCount; ++i) {
+    auto* sheet = new QWidget(tab_);
+    sheet->setObjectName(QString("TabSheet%1").arg(i + 1));
+    menus_[i] = new RadioGroup(groupNames[i], sheets[i].second, sheet);
+    auto* sheetLayout = new QVBoxLayout(sheet);
+    sheetLayout->addWidget(menus_[i]);
+    tab_->addTab(sheet, sheets[i].first);
+    const auto menu = static_cast<Menu>(i);
+    connect(menus_[i], &RadioGroup::Clicked, this,
+            [this, menu](int index) { MenuClick(menu, index); });
+  }
+  connect(tab_, &QTabWidget::currentChanged, this, &TFormAdjust::AdjustmentTabChange);
+  // All four captions in view: a hidden tab would hide its menu.
+  tab_->setUsesScrollButtons(false);
+  tab_->setMinimumWidth(tab_->tabBar()->sizeHint().width() + 8);
+  FillMenu(kAdjustMenu, kNormalAdjustItems);
+  FillMenu(kMaintMenu, kMaintItems);
+  FillMenu(kPatternMenu, kPatternItems);
+  FillMenu(kAppendixMenu, kAppendixItems);
+
+  workArea_ = new QWidget(this);
+  workArea_->setObjectName("WorkArea");
+  workLayout_ = new QGridLayout(workArea_);
+  workLayout_->setContentsMargins(0, 0, 0, 0);
+  canvas_ = new QFrame(workArea_);
+  canvas_->setObjectName("CanvasPanel");
+  canvas_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  canvas_->setMinimumSize(480, 300);
+  workLayout_->addWidget(canvas_, 0, 0);
+
+  memo_ = new QPlainTextEdit(this);
+  memo_->setObjectName("StatusMemo");
+  memo_->setReadOnly(true);
+  memo_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  QFont memoFont = memo_->font();
+  memoFont.setBold(true);
+  memo_->setFont(memoFont);
+  memo_->setMinimumHeight(110);
+  memo_->setMaximumHeight(140);
+  SetMemoColor(Qt::black);
+
+  auto* adjusted = new QGroupBox(text::kAdjustedItems, this);
+  adjusted->setObjectName("Panel8");
+  BuildAdjustedItemsPanel(adjusted);
+
+  statusBtn_ = new QPushButton(text::kStatus, this);
+  statusBtn_->setObjectName("GetStatusBtn");
+  rtnBtn_ = new QPushButton(text::kQuit, this);
+  rtnBtn_->setObjectName("AdjustRtnBtn");
+  connect(statusBtn_, &QPushButton::clicked, this, &TFormAdjust::GetStatusBtnClick);
+  connect(rtnBtn_, &QPushButton::clicked, this, &TFormAdjust::AdjustRtnBtnClick);
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  connect(escape, &QShortcut::activated, this, &TFormAdjust::EscapePressed);
+
+  auto* centre = new QVBoxLayout;
+  centre->addWidget(workArea_, 1);
+  centre->addWidget(memo_);
+  auto* right = new QVBoxLayout;
+  right->addWidget(adjusted);
+  right->addStretch();
+  right->addWidget(statusBtn_);
+  right->addWidget(rtnBtn_);
+  auto* body = new QHBoxLayout;
+  body->addWidget(tab_);
+  body->addLayout(centre, 1);
+  body->addLayout(right);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(modelLbl_);
+  layout->addLayout(body, 1);
+
+  disableTimer_ = new WindowTimer("DisableTimer", this);
+  headAngTimer_ = new WindowTimer("HeadAngGetStatusTimer", this);
+  countDownTimer_ = new WindowTimer("CountDownTimer", this);
+  countDownTimer2_ = new WindowTimer("CountDownTimer2", this);
+  disableTimer_->SetHandler([this] { DisableTimerTimer(); });
+
+  link_.channel.SetPaperOutNotifier(this);
+
+  ResetWorkArea(false);
+  ShowCanvas();
+  resize(1240, 660);
+  // Runs from creation: the window is enabled at its first tick.
+  disableTimer_->Start();
+}
+
+TFormAdjust::~TFormAdjust() {
+  link_.channel.SetPaperOutNotifier(nullptr);
+}
+
+void TFormAdjust::BuildAdjustedItemsPanel(QWidget* panel) {
+  auto* grid = new QGridLayout(panel);
+  int row = 0;
+  auto addRow = [&](const char* caption, const char* name, AdjustedItem item) {
+    grid->addWidget(new QLabel(caption, panel), row, 0);
+    adjusted_[item] = ValueField(name, panel);
+    grid->addWidget(adjusted_[item], row, 1, 1, 2);
+    ++row;
+  };
+  addRow(text::kHeadId, "ShowHdVolIDPnl", AdjustedItem::HeadId);
+
+  grid->addWidget(new QLabel(text::kBidValues, panel), row++, 0, 1, 3);
+  grid->addWidget(new QLabel(text::kBlack, panel), row, 1, Qt::AlignCenter);
+  grid->addWidget(new QLabel(text::kColor, panel), row, 2, Qt::AlignCenter);
+  ++row;
+  struct BidRow {
+    const char* caption;
+    const char* black;
+    const char* color;
+    AdjustedItem blackItem, colorItem;
+  };
+  const BidRow bidRows[] = {
+      {"VSD1", "ShowVSD1BkPnl", "ShowVSD1ClPnl", AdjustedItem::Vsd1Black, AdjustedItem::Vsd1Color},
+      {"VSD2", "ShowVSD2BkPnl", "ShowVSD2ClPnl", AdjustedItem::Vsd2Black, AdjustedItem::Vsd2Color},
+      {"VSD3", "ShowVSD3BkPnl", "ShowVSD3ClPnl", AdjustedItem::Vsd3Black, AdjustedItem::Vsd3Color},
+      {"ECO", "ShowEcoBkPnl", "ShowEcoClPnl", AdjustedItem::EcoBlack, AdjustedItem::EcoColor},
+  };
+  for (const BidRow& r : bidRows) {
+    grid->addWidget(new QLabel(r.caption, panel), row, 0);
+    adjusted_[r.blackItem] = ValueField(r.black, panel);
+    adjusted_[r.colorItem] = ValueField(r.color, panel);
+    grid->addWidget(adjusted_[r.blackItem], row, 1);
+    grid->addWidget(adjusted_[r.colorItem], row, 2);
+    ++row;
+  }
+  addRow(text::kUsbId, "ShowUSBIDLbl", AdjustedItem::UsbId);
+  addRow(text::kProtectionCounter, "ShowProCounterPnl", AdjustedItem::ProtectionCounter);
+  addRow(text::kTopMargin, "ShowTopMarginPnl", AdjustedItem::TopMargin);
+  addRow(text::kPf, "ShowPFPnl", AdjustedItem::Pf);
+}
+
+void TFormAdjust::AddModule(std::unique_ptr<WorkflowModule> module) {
+  module->Build(*this);
+  modules_.push_back(std::move(module));
+}
+
+void TFormAdjust::FillMenu(Menu menu, const MenuList& entries) {
+  QStringList texts;
+  menuItems_[menu].clear();
+  for (const auto& [t, item] : entries) {
+    texts.append(t);
+    menuItems_[menu].push_back(item);
+  }
+  menus_[menu]->SetItems(texts);
+}
+
+// --- Start window hand-over ---
+
+void TFormAdjust::PrepareForModel(Model model) {
+  modelLbl_->setText(FromView(ModelName(model)));
+  FillMenu(kAdjustMenu, kStartAdjustItems);
+}
+
+void TFormAdjust::ShowWorkWindow() {
+  show();
+}
+
+void TFormAdjust::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (!event->spontaneous()) FormShow();
+}
+
+void TFormAdjust::FormShow() {
+  const Model model = SelectedModel();
+  if (model == Model::Q40 || model == Model::Q30) {
+    modelLbl_->setText(FromView(ModelName(model)));
+  } else {
+    dialogs_.Error(this, text::kProgramMiss);
+  }
+  GetStatusBtnClick();
+}
+
+// --- Messages ---
+
+void TFormAdjust::SetMemoColor(const QColor& color) {
+  memoColor_ = color;
+  QPalette palette = memo_->palette();
+  // The same colour while the window is disabled by a busy message.
+  for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+    palette.setColor(group, QPalette::Text, color);
+  }
+  memo_->setPalette(palette);
+}
+
+void TFormAdjust::SetMemoText(const QString& text) {
+  memo_->setPlainText(text);
+}
+
+bool TFormAdjust::MessageAreaEmpty() const { return memo_->document()->isEmpty(); }
+
+void TFormAdjust::Show(MessageKind kind, std::string_view message) {
+  const QString text = FromView(message);
+  switch (kind) {
+    case MessageKind::Replace:
+      SetMemoColor(Qt::black);
+      SetMemoText(text);
+      break;
+    case MessageKind::Done:
+      SetMemoColor(Qt::black);
+      ShowNormalCursor();
+      disableTimer_->Start();
+      SetMemoText(text);
+      break;
+    case MessageKind::Busy:
+      SetMemoColor(Qt::blue);
+      ShowHourglass();
+      // A pending re-enable from an earlier done message must not end this busy spell.
+      disableTimer_->Stop();
+      setEnabled(false);
+      SetMemoText(text);
+      break;
+    case MessageKind::Error:
+      SetMemoColor(Qt::red);
+      ShowNormalCursor();
+      SetMemoText(text);
+      setEnabled(true);
+      break;
+    case MessageKind::Append: {
+      QTextCursor cursor(memo_->document());
+      cursor.movePosition(QTextCursor::End);
+      cursor.insertText(text);
+      break;
+    }
+    case MessageKind::NewLine:
+      if (memo_->document()->isEmpty()) {
+        SetMemoText(text);
+      } else {
+        QTextCursor cursor(memo_->document());
+        cursor.movePosition(QTextCursor::End);
+        cursor.insertBlock();
+        cursor.insertText(text);
+      }
+      break;
+  }
+  memo_->moveCursor(QTextCursor::End);
+  RepaintNow();
+}
+
+void TFormAdjust::EnableWindow() {
+  setEnabled(true);
+  ShowNormalCursor();
+}
+
+void TFormAdjust::ErrorBox(std::string_view text) {
+  dialogs_.Error(this, FromView(text));
+}
+
+bool TFormAdjust::Question(std::string_view title, std::string_view text) {
+  return dialogs_.Question(this, FromView(title), FromView(text));
+}
+
+void TFormAdjust::PaperOut() {
+  dialogs_.Error(this, FromView(words::kPaperOutError));
+}
+
+void TFormAdjust::RepaintNow() {
+  // Lay out panels shown since the last event loop turn, then paint before the caller blocks.
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+  repaint();
+}
+
+void TFormAdjust::DisableTimerTimer() {
+  setEnabled(true);
+  disableTimer_->Stop();
+}
+
+// --- Menus ---
+
+bool TFormAdjust::PrinterInErrorState() const {
+  return link_.channel.PrinterStatus() == kStatusError;
+}
+
+void TFormAdjust::ApplyMenuMode() {
+  ApplyMenuMode(link_.channel.PrinterStatus());
+}
+
+void TFormAdjust::ApplyMenuMode(std::uint16_t printerStatus) {
+  const bool errorState = printerStatus == kStatusError;
+  if (errorState) {
+    ResetWorkArea(true);
+    ShowCanvas();
+    tab_->setTabText(0, "");
+    menus_[kAdjustMenu]->setTitle("");
+  } else {
+    tab_->setTabText(0, text::kAdjustmentTab);
+    menus_[kAdjustMenu]->setTitle(text::kAdjustmentItems);
+  }
+  for (Menu m : {kMaintMenu, kPatternMenu, kAppendixMenu}) menus_[m]->setEnabled(!errorState);
+  FillMenu(kAdjustMenu, errorState ? kErrorStateAdjustItems : kNormalAdjustItems);
+}
+
+void TFormAdjust::SetMenuHandler(MenuItem item, std::function<void()> showFirstPanel) {
+  menuHandlers_[item] = std::move(showFirstPanel);
+}
+
+// The item is the one whose text was clicked: the list always carries its items' identities, so
+// a list left from the start window cannot open another item's panel.
+void TFormAdjust::MenuClick(Menu menu, int index) {
+  if (index < 0 || index >= int(menuItems_[menu].size())) return;
+  const MenuItem item = menuItems_[menu][std::size_t(index)];
+  ResetWorkArea(false);
+  if (auto it = menuHandlers_.find(item); it != menuHandlers_.end() && it->second) {
+    it->second();
+  } else {
+    ShowCanvas();
+  }
+  for (int m = 0; m < kMenuCount; ++m) {
+    if (m != menu) menus_[m]->ClearSelection();
+  }
+}
+
+void TFormAdjust::AdjustmentTabChange(int /*index*/) {
+  ResetWorkArea(false);
+  ShowCanvas();
+  SetMemoText("");
+  for (RadioGroup* menu : menus_) menu->ClearSelection();
+}
+
+// --- Work area ---
+
+QWidget* TFormAdjust::PanelParent() {
+  return workArea_;
+}
+
+void TFormAdjust::AddPanel(QWidget* panel) {
+  panel->setParent(workArea_);
+  workLayout_->addWidget(panel, 0, 0);
+  panel->hide();
+  panels_.push_back(panel);
+}
+
+void TFormAdjust::ShowPanel(QWidget* panel) {
+  panel->show();
+}
+
+void TFormAdjust::ShowCanvas() {
+  canvas_->show();
+}
+
+void TFormAdjust::ResetWorkArea(bool keepMemo) {
+  canvas_->hide();
+  for (QWidget* panel : panels_) panel->hide();
+  if (!keepMemo) {
+    SetMemoText("");
+    memo_->show();
+    SetMemoColor(Qt::black);
+  }
+  for (auto& module : modules_) module->ResetInputs();
+}
+
+void TFormAdjust::LockWorkflow() {
+  for (QWidget* w : {static_cast<QWidget*>(tab_), static_cast<QWidget*>(menus_[kMaintMenu]),
+                     static_cast<QWidget*>(rtnBtn_), static_cast<QWidget*>(statusBtn_)}) {
+    w->setEnabled(false);
+  }
+}
+
+void TFormAdjust::UnlockWorkflow() {
+  for (QWidget* w : {static_cast<QWidget*>(tab_), static_cast<QWidget*>(menus_[kMaintMenu]),
+                     static_cast<QWidget*>(rtnBtn_), static_cast<QWidget*>(statusBtn_)}) {
+    w->setEnabled(true);
+  }
+}
+
+void TFormAdjust::SetAdjustedItem(AdjustedItem item, const QString& text) {
+  if (auto it = adjusted_.find(item); it != adjusted_.end()) it->second->setText(text);
+}
+
+QString TFormAdjust::AdjustedItemText(AdjustedItem item) const {
+  auto it = adjusted_.find(item);
+  return it != adjusted_.end() ? it->second->text() : QString();
+}
+
+WindowTimer& TFormAdjust::Timer(WindowTimerId id) {
+  switch (id) {
+    case WindowTimerId::Disable:
+      return *disableTimer_;
+    case WindowTimerId::HeadAngGetStatus:
+      return *headAngTimer_;
+    case WindowTimerId::CountDown:
+      return *countDownTimer_;
+    case WindowTimerId::CountDown2:
+      return *countDownTimer2_;
+  }
+  return *disableTimer_;
+}
+
+// --- Buttons and close ---
+
+void TFormAdjust::GetStatusBtnClick() {
+  reporter_.ShowStatus();
+}
+
+void TFormAdjust::AdjustRtnBtnClick() {
+  close();
+}
+
+void TFormAdjust::EscapePressed() {
+  for (QAbstractButton* button : cancelButtons_) {
+    if (button->isVisible() && button->isEnabled()) {
+      button->click();
+      return;
+    }
+  }
+  if (rtnBtn_->isVisible() && rtnBtn_->isEnabled()) rtnBtn_->click();
+}
+
+void TFormAdjust::closeEvent(QCloseEvent* event) {
+  event->accept();
+  FormClose();
+}
+
+void TFormAdjust::FormClose() {
+  // A watch or countdown left running would talk to a closed port.
+  for (auto& module : modules_) module->WindowClosing();
+  headAngTimer_->Stop();
+  countDownTimer_->Stop();
+  countDownTimer2_->Stop();
+
+  ResetWorkArea(false);
+  ShowCanvas();
+  for (auto& [item, field] : adjusted_) field->clear();
+
+  ShowHourglass();
+  for (RadioGroup* menu : menus_) menu->ClearSelection();
+  {
+    const QSignalBlocker block(tab_);
+    tab_->setCurrentIndex(0);
+  }
+  // Each visit starts usable, whatever a locked workflow or a busy message left behind.
+  UnlockWorkflow();
+  setEnabled(true);
+
+  if (quit_ != nullptr) quit_->show();
+  if (!skipLinkShutdown_) link_.channel.ShutdownLink();
+  link_.port.ClosePort();
+  skipLinkShutdown_ = false;
+  ShowNormalCursor();
+}
+
+}  // namespace vantor

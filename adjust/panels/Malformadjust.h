@@ -1,0 +1,142 @@
+// The individual adjustment window: four menus, the work area, the status memo, the close sequence.
+#pragma once
+
+#include <QColor>
+#include <QWidget>
+#include <array>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "adjust/procedures/Messages.h"
+#include "adjust/panels/WindowTimer.h"
+#include "adjust/panels/WorkWindow.h"
+#include "adjust/panels/WorkflowModule.h"
+#include "link/Link.h"
+
+
+class QAbstractButton;
+class QFrame;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+class QTabWidget;
+class QGridLayout;
+
+namespace vantor {
+
+class DialogService;
+class RadioGroup;
+
+class TFormAdjust final : public QWidget,
+                          public WorkArea,
+                          public WorkWindow,
+                          public MessageDisplay,
+                          public PaperOutNotifier {
+  Q_OBJECT
+
+ public:
+  TFormAdjust(Link& link, DialogService& dialogs, QWidget* parent = nullptr);
+  ~TFormAdjust() override;
+
+  // Created after this window; shown by the close sequence.
+  void SetQuitWindow(QWidget* quit) { quit_ = quit; }
+  void AddModule(std::unique_ptr<WorkflowModule> module);
+
+  // WorkWindow
+  void PrepareForModel(Model model) override;
+  void ShowWorkWindow() override;
+
+  // MessageDisplay
+  void Show(MessageKind kind, std::string_view text) override;
+  void EnableWindow() override;
+  void ApplyMenuMode(std::uint16_t printerStatus) override;
+  void ErrorBox(std::string_view text) override;
+  bool Question(std::string_view title, std::string_view text) override;
+
+  // PaperOutNotifier
+  void PaperOut() override;
+
+  // WorkArea
+  QWidget* PanelParent() override;
+  void AddPanel(QWidget* panel) override;
+  void ShowPanel(QWidget* panel) override;
+  void ShowCanvas() override;
+  void ResetWorkArea(bool keepMemo) override;
+  void SetMenuHandler(MenuItem item, std::function<void()> showFirstPanel) override;
+  void LockWorkflow() override;
+  void UnlockWorkflow() override;
+  void ApplyMenuMode() override;
+  bool PrinterInErrorState() const override;
+  void SetAdjustedItem(AdjustedItem item, const QString& text) override;
+  void SetSkipLinkShutdown(bool skip) override { skipLinkShutdown_ = skip; }
+  WindowTimer& Timer(WindowTimerId id) override;
+  QPlainTextEdit& StatusMemo() override { return *memo_; }
+  bool MessageAreaEmpty() const override;
+  void RepaintNow() override;
+  Reporter& Messages() override { return reporter_; }
+  Link& GetLink() override { return link_; }
+  DialogService& Dialogs() override { return dialogs_; }
+  Model SelectedModel() const override { return link_.channel.SelectedModel(); }
+  // Esc presses the first visible, enabled one of these, else "Quit".
+  void AddCancelButton(QAbstractButton* button) override { cancelButtons_.push_back(button); }
+
+  // Handlers
+  void GetStatusBtnClick();
+  void AdjustRtnBtnClick();
+  void AdjustmentTabChange(int index);
+  void DisableTimerTimer();
+
+  bool SkipLinkShutdown() const { return skipLinkShutdown_; }
+  QColor MemoColor() const { return memoColor_; }
+  QString AdjustedItemText(AdjustedItem item) const;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  enum Menu { kAdjustMenu, kMaintMenu, kPatternMenu, kAppendixMenu, kMenuCount };
+  using MenuList = std::vector<std::pair<const char*, MenuItem>>;
+
+  void BuildAdjustedItemsPanel(QWidget* panel);
+  void FillMenu(Menu menu, const MenuList& entries);
+  void MenuClick(Menu menu, int index);
+  void SetMemoColor(const QColor& color);
+  void SetMemoText(const QString& text);
+  void FormShow();
+  void FormClose();
+  void EscapePressed();
+
+  Link& link_;
+  DialogService& dialogs_;
+  Reporter reporter_;
+  QWidget* quit_ = nullptr;
+
+  QTabWidget* tab_;
+  std::array<RadioGroup*, kMenuCount> menus_{};
+  std::array<std::vector<MenuItem>, kMenuCount> menuItems_;
+  QWidget* workArea_;
+  QGridLayout* workLayout_;
+  QFrame* canvas_;
+  QPlainTextEdit* memo_;
+  QLabel* modelLbl_;
+  QPushButton* rtnBtn_;
+  QPushButton* statusBtn_;
+  std::map<AdjustedItem, QLabel*> adjusted_;
+
+  WindowTimer* disableTimer_;
+  WindowTimer* headAngTimer_;
+  WindowTimer* countDownTimer_;
+  WindowTimer* countDownTimer2_;
+
+  std::vector<QWidget*> panels_;
+  std::vector<QAbstractButton*> cancelButtons_;
+  std::map<MenuItem, std::function<void()>> menuHandlers_;
+  std::vector<std::unique_ptr<WorkflowModule>> modules_;
+
+  QColor memoColor_ = Qt::black;
+  bool skipLinkShutdown_ = false;
+};
+
+}  // namespace vantor

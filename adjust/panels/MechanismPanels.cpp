@@ -1,0 +1,268 @@
+#include "adjust/panels/MechanismPanels.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStyle>
+#include <QVBoxLayout>
+
+#include "adjust/panels/PanelParts.h"
+#include "adjust/procedures/PfProcedure.h"
+#include "adjust/procedures/Procedures.h"
+#include "adjust/panels/RadioGroup.h"
+#include "adjust/procedures/SharedIds.h"
+
+namespace vantor {
+
+namespace {
+namespace text {
+constexpr const char* kItems = "Items";
+constexpr const char* kOk = "OK";
+constexpr const char* kPrevious = "Previous";
+
+constexpr const char* kPfItemsTitle = "PF adjustment ";
+constexpr const char* kPfPrintItem = "Printing the PF adjustment pattern";
+constexpr const char* kPfAdjustItem = "Adjust";
+constexpr const char* kPfCheckItem = "Checking present PF parameter";
+constexpr const char* kPfAdjustTitle = "PF adjustment";
+constexpr const char* kPfConfirmed = "Input your confirmed value.";
+constexpr const char* kPfRange = "(-4 to 4)";
+
+constexpr const char* kTopMarginTitle = "Top margin adjustment";
+constexpr const char* kTopMarginCheckItem = "Checking the Top margin";
+constexpr const char* kTopMarginAdjustItem = "Adjust";
+constexpr const char* kTopMarginSelect = "Select a value from following window.";
+
+constexpr const char* kCrTitle = "CR Motor Drive Dispersion Sequence ";
+constexpr const char* kCrInstruction =
+    "Select and mark your replaced part(s) from followings, then press \"OK\" button. You can "
+    "select multiple items.";
+constexpr const char* kCrWarning =
+    "Be sure to execute this function in case you replace a 1.main board, 2.CR motor, 3.PS "
+    "board, or 4.CR guide shaft with new one.";
+constexpr const char* kCrExcept = "Excepting aboves, do not execute this function.";
+constexpr const char* kReplacedParts = "replaced parts";
+constexpr const char* kMainBoard = "main board";
+constexpr const char* kPsBoard = "PS board";
+constexpr const char* kCrMotor = "CR motor";
+constexpr const char* kCrGuideShaft = "CR guide shaft";
+}  // namespace text
+
+enum PfItem { kPfPrint, kPfAdjust, kPfCheck };
+enum TopMarginItem { kTopMarginCheck, kTopMarginAdjust };
+
+QString FromView(std::string_view s) {
+  return QString::fromUtf8(s.data(), qsizetype(s.size()));
+}
+
+QCheckBox* MakeCheckBox(const char* objectName, const char* caption, QWidget* parent) {
+  auto* box = new QCheckBox(caption, parent);
+  box->setObjectName(objectName);
+  return box;
+}
+}  // namespace
+
+void MechanismPanels::Build(WorkArea& area) {
+  area_ = &area;
+  ids_->Attach(area.GetLink(), area.Messages());
+  BuildPfPanels();
+  BuildTopMarginPanels();
+  BuildCrDispersionPanel();
+  area.SetMenuHandler(MenuItem::Pf, [this] { area_->ShowPanel(pfItemsPnl_); });
+  area.SetMenuHandler(MenuItem::TopMargin, [this] { area_->ShowPanel(topMarginMainPnl_); });
+  area.SetMenuHandler(MenuItem::CrDispersion, [this] { ShowCrDispersionPanel(); });
+}
+
+void MechanismPanels::ResetInputs() {
+  if (pfEdit_ != nullptr) pfEdit_->clear();
+  if (topMarginCombo_ != nullptr) topMarginCombo_->clear();
+  // The ladder of the last value read is kept; only the list goes.
+  topMargin_.filled = false;
+  topMargin_.entries = {};
+}
+
+// --- PF ---
+
+void MechanismPanels::BuildPfPanels() {
+  pfItemsPnl_ = AddTitledPanel(*area_, "PFItemsPnl", text::kPfItemsTitle);
+  pfRdo_ = new RadioGroup("PFRdoGrp", text::kItems, pfItemsPnl_);
+  pfRdo_->SetItems({text::kPfPrintItem, text::kPfAdjustItem, text::kPfCheckItem});
+  pfRdo_->SetItemIndex(kPfPrint);
+  pfItemsPnl_->Body()->addWidget(pfRdo_);
+  pfItemsPnl_->Finish();
+  QObject::connect(pfItemsPnl_->AddButton("PFOKBtn", text::kOk), &QPushButton::clicked,
+                   [this] { PFOKBtnClick(); });
+
+  pfAdjustPnl_ = AddTitledPanel(*area_, "PFAdjustPnl", text::kPfAdjustTitle);
+  pfAdjustPnl_->AddText(text::kPfConfirmed);
+  pfAdjustPnl_->AddText(text::kPfRange);
+  pfEdit_ = MakeEdit("PFEdit", 3, pfAdjustPnl_);
+  pfUpDown_ = new UpDown("PFUpDown", pfEdit_, procedures::kPfMin, procedures::kPfMax, pfAdjustPnl_);
+  auto* editRow = new QHBoxLayout;
+  editRow->addWidget(pfEdit_);
+  editRow->addWidget(pfUpDown_);
+  editRow->addStretch(1);
+  pfAdjustPnl_->Body()->addLayout(editRow);
+  pfAdjustPnl_->Finish();
+  QObject::connect(pfAdjustPnl_->AddButton("PFWriteOKBtn", text::kOk), &QPushButton::clicked,
+                   [this] { PFWriteOKBtnClick(); });
+  QObject::connect(pfAdjustPnl_->AddButton("PFRtnBtn", text::kPrevious), &QPushButton::clicked,
+                   [this] { PFRtnBtnClick(); });
+}
+
+void MechanismPanels::PFOKBtnClick() {
+  Reporter& reporter = area_->Messages();
+  switch (pfRdo_->ItemIndex()) {
+    case kPfPrint:
+      procedures::PrintPfAdjustment(reporter, ids_->GetRaster());
+      break;
+    case kPfAdjust: {
+      area_->ResetWorkArea(false);
+      area_->ShowPanel(pfAdjustPnl_);
+      std::string value;
+      if (procedures::ReadPfValue(reporter, value) == kOk) {
+        pfEdit_->setText(QString::fromStdString(value));
+      }
+      break;
+    }
+    case kPfCheck:
+      procedures::ShowPresentPfValue(reporter);
+      break;
+    default:
+      break;
+  }
+}
+
+void MechanismPanels::PFWriteOKBtnClick() {
+  const QString entry = pfEdit_->text();
+  const auto outcome = procedures::WritePfValue(area_->Messages(), entry.toStdString());
+  if (outcome == procedures::WriteOutcome::Registered) {
+    area_->SetAdjustedItem(AdjustedItem::Pf, entry);
+  }
+}
+
+void MechanismPanels::PFRtnBtnClick() {
+  area_->ResetWorkArea(false);
+  area_->ShowPanel(pfItemsPnl_);
+}
+
+// --- Top margin ---
+
+void MechanismPanels::BuildTopMarginPanels() {
+  topMarginMainPnl_ = AddTitledPanel(*area_, "TopMarginMainPnl", text::kTopMarginTitle);
+  topMarginRdo_ = new RadioGroup("TopMarginRdoGrp", text::kItems, topMarginMainPnl_);
+  topMarginRdo_->SetItems({text::kTopMarginCheckItem, text::kTopMarginAdjustItem});
+  topMarginRdo_->SetItemIndex(kTopMarginCheck);
+  topMarginMainPnl_->Body()->addWidget(topMarginRdo_);
+  topMarginMainPnl_->Finish();
+  QObject::connect(topMarginMainPnl_->AddButton("TopMarginMainBtn", text::kOk),
+                   &QPushButton::clicked, [this] { TopMarginMainBtnClick(); });
+
+  topMarginPnl_ = AddTitledPanel(*area_, "TopMarginPnl", text::kTopMarginTitle);
+  topMarginPnl_->AddText(text::kTopMarginSelect);
+  topMarginCombo_ = new QComboBox(topMarginPnl_);
+  topMarginCombo_->setObjectName("TopMarginInputCombo");
+  topMarginCombo_->setEditable(false);
+  topMarginCombo_->setMaxVisibleItems(5);
+  topMarginCombo_->setMinimumWidth(90);
+  auto* comboRow = new QHBoxLayout;
+  comboRow->addWidget(topMarginCombo_);
+  comboRow->addStretch(1);
+  topMarginPnl_->Body()->addLayout(comboRow);
+  topMarginPnl_->Finish();
+  QObject::connect(topMarginPnl_->AddButton("TopMarginWriteOKBtn", text::kOk),
+                   &QPushButton::clicked, [this] { TopMarginWriteOKBtnClick(); });
+  QObject::connect(topMarginPnl_->AddButton("TopMarginRtnBtn", text::kPrevious),
+                   &QPushButton::clicked, [this] { TopMarginRtnBtnClick(); });
+}
+
+void MechanismPanels::TopMarginMainBtnClick() {
+  Reporter& reporter = area_->Messages();
+  switch (topMarginRdo_->ItemIndex()) {
+    case kTopMarginCheck:
+      procedures::PrintTopMarginCheck(reporter, ids_->GetRaster());
+      break;
+    case kTopMarginAdjust: {
+      area_->ResetWorkArea(false);
+      area_->ShowPanel(topMarginPnl_);
+      std::uint8_t stored = 0;
+      if (procedures::ReadTopMarginList(reporter, topMargin_, stored) != kOk) break;
+      if (!topMargin_.filled) break;
+      for (std::string_view entry : topMargin_.entries) topMarginCombo_->addItem(FromView(entry));
+      // Nothing is chosen for the technician.
+      topMarginCombo_->setCurrentIndex(-1);
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+void MechanismPanels::TopMarginWriteOKBtnClick() {
+  const int index = topMarginCombo_->currentIndex();
+  const auto outcome = procedures::WriteTopMargin(area_->Messages(), topMargin_, index);
+  if (outcome == procedures::WriteOutcome::Registered) {
+    area_->SetAdjustedItem(AdjustedItem::TopMargin, topMarginCombo_->currentText());
+  }
+}
+
+void MechanismPanels::TopMarginRtnBtnClick() {
+  area_->ResetWorkArea(false);
+  area_->ShowPanel(topMarginMainPnl_);
+}
+
+// --- CR motor drive dispersion ---
+
+void MechanismPanels::BuildCrDispersionPanel() {
+  crPnl_ = AddTitledPanel(*area_, "CRHeatProtectOffsetPnl", text::kCrTitle);
+  QLabel* instruction = crPnl_->AddText(text::kCrInstruction);
+  instruction->setWordWrap(true);
+
+  auto* warning = new QFrame(crPnl_);
+  warning->setObjectName("CRWarningPnl");
+  warning->setFrameStyle(QFrame::Box | QFrame::Plain);
+  auto* warningRow = new QHBoxLayout(warning);
+  auto* picture = new QLabel(warning);
+  picture->setPixmap(crPnl_->style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(32, 32));
+  warningRow->addWidget(picture, 0, Qt::AlignTop);
+  auto* warningTexts = new QVBoxLayout;
+  for (const char* line : {text::kCrWarning, text::kCrExcept}) {
+    auto* label = new QLabel(line, warning);
+    label->setWordWrap(true);
+    warningTexts->addWidget(label);
+  }
+  warningRow->addLayout(warningTexts, 1);
+  crPnl_->Body()->addWidget(warning);
+
+  auto* parts = new QGroupBox(text::kReplacedParts, crPnl_);
+  auto* partsLayout = new QVBoxLayout(parts);
+  mainBoard_ = MakeCheckBox("ReplaceMainBoardCheckBox", text::kMainBoard, parts);
+  psBoard_ = MakeCheckBox("ReplacePSBoardCheckBox", text::kPsBoard, parts);
+  crMotor_ = MakeCheckBox("ReplaceCRMotorCheckBox", text::kCrMotor, parts);
+  crShaft_ = MakeCheckBox("ReplaceCRMainShaftCheckBox", text::kCrGuideShaft, parts);
+  for (QCheckBox* box : {mainBoard_, psBoard_, crMotor_, crShaft_}) partsLayout->addWidget(box);
+  crPnl_->Body()->addWidget(parts);
+  crPnl_->Finish();
+  QObject::connect(crPnl_->AddButton("CRHeatProtectOffsetOKBtn", text::kOk), &QPushButton::clicked,
+                   [this] { CRHeatProtectOffsetOKBtnClick(); });
+}
+
+void MechanismPanels::ShowCrDispersionPanel() {
+  for (QCheckBox* box : {mainBoard_, crMotor_, psBoard_, crShaft_}) box->setChecked(false);
+  area_->ShowPanel(crPnl_);
+}
+
+void MechanismPanels::CRHeatProtectOffsetOKBtnClick() {
+  procedures::ReplacedParts parts;
+  parts.mainBoard = mainBoard_->isChecked();
+  parts.psBoard = psBoard_->isChecked();
+  parts.crMotor = crMotor_->isChecked();
+  parts.crGuideShaft = crShaft_->isChecked();
+  procedures::CrMotorDriveDispersion(area_->Messages(), parts);
+}
+
+}  // namespace vantor

@@ -1,0 +1,67 @@
+// The panels of the mechanism corrections: PF adjustment, top margin, CR motor drive dispersion.
+#pragma once
+
+#include <memory>
+
+#include "adjust/procedures/TopMarginProcedure.h"
+#include "adjust/panels/WorkflowModule.h"
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+
+namespace vantor {
+
+class RadioGroup;
+class SharedIds;
+class TitledPanel;
+class UpDown;
+
+class MechanismPanels final : public WorkflowModule {
+ public:
+  explicit MechanismPanels(std::shared_ptr<SharedIds> ids) : ids_(std::move(ids)) {}
+
+  void Build(WorkArea& area) override;
+  void ResetInputs() override;
+
+  // Handlers
+  void PFOKBtnClick();
+  void PFWriteOKBtnClick();
+  void PFRtnBtnClick();
+  void TopMarginMainBtnClick();
+  void TopMarginWriteOKBtnClick();
+  void TopMarginRtnBtnClick();
+  void CRHeatProtectOffsetOKBtnClick();
+
+  // topMarginGroup of the window: the ladder of the value last read.
+  std::uint16_t TopMarginGroup() const { return topMargin_.group; }
+
+ private:
+  void BuildPfPanels();
+  void BuildTopMarginPanels();
+  void BuildCrDispersionPanel();
+  void ShowCrDispersionPanel();
+
+  std::shared_ptr<SharedIds> ids_;
+  WorkArea* area_ = nullptr;
+
+  TitledPanel* pfItemsPnl_ = nullptr;
+  TitledPanel* pfAdjustPnl_ = nullptr;
+  RadioGroup* pfRdo_ = nullptr;
+  QLineEdit* pfEdit_ = nullptr;
+  UpDown* pfUpDown_ = nullptr;
+
+  TitledPanel* topMarginMainPnl_ = nullptr;
+  TitledPanel* topMarginPnl_ = nullptr;
+  RadioGroup* topMarginRdo_ = nullptr;
+  QComboBox* topMarginCombo_ = nullptr;
+  procedures::TopMarginList topMargin_;
+
+  TitledPanel* crPnl_ = nullptr;
+  QCheckBox* mainBoard_ = nullptr;
+  QCheckBox* psBoard_ = nullptr;
+  QCheckBox* crMotor_ = nullptr;
+  QCheckBox* crShaft_ = nullptr;
+};
+
+}  // namespace vantor

@@ -1,0 +1,131 @@
+#include "adjust/procedures/BidProcedure.h"
+
+#include "adjust/procedures/PrintJob.h"
+#include "raster/Malbid.h"
+
+namespace vantor::procedures {
+
+namespace {
+namespace text {
+constexpr std::string_view kPrinting = "Now Bi-D pattern is printing.";
+constexpr std::string_view kRegistered = " has registered in EEPROM.";
+}  // namespace text
+
+// A range failure goes below whatever the memo holds, even the lines of an earlier OK; on an
+// empty memo it is the whole text, in red.
+class BidRangeWords final : public FormatWords {
+ public:
+  void Set(std::string_view words) { words_ = words; }
+  void ShowWords(Reporter& reporter) const override {
+    reporter.ShowMessage(
+        reporter.Display().MessageAreaEmpty() ? MessageKind::Error : MessageKind::NewLine, words_);
+  }
+
+ private:
+  std::string_view words_;
+};
+
+// Keeps the words registered only while they exist.
+class RegisteredWords {
+ public:
+  RegisteredWords(Reporter& reporter, const FormatWords& words) : reporter_(reporter) {
+    reporter_.SetFormatWords(kBidRangeFailure, &words);
+  }
+  ~RegisteredWords() { reporter_.SetFormatWords(kBidRangeFailure, nullptr); }
+  RegisteredWords(const RegisteredWords&) = delete;
+  RegisteredWords& operator=(const RegisteredWords&) = delete;
+
+ private:
+  Reporter& reporter_;
+};
+}  // namespace
+
+const std::array<BidRow, kBidRowCount> kBidRows = {{
+    {"VSD1 Black", 4, kBidBlack, "As VSD1 Black data, \"",
+     "VSD1 Black value = ", "The VSD1 Black value is out of the range -60 to 60."},
+    {"VSD1 Color", 4, kBidColour, "As VSD1 Color data, \"",
+     "  VSD1 Color value = ", "The VSD1 Color value is out of the range -60 to 60."},
+    {"VSD2 Black", 5, kBidBlack, "As VSD2 Black data, \"",
+     "VSD2 Black value = ", "The VSD2 Black value is out of the range -60 to 60."},
+    {"VSD2 Color", 5, kBidColour, "As VSD2 Color data, \"",
+     "  VSD2 Color value = ", "The VSD2 Color value is out of the range -60 to 60."},
+    {"VSD3 Black", 6, kBidBlack, "As VSD3 Black data, \"",
+     "VSD3 Black value = ", "The VSD3 Black value is out of the range -60 to 60."},
+    {"VSD3 Color", 6, kBidColour, "As VSD3 Color data, \"",
+     "  VSD3 Color value = ", "The VSD3 Color value is out of the range -60 to 60."},
+    {"ECO Black", 7, kBidBlack, "As ECO Black data, \"",
+     "ECO Black value = ", "The ECO Black value is out of the range -60 to 60."},
+    {"ECO Color", 7, kBidColour, "As ECO Color data, \"",
+     "  ECO Color value = ", "The ECO Color value is out of the range -60 to 60."},
+}};
+
+Result PrintBidAdjustment(Reporter& reporter, Raster& raster) {
+  VANTOR_TRY(reporter.ShowMessage(MessageKind::Busy, text::kPrinting));
+  VANTOR_TRY(ReportedJob(reporter, [&]() -> Result {
+    VANTOR_TRY(RemoteModeBlock(reporter.GetLink().remote));
+    VANTOR_TRY(raster.PrintBidPattern());
+    return raster.FormFeed();
+  }));
+  return reporter.ShowMessage(MessageKind::Done, kCompletionOfPrinting);
+}
+
+Result ReadBidRows(Reporter& reporter, Raster& raster,
+                   const std::function<void(std::size_t row, const std::string& text)>& fill) {
+  return ReportedJob(reporter, [&]() -> Result {
+    for (std::size_t i = 0; i < kBidRows.size(); ++i) {
+      std::string value;
+      VANTOR_TRY(ReadBidValue(raster.Printer(), kBidRows[i].which, kBidRows[i].dotType, value));
+      if (fill) fill(i, value);
+    }
+    return kOk;
+  });
+}
+
+Result ShowPresentBidValues(Reporter& reporter, Raster& raster) {
+  std::array<std::string, kBidRowCount> values;
+  VANTOR_TRY(ReadBidRows(reporter, raster,
+                         [&](std::size_t row, const std::string& text) { values[row] = text; }));
+  for (std::size_t i = 0; i < kBidRows.size(); ++i) {
+    // Two rows to a line: black, then colour after two blanks.
+    MessageKind kind = MessageKind::Append;
+    if (i == 0)
+      kind = MessageKind::Replace;
+    else if (i % 2 == 0)
+      kind = MessageKind::NewLine;
+    reporter.ShowMessage(kind, kBidRows[i].valueLabel);
+    reporter.ShowMessage(MessageKind::Append, values[i]);
+  }
+  return kOk;
+}
+
+std::array<bool, kBidRowCount> WriteBidRows(
+    Reporter& reporter, Raster& raster,
+    const std::array<std::optional<std::string>, kBidRowCount>& entries) {
+  BidRangeWords words;
+  RegisteredWords registration(reporter, words);
+  std::array<bool, kBidRowCount> registered{};
+  bool firstLine = true;
+  for (std::size_t i = 0; i < kBidRows.size(); ++i) {
+    if (!entries[i]) continue;
+    const BidRow& row = kBidRows[i];
+    const std::string& value = *entries[i];
+    std::uint16_t detail = 0;
+    const Result r = WriteBidValue(raster.Printer(), detail, row.which, row.dotType, value);
+    if (r == kOk) {
+      reporter.ShowMessage(firstLine ? MessageKind::Replace : MessageKind::NewLine,
+                           row.registeredAs);
+      reporter.ShowMessage(MessageKind::Append, value);
+      reporter.ShowMessage(MessageKind::Append, text::kRegistered);
+      registered[i] = true;
+    } else {
+      words.Set(row.rangeWords);
+      reporter.ReportResult(r);
+    }
+    firstLine = false;
+  }
+  // Its result is not reported: every row has been answered already.
+  (void)raster.Printer().FinishAdjustWrite();
+  return registered;
+}
+
+}  // namespace vantor::procedures

@@ -1,0 +1,47 @@
+// The Bi-D adjustment workflow's printer procedures: print, read, check and write the values.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "adjust/procedures/Messages.h"
+#include "raster/Malraster.h"
+
+namespace vantor::procedures {
+
+// The eight values in the order every operation visits them.
+struct BidRow {
+  std::string_view caption;  // "VSD1 Black"
+  std::uint8_t dotType;
+  std::uint8_t which;             // kBidBlack or kBidColour
+  std::string_view registeredAs;  // with its opening quotation mark
+  std::string_view valueLabel;    // the "Checking present Bi-D parameter" label
+  std::string_view rangeWords;    // shown when the row's entry is out of range
+};
+inline constexpr std::size_t kBidRowCount = 8;
+extern const std::array<BidRow, kBidRowCount> kBidRows;
+
+// "Printing the Bi-D adjustment pattern": remote-mode block, the pattern, the page eject.
+Result PrintBidAdjustment(Reporter& reporter, Raster& raster);
+
+// "Adjust": reads the rows in order, handing each value's text to fill; stops at the first
+// failure, which is reported.
+Result ReadBidRows(Reporter& reporter, Raster& raster,
+                   const std::function<void(std::size_t row, const std::string& text)>& fill);
+
+// "Checking present Bi-D parameter": the four memo lines.
+Result ShowPresentBidValues(Reporter& reporter, Raster& raster);
+
+// Writes every row given an entry (the checked rows), in table order, one report line each;
+// a failing row is reported and the others are still written; FinishAdjustWrite once at the
+// end. Returns which rows were registered.
+std::array<bool, kBidRowCount> WriteBidRows(
+    Reporter& reporter, Raster& raster,
+    const std::array<std::optional<std::string>, kBidRowCount>& entries);
+
+}  // namespace vantor::procedures

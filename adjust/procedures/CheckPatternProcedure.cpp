@@ -1,0 +1,20 @@
+#include "adjust/procedures/CheckPatternProcedure.h"
+
+#include "adjust/procedures/PrintJob.h"
+
+namespace vantor::procedures {
+
+namespace {
+constexpr std::string_view kPrinting = "Now A4 pattern is printing.";
+}  // namespace
+
+Result PrintA4CheckPattern(Reporter& reporter, Raster& raster) {
+  VANTOR_TRY(reporter.ShowMessage(MessageKind::Busy, kPrinting));
+  VANTOR_TRY(ReportedJob(reporter, [&]() -> Result {
+    VANTOR_TRY(RemoteModeBlock(reporter.GetLink().remote));
+    return raster.PrintCheckPattern();
+  }));
+  return reporter.ShowMessage(MessageKind::Done, kCompletionOfPrinting);
+}
+
+}  // namespace vantor::procedures

@@ -1,0 +1,107 @@
+#include "adjust/procedures/ExchangeProcedure.h"
+
+namespace vantor::procedures {
+
+namespace {
+constexpr std::uint8_t kExchangeStarted = 0x80;
+constexpr std::uint8_t kExchangeFinished = 0x10;
+constexpr std::uint8_t kExchangeFlagClear = 0x31;
+constexpr std::int64_t kHomeSettleMs = 4000;
+}  // namespace
+
+template <typename Body>
+Result ExchangeProcedure::Run(std::string_view busy, Body body, std::string_view done) {
+  VANTOR_TRY(reporter_.ShowMessage(MessageKind::Busy, busy));
+  if (const Result r = body(); r != kOk) {
+    reporter_.ReportResult(r);
+    return r;
+  }
+  // The commands have run; a printer that does not become ready afterwards is reported by the
+  // message itself and does not undo the step.
+  reporter_.ShowMessage(MessageKind::Done, done);
+  return kOk;
+}
+
+Result ExchangeProcedure::MoveToOperatingPosition() {
+  FactoryCommands& f = reporter_.GetLink().factory;
+  VANTOR_TRY(f.CrCommandC5(0x43, 1, 2480));
+  VANTOR_TRY(f.CrCommandCD(6, 91));
+  return f.CrCommandCD(5, 385);
+}
+
+Result ExchangeProcedure::ResetCountersAndFlags() {
+  PacketChannel& channel = reporter_.GetLink().channel;
+  for (std::uint8_t a :
+       {eeprom::kProtectionCounterHi, eeprom::kProtectionCounterLo, std::uint8_t{0x08},
+        std::uint8_t{0x09}, std::uint8_t{0x0A}, std::uint8_t{0x0B}}) {
+    VANTOR_TRY(channel.WriteEepromByte(a, 0x00));
+  }
+  for (int a = 0x10; a <= 0x1F; ++a) {
+    VANTOR_TRY(channel.WriteEepromByte(static_cast<std::uint8_t>(a), 0x00));
+  }
+  VANTOR_TRY(channel.WriteEepromByte(eeprom::kExchangeState, kExchangeFinished));
+  VANTOR_TRY(channel.WriteEepromByte(kExchangeFlagClear, 0x00));
+  return reporter_.GetLink().factory.FinishAdjustWrite();
+}
+
+Result ExchangeProcedure::Start() {
+  Link& link = reporter_.GetLink();
+  const auto reported = [&](Result r) {
+    if (r != kOk) reporter_.ReportResult(r);
+    return r;
+  };
+  VANTOR_TRY(reported(link.channel.WriteEepromByte(eeprom::kExchangeState, kExchangeStarted)));
+  VANTOR_TRY(reported(link.factory.FinishAdjustWrite()));
+  VANTOR_TRY(Run(
+      exchange::kMovingToOperatingPosition, [&] { return MoveToOperatingPosition(); }, ""));
+  step_ = 0;
+  return kOk;
+}
+
+Result ExchangeProcedure::AirExchange() {
+  FactoryCommands& f = reporter_.GetLink().factory;
+  VANTOR_TRY(Run(
+      exchange::kAirExchangeRunning,
+      [&]() -> Result {
+        VANTOR_TRY(f.CarriageToHome());
+        VANTOR_TRY(f.TransportCycleA(true));
+        VANTOR_TRY(f.TransportCycleB());
+        return MoveToOperatingPosition();
+      },
+      ""));
+  if (step_ % 2 == 1) ++step_;
+  return kOk;
+}
+
+Result ExchangeProcedure::LiquidCleaning(bool& lastCycle) {
+  FactoryCommands& f = reporter_.GetLink().factory;
+  const std::uint32_t next = step_ + 1;
+  const bool last = next >= exchange::kLastStep;
+  lastCycle = false;
+  VANTOR_TRY(Run(
+      exchange::kLiquidCleaningRunning,
+      [&]() -> Result {
+        VANTOR_TRY(f.CarriageToHome());
+        VANTOR_TRY(f.TransportCycleA(false));
+        VANTOR_TRY(f.TransportCycleB());
+        if (last) VANTOR_TRY(ResetCountersAndFlags());
+        return MoveToOperatingPosition();
+      },
+      ""));
+  step_ = last ? 0 : next;
+  lastCycle = last;
+  return kOk;
+}
+
+Result ExchangeProcedure::Finish() {
+  Link& link = reporter_.GetLink();
+  VANTOR_TRY(reporter_.ShowMessage(MessageKind::Busy, exchange::kReturningHome));
+  if (const Result r = link.factory.CarriageToHome(); r != kOk) {
+    reporter_.ReportResult(r);
+    return r;
+  }
+  link.channel.GetClock().SleepMs(kHomeSettleMs);
+  return kOk;
+}
+
+}  // namespace vantor::procedures

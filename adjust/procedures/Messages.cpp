@@ -1,0 +1,87 @@
+#include "adjust/procedures/Messages.h"
+
+#include <string>
+
+#include "words/Words.h"
+
+namespace vantor {
+
+Result Reporter::ShowMessage(MessageKind kind, std::string_view text) {
+  if (kind == MessageKind::Done || kind == MessageKind::Busy) {
+    const Result r = link_.channel.WaitUntilReady();
+    if (r != kOk) {
+      ReportResult(r);
+      return r;
+    }
+  }
+  display_.Show(kind, text);
+  return kOk;
+}
+
+void Reporter::ShowPrinterErrorWords() {
+  const std::uint16_t code = link_.channel.PrinterErrorCode();
+  if (code == kErrorOther) {
+    display_.Show(MessageKind::Error, words::kUnknownError);
+    display_.Show(MessageKind::NewLine, words::kErrorCodeLine);
+    display_.Show(MessageKind::Append, std::to_string(link_.channel.RawErrorCode()));
+    return;
+  }
+  if (const std::string_view w = words::PrinterErrorWords(code); !w.empty()) {
+    display_.Show(MessageKind::Error, w);
+  }
+}
+
+void Reporter::ReportResult(Result result) {
+  display_.EnableWindow();
+  const FormatWords* format = nullptr;
+  switch (result) {
+    case kPortFailure:
+      if (const auto w = words::PortErrorWords(link_.port.PortError()); !w.empty()) {
+        display_.Show(MessageKind::Error, w);
+      }
+      return;
+    case kChannelFailure:
+      display_.Show(MessageKind::Error, words::kCommunicationError);
+      return;
+    case kFactoryReplyFailure:
+      if (link_.factory.ResultField() == kFactoryResultBadReply) {
+        display_.Show(MessageKind::Error, words::kReceiveError);
+      }
+      return;
+    case kNotReady:
+      ShowPrinterErrorWords();
+      display_.ApplyMenuMode(link_.channel.PrinterStatus());
+      return;
+    case kHeadIdFailure: format = headIdWords_; break;
+    case kBidRangeFailure: format = bidWords_; break;
+    case kUsbIdFailure: format = usbIdWords_; break;
+    default: return;
+  }
+  if (format) format->ShowWords(*this);
+}
+
+Result Reporter::ShowStatus() {
+  if (const Result r = link_.channel.ReadStatus(); r != kOk) {
+    ReportResult(r);
+    return r;
+  }
+  const std::uint16_t status = link_.channel.PrinterStatus();
+  if (status == kStatusError) {
+    ShowPrinterErrorWords();
+  } else if (const auto w = words::StatusWords(status); !w.empty()) {
+    display_.Show(MessageKind::Replace, w);
+  }
+  display_.ApplyMenuMode(status);
+  return kOk;
+}
+
+void Reporter::SetFormatWords(Result failureClass, const FormatWords* words) {
+  switch (failureClass) {
+    case kHeadIdFailure: headIdWords_ = words; break;
+    case kBidRangeFailure: bidWords_ = words; break;
+    case kUsbIdFailure: usbIdWords_ = words; break;
+    default: break;
+  }
+}
+
+}  // namespace vantor

@@ -1,0 +1,54 @@
+// The printer procedures of the maintenance, EEPROM and CR dispersion workflows, shared by the
+// window and vantorctl. Each reports its failures through the Reporter unless said otherwise.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string_view>
+
+#include "adjust/procedures/Messages.h"
+
+namespace vantor::procedures {
+
+Result HeadCleaning(Reporter& reporter);
+Result InkCharge(Reporter& reporter);
+Result CheckProtectionCounter(Reporter& reporter);
+// Old type clears to 0; new type sets 3937. The memo is cleared first.
+Result ClearProtectionCounter(Reporter& reporter, bool newType);
+Result ShowPageCounter(Reporter& reporter);
+Result ShowPassCounter(Reporter& reporter);
+
+// A link failure shows the modal "Communication error." box, not the memo.
+Result InitializeEeprom(Reporter& reporter);
+
+struct EepromRange {
+  std::uint8_t start = 0;
+  std::uint8_t end = 0;
+};
+enum class InputField { Start, End };
+// Checks two typed addresses as the window does; on a fault shows "Input data is wrong." and
+// names the edit that gets the focus.
+std::optional<EepromRange> CheckEepromRange(Reporter& reporter, std::string_view start,
+                                            std::string_view end, InputField& focus);
+// Reads the range byte by byte in table order, handing each to cell. A failure is returned
+// without being reported, so the window can change its panel first.
+Result ReadEepromRange(Reporter& reporter, EepromRange range,
+                       const std::function<void(std::uint8_t address, std::uint8_t value)>& cell);
+// Checks and writes one byte, then shows the two lines "Address = .." and "Data = ..".
+// Returns nullopt for an input fault (already shown), else the link result.
+std::optional<Result> ChangeEepromByte(Reporter& reporter, std::string_view address,
+                                       std::string_view data);
+
+struct ReplacedParts {
+  bool mainBoard = false;
+  bool psBoard = false;
+  bool crMotor = false;
+  bool crGuideShaft = false;
+};
+// Measures when the guide shaft was replaced with one of the others, else registers the fixed
+// value; asks the technician through the display's question box first.
+Result CrMotorDriveDispersion(Reporter& reporter, ReplacedParts parts,
+                              const FactoryCommands::Progress& progress = {});
+
+}  // namespace vantor::procedures

@@ -1,0 +1,84 @@
+#include "app/Options.h"
+
+namespace vantor {
+
+const char* const kUsage =
+    "Usage: vantor-adjust [options]\n"
+    "  --virtual-printer[=FILE]  every interface name leads to the built-in virtual printer;\n"
+    "                            its EEPROM is kept in FILE when given\n"
+    "  --device NAME=PATH        the interface NAME (LPT1..LPT3, TVUSB1..TVUSB3) opens PATH\n"
+    "  --trace FILE              record every port transfer in FILE\n"
+    "  --pages DIR               with the virtual printer: also write each printed sheet to\n"
+    "                            DIR as page-001.png, page-002.png, ...\n"
+    "  -h, --help                show this help\n";
+
+namespace {
+
+// "--name=value" or "--name value"; false when the value is missing.
+bool TakeValue(const QStringList& args, int& i, const QString& name, QString& value) {
+  const QString& arg = args[i];
+  if (arg.startsWith(name + "=")) {
+    value = arg.mid(name.size() + 1);
+    return true;
+  }
+  if (i + 1 >= args.size()) return false;
+  value = args[++i];
+  return true;
+}
+
+}  // namespace
+
+bool ParseOptions(const QStringList& args, ProgramOptions& options, QString& error) {
+  for (int i = 0; i < args.size(); ++i) {
+    const QString& arg = args[i];
+    const QString name = arg.section('=', 0, 0);
+    QString value;
+    if (arg == "-h" || arg == "--help") {
+      options.help = true;
+    } else if (name == "--virtual-printer") {
+      // The file is optional, so it can only be given after '='.
+      options.virtualPrinter = true;
+      if (arg.contains('=')) {
+        value = arg.mid(name.size() + 1);
+        if (value.isEmpty()) {
+          error = "--virtual-printer= needs a file name";
+          return false;
+        }
+        options.stateFile = value.toStdString();
+      }
+    } else if (name == "--device") {
+      if (!TakeValue(args, i, name, value)) {
+        error = "--device needs NAME=PATH";
+        return false;
+      }
+      const qsizetype eq = value.indexOf('=');
+      if (eq <= 0 || eq == value.size() - 1) {
+        error = "--device needs NAME=PATH, not '" + value + "'";
+        return false;
+      }
+      options.devices.emplace_back(value.left(eq).toStdString(), value.mid(eq + 1).toStdString());
+    } else if (name == "--trace") {
+      if (!TakeValue(args, i, name, value) || value.isEmpty()) {
+        error = "--trace needs a file name";
+        return false;
+      }
+      options.traceFile = value.toStdString();
+    } else if (name == "--pages") {
+      if (!TakeValue(args, i, name, value) || value.isEmpty()) {
+        error = "--pages needs a directory";
+        return false;
+      }
+      options.pagesDir = value.toStdString();
+    } else {
+      error = "unknown option '" + arg + "'";
+      return false;
+    }
+  }
+  if (!options.pagesDir.empty() && !options.virtualPrinter) {
+    error = "--pages needs --virtual-printer";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace vantor

@@ -1,0 +1,219 @@
+#include "app/VirtualConsole.h"
+
+#include <QComboBox>
+#include <QDialog>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QSpinBox>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "sim/VirtualPrinter.h"
+
+namespace vantor {
+
+namespace {
+
+struct ErrorChoice {
+  const char* text;
+  std::uint8_t er;
+};
+constexpr ErrorChoice kErrors[] = {
+    {"00 fatal", sim::kErFatal},
+    {"01 I/F not select", sim::kErNotSelect},
+    {"02 (unlisted)", 0x02},
+    {"04 paper jam", sim::kErPaperJam},
+    {"05 ink out", sim::kErInkOut},
+    {"06 paper out", sim::kErPaperOut},
+    {"10 maintenance", sim::kErMaintenance},
+    {"12 double feed", sim::kErDoubleFeed},
+};
+
+QString StateText(std::uint8_t st) {
+  switch (st) {
+    case sim::kStError:
+      return "error";
+    case sim::kStNozzleCheck:
+      return "nozzle check printing";
+    case sim::kStBusy:
+      return "busy";
+    case sim::kStPrinting:
+      return "printing";
+    case sim::kStReady:
+      return "ready";
+    case sim::kStCleaning:
+      return "cleaning";
+    case sim::kStBeforeFill:
+      return "before initial fill up";
+    default:
+      return "state " + QString::number(st, 16);
+  }
+}
+
+QString Hex2(std::uint8_t v) {
+  return QString("%1").arg(v, 2, 16, QChar('0')).toUpper();
+}
+
+}  // namespace
+
+VirtualConsole::VirtualConsole(sim::VirtualPrinter& printer, QWidget* parent)
+    : QWidget(parent, Qt::Window), printer_(printer) {
+  setObjectName("VirtualConsole");
+  setWindowTitle(QString("Virtual printer - %1")
+                     .arg(printer.GetModel() == Model::Q30 ? "Vantor Q30" : "Vantor Q40"));
+
+  auto* state = new QGroupBox("Printer", this);
+  auto* form = new QFormLayout(state);
+  statusLbl_ = new QLabel(state);
+  statusLbl_->setObjectName("ConsoleStatusLbl");
+  errorLbl_ = new QLabel(state);
+  errorLbl_->setObjectName("ConsoleErrorLbl");
+  paperLbl_ = new QLabel(state);
+  paperLbl_->setObjectName("ConsolePaperLbl");
+  countersLbl_ = new QLabel(state);
+  countersLbl_->setObjectName("ConsoleCountersLbl");
+  inkLbl_ = new QLabel(state);
+  linkLbl_ = new QLabel(state);
+  form->addRow("Status (ST):", statusLbl_);
+  form->addRow("Error (ER):", errorLbl_);
+  form->addRow("Paper:", paperLbl_);
+  form->addRow("Counters:", countersLbl_);
+  form->addRow("Ink (K C M Y):", inkLbl_);
+  form->addRow("Link:", linkLbl_);
+
+  auto button = [this](const char* name, const char* text, auto action) {
+    auto* b = new QPushButton(text, this);
+    b->setObjectName(name);
+    connect(b, &QPushButton::clicked, this, [this, action] {
+      action();
+      Refresh();
+    });
+    return b;
+  };
+
+  auto* controls = new QGroupBox("Console", this);
+  auto* grid = new QVBoxLayout(controls);
+  auto* row1 = new QHBoxLayout;
+  row1->addWidget(
+      button("InkSwitchBtn", "Press ink switch", [this] { printer_.PressInkSwitch(); }));
+  row1->addWidget(button("PaperOutBtn", "Take paper out", [this] { printer_.SetPaperOut(true); }));
+  row1->addWidget(button("PaperInBtn", "Load paper", [this] { printer_.SetPaperOut(false); }));
+  grid->addLayout(row1);
+
+  errorCombo_ = new QComboBox(this);
+  errorCombo_->setObjectName("ErrorCombo");
+  for (const ErrorChoice& e : kErrors) errorCombo_->addItem(e.text, int(e.er));
+  auto* row2 = new QHBoxLayout;
+  row2->addWidget(errorCombo_, 1);
+  row2->addWidget(button("RaiseErrorBtn", "Raise error", [this] {
+    printer_.RaiseError(std::uint8_t(errorCombo_->currentData().toInt()));
+  }));
+  row2->addWidget(button("ClearErrorBtn", "Clear error", [this] { printer_.ClearError(); }));
+  grid->addLayout(row2);
+
+  leverSpin_ = new QSpinBox(this);
+  leverSpin_->setObjectName("LeverSpin");
+  leverSpin_->setRange(-5, 5);
+  auto* row3 = new QHBoxLayout;
+  row3->addWidget(new QLabel("Head-angle lever:", this));
+  row3->addWidget(leverSpin_);
+  row3->addWidget(button("LeverBtn", "Move lever",
+                         [this] { printer_.SetHeadAngleLever(leverSpin_->value()); }));
+  row3->addStretch();
+  grid->addLayout(row3);
+
+  auto* printed = new QGroupBox("Printed pages", this);
+  auto* printedLayout = new QVBoxLayout(printed);
+  pages_ = new QListWidget(printed);
+  pages_->setObjectName("PagesList");
+  pages_->setViewMode(QListView::IconMode);
+  pages_->setIconSize(QSize(96, 136));
+  pages_->setResizeMode(QListView::Adjust);
+  pages_->setMovement(QListView::Static);
+  printedLayout->addWidget(pages_);
+  connect(pages_, &QListWidget::itemActivated, this, &VirtualConsole::OpenPage);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(state);
+  layout->addWidget(controls);
+  layout->addWidget(printed, 1);
+
+  // Work in the printer ends by the clock alone, so the labels are also read periodically.
+  refreshTimer_ = new QTimer(this);
+  refreshTimer_->setInterval(500);
+  connect(refreshTimer_, &QTimer::timeout, this, &VirtualConsole::Refresh);
+  refreshTimer_->start();
+  printer_.SetObserver([this] { Refresh(); });
+
+  resize(420, 560);
+  Refresh();
+}
+
+VirtualConsole::~VirtualConsole() {
+  printer_.SetObserver({});
+}
+
+void VirtualConsole::Refresh() {
+  // Reading the state can itself notify the observer.
+  if (refreshing_) return;
+  refreshing_ = true;
+  const sim::VirtualPrinter::Snapshot s = printer_.State();
+  statusLbl_->setText(Hex2(s.st) + "  " + StateText(s.st));
+  QString error = "none";
+  if (s.er) {
+    error = Hex2(*s.er) + " (unlisted)";
+    for (const ErrorChoice& e : kErrors) {
+      if (e.er == *s.er) error = e.text;
+    }
+  }
+  errorLbl_->setText(error);
+  paperLbl_->setText(s.paperOut ? "out" : "loaded");
+  countersLbl_->setText(QString("protection %1, pages %2, passes %3")
+                            .arg(s.protectionCounter)
+                            .arg(s.pageCounter)
+                            .arg(s.passCounter));
+  inkLbl_->setText(
+      QString("%1% %2% %3% %4%").arg(s.ink[0]).arg(s.ink[1]).arg(s.ink[2]).arg(s.ink[3]));
+  QStringList link;
+  link << (s.packetMode ? "packet mode" : "compatibility mode");
+  if (s.controlOpen) link << "control open";
+  if (s.dataOpen) link << "data open";
+  link << QString("%1 bytes of print data").arg(s.dataBytes);
+  linkLbl_->setText(link.join(", "));
+  refreshing_ = false;
+}
+
+void VirtualConsole::AddPage(const QImage& page) {
+  pageImages_.push_back(page);
+  auto* item = new QListWidgetItem(QIcon(QPixmap::fromImage(page.scaled(
+                                       96, 136, Qt::KeepAspectRatio, Qt::SmoothTransformation))),
+                                   QString("Page %1").arg(pageImages_.size()), pages_);
+  item->setData(Qt::UserRole, int(pageImages_.size() - 1));
+}
+
+int VirtualConsole::PageCount() const {
+  return int(pageImages_.size());
+}
+
+void VirtualConsole::OpenPage(QListWidgetItem* item) {
+  const int index = item->data(Qt::UserRole).toInt();
+  if (index < 0 || index >= int(pageImages_.size())) return;
+  auto* view = new QDialog(this);
+  view->setAttribute(Qt::WA_DeleteOnClose);
+  view->setWindowTitle(item->text());
+  auto* label = new QLabel(view);
+  label->setPixmap(QPixmap::fromImage(pageImages_[std::size_t(index)]));
+  auto* scroll = new QScrollArea(view);
+  scroll->setWidget(label);
+  auto* layout = new QVBoxLayout(view);
+  layout->addWidget(scroll);
+  view->resize(700, 900);
+  view->show();
+}
+
+}  // namespace vantor

@@ -1,0 +1,103 @@
+// vantor-adjust: the desktop program.
+#include <QApplication>
+#include <QMessageBox>
+#include <QScreen>
+#include <algorithm>
+#include <exception>
+#include <iostream>
+
+#include "adjust/panels/Malformadjust.h"
+#include "link/Clock.h"
+#include "link/Fatal.h"
+#include "adjust/panels/DialogService.h"
+#include "app/Options.h"
+#include "app/Program.h"
+#include "shell/TFormBoot.h"
+#include "app/VirtualConsole.h"
+
+namespace {
+
+void ShowFatalBox(std::string_view title, std::string_view message) {
+  QMessageBox::critical(nullptr, QString::fromUtf8(title.data(), qsizetype(title.size())),
+                        QString::fromUtf8(message.data(), qsizetype(message.size())));
+}
+
+// false when the program is to end at once with `status`.
+bool ReadOptions(const QStringList& args, vantor::ProgramOptions& options, int& status) {
+  QString error;
+  if (!vantor::ParseOptions(args, options, error)) {
+    std::cerr << "vantor-adjust: " << error.toStdString() << "\n" << vantor::kUsage;
+    status = 2;
+    return false;
+  }
+  if (options.help) {
+    std::cout << vantor::kUsage;
+    status = 0;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Help and option faults need no display. Arguments with one dash belong to the toolkit,
+  // which removes them itself; only then must the display come first.
+  const QStringList raw = [&] {
+    QStringList list;
+    for (int i = 1; i < argc; ++i) list << QString::fromLocal8Bit(argv[i]);
+    return list;
+  }();
+  const bool toolkitArgs = std::any_of(raw.begin(), raw.end(), [](const QString& a) {
+    return a.startsWith('-') && !a.startsWith("--") && a != "-h";
+  });
+  vantor::ProgramOptions options;
+  int status = 0;
+  if (!toolkitArgs && !ReadOptions(raw, options, status)) return status;
+
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("vantor-adjust");
+  // The application title names the program in its desktop entry and error boxes; as a display
+  // name the toolkit would append it to every window's caption.
+  // The start window is the main window even while hidden; its close alone ends the program.
+  QApplication::setQuitOnLastWindowClosed(false);
+  if (toolkitArgs) {
+    options = {};
+    if (!ReadOptions(QApplication::arguments().mid(1), options, status)) return status;
+  }
+
+  vantor::SystemClock clock;
+  vantor::QtDialogService dialogs;
+  vantor::SetFatalDisplay(ShowFatalBox);
+  vantor::Program program(clock, dialogs);
+  if (!program.CreateLink()) {
+    dialogs.Error(nullptr, vantor::kAllocationError);
+    return 0;
+  }
+  std::string why;
+  if (!program.Configure(options, why)) {
+    std::cerr << "vantor-adjust: " << why << "\n";
+    return 2;
+  }
+  try {
+    program.CreateWindows();
+  } catch (const std::exception& e) {
+    dialogs.Error(nullptr, QString::fromLocal8Bit(e.what()));
+    return 0;
+  }
+
+  vantor::TFormBoot& boot = program.Boot();
+  QObject::connect(&boot, &vantor::TFormBoot::ProgramEnd, &app, &QApplication::quit,
+                   Qt::QueuedConnection);
+  boot.show();
+  if (vantor::VirtualConsole* console = program.Console()) {
+    // Beside the program's windows, so both can be used at once.
+    QRect place = console->frameGeometry();
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+      place.moveTopRight(screen->availableGeometry().topRight());
+    }
+    console->move(place.topLeft());
+    console->show();
+  }
+  return app.exec();
+}
