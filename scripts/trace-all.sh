@@ -8,6 +8,9 @@ out=${2:?output folder}
 mkdir -p "$out"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+# Enter at every step of the guided exchange; a file, so that commands that read nothing do
+# not break a pipe.
+printf '\n\n\n\n\n\n\n\n\n\n' >"$work/enters"
 
 commands=(
   "status"
@@ -52,8 +55,8 @@ for model in Q40 Q30; do
       name=$(printf '%s-%s-%02d-%s' "$model" "$port" "$i" "${c// /_}")
       state="$work/$model-$port.bin"
       # shellcheck disable=SC2086
-      printf '\n\n\n\n\n\n\n\n\n\n' | "$ctl" --model "$model" --port "$port" --virtual="$state" \
-        --trace "$out/$name.trace" $c >"$out/$name.out" 2>&1
+      "$ctl" --model "$model" --port "$port" --virtual="$state" \
+        --trace "$out/$name.trace" $c <"$work/enters" >"$out/$name.out" 2>&1
       echo "exit $?" >>"$out/$name.out"
     done
   done
