@@ -5,72 +5,16 @@
 #include <string_view>
 
 #include "Fatal.h"
+#include "ProtocolParsers.h"
 
 namespace vantor {
 
 namespace {
-constexpr std::size_t kHeader = 6;
+constexpr std::size_t kHeader = wire::kHeaderSize;
 constexpr std::size_t kPrintPayload = 1000;
 constexpr std::size_t kMaxPayload = 1024;
-constexpr std::uint8_t kErrorReply = 0x7F;
-constexpr std::int16_t kUnexpected = -1;
 
-// Channel error codes.
-constexpr std::int16_t kOpenResult6 = 0x23;
-constexpr std::int16_t kChannelNotOpen = 0x84;
-constexpr std::int16_t kWriteBusy = 0x90;
-constexpr std::int16_t kWriteRefused = 0x91;
-constexpr std::int16_t kNoStatusFields = 0xA0;
-constexpr std::int16_t kBadEepromReply = 0xB0;
-
-constexpr std::uint8_t kEntryPacket[27] = {0x00, 0x00, 0x00, 0x1B, 0x01, '@', 'Z', 'J', 'L',
-                                           ' ',  '1',  '2',  '8',  '4',  '.', '4', '\n', '@',
-                                           'Z',  'J',  'L',  '\n', '@',  'Z', 'J', 'L',  '\n'};
-constexpr std::uint8_t kStatusCommand[5] = {'s', 't', 0x01, 0x00, 0x01};
-constexpr std::uint8_t kRsCommand[5] = {'r', 's', 0x01, 0x00, 0x01};
 constexpr std::uint8_t kEscAt[2] = {0x1B, 0x40};
-constexpr std::string_view kEepromReplyPrefix = "@BDC PS";
-
-struct Refusal {
-  std::uint8_t result;
-  std::int16_t code;
-};
-
-// A refused transaction: its result byte names the error code; unlisted results are -1.
-template <std::size_t N>
-Result Refused(const Refusal (&table)[N], std::uint8_t result, std::int16_t& errorCode) {
-  errorCode = kUnexpected;
-  for (const Refusal& r : table) {
-    if (r.result == result) errorCode = r.code;
-  }
-  return kChannelFailure;
-}
-
-constexpr Refusal kEntryRefusals[] = {{1, 0x51}};
-constexpr Refusal kInitRefusals[] = {{1, 0x11}, {2, 0x12}, {0x0B, 0x13}};
-constexpr Refusal kOpenRefusals[] = {{4, 0x21}, {5, 0x22}, {9, 0x24}, {12, 0x25}, {13, 0x26}};
-constexpr Refusal kCloseRefusals[] = {{3, 0x41}, {8, 0x32}};
-constexpr Refusal kCreditRefusals[] = {{7, 0x31}, {8, 0x32}};
-
-// Two upper-case hexadecimal digits; anything else has no value.
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-int HexPairAt(std::string_view text, std::size_t pos) {
-  if (pos + 2 > text.size()) return -1;
-  const int hi = HexDigit(text[pos]);
-  const int lo = HexDigit(text[pos + 1]);
-  return hi < 0 || lo < 0 ? -1 : hi * 16 + lo;
-}
-
-// The EEPROM reply's own digit rule: '0'-'9', anything else c - 55.
-int EepromDigit(char c) {
-  const auto u = static_cast<unsigned char>(c);
-  return (u >= '0' && u <= '9') ? u - '0' : u - 55;
-}
 }  // namespace
 
 PacketChannel::PacketChannel(PrinterPort& port, Clock& clock) : port_(port), clock_(clock) {}
@@ -85,22 +29,23 @@ std::string_view PacketChannel::ReplyText() const {
 }
 
 Result PacketChannel::Transact(const std::uint8_t* packet, std::size_t length) {
-  errorCode_ = 1;
+  errorCode_ = kChannelNoError;
   replyLength_ = 0;
   VANTOR_TRY(port_.WritePort(packet, length));
   VANTOR_TRY(port_.ReadPort(reply_.data(), replyLength_));
-  if (replyLength_ > kHeader + 1 && static_cast<std::uint8_t>(reply_[6] - packet[6]) == 0x80) {
+  if (wire::ClassifyTransactionReply(Reply(), packet[6]).kind == wire::ReplyKind::Accepted) {
     return kOk;
   }
   return ClassifyErrorReply();
 }
 
 Result PacketChannel::ClassifyErrorReply() {
-  if (replyLength_ > 9 && reply_[6] == kErrorReply && reply_[9] >= 0x80 && reply_[9] <= 0x87) {
-    errorCode_ = reply_[9];
-  } else {
-    errorCode_ = kUnexpected;
-  }
+  errorCode_ = wire::ErrorReplyCode(Reply());
+  return kChannelFailure;
+}
+
+Result PacketChannel::Refused(std::span<const wire::Refusal> table, std::uint8_t result) {
+  errorCode_ = wire::RefusalCode(table, result);
   return kChannelFailure;
 }
 
@@ -120,29 +65,33 @@ struct TransactionPacket {
 }  // namespace
 
 Result PacketChannel::EnterPacketMode() {
-  VANTOR_TRY(Transact(kEntryPacket, sizeof kEntryPacket));
-  if (reply_[7] != 0) return Refused(kEntryRefusals, reply_[7], errorCode_);
+  const auto* entry = reinterpret_cast<const std::uint8_t*>(wire::kEntryPacket.data());
+  VANTOR_TRY(Transact(entry, wire::kEntryPacket.size()));
+  if (reply_[7] != wire::kResultOk) return Refused(wire::kEntryRefusals, reply_[7]);
   return kOk;
 }
 
 Result PacketChannel::InitTransport() {
-  const TransactionPacket p({0x00, 0x10});
+  const TransactionPacket p({wire::kInit, wire::kRevision});
   VANTOR_TRY(Transact(p.bytes.data(), p.length));
-  if (reply_[7] != 0) return Refused(kInitRefusals, reply_[7], errorCode_);
+  if (reply_[7] != wire::kResultOk) return Refused(wire::kInitRefusals, reply_[7]);
   return kOk;
 }
 
 Result PacketChannel::ExitTransport() {
-  const TransactionPacket p({0x08});
+  const TransactionPacket p({wire::kExit});
   return Transact(p.bytes.data(), p.length);
 }
 
 Result PacketChannel::OpenChannel(std::uint8_t socket) {
-  const TransactionPacket p({0x01, socket, socket, 0x04, 0x00, 0x04, 0x00, 0x00, 0x00, 0x00, 0x00});
+  const TransactionPacket p(
+      {wire::kOpenChannel, socket, socket, 0x04, 0x00, 0x04, 0x00, 0x00, 0x00, 0x00, 0x00});
   VANTOR_TRY(Transact(p.bytes.data(), p.length));
   const std::uint8_t result = reply_[7];
-  if (result != 0 && result != 6) return Refused(kOpenRefusals, result, errorCode_);
-  if (result == 6) errorCode_ = kOpenResult6;
+  if (result != wire::kResultOk && result != wire::kResultAlreadyOpen) {
+    return Refused(wire::kOpenRefusals, result);
+  }
+  if (result == wire::kResultAlreadyOpen) errorCode_ = kChannelOpenResult6;
   if (socket == kDataSocket) {
     dataOpen_ = true;
     hostCredits_ = 0;
@@ -154,19 +103,19 @@ Result PacketChannel::OpenChannel(std::uint8_t socket) {
 }
 
 Result PacketChannel::CloseChannel(std::uint8_t socket, std::uint8_t byte) {
-  const TransactionPacket p({0x02, socket, socket, byte});
+  const TransactionPacket p({wire::kCloseChannel, socket, socket, byte});
   VANTOR_TRY(Transact(p.bytes.data(), p.length));
-  if (reply_[7] != 0) return Refused(kCloseRefusals, reply_[7], errorCode_);
+  if (reply_[7] != wire::kResultOk) return Refused(wire::kCloseRefusals, reply_[7]);
   if (socket == kDataSocket) dataOpen_ = false;
   if (socket == kControlSocket) controlOpen_ = false;
   return kOk;
 }
 
 Result PacketChannel::GrantCredit(std::uint8_t socket, std::uint16_t count) {
-  const TransactionPacket p({0x03, socket, socket, static_cast<std::uint8_t>(count >> 8),
+  const TransactionPacket p({wire::kCredit, socket, socket, static_cast<std::uint8_t>(count >> 8),
                              static_cast<std::uint8_t>(count & 0xFF)});
   VANTOR_TRY(Transact(p.bytes.data(), p.length));
-  if (reply_[7] != 0) return Refused(kCreditRefusals, reply_[7], errorCode_);
+  if (reply_[7] != wire::kResultOk) return Refused(wire::kCreditRefusals, reply_[7]);
   if (socket == kDataSocket) {
     // A printer whose Credit reply has no credit field has granted what was offered.
     const std::uint16_t granted =
@@ -177,13 +126,14 @@ Result PacketChannel::GrantCredit(std::uint8_t socket, std::uint16_t count) {
 }
 
 Result PacketChannel::RequestCredit(std::uint8_t socket, std::uint16_t count) {
-  const TransactionPacket p({0x04, socket, socket, 0x00, 0x00, static_cast<std::uint8_t>(count >> 8),
+  const TransactionPacket p({wire::kCreditRequest, socket, socket, 0x00, 0x00,
+                             static_cast<std::uint8_t>(count >> 8),
                              static_cast<std::uint8_t>(count & 0xFF)});
   VANTOR_TRY(Transact(p.bytes.data(), p.length));
-  if (reply_[7] != 0) return Refused(kCreditRefusals, reply_[7], errorCode_);
+  if (reply_[7] != wire::kResultOk) return Refused(wire::kCreditRefusals, reply_[7]);
   if (socket == kDataSocket) {
     if (replyLength_ < 12) {
-      errorCode_ = kUnexpected;
+      errorCode_ = kChannelUnexpected;
       return kChannelFailure;
     }
     hostCredits_ = static_cast<std::uint16_t>(hostCredits_ + (reply_[10] << 8 | reply_[11]));
@@ -241,7 +191,7 @@ Result PacketChannel::FlushPrintData() {
 
 Result PacketChannel::SendData(const std::uint8_t* bytes, std::size_t count) {
   VANTOR_TRY(FlushPrintData());
-  errorCode_ = 1;
+  errorCode_ = kChannelNoError;
   if (!dataOpen_) VANTOR_TRY(OpenChannel(kDataSocket));
   if (count > kMaxPayload) FatalProgramError("Program miss!!!");
   if (hostCredits_ < 2) VANTOR_TRY(RequestCredit(kDataSocket, 2));
@@ -252,7 +202,7 @@ Result PacketChannel::SendData(const std::uint8_t* bytes, std::size_t count) {
 }
 
 Result PacketChannel::QueuePrintData(const std::uint8_t* bytes, std::size_t count) {
-  errorCode_ = 1;
+  errorCode_ = kChannelNoError;
   if (!dataOpen_) VANTOR_TRY(OpenChannel(kDataSocket));
   if (count > kMaxPayload) FatalProgramError("Program miss!!!");
   if (hostCredits_ <= 10) VANTOR_TRY(RequestCredit(kDataSocket, 200));
@@ -279,7 +229,7 @@ Result PacketChannel::ReceiveData(std::span<std::uint8_t> destination, std::size
 }
 
 Result PacketChannel::ControlCommand(const std::uint8_t* bytes, std::size_t count) {
-  errorCode_ = 1;
+  errorCode_ = kChannelNoError;
   textLength_ = 0;
   if (!controlOpen_) VANTOR_TRY(OpenChannel(kControlSocket));
   if (count > kMaxPayload) FatalProgramError("Program miss!!!");
@@ -301,44 +251,14 @@ Result PacketChannel::ControlCommand(const std::uint8_t* bytes, std::size_t coun
 Result PacketChannel::ReadStatus() {
   printerErrorCode_ = kErrorNone;
   printerStatus_ = kStatusNone;
-  VANTOR_TRY(ControlCommand(kStatusCommand, sizeof kStatusCommand));
-  const std::string_view text = ReplyText();
-
-  const std::size_t st = text.find("ST:");
-  if (st == std::string_view::npos) {
-    errorCode_ = kNoStatusFields;
+  VANTOR_TRY(ControlCommand(wire::kStatusCommand, sizeof wire::kStatusCommand));
+  const wire::StatusReport report = wire::ParseStatusReply(ReplyText());
+  printerStatus_ = report.status;
+  printerErrorCode_ = report.error;
+  if (report.rawError) rawErrorCode_ = *report.rawError;
+  if (!report.complete) {
+    errorCode_ = kChannelNoStatusFields;
     return kChannelFailure;
-  }
-  switch (HexPairAt(text, st + 3)) {
-    case 0x00: printerStatus_ = kStatusError; break;
-    case 0x01: printerStatus_ = kStatusNozzleCheck; break;
-    case 0x02: printerStatus_ = kStatusBusy; break;
-    case 0x03: printerStatus_ = kStatusPrinting; break;
-    case 0x04: printerStatus_ = kStatusReady; break;
-    case 0x07: printerStatus_ = kStatusCleaning; break;
-    case 0x08: printerStatus_ = kStatusBeforeFill; break;
-    default: break;
-  }
-  if (text.find("IQ:") == std::string_view::npos) {
-    errorCode_ = kNoStatusFields;
-    return kChannelFailure;
-  }
-  if (const std::size_t er = text.find("ER:"); er != std::string_view::npos) {
-    if (printerStatus_ != kStatusBeforeFill) printerStatus_ = kStatusError;
-    const int value = HexPairAt(text, er + 3);
-    switch (value) {
-      case 0x00: printerErrorCode_ = kErrorFatal; break;
-      case 0x01: printerErrorCode_ = kErrorIfNotSelect; break;
-      case 0x04: printerErrorCode_ = kErrorPaperJam; break;
-      case 0x05: printerErrorCode_ = kErrorInkOut; break;
-      case 0x06: printerErrorCode_ = kErrorPaperOut; break;
-      case 0x10: printerErrorCode_ = kErrorMaintenance; break;
-      case 0x12: printerErrorCode_ = kErrorDoubleFeed; break;
-      default:
-        printerErrorCode_ = kErrorOther;
-        rawErrorCode_ = value < 0 ? 0 : static_cast<std::uint8_t>(value);
-        break;
-    }
   }
   if (printerStatus_ != kStatusError && !dataOpen_) OpenChannel(kDataSocket);
   return kOk;
@@ -361,52 +281,47 @@ Result PacketChannel::WaitLoop(bool resetFirst) {
   }
 }
 
-Result PacketChannel::WaitUntilReady() { return WaitLoop(true); }
-
-Result PacketChannel::PollUntilReady() { return WaitLoop(false); }
-
-namespace {
-// 'O' accepted, 'B' busy, 'N' refused at text position 6; a shorter reply is malformed.
-std::int16_t AcknowledgeCode(std::string_view text) {
-  if (text.size() <= 6) return kUnexpected;
-  switch (text[6]) {
-    case 'O': return 1;
-    case 'B': return kWriteBusy;
-    case 'N': return kWriteRefused;
-    default: return kUnexpected;
-  }
+Result PacketChannel::WaitUntilReady() {
+  return WaitLoop(true);
 }
-}  // namespace
+
+Result PacketChannel::PollUntilReady() {
+  return WaitLoop(false);
+}
 
 Result PacketChannel::SendRsCommand() {
-  VANTOR_TRY(ControlCommand(kRsCommand, sizeof kRsCommand));
-  errorCode_ = AcknowledgeCode(ReplyText());
-  return errorCode_ == 1 ? kOk : kChannelFailure;
+  VANTOR_TRY(ControlCommand(wire::kRsCommand, sizeof wire::kRsCommand));
+  errorCode_ = wire::AcknowledgeCode(ReplyText());
+  return errorCode_ == kChannelNoError ? kOk : kChannelFailure;
 }
 
 Result PacketChannel::ReadEepromByte(std::uint8_t address, std::uint8_t& value) {
-  const std::uint8_t frame[10] = {0x7C, 0x7C, 0x06, 0x00, modelBytes_[0], modelBytes_[1],
-                                  0x41, 0xBE, 0xA0, address};
+  constexpr wire::FrameCode c = wire::kEepromReadFrame;
+  const std::uint8_t frame[10] = {
+      wire::kFrameMark, wire::kFrameMark,      c.length, 0x00,   modelBytes_[0], modelBytes_[1],
+      c.code,           std::uint8_t(~c.code), c.sub,    address};
   VANTOR_TRY(ControlCommand(frame, sizeof frame));
   if (!DecodeEepromReply(ReplyText(), value)) {
-    errorCode_ = kBadEepromReply;
+    errorCode_ = kChannelBadEepromReply;
     return kChannelFailure;
   }
   return kOk;
 }
 
 bool PacketChannel::DecodeEepromReply(std::string_view text, std::uint8_t& value) {
-  if (!text.starts_with(kEepromReplyPrefix) || text.size() < 16) return false;
-  value = static_cast<std::uint8_t>(EepromDigit(text[14]) * 16 + EepromDigit(text[15]));
-  return true;
+  const std::optional<std::uint8_t> parsed = wire::ParseEepromReply(text);
+  if (parsed) value = *parsed;
+  return parsed.has_value();
 }
 
 Result PacketChannel::WriteEepromByte(std::uint8_t address, std::uint8_t value) {
-  const std::uint8_t frame[11] = {0x7C, 0x7C, 0x07, 0x00, modelBytes_[0], modelBytes_[1],
-                                  0x42, 0xBD, 0x21, address, value};
+  constexpr wire::FrameCode c = wire::kEepromWriteFrame;
+  const std::uint8_t frame[11] = {
+      wire::kFrameMark, wire::kFrameMark,      c.length, 0x00,    modelBytes_[0], modelBytes_[1],
+      c.code,           std::uint8_t(~c.code), c.sub,    address, value};
   VANTOR_TRY(ControlCommand(frame, sizeof frame));
-  errorCode_ = AcknowledgeCode(ReplyText());
-  return errorCode_ == 1 ? kOk : kChannelFailure;
+  errorCode_ = wire::AcknowledgeCode(ReplyText());
+  return errorCode_ == kChannelNoError ? kOk : kChannelFailure;
 }
 
 }  // namespace vantor

@@ -10,34 +10,10 @@
 #include "Clock.h"
 #include "Model.h"
 #include "PrinterPort.h"
+#include "Protocol.h"
 #include "Result.h"
 
 namespace vantor {
-
-inline constexpr std::uint8_t kTransactionSocket = 0x00;
-inline constexpr std::uint8_t kControlSocket = 0x02;
-inline constexpr std::uint8_t kDataSocket = 0x40;
-
-// PrinterStatus values.
-inline constexpr std::uint16_t kStatusNone = 20;
-inline constexpr std::uint16_t kStatusError = 0xEFFF;
-inline constexpr std::uint16_t kStatusNozzleCheck = 0xEFFE;
-inline constexpr std::uint16_t kStatusBusy = 0xEFFD;
-inline constexpr std::uint16_t kStatusPrinting = 0xEFFC;
-inline constexpr std::uint16_t kStatusReady = 0xEFFB;
-inline constexpr std::uint16_t kStatusCleaning = 0xEFFA;
-inline constexpr std::uint16_t kStatusBeforeFill = 0xEFF9;
-
-// PrinterErrorCode values.
-inline constexpr std::uint16_t kErrorNone = 0;
-inline constexpr std::uint16_t kErrorFatal = 0xEF0F;
-inline constexpr std::uint16_t kErrorIfNotSelect = 0xEF0E;
-inline constexpr std::uint16_t kErrorPaperJam = 0xEF0B;
-inline constexpr std::uint16_t kErrorInkOut = 0xEF0A;
-inline constexpr std::uint16_t kErrorPaperOut = 0xEF09;
-inline constexpr std::uint16_t kErrorMaintenance = 0xEF06;
-inline constexpr std::uint16_t kErrorDoubleFeed = 0xEF04;
-inline constexpr std::uint16_t kErrorOther = 0xEF00;
 
 // Told of each poll that finds the paper out ("Paper out error" box in the window).
 class PaperOutNotifier {
@@ -68,7 +44,9 @@ class PacketChannel {
   void ShutdownLink();
 
   Result SendData(const std::uint8_t* bytes, std::size_t count);
-  Result SendData(std::span<const std::uint8_t> bytes) { return SendData(bytes.data(), bytes.size()); }
+  Result SendData(std::span<const std::uint8_t> bytes) {
+    return SendData(bytes.data(), bytes.size());
+  }
   Result QueuePrintData(const std::uint8_t* bytes, std::size_t count);
   Result QueuePrintData(std::span<const std::uint8_t> bytes) {
     return QueuePrintData(bytes.data(), bytes.size());
@@ -107,7 +85,10 @@ class PacketChannel {
 
  private:
   Result Transact(const std::uint8_t* packet, std::size_t length);
+  // A refused transaction: its result byte names the error code.
+  Result Refused(std::span<const wire::Refusal> table, std::uint8_t result);
   Result ClassifyErrorReply();
+  std::span<const std::uint8_t> Reply() const { return {reply_.data(), replyLength_}; }
   Result SendPrintPacket();
   Result WritePacket(std::uint8_t socket, const std::uint8_t* payload, std::size_t count);
   Result WaitLoop(bool resetFirst);
@@ -128,7 +109,7 @@ class PacketChannel {
   std::uint16_t printerCredits_ = 0;
   bool dataOpen_ = false;
   bool controlOpen_ = false;
-  std::int16_t errorCode_ = 1;
+  std::int16_t errorCode_ = kChannelNoError;
 
   std::uint16_t printerStatus_ = kStatusNone;
   std::uint16_t printerErrorCode_ = kErrorNone;

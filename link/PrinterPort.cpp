@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "ProtocolParsers.h"
 #include "WireTrace.h"
 
 namespace vantor {
@@ -13,12 +14,14 @@ constexpr std::int64_t kUsbAttemptLimitMs = 50;
 constexpr std::int64_t kUsbRetryMs = 1000;
 constexpr int kUsbAttempts = 10;
 constexpr std::size_t kUsbReadSize = 256;
-constexpr std::size_t kHeaderSize = 6;
+constexpr std::size_t kHeaderSize = wire::kHeaderSize;
 }  // namespace
 
 PrinterPort::PrinterPort(const PortTable& table, Clock& clock) : table_(table), clock_(clock) {}
 
-PrinterPort::~PrinterPort() { ClosePort(); }
+PrinterPort::~PrinterPort() {
+  ClosePort();
+}
 
 Result PrinterPort::OpenPort(PortCode code) {
   lastError_ = kPortNoError;
@@ -79,11 +82,13 @@ Result PrinterPort::ReadExactly(std::uint8_t* buffer, std::size_t want) {
 Result PrinterPort::ReadParallel(std::uint8_t* buffer, std::size_t& count) {
   count = 0;
   VANTOR_TRY(ReadExactly(buffer, kHeaderSize));
-  const std::size_t length = buffer[2] * 256u + buffer[3];
   // The header is the printer's word: a length the buffer cannot hold is a broken reply.
-  if (length < kHeaderSize || length > kPortBufferSize) return Fail(kPortReadFailed);
-  VANTOR_TRY(ReadExactly(buffer + kHeaderSize, length - kHeaderSize));
-  count = length;
+  const wire::Frame frame = wire::FrameOf({buffer, kHeaderSize}, kPortBufferSize);
+  if (frame.state == wire::FrameState::TooShort || frame.state == wire::FrameState::TooLong) {
+    return Fail(kPortReadFailed);
+  }
+  VANTOR_TRY(ReadExactly(buffer + kHeaderSize, frame.missing));
+  count = frame.length;
   return kOk;
 }
 

@@ -1,19 +1,19 @@
-// The virtual printer's EEPROM and the file that keeps it between runs.
+#include "sim/EepromStore.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <string_view>
 
 #include "link/FactoryCommands.h"
-#include "sim/VirtualPrinter.h"
 
 namespace vantor::sim {
 
 namespace {
-
-constexpr std::uint8_t kExchangeFilled = 0x10;
 
 std::string SystemError(const std::string& what, const std::string& path) {
   return what + " " + path + ": " + std::strerror(errno);
@@ -64,10 +64,10 @@ bool WriteAtomically(const std::string& path, const EepromBytes& image, std::str
 
 }  // namespace
 
-bool VirtualPrinter::UseStateFile(const std::string& path, std::string& error) {
+bool EepromStore::UseFile(const std::string& path, std::string& error) {
   struct stat st {};
   if (::stat(path.c_str(), &st) == 0) {
-    if (!S_ISREG(st.st_mode) || st.st_size != static_cast<off_t>(eeprom_.size())) {
+    if (!S_ISREG(st.st_mode) || st.st_size != static_cast<off_t>(image_.size())) {
       error = path + " is not a 256-byte EEPROM image";
       return false;
     }
@@ -89,35 +89,32 @@ bool VirtualPrinter::UseStateFile(const std::string& path, std::string& error) {
       error = path + " is not a 256-byte EEPROM image";
       return false;
     }
-    eeprom_ = image;
+    image_ = image;
   } else if (errno != ENOENT) {
     error = SystemError("cannot read", path);
     return false;
-  } else if (!WriteAtomically(path, eeprom_, error)) {
+  } else if (!WriteAtomically(path, image_, error)) {
     return false;
   }
-  statePath_ = path;
+  path_ = path;
   dirty_ = lazyDirty_ = false;
   saveError_.clear();
-  // Power-on: a printer left with transport liquid waits for its initial charge.
-  beforeFill_ = eeprom_[eeprom::kExchangeState] == kExchangeFilled;
-  Changed();
   return true;
 }
 
-void VirtualPrinter::Store(std::uint8_t address, std::uint8_t value) {
-  if (eeprom_[address] == value) return;
-  eeprom_[address] = value;
+void EepromStore::Store(std::uint8_t address, std::uint8_t value) {
+  if (image_[address] == value) return;
+  image_[address] = value;
   dirty_ = true;
 }
 
-bool VirtualPrinter::Save() {
-  if (statePath_.empty()) {
+bool EepromStore::Save() {
+  if (path_.empty()) {
     dirty_ = false;
     return true;
   }
   std::string error;
-  if (!WriteAtomically(statePath_, eeprom_, error)) {
+  if (!WriteAtomically(path_, image_, error)) {
     saveError_ = error;
     return false;  // still dirty: the next change tries again
   }
@@ -126,21 +123,80 @@ bool VirtualPrinter::Save() {
   return true;
 }
 
-void VirtualPrinter::SaveIfDirty() {
-  if (dirty_) Save();
+std::uint32_t EepromStore::Counter(std::uint8_t first, int width) const {
+  std::uint32_t v = 0;
+  for (int i = 0; i < width; ++i) v = v << 8 | image_[static_cast<std::uint8_t>(first + i)];
+  return v;
 }
 
-void VirtualPrinter::SetEeprom(std::uint8_t address, std::uint8_t value) {
-  Store(address, value);
-  SaveIfDirty();
-  Changed();
+void EepromStore::AddToCounter(std::uint8_t first, int width, std::uint32_t amount, bool lazy) {
+  std::uint32_t v = Counter(first, width);
+  if (width == 2) {
+    v = std::min<std::uint32_t>(v + amount, 0xFFFF);  // the protection counter stops at its top
+  } else {
+    v += amount;
+  }
+  const bool wasDirty = dirty_;
+  for (int i = width - 1; i >= 0; --i) {
+    Store(static_cast<std::uint8_t>(first + i), static_cast<std::uint8_t>(v & 0xFF));
+    v >>= 8;
+  }
+  if (lazy && !wasDirty && dirty_) {
+    dirty_ = false;
+    lazyDirty_ = true;
+  }
 }
 
-void VirtualPrinter::Changed() {
-  if (!observer_ || notifying_) return;
-  notifying_ = true;
-  observer_();
-  notifying_ = false;
+EepromBytes EepromStore::FactoryImage(Model model) {
+  EepromBytes e{};
+  const bool q30 = model == Model::Q30;
+  auto put = [&e](std::size_t at, std::initializer_list<std::uint8_t> bytes) {
+    for (const std::uint8_t b : bytes) e[at++] = b;
+  };
+  put(eeprom::kProtectionCounterHi, q30 ? std::initializer_list<std::uint8_t>{0x0C, 0x4E}
+                                        : std::initializer_list<std::uint8_t>{0x1A, 0x2B});
+  put(8, {0x12, 0x0A, 0x0B, 0x09});
+  put(16, {0x03, 0x01, 0x00, 0x02, 0x05, 0x04, 0x01, 0x00, 0x22, 0x1C, 0x1E, 0x19, 0x00, 0x00, 0x07,
+           0x06});
+  if (q30) {
+    put(eeprom::kPageCounter, {0x00, 0x00, 0x06, 0xA4});  // 1700 pages
+    put(eeprom::kPassCounter, {0x00, 0x01, 0x7D, 0x40});
+  } else {
+    put(eeprom::kPageCounter, {0x00, 0x00, 0x0F, 0x3C});  // 3900 pages
+    put(eeprom::kPassCounter, {0x00, 0x03, 0x4B, 0x12});
+  }
+  e[49] = 0x01;
+  e[81] = 8;
+  e[82] = 2;
+  e[101] = 1;
+  e[eeprom::kModelDefault] = q30 ? 0x95 : 0x94;
+  e[225] = 0;
+  // Each model's margin sits on its own ladder of positions.
+  e[eeprom::kTopMargin] = q30 ? 42 : 120;
+  if (q30) {
+    put(eeprom::kBidFirst, {0x02, 0xFF, 0x01, 0x03, 0xFD, 0x02, 0x04, 0x01});
+  } else {
+    put(eeprom::kBidFirst, {0x04, 0xFD, 0x02, 0x01, 0xFE, 0x03, 0x05, 0x00});
+  }
+  e[eeprom::kCrDispersion] = q30 ? 0xFE : 0x03;
+  e[eeprom::kPfValue] = q30 ? 0xFF : 0x01;
+  put(eeprom::kCrReadingHi, {kCrReadingBase >> 8, kCrReadingBase & 0xFF});
+  // Head ID: B..F at 0xA0-0xA4 (each at most 0x65), G at 0xAE (0-2), A at 0xAF (0-3).
+  if (q30) {
+    put(0xA0, {0x31, 0x07, 0x52, 0x44, 0x18});
+    e[0xAE] = 2;
+    e[0xAF] = 0;
+  } else {
+    put(0xA0, {0x23, 0x45, 0x17, 0x38, 0x52});
+    e[0xAE] = 1;
+    e[0xAF] = 1;
+  }
+  // USB ID: a 10-character serial number and its 8-character date code.
+  const std::string_view usbId = q30 ? "Q3B005432134HF3S00" : "Q4A007123433CAKA00";
+  for (std::size_t i = 0; i < usbId.size(); ++i) {
+    e[0xC2 + i] = static_cast<std::uint8_t>(usbId[i]);
+  }
+  return e;
 }
 
 }  // namespace vantor::sim

@@ -1,12 +1,12 @@
-// The virtual printer's mechanism and status: work queued on the clock, errors, counters,
-// factory frames and the console.
+#include "sim/Mechanism.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 
 #include "link/FactoryCommands.h"
+#include "sim/ControlReplies.h"
 #include "sim/Texts.h"
-#include "sim/VirtualPrinter.h"
 
 namespace vantor::sim {
 
@@ -34,6 +34,11 @@ constexpr std::int16_t kBidUnchanged = -128;
 constexpr std::uint8_t kExchangeFilled = 0x10;  // transport liquid in, ink not yet charged
 constexpr std::uint8_t kInkLowPercent = 15;
 
+// Printing times.
+constexpr std::int64_t kBandMs = 250;
+constexpr std::int64_t kTextLineMs = 100;
+constexpr std::int64_t kEjectMs = 3000;
+
 // The two directions of a measuring move read 192 apart plus the unit's own dispersion,
 // which the host's (576 + A - B) / 3 recovers.
 constexpr int kCrJitter[] = {0, 1, -1, 2, -2, 1, 0, -1};
@@ -48,36 +53,186 @@ std::int16_t Le16s(const std::uint8_t* p) {
   return static_cast<std::int16_t>(static_cast<std::uint16_t>(p[0] | p[1] << 8));
 }
 
-struct FactoryCode {
-  std::uint8_t code, sub, length;
-};
 // Code, sub-code and body length of every factory frame the printer obeys.
-constexpr FactoryCode kFactoryCodes[] = {
-    {0x41, 0xA0, 6},                                     // EEPROM read on the data channel
-    {0x00, 0x00, 10},                                    // Bi-D values
-    {0x84, 0x42, 6},                                     // cleaning or ink charge
-    {0xCB, 0xE5, 5},  {0xD1, 0xE8, 6}, {0x50, 0x28, 5},  // end of an adjustment write
-    {0x04, 0x02, 6},                                     // PF value
-    {0xCD, 0xE6, 9},  {0xC5, 0xE2, 9}, {0xCA, 0x65, 6},
+constexpr wire::FrameCode kFactoryCodes[] = {
+    wire::kEepromReadFrame,                                    // EEPROM read on the data channel
+    {0x00, 0x00, 10},                                          // Bi-D values
+    {0x84, 0x42, 6},                                           // cleaning or ink charge
+    {0xCB, 0xE5, 5},        {0xD1, 0xE8, 6}, {0x50, 0x28, 5},  // end of an adjustment write
+    {0x04, 0x02, 6},                                           // PF value
+    {0xCD, 0xE6, 9},        {0xC5, 0xE2, 9}, {0xCA, 0x65, 6},
 };
 
 }  // namespace
 
-std::int64_t VirtualPrinter::Scaled(std::int64_t ms) const {
+// ---------------------------------------------------------------------------------------------
+// The printer's reactions to the print stream; a page renderer hears every command too.
+
+class PrinterMechanism::StreamReactions final : public PrintStreamListener {
+ public:
+  explicit StreamReactions(PrinterMechanism& p) : p_(p) {}
+
+  void InitPrinter() override { Forward(&PrintStreamListener::InitPrinter); }
+  void GraphicsMode(std::uint8_t m) override { Forward(&PrintStreamListener::GraphicsMode, m); }
+  void Unit(std::uint8_t u) override { Forward(&PrintStreamListener::Unit, u); }
+  void PrintDirection(std::uint8_t d) override { Forward(&PrintStreamListener::PrintDirection, d); }
+  void DotSize(std::uint8_t s) override { Forward(&PrintStreamListener::DotSize, s); }
+  void ColorMode(std::uint8_t m) override { Forward(&PrintStreamListener::ColorMode, m); }
+  void VerticalMove(std::int32_t u) override { Forward(&PrintStreamListener::VerticalMove, u); }
+  void HorizontalPosition(std::uint16_t u) override {
+    Forward(&PrintStreamListener::HorizontalPosition, u);
+  }
+  void RasterResolution(std::uint16_t b, std::uint8_t v, std::uint8_t h) override {
+    Forward(&PrintStreamListener::RasterResolution, b, v, h);
+  }
+  void PaperSize(std::uint32_t w, std::uint32_t l) override {
+    Forward(&PrintStreamListener::PaperSize, w, l);
+  }
+  void PageFormat(std::uint32_t t, std::uint32_t b) override {
+    Forward(&PrintStreamListener::PageFormat, t, b);
+  }
+  void CarriageReturn() override { Forward(&PrintStreamListener::CarriageReturn); }
+  void RemoteModeEnter() override { Forward(&PrintStreamListener::RemoteModeEnter); }
+  void RemoteCommand(std::string_view n, std::span<const std::uint8_t> params) override {
+    Forward(&PrintStreamListener::RemoteCommand, n, params);
+  }
+  void RemoteModeExit() override { Forward(&PrintStreamListener::RemoteModeExit); }
+  void Unknown(std::span<const std::uint8_t> bytes) override {
+    Forward(&PrintStreamListener::Unknown, bytes);
+  }
+
+  void Band(const RasterBand& band) override {
+    if (p_.paperOut_) return;
+    Forward(&PrintStreamListener::Band, band);
+    p_.pageStarted_ = true;
+    p_.Queue(Activity::Printing, kBandMs);
+    // One save per band would make a long job crawl; the passes reach the file with the
+    // host's next command or the next page.
+    p_.store_.AddToCounter(eeprom::kPassCounter, 4, 1, true);
+  }
+  void Text(char c) override {
+    if (p_.paperOut_) return;
+    Forward(&PrintStreamListener::Text, c);
+    p_.pageStarted_ = true;
+  }
+  void LineFeed() override {
+    if (p_.paperOut_) return;
+    Forward(&PrintStreamListener::LineFeed);
+    if (p_.pageStarted_) p_.Queue(Activity::Printing, kTextLineMs);
+  }
+  void FormFeed() override {
+    // Without paper nothing is fed; the paper-out error stands until paper is loaded.
+    if (p_.paperOut_) return;
+    Forward(&PrintStreamListener::FormFeed);
+    p_.Queue(Activity::Printing, kEjectMs);
+    p_.store_.AddToCounter(eeprom::kPageCounter, 4, 1);
+    ++p_.pagesPrinted_;
+    p_.pageStarted_ = false;
+  }
+  void FactoryFrame(std::span<const std::uint8_t> body) override {
+    Forward(&PrintStreamListener::FactoryFrame, body);
+    p_.FactoryFrame(body);
+  }
+
+ private:
+  template <typename F, typename... A>
+  void Forward(F f, A&&... a) {
+    if (p_.pageListener_) (p_.pageListener_->*f)(std::forward<A>(a)...);
+  }
+  PrinterMechanism& p_;
+};
+
+// ---------------------------------------------------------------------------------------------
+// What the mechanism does to the dots: the values in force against the unit's true ones.
+
+class PrinterMechanism::Paper final : public PrintMechanics {
+ public:
+  explicit Paper(const PrinterMechanism& p) : p_(p) {}
+
+  int ReturnPassShift(std::uint8_t dotSize, bool colour) const override {
+    int index = 2;  // VSD1, also for the dot sizes the patterns do not use
+    if (dotSize == 0x11) index = 4;
+    if (dotSize == 0x12) index = 6;
+    if (dotSize == 0x13) index = 0;
+    if (colour) ++index;
+    const int inForce = Signed(eeprom::kBidFirst + index);
+    return (inForce - p_.true_.bid[static_cast<std::size_t>(index)]) * kBidDotsPerStep;
+  }
+  int FeedError() const override {
+    return (Signed(eeprom::kPfValue) - p_.true_.pf) * kFeedUnitsPerPfStep;
+  }
+  int HeadTilt() const override {
+    // The lever only goes so far; a wild position must not wrap the arithmetic.
+    const long steps =
+        std::clamp<long>(long{p_.headAngleLever_} - p_.true_.squareLever, -1000, 1000);
+    return static_cast<int>(steps) * kTiltDotsPerLeverStep;
+  }
+  int TopMarginLanding(int margin) const override { return margin + p_.true_.topMarginOffset; }
+  int StoredTopMargin() const override { return p_.store_[eeprom::kTopMargin]; }
+
+ private:
+  int Signed(int address) const {
+    return static_cast<std::int8_t>(p_.store_[static_cast<std::size_t>(address)]);
+  }
+  const PrinterMechanism& p_;
+};
+
+// ---------------------------------------------------------------------------------------------
+
+// ---------------------------------------------------------------------------------------------
+
+PrinterMechanism::PrinterMechanism(Clock& clock, Model model, EepromStore& store)
+    : clock_(clock),
+      model_(model),
+      store_(store),
+      true_(Factory(model)),
+      paper_(std::make_unique<Paper>(*this)),
+      reactions_(std::make_unique<StreamReactions>(*this)),
+      stream_(*reactions_) {}
+
+PrinterMechanism::~PrinterMechanism() = default;
+
+void PrinterMechanism::PowerOn() {
+  // A printer left with transport liquid waits for its initial charge.
+  beforeFill_ = store_[eeprom::kExchangeState] == kExchangeFilled;
+}
+
+TrueMechanism PrinterMechanism::Factory(Model model) {
+  // A unit fresh from the line is a few steps off everywhere: Bi-D by one candidate step
+  // either way, PF by two, the head tilted and the first line two ladder steps high or one low.
+  TrueMechanism m;
+  const EepromBytes image = EepromStore::FactoryImage(model);
+  constexpr int kBidOff[8] = {2, -2, -2, 2, 2, -2, -2, 2};
+  for (std::size_t i = 0; i < m.bid.size(); ++i) {
+    m.bid[i] = static_cast<std::int8_t>(static_cast<std::int8_t>(image[eeprom::kBidFirst + i]) +
+                                        kBidOff[i]);
+  }
+  const bool q30 = model == Model::Q30;
+  m.pf = static_cast<std::int8_t>(image[eeprom::kPfValue]) + (q30 ? 2 : -2);
+  m.squareLever = q30 ? -2 : 2;
+  m.topMarginOffset = q30 ? 14 : -28;
+  return m;
+}
+
+const PrintMechanics& PrinterMechanism::Mechanics() const {
+  return *paper_;
+}
+
+std::int64_t PrinterMechanism::Scaled(std::int64_t ms) const {
   return std::max<std::int64_t>(0, std::llround(static_cast<double>(ms) * timeScale_));
 }
 
-void VirtualPrinter::Update() {
+void PrinterMechanism::Update() {
   const std::int64_t now = clock_.NowMs();
   while (!work_.empty() && work_.front().endMs <= now) {
     const Activity done = work_.front().activity;
     work_.pop_front();
     WorkDone(done);
   }
-  SaveIfDirty();
+  store_.SaveIfDirty();
 }
 
-void VirtualPrinter::Queue(Activity activity, std::int64_t durationMs) {
+void PrinterMechanism::Queue(Activity activity, std::int64_t durationMs) {
   Update();
   const std::int64_t now = clock_.NowMs();
   const std::int64_t start = work_.empty() ? now : std::max(now, work_.back().endMs);
@@ -90,40 +245,41 @@ void VirtualPrinter::Queue(Activity activity, std::int64_t durationMs) {
   work_.push_back({activity, end});
 }
 
-void VirtualPrinter::WorkDone(Activity activity) {
+void PrinterMechanism::WorkDone(Activity activity) {
   if (activity == Activity::InkCharge && beforeFill_) {
     beforeFill_ = false;
-    if (eeprom_[eeprom::kExchangeState] == kExchangeFilled) Store(eeprom::kExchangeState, 0);
+    if (store_[eeprom::kExchangeState] == kExchangeFilled) store_.Store(eeprom::kExchangeState, 0);
   }
 }
 
-std::optional<std::uint8_t> VirtualPrinter::ErrorNow() const {
+std::optional<std::uint8_t> PrinterMechanism::ErrorNow() const {
   if (error_) return error_;
-  if (paperOut_) return kErPaperOut;
-  if (Counter(eeprom::kProtectionCounterHi, 2) >= kProtectionLimit) return kErMaintenance;
-  if (std::find(ink_.begin(), ink_.end(), 0) != ink_.end()) return kErInkOut;
+  if (paperOut_) return wire::kErPaperOut;
+  if (store_.Counter(eeprom::kProtectionCounterHi, 2) >= kProtectionLimit)
+    return wire::kErMaintenance;
+  if (std::find(ink_.begin(), ink_.end(), 0) != ink_.end()) return wire::kErInkOut;
   return std::nullopt;
 }
 
-std::uint8_t VirtualPrinter::StNow() const {
-  if (beforeFill_ && work_.empty()) return kStBeforeFill;
-  if (ErrorNow()) return kStError;
-  if (work_.empty()) return kStReady;
+std::uint8_t PrinterMechanism::StNow() const {
+  if (beforeFill_ && work_.empty()) return wire::kStBeforeFill;
+  if (ErrorNow()) return wire::kStError;
+  if (work_.empty()) return wire::kStReady;
   switch (work_.front().activity) {
     case Activity::Printing:
-      return kStPrinting;
+      return wire::kStPrinting;
     case Activity::Busy:
-      return kStBusy;
+      return wire::kStBusy;
     case Activity::Cleaning:
     case Activity::InkCharge:
-      return kStCleaning;
+      return wire::kStCleaning;
     case Activity::NozzleCheck:
-      return kStNozzleCheck;
+      return wire::kStNozzleCheck;
   }
-  return kStReady;
+  return wire::kStReady;
 }
 
-std::string VirtualPrinter::StatusText() {
+std::string PrinterMechanism::StatusText() {
   Update();
   std::string text(texts::kStatusHead);
   text += "ST:" + Hex2(StNow()) + ";";
@@ -140,82 +296,38 @@ std::string VirtualPrinter::StatusText() {
   return text;
 }
 
-VirtualPrinter::Snapshot VirtualPrinter::State() {
-  Update();
-  Snapshot s;
-  s.st = StNow();
-  s.er = ErrorNow();
-  s.packetMode = packetMode_;
-  s.controlOpen = controlOpen_;
-  s.dataOpen = dataOpen_;
-  s.remoteMode = stream_.InRemoteMode();
-  s.paperOut = paperOut_;
-  s.beforeFill = beforeFill_;
-  s.protectionCounter = static_cast<std::uint16_t>(Counter(eeprom::kProtectionCounterHi, 2));
-  s.pageCounter = Counter(eeprom::kPageCounter, 4);
-  s.passCounter = Counter(eeprom::kPassCounter, 4);
-  s.busyUntilMs = work_.empty() ? clock_.NowMs() : work_.back().endMs;
-  s.ink = ink_;
-  s.headAngleLever = headAngleLever_;
-  s.dataBytes = dataBytes_;
-  s.pagesPrinted = pagesPrinted_;
-  s.sessions = sessions_;
-  s.creditFaults = creditFaults_;
-  return s;
+std::int64_t PrinterMechanism::BusyUntilMs() const {
+  return work_.empty() ? clock_.NowMs() : work_.back().endMs;
 }
 
-std::uint32_t VirtualPrinter::Counter(std::uint8_t first, int width) const {
-  std::uint32_t v = 0;
-  for (int i = 0; i < width; ++i) v = v << 8 | eeprom_[static_cast<std::uint8_t>(first + i)];
-  return v;
-}
-
-void VirtualPrinter::AddToCounter(std::uint8_t first, int width, std::uint32_t amount, bool lazy) {
-  std::uint32_t v = Counter(first, width);
-  if (width == 2) {
-    v = std::min<std::uint32_t>(v + amount, 0xFFFF);  // the protection counter stops at its top
-  } else {
-    v += amount;
-  }
-  const bool wasDirty = dirty_;
-  for (int i = width - 1; i >= 0; --i) {
-    Store(static_cast<std::uint8_t>(first + i), static_cast<std::uint8_t>(v & 0xFF));
-    v >>= 8;
-  }
-  if (lazy && !wasDirty && dirty_) {
-    dirty_ = false;
-    lazyDirty_ = true;
-  }
-}
-
-void VirtualPrinter::UseInk(int black, int color) {
+void PrinterMechanism::UseInk(int black, int color) {
   for (std::size_t i = 0; i < ink_.size(); ++i) {
     const int use = i == 0 ? black : color;
     ink_[i] = static_cast<std::uint8_t>(std::max(0, ink_[i] - use));
   }
 }
 
-void VirtualPrinter::Clean(std::uint8_t kind) {
+void PrinterMechanism::Clean(std::uint8_t kind) {
   switch (kind) {
     case 4:
       Queue(Activity::Cleaning, kCleaningMs);
-      AddToCounter(eeprom::kProtectionCounterHi, 2, kCleaningPoints);
+      store_.AddToCounter(eeprom::kProtectionCounterHi, 2, kCleaningPoints);
       UseInk(2, 1);
       break;
     case 6:
       Queue(Activity::InkCharge, kInkChargeMs);
-      AddToCounter(eeprom::kProtectionCounterHi, 2, kInkChargePoints);
+      store_.AddToCounter(eeprom::kProtectionCounterHi, 2, kInkChargePoints);
       UseInk(9, 7);
       break;
     default:
       if (kind == 0 || kind > 7) return;
       Queue(Activity::Cleaning, kOtherCleaningMs);
-      AddToCounter(eeprom::kProtectionCounterHi, 2, kOtherCleaningPoints);
+      store_.AddToCounter(eeprom::kProtectionCounterHi, 2, kOtherCleaningPoints);
       UseInk(1, 1);
   }
 }
 
-void VirtualPrinter::FactoryFrame(std::span<const std::uint8_t> body) {
+void PrinterMechanism::FactoryFrame(std::span<const std::uint8_t> body) {
   // Frames for another model, or with a broken code, are ignored as the printer ignores them.
   const ModelBytes mine = ModelBytesOf(model_);
   if (body.size() < 5 || body[0] != mine[0] || body[1] != mine[1] ||
@@ -224,7 +336,7 @@ void VirtualPrinter::FactoryFrame(std::span<const std::uint8_t> body) {
   }
   const std::uint8_t code = body[2];
   const auto known = std::find_if(std::begin(kFactoryCodes), std::end(kFactoryCodes),
-                                  [&](const FactoryCode& c) { return c.code == code; });
+                                  [&](const wire::FrameCode& c) { return c.code == code; });
   if (known == std::end(kFactoryCodes) || body[4] != known->sub || body.size() < known->length) {
     return;
   }
@@ -232,9 +344,7 @@ void VirtualPrinter::FactoryFrame(std::span<const std::uint8_t> body) {
   switch (code) {
     case 0x41: {
       const std::uint8_t address = p[0];
-      const std::string text = std::string(texts::kEepromReadHead) + Hex2(address) +
-                               Hex2(eeprom_[address]) + std::string(texts::kReplyEnd);
-      QueueText(0x40, text);
+      if (dataReply_) dataReply_(EepromReadText(address, store_[address]));
       return;
     }
     case 0x00: {
@@ -246,8 +356,8 @@ void VirtualPrinter::FactoryFrame(std::span<const std::uint8_t> body) {
       for (int field = 0; field < 2; ++field) {
         const std::int16_t value = Le16s(&p[1 + 2 * field]);
         if (value == kBidUnchanged) continue;
-        Store(static_cast<std::uint8_t>(at + field),
-              static_cast<std::uint8_t>(std::clamp<int>(value, -128, 127)));
+        store_.Store(static_cast<std::uint8_t>(at + field),
+                     static_cast<std::uint8_t>(std::clamp<int>(value, -128, 127)));
       }
       return;
     }
@@ -255,7 +365,7 @@ void VirtualPrinter::FactoryFrame(std::span<const std::uint8_t> body) {
       Clean(p[0]);
       return;
     case 0x04:
-      Store(eeprom::kPfValue, p[0]);
+      store_.Store(eeprom::kPfValue, p[0]);
       return;
     case 0x50:
       return;  // the values are already kept
@@ -268,7 +378,7 @@ void VirtualPrinter::FactoryFrame(std::span<const std::uint8_t> body) {
   }
 }
 
-void VirtualPrinter::CarriageCommand(std::uint8_t code, std::span<const std::uint8_t> p) {
+void PrinterMechanism::CarriageCommand(std::uint8_t code, std::span<const std::uint8_t> p) {
   if (code == 0xCA) {
     Queue(Activity::Busy, kPumpUnitMs * std::max<int>(1, p[0]));
     return;
@@ -291,62 +401,52 @@ void VirtualPrinter::CarriageCommand(std::uint8_t code, std::span<const std::uin
     const int jitter = kCrJitter[measurements_++ % std::size(kCrJitter)];
     const int reading =
         a == 4 ? kCrReadingBase + jitter : kCrReadingBase + 192 - dispersion + jitter;
-    Store(eeprom::kCrReadingHi, static_cast<std::uint8_t>(reading >> 8));
-    Store(eeprom::kCrReadingLo, static_cast<std::uint8_t>(reading & 0xFF));
+    store_.Store(eeprom::kCrReadingHi, static_cast<std::uint8_t>(reading >> 8));
+    store_.Store(eeprom::kCrReadingLo, static_cast<std::uint8_t>(reading & 0xFF));
   }
 }
 
 // ---------------------------------------------------------------------------------------------
 // Console.
 
-void VirtualPrinter::PressInkSwitch() {
+void PrinterMechanism::PressInkSwitch() {
   Update();
   if (beforeFill_) {
     Clean(6);  // the initial charge
   } else {
     if (std::find(ink_.begin(), ink_.end(), 0) != ink_.end()) ink_.fill(100);  // new cartridges
     Queue(Activity::Cleaning, kSwitchCleaningMs);
-    AddToCounter(eeprom::kProtectionCounterHi, 2, kSwitchCleaningPoints);
+    store_.AddToCounter(eeprom::kProtectionCounterHi, 2, kSwitchCleaningPoints);
     UseInk(1, 1);
   }
-  SaveIfDirty();
-  Changed();
+  store_.SaveIfDirty();
 }
 
-void VirtualPrinter::SetPaperOut(bool out) {
+void PrinterMechanism::SetPaperOut(bool out) {
   Update();
   paperOut_ = out;
-  Changed();
 }
 
-void VirtualPrinter::RaiseError(std::uint8_t erValue) {
+void PrinterMechanism::RaiseError(std::uint8_t erValue) {
   Update();
   error_ = erValue;
-  Changed();
 }
 
-void VirtualPrinter::ClearError() {
+void PrinterMechanism::ClearError() {
   Update();
   error_.reset();
   // Clearing an ink-out stands for the technician fitting new cartridges.
   if (std::find(ink_.begin(), ink_.end(), 0) != ink_.end()) ink_.fill(100);
-  Changed();
 }
 
-void VirtualPrinter::SetHeadAngleLever(int position) {
-  headAngleLever_ = position;
-  Changed();
-}
-
-void VirtualPrinter::PrintNozzleCheck() {
+void PrinterMechanism::PrintNozzleCheck() {
   Update();
   if (!paperOut_) {
     Queue(Activity::NozzleCheck, kNozzleCheckMs);
-    AddToCounter(eeprom::kPageCounter, 4, 1);
+    store_.AddToCounter(eeprom::kPageCounter, 4, 1);
     ++pagesPrinted_;
   }
-  SaveIfDirty();
-  Changed();
+  store_.SaveIfDirty();
 }
 
 }  // namespace vantor::sim
