@@ -595,6 +595,15 @@ std::string VirtualPrinter::EepromFrameReply(std::span<const std::uint8_t> paylo
            std::string(texts::kReplyEnd);
   }
   if (code == kWriteByte.code && body[4] == kWriteByte.sub && length >= kWriteByte.length) {
+    if (std::optional<int>& left = faults_.eepromWritesBeforePowerLoss; left && (*left)-- <= 0) {
+      left.reset();
+      faults_.dropReplies = -1;
+      return {};
+    }
+    if (faults_.eepromWritesIgnored != 0) {
+      if (faults_.eepromWritesIgnored > 0) --faults_.eepromWritesIgnored;
+      return VerdictReply(name, code, texts::kVerdictOk);
+    }
     const std::uint8_t before = eeprom_[address];
     Store(address, body[6]);
     if (!statePath_.empty() && dirty_ && !Save()) {
