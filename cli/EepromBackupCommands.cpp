@@ -93,7 +93,7 @@ int Backup(Session& s, const BackupOptions& o) {
     s.err << "vantorctl: " << why << '\n';
     return kExitFailure;
   }
-  RecordOperation(s.reporter, "EEPROM backup", {}, "saved to " + path);
+  RecordOperation(s.reporter, "EEPROM backup to " + path, {}, kOk);
   s.out << "EEPROM saved to " << path << '\n';
   return kExitOk;
 }
