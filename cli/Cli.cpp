@@ -7,6 +7,7 @@
 #include <map>
 #include <optional>
 
+#include "adjust/procedures/ServiceRecord.h"
 #include "cli/PageOutput.h"
 #include "cli/TerminalDisplay.h"
 #include "link/WireTrace.h"
@@ -149,6 +150,10 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
   link.channel.SetModel(model);
   link.channel.SetPaperOutNotifier(&display);
   Reporter reporter(link, display);
+  procedures::FileServiceRecord record(procedures::DataFolder(),
+                                       "vantorctl " + std::string(procedures::ProgramVersion()),
+                                       o.port, model);
+  reporter.SetRecorder(&record);
 
   if (link.port.OpenPort(*PortCodeFromName(o.port)) != kOk) {
     display.Show(MessageKind::Error, words::kCannotOpenPort);

@@ -67,5 +67,6 @@ void AddPrintCommands(Cli& cli);       // bid, pf, top-margin, head-angle, check
 void AddPortCommands(Cli& cli);        // ports
 void AddRenderCommands(Cli& cli);      // render
 void AddExchangeCommands(Cli& cli);    // exchange
+void AddEepromBackupCommands(Cli& cli);  // eeprom backup/diff/restore, history, report
 
 }  // namespace vantor::cli

@@ -87,7 +87,7 @@ void AddLinkCommands(Cli& cli) {
     return s.link.channel.PrinterStatus() == kStatusError ? kExitFailure : kExitOk;
   });
 
-  auto* eeprom = app.add_subcommand("eeprom", "read, write or initialize EEPROM bytes");
+  auto* eeprom = app.add_subcommand("eeprom", "read, write, initialize, back up or restore EEPROM");
   eeprom->require_subcommand(1);
   auto* read = eeprom->add_subcommand("read", "read one byte, or a range as a table");
   read->add_option("ADDR", o->readStart, "address, two hexadecimal digits")->required();

@@ -5,6 +5,7 @@
 int main(int argc, char** argv) {
   vantor::cli::Cli cli;
   vantor::cli::AddLinkCommands(cli);
+  vantor::cli::AddEepromBackupCommands(cli);
   vantor::cli::AddIdsCommands(cli);
   vantor::cli::AddPrintCommands(cli);
   vantor::cli::AddExchangeCommands(cli);

@@ -74,6 +74,15 @@ std::string ControlReplies::EepromFrameReply(std::span<const std::uint8_t> paylo
   constexpr wire::FrameCode write = wire::kEepromWriteFrame;
   if (code == read.code && body[4] == read.sub) return EepromReadText(address, store_[address]);
   if (code == write.code && body[4] == write.sub && length >= write.length) {
+    if (std::optional<int>& left = faults_.eepromWritesBeforePowerLoss; left && (*left)-- <= 0) {
+      left.reset();
+      faults_.dropReplies = -1;
+      return {};
+    }
+    if (faults_.eepromWritesIgnored != 0) {
+      if (faults_.eepromWritesIgnored > 0) --faults_.eepromWritesIgnored;
+      return VerdictReply(name, code, texts::kVerdictOk);
+    }
     const std::uint8_t before = store_[address];
     store_.Store(address, body[6]);
     if (store_.HasFile() && store_.Dirty() && !store_.Save()) {

@@ -7,6 +7,7 @@
 
 #include "link/Model.h"
 #include "sim/EepromStore.h"
+#include "sim/Faults.h"
 
 namespace vantor::sim {
 
@@ -14,8 +15,8 @@ class PrinterMechanism;
 
 class ControlReplies {
  public:
-  ControlReplies(Model model, EepromStore& store, PrinterMechanism& mechanism)
-      : model_(model), store_(store), mechanism_(mechanism) {}
+  ControlReplies(Model model, EepromStore& store, PrinterMechanism& mechanism, Faults& faults)
+      : model_(model), store_(store), mechanism_(mechanism), faults_(faults) {}
 
   // The reply text to one control command's payload.
   std::string Reply(std::span<const std::uint8_t> payload);
@@ -26,6 +27,7 @@ class ControlReplies {
   Model model_;
   EepromStore& store_;
   PrinterMechanism& mechanism_;
+  Faults& faults_;
 };
 
 // The text an EEPROM read answers with, on either channel.

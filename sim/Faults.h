@@ -26,6 +26,10 @@ struct Faults {
   std::optional<std::string> controlReply;  // the next control-channel reply, verbatim
   bool emptyDeviceId = false;
   std::size_t readChunk = 0;  // stream reads return at most this many bytes (0: no limit)
+  // EEPROM write faults: the power goes after this many more writes (the next write is lost
+  // and nothing is answered any more); writes answered 'O' that keep the old value.
+  std::optional<int> eepromWritesBeforePowerLoss;
+  int eepromWritesIgnored = 0;
 
   // Each spends one of its budget when it applies.
   bool TakeSlowWrite() { return Take(slowWrites); }

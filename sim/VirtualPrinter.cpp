@@ -52,7 +52,7 @@ VirtualPrinter::VirtualPrinter(Clock& clock, Model model)
       model_(model),
       store_(model),
       mechanism_(clock, model, store_),
-      control_(model, store_, mechanism_),
+      control_(model, store_, mechanism_, faults_),
       transport_(clock, faults_, *this) {
   mechanism_.SetDataReply(
       [this](const std::string& text) { transport_.QueueText(kDataSocket, text); });

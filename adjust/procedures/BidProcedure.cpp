@@ -1,6 +1,7 @@
 #include "adjust/procedures/BidProcedure.h"
 
 #include "adjust/procedures/PrintJob.h"
+#include "adjust/procedures/ServiceRecord.h"
 #include "raster/Malbid.h"
 
 namespace vantor::procedures {
@@ -75,6 +76,8 @@ Result ReadBidRows(Reporter& reporter, Raster& raster,
     for (std::size_t i = 0; i < kBidRows.size(); ++i) {
       std::string value;
       VANTOR_TRY(ReadBidValue(raster.Printer(), kBidRows[i].which, kBidRows[i].dotType, value));
+      RecordKnown(reporter, BidAddress(kBidRows[i].which, kBidRows[i].dotType),
+                  static_cast<std::uint8_t>(TextToInt(value, 0)));
       if (fill) fill(i, value);
     }
     return kOk;
@@ -104,6 +107,8 @@ std::array<bool, kBidRowCount> WriteBidRows(
   BidRangeWords words;
   RegisteredWords registration(reporter, words);
   std::array<bool, kBidRowCount> registered{};
+  std::vector<RecordedChange> changes;
+  Result failure = kOk;
   bool firstLine = true;
   for (std::size_t i = 0; i < kBidRows.size(); ++i) {
     if (!entries[i]) continue;
@@ -117,7 +122,10 @@ std::array<bool, kBidRowCount> WriteBidRows(
       reporter.ShowMessage(MessageKind::Append, value);
       reporter.ShowMessage(MessageKind::Append, text::kRegistered);
       registered[i] = true;
+      changes.push_back({BidAddress(row.which, row.dotType), std::nullopt,
+                         static_cast<std::uint8_t>(TextToInt(value, 0))});
     } else {
+      failure = r;
       words.Set(row.rangeWords);
       reporter.ReportResult(r);
     }
@@ -125,6 +133,7 @@ std::array<bool, kBidRowCount> WriteBidRows(
   }
   // Its result is not reported: every row has been answered already.
   (void)raster.Printer().FinishAdjustWrite();
+  RecordOperation(reporter, "Bi-D adjustment", std::move(changes), failure);
   return registered;
 }
 

@@ -1,5 +1,9 @@
 #include "adjust/procedures/ExchangeProcedure.h"
 
+#include <vector>
+
+#include "adjust/procedures/ServiceRecord.h"
+
 namespace vantor::procedures {
 
 namespace {
@@ -31,17 +35,27 @@ Result ExchangeProcedure::MoveToOperatingPosition() {
 
 Result ExchangeProcedure::ResetCountersAndFlags() {
   PacketChannel& channel = reporter_.GetLink().channel;
-  for (std::uint8_t a :
-       {eeprom::kProtectionCounterHi, eeprom::kProtectionCounterLo, std::uint8_t{0x08},
-        std::uint8_t{0x09}, std::uint8_t{0x0A}, std::uint8_t{0x0B}}) {
-    VANTOR_TRY(channel.WriteEepromByte(a, 0x00));
-  }
-  for (int a = 0x10; a <= 0x1F; ++a) {
-    VANTOR_TRY(channel.WriteEepromByte(static_cast<std::uint8_t>(a), 0x00));
-  }
-  VANTOR_TRY(channel.WriteEepromByte(eeprom::kExchangeState, kExchangeFinished));
-  VANTOR_TRY(channel.WriteEepromByte(kExchangeFlagClear, 0x00));
-  return reporter_.GetLink().factory.FinishAdjustWrite();
+  std::vector<RecordedChange> written;
+  const auto write = [&](std::uint8_t a, std::uint8_t value) {
+    const Result r = channel.WriteEepromByte(a, value);
+    if (r == kOk) written.push_back({a, std::nullopt, value});
+    return r;
+  };
+  const Result r = [&]() -> Result {
+    for (std::uint8_t a :
+         {eeprom::kProtectionCounterHi, eeprom::kProtectionCounterLo, std::uint8_t{0x08},
+          std::uint8_t{0x09}, std::uint8_t{0x0A}, std::uint8_t{0x0B}}) {
+      VANTOR_TRY(write(a, 0x00));
+    }
+    for (int a = 0x10; a <= 0x1F; ++a) {
+      VANTOR_TRY(write(static_cast<std::uint8_t>(a), 0x00));
+    }
+    VANTOR_TRY(write(eeprom::kExchangeState, kExchangeFinished));
+    VANTOR_TRY(write(kExchangeFlagClear, 0x00));
+    return reporter_.GetLink().factory.FinishAdjustWrite();
+  }();
+  RecordOperation(reporter_, "transportation liquid exchange", std::move(written), r);
+  return r;
 }
 
 Result ExchangeProcedure::Start() {

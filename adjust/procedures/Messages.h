@@ -35,6 +35,7 @@ class MessageDisplay {
 };
 
 class Reporter;
+class ServiceRecorder;
 
 // A module with a format check shows the words of its last failure.
 class FormatWords {
@@ -62,6 +63,9 @@ class Reporter {
 
   Link& GetLink() { return link_; }
   MessageDisplay& Display() { return display_; }
+  // Where the procedures record what they change; none by default.
+  void SetRecorder(ServiceRecorder* recorder) { recorder_ = recorder; }
+  ServiceRecorder* Recorder() { return recorder_; }
 
  private:
   void ShowPrinterErrorWords();
@@ -71,6 +75,7 @@ class Reporter {
   const FormatWords* headIdWords_ = nullptr;
   const FormatWords* bidWords_ = nullptr;
   const FormatWords* usbIdWords_ = nullptr;
+  ServiceRecorder* recorder_ = nullptr;
 };
 
 }  // namespace vantor

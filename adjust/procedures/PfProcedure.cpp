@@ -1,5 +1,6 @@
 #include "adjust/procedures/PfProcedure.h"
 
+#include "adjust/procedures/ServiceRecord.h"
 #include "raster/Malbid.h"
 #include "words/Words.h"
 
@@ -30,6 +31,7 @@ Result ReadPfValue(Reporter& reporter, std::string& text) {
     std::uint8_t stored = 0;
     VANTOR_TRY(reporter.GetLink().channel.ReadEepromByte(eeprom::kPfValue, stored));
     text = std::to_string(static_cast<std::int8_t>(stored));
+    RecordKnown(reporter, eeprom::kPfValue, stored);
     return kOk;
   });
 }
@@ -53,6 +55,8 @@ WriteOutcome WritePfValue(Reporter& reporter, std::string_view text) {
     VANTOR_TRY(factory.SetPfValue(static_cast<std::uint8_t>(static_cast<std::int8_t>(value))));
     return factory.FinishAdjustWrite();
   });
+  RecordOperation(reporter, "PF adjustment",
+                  {{eeprom::kPfValue, std::nullopt, static_cast<std::uint8_t>(value)}}, r);
   if (r != kOk) return WriteOutcome::Failed;
   reporter.ShowMessage(MessageKind::Replace, text::kRegisteredAs);
   reporter.ShowMessage(MessageKind::Append, text);

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "adjust/procedures/ServiceRecord.h"
 #include "ids/Datamanu.h"
 #include "words/Words.h"
 
@@ -41,6 +42,7 @@ constexpr std::string_view kDispersionDone =
 constexpr std::uint8_t kCleaningKind = 4;
 constexpr std::uint8_t kInkChargeKind = 6;
 constexpr std::uint8_t kFixedDispersion = 25;
+constexpr std::uint16_t kNewPadCounter = 3937;
 
 // Runs body and reports its failure; the common shape of the single-step workflows.
 template <typename Body>
@@ -53,7 +55,10 @@ Result Reported(Reporter& reporter, Body body) {
 Result BusyOperationDone(Reporter& reporter, std::string_view busy, std::uint8_t kind,
                          std::string_view done) {
   VANTOR_TRY(reporter.ShowMessage(MessageKind::Busy, busy));
-  VANTOR_TRY(Reported(reporter, [&] { return reporter.GetLink().factory.CleanOrCharge(kind); }));
+  const Result r =
+      Reported(reporter, [&] { return reporter.GetLink().factory.CleanOrCharge(kind); });
+  RecordOperation(reporter, kind == kCleaningKind ? "head cleaning" : "ink charge", {}, r);
+  VANTOR_TRY(r);
   // The done message waits for the end of the operation and reports its own failure.
   return reporter.ShowMessage(MessageKind::Done, done);
 }
@@ -91,12 +96,19 @@ Result CheckProtectionCounter(Reporter& reporter) {
 
 Result ClearProtectionCounter(Reporter& reporter, bool newType) {
   reporter.ShowMessage(MessageKind::Replace, "");
-  return Reported(reporter, [&]() -> Result {
+  const Result r = Reported(reporter, [&]() -> Result {
     MaintenanceCommands& m = reporter.GetLink().maintenance;
     VANTOR_TRY(newType ? m.SetNewInkPadCounter() : m.ClearProtectionCounter());
     reporter.ShowMessage(MessageKind::Replace, text::kCounterCleared);
     return kOk;
   });
+  const std::uint16_t value = newType ? kNewPadCounter : 0;
+  RecordOperation(
+      reporter, "protection counter clear",
+      {{eeprom::kProtectionCounterHi, std::nullopt, static_cast<std::uint8_t>(value >> 8)},
+       {eeprom::kProtectionCounterLo, std::nullopt, static_cast<std::uint8_t>(value)}},
+      r);
+  return r;
 }
 
 Result ShowPageCounter(Reporter& reporter) {
@@ -109,6 +121,7 @@ Result ShowPassCounter(Reporter& reporter) {
 
 Result InitializeEeprom(Reporter& reporter) {
   const Result r = reporter.GetLink().factory.WriteEepromDefaults();
+  RecordOperation(reporter, "EEPROM initialization", {}, r);
   if (r != kOk) {
     reporter.Display().ErrorBox(words::kCommunicationError);
     return r;
@@ -137,6 +150,7 @@ Result ReadEepromRange(Reporter& reporter, EepromRange range,
   for (int a = range.start; a <= range.end; ++a) {
     std::uint8_t value = 0;
     VANTOR_TRY(reporter.GetLink().channel.ReadEepromByte(static_cast<std::uint8_t>(a), value));
+    RecordKnown(reporter, static_cast<std::uint8_t>(a), value);
     if (cell) cell(static_cast<std::uint8_t>(a), value);
   }
   return kOk;
@@ -150,7 +164,9 @@ std::optional<Result> ChangeEepromByte(Reporter& reporter, std::string_view addr
     return std::nullopt;
   }
   return Reported(reporter, [&]() -> Result {
-    VANTOR_TRY(reporter.GetLink().channel.WriteEepromByte(a, d));
+    const Result w = reporter.GetLink().channel.WriteEepromByte(a, d);
+    RecordOperation(reporter, "EEPROM byte change", {{a, std::nullopt, d}}, w);
+    VANTOR_TRY(w);
     reporter.ShowMessage(MessageKind::Replace, text::kAddress);
     reporter.ShowMessage(MessageKind::Append, HexPairView(ByteToHexPair(a)));
     reporter.ShowMessage(MessageKind::NewLine, text::kData);
@@ -174,11 +190,15 @@ Result CrMotorDriveDispersion(Reporter& reporter, ReplacedParts parts,
     return kOk;
   }
   VANTOR_TRY(reporter.ShowMessage(MessageKind::Busy, measure ? text::kMeasuring : text::kWritingFixed));
-  VANTOR_TRY(Reported(reporter, [&]() -> Result {
+  std::int8_t value = static_cast<std::int8_t>(kFixedDispersion);
+  const Result r = Reported(reporter, [&]() -> Result {
     if (!measure) return link.channel.WriteEepromByte(eeprom::kCrDispersion, kFixedDispersion);
-    std::int8_t value = 0;
     return link.factory.MeasureCrDispersion(value, progress);
-  }));
+  });
+  RecordOperation(reporter,
+                  measure ? "CR motor drive dispersion measurement" : "CR motor drive dispersion",
+                  {{eeprom::kCrDispersion, std::nullopt, static_cast<std::uint8_t>(value)}}, r);
+  VANTOR_TRY(r);
   return reporter.ShowMessage(MessageKind::Done, text::kDispersionDone);
 }
 

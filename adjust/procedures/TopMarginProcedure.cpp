@@ -1,5 +1,6 @@
 #include "adjust/procedures/TopMarginProcedure.h"
 
+#include "adjust/procedures/ServiceRecord.h"
 #include "words/Words.h"
 
 namespace vantor::procedures {
@@ -72,6 +73,7 @@ Result ReadTopMarginList(Reporter& reporter, TopMarginList& list, std::uint8_t& 
   VANTOR_TRY(ReportedJob(reporter, [&] {
     return reporter.GetLink().channel.ReadEepromByte(eeprom::kTopMargin, stored);
   }));
+  RecordKnown(reporter, eeprom::kTopMargin, stored);
   if (const auto ladder = TopMarginLadderFor(stored)) {
     list.group = ladder->group;
     list.entries = ladder->entries;
@@ -92,6 +94,8 @@ WriteOutcome WriteTopMargin(Reporter& reporter, const TopMarginList& list, int i
     VANTOR_TRY(link.channel.WriteEepromByte(eeprom::kTopMargin, *value));
     return link.factory.FinishAdjustWrite();
   });
+  RecordOperation(reporter, "top margin adjustment", {{eeprom::kTopMargin, std::nullopt, *value}},
+                  r);
   if (r != kOk) return WriteOutcome::Failed;
   reporter.ShowMessage(MessageKind::Replace, text::kRegisteredAs);
   reporter.ShowMessage(MessageKind::Append, list.entries[static_cast<std::size_t>(index)]);

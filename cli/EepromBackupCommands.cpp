@@ -1,0 +1,258 @@
+// EEPROM backup, differences and verified restore; the service record's history and report.
+#include <filesystem>
+#include <fstream>
+#include <iomanip>
+#include <iostream>
+#include <sstream>
+
+#include "adjust/procedures/EepromRestore.h"
+#include "adjust/procedures/ServiceRecord.h"
+#include "cli/Cli.h"
+#include "cli/TerminalDisplay.h"
+
+namespace vantor::cli {
+
+namespace {
+
+namespace fs = std::filesystem;
+using procedures::ByteChange;
+using procedures::EepromBytes;
+using procedures::EepromImage;
+
+struct BackupOptions {
+  std::string file, serial, html, json;
+  std::vector<std::string> only;
+  bool dryRun = false, yes = false, otherPrinter = false;
+};
+
+Model SessionModel(Session& s) {
+  return s.link.channel.SelectedModel();
+}
+
+// Reads all 256 bytes, with progress on a terminal; the record learns whose they are.
+bool ReadPrinter(Session& s, EepromBytes& bytes) {
+  const auto progress = [&s](int done) {
+    if (s.interactive) s.err << "\rReading EEPROM " << done << "/256" << std::flush;
+  };
+  const Result r = procedures::ReadWholeEeprom(s.reporter, bytes, progress);
+  if (s.interactive) s.err << "\r\033[K" << std::flush;
+  if (r != kOk) return false;
+  if (ServiceRecorder* recorder = s.reporter.Recorder()) recorder->Identified(bytes);
+  return true;
+}
+
+std::string Hex2(std::uint8_t v) {
+  std::ostringstream t;
+  t << std::uppercase << std::hex << std::setw(2) << std::setfill('0') << static_cast<int>(v);
+  return t.str();
+}
+
+std::string AddressList(const std::vector<std::uint8_t>& addresses) {
+  std::string list;
+  for (const std::uint8_t a : addresses) list += (list.empty() ? "" : " ") + Hex2(a);
+  return list.empty() ? "none" : list;
+}
+
+void PrintDifferences(std::ostream& out, const std::vector<ByteChange>& changes) {
+  if (changes.empty()) {
+    out << "No differences.\n";
+    return;
+  }
+  out << "address  meaning                                 printer        file\n";
+  for (const ByteChange& c : changes) {
+    std::string name = procedures::MeaningOf(c.address).name;
+    if (name.empty()) name = "-";
+    out << "  " << Hex2(c.address) << "     " << std::left << std::setw(40) << name << std::setw(15)
+        << procedures::DescribeValue(c.address, c.printer)
+        << procedures::DescribeValue(c.address, c.image) << std::right << '\n';
+  }
+  out << changes.size() << (changes.size() == 1 ? " byte differs.\n" : " bytes differ.\n");
+}
+
+std::string DefaultBackupPath(const EepromBytes& bytes) {
+  const auto identity = procedures::IdentityOf(bytes);
+  std::string stamp = procedures::LocalTimeStamp().substr(0, 19);
+  for (char& c : stamp) {
+    if (c == ':') c = '-';
+  }
+  const fs::path folder = fs::path(procedures::DataFolder()) / "backups";
+  std::error_code ec;
+  fs::create_directories(folder, ec);
+  return (folder / (identity.serial.value_or("unidentified") + "-" + stamp + ".json")).string();
+}
+
+int Backup(Session& s, const BackupOptions& o) {
+  EepromImage image;
+  image.model = SessionModel(s);
+  if (!ReadPrinter(s, image.bytes)) return kExitFailure;
+  image.savedAt = procedures::LocalTimeStamp();
+  image.program = "vantorctl " + std::string(procedures::ProgramVersion());
+  const std::string path = o.file.empty() ? DefaultBackupPath(image.bytes) : o.file;
+  std::string why;
+  if (!procedures::SaveImage(path, image, why)) {
+    s.err << "vantorctl: " << why << '\n';
+    return kExitFailure;
+  }
+  RecordOperation(s.reporter, "EEPROM backup to " + path, {}, kOk);
+  s.out << "EEPROM saved to " << path << '\n';
+  return kExitOk;
+}
+
+bool Load(Session& s, const std::string& path, EepromImage& image) {
+  std::string why;
+  if (procedures::LoadImage(path, image, why)) return true;
+  s.err << "vantorctl: " << why << '\n';
+  return false;
+}
+
+int Diff(Session& s, const BackupOptions& o) {
+  EepromImage image;
+  if (!Load(s, o.file, image)) return kExitFailure;
+  EepromBytes printer{};
+  if (!ReadPrinter(s, printer)) return kExitFailure;
+  PrintDifferences(s.out, procedures::Differences(printer, image.bytes));
+  return kExitOk;
+}
+
+void PrintOutcome(std::ostream& out, const procedures::RestoreOutcome& r) {
+  out << "Written and verified: " << AddressList(r.verified) << '\n';
+  if (r.mismatch) {
+    out << "Not verified: " << Hex2(*r.mismatch) << " was answered as written but reads back "
+        << Hex2(r.readBack) << '\n';
+  }
+  if (r.uncertain) {
+    out << "Unknown: " << Hex2(*r.uncertain)
+        << " may hold the old or the new value (the link failed during its write)\n";
+  }
+  if (!r.Complete()) {
+    out << "Not written, still old: " << AddressList(r.notWritten) << '\n';
+    out << "Run the restore again to finish it.\n";
+  }
+}
+
+int Restore(Session& s, const BackupOptions& o) {
+  procedures::AddressSet only{};
+  for (const std::string& selector : o.only) {
+    if (!procedures::AddSelection(selector, only)) {
+      s.err << "vantorctl: --only " << selector << ": expected one of "
+            << procedures::SelectionGroups() << ", an address or a range such as 70-77\n";
+      return kExitUsage;
+    }
+  }
+  EepromImage image;
+  if (!Load(s, o.file, image)) return kExitFailure;
+  EepromBytes printer{};
+  if (!ReadPrinter(s, printer)) return kExitFailure;
+  switch (procedures::CheckImageFits(image, SessionModel(s), printer)) {
+    case procedures::ImageFit::OtherModel:
+      s.err << "vantorctl: " << o.file << " holds the EEPROM of a " << ModelName(image.model)
+            << ", not of this " << ModelName(SessionModel(s)) << "; nothing written\n";
+      return kExitFailure;
+    case procedures::ImageFit::OtherPrinter:
+      if (o.otherPrinter) break;
+      s.err << "vantorctl: " << o.file << " is from another printer (head ID or serial number"
+            << " differ); after a main-board change use --other-printer; nothing written\n";
+      return kExitFailure;
+    case procedures::ImageFit::Fits:
+      break;
+  }
+  const auto changes =
+      procedures::Differences(printer, image.bytes, o.only.empty() ? nullptr : &only);
+  PrintDifferences(s.out, changes);
+  if (changes.empty() || o.dryRun) return kExitOk;
+  if (auto* terminal = dynamic_cast<TerminalDisplay*>(&s.reporter.Display())) {
+    terminal->SetAssumeYes(o.yes);
+  }
+  const std::string ask = "Write " + std::to_string(changes.size()) + " bytes from " + o.file + "?";
+  if (!s.reporter.Display().Question("Confirmation", ask)) return kExitFailure;
+  const procedures::RestoreOutcome outcome = procedures::WriteChanges(s.reporter, changes);
+  if (auto* terminal = dynamic_cast<TerminalDisplay*>(&s.reporter.Display())) terminal->EndLine();
+  PrintOutcome(s.out, outcome);
+  return outcome.Complete() ? kExitOk : kExitFailure;
+}
+
+// The serial given, else the printer whose record changed last.
+bool ChooseRecord(const std::string& given, std::string& serial,
+                  std::vector<procedures::RecordEntry>& entries) {
+  const std::string folder = procedures::DataFolder();
+  serial = given;
+  if (serial.empty()) {
+    const auto printers = procedures::RecordedPrinters(folder);
+    if (printers.empty()) {
+      std::cerr << "vantorctl: no service record in " << folder << '\n';
+      return false;
+    }
+    serial = printers.front();
+  }
+  std::string why;
+  if (!procedures::ReadRecord(folder, serial, entries, why)) {
+    std::cerr << "vantorctl: " << why << '\n';
+    return false;
+  }
+  return true;
+}
+
+bool WriteText(const std::string& path, const std::string& text) {
+  std::ofstream file(path, std::ios::trunc);
+  file << text;
+  file.close();
+  if (file) return true;
+  std::cerr << "vantorctl: cannot write " << path << '\n';
+  return false;
+}
+
+}  // namespace
+
+void AddEepromBackupCommands(Cli& cli) {
+  CLI::App& app = cli.App();
+  const auto o = std::make_shared<BackupOptions>();
+  CLI::App* eeprom = app.get_subcommand("eeprom");
+
+  auto* backup = eeprom->add_subcommand("backup", "save all 256 bytes and the printer's identity");
+  backup->add_option("FILE", o->file, "image file (default: under the user's data folder)");
+  cli.AddCommand(backup, [o](Session& s) { return Backup(s, *o); });
+
+  auto* diff = eeprom->add_subcommand("diff", "list the bytes that differ from an image file");
+  diff->add_option("FILE", o->file, "image file")->required();
+  cli.AddCommand(diff, [o](Session& s) { return Diff(s, *o); });
+
+  auto* restore = eeprom->add_subcommand("restore", "write back the bytes that differ, verified");
+  restore->add_option("FILE", o->file, "image file")->required();
+  restore->add_option("--only", o->only, "restore only these: a name, an address or a range")
+      ->type_name("NAME|ADDR-RANGE");
+  restore->add_flag("--dry-run", o->dryRun, "show what would be written, write nothing");
+  restore->add_flag("--yes", o->yes, "answer OK to the confirmation");
+  restore->add_flag("--other-printer", o->otherPrinter,
+                    "accept an image of another printer (after a main-board change)");
+  cli.AddCommand(restore, [o](Session& s) { return Restore(s, *o); });
+
+  auto* history = app.add_subcommand("history", "list the service sessions of a printer");
+  history->add_option("SERIAL", o->serial, "serial number (default: the last printer served)");
+  cli.AddOfflineCommand(history, [o] {
+    std::string serial;
+    std::vector<procedures::RecordEntry> entries;
+    if (!ChooseRecord(o->serial, serial, entries)) return kExitFailure;
+    std::cout << "Service record of " << serial << ":\n" << procedures::HistoryText(entries);
+    return kExitOk;
+  });
+
+  auto* report = app.add_subcommand("report", "write a printer's service report");
+  report->add_option("SERIAL", o->serial, "serial number (default: the last printer served)");
+  auto* html = report->add_option("--html", o->html, "write a one-page HTML report to FILE");
+  auto* json = report->add_option("--json", o->json, "write the record as JSON to FILE");
+  report->callback([html, json] {
+    if (!html->count() && !json->count()) throw CLI::RequiredError("--html or --json");
+  });
+  cli.AddOfflineCommand(report, [o] {
+    std::string serial;
+    std::vector<procedures::RecordEntry> entries;
+    if (!ChooseRecord(o->serial, serial, entries)) return kExitFailure;
+    if (!o->html.empty() && !WriteText(o->html, procedures::ReportHtml(serial, entries)))
+      return kExitFailure;
+    if (!o->json.empty() && !WriteText(o->json, procedures::ReportJson(serial, entries)))
+      return kExitFailure;
+    return kExitOk;
+  });
+}
+
+}  // namespace vantor::cli

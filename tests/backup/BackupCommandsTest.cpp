@@ -1,0 +1,160 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/Cli.h"
+
+namespace vantor::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+// vantorctl in-process on a virtual printer kept in a state file, with its own data folder.
+class BackupCommand : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("backup-cli-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    ::setenv("XDG_DATA_HOME", (dir_ / "data").c_str(), 1);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  Outcome Run(std::vector<std::string> args, const std::string& model = "Q40") {
+    args.insert(args.begin(),
+                {"vantorctl", "--model", model, "--virtual=" + (dir_ / "printer.bin").string()});
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    Cli cli;
+    AddLinkCommands(cli);
+    AddEepromBackupCommands(cli);
+    AddPrintCommands(cli);
+    std::istringstream in;
+    std::streambuf* saved = std::cin.rdbuf(in.rdbuf());
+    std::ostringstream out, err;
+    std::streambuf* savedOut = std::cout.rdbuf(out.rdbuf());  // offline commands print here
+    const int status = cli.Run(static_cast<int>(argv.size()), argv.data(), out, err);
+    std::cout.rdbuf(savedOut);
+    std::cin.rdbuf(saved);
+    return {status, out.str(), err.str()};
+  }
+  std::string Backup() {
+    const std::string file = (dir_ / "backup.json").string();
+    const Outcome o = Run({"eeprom", "backup", file});
+    EXPECT_EQ(o.status, kExitOk) << o.err;
+    return file;
+  }
+  static std::string Read(const fs::path& path) {
+    std::ifstream f(path);
+    std::stringstream s;
+    s << f.rdbuf();
+    return s.str();
+  }
+  fs::path dir_;
+};
+
+TEST_F(BackupCommand, ThreeAdjustmentsAreNamedRestoredVerifiedAndReported) {
+  const std::string file = Backup();
+  ASSERT_EQ(Run({"bid", "set", "vsd1-black=-3"}).status, kExitOk);
+  ASSERT_EQ(Run({"pf", "set", "2"}).status, kExitOk);
+  ASSERT_EQ(Run({"top-margin", "set", "+1"}).status, kExitOk);  // 120 -> 134
+
+  const Outcome diff = Run({"eeprom", "diff", file});
+  EXPECT_EQ(diff.status, kExitOk);
+  EXPECT_NE(diff.out.find("5D     top margin"), std::string::npos) << diff.out;
+  EXPECT_NE(diff.out.find("134 (86)"), std::string::npos) << diff.out;
+  EXPECT_NE(diff.out.find("72     Bi-D VSD1 Black"), std::string::npos) << diff.out;
+  EXPECT_NE(diff.out.find("-3 (FD)"), std::string::npos) << diff.out;
+  EXPECT_NE(diff.out.find("7D     PF value"), std::string::npos) << diff.out;
+  EXPECT_NE(diff.out.find("3 bytes differ."), std::string::npos) << diff.out;
+
+  const Outcome dry = Run({"eeprom", "restore", file, "--dry-run"});
+  EXPECT_EQ(dry.status, kExitOk);
+  EXPECT_EQ(Run({"eeprom", "diff", file}).out, diff.out) << "a dry run writes nothing";
+
+  const Outcome restore = Run({"eeprom", "restore", file, "--yes"});
+  EXPECT_EQ(restore.status, kExitOk) << restore.out << restore.err;
+  EXPECT_NE(restore.out.find("Written and verified: 5D 72 7D"), std::string::npos) << restore.out;
+  EXPECT_NE(Run({"eeprom", "diff", file}).out.find("No differences."), std::string::npos);
+  EXPECT_EQ(Run({"eeprom", "restore", file, "--yes"}).status, kExitOk) << "nothing left to do";
+
+  const std::string html = (dir_ / "report.html").string();
+  ASSERT_EQ(Run({"report", "--html", html}).status, kExitOk);
+  const std::string page = Read(html);
+  for (const char* expected :
+       {"Q4A0071234", "Bi-D adjustment", "PF adjustment", "top margin adjustment", "EEPROM restore",
+        "<td>0x5D</td><td>top margin</td><td>120 (78)</td><td>134 (86)</td>",
+        "<td>0x5D</td><td>top margin</td><td>134 (86)</td><td>120 (78)</td>"}) {
+    EXPECT_NE(page.find(expected), std::string::npos) << expected;
+  }
+  const Outcome history = Run({"history", "Q4A0071234"});
+  EXPECT_EQ(history.status, kExitOk);
+  EXPECT_NE(history.out.find("EEPROM restore (3 bytes)"), std::string::npos) << history.out;
+}
+
+TEST_F(BackupCommand, OnlyRestoresTheNamedBytes) {
+  const std::string file = Backup();
+  ASSERT_EQ(Run({"bid", "set", "vsd1-black=-3"}).status, kExitOk);
+  ASSERT_EQ(Run({"pf", "set", "2"}).status, kExitOk);
+  const Outcome restore = Run({"eeprom", "restore", file, "--only", "bid", "--yes"});
+  EXPECT_EQ(restore.status, kExitOk);
+  EXPECT_NE(restore.out.find("Written and verified: 72\n"), std::string::npos) << restore.out;
+  const Outcome diff = Run({"eeprom", "diff", file});
+  EXPECT_NE(diff.out.find("1 byte differs."), std::string::npos) << diff.out;
+  EXPECT_EQ(Run({"eeprom", "restore", file, "--only", "nonsense"}).status, kExitUsage);
+}
+
+TEST_F(BackupCommand, RefusesOtherModelOtherPrinterAndBadFiles) {
+  const std::string file = Backup();
+  const Outcome model = Run({"eeprom", "restore", file, "--yes"}, "Q30");
+  EXPECT_EQ(model.status, kExitFailure);
+  EXPECT_NE(model.err.find("holds the EEPROM of a Vantor Q40, not of this Vantor Q30"),
+            std::string::npos)
+      << model.err;
+
+  // A new serial number on the printer: a main-board swap, or the wrong file.
+  ASSERT_EQ(Run({"eeprom", "write", "C2", "5A"}).status, kExitOk);
+  const Outcome other = Run({"eeprom", "restore", file, "--yes"});
+  EXPECT_EQ(other.status, kExitFailure);
+  EXPECT_NE(other.err.find("is from another printer"), std::string::npos) << other.err;
+  const Outcome swap = Run({"eeprom", "restore", file, "--yes", "--other-printer"});
+  EXPECT_EQ(swap.status, kExitOk) << swap.err;
+  EXPECT_NE(swap.out.find("Written and verified: C2"), std::string::npos) << swap.out;
+
+  std::ofstream((dir_ / "broken.json")) << "{\"format\": \"vantor-adjust EEPROM image\", \"ver";
+  const Outcome broken = Run({"eeprom", "restore", (dir_ / "broken.json").string(), "--yes"});
+  EXPECT_EQ(broken.status, kExitFailure);
+  EXPECT_NE(broken.err.find("broken.json: not a JSON file"), std::string::npos) << broken.err;
+  const Outcome missing = Run({"eeprom", "diff", (dir_ / "none.json").string()});
+  EXPECT_EQ(missing.status, kExitFailure);
+  EXPECT_NE(missing.err.find("cannot read"), std::string::npos);
+}
+
+TEST_F(BackupCommand, BackupWithoutFileGoesToTheDataFolder) {
+  const Outcome o = Run({"eeprom", "backup"});
+  ASSERT_EQ(o.status, kExitOk) << o.err;
+  const std::string prefix =
+      "EEPROM saved to " + (dir_ / "data" / "vantor-adjust" / "backups" / "Q4A0071234-").string();
+  ASSERT_EQ(o.out.rfind(prefix, 0), 0u) << o.out;
+  const std::string path = o.out.substr(16, o.out.size() - 17);
+  EXPECT_TRUE(fs::exists(path)) << path;
+  EXPECT_EQ(Run({"report", "--html"}).status, kExitUsage);
+}
+
+}  // namespace
+}  // namespace vantor::cli
