@@ -67,5 +67,7 @@ void AddPrintCommands(Cli& cli);       // bid, pf, top-margin, head-angle, check
 void AddPortCommands(Cli& cli);        // ports
 void AddRenderCommands(Cli& cli);      // render
 void AddExchangeCommands(Cli& cli);    // exchange
+// Every group above, in the order vantorctl lists them.
+void AddAllCommands(Cli& cli);
 
 }  // namespace vantor::cli

@@ -8,7 +8,7 @@
 #include <fstream>
 #include <thread>
 
-#include "ScriptedPrinter.h"
+#include "tests/support/ScriptedPrinter.h"
 #include "gtest/gtest.h"
 #include "link/DeviceFile.h"
 
