@@ -5,17 +5,17 @@
 #include <memory>
 #include <string>
 
+#include "app/Options.h"
+#include "app/session/SessionSetup.h"
 #include "link/Clock.h"
 #include "link/Link.h"
-#include "link/PortDevice.h"
-#include "link/WireTrace.h"
-#include "app/Options.h"
 
 namespace vantor {
 
 namespace sim {
 class VirtualPrinter;
-}
+struct Page;
+}  // namespace sim
 
 class DialogService;
 class TFormBoot;
@@ -39,26 +39,21 @@ class Program {
   void CreateWindows();
 
   Link& GetLink() { return *link_; }
-  PortTable& Ports() { return table_; }
-  sim::VirtualPrinter* Printer() { return printer_.get(); }
+  PortTable& Ports() { return session_.Ports(); }
+  sim::VirtualPrinter* Printer() { return session_.Printer(); }
   TFormBoot& Boot() { return *boot_; }
   TFormAdjust& Adjust() { return *adjust_; }
   TFormQuit& Quit() { return *quit_; }
   TAboutBox& About() { return *about_; }
   VirtualConsole* Console() { return console_.get(); }
 
-  // The virtual printer's model: the one its EEPROM file names (byte 176), else the Q40.
-  static Model ModelFromStateFile(const std::string& path);
-
  private:
-  struct PrintedPages;
+  void ShowPage(const sim::Page& page);
 
   Clock& clock_;
   DialogService& dialogs_;
-  std::unique_ptr<sim::VirtualPrinter> printer_;
-  std::unique_ptr<PrintedPages> pages_;
-  PortTable table_;
-  std::unique_ptr<WireTrace> trace_;
+  SessionSetup session_;
+  bool pageErrorShown_ = false;
   std::unique_ptr<Link> link_;
   std::unique_ptr<TFormBoot> boot_;
   std::unique_ptr<TFormAdjust> adjust_;

@@ -2,18 +2,12 @@
 
 #include <unistd.h>
 
-#include <fstream>
-#include <iostream>
-#include <map>
 #include <optional>
 
 #include "adjust/procedures/ServiceRecord.h"
-#include "cli/PageOutput.h"
+#include "app/session/SessionSetup.h"
 #include "cli/TerminalDisplay.h"
-#include "link/WireTrace.h"
-#include "link/backends/PortDefaults.h"
 #include "words/Words.h"
-#include "sim/VirtualPrinter.h"
 
 namespace vantor::cli {
 
@@ -28,8 +22,9 @@ struct Cli::Options {
   bool realTime = false;
 };
 
-Cli::Cli() : app_("vantorctl: service functions of Vantor Q40 and Q30 printers"),
-             options_(std::make_unique<Options>()) {
+Cli::Cli()
+    : app_("vantorctl: service functions of Vantor Q40 and Q30 printers"),
+      options_(std::make_unique<Options>()) {
   app_.require_subcommand(1);
   app_.add_option("--model", options_->model, "printer model")
       ->check(CLI::IsMember({"Q40", "Q30"}))
@@ -54,6 +49,17 @@ Cli::Cli() : app_("vantorctl: service functions of Vantor Q40 and Q30 printers")
 }
 
 Cli::~Cli() = default;
+
+void AddAllCommands(Cli& cli) {
+  AddLinkCommands(cli);
+  AddEepromBackupCommands(cli);
+  AddIdsCommands(cli);
+  AddPrintCommands(cli);
+  AddExchangeCommands(cli);
+  AddRenderCommands(cli);
+  AddVirtualPrinterCommands(cli);
+  AddPortCommands(cli);
+}
 
 void Cli::AddCommand(CLI::App* subcommand, CommandBody body) {
   commands_.emplace_back(subcommand, std::move(body));
@@ -96,57 +102,28 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
     return kExitUsage;
   }
 
-  PortTable table;
-  std::unique_ptr<sim::VirtualPrinter> printer;
-  std::unique_ptr<std::ofstream> capture;
-  PageOutput pages;
+  SessionOptions setupOptions;
+  setupOptions.virtualPrinter = isVirtual;
+  setupOptions.model = model;
   if (isVirtual) {
-    printer = std::make_unique<sim::VirtualPrinter>(clock, model);
-    std::string why;
-    if (!o.virtualFile->empty() && !printer->UseStateFile(*o.virtualFile, why)) {
-      err << "vantorctl: " << why << '\n';
-      return kExitFailure;
-    }
-    if (!o.capture.empty()) {
-      capture = std::make_unique<std::ofstream>(o.capture, std::ios::binary | std::ios::trunc);
-      if (!*capture) {
-        err << "vantorctl: cannot write " << o.capture << '\n';
-        return kExitFailure;
-      }
-      printer->SetCapture(capture.get());
-    }
-    if (!o.pages.empty() && !pages.Attach(*printer, o.pages, why)) {
-      err << "vantorctl: " << why << '\n';
-      return kExitFailure;
-    }
-    printer->AttachTo(table);
-  } else {
-    AddDefaultPorts(table);
+    setupOptions.stateFile = *o.virtualFile;
+    setupOptions.capture = o.capture;
+    setupOptions.pagesDir = o.pages;
   }
-  for (const std::string& d : o.devices) {
-    const auto eq = d.find('=');
-    std::string why;
-    if (eq == std::string::npos || !OverridePort(table, d.substr(0, eq), d.substr(eq + 1), why)) {
-      err << "vantorctl: --device " << d << ": " << (why.empty() ? "expected NAME=PATH" : why)
-          << '\n';
-      return kExitUsage;
-    }
-  }
-
-  std::unique_ptr<WireTrace> trace;
-  if (!o.trace.empty()) {
-    trace = WireTrace::ToFile(o.trace);
-    if (!trace) {
-      err << "vantorctl: cannot write " << o.trace << '\n';
-      return kExitFailure;
-    }
+  setupOptions.devices = o.devices;
+  setupOptions.traceFile = o.trace;
+  SessionSetup setup(clock);
+  SetupFailure failure;
+  if (!setup.Build(setupOptions, failure)) {
+    err << "vantorctl: " << failure.message << '\n';
+    return failure.step == SetupStep::Device ? kExitUsage : kExitFailure;
   }
 
   const bool interactive = ::isatty(STDOUT_FILENO) == 1;
   TerminalDisplay display(out, err, ::isatty(STDERR_FILENO) == 1, false,
                           ::isatty(STDIN_FILENO) == 1);
-  Link link(table, clock);
-  link.port.SetTrace(trace.get());
+  Link link(setup.Ports(), clock);
+  link.port.SetTrace(setup.Trace());
   link.channel.SetModel(model);
   link.channel.SetPaperOutNotifier(&display);
   Reporter reporter(link, display);
@@ -169,13 +146,13 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
     link.port.ClosePort();
     return kExitFailure;
   }
-  Session session{link, reporter, clock, out, err, interactive, printer.get()};
+  Session session{link, reporter, clock, out, err, interactive, setup.Printer()};
   int status = body(session);
   display.EndLine();
   if (!session.skipLinkShutdown) link.channel.ShutdownLink();
   link.port.ClosePort();
-  if (!pages.Error().empty()) {
-    err << "vantorctl: " << pages.Error() << '\n';
+  if (!setup.PagesError().empty()) {
+    err << "vantorctl: " << setup.PagesError() << '\n';
     if (status == kExitOk) status = kExitFailure;
   }
   return status;

@@ -68,5 +68,7 @@ void AddPortCommands(Cli& cli);        // ports
 void AddRenderCommands(Cli& cli);      // render
 void AddExchangeCommands(Cli& cli);    // exchange
 void AddEepromBackupCommands(Cli& cli);  // eeprom backup/diff/restore, history, report
+// Every group above, in the order vantorctl lists them.
+void AddAllCommands(Cli& cli);
 
 }  // namespace vantor::cli

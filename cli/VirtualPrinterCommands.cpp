@@ -1,10 +1,9 @@
 // serve-virtual: the virtual printer on a pseudo-terminal for another program to drive.
-#include <fstream>
 #include <iostream>
 #include <memory>
 
+#include "app/session/SessionSetup.h"
 #include "cli/Cli.h"
-#include "cli/PageOutput.h"
 #include "sim/PtyServer.h"
 #include "sim/VirtualPrinter.h"
 
@@ -46,31 +45,20 @@ void AddVirtualPrinterCommands(Cli& cli) {
     CLI::App& app = cli.App();
     const Model model = GlobalOption(app, "--model", "Q40") == "Q30" ? Model::Q30 : Model::Q40;
     SystemClock clock;
-    sim::VirtualPrinter printer(clock, model);
-    printer.SetTimeScale(settings->timeScale);
-    if (!settings->state.empty()) {
-      std::string why;
-      if (!printer.UseStateFile(settings->state, why)) {
-        std::cerr << "vantorctl: " << why << '\n';
-        return kExitFailure;
-      }
-    }
-    std::ofstream capture;
-    const std::string capturePath = GlobalOption(app, "--capture", "");
-    if (!capturePath.empty()) {
-      capture.open(capturePath, std::ios::binary | std::ios::trunc);
-      if (!capture) {
-        std::cerr << "vantorctl: cannot write " << capturePath << '\n';
-        return kExitFailure;
-      }
-      printer.SetCapture(&capture);
-    }
-    PageOutput pages;
-    std::string why;
-    if (!settings->pages.empty() && !pages.Attach(printer, settings->pages, why)) {
-      std::cerr << "vantorctl: " << why << '\n';
+    SessionOptions options;
+    options.virtualPrinter = true;
+    options.model = model;
+    options.stateFile = settings->state;
+    options.capture = GlobalOption(app, "--capture", "");
+    options.pagesDir = settings->pages;
+    SessionSetup setup(clock);
+    SetupFailure failure;
+    if (!setup.Build(options, failure)) {
+      std::cerr << "vantorctl: " << failure.message << '\n';
       return kExitFailure;
     }
+    sim::VirtualPrinter& printer = *setup.Printer();
+    printer.SetTimeScale(settings->timeScale);
     const int status = sim::ServeVirtual(printer, clock, settings->link, std::cin, std::cout);
     return status == 0 ? kExitOk : kExitFailure;
   });

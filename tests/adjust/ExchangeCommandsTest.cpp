@@ -9,44 +9,25 @@
 #include <vector>
 
 #include "cli/Cli.h"
+#include "tests/support/CliRunner.h"
+#include "tests/support/TempPath.h"
 
 namespace vantor::cli {
 
 namespace {
 
-struct Outcome {
-  int status;
-  std::string out;
-  std::string err;
-};
+using test::CliOutcome;
+using Outcome = CliOutcome;
 
 class ExchangeCommand : public ::testing::Test {
  protected:
-  void SetUp() override {
-    state_ = std::filesystem::temp_directory_path() /
-             ("exchange-cli-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-              "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".bin");
-    std::filesystem::remove(state_);
-  }
-  void TearDown() override { std::filesystem::remove(state_); }
-
   // Runs vantorctl with input as what the technician types.
   Outcome Run(std::vector<std::string> args, const std::string& input) {
-    args.insert(args.begin(), {"vantorctl", "--virtual=" + state_.string()});
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    Cli cli;
-    AddLinkCommands(cli);
-    AddExchangeCommands(cli);
-    std::istringstream in(input);
-    std::streambuf* saved = std::cin.rdbuf(in.rdbuf());
-    std::ostringstream out, err;
-    const int status = cli.Run(static_cast<int>(argv.size()), argv.data(), out, err);
-    std::cin.rdbuf(saved);
-    return {status, out.str(), err.str()};
+    args.insert(args.begin(), "--virtual=" + state_.string());
+    return test::RunVantorctl(std::move(args), input);
   }
   std::vector<std::uint8_t> Eeprom() {
-    std::ifstream file(state_, std::ios::binary);
+    std::ifstream file(state_.path(), std::ios::binary);
     return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
   }
   // Each text appears, in this order.
@@ -60,7 +41,7 @@ class ExchangeCommand : public ::testing::Test {
     }
   }
 
-  std::filesystem::path state_;
+  test::TempPath state_{"exchange.bin"};
 };
 
 TEST_F(ExchangeCommand, GuidesThroughFourCyclesAndTheCountdown) {

@@ -9,18 +9,14 @@
 #include <string>
 #include <vector>
 
-#include "cli/Cli.h"
+#include "tests/support/CliRunner.h"
 
 namespace vantor::cli {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-  int status;
-  std::string out;
-  std::string err;
-};
+using Outcome = test::CliOutcome;
 
 // vantorctl in-process on a virtual printer kept in a state file, with its own data folder.
 class BackupCommand : public ::testing::Test {
@@ -36,22 +32,8 @@ class BackupCommand : public ::testing::Test {
   void TearDown() override { fs::remove_all(dir_); }
 
   Outcome Run(std::vector<std::string> args, const std::string& model = "Q40") {
-    args.insert(args.begin(),
-                {"vantorctl", "--model", model, "--virtual=" + (dir_ / "printer.bin").string()});
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    Cli cli;
-    AddLinkCommands(cli);
-    AddEepromBackupCommands(cli);
-    AddPrintCommands(cli);
-    std::istringstream in;
-    std::streambuf* saved = std::cin.rdbuf(in.rdbuf());
-    std::ostringstream out, err;
-    std::streambuf* savedOut = std::cout.rdbuf(out.rdbuf());  // offline commands print here
-    const int status = cli.Run(static_cast<int>(argv.size()), argv.data(), out, err);
-    std::cout.rdbuf(savedOut);
-    std::cin.rdbuf(saved);
-    return {status, out.str(), err.str()};
+    args.insert(args.begin(), {"--model", model, "--virtual=" + (dir_ / "printer.bin").string()});
+    return test::RunVantorctl(std::move(args));
   }
   std::string Backup() {
     const std::string file = (dir_ / "backup.json").string();

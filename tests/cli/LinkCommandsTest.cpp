@@ -8,35 +8,19 @@
 
 #include "cli/Cli.h"
 #include "sim/VirtualPrinter.h"
+#include "tests/support/CliRunner.h"
+#include "tests/support/TempPath.h"
 
 namespace vantor::cli {
 namespace {
 
-struct Outcome {
-  int status;
-  std::string out;
-  std::string err;
-};
+using Outcome = test::CliOutcome;
 
 class LinkCommandsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    state_ = std::filesystem::path(::testing::TempDir()) /
-             (std::string("link-cli-") +
-              ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".bin");
-    std::filesystem::remove(state_);
-  }
-  void TearDown() override { std::filesystem::remove(state_); }
-
   Outcome Run(std::vector<std::string> args, const std::string& model = "Q40") {
-    args.insert(args.begin(), {"vantorctl", "--model", model, "--virtual=" + state_.string()});
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    Cli cli;
-    AddLinkCommands(cli);
-    std::ostringstream out, err;
-    const int status = cli.Run(static_cast<int>(argv.size()), argv.data(), out, err);
-    return {status, out.str(), err.str()};
+    args.insert(args.begin(), {"--model", model, "--virtual=" + state_.string()});
+    return test::RunVantorctl(std::move(args));
   }
 
   std::uint8_t Byte(std::uint8_t address) {
@@ -50,7 +34,7 @@ class LinkCommandsTest : public ::testing::Test {
     return b;
   }
 
-  std::filesystem::path state_;
+  test::TempPath state_{"link.bin"};
 };
 
 TEST_F(LinkCommandsTest, WrittenByteIsReadBackBySeparateRuns) {
@@ -81,8 +65,11 @@ TEST_F(LinkCommandsTest, RangeTableHasHeadingsAndBlanksOutsideTheRange) {
 
 TEST_F(LinkCommandsTest, WrongHexInputIsRefusedBeforeAnythingIsSent) {
   for (const std::vector<std::string>& args :
-       {std::vector<std::string>{"eeprom", "read", "F0", "0F"}, {"eeprom", "read", "5"},
-        {"eeprom", "read", "G0"}, {"eeprom", "write", "5D", "0"}, {"eeprom", "write", "XY", "00"}}) {
+       {std::vector<std::string>{"eeprom", "read", "F0", "0F"},
+        {"eeprom", "read", "5"},
+        {"eeprom", "read", "G0"},
+        {"eeprom", "write", "5D", "0"},
+        {"eeprom", "write", "XY", "00"}}) {
     const Outcome o = Run(args);
     EXPECT_EQ(o.status, kExitFailure) << args[2];
     EXPECT_EQ(o.err, "Input data is wrong.\n") << args[2];
@@ -163,15 +150,10 @@ TEST_F(LinkCommandsTest, StatusAndUsage) {
 }
 
 TEST(LinkCommandsPorts, NameThatLeadsNowhereCannotBeOpened) {
-  std::vector<std::string> args = {"vantorctl", "--port", "LPT3", "--device",
-                                   "LPT3=/nonexistent/port", "status"};
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  Cli cli;
-  AddLinkCommands(cli);
-  std::ostringstream out, err;
-  EXPECT_EQ(cli.Run(static_cast<int>(argv.size()), argv.data(), out, err), kExitFailure);
-  EXPECT_EQ(err.str().substr(0, 18), "Cannot open port.\n");
+  const test::CliOutcome o =
+      test::RunVantorctl({"--port", "LPT3", "--device", "LPT3=/nonexistent/port", "status"});
+  EXPECT_EQ(o.status, kExitFailure);
+  EXPECT_EQ(o.err.substr(0, 18), "Cannot open port.\n");
 }
 
 }  // namespace

@@ -1,12 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <QDir>
-#include <QTemporaryDir>
-#include <array>
-#include <fstream>
-
 #include "app/Options.h"
-#include "app/Program.h"
 
 namespace vantor {
 namespace {
@@ -42,22 +36,6 @@ TEST(ProgramOptions, RejectsIncompleteOrUnknownOptions) {
   Parse({"--virtual-printer="}, false);
   Parse({"--virtual"}, false);
   Parse({"LPT1"}, false);
-}
-
-TEST(ProgramOptions, VirtualPrinterModelComesFromTheStateFile) {
-  QTemporaryDir dir;
-  ASSERT_TRUE(dir.isValid());
-  auto write = [&](const char* name, std::size_t size, std::uint8_t model) {
-    std::array<char, 300> image{};
-    if (size > 176) image[176] = char(model);
-    const std::string path = QDir(dir.path()).filePath(name).toStdString();
-    std::ofstream(path, std::ios::binary).write(image.data(), std::streamsize(size));
-    return path;
-  };
-  EXPECT_EQ(Program::ModelFromStateFile(write("q30", 256, 0x95)), Model::Q30);
-  EXPECT_EQ(Program::ModelFromStateFile(write("q40", 256, 0x94)), Model::Q40);
-  EXPECT_EQ(Program::ModelFromStateFile(write("short", 200, 0x95)), Model::Q40);
-  EXPECT_EQ(Program::ModelFromStateFile(dir.path().toStdString() + "/missing"), Model::Q40);
 }
 
 }  // namespace

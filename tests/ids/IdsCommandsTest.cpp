@@ -7,39 +7,22 @@
 
 #include "cli/Cli.h"
 #include "ids/Malusbid.h"
+#include "tests/support/CliRunner.h"
+#include "tests/support/TempPath.h"
 
 namespace vantor::cli {
 namespace {
 
-struct Outcome {
-  int status;
-  std::string out;
-  std::string err;
-};
+using Outcome = test::CliOutcome;
 
 class IdsCommandsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    state_ = std::filesystem::temp_directory_path() /
-             ("ids-cli-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-              ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".bin");
-    std::filesystem::remove(state_);
-  }
-  void TearDown() override { std::filesystem::remove(state_); }
-
   Outcome Run(std::vector<std::string> args) {
-    args.insert(args.begin(), {"vantorctl", "--virtual=" + state_.string()});
-    std::vector<char*> argv;
-    for (std::string& a : args) argv.push_back(a.data());
-    Cli cli;
-    AddLinkCommands(cli);
-    AddIdsCommands(cli);
-    std::ostringstream out, err;
-    const int status = cli.Run(static_cast<int>(argv.size()), argv.data(), out, err);
-    return {status, out.str(), err.str()};
+    args.insert(args.begin(), "--virtual=" + state_.string());
+    return test::RunVantorctl(std::move(args));
   }
 
-  std::filesystem::path state_;
+  test::TempPath state_{"ids.bin"};
 };
 
 TEST_F(IdsCommandsTest, RegistersATypedHeadIdAndReadsItBack) {

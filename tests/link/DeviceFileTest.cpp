@@ -8,9 +8,10 @@
 #include <fstream>
 #include <thread>
 
-#include "ScriptedPrinter.h"
 #include "gtest/gtest.h"
 #include "link/DeviceFile.h"
+#include "tests/support/ScriptedPrinter.h"
+#include "tests/support/TempPath.h"
 
 namespace vantor::test {
 namespace {
@@ -34,7 +35,6 @@ class DeviceFileTest : public ::testing::Test {
   void TearDown() override {
     device_.reset();
     close(master_);
-    std::remove(idFile_.c_str());
   }
   void FromPrinter(const Bytes& bytes) {
     ASSERT_EQ(write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
@@ -42,8 +42,8 @@ class DeviceFileTest : public ::testing::Test {
 
   int master_ = -1;
   std::string path_;
-  std::string idFile_ =
-      ::testing::TempDir() + "device-file-test-" + std::to_string(::getpid()) + ".id";
+  TempPath idPath_{"device.id"};
+  std::string idFile_ = idPath_.string();
   std::unique_ptr<PortDevice> device_;
 };
 

@@ -3,25 +3,11 @@
 
 #include <gtest/gtest.h>
 
-#include "ScriptedPrinter.h"
 #include "link/Link.h"
+#include "tests/support/ForwardingDevice.h"
+#include "tests/support/ScriptedPrinter.h"
 
 namespace vantor::test {
-
-// Hands the port a view of a printer the test keeps.
-class ForwardingDevice final : public PortDevice {
- public:
-  explicit ForwardingDevice(PortDevice& target) : target_(target) {}
-  IoResult Write(std::span<const std::uint8_t> b, std::int64_t l) override { return target_.Write(b, l); }
-  IoResult Read(std::span<std::uint8_t> b, std::int64_t l) override { return target_.Read(b, l); }
-  IoResult ReadReply(std::span<std::uint8_t> b, std::int64_t l) override {
-    return target_.ReadReply(b, l);
-  }
-  std::size_t DeviceId(std::span<std::uint8_t> b) override { return target_.DeviceId(b); }
-
- private:
-  PortDevice& target_;
-};
 
 class LinkTest : public ::testing::Test {
  protected:
@@ -35,9 +21,7 @@ class LinkTest : public ::testing::Test {
   }
 
   // Opens TVUSB1 (or the given port) and clears what the open wrote.
-  void Open(PortCode code = 0x501) {
-    ASSERT_EQ(link.port.OpenPort(code), kOk);
-  }
+  void Open(PortCode code = 0x501) { ASSERT_EQ(link.port.OpenPort(code), kOk); }
   void StartLink(PortCode code = 0x501) {
     Open(code);
     ASSERT_EQ(link.channel.StartLink(), kOk);

@@ -1,7 +1,6 @@
 // vantorctl --pages and render, in-process against the virtual printer.
-#include <unistd.h>
-
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -11,6 +10,8 @@
 #include <vector>
 
 #include "cli/Cli.h"
+#include "tests/support/CliRunner.h"
+#include "tests/support/TempPath.h"
 
 namespace vantor::cli {
 
@@ -18,46 +19,20 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-  int status;
-  std::string err;
-};
-
-Outcome Vantorctl(std::vector<std::string> args) {
-  args.insert(args.begin(), "vantorctl");
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  Cli cli;
-  AddPrintCommands(cli);
-  AddRenderCommands(cli);
-  std::ostringstream out, err;
-  const int status = cli.Run(static_cast<int>(argv.size()), argv.data(), out, err);
-  return {status, err.str()};
-}
-
-std::string Contents(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
+test::CliOutcome Vantorctl(std::vector<std::string> args) {
+  return test::RunVantorctl(args);
 }
 
 class RenderCommands : public ::testing::Test {
  protected:
-  void SetUp() override {
-    // Test cases run in parallel processes: each gets a folder of its own.
-    root = fs::path(::testing::TempDir()) /
-           ("render-cli-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(root);
-    fs::create_directories(root);
-  }
-  void TearDown() override { fs::remove_all(root); }
-  fs::path root;
+  void SetUp() override { fs::create_directories(root.path()); }
+  test::TempPath root{"render"};
 };
 
 TEST_F(RenderCommands, CheckPatternLeavesFourPagesAndItsCaptureRendersTheSame) {
   const fs::path live = root / "live";
   const fs::path capture = root / "job.bin";
-  const Outcome o = Vantorctl(
+  const test::CliOutcome o = Vantorctl(
       {"--virtual", "--pages", live.string(), "--capture", capture.string(), "check-pattern"});
   ASSERT_EQ(o.status, kExitOk) << o.err;
   for (const char* name : {"page-001.png", "page-002.png", "page-003.png", "page-004.png"}) {
@@ -67,10 +42,10 @@ TEST_F(RenderCommands, CheckPatternLeavesFourPagesAndItsCaptureRendersTheSame) {
 
   // A fresh printer of the model reads the recording as the live one did.
   const fs::path offline = root / "offline";
-  const Outcome r = Vantorctl({"render", capture.string(), "--pages", offline.string()});
+  const test::CliOutcome r = Vantorctl({"render", capture.string(), "--pages", offline.string()});
   ASSERT_EQ(r.status, kExitOk) << r.err;
   for (const char* name : {"page-001.png", "page-004.png"}) {
-    EXPECT_EQ(Contents(offline / name), Contents(live / name)) << name;
+    EXPECT_EQ(test::FileContents(offline / name), test::FileContents(live / name)) << name;
   }
 }
 

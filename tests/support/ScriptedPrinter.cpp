@@ -1,4 +1,4 @@
-#include "ScriptedPrinter.h"
+#include "tests/support/ScriptedPrinter.h"
 
 #include <algorithm>
 #include <cstring>
@@ -8,13 +8,19 @@ namespace vantor::test {
 
 Bytes Packet(std::uint8_t socket, const Bytes& payload, std::uint8_t credit) {
   const std::size_t length = payload.size() + 6;
-  Bytes p = {socket, socket, static_cast<std::uint8_t>(length >> 8),
-             static_cast<std::uint8_t>(length & 0xFF), credit, 0x00};
+  Bytes p = {socket,
+             socket,
+             static_cast<std::uint8_t>(length >> 8),
+             static_cast<std::uint8_t>(length & 0xFF),
+             credit,
+             0x00};
   p.insert(p.end(), payload.begin(), payload.end());
   return p;
 }
 
-Bytes TextPayload(const std::string& text) { return Bytes(text.begin(), text.end()); }
+Bytes TextPayload(const std::string& text) {
+  return Bytes(text.begin(), text.end());
+}
 
 IoResult ScriptedPrinter::Write(std::span<const std::uint8_t> bytes, std::int64_t) {
   if (writeTakesMs) clock_.SleepMs(std::exchange(writeTakesMs, std::int64_t{0}));
@@ -40,7 +46,8 @@ void ScriptedPrinter::Answer(const Bytes& packet) {
     if (packet[6] == 0x03 && packet.size() >= 11 && creditReplyLength >= 12) {
       payload.insert(payload.end(), {packet[9], packet[10]});
     }
-    if (packet[6] == 0x04 && packet.size() >= 13) payload.insert(payload.end(), {packet[11], packet[12]});
+    if (packet[6] == 0x04 && packet.size() >= 13)
+      payload.insert(payload.end(), {packet[11], packet[12]});
     reply = Packet(0x00, payload, 0x01);
   } else if (packet[0] == 0x02) {
     std::string text;

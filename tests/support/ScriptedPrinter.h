@@ -37,10 +37,10 @@ class ScriptedPrinter final : public PortDevice {
   std::deque<Bytes> dataReplies;
   std::string deviceId = "MFG:V;MDL:Vantor Q40;CLS:PRINTER;";
   std::uint8_t creditReplyLength = 12;  // 10: a Credit reply without the credit field
-  std::size_t shortBy = 0;               // the next write reports this many bytes fewer
-  std::int64_t writeTakesMs = 0;         // the next write takes this long
-  std::size_t readChunk = 0;             // stream reads return at most this many bytes
-  bool silent = false;                   // nothing ever answers
+  std::size_t shortBy = 0;              // the next write reports this many bytes fewer
+  std::int64_t writeTakesMs = 0;        // the next write takes this long
+  std::size_t readChunk = 0;            // stream reads return at most this many bytes
+  bool silent = false;                  // nothing ever answers
   bool failReads = false;
 
   // Written packets on one socket, in order.

@@ -1,0 +1,79 @@
+#include "app/session/SessionSetup.h"
+
+#include <iterator>
+
+#include "link/FactoryCommands.h"
+#include "link/backends/PortDefaults.h"
+#include "sim/VirtualPrinter.h"
+
+namespace vantor {
+
+Model ModelFromStateFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return Model::Q40;
+  const std::vector<char> image{std::istreambuf_iterator<char>(in), {}};
+  if (image.size() != 256) return Model::Q40;
+  return std::uint8_t(image[eeprom::kModelDefault]) == 0x95 ? Model::Q30 : Model::Q40;
+}
+
+SessionSetup::SessionSetup(Clock& clock) : clock_(clock) {}
+
+SessionSetup::~SessionSetup() {
+  pages_.Detach();
+}
+
+bool SessionSetup::Build(const SessionOptions& options, SetupFailure& failure) {
+  if (options.virtualPrinter) {
+    if (!BuildVirtualPrinter(options, failure)) return false;
+  } else {
+    AddDefaultPorts(table_);
+  }
+  for (const std::string& device : options.devices) {
+    const auto eq = device.find('=');
+    std::string why;
+    if (eq == std::string::npos ||
+        !OverridePort(table_, device.substr(0, eq), device.substr(eq + 1), why)) {
+      failure = {SetupStep::Device,
+                 "--device " + device + ": " + (why.empty() ? "expected NAME=PATH" : why)};
+      return false;
+    }
+  }
+  if (!options.traceFile.empty()) {
+    trace_ = WireTrace::ToFile(options.traceFile);
+    if (!trace_) {
+      failure = {SetupStep::Trace, "cannot write " + options.traceFile};
+      return false;
+    }
+  }
+  return true;
+}
+
+bool SessionSetup::BuildVirtualPrinter(const SessionOptions& options, SetupFailure& failure) {
+  const Model model = options.model               ? *options.model
+                      : options.stateFile.empty() ? Model::Q40
+                                                  : ModelFromStateFile(options.stateFile);
+  printer_ = std::make_unique<sim::VirtualPrinter>(clock_, model);
+  std::string why;
+  if (!options.stateFile.empty() && !printer_->UseStateFile(options.stateFile, why)) {
+    failure = {SetupStep::StateFile, why};
+    return false;
+  }
+  if (!options.capture.empty()) {
+    capture_.open(options.capture, std::ios::binary | std::ios::trunc);
+    if (!capture_) {
+      failure = {SetupStep::Capture, "cannot write " + options.capture};
+      return false;
+    }
+    printer_->SetCapture(&capture_);
+  }
+  // Sheets are only rendered when someone takes them.
+  if ((!options.pagesDir.empty() || options.pageObserver) &&
+      !pages_.Attach(*printer_, options.pagesDir, options.pageObserver, why)) {
+    failure = {SetupStep::Pages, why};
+    return false;
+  }
+  printer_->AttachTo(table_);
+  return true;
+}
+
+}  // namespace vantor

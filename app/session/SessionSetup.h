@@ -1,0 +1,75 @@
+// What a session runs on, set up the same way for vantorctl and vantor-adjust: the port table
+// (this machine's ports or the in-process virtual printer), the printer's state file, capture
+// and pages, the wire trace, and the --device overrides.
+#pragma once
+
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/session/PageOutput.h"
+#include "link/Clock.h"
+#include "link/Model.h"
+#include "link/PortDevice.h"
+#include "link/WireTrace.h"
+
+namespace vantor {
+
+namespace sim {
+class VirtualPrinter;
+}
+
+struct SessionOptions {
+  bool virtualPrinter = false;
+  // The virtual printer's model; unset: the one its state file names.
+  std::optional<Model> model;
+  std::string stateFile;              // the virtual printer's EEPROM; empty: kept in memory
+  std::string capture;                // the data-channel byte stream is written here
+  std::string pagesDir;               // each printed sheet is written here as PNG
+  PageOutput::Observer pageObserver;  // each printed sheet is also shown here
+  std::vector<std::string> devices;   // NAME=PATH
+  std::string traceFile;
+};
+
+// The step that failed, so each program can word it and choose its exit status.
+enum class SetupStep { StateFile, Capture, Pages, Device, Trace };
+
+struct SetupFailure {
+  SetupStep step = SetupStep::StateFile;
+  std::string message;  // "cannot write FILE", "--device NAME=PATH: reason", ...
+};
+
+// The model a virtual printer's state file holds (0x95 in its model byte: Q30); else the Q40.
+Model ModelFromStateFile(const std::string& path);
+
+class SessionSetup {
+ public:
+  explicit SessionSetup(Clock& clock);
+  ~SessionSetup();
+  SessionSetup(const SessionSetup&) = delete;
+  SessionSetup& operator=(const SessionSetup&) = delete;
+
+  // Fills the port table, in the order the steps are named; stops at the first failure.
+  bool Build(const SessionOptions& options, SetupFailure& failure);
+
+  // Exists from construction, so a link can be built on it before Build.
+  PortTable& Ports() { return table_; }
+  sim::VirtualPrinter* Printer() { return printer_.get(); }
+  WireTrace* Trace() { return trace_.get(); }
+  // The first failed page write, if any.
+  std::string PagesError() const { return pages_.Error(); }
+
+ private:
+  bool BuildVirtualPrinter(const SessionOptions& options, SetupFailure& failure);
+
+  Clock& clock_;
+  PortTable table_;
+  std::ofstream capture_;  // outlives the printer that writes to it
+  std::unique_ptr<sim::VirtualPrinter> printer_;
+  PageOutput pages_;  // after the printer: it detaches from it first
+  std::unique_ptr<WireTrace> trace_;
+};
+
+}  // namespace vantor
