@@ -9,11 +9,10 @@
 #include "adjust/procedures/BidProcedure.h"
 #include "adjust/procedures/CheckPatternProcedure.h"
 #include "adjust/procedures/HeadAngleProcedure.h"
-#include "adjust/procedures/IdWords.h"
 #include "adjust/procedures/PfProcedure.h"
+#include "adjust/procedures/SharedIds.h"
 #include "adjust/procedures/TopMarginProcedure.h"
 #include "cli/Cli.h"
-#include "raster/LinkAccess.h"
 #include "raster/Malraster.h"
 
 namespace vantor::cli {
@@ -45,33 +44,14 @@ int ExitFor(procedures::WriteOutcome outcome) {
 // registered only for the command.
 class PrintJob {
  public:
-  explicit PrintJob(Session& session)
-      : session_(session),
-        headWords_(headId_),
-        usbWords_(usbId_),
-        access_(session.link, headId_, usbId_),
-        raster_(access_) {
-    session_.reporter.SetFormatWords(kHeadIdFailure, &headWords_);
-    session_.reporter.SetFormatWords(kUsbIdFailure, &usbWords_);
-  }
-  ~PrintJob() {
-    session_.reporter.SetFormatWords(kHeadIdFailure, nullptr);
-    session_.reporter.SetFormatWords(kUsbIdFailure, nullptr);
-  }
-  PrintJob(const PrintJob&) = delete;
-  PrintJob& operator=(const PrintJob&) = delete;
+  explicit PrintJob(Session& session) : reporter_(session.reporter) { ids_.Attach(reporter_); }
 
-  Reporter& reporter() { return session_.reporter; }
-  Raster& raster() { return raster_; }
+  Reporter& reporter() { return reporter_; }
+  Raster& raster() { return ids_.GetRaster(); }
 
  private:
-  Session& session_;
-  Malheadid headId_;
-  Malusbid usbId_;
-  HeadIdWords headWords_;
-  UsbIdWords usbWords_;
-  LinkAccess access_;
-  Raster raster_;
+  Reporter& reporter_;
+  SharedIds ids_;
 };
 
 // "VSD2 Color" -> "vsd2-color".

@@ -53,7 +53,7 @@ QString FromView(std::string_view s) {
 
 void BidPanels::Build(WorkArea& area) {
   area_ = &area;
-  ids_->Attach(area.GetLink(), area.Messages());
+  ids_->Attach(area.Messages());
   BuildItemsPanel();
   BuildInputPanel();
   area.SetMenuHandler(MenuItem::Bid, [this] { area_->ShowPanel(itemsPnl_); });

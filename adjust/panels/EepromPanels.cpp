@@ -10,14 +10,14 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "adjust/procedures/CheckPatternProcedure.h"
-#include "adjust/panels/PanelParts.h"
-#include "adjust/procedures/Procedures.h"
-#include "adjust/panels/RadioGroup.h"
-#include "adjust/procedures/SharedIds.h"
-#include "adjust/panels/UpperCaseEdit.h"
-#include "ids/Datamanu.h"
 #include "adjust/panels/DialogService.h"
+#include "adjust/panels/PanelParts.h"
+#include "adjust/panels/RadioGroup.h"
+#include "adjust/panels/UpperCaseEdit.h"
+#include "adjust/procedures/CheckPatternProcedure.h"
+#include "adjust/procedures/Procedures.h"
+#include "adjust/procedures/SharedIds.h"
+#include "ids/Datamanu.h"
 
 namespace vantor {
 
@@ -67,7 +67,7 @@ EepromPanels::~EepromPanels() = default;
 
 void EepromPanels::Build(WorkArea& area) {
   area_ = &area;
-  ids_->Attach(area.GetLink(), area.Messages());
+  ids_->Attach(area.Messages());
   BuildItems();
   BuildCheck();
   BuildGrid();
@@ -228,7 +228,7 @@ void EepromPanels::EepromReadOkBtnClick() {
     return;
   }
   area_->ResetWorkArea(false);
-  area_->StatusMemo().hide();
+  area_->HideMessageArea();
   area_->ShowPanel(eepromGridPnl_);
   EmptyCells();
   ShowHourglass();

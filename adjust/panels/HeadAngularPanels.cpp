@@ -5,14 +5,12 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <array>
-#include <string>
 
-#include "adjust/procedures/HeadAngleProcedure.h"
 #include "adjust/panels/PanelParts.h"
 #include "adjust/panels/RadioGroup.h"
-#include "adjust/procedures/SharedIds.h"
 #include "adjust/panels/WindowTimer.h"
-#include "words/Words.h"
+#include "adjust/procedures/HeadAngleProcedure.h"
+#include "adjust/procedures/SharedIds.h"
 
 namespace vantor {
 
@@ -80,7 +78,7 @@ void AddLines(TitledPanel* panel, const std::array<const char*, N>& lines) {
 
 void HeadAngularPanels::Build(WorkArea& area) {
   area_ = &area;
-  ids_->Attach(area.GetLink(), area.Messages());
+  ids_->Attach(area.Messages());
   BuildPanels();
   area.Timer(WindowTimerId::HeadAngGetStatus).SetHandler([this] { HeadAngGetStatusTimerTimer(); });
   area.SetMenuHandler(MenuItem::HeadAngular, [this] { area_->ShowPanel(itemsPnl_); });
@@ -189,62 +187,30 @@ void HeadAngularPanels::SusPlateSelectOKBtnClick() {
   headAngleAdjusting_ = true;
 }
 
-void HeadAngularPanels::ShowPrinterErrorWords() {
-  PacketChannel& channel = area_->GetLink().channel;
-  Reporter& reporter = area_->Messages();
-  const std::uint16_t code = channel.PrinterErrorCode();
-  if (code == kErrorOther) {
-    reporter.ShowMessage(MessageKind::Error, words::kUnknownError);
-    reporter.ShowMessage(MessageKind::NewLine, words::kErrorCodeLine);
-    reporter.ShowMessage(MessageKind::Append, std::to_string(channel.RawErrorCode()));
-    return;
-  }
-  if (const std::string_view w = words::PrinterErrorWords(code); !w.empty()) {
-    reporter.ShowMessage(MessageKind::Error, w);
-  }
-}
-
 void HeadAngularPanels::HeadAngGetStatusTimerTimer() {
-  PacketChannel& channel = area_->GetLink().channel;
-  WindowTimer& watch = area_->Timer(WindowTimerId::HeadAngGetStatus);
-  for (;;) {
-    if (const Result r = channel.ReadStatus(); r != kOk) {
-      area_->Messages().ReportResult(r);
+  Reporter& reporter = area_->Messages();
+  switch (procedures::WatchHeadAngleStatus(reporter)) {
+    case procedures::HeadAngleWatch::Cleaning:
+      PrintAfterCleaning();
       return;
-    }
-    switch (channel.PrinterStatus()) {
-      case kStatusCleaning:
-        PrintAfterCleaning();
-        return;
-      case kStatusReady:
-        // The technician is still at the mechanism.
-        area_->LockWorkflow();
-        return;
-      case kStatusError:
-        area_->ResetWorkArea(false);
-        area_->ShowPanel(itemsPnl_);
-        ShowPrinterErrorWords();
-        area_->UnlockWorkflow();
-        watch.Stop();
-        return;
-      case kStatusPrinting:
-      case kStatusBusy:
-      case kStatusNozzleCheck:
-        // Passing states: look again at once.
-        continue;
-      default:
-        // A state that does not pass by itself would hold the window forever; next tick.
-        return;
-    }
+    case procedures::HeadAngleWatch::Ready:
+      area_->LockWorkflow();
+      return;
+    case procedures::HeadAngleWatch::Error:
+      area_->ResetWorkArea(false);
+      area_->ShowPanel(itemsPnl_);
+      reporter.ShowPrinterError();
+      area_->UnlockWorkflow();
+      area_->Timer(WindowTimerId::HeadAngGetStatus).Stop();
+      return;
+    case procedures::HeadAngleWatch::ReadFailed:
+    case procedures::HeadAngleWatch::Unsettled:
+      return;
   }
 }
 
 void HeadAngularPanels::PrintAfterCleaning() {
-  Reporter& reporter = area_->Messages();
-  if (const Result r = area_->GetLink().channel.PollUntilReady(); r != kOk) {
-    reporter.ReportResult(r);
-    return;
-  }
+  if (procedures::AwaitEndOfCleaning(area_->Messages()) != kOk) return;
   area_->ResetWorkArea(false);
   area_->ShowPanel(step1Pnl_);
   // A failed print is reported and the watch goes on, so the next cleaning prints again.

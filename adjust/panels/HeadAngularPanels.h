@@ -37,7 +37,6 @@ class HeadAngularPanels final : public WorkflowModule {
   // The decision panel again after a print; the watch has seen the cleaning.
   void PrintAfterCleaning();
   void EndWorkflow();
-  void ShowPrinterErrorWords();
 
   std::shared_ptr<SharedIds> ids_;
   WorkArea* area_ = nullptr;

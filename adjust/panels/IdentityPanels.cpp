@@ -11,14 +11,15 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "adjust/panels/DialogService.h"
 #include "adjust/panels/PanelParts.h"
-#include "adjust/procedures/Procedures.h"
 #include "adjust/panels/RadioGroup.h"
-#include "adjust/procedures/SharedIds.h"
 #include "adjust/panels/UpperCaseEdit.h"
+#include "adjust/procedures/IdentityProcedure.h"
+#include "adjust/procedures/Procedures.h"
+#include "adjust/procedures/SharedIds.h"
 #include "ids/Malheadid.h"
 #include "ids/Malusbid.h"
-#include "adjust/panels/DialogService.h"
 #include "words/Words.h"
 
 namespace vantor {
@@ -87,7 +88,7 @@ IdentityPanels::~IdentityPanels() = default;
 
 void IdentityPanels::Build(WorkArea& area) {
   area_ = &area;
-  ids_->Attach(area.GetLink(), area.Messages());
+  ids_->Attach(area.Messages());
   BuildEepromInit();
   BuildHeadId();
   BuildUsbId();
@@ -159,15 +160,11 @@ void IdentityPanels::BuildUsbId() {
   auto* grid = new QGridLayout;
   const int wide = QFontMetrics(input->font()).horizontalAdvance(QString(21, 'W'));
   grid->addWidget(new QLabel(text::kOriginalUsbId, input), 0, 0);
-  originalUsbIdInputEdit_ = new QLineEdit(input);
-  originalUsbIdInputEdit_->setObjectName("OriginalUsbIdInputEdit");
-  originalUsbIdInputEdit_->setMaxLength(int(usbid::kLength));
+  originalUsbIdInputEdit_ = MakeUpperCaseEdit("OriginalUsbIdInputEdit", int(usbid::kLength), input);
   originalUsbIdInputEdit_->setMinimumWidth(wide);
   grid->addWidget(originalUsbIdInputEdit_, 0, 1, Qt::AlignLeft);
   grid->addWidget(new QLabel(text::kSerialNumber, input), 1, 0);
-  usbIdInputEdit_ = new QLineEdit(input);
-  usbIdInputEdit_->setObjectName("UsbIdInputEdit");
-  usbIdInputEdit_->setMaxLength(int(usbid::kSerialLength));
+  usbIdInputEdit_ = MakeUpperCaseEdit("UsbIdInputEdit", int(usbid::kSerialLength), input);
   usbIdInputEdit_->setMinimumWidth(wide * 2 / 3);
   grid->addWidget(usbIdInputEdit_, 1, 1, Qt::AlignLeft);
   grid->setColumnStretch(2, 1);
@@ -209,15 +206,9 @@ void IdentityPanels::HdVolOKBtnClick() {
       leftHeadIdInputEdit_->setFocus();
       break;
     case kCheckIndex: {
-      Reporter& reporter = area_->Messages();
       ShowHourglass();
       std::string id;
-      if (const Result r = ids_->HeadId().ReadHeadID(area_->GetLink().channel, id); r != kOk) {
-        reporter.ReportResult(r);
-      } else {
-        reporter.ShowMessage(MessageKind::Replace, idwords::kHeadIdIs);
-        reporter.ShowMessage(MessageKind::Append, id);
-      }
+      (void)procedures::ReadHeadId(area_->Messages(), ids_->HeadId(), id);
       ShowNormalCursor();
       break;
     }
@@ -227,19 +218,14 @@ void IdentityPanels::HdVolOKBtnClick() {
 }
 
 void IdentityPanels::HeadIDInputOKBtnClick() {
-  Reporter& reporter = area_->Messages();
-  const QString typed = leftHeadIdInputEdit_->text();
-  const std::string id = typed.toStdString();
-  if (const Result r = ids_->HeadId().WriteHeadID(area_->GetLink().channel, id); r != kOk) {
-    reporter.ReportResult(r);
+  std::string registered;
+  if (procedures::RegisterHeadId(area_->Messages(), ids_->HeadId(),
+                                 leftHeadIdInputEdit_->text().toStdString(), registered) != kOk) {
     // The text stays for correction.
     leftHeadIdInputEdit_->setFocus();
     return;
   }
-  reporter.ShowMessage(MessageKind::Replace, idwords::kHeadIdTyped);
-  reporter.ShowMessage(MessageKind::Append, id);
-  reporter.ShowMessage(MessageKind::Append, idwords::kHeadIdRegistered);
-  area_->SetAdjustedItem(AdjustedItem::HeadId, typed);
+  area_->SetAdjustedItem(AdjustedItem::HeadId, FromStd(registered));
 }
 
 void IdentityPanels::HeadIDInputRtnBtnClick() {
@@ -255,14 +241,8 @@ void IdentityPanels::UsbIdOKBtnClick() {
       originalUsbIdInputEdit_->setFocus();
       break;
     case kReadoutIndex: {
-      Reporter& reporter = area_->Messages();
       std::string id;
-      if (const Result r = ids_->UsbId().ReadUSBID(area_->GetLink().channel, id); r != kOk) {
-        reporter.ReportResult(r);
-        break;
-      }
-      reporter.ShowMessage(MessageKind::Replace, idwords::kUsbIdIs);
-      reporter.ShowMessage(MessageKind::Append, id);
+      (void)procedures::ReadUsbId(area_->Messages(), ids_->UsbId(), id);
       break;
     }
     default:
@@ -278,48 +258,21 @@ void IdentityPanels::UsbIdInputOKBtnClick() {
   if (!original.empty() && !serial.empty()) {
     reporter.ShowMessage(MessageKind::Error, words::kInputDataWrong);
   } else if (!original.empty()) {
-    RegisterOriginalUsbId(original);
+    // The field shows what the printer now holds, not what was typed.
+    std::string stored;
+    if (procedures::RegisterUsbId(reporter, ids_->UsbId(), original, stored) != kOk) return;
+    ShowUsbIdField(stored.substr(0, usbid::kSerialLength), stored.substr(usbid::kSerialLength));
   } else if (!serial.empty()) {
-    RegisterSerialNumber(serial);
+    procedures::SerialRegistration registered;
+    if (procedures::RegisterSerialNumber(reporter, ids_->UsbId(), serial, registered) != kOk)
+      return;
+    ShowUsbIdField(registered.serial, registered.dateCode);
   }
 }
 
-void IdentityPanels::RegisterOriginalUsbId(const std::string& typed) {
-  Reporter& reporter = area_->Messages();
-  Malusbid& usbId = ids_->UsbId();
-  PacketChannel& channel = area_->GetLink().channel;
-  if (const Result r = usbId.WriteUSBID(channel, typed); r != kOk) {
-    reporter.ReportResult(r);
-    return;
-  }
-  // A printer that does not become ready has its words shown instead of the lines.
-  if (reporter.ShowMessage(MessageKind::Done, idwords::kUsbIdAs) != kOk) return;
-  reporter.ShowMessage(MessageKind::Append, typed);
-  reporter.ShowMessage(MessageKind::Append, idwords::kUsbIdRegistered);
-  // The panel shows what the printer now holds, not what was typed.
-  std::string stored;
-  if (const Result r = usbId.ReadUSBID(channel, stored); r != kOk) {
-    reporter.ReportResult(r);
-    return;
-  }
-  const QString id = FromStd(stored);
-  area_->SetAdjustedItem(AdjustedItem::UsbId, id.left(int(usbid::kSerialLength)) + ' ' +
-                                                  id.mid(int(usbid::kSerialLength)));
-}
-
-void IdentityPanels::RegisterSerialNumber(const std::string& typed) {
-  Reporter& reporter = area_->Messages();
-  std::string dateCode;
-  if (const Result r = ids_->UsbId().WriteSerialNumber(area_->GetLink().channel, typed, dateCode);
-      r != kOk) {
-    reporter.ReportResult(r);
-    return;
-  }
-  if (reporter.ShowMessage(MessageKind::Done, idwords::kUsbIdAs) != kOk) return;
-  reporter.ShowMessage(MessageKind::Append, typed);
-  reporter.ShowMessage(MessageKind::Append, dateCode);
-  reporter.ShowMessage(MessageKind::Append, idwords::kUsbIdRegistered);
-  area_->SetAdjustedItem(AdjustedItem::UsbId, FromStd(typed) + ' ' + FromStd(dateCode));
+// The ID split after the serial number by one blank.
+void IdentityPanels::ShowUsbIdField(std::string_view serial, std::string_view rest) {
+  area_->SetAdjustedItem(AdjustedItem::UsbId, FromStd(serial) + ' ' + FromStd(rest));
 }
 
 void IdentityPanels::UsbIdInputRtnBtnClick() {

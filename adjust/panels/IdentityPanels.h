@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <string_view>
 
 #include "adjust/panels/WorkflowModule.h"
 
@@ -34,8 +35,7 @@ class IdentityPanels final : public WorkflowModule {
   void BuildHeadId();
   void BuildUsbId();
   void ShowOnly(QWidget* panel);
-  void RegisterOriginalUsbId(const std::string& typed);
-  void RegisterSerialNumber(const std::string& typed);
+  void ShowUsbIdField(std::string_view serial, std::string_view rest);
 
   std::shared_ptr<SharedIds> ids_;
   WorkArea* area_ = nullptr;

@@ -16,9 +16,9 @@
 #include <QTextCursor>
 #include <QVBoxLayout>
 
+#include "adjust/panels/DialogService.h"
 #include "adjust/panels/RadioGroup.h"
 #include "link/PacketChannel.h"
-#include "adjust/panels/DialogService.h"
 #include "words/Words.h"
 
 namespace vantor {
@@ -314,7 +314,9 @@ void TFormAdjust::SetMemoText(const QString& text) {
   memo_->setPlainText(text);
 }
 
-bool TFormAdjust::MessageAreaEmpty() const { return memo_->document()->isEmpty(); }
+bool TFormAdjust::MessageAreaEmpty() const {
+  return memo_->document()->isEmpty();
+}
 
 void TFormAdjust::Show(MessageKind kind, std::string_view message) {
   const QString text = FromView(message);
@@ -474,6 +476,10 @@ void TFormAdjust::ResetWorkArea(bool keepMemo) {
     SetMemoColor(Qt::black);
   }
   for (auto& module : modules_) module->ResetInputs();
+}
+
+void TFormAdjust::HideMessageArea() {
+  memo_->hide();
 }
 
 void TFormAdjust::LockWorkflow() {

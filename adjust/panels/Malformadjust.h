@@ -8,12 +8,11 @@
 #include <memory>
 #include <vector>
 
-#include "adjust/procedures/Messages.h"
 #include "adjust/panels/WindowTimer.h"
 #include "adjust/panels/WorkWindow.h"
 #include "adjust/panels/WorkflowModule.h"
+#include "adjust/procedures/Messages.h"
 #include "link/Link.h"
-
 
 class QAbstractButton;
 class QFrame;
@@ -71,11 +70,10 @@ class TFormAdjust final : public QWidget,
   void SetAdjustedItem(AdjustedItem item, const QString& text) override;
   void SetSkipLinkShutdown(bool skip) override { skipLinkShutdown_ = skip; }
   WindowTimer& Timer(WindowTimerId id) override;
-  QPlainTextEdit& StatusMemo() override { return *memo_; }
+  void HideMessageArea() override;
   bool MessageAreaEmpty() const override;
   void RepaintNow() override;
   Reporter& Messages() override { return reporter_; }
-  Link& GetLink() override { return link_; }
   DialogService& Dialogs() override { return dialogs_; }
   Model SelectedModel() const override { return link_.channel.SelectedModel(); }
   // Esc presses the first visible, enabled one of these, else "Quit".

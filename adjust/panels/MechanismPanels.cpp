@@ -11,9 +11,9 @@
 #include <QVBoxLayout>
 
 #include "adjust/panels/PanelParts.h"
+#include "adjust/panels/RadioGroup.h"
 #include "adjust/procedures/PfProcedure.h"
 #include "adjust/procedures/Procedures.h"
-#include "adjust/panels/RadioGroup.h"
 #include "adjust/procedures/SharedIds.h"
 
 namespace vantor {
@@ -68,7 +68,7 @@ QCheckBox* MakeCheckBox(const char* objectName, const char* caption, QWidget* pa
 
 void MechanismPanels::Build(WorkArea& area) {
   area_ = &area;
-  ids_->Attach(area.GetLink(), area.Messages());
+  ids_->Attach(area.Messages());
   BuildPfPanels();
   BuildTopMarginPanels();
   BuildCrDispersionPanel();

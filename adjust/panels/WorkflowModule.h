@@ -11,7 +11,6 @@
 #include "link/Model.h"
 
 class QAbstractButton;
-class QPlainTextEdit;
 class QWidget;
 
 namespace vantor {
@@ -87,12 +86,12 @@ class WorkArea {
   virtual void AddCancelButton(QAbstractButton* button) = 0;
   virtual WindowTimer& Timer(WindowTimerId id) = 0;
 
-  virtual QPlainTextEdit& StatusMemo() = 0;
+  // The message area makes room for a panel that needs it; the next reset brings it back.
+  virtual void HideMessageArea() = 0;
   // Paints at once; the caller usually goes on blocking.
   virtual void RepaintNow() = 0;
 
   virtual Reporter& Messages() = 0;
-  virtual Link& GetLink() = 0;
   virtual DialogService& Dialogs() = 0;
   virtual Model SelectedModel() const = 0;
 };

@@ -26,4 +26,31 @@ Result EjectHeadAngleSheet(Reporter& reporter, Raster& raster) {
   return ReportedJob(reporter, [&] { return raster.FormFeed(); });
 }
 
+HeadAngleWatch WatchHeadAngleStatus(Reporter& reporter) {
+  PacketChannel& channel = reporter.GetLink().channel;
+  for (;;) {
+    if (ReportedJob(reporter, [&] { return channel.ReadStatus(); }) != kOk)
+      return HeadAngleWatch::ReadFailed;
+    switch (channel.PrinterStatus()) {
+      case kStatusCleaning:
+        return HeadAngleWatch::Cleaning;
+      case kStatusReady:
+        return HeadAngleWatch::Ready;
+      case kStatusError:
+        return HeadAngleWatch::Error;
+      case kStatusPrinting:
+      case kStatusBusy:
+      case kStatusNozzleCheck:
+        continue;
+      // Waiting on such a state would hold the window forever.
+      default:
+        return HeadAngleWatch::Unsettled;
+    }
+  }
+}
+
+Result AwaitEndOfCleaning(Reporter& reporter) {
+  return ReportedJob(reporter, [&] { return reporter.GetLink().channel.PollUntilReady(); });
+}
+
 }  // namespace vantor::procedures

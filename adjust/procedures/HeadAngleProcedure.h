@@ -12,4 +12,20 @@ Result PrintHeadAngleCheck(Reporter& reporter, Raster& raster);
 // Ejects the sheet when the workflow ends; a failure is reported.
 Result EjectHeadAngleSheet(Reporter& reporter, Raster& raster);
 
+// What the status watch saw while the technician works at the mechanism.
+enum class HeadAngleWatch {
+  ReadFailed,  // reported; the watch goes on
+  Ready,       // the technician is still at the mechanism
+  Cleaning,    // the ink switch was pressed: print again once the cleaning is over
+  Error,       // a printer error: the workflow ends, its words are for the caller to show
+  Unsettled,   // a state that does not pass by itself; look again on the next tick
+};
+
+// One tick of the watch: reads the status, and again at once while the printer is in a
+// passing state (printing, busy, nozzle check).
+HeadAngleWatch WatchHeadAngleStatus(Reporter& reporter);
+
+// Waits until the cleaning the ink switch started is over; a failure is reported.
+Result AwaitEndOfCleaning(Reporter& reporter);
+
 }  // namespace vantor::procedures

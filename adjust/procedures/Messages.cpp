@@ -18,7 +18,7 @@ Result Reporter::ShowMessage(MessageKind kind, std::string_view text) {
   return kOk;
 }
 
-void Reporter::ShowPrinterErrorWords() {
+void Reporter::ShowPrinterError() {
   const std::uint16_t code = link_.channel.PrinterErrorCode();
   if (code == kErrorOther) {
     display_.Show(MessageKind::Error, words::kUnknownError);
@@ -49,13 +49,20 @@ void Reporter::ReportResult(Result result) {
       }
       return;
     case kNotReady:
-      ShowPrinterErrorWords();
+      ShowPrinterError();
       display_.ApplyMenuMode(link_.channel.PrinterStatus());
       return;
-    case kHeadIdFailure: format = headIdWords_; break;
-    case kBidRangeFailure: format = bidWords_; break;
-    case kUsbIdFailure: format = usbIdWords_; break;
-    default: return;
+    case kHeadIdFailure:
+      format = headIdWords_;
+      break;
+    case kBidRangeFailure:
+      format = bidWords_;
+      break;
+    case kUsbIdFailure:
+      format = usbIdWords_;
+      break;
+    default:
+      return;
   }
   if (format) format->ShowWords(*this);
 }
@@ -67,7 +74,7 @@ Result Reporter::ShowStatus() {
   }
   const std::uint16_t status = link_.channel.PrinterStatus();
   if (status == kStatusError) {
-    ShowPrinterErrorWords();
+    ShowPrinterError();
   } else if (const auto w = words::StatusWords(status); !w.empty()) {
     display_.Show(MessageKind::Replace, w);
   }
@@ -77,10 +84,17 @@ Result Reporter::ShowStatus() {
 
 void Reporter::SetFormatWords(Result failureClass, const FormatWords* words) {
   switch (failureClass) {
-    case kHeadIdFailure: headIdWords_ = words; break;
-    case kBidRangeFailure: bidWords_ = words; break;
-    case kUsbIdFailure: usbIdWords_ = words; break;
-    default: break;
+    case kHeadIdFailure:
+      headIdWords_ = words;
+      break;
+    case kBidRangeFailure:
+      bidWords_ = words;
+      break;
+    case kUsbIdFailure:
+      usbIdWords_ = words;
+      break;
+    default:
+      break;
   }
 }
 

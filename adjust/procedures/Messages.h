@@ -1,4 +1,5 @@
-// ShowMessage and ReportResult: how every workflow talks to the technician, in a window or a terminal.
+// ShowMessage and ReportResult: how every workflow talks to the technician, in a window or a
+// terminal.
 #pragma once
 
 #include <array>
@@ -57,6 +58,8 @@ class Reporter {
   void ReportResult(Result result);
   // Reads the status and shows its words; the "Status" button and every show of the window.
   Result ShowStatus();
+  // The words of the printer error from the last status read; nothing when there is none.
+  void ShowPrinterError();
 
   // Registers the words for 0x5000 (head ID), 0x7000 (Bi-D range) or 0x8000 (USB ID).
   void SetFormatWords(Result failureClass, const FormatWords* words);
@@ -68,8 +71,6 @@ class Reporter {
   ServiceRecorder* Recorder() { return recorder_; }
 
  private:
-  void ShowPrinterErrorWords();
-
   Link& link_;
   MessageDisplay& display_;
   const FormatWords* headIdWords_ = nullptr;

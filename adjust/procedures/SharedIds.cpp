@@ -8,12 +8,12 @@ SharedIds::~SharedIds() {
   reporter_->SetFormatWords(kUsbIdFailure, nullptr);
 }
 
-void SharedIds::Attach(Link& link, Reporter& reporter) {
+void SharedIds::Attach(Reporter& reporter) {
   if (reporter_ != nullptr) return;
   reporter_ = &reporter;
   reporter.SetFormatWords(kHeadIdFailure, &headIdWords_);
   reporter.SetFormatWords(kUsbIdFailure, &usbIdWords_);
-  access_ = std::make_unique<LinkAccess>(link, headId_, usbId_);
+  access_ = std::make_unique<LinkAccess>(reporter.GetLink(), headId_, usbId_);
   raster_ = std::make_unique<Raster>(*access_);
 }
 

@@ -1,5 +1,6 @@
-// The head ID and USB ID modules and the pattern encoder, one of each for all workflow panels:
-// ReportResult shows the words of the module that failed last, so every panel must use these.
+// The head ID and USB ID modules and the pattern encoder, one of each for all workflow panels
+// (or for one vantorctl command): ReportResult shows the words of the module that failed last,
+// so everything that reports through the same Reporter must use these.
 #pragma once
 
 #include <memory>
@@ -20,8 +21,9 @@ class SharedIds {
   SharedIds(const SharedIds&) = delete;
   SharedIds& operator=(const SharedIds&) = delete;
 
-  // Called by every module's Build; the first call builds the encoder and registers the words.
-  void Attach(Link& link, Reporter& reporter);
+  // Called by every module's Build; the first call builds the encoder over the reporter's link
+  // and registers the words, until this object goes.
+  void Attach(Reporter& reporter);
 
   Malheadid& HeadId() { return headId_; }
   Malusbid& UsbId() { return usbId_; }

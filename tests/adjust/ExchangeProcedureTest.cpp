@@ -4,34 +4,15 @@
 #include <vector>
 
 #include "adjust/procedures/ExchangeProcedure.h"
-#include "link/Link.h"
-#include "sim/VirtualPrinter.h"
+#include "tests/adjust/ProcedureFixture.h"
 
 namespace vantor::test {
 namespace {
 
 using procedures::ExchangeProcedure;
 
-class Memo final : public MessageDisplay {
- public:
-  void Show(MessageKind kind, std::string_view text) override {
-    if (kind == MessageKind::Append && !lines.empty()) {
-      lines.back() += text;
-    } else {
-      lines.emplace_back(text);
-    }
-  }
-  std::vector<std::string> lines;
-};
-
-class Exchange : public ::testing::Test {
+class Exchange : public ProcedureFixture {
  protected:
-  void SetUp() override {
-    printer.AttachTo(table);
-    link.channel.SetModel(Model::Q40);
-    ASSERT_EQ(link.port.OpenPort(0x501), kOk);
-    ASSERT_EQ(link.channel.StartLink(), kOk);
-  }
   // The step's next transfer takes 10 s and so fails: the port gives up on it.
   void FailNextTransfer() {
     printer.GetFaults().writeDelayMs = 10'000;
@@ -39,12 +20,6 @@ class Exchange : public ::testing::Test {
   }
   std::string LastLine() const { return memo.lines.empty() ? "" : memo.lines.back(); }
 
-  VirtualClock clock;
-  sim::VirtualPrinter printer{clock, Model::Q40};
-  PortTable table;
-  Link link{table, clock};
-  Memo memo;
-  Reporter reporter{link, memo};
   ExchangeProcedure exchange{reporter};
 };
 

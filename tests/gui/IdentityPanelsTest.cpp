@@ -2,7 +2,12 @@
 #include <QTabWidget>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
 
+#include "cli/Cli.h"
+#include "tests/support/CliRunner.h"
 #include "tests/gui/WorkflowSteps.h"
 
 namespace vantor::test {
@@ -133,7 +138,9 @@ TEST_F(IdentityPanels, OriginalUsbIdShowsWhatThePrinterHolds) {
 
   Type("OriginalUsbIdInputEdit", "Q30ABC0001AA99T010");
   Press("UsbIdInputOKBtn");
-  EXPECT_EQ(Memo(), "As USB ID, \"Q30ABC0001AA99T010\" has been registered in EEPROM.");
+  EXPECT_EQ(Memo(),
+            "As USB ID, \"Q30ABC0001AA99T010\" has been registered in EEPROM.\n"
+            "USB ID = Q30ABC0001AA99T010");
   EXPECT_EQ(UsbIdBytes(), "Q30ABC0001AA99T010");
   EXPECT_EQ(Field("ShowUSBIDLbl"), "Q30ABC0001 AA99T010");
 
@@ -180,6 +187,105 @@ TEST_F(IdentityPanels, UsbIdWantsExactlyOneOfTheTwoEntries) {
   EXPECT_NE(Memo(), "");
   EXPECT_EQ(Printer().EepromImage(), before);
   EXPECT_EQ(Field("ShowUSBIDLbl"), "");
+}
+
+// vantorctl in this process, on a virtual printer of its own kept in a state file.
+struct CtlRun {
+  int status;
+  std::string out;
+  sim::EepromBytes eeprom;
+};
+
+CtlRun RunVantorctl(const std::filesystem::path& state, std::vector<std::string> args) {
+  args.insert(args.begin(), "--virtual=" + state.string());
+  const test::CliOutcome outcome = test::RunVantorctl(std::move(args));
+  CtlRun run{outcome.status, outcome.out, {}};
+  std::ifstream(state, std::ios::binary)
+      .read(reinterpret_cast<char*>(run.eeprom.data()), std::streamsize(run.eeprom.size()));
+  return run;
+}
+
+// The same lower-case entry through the window and through vantorctl: same bytes, same words.
+class IdentityBothFrontEnds : public IdentityPanels {
+ protected:
+  void SetUp() override {
+    IdentityPanels::SetUp();
+    state_ = std::filesystem::temp_directory_path() /
+             ("identity-both-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+              "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".bin");
+    std::filesystem::remove(state_);
+  }
+  void TearDown() override {
+    IdentityPanels::TearDown();
+    std::filesystem::remove(state_);
+  }
+  // The memo's lines as the terminal prints them.
+  std::string MemoLines() { return Memo().toStdString() + "\n"; }
+  void ExpectSameBytes(const CtlRun& ctl, int first, int last) {
+    for (int a = first; a <= last; ++a)
+      EXPECT_EQ(Printer().Eeprom(std::uint8_t(a)), ctl.eeprom[std::size_t(a)]) << "address " << a;
+  }
+
+  std::filesystem::path state_;
+};
+
+TEST_F(IdentityBothFrontEnds, HeadId) {
+  Item("AdjustRdoGrp", 1);
+  Press("HdVolOKBtn");
+  Type("LeftHeadIDInputEdit", "21a2b3c4d5e12");
+  Press("HeadIDInputOKBtn");
+  const CtlRun ctl = RunVantorctl(state_, {"head-id", "set", "21a2b3c4d5e12"});
+
+  ASSERT_EQ(ctl.status, cli::kExitOk);
+  EXPECT_EQ(MemoLines(), ctl.out);
+  EXPECT_EQ(ctl.out, "13 digits that you typed  \"21A2B3C4D5E12\"  were correctly registered.\n");
+  // A=2 at 0xAF, the five pairs at 0xA0-0xA4, G=1 at 0xAE.
+  const std::uint8_t expected[] = {0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(ctl.eeprom[std::size_t(0xA0 + i)], expected[i]);
+  EXPECT_EQ(ctl.eeprom[0xAE], 0x01);
+  EXPECT_EQ(ctl.eeprom[0xAF], 0x02);
+  ExpectSameBytes(ctl, 0xA0, 0xAF);
+  EXPECT_EQ(Adjust().AdjustedItemText(AdjustedItem::HeadId), "21A2B3C4D5E12");
+}
+
+// Both read the ID back after the write and show what the printer now holds.
+TEST_F(IdentityBothFrontEnds, OriginalUsbId) {
+  Item("AdjustRdoGrp", 6);
+  Press("UsbIdOKBtn");
+  Type("OriginalUsbIdInputEdit", "q30abc0001aa99t010");
+  EXPECT_EQ(EditText("OriginalUsbIdInputEdit"), "Q30ABC0001AA99T010");
+  Press("UsbIdInputOKBtn");
+  const CtlRun ctl = RunVantorctl(state_, {"usb-id", "set", "q30abc0001aa99t010"});
+
+  ASSERT_EQ(ctl.status, cli::kExitOk);
+  EXPECT_EQ(MemoLines(), ctl.out);
+  EXPECT_EQ(ctl.out,
+            "As USB ID, \"Q30ABC0001AA99T010\" has been registered in EEPROM.\n"
+            "USB ID = Q30ABC0001AA99T010\n");
+  EXPECT_EQ(std::string(ctl.eeprom.begin() + 0xC2, ctl.eeprom.begin() + 0xD4),
+            "Q30ABC0001AA99T010");
+  ExpectSameBytes(ctl, 0xC2, 0xD3);
+  EXPECT_EQ(Field("ShowUSBIDLbl"), "Q30ABC0001 AA99T010");
+}
+
+// The date codes come from two clocks; the serial numbers and the lines' shape match.
+TEST_F(IdentityBothFrontEnds, SerialNumber) {
+  Item("AdjustRdoGrp", 6);
+  Press("UsbIdOKBtn");
+  Type("UsbIdInputEdit", "a12345678z");
+  EXPECT_EQ(EditText("UsbIdInputEdit"), "A12345678Z");
+  Press("UsbIdInputOKBtn");
+  const CtlRun ctl = RunVantorctl(state_, {"usb-id", "serial", "a12345678z"});
+
+  ASSERT_EQ(ctl.status, cli::kExitOk);
+  EXPECT_EQ(std::string(ctl.eeprom.begin() + 0xC2, ctl.eeprom.begin() + 0xCC), "A12345678Z");
+  ExpectSameBytes(ctl, 0xC2, 0xCB);
+  const std::string windowCode = UsbIdBytes().substr(10);
+  const std::string ctlCode(ctl.eeprom.begin() + 0xCC, ctl.eeprom.begin() + 0xD4);
+  EXPECT_EQ(MemoLines(),
+            "As USB ID, \"A12345678Z" + windowCode + "\" has been registered in EEPROM.\n");
+  EXPECT_EQ(ctl.out, "As USB ID, \"A12345678Z" + ctlCode + "\" has been registered in EEPROM.\n");
+  EXPECT_EQ(Field("ShowUSBIDLbl"), QString::fromStdString("A12345678Z " + windowCode));
 }
 
 }  // namespace

@@ -1,0 +1,76 @@
+#include "adjust/procedures/IdentityProcedure.h"
+
+#include "adjust/procedures/IdWords.h"
+
+namespace vantor::procedures {
+
+namespace {
+
+Result Reported(Reporter& reporter, Result r) {
+  if (r != kOk) reporter.ReportResult(r);
+  return r;
+}
+
+// The registration line waits until the printer is ready, as every done message does.
+Result ShowUsbIdRegistered(Reporter& reporter, std::string_view id, std::string_view dateCode) {
+  VANTOR_TRY(reporter.ShowMessage(MessageKind::Done, idwords::kUsbIdAs));
+  reporter.ShowMessage(MessageKind::Append, id);
+  if (!dateCode.empty()) reporter.ShowMessage(MessageKind::Append, dateCode);
+  reporter.ShowMessage(MessageKind::Append, idwords::kUsbIdRegistered);
+  return kOk;
+}
+
+}  // namespace
+
+std::string UpperCaseId(std::string_view typed) {
+  std::string text(typed);
+  for (char& c : text)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return text;
+}
+
+Result ReadHeadId(Reporter& reporter, Malheadid& headId, std::string& id) {
+  VANTOR_TRY(Reported(reporter, headId.ReadHeadID(reporter.GetLink().channel, id)));
+  reporter.ShowMessage(MessageKind::Replace, idwords::kHeadIdIs);
+  reporter.ShowMessage(MessageKind::Append, id);
+  return kOk;
+}
+
+Result RegisterHeadId(Reporter& reporter, Malheadid& headId, std::string_view typed,
+                      std::string& registered) {
+  const std::string text = UpperCaseId(typed);
+  VANTOR_TRY(Reported(reporter, headId.WriteHeadID(reporter.GetLink().channel, text)));
+  reporter.ShowMessage(MessageKind::Replace, idwords::kHeadIdTyped);
+  reporter.ShowMessage(MessageKind::Append, text);
+  reporter.ShowMessage(MessageKind::Append, idwords::kHeadIdRegistered);
+  registered = text;
+  return kOk;
+}
+
+Result ReadUsbId(Reporter& reporter, Malusbid& usbId, std::string& id, MessageKind first) {
+  VANTOR_TRY(Reported(reporter, usbId.ReadUSBID(reporter.GetLink().channel, id)));
+  reporter.ShowMessage(first, idwords::kUsbIdIs);
+  reporter.ShowMessage(MessageKind::Append, id);
+  return kOk;
+}
+
+Result RegisterUsbId(Reporter& reporter, Malusbid& usbId, std::string_view typed,
+                     std::string& stored) {
+  const std::string text = UpperCaseId(typed);
+  VANTOR_TRY(Reported(reporter, usbId.WriteUSBID(reporter.GetLink().channel, text)));
+  VANTOR_TRY(ShowUsbIdRegistered(reporter, text, {}));
+  return ReadUsbId(reporter, usbId, stored, MessageKind::NewLine);
+}
+
+Result RegisterSerialNumber(Reporter& reporter, Malusbid& usbId, std::string_view typed,
+                            SerialRegistration& registered) {
+  const std::string text = UpperCaseId(typed);
+  std::string dateCode;
+  VANTOR_TRY(
+      Reported(reporter, usbId.WriteSerialNumber(reporter.GetLink().channel, text, dateCode)));
+  VANTOR_TRY(ShowUsbIdRegistered(reporter, text, dateCode));
+  registered = {text, dateCode};
+  return kOk;
+}
+
+}  // namespace vantor::procedures
