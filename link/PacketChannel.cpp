@@ -251,6 +251,8 @@ Result PacketChannel::SendData(const std::uint8_t* bytes, std::size_t count) {
   return kOk;
 }
 
+std::size_t PacketChannel::PrintDataRoom() const { return kPrintPayload - fill_; }
+
 Result PacketChannel::QueuePrintData(const std::uint8_t* bytes, std::size_t count) {
   errorCode_ = 1;
   if (!dataOpen_) VANTOR_TRY(OpenChannel(kDataSocket));
