@@ -16,6 +16,14 @@ namespace {
 
 constexpr int kSheets = 4;
 
+// As the check-pattern procedure runs it: readouts first, then the job.
+bool PrintCheckPattern(vantor::LinkAccess& access, vantor::Raster& raster) {
+  vantor::CheckReadouts readouts;
+  return access.WaitUntilReady() == vantor::kOk &&
+         access.ReadCheckReadouts(readouts) == vantor::kOk &&
+         raster.PrintCheckPattern(readouts, access) == vantor::kOk;
+}
+
 // The data-channel stream of one check-pattern job, as the printer received it.
 const std::vector<std::uint8_t>& CheckPatternStream() {
   static const std::vector<std::uint8_t> stream = [] {
@@ -32,7 +40,7 @@ const std::vector<std::uint8_t>& CheckPatternStream() {
     vantor::LinkAccess access(link, headId, usbId);
     vantor::Raster raster(access);
     if (link.port.OpenPort(0x501) != vantor::kOk || link.channel.StartLink() != vantor::kOk ||
-        raster.PrintCheckPattern() != vantor::kOk) {
+        !PrintCheckPattern(access, raster)) {
       std::fputs("render_bench: the check pattern did not print\n", stderr);
       std::abort();
     }

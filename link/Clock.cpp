@@ -1,6 +1,9 @@
 #include "Clock.h"
 
+#include <atomic>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <thread>
 
@@ -30,8 +33,36 @@ LocalDateTime LocalOf(std::time_t t) {
 }
 }  // namespace
 
+namespace {
+// With VANTOR_SLEEP_TOTAL set, the requested sleeps are summed and printed on stderr at exit,
+// so a benchmark can set a session's wall time against the waits it asked for.
+std::atomic<std::int64_t> requestedMs{0};
+
+void PrintRequested() {
+  std::fprintf(stderr, "requested sleeps: %lld ms\n",
+               static_cast<long long>(requestedMs.load()));
+}
+
+bool CountRequested() {
+  static const bool counting = [] {
+    if (std::getenv("VANTOR_SLEEP_TOTAL") == nullptr) return false;
+    std::atexit(PrintRequested);
+    return true;
+  }();
+  return counting;
+}
+}  // namespace
+
 void SystemClock::SleepMs(std::int64_t ms) {
-  if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+  using namespace std::chrono;
+  if (ms <= 0) return;
+  if (CountRequested()) requestedMs += ms;
+  // The system oversleeps by a fraction of a millisecond; sleep to just short of the deadline
+  // and finish on the monotonic clock, so a 10 ms wait costs 10 ms.
+  constexpr auto kMargin = microseconds(400);
+  const auto deadline = steady_clock::now() + milliseconds(ms);
+  std::this_thread::sleep_until(deadline - kMargin);
+  while (steady_clock::now() < deadline) std::this_thread::yield();
 }
 
 std::int64_t SystemClock::NowMs() {

@@ -201,14 +201,20 @@ Result PacketChannel::SendData(const std::uint8_t* bytes, std::size_t count) {
   return kOk;
 }
 
+std::size_t PacketChannel::PrintDataRoom() const { return kPrintPayload - fill_; }
+
 Result PacketChannel::QueuePrintData(const std::uint8_t* bytes, std::size_t count) {
   errorCode_ = kChannelNoError;
   if (!dataOpen_) VANTOR_TRY(OpenChannel(kDataSocket));
   if (count > kMaxPayload) FatalProgramError("Program miss!!!");
   if (hostCredits_ <= 10) VANTOR_TRY(RequestCredit(kDataSocket, 200));
   if (printerCredits_ <= 10) VANTOR_TRY(GrantCredit(kDataSocket, 200));
-  for (std::size_t i = 0; i < count; ++i) {
-    printData_[fill_++] = bytes[i];
+  while (count > 0) {
+    const std::size_t n = std::min(count, kPrintPayload - fill_);
+    std::memcpy(printData_.data() + fill_, bytes, n);
+    fill_ += n;
+    bytes += n;
+    count -= n;
     if (fill_ == kPrintPayload) VANTOR_TRY(SendPrintPacket());
   }
   return kOk;

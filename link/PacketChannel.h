@@ -79,6 +79,8 @@ class PacketChannel {
   std::uint16_t HostCredits() const { return hostCredits_; }
   std::uint16_t PrinterCredits() const { return printerCredits_; }
   std::size_t PrintDataFill() const { return fill_; }
+  // Bytes still to queue before the print data goes out as a packet.
+  std::size_t PrintDataRoom() const;
 
   PrinterPort& Port() { return port_; }
   Clock& GetClock() { return clock_; }

@@ -47,26 +47,14 @@ std::span<const std::uint8_t> FieldBytes(const std::array<char, N>& field) {
 
 }  // namespace
 
-Result Raster::PrintCheckPattern() {
-  const auto wait = [&] { return printer_.WaitUntilReady(); };
-
-  VANTOR_TRY(wait());
-
-  // Every readout is taken before anything prints; the Bi-D candidates centre on these values.
-  CounterText counter{};
-  HeadIdText headId{};
-  UsbIdText usbId{};
-  std::array<std::uint8_t, 8> stored{};
-  VANTOR_TRY(printer_.ReadProtectionCounter(counter));
-  VANTOR_TRY(printer_.ReadHeadId(headId));
-  VANTOR_TRY(printer_.ReadUsbId(usbId));
-  for (std::size_t i = 0; i < kBidReadOrder.size(); ++i)
-    VANTOR_TRY(printer_.ReadEepromByte(kBidReadOrder[i], stored[i]));
+Result Raster::PrintCheckPattern(const CheckReadouts& readouts, JobSteps& steps) {
+  const auto wait = [&] { return steps.WaitUntilReady(); };
+  // The Bi-D candidates centre on the stored values.
   const auto s = [&](std::size_t i) {
-    return static_cast<int>(static_cast<std::int8_t>(stored[i]));
+    return static_cast<int>(static_cast<std::int8_t>(readouts.bid[i]));
   };
 
-  const int model = printer_.ModelIndex();
+  const int model = readouts.model;
   const auto header = [&](int page) -> Result {
     if (model == 0) VANTOR_TRY(SendText(kModelLineQ40));
     if (model == 1) VANTOR_TRY(SendText(kModelLineQ30));
@@ -108,46 +96,48 @@ Result Raster::PrintCheckPattern() {
 
   // Page 2: Bi-D VSD1 and VSD2.
   VANTOR_TRY(header(2));
-  VANTOR_TRY(printer_.FactoryCommandD1(0));
+  VANTOR_TRY(steps.FactoryCommandD1(0));
   VANTOR_TRY(section());
   VANTOR_TRY(SendText(kBidTitle));
   VANTOR_TRY(LineFeed(1));
-  VANTOR_TRY(Bid(kVsd1, s(0), s(1)));
-  VANTOR_TRY(Bid(kVsd2, s(2), s(3)));
+  VANTOR_TRY(Bid(kVsd1, s(0), s(1), steps));
+  VANTOR_TRY(Bid(kVsd2, s(2), s(3), steps));
   VANTOR_TRY(FormFeed());
   VANTOR_TRY(wait());
 
   // Page 3: Bi-D VSD3 and ECO.
   VANTOR_TRY(header(3));
-  VANTOR_TRY(Bid(kVsd3, s(4), s(5)));
-  VANTOR_TRY(Bid(kEco, s(6), s(7)));
-  VANTOR_TRY(printer_.FactoryCommandD1(255));
+  VANTOR_TRY(Bid(kVsd3, s(4), s(5), steps));
+  VANTOR_TRY(Bid(kEco, s(6), s(7), steps));
+  VANTOR_TRY(steps.FactoryCommandD1(255));
   VANTOR_TRY(FormFeed());
   VANTOR_TRY(wait());
 
   // Page 4: head angular, PF and the readouts.
   VANTOR_TRY(header(4));
-  VANTOR_TRY(printer_.FactoryCommandD1(0));
+  VANTOR_TRY(steps.FactoryCommandD1(0));
   VANTOR_TRY(section());
-  VANTOR_TRY(PrintHeadAngularPattern());
+  VANTOR_TRY(PrintHeadAngularPattern(steps));
   VANTOR_TRY(InitPrinter());
-  VANTOR_TRY(printer_.FactoryCommandCB());
-  VANTOR_TRY(printer_.FactoryCommandD1(255));
+  VANTOR_TRY(steps.FactoryCommandCB());
+  VANTOR_TRY(steps.FactoryCommandD1(255));
   VANTOR_TRY(LineFeed(4));
   VANTOR_TRY(section());
-  VANTOR_TRY(PrintCurrentPfPattern());
+  std::uint8_t pf = 0;
+  VANTOR_TRY(steps.ReadPfValue(pf));
+  VANTOR_TRY(PrintCurrentPfPattern(pf));
   VANTOR_TRY(LineFeed(6));
   VANTOR_TRY(section());
   VANTOR_TRY(SendText(kHeadIdLead));
-  VANTOR_TRY(Send(FieldBytes(Field(headId))));
+  VANTOR_TRY(Send(FieldBytes(Field(readouts.headId))));
   VANTOR_TRY(LineFeed(3));
   VANTOR_TRY(section());
   VANTOR_TRY(SendText(kUsbIdLead));
-  VANTOR_TRY(Send(FieldBytes(Field(usbId))));
+  VANTOR_TRY(Send(FieldBytes(Field(readouts.usbId))));
   VANTOR_TRY(LineFeed(3));
   VANTOR_TRY(SendText(kSectionTen));
   VANTOR_TRY(SendText(kCounterLead));
-  VANTOR_TRY(Send(FieldBytes(Field(counter))));
+  VANTOR_TRY(Send(FieldBytes(Field(readouts.counter))));
   VANTOR_TRY(LineFeed(2));
   return FormFeed();
 }

@@ -64,19 +64,19 @@ int TextToInt(std::string_view text, int otherwise) {
   return value;
 }
 
-Result ReadBidValue(PrinterAccess& printer, std::uint8_t which, std::uint8_t dotType,
+Result ReadBidValue(const FactoryRead& read, std::uint8_t which, std::uint8_t dotType,
                     std::string& text) {
   if (!IsBidDotType(dotType)) {
     text.assign(1, '0');
     return kOk;
   }
   std::uint8_t value = 0;
-  VANTOR_TRY(printer.FactoryReadEepromByte(BidAddress(which, dotType), value));
+  VANTOR_TRY(read(BidAddress(which, dotType), value));
   text = std::to_string(static_cast<std::int8_t>(value));
   return kOk;
 }
 
-Result WriteBidValue(PrinterAccess& printer, std::uint16_t& errorCode, std::uint8_t which,
+Result WriteBidValue(const BidWrite& write, std::uint16_t& errorCode, std::uint8_t which,
                      std::uint8_t dotType, std::string_view text) {
   const int value = TextToInt(text, kNotANumber);
   // An unknown dot type is refused too: its value would reach the printer unchecked.
@@ -84,18 +84,18 @@ Result WriteBidValue(PrinterAccess& printer, std::uint16_t& errorCode, std::uint
     errorCode = BidRangeCode(which, dotType);
     return kBidRangeFailure;
   }
-  if (which == kBidBlack) return printer.SetBidValues(dotType, value, kUnchanged);
-  return printer.SetBidValues(dotType, kUnchanged, value);
+  if (which == kBidBlack) return write(dotType, value, kUnchanged);
+  return write(dotType, kUnchanged, value);
 }
 
-Result Raster::Bid(int dotType, int black, int colour) {
+Result Raster::Bid(int dotType, int black, int colour, JobSteps& steps) {
   const std::span<const char> title = BidTitle(dotType);
   const auto t = static_cast<std::uint8_t>(dotType);
   VANTOR_TRY(Send({reinterpret_cast<const std::uint8_t*>(title.data()), title.size()}));
   VANTOR_TRY(LineFeed(1));
   VANTOR_TRY(Flush());
   VANTOR_TRY(InitPrinter());
-  VANTOR_TRY(printer_.WaitUntilReady());
+  VANTOR_TRY(steps.WaitUntilReady());
 
   bool candidateSent = false;
   Result result = [&]() -> Result {
@@ -103,8 +103,8 @@ Result Raster::Bid(int dotType, int black, int colour) {
       const int blackCandidate = black - 2 + 2 * k;
       const int colourCandidate = colour - 2 + 2 * k;
       candidateSent = true;
-      VANTOR_TRY(printer_.SetBidValues(t, blackCandidate, kUnchanged));
-      VANTOR_TRY(printer_.SetBidValues(t, kUnchanged, colourCandidate));
+      VANTOR_TRY(steps.SetBidValues(t, blackCandidate, kUnchanged));
+      VANTOR_TRY(steps.SetBidValues(t, kUnchanged, colourCandidate));
       VANTOR_TRY(PrintValuePair(blackCandidate, colourCandidate));
       VANTOR_TRY(Flush());
       VANTOR_TRY(InitPrinter());
@@ -115,8 +115,8 @@ Result Raster::Bid(int dotType, int black, int colour) {
 
   // The stored values go back even when the job failed, so no candidate stays in force.
   if (candidateSent) {
-    const Result blackBack = printer_.SetBidValues(t, black, kUnchanged);
-    const Result colourBack = printer_.SetBidValues(t, kUnchanged, colour);
+    const Result blackBack = steps.SetBidValues(t, black, kUnchanged);
+    const Result colourBack = steps.SetBidValues(t, kUnchanged, colour);
     if (result == kOk) result = blackBack != kOk ? blackBack : colourBack;
   }
   VANTOR_TRY(result);
@@ -144,24 +144,20 @@ Result Raster::BidCandidates(std::uint8_t dotType) {
   return Flush();
 }
 
-Result Raster::PrintBidPattern() {
-  VANTOR_TRY(printer_.WaitUntilReady());
-  std::array<std::uint8_t, 8> stored{};
-  for (std::size_t i = 0; i < kBidReadOrder.size(); ++i)
-    VANTOR_TRY(printer_.ReadEepromByte(kBidReadOrder[i], stored[i]));
+Result Raster::PrintBidPattern(const StoredBid& stored, JobSteps& steps) {
   const auto s = [&](std::size_t i) {
     return static_cast<int>(static_cast<std::int8_t>(stored[i]));
   };
 
   VANTOR_TRY(SendText(kBidTitle));
   VANTOR_TRY(LineFeed(1));
-  VANTOR_TRY(printer_.FactoryCommandD1(0));
-  VANTOR_TRY(Bid(kVsd1, s(0), s(1)));
-  VANTOR_TRY(Bid(kVsd2, s(2), s(3)));
+  VANTOR_TRY(steps.FactoryCommandD1(0));
+  VANTOR_TRY(Bid(kVsd1, s(0), s(1), steps));
+  VANTOR_TRY(Bid(kVsd2, s(2), s(3), steps));
   VANTOR_TRY(FormFeed());
-  VANTOR_TRY(Bid(kVsd3, s(4), s(5)));
-  VANTOR_TRY(Bid(kEco, s(6), s(7)));
-  return printer_.FactoryCommandD1(255);
+  VANTOR_TRY(Bid(kVsd3, s(4), s(5), steps));
+  VANTOR_TRY(Bid(kEco, s(6), s(7), steps));
+  return steps.FactoryCommandD1(255);
 }
 
 }  // namespace vantor

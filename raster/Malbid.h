@@ -3,11 +3,12 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
 #include "link/Result.h"
-#include "raster/PrinterAccess.h"
+#include "raster/PrintSink.h"
 
 namespace vantor {
 
@@ -31,13 +32,16 @@ std::uint16_t BidRangeCode(std::uint8_t which, std::uint8_t dotType);
 // anything else, including numbers too large for an int.
 int TextToInt(std::string_view text, int otherwise);
 
-// Reads over the data channel; text receives the signed decimal value ("0" for a dot type
-// outside 4..7, with nothing read).
-Result ReadBidValue(PrinterAccess& printer, std::uint8_t which, std::uint8_t dotType,
+// The printer's factory read of one EEPROM byte, and its Bi-D write (-128 leaves a field).
+using FactoryRead = std::function<Result(std::uint8_t address, std::uint8_t& value)>;
+using BidWrite = std::function<Result(std::uint8_t dotType, int black, int colour)>;
+
+// text receives the signed decimal value ("0" for a dot type outside 4..7, with nothing read).
+Result ReadBidValue(const FactoryRead& read, std::uint8_t which, std::uint8_t dotType,
                     std::string& text);
 
 // 0x7000 with errorCode set when the value is outside -60..60 or no number; nothing is sent.
-Result WriteBidValue(PrinterAccess& printer, std::uint16_t& errorCode, std::uint8_t which,
+Result WriteBidValue(const BidWrite& write, std::uint16_t& errorCode, std::uint8_t which,
                      std::uint8_t dotType, std::string_view text);
 
 }  // namespace vantor

@@ -2,8 +2,8 @@
 
 #include <charconv>
 
-#include "link/FactoryCommands.h"
 #include "link/Fatal.h"
+#include "raster/LinkAccess.h"
 #include "raster/PatternTables.h"
 
 namespace vantor {
@@ -65,7 +65,12 @@ constexpr std::uint8_t ColourByte(std::uint8_t colour) {
   }
 }
 
+// Longer than any line of the patterns: the widest is 720 bytes.
+constexpr std::size_t kMaxLineRuns = 1024;
+
 }  // namespace
+
+Raster::Raster(LinkAccess& access) : sink_(access), access_(&access) {}
 
 // ---- Primitives
 
@@ -207,7 +212,19 @@ Result Raster::PrintValueLabel(int value) {
 }
 
 Result Raster::SendLine(RunList runs) {
-  for (const Run& run : runs) VANTOR_TRY(RepeatSend(run.count, run.value));
+  // The whole line in one call: a RepeatSend per run, built in place.
+  std::array<std::uint8_t, 2 * kMaxLineRuns> line;
+  while (!runs.empty()) {
+    const std::size_t n = std::min(runs.size(), kMaxLineRuns);
+    for (std::size_t i = 0; i < n; ++i) {
+      const Run run = runs[i];
+      if (run.count < 1 || run.count > 129) FatalProgramError(kRepeatSendError);
+      line[2 * i] = static_cast<std::uint8_t>(1 - run.count);
+      line[2 * i + 1] = run.value;
+    }
+    VANTOR_TRY(sink_.QueueRuns(std::span(line).first(2 * n)));
+    runs = runs.subspan(n);
+  }
   return kOk;
 }
 
@@ -307,12 +324,12 @@ Result Raster::PrintNozzleCheckVsd3() {
   return Flush();
 }
 
-Result Raster::PrintHeadAngularPattern() {
+Result Raster::PrintHeadAngularPattern(JobSteps& steps) {
   VANTOR_TRY(InitPrinter());
   VANTOR_TRY(SendText(kHeadAngularTitle));
   VANTOR_TRY(LineFeed(1));
   VANTOR_TRY(InitPrinter());
-  VANTOR_TRY(printer_.WaitUntilReady());
+  VANTOR_TRY(steps.WaitUntilReady());
   VANTOR_TRY(InitPrinter());
 
   VANTOR_TRY(SetRasterMode(kUnit360, kBidirectional, kVsd1, kMonochrome));
@@ -363,44 +380,25 @@ Result Raster::PfBlock() {
   return kOk;
 }
 
-Result Raster::PrintPfPattern() {
-  std::uint8_t stored = 0;
-  VANTOR_TRY(printer_.ReadEepromByte(eeprom::kPfValue, stored));
-  const auto saved = static_cast<std::int8_t>(stored);
-
-  bool candidateSent = false;
-  const auto candidates = [&]() -> Result {
-    VANTOR_TRY(SendText(kPfTitle));
-    VANTOR_TRY(LineFeed(1));
-    for (int i = 0; i <= 9; ++i) {
-      VANTOR_TRY(InitPrinter());
-      // Each candidate's label follows its block.
-      if (i == 9) {
-        VANTOR_TRY(PrintValueLabel(4));
-        break;
-      }
-      if (i >= 1) VANTOR_TRY(PrintValueLabel(i - 5));
-      candidateSent = true;
-      VANTOR_TRY(printer_.SetPfValue(static_cast<std::int8_t>(i - 4)));
-      VANTOR_TRY(printer_.FinishAdjustWrite());
-      VANTOR_TRY(PfBlock());
-    }
+Result Raster::PrintPfCandidates(const std::function<Result(std::int8_t)>& setCandidate) {
+  VANTOR_TRY(SendText(kPfTitle));
+  VANTOR_TRY(LineFeed(1));
+  for (int i = 0; i <= 9; ++i) {
     VANTOR_TRY(InitPrinter());
-    return Flush();
-  };
-  if (const Result r = candidates(); r != kOk) {
-    // Do not leave a candidate in place of the technician's stored value.
-    if (candidateSent) (void)printer_.SetPfValue(saved);
-    return r;
+    // Each candidate's label follows its block.
+    if (i == 9) {
+      VANTOR_TRY(PrintValueLabel(4));
+      break;
+    }
+    if (i >= 1) VANTOR_TRY(PrintValueLabel(i - 5));
+    VANTOR_TRY(setCandidate(static_cast<std::int8_t>(i - 4)));
+    VANTOR_TRY(PfBlock());
   }
-  VANTOR_TRY(printer_.SetPfValue(saved));
-  VANTOR_TRY(FormFeed());
+  VANTOR_TRY(InitPrinter());
   return Flush();
 }
 
-Result Raster::PrintCurrentPfPattern() {
-  std::uint8_t stored = 0;
-  VANTOR_TRY(printer_.ReadEepromByte(eeprom::kPfValue, stored));
+Result Raster::PrintCurrentPfPattern(std::uint8_t stored) {
   VANTOR_TRY(SendText(kPfTitle));
   VANTOR_TRY(LineFeed(1));
   VANTOR_TRY(InitPrinter());
@@ -458,12 +456,7 @@ Result Raster::PrintNozzleColumnShift() {
   return Flush();
 }
 
-Result Raster::PrintTopMarginPattern() {
-  VANTOR_TRY(InitPrinter());
-  printer_.SleepMs(10);
-  std::uint8_t margin = 0;
-  VANTOR_TRY(printer_.ReadEepromByte(eeprom::kTopMargin, margin));
-
+Result Raster::PrintTopMarginPattern(std::uint8_t margin, JobSteps& steps) {
   const std::array<std::uint8_t, 8> format = {
       margin, 0x00, 0x00, 0x00, kTopMarginBottom & 0xFF, kTopMarginBottom >> 8, 0x00, 0x00};
   VANTOR_TRY(SetRasterMode(kUnit360, kUnidirectional, kVsd1, kMonochrome));
@@ -475,10 +468,10 @@ Result Raster::PrintTopMarginPattern() {
 
   VANTOR_TRY(InitPrinter());
   VANTOR_TRY(LineFeed(2));
-  printer_.SleepMs(1000);
+  steps.SleepMs(1000);
   VANTOR_TRY(InitPrinter());
   VANTOR_TRY(SendText(kTopMarginTitle));
-  printer_.SleepMs(1000);
+  steps.SleepMs(1000);
   VANTOR_TRY(FormFeed());
   VANTOR_TRY(InitPrinter());
   return Flush();

@@ -4,25 +4,30 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 
 #include "link/Result.h"
-#include "raster/PrinterAccess.h"
+#include "raster/PrintSink.h"
 #include "raster/RunList.h"
 
 namespace vantor {
+
+class LinkAccess;
 
 namespace raster {
 struct NozzleStep;
 struct AlignmentLines;
 }  // namespace raster
 
-// Every command is built in a small local buffer and queued at once; nothing is remembered
-// between calls, since the printer holds the state. Operations return the first result other
-// than success and send nothing after it.
+// Every command, and every raster line, is built in a small local buffer and queued at once;
+// nothing is remembered between calls, since the printer holds the state. Operations return
+// the first result other than success and send nothing after it.
 class Raster {
  public:
-  explicit Raster(PrinterAccess& printer) : printer_(printer) {}
+  explicit Raster(PrintSink& sink) : sink_(sink) {}
+  // Over the link: the print procedures also reach the access for their reads and steps.
+  explicit Raster(LinkAccess& access);
 
   // Primitives, one per printer command.
   Result InitPrinter();
@@ -53,31 +58,41 @@ class Raster {
   Result PrintNozzleCheckPattern();
   Result PrintNozzleCheckVsd2();
   Result PrintNozzleCheckVsd3();
-  Result PrintHeadAngularPattern();
-  Result PrintPfPattern();
-  Result PrintCurrentPfPattern();
+  Result PrintHeadAngularPattern(JobSteps& steps);
+  // The PF candidates -4..4 with their labels, each set by setCandidate before its block; the
+  // caller puts the stored value back and ejects the page.
+  Result PrintPfCandidates(const std::function<Result(std::int8_t candidate)>& setCandidate);
+  // One PF block labelled with the stored value (a signed byte).
+  Result PrintCurrentPfPattern(std::uint8_t stored);
   Result PrintAlignmentPattern();
   Result PrintNozzleColumnShift();
-  Result PrintTopMarginPattern();
+  // The top-margin line with the stored margin (in 1/360 inch), from the raster set-up to the
+  // page eject; the caller has initialised the printer and read the margin.
+  Result PrintTopMarginPattern(std::uint8_t margin, JobSteps& steps);
 
-  // Bi-D candidates of one dot type (4..7) around the stored black and colour values.
-  Result Bid(int dotType, int black, int colour);
-  // The two-page Bi-D job without its final page eject.
-  Result PrintBidPattern();
+  // Bi-D candidates of one dot type (4..7) around the stored black and colour values, which
+  // go back into the printer afterwards, also after a failure.
+  Result Bid(int dotType, int black, int colour, JobSteps& steps);
+  // The two-page Bi-D job without its final page eject; the caller has waited for the
+  // printer and read the stored values.
+  Result PrintBidPattern(const StoredBid& stored, JobSteps& steps);
 
-  // The four-page A4 check pattern, including its last page eject.
-  Result PrintCheckPattern();
+  // The four-page A4 check pattern, including its last page eject; the caller has waited for
+  // the printer and taken the readouts.
+  Result PrintCheckPattern(const CheckReadouts& readouts, JobSteps& steps);
 
-  PrinterAccess& Printer() { return printer_; }
+  PrintSink& Sink() { return sink_; }
+  // Null when built on a bare sink.
+  LinkAccess* Access() { return access_; }
 
  private:
-  Result Send(std::span<const std::uint8_t> bytes) { return printer_.QueuePrintData(bytes); }
+  Result Send(std::span<const std::uint8_t> bytes) { return sink_.QueuePrintData(bytes); }
   // A fixed text with its terminating zero byte.
   template <std::size_t N>
   Result SendText(const char (&text)[N]) {
     return Send({reinterpret_cast<const std::uint8_t*>(text), N});
   }
-  Result Flush() { return printer_.FlushPrintData(); }
+  Result Flush() { return sink_.FlushPrintData(); }
   Result SendNumberField(int value);
 
   Result Band(std::uint8_t ink, std::uint16_t width, std::uint16_t lines,
@@ -92,7 +107,8 @@ class Raster {
   Result PfBlockSetup();
   Result BidCandidates(std::uint8_t dotType);
 
-  PrinterAccess& printer_;
+  PrintSink& sink_;
+  LinkAccess* access_ = nullptr;
 };
 
 }  // namespace vantor

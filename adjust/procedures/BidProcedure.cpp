@@ -64,7 +64,11 @@ Result PrintBidAdjustment(Reporter& reporter, Raster& raster) {
   VANTOR_TRY(reporter.ShowMessage(MessageKind::Busy, text::kPrinting));
   VANTOR_TRY(ReportedJob(reporter, [&]() -> Result {
     VANTOR_TRY(RemoteModeBlock(reporter.GetLink().remote));
-    VANTOR_TRY(raster.PrintBidPattern());
+    LinkAccess& access = AccessOf(raster);
+    VANTOR_TRY(access.WaitUntilReady());
+    StoredBid stored{};
+    VANTOR_TRY(access.ReadStoredBid(stored));
+    VANTOR_TRY(raster.PrintBidPattern(stored, access));
     return raster.FormFeed();
   }));
   return reporter.ShowMessage(MessageKind::Done, kCompletionOfPrinting);
@@ -72,10 +76,14 @@ Result PrintBidAdjustment(Reporter& reporter, Raster& raster) {
 
 Result ReadBidRows(Reporter& reporter, Raster& raster,
                    const std::function<void(std::size_t row, const std::string& text)>& fill) {
+  FactoryCommands& factory = AccessOf(raster).GetLink().factory;
+  const FactoryRead read = [&](std::uint8_t address, std::uint8_t& value) {
+    return factory.FactoryReadEepromByte(address, value);
+  };
   return ReportedJob(reporter, [&]() -> Result {
     for (std::size_t i = 0; i < kBidRows.size(); ++i) {
       std::string value;
-      VANTOR_TRY(ReadBidValue(raster.Printer(), kBidRows[i].which, kBidRows[i].dotType, value));
+      VANTOR_TRY(ReadBidValue(read, kBidRows[i].which, kBidRows[i].dotType, value));
       RecordKnown(reporter, BidAddress(kBidRows[i].which, kBidRows[i].dotType),
                   static_cast<std::uint8_t>(TextToInt(value, 0)));
       if (fill) fill(i, value);
@@ -104,6 +112,10 @@ Result ShowPresentBidValues(Reporter& reporter, Raster& raster) {
 std::array<bool, kBidRowCount> WriteBidRows(
     Reporter& reporter, Raster& raster,
     const std::array<std::optional<std::string>, kBidRowCount>& entries) {
+  FactoryCommands& factory = AccessOf(raster).GetLink().factory;
+  const BidWrite write = [&](std::uint8_t dotType, int black, int colour) {
+    return factory.SetBidValues(dotType, black, colour);
+  };
   BidRangeWords words;
   RegisteredWords registration(reporter, words);
   std::array<bool, kBidRowCount> registered{};
@@ -115,7 +127,7 @@ std::array<bool, kBidRowCount> WriteBidRows(
     const BidRow& row = kBidRows[i];
     const std::string& value = *entries[i];
     std::uint16_t detail = 0;
-    const Result r = WriteBidValue(raster.Printer(), detail, row.which, row.dotType, value);
+    const Result r = WriteBidValue(write, detail, row.which, row.dotType, value);
     if (r == kOk) {
       reporter.ShowMessage(firstLine ? MessageKind::Replace : MessageKind::NewLine,
                            row.registeredAs);
@@ -132,7 +144,7 @@ std::array<bool, kBidRowCount> WriteBidRows(
     firstLine = false;
   }
   // Its result is not reported: every row has been answered already.
-  (void)raster.Printer().FinishAdjustWrite();
+  (void)factory.FinishAdjustWrite();
   RecordOperation(reporter, "Bi-D adjustment", std::move(changes), failure);
   return registered;
 }

@@ -14,7 +14,7 @@ Result PrintHeadAngleCheck(Reporter& reporter, Raster& raster) {
   VANTOR_TRY(ReportedJob(reporter, [&]() -> Result {
     VANTOR_TRY(link.channel.WaitUntilReady());
     VANTOR_TRY(link.factory.FactoryCommandD1(0x00));
-    VANTOR_TRY(raster.PrintHeadAngularPattern());
+    VANTOR_TRY(raster.PrintHeadAngularPattern(AccessOf(raster)));
     VANTOR_TRY(raster.InitPrinter());
     VANTOR_TRY(link.factory.FactoryCommandCB());
     return link.factory.FactoryCommandD1(0xFF);

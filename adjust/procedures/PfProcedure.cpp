@@ -19,9 +19,24 @@ constexpr int kNotANumber = 100;
 
 Result PrintPfAdjustment(Reporter& reporter, Raster& raster) {
   VANTOR_TRY(reporter.ShowMessage(MessageKind::Busy, text::kPrinting));
+  Link& link = AccessOf(raster).GetLink();
   VANTOR_TRY(ReportedJob(reporter, [&]() -> Result {
-    VANTOR_TRY(reporter.GetLink().channel.WaitUntilReady());
-    return raster.PrintPfPattern();
+    VANTOR_TRY(link.channel.WaitUntilReady());
+    std::uint8_t stored = 0;
+    VANTOR_TRY(link.channel.ReadEepromByte(eeprom::kPfValue, stored));
+    bool candidateSent = false;
+    const Result r = raster.PrintPfCandidates([&](std::int8_t candidate) -> Result {
+      candidateSent = true;
+      VANTOR_TRY(link.factory.SetPfValue(static_cast<std::uint8_t>(candidate)));
+      return link.factory.FinishAdjustWrite();
+    });
+    if (r != kOk) {
+      // Do not leave a candidate in place of the technician's stored value.
+      if (candidateSent) (void)link.factory.SetPfValue(stored);
+      return r;
+    }
+    VANTOR_TRY(link.factory.SetPfValue(stored));
+    return raster.FormFeed();
   }));
   return reporter.ShowMessage(MessageKind::Done, kCompletionOfPrinting);
 }

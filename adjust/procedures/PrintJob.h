@@ -4,6 +4,9 @@
 #include <string_view>
 
 #include "adjust/procedures/Messages.h"
+#include "link/Fatal.h"
+#include "raster/LinkAccess.h"
+#include "raster/Malraster.h"
 
 namespace vantor::procedures {
 
@@ -21,6 +24,12 @@ inline Result RemoteModeBlock(RemoteCommands& remote) {
   VANTOR_TRY(remote.EnterRemoteMode());
   VANTOR_TRY(remote.SendSnCommand());
   return remote.ExitRemoteMode();
+}
+
+// The link side of a job: its steps and the reads made before it.
+inline LinkAccess& AccessOf(Raster& raster) {
+  if (raster.Access() == nullptr) FatalProgramError("Program miss!!!");
+  return *raster.Access();
 }
 
 // Runs body and hands its failure to ReportResult.

@@ -62,7 +62,12 @@ Result PrintTopMarginCheck(Reporter& reporter, Raster& raster) {
     VANTOR_TRY(link.remote.EnterRemoteMode());
     VANTOR_TRY(link.remote.SendSnCommand(0, 3));
     VANTOR_TRY(link.remote.ExitRemoteMode());
-    return raster.PrintTopMarginPattern();
+    VANTOR_TRY(raster.InitPrinter());
+    LinkAccess& access = AccessOf(raster);
+    access.SleepMs(10);
+    std::uint8_t margin = 0;
+    VANTOR_TRY(link.channel.ReadEepromByte(eeprom::kTopMargin, margin));
+    return raster.PrintTopMarginPattern(margin, access);
   }));
   return reporter.ShowMessage(MessageKind::Done, kCompletionOfPrinting);
 }

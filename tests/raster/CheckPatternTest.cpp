@@ -45,7 +45,7 @@ class CheckPatternTest : public ::testing::Test {
   std::vector<std::vector<std::string>> Print(int modelIndex) {
     printer.modelIndex = modelIndex;
     Raster raster(printer);
-    EXPECT_EQ(raster.PrintCheckPattern(), kOk);
+    EXPECT_EQ(raster.PrintCheckPattern(printer.Readouts(), printer), kOk);
     items = Decode(printer.data);
     return PageTexts(items);
   }
@@ -80,15 +80,20 @@ TEST_F(CheckPatternTest, ModelLineFollowsTheModelIndex) {
   for (int p = 0; p < 4; ++p) EXPECT_EQ(pages[p].front(), Header("", p + 1));
 }
 
-TEST_F(CheckPatternTest, ReadoutsAreTakenBeforeAnythingPrints) {
-  Print(0);
-  std::vector<std::string> first;
-  for (std::size_t i = 0; i < 12; ++i) {
-    EXPECT_EQ(printer.calls[i].at, 0u);
-    first.push_back(printer.calls[i].what);
-  }
-  EXPECT_EQ(first, (std::vector<std::string>{"wait", "counter", "head-id", "usb-id", "read", "read",
-                                             "read", "read", "read", "read", "read", "read"}));
+TEST_F(CheckPatternTest, StepsSitAtTheirPlacesInThePrintData) {
+  printer.eeprom[0x7D] = 0xFD;  // PF -3
+  printer.eeprom[0x72] = 0x05;  // VSD1 black 5: its first candidate is 3
+  const auto pages = Print(0);
+  // The PF value is read only where page 4 prints it, right before its title.
+  const auto reads = printer.Named("read-pf");
+  ASSERT_EQ(reads.size(), 1u);
+  std::size_t pfTitle = 0;
+  for (const Item* t : OfKind(items, "text"))
+    if (const auto p = t->text.find("PF pattern"); p != std::string::npos) pfTitle = t->offset + p;
+  EXPECT_EQ(reads[0].at, pfTitle);
+  EXPECT_NE(std::find(pages[3].begin(), pages[3].end(), "         data = \0-3\0 \0"s),
+            pages[3].end());
+  EXPECT_EQ(printer.Named("bid4").front(), (Call{"bid4", 3, -128}));
   // The Bi-D job is split over pages 2 and 3 inside one D1(0) .. D1(255) bracket, and the
   // head angular pattern is bracketed again on page 4 with CB before the closing D1.
   std::vector<Call> factory;
@@ -106,10 +111,11 @@ TEST_F(CheckPatternTest, ShortReadoutsLeaveBlanksAfterTheirZeroByte) {
 }
 
 TEST_F(CheckPatternTest, FailureStopsWithoutEjectingThePage) {
-  printer.FailOn("usb-id", 1, kUsbIdFailure);
+  printer.FailOn("read-pf", 1, kPortFailure);
   Raster raster(printer);
-  EXPECT_EQ(raster.PrintCheckPattern(), kUsbIdFailure);
-  EXPECT_TRUE(printer.data.empty());
+  EXPECT_EQ(raster.PrintCheckPattern(printer.Readouts(), printer), kPortFailure);
+  EXPECT_EQ(OfKind(Decode(printer.data), "FF").size(), 3u);
+  EXPECT_EQ(printer.calls.back().what, "read-pf");
 }
 
 }  // namespace

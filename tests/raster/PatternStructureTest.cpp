@@ -123,7 +123,9 @@ TEST(PatternStructure, AlignmentBarByteSwitchesInsideTheVsd3Block) {
 
 TEST(PatternStructure, HeadAngularBarsAndNoFinalFlush) {
   Recorder printer;
-  const auto items = Generate(&Raster::PrintHeadAngularPattern, printer);
+  Raster raster(printer);
+  ASSERT_EQ(raster.PrintHeadAngularPattern(printer), kOk);
+  const auto items = Decode(printer.data);
   const auto bands = Bands(items);
   ASSERT_EQ(bands.size(), 4u);
   const std::vector<int> bars = {33, 172, 225, 328, 369, 467, 528, 669};
@@ -138,6 +140,7 @@ TEST(PatternStructure, HeadAngularBarsAndNoFinalFlush) {
   EXPECT_EQ(bands[0].rows[100][33], 0xF8);
   // Nothing is flushed: the bytes wait for the caller's form feed.
   EXPECT_TRUE(printer.Named("flush").empty());
+  EXPECT_EQ(printer.Named("wait").size(), 1u);
   EXPECT_EQ(OfKind(items, "ESC(v").back()->params, (std::vector<std::uint8_t>{10, 0}));
   EXPECT_EQ(OfKind(items, "ESCU").front()->params[0], 0);  // bidirectional
   EXPECT_EQ(printer.Named("wait").size(), 1u);

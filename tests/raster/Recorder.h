@@ -1,4 +1,5 @@
-// A printer access that records what a generator sends and answers from a small EEPROM.
+// A print sink and job steps that record what a generator sends and does, in one order, and
+// answer from a small EEPROM.
 #pragma once
 
 #include <array>
@@ -8,7 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "raster/PrinterAccess.h"
+#include "raster/Malbid.h"
+#include "raster/PrintSink.h"
 
 namespace vantor::test {
 
@@ -21,7 +23,7 @@ struct Call {
   bool operator==(const Call& o) const { return what == o.what && a == o.a && b == o.b; }
 };
 
-class Recorder final : public PrinterAccess {
+class Recorder final : public PrintSink, public JobSteps {
  public:
   std::vector<std::uint8_t> data;
   std::vector<Call> calls;
@@ -39,40 +41,68 @@ class Recorder final : public PrinterAccess {
     return out;
   }
 
+  // "data" counts QueuePrintData calls, "runs" the raster lines.
   Result QueuePrintData(std::span<const std::uint8_t> bytes) override {
     VANTOR_TRY(Count("data"));
     data.insert(data.end(), bytes.begin(), bytes.end());
     return kOk;
   }
+  Result QueueRuns(std::span<const std::uint8_t> runs) override {
+    ++lines;
+    VANTOR_TRY(Count("runs"));
+    data.insert(data.end(), runs.begin(), runs.end());
+    return kOk;
+  }
   Result FlushPrintData() override { return Record("flush"); }
   Result WaitUntilReady() override { return Record("wait"); }
-  Result ReadEepromByte(std::uint8_t address, std::uint8_t& value) override {
-    VANTOR_TRY(Record("read", address));
-    value = eeprom[address];
-    return kOk;
-  }
-  Result FactoryReadEepromByte(std::uint8_t address, std::uint8_t& value) override {
-    VANTOR_TRY(Record("factory-read", address));
-    value = eeprom[address];
-    return kOk;
-  }
   Result SetBidValues(std::uint8_t dotType, int black, int colour) override {
     // Two fields of one call: the dot type goes to the test through `what`.
     return Record("bid" + std::to_string(dotType), black, colour);
   }
-  Result SetPfValue(std::int8_t value) override { return Record("pf", value); }
-  Result FinishAdjustWrite() override { return Record("finish"); }
   Result FactoryCommandD1(std::uint8_t value) override { return Record("d1", value); }
   Result FactoryCommandCB() override { return Record("cb"); }
-  Result ReadProtectionCounter(CounterText& text) override {
-    return Text("counter", counter, text);
+  Result ReadPfValue(std::uint8_t& value) override {
+    VANTOR_TRY(Record("read-pf"));
+    value = eeprom[0x7D];
+    return kOk;
   }
-  Result ReadHeadId(HeadIdText& text) override { return Text("head-id", headId, text); }
-  Result ReadUsbId(UsbIdText& text) override { return Text("usb-id", usbId, text); }
   void SleepMs(std::int64_t ms) override {
     calls.push_back({"sleep", static_cast<int>(ms), 0, data.size()});
   }
-  int ModelIndex() const override { return modelIndex; }
+
+  // What a procedure reads before a job, from this EEPROM and these texts.
+  StoredBid Stored() const {
+    StoredBid stored{};
+    for (std::size_t i = 0; i < kBidReadOrder.size(); ++i) stored[i] = eeprom[kBidReadOrder[i]];
+    return stored;
+  }
+  CheckReadouts Readouts() const {
+    CheckReadouts r;
+    Copy(counter, r.counter);
+    Copy(headId, r.headId);
+    Copy(usbId, r.usbId);
+    r.bid = Stored();
+    r.model = modelIndex;
+    return r;
+  }
+  // A PF candidate setter, and the factory read and Bi-D write of single values.
+  auto SetPf() {
+    return [this](std::int8_t value) { return Record("pf", value); };
+  }
+  FactoryRead Read() {
+    return [this](std::uint8_t address, std::uint8_t& value) {
+      VANTOR_TRY(Record("factory-read", address));
+      value = eeprom[address];
+      return kOk;
+    };
+  }
+  BidWrite Write() {
+    return [this](std::uint8_t dotType, int black, int colour) {
+      return SetBidValues(dotType, black, colour);
+    };
+  }
+
+  int lines = 0;
 
  private:
   Result Count(const std::string& what) {
@@ -85,11 +115,9 @@ class Recorder final : public PrinterAccess {
     return Count(what);
   }
   template <std::size_t N>
-  Result Text(const std::string& what, const std::string& value, std::array<char, N>& text) {
-    VANTOR_TRY(Record(what));
+  static void Copy(const std::string& value, std::array<char, N>& text) {
     text.fill('\0');
     std::memcpy(text.data(), value.data(), std::min(value.size(), N - 1));
-    return kOk;
   }
   std::map<std::string, std::pair<int, Result>> fail_;
 };

@@ -95,7 +95,9 @@ class ClosedLoop : public ::testing::Test {
 
   std::vector<sim::Page> PrintBid() {
     sheets.clear();
-    EXPECT_EQ(raster.PrintBidPattern(), kOk);
+    StoredBid stored{};
+    EXPECT_EQ(access.ReadStoredBid(stored), kOk);
+    EXPECT_EQ(raster.PrintBidPattern(stored, access), kOk);
     EXPECT_EQ(raster.FormFeed(), kOk);
     return std::move(sheets);
   }
@@ -124,6 +126,9 @@ TEST_F(ClosedLoop, BidCandidatesReadOffTheSheetMakeThePrinterPrintTrue) {
   EXPECT_EQ(Meeting(before.black), (std::vector<int>{1, 0, 2, 2}));
   EXPECT_EQ(Meeting(before.colour), (std::vector<int>{2, 1, 0, 0}));
 
+  const BidWrite write = [&](std::uint8_t dotType, int b, int c) {
+    return link.factory.SetBidValues(dotType, b, c);
+  };
   const std::vector<int> black = Meeting(before.black);
   const std::vector<int> colour = Meeting(before.colour);
   for (std::uint8_t dotType = 4; dotType <= 7; ++dotType) {
@@ -133,10 +138,10 @@ TEST_F(ClosedLoop, BidCandidatesReadOffTheSheetMakeThePrinterPrintTrue) {
       ASSERT_GE(k, 0);
       const int value = Stored(BidAddress(which, dotType)) - 2 + 2 * k;
       std::uint16_t code = 0;
-      ASSERT_EQ(WriteBidValue(access, code, which, dotType, std::to_string(value)), kOk);
+      ASSERT_EQ(WriteBidValue(write, code, which, dotType, std::to_string(value)), kOk);
     }
   }
-  ASSERT_EQ(access.FinishAdjustWrite(), kOk);
+  ASSERT_EQ(link.factory.FinishAdjustWrite(), kOk);
 
   for (std::size_t i = 0; i < 8; ++i) {
     EXPECT_EQ(Stored(static_cast<std::uint8_t>(0x70 + i)), printer.Mechanism().bid[i]) << i;
@@ -167,7 +172,12 @@ PfGaps ReadPf(const sim::Page& page) {
 
 TEST_F(ClosedLoop, PfCandidateReadOffTheSheetMakesTheFeedTrue) {
   printer.SetMechanism(Unit({0, 0, 0, 0, 0, 0, 0, 0}, 2));  // true PF: stored + 2 = 3
-  ASSERT_EQ(raster.PrintPfPattern(), kOk);
+  const auto setPf = [&](std::int8_t value) -> Result {
+    VANTOR_TRY(link.factory.SetPfValue(static_cast<std::uint8_t>(value)));
+    return link.factory.FinishAdjustWrite();
+  };
+  ASSERT_EQ(raster.PrintPfCandidates(setPf), kOk);
+  ASSERT_EQ(raster.FormFeed(), kOk);
   ASSERT_EQ(sheets.size(), 1u);
   const PfGaps before = ReadPf(sheets[0]);
   ASSERT_EQ(before.gaps.size(), 9u);
@@ -179,13 +189,10 @@ TEST_F(ClosedLoop, PfCandidateReadOffTheSheetMakesTheFeedTrue) {
   // Too little correction leaves the bars overlapping, too much opens a gap.
   EXPECT_LT(before.gaps[0], 0);
   EXPECT_GT(before.gaps[8], 0);
-  // The candidates are put back: the stored value is in force again.
-  EXPECT_EQ(Stored(eeprom::kPfValue), 1);
 
-  ASSERT_EQ(access.SetPfValue(static_cast<std::int8_t>(meets)), kOk);
-  ASSERT_EQ(access.FinishAdjustWrite(), kOk);
+  ASSERT_EQ(setPf(static_cast<std::int8_t>(meets)), kOk);
   sheets.clear();
-  ASSERT_EQ(raster.PrintCurrentPfPattern(), kOk);
+  ASSERT_EQ(raster.PrintCurrentPfPattern(static_cast<std::uint8_t>(meets)), kOk);
   ASSERT_EQ(raster.FormFeed(), kOk);
   ASSERT_EQ(sheets.size(), 1u);
   EXPECT_EQ(ReadPf(sheets[0]).gaps, (std::vector<int>{0}));
@@ -214,10 +221,10 @@ TEST_F(ClosedLoop, HeadAngleBarsLineUpWhenTheLeverSquaresTheHead) {
   m.squareLever = 2;
   printer.SetMechanism(m);
   printer.SetHeadAngleLever(0);
-  ASSERT_EQ(raster.PrintHeadAngularPattern(), kOk);
+  ASSERT_EQ(raster.PrintHeadAngularPattern(access), kOk);
   ASSERT_EQ(raster.FormFeed(), kOk);
   printer.SetHeadAngleLever(2);
-  ASSERT_EQ(raster.PrintHeadAngularPattern(), kOk);
+  ASSERT_EQ(raster.PrintHeadAngularPattern(access), kOk);
   ASSERT_EQ(raster.FormFeed(), kOk);
   ASSERT_EQ(sheets.size(), 2u);
   EXPECT_EQ(HeadAngleJog(sheets[0]), 2 * sim::kTiltDotsPerLeverStep);
@@ -229,10 +236,10 @@ TEST_F(ClosedLoop, TopMarginLineLandsByStoredValueAndTrueOffset) {
   m.topMarginOffset = -28;
   printer.SetMechanism(m);
   ASSERT_EQ(Stored(eeprom::kTopMargin), 120);
-  ASSERT_EQ(raster.PrintTopMarginPattern(), kOk);
+  ASSERT_EQ(raster.PrintTopMarginPattern(120, access), kOk);
   // Two ladder steps further down makes up for the line landing two steps high.
   ASSERT_EQ(link.channel.WriteEepromByte(eeprom::kTopMargin, 148), kOk);
-  ASSERT_EQ(raster.PrintTopMarginPattern(), kOk);
+  ASSERT_EQ(raster.PrintTopMarginPattern(148, access), kOk);
   ASSERT_EQ(sheets.size(), 2u);
   for (const int expected : {92, 120}) {
     const sim::Page& page = sheets[expected == 92 ? 0 : 1];
