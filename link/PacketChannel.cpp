@@ -152,14 +152,15 @@ Result PacketChannel::StartLink() {
   return ReadStatus();
 }
 
+// Every step is sent whatever the one before answered: the printer must be let go of.
 void PacketChannel::ShutdownLink() {
-  CloseChannel(kDataSocket, 0);
+  (void)CloseChannel(kDataSocket, 0);
   clock_.SleepMs(100);
-  SendRsCommand();
+  (void)SendRsCommand();
   clock_.SleepMs(100);
-  CloseChannel(kControlSocket, 0);
+  (void)CloseChannel(kControlSocket, 0);
   clock_.SleepMs(100);
-  ExitTransport();
+  (void)ExitTransport();
 }
 
 Result PacketChannel::WritePacket(std::uint8_t socket, const std::uint8_t* payload,
@@ -266,7 +267,8 @@ Result PacketChannel::ReadStatus() {
     errorCode_ = kChannelNoStatusFields;
     return kChannelFailure;
   }
-  if (printerStatus_ != kStatusError && !dataOpen_) OpenChannel(kDataSocket);
+  // A data channel that will not open shows at the first print data, with its own words.
+  if (printerStatus_ != kStatusError && !dataOpen_) (void)OpenChannel(kDataSocket);
   return kOk;
 }
 

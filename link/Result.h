@@ -5,23 +5,36 @@
 
 namespace vantor {
 
-using Result = std::uint16_t;
+// A 16-bit result: 1 is success, the high nibble names the failure class. A function that
+// returns one must have it looked at: dropping it would lose a failure without words.
+class [[nodiscard]] Result {
+ public:
+  constexpr Result() = default;
+  constexpr Result(std::uint16_t value) : value_(value) {}  // NOLINT: codes are plain numbers
+  constexpr operator std::uint16_t() const { return value_; }
+  constexpr std::uint16_t Value() const { return value_; }
+  constexpr std::uint16_t Class() const { return static_cast<std::uint16_t>(value_ & 0xF000); }
 
-inline constexpr Result kOk = 1;
-inline constexpr Result kPortFailure = 0x1000;
-inline constexpr Result kChannelFailure = 0x2000;
-inline constexpr Result kFactoryReplyFailure = 0x3000;
-inline constexpr Result kNotReady = 0x4000;
-inline constexpr Result kHeadIdFailure = 0x5000;
-inline constexpr Result kBidRangeFailure = 0x7000;
-inline constexpr Result kUsbIdFailure = 0x8000;
+ private:
+  std::uint16_t value_ = 0;  // an unset result is no success
+};
+
+inline constexpr Result kOk{1};
+inline constexpr Result kPortFailure{0x1000};
+inline constexpr Result kChannelFailure{0x2000};
+inline constexpr Result kFactoryReplyFailure{0x3000};
+inline constexpr Result kNotReady{0x4000};
+inline constexpr Result kHeadIdFailure{0x5000};
+inline constexpr Result kBidRangeFailure{0x7000};
+inline constexpr Result kUsbIdFailure{0x8000};
 
 // Callers stop at the first result other than success and hand it up unchanged.
-#define VANTOR_TRY(expr)                                \
-  do {                                                  \
-    if (const ::vantor::Result vantor_r_ = (expr);      \
-        vantor_r_ != ::vantor::kOk)                     \
-      return vantor_r_;                                 \
+#define VANTOR_TRY(expr) VANTOR_TRY_AS(expr, VANTOR_TRY_NAME(vantor_r_, __COUNTER__))
+#define VANTOR_TRY_NAME(a, b) VANTOR_TRY_JOIN(a, b)
+#define VANTOR_TRY_JOIN(a, b) a##b
+#define VANTOR_TRY_AS(expr, name)                                               \
+  do {                                                                          \
+    if (const ::vantor::Result name = (expr); name != ::vantor::kOk) return name; \
   } while (0)
 
 }  // namespace vantor

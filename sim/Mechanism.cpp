@@ -172,7 +172,7 @@ class PrinterMechanism::Paper final : public PrintMechanics {
 
  private:
   int Signed(int address) const {
-    return static_cast<std::int8_t>(p_.store_[static_cast<std::size_t>(address)]);
+    return static_cast<std::int8_t>(p_.store_[static_cast<std::uint8_t>(address)]);
   }
   const PrinterMechanism& p_;
 };

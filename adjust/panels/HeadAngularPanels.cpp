@@ -134,7 +134,7 @@ void HeadAngularPanels::BuildPanels() {
   area_->AddCancelButton(complete);
 }
 
-Result HeadAngularPanels::CheckPrint() {
+ReportedResult HeadAngularPanels::CheckPrint() {
   return procedures::PrintHeadAngleCheck(area_->Messages(), ids_->GetRaster());
 }
 

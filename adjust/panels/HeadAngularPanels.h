@@ -33,7 +33,7 @@ class HeadAngularPanels final : public WorkflowModule {
 
  private:
   void BuildPanels();
-  Result CheckPrint();
+  ReportedResult CheckPrint();  // its failure has been shown
   // The decision panel again after a print; the watch has seen the cleaning.
   void PrintAfterCleaning();
   void EndWorkflow();

@@ -60,7 +60,7 @@ const std::array<BidRow, kBidRowCount> kBidRows = {{
      "  ECO Color value = ", "The ECO Color value is out of the range -60 to 60."},
 }};
 
-Result PrintBidAdjustment(Reporter& reporter, Raster& raster) {
+ReportedResult PrintBidAdjustment(Reporter& reporter, Raster& raster) {
   VANTOR_TRY(reporter.ShowMessage(MessageKind::Busy, text::kPrinting));
   VANTOR_TRY(ReportedJob(reporter, [&]() -> Result {
     VANTOR_TRY(RemoteModeBlock(reporter.GetLink().remote));
@@ -92,7 +92,7 @@ Result ReadBidRows(Reporter& reporter, Raster& raster,
   });
 }
 
-Result ShowPresentBidValues(Reporter& reporter, Raster& raster) {
+ReportedResult ShowPresentBidValues(Reporter& reporter, Raster& raster) {
   std::array<std::string, kBidRowCount> values;
   VANTOR_TRY(ReadBidRows(reporter, raster,
                          [&](std::size_t row, const std::string& text) { values[row] = text; }));

@@ -27,7 +27,7 @@ inline constexpr std::size_t kBidRowCount = 8;
 extern const std::array<BidRow, kBidRowCount> kBidRows;
 
 // "Printing the Bi-D adjustment pattern": remote-mode block, the pattern, the page eject.
-Result PrintBidAdjustment(Reporter& reporter, Raster& raster);
+ReportedResult PrintBidAdjustment(Reporter& reporter, Raster& raster);
 
 // "Adjust": reads the rows in order, handing each value's text to fill; stops at the first
 // failure, which is reported.
@@ -35,7 +35,7 @@ Result ReadBidRows(Reporter& reporter, Raster& raster,
                    const std::function<void(std::size_t row, const std::string& text)>& fill);
 
 // "Checking present Bi-D parameter": the four memo lines.
-Result ShowPresentBidValues(Reporter& reporter, Raster& raster);
+ReportedResult ShowPresentBidValues(Reporter& reporter, Raster& raster);
 
 // Writes every row given an entry (the checked rows), in table order, one report line each;
 // a failing row is reported and the others are still written; FinishAdjustWrite once at the

@@ -8,7 +8,7 @@ namespace {
 constexpr std::string_view kPrinting = "Now A4 pattern is printing.";
 }  // namespace
 
-Result PrintA4CheckPattern(Reporter& reporter, Raster& raster) {
+ReportedResult PrintA4CheckPattern(Reporter& reporter, Raster& raster) {
   VANTOR_TRY(reporter.ShowMessage(MessageKind::Busy, kPrinting));
   VANTOR_TRY(ReportedJob(reporter, [&]() -> Result {
     VANTOR_TRY(RemoteModeBlock(reporter.GetLink().remote));

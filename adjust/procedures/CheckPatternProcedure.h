@@ -8,6 +8,6 @@ namespace vantor::procedures {
 
 // Remote-mode block, then the four pages. A head ID or USB ID that cannot be read stops the
 // job with 0x5000 or 0x8000, so the caller's words for those modules should be registered.
-Result PrintA4CheckPattern(Reporter& reporter, Raster& raster);
+ReportedResult PrintA4CheckPattern(Reporter& reporter, Raster& raster);
 
 }  // namespace vantor::procedures

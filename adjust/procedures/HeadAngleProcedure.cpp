@@ -8,7 +8,7 @@ namespace {
 constexpr std::string_view kPrinting = "Now head angle pattern is printing.";
 }  // namespace
 
-Result PrintHeadAngleCheck(Reporter& reporter, Raster& raster) {
+ReportedResult PrintHeadAngleCheck(Reporter& reporter, Raster& raster) {
   VANTOR_TRY(reporter.ShowMessage(MessageKind::Busy, kPrinting));
   Link& link = reporter.GetLink();
   VANTOR_TRY(ReportedJob(reporter, [&]() -> Result {
@@ -22,7 +22,7 @@ Result PrintHeadAngleCheck(Reporter& reporter, Raster& raster) {
   return reporter.ShowMessage(MessageKind::Done, kCompletionOfPrinting);
 }
 
-Result EjectHeadAngleSheet(Reporter& reporter, Raster& raster) {
+ReportedResult EjectHeadAngleSheet(Reporter& reporter, Raster& raster) {
   return ReportedJob(reporter, [&] { return raster.FormFeed(); });
 }
 

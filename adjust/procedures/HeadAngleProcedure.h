@@ -7,10 +7,10 @@
 namespace vantor::procedures {
 
 // The head angle check print. The sheet stays in: each check prints below the last one.
-Result PrintHeadAngleCheck(Reporter& reporter, Raster& raster);
+ReportedResult PrintHeadAngleCheck(Reporter& reporter, Raster& raster);
 
 // Ejects the sheet when the workflow ends; a failure is reported.
-Result EjectHeadAngleSheet(Reporter& reporter, Raster& raster);
+ReportedResult EjectHeadAngleSheet(Reporter& reporter, Raster& raster);
 
 // What the status watch saw while the technician works at the mechanism.
 enum class HeadAngleWatch {

@@ -6,7 +6,7 @@
 
 namespace vantor {
 
-Result Reporter::ShowMessage(MessageKind kind, std::string_view text) {
+ReportedResult Reporter::ShowMessage(MessageKind kind, std::string_view text) {
   if (kind == MessageKind::Done || kind == MessageKind::Busy) {
     const Result r = link_.channel.WaitUntilReady();
     if (r != kOk) {
@@ -67,7 +67,7 @@ void Reporter::ReportResult(Result result) {
   if (format) format->ShowWords(*this);
 }
 
-Result Reporter::ShowStatus() {
+ReportedResult Reporter::ShowStatus() {
   if (const Result r = link_.channel.ReadStatus(); r != kOk) {
     ReportResult(r);
     return r;

@@ -36,6 +36,15 @@ class MessageDisplay {
 };
 
 class Reporter;
+
+// A result whose failure has been shown to the technician already (ShowMessage's waits, and
+// the procedures that report their own failures): a caller may drop it, unlike a plain Result.
+struct ReportedResult {
+  constexpr ReportedResult(Result r) : result(r) {}  // NOLINT: a Result it is
+  Result result;
+  constexpr operator Result() const { return result; }  // NOLINT: used as a Result
+  constexpr operator std::uint16_t() const { return result; }
+};
 class ServiceRecorder;
 
 // A module with a format check shows the words of its last failure.
@@ -51,13 +60,13 @@ class Reporter {
 
   // Kinds 2 and 3 first wait until the printer is ready; that wait's failure is reported and
   // returned.
-  Result ShowMessage(MessageKind kind, std::string_view text);
-  Result ShowMessage(int kind, std::string_view text) {
+  ReportedResult ShowMessage(MessageKind kind, std::string_view text);
+  ReportedResult ShowMessage(int kind, std::string_view text) {
     return ShowMessage(static_cast<MessageKind>(kind), text);
   }
   void ReportResult(Result result);
   // Reads the status and shows its words; the "Status" button and every show of the window.
-  Result ShowStatus();
+  ReportedResult ShowStatus();
   // The words of the printer error from the last status read; nothing when there is none.
   void ShowPrinterError();
 

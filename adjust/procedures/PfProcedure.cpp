@@ -17,7 +17,7 @@ constexpr std::string_view kRegistered = " has been registered in EEPROM.";
 constexpr int kNotANumber = 100;
 }  // namespace
 
-Result PrintPfAdjustment(Reporter& reporter, Raster& raster) {
+ReportedResult PrintPfAdjustment(Reporter& reporter, Raster& raster) {
   VANTOR_TRY(reporter.ShowMessage(MessageKind::Busy, text::kPrinting));
   Link& link = AccessOf(raster).GetLink();
   VANTOR_TRY(ReportedJob(reporter, [&]() -> Result {
@@ -51,7 +51,7 @@ Result ReadPfValue(Reporter& reporter, std::string& text) {
   });
 }
 
-Result ShowPresentPfValue(Reporter& reporter) {
+ReportedResult ShowPresentPfValue(Reporter& reporter) {
   std::string value;
   VANTOR_TRY(ReadPfValue(reporter, value));
   reporter.ShowMessage(MessageKind::Replace, text::kValueIs);

@@ -15,13 +15,13 @@ inline constexpr int kPfMax = 4;
 
 // "Printing the PF adjustment pattern": nine candidates around the stored value; the pattern
 // ejects its own page.
-Result PrintPfAdjustment(Reporter& reporter, Raster& raster);
+ReportedResult PrintPfAdjustment(Reporter& reporter, Raster& raster);
 
 // "Adjust": the stored value as signed decimal, for the edit; a failure is reported.
 Result ReadPfValue(Reporter& reporter, std::string& text);
 
 // "Checking present PF parameter".
-Result ShowPresentPfValue(Reporter& reporter);
+ReportedResult ShowPresentPfValue(Reporter& reporter);
 
 // Checks the entry (-4..4, a number) and registers it.
 WriteOutcome WritePfValue(Reporter& reporter, std::string_view text);

@@ -79,22 +79,22 @@ bool IsHexPair(std::string_view text, std::uint8_t& value) {
 }
 }  // namespace
 
-Result HeadCleaning(Reporter& reporter) {
+ReportedResult HeadCleaning(Reporter& reporter) {
   return BusyOperationDone(reporter, text::kCleaningBusy, kCleaningKind, text::kCleaningDone);
 }
 
-Result InkCharge(Reporter& reporter) {
+ReportedResult InkCharge(Reporter& reporter) {
   return BusyOperationDone(reporter, text::kChargeBusy, kInkChargeKind, text::kChargeDone);
 }
 
-Result CheckProtectionCounter(Reporter& reporter) {
+ReportedResult CheckProtectionCounter(Reporter& reporter) {
   const Result r = ShowCounter(reporter, text::kProtectionCounter,
                                &MaintenanceCommands::ReadProtectionCounter);
   if (r == kOk) reporter.ShowMessage(MessageKind::Append, text::kPoints);
   return r;
 }
 
-Result ClearProtectionCounter(Reporter& reporter, bool newType) {
+ReportedResult ClearProtectionCounter(Reporter& reporter, bool newType) {
   reporter.ShowMessage(MessageKind::Replace, "");
   const Result r = Reported(reporter, [&]() -> Result {
     MaintenanceCommands& m = reporter.GetLink().maintenance;
@@ -111,15 +111,15 @@ Result ClearProtectionCounter(Reporter& reporter, bool newType) {
   return r;
 }
 
-Result ShowPageCounter(Reporter& reporter) {
+ReportedResult ShowPageCounter(Reporter& reporter) {
   return ShowCounter(reporter, text::kPageCounter, &MaintenanceCommands::ReadPageCount);
 }
 
-Result ShowPassCounter(Reporter& reporter) {
+ReportedResult ShowPassCounter(Reporter& reporter) {
   return ShowCounter(reporter, text::kPassCounter, &MaintenanceCommands::ReadPassCount);
 }
 
-Result InitializeEeprom(Reporter& reporter) {
+ReportedResult InitializeEeprom(Reporter& reporter) {
   const Result r = reporter.GetLink().factory.WriteEepromDefaults();
   RecordOperation(reporter, "EEPROM initialization", {}, r);
   if (r != kOk) {
@@ -175,7 +175,7 @@ std::optional<Result> ChangeEepromByte(Reporter& reporter, std::string_view addr
   });
 }
 
-Result CrMotorDriveDispersion(Reporter& reporter, ReplacedParts parts,
+ReportedResult CrMotorDriveDispersion(Reporter& reporter, ReplacedParts parts,
                               const FactoryCommands::Progress& progress) {
   Link& link = reporter.GetLink();
   reporter.ShowMessage(MessageKind::Replace, "");

@@ -11,16 +11,16 @@
 
 namespace vantor::procedures {
 
-Result HeadCleaning(Reporter& reporter);
-Result InkCharge(Reporter& reporter);
-Result CheckProtectionCounter(Reporter& reporter);
+ReportedResult HeadCleaning(Reporter& reporter);
+ReportedResult InkCharge(Reporter& reporter);
+ReportedResult CheckProtectionCounter(Reporter& reporter);
 // Old type clears to 0; new type sets 3937. The memo is cleared first.
-Result ClearProtectionCounter(Reporter& reporter, bool newType);
-Result ShowPageCounter(Reporter& reporter);
-Result ShowPassCounter(Reporter& reporter);
+ReportedResult ClearProtectionCounter(Reporter& reporter, bool newType);
+ReportedResult ShowPageCounter(Reporter& reporter);
+ReportedResult ShowPassCounter(Reporter& reporter);
 
 // A link failure shows the modal "Communication error." box, not the memo.
-Result InitializeEeprom(Reporter& reporter);
+ReportedResult InitializeEeprom(Reporter& reporter);
 
 struct EepromRange {
   std::uint8_t start = 0;
@@ -48,7 +48,7 @@ struct ReplacedParts {
 };
 // Measures when the guide shaft was replaced with one of the others, else registers the fixed
 // value; asks the technician through the display's question box first.
-Result CrMotorDriveDispersion(Reporter& reporter, ReplacedParts parts,
+ReportedResult CrMotorDriveDispersion(Reporter& reporter, ReplacedParts parts,
                               const FactoryCommands::Progress& progress = {});
 
 }  // namespace vantor::procedures

@@ -27,7 +27,7 @@ std::string HexText(std::uint8_t value) {
 std::string ResultText(Result result) {
   if (result == kOk) return "done";
   char text[32];
-  std::snprintf(text, sizeof text, "failed (result 0x%04X)", result);
+  std::snprintf(text, sizeof text, "failed (result 0x%04X)", unsigned{result.Value()});
   return text;
 }
 

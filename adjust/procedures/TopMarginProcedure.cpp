@@ -53,7 +53,7 @@ std::optional<std::uint8_t> TopMarginValue(std::uint16_t group, int index) {
   return std::nullopt;
 }
 
-Result PrintTopMarginCheck(Reporter& reporter, Raster& raster) {
+ReportedResult PrintTopMarginCheck(Reporter& reporter, Raster& raster) {
   VANTOR_TRY(reporter.ShowMessage(MessageKind::Busy, text::kPrinting));
   Link& link = reporter.GetLink();
   VANTOR_TRY(ReportedJob(reporter, [&]() -> Result {

@@ -38,7 +38,7 @@ struct TopMarginList {
 
 // "Checking the Top margin": remote-mode block with "SN" 0, 3, then the line, which ejects
 // its own page.
-Result PrintTopMarginCheck(Reporter& reporter, Raster& raster);
+ReportedResult PrintTopMarginCheck(Reporter& reporter, Raster& raster);
 
 // "Adjust": reads the stored value and fills the list (emptied, group kept, for an unknown
 // value). A failure is reported and leaves the list empty.

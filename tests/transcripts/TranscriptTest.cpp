@@ -98,7 +98,7 @@ TEST_P(Transcript, RefusedControlChannelStopsTheStart) {
 
 // USB delivers a reply per read; the parallel port reads the header, then the rest.
 INSTANTIATE_TEST_SUITE_P(Ports, Transcript, ::testing::Values(PortCode(0x501), PortCode(0x401)),
-                         [](const auto& info) { return info.param == 0x501 ? "Usb" : "Parallel"; });
+                         [](const auto& port) { return port.param == 0x501 ? "Usb" : "Parallel"; });
 
 }  // namespace
 }  // namespace vantor::test
