@@ -39,6 +39,12 @@ int Failed(Session& session, Result result) {
   return kExitFailure;
 }
 
+// A typed ID that fails its format check is a usage fault.
+int FailedInput(Session& session, Result result) {
+  session.reporter.ReportResult(result);
+  return ExitForResult(result);
+}
+
 int ReadHeadId(Session& session, Malheadid& headId) {
   std::string id;
   if (const Result r = headId.ReadHeadID(session.link.channel, id); r != kOk)
@@ -51,7 +57,7 @@ int ReadHeadId(Session& session, Malheadid& headId) {
 int WriteHeadId(Session& session, Malheadid& headId, const std::string& typed) {
   const std::string text = UpperCase(typed);
   if (const Result r = headId.WriteHeadID(session.link.channel, text); r != kOk)
-    return Failed(session, r);
+    return FailedInput(session, r);
   session.reporter.ShowMessage(MessageKind::Replace, idwords::kHeadIdTyped);
   session.reporter.ShowMessage(MessageKind::Append, text);
   session.reporter.ShowMessage(MessageKind::Append, idwords::kHeadIdRegistered);
@@ -79,7 +85,7 @@ bool ShowRegistered(Session& session, std::string_view id, std::string_view date
 int WriteUsbId(Session& session, Malusbid& usbId, const std::string& typed) {
   const std::string text = UpperCase(typed);
   if (const Result r = usbId.WriteUSBID(session.link.channel, text); r != kOk)
-    return Failed(session, r);
+    return FailedInput(session, r);
   if (!ShowRegistered(session, text)) return kExitFailure;
   // Read back what the printer now holds, so a wrong store shows at once.
   return ReadUsbId(session, usbId, MessageKind::NewLine);
@@ -90,7 +96,7 @@ int WriteSerial(Session& session, Malusbid& usbId, const std::string& typed) {
   ChannelEeprom eeprom(session.link.channel);
   std::string dateCode;
   if (const Result r = usbId.WriteSerialNumber(eeprom, session.clock, text, dateCode); r != kOk)
-    return Failed(session, r);
+    return FailedInput(session, r);
   return ShowRegistered(session, text, dateCode) ? kExitOk : kExitFailure;
 }
 

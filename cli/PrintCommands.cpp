@@ -27,7 +27,7 @@ constexpr std::string_view kNoLadder = "none (the value is on neither ladder)";
 }  // namespace text
 
 int ExitFor(Result r) {
-  return r == kOk ? kExitOk : kExitFailure;
+  return ExitForResult(r);
 }
 
 int ExitFor(procedures::WriteOutcome outcome) {
@@ -113,7 +113,7 @@ int BidSet(Session& s, const std::vector<std::string>& assignments) {
   PrintJob job(s);
   const auto registered = procedures::WriteBidRows(job.reporter(), job.raster(), entries);
   for (std::size_t i = 0; i < entries.size(); ++i)
-    if (entries[i] && !registered[i]) return kExitFailure;
+    if (entries[i] && !registered[i]) return ExitForResult(job.reporter().LastReported());
   return kExitOk;
 }
 

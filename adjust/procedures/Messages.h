@@ -55,6 +55,8 @@ class Reporter {
     return ShowMessage(static_cast<MessageKind>(kind), text);
   }
   void ReportResult(Result result);
+  // The last result handed to ReportResult, kOk before any; tells a script the failure's class.
+  Result LastReported() const { return lastReported_; }
   // Reads the status and shows its words; the "Status" button and every show of the window.
   Result ShowStatus();
 
@@ -76,6 +78,7 @@ class Reporter {
   const FormatWords* bidWords_ = nullptr;
   const FormatWords* usbIdWords_ = nullptr;
   ServiceRecorder* recorder_ = nullptr;
+  Result lastReported_ = kOk;
 };
 
 }  // namespace vantor

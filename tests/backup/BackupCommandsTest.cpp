@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/Cli.h"
 #include "tests/support/CliRunner.h"
 
 namespace vantor::cli {
