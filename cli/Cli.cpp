@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <optional>
 
 #include "adjust/procedures/ServiceRecord.h"
@@ -100,6 +101,10 @@ bool ExplainUnknownWord(CLI::App& root, std::ostream& err) {
 }
 
 }  // namespace
+
+bool ColourWanted(bool errTerminal, const char* noColour) {
+  return errTerminal && (noColour == nullptr || *noColour == '\0');
+}
 
 std::string NearestWord(std::string_view word, const std::vector<std::string>& candidates) {
   std::string best;
@@ -225,8 +230,10 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
     return failure.step == SetupStep::Device ? kExitUsage : kExitFailure;
   }
 
-  const bool interactive = ::isatty(STDOUT_FILENO) == 1;
-  TerminalDisplay display(out, err, ::isatty(STDERR_FILENO) == 1, false,
+  // Progress and colour go to standard error, so they follow it, not standard output.
+  const bool errTerminal = ::isatty(STDERR_FILENO) == 1;
+  const bool interactive = errTerminal;
+  TerminalDisplay display(out, err, ColourWanted(errTerminal, std::getenv("NO_COLOR")), false,
                           ::isatty(STDIN_FILENO) == 1);
   Link link(setup.Ports(), clock);
   link.port.SetTrace(setup.Trace());

@@ -35,6 +35,9 @@ inline constexpr std::string_view kExitCodeTable =
 // rest is the printer's or the link's.
 int ExitForResult(Result result);
 
+// Colour only on a terminal, and never when NO_COLOR is set to anything.
+bool ColourWanted(bool errTerminal, const char* noColour);
+
 // The nearest of candidates to word, or empty when none is close enough to be meant.
 std::string NearestWord(std::string_view word, const std::vector<std::string>& candidates);
 
@@ -45,7 +48,7 @@ struct Session {
   Clock& clock;
   std::ostream& out;
   std::ostream& err;
-  bool interactive;                     // standard output is a terminal (progress is shown)
+  bool interactive;                     // standard error is a terminal (progress is shown)
   sim::VirtualPrinter* virtualPrinter;  // null on a real port
   // The printer was switched off by the command: only the port is closed afterwards.
   bool skipLinkShutdown = false;

@@ -99,7 +99,7 @@ int BidSet(Session& s, const std::vector<std::string>& assignments) {
   std::array<std::optional<std::string>, procedures::kBidRowCount> entries;
   for (const std::string& assignment : assignments) {
     const auto equals = assignment.find('=');
-    const std::string key = assignment.substr(0, equals);
+    const std::string key = RowKey(assignment.substr(0, equals));
     std::size_t row = 0;
     while (row < procedures::kBidRows.size() && RowKey(procedures::kBidRows[row].caption) != key)
       ++row;

@@ -75,7 +75,7 @@ bool TerminalDisplay::Question(std::string_view title, std::string_view text) {
     declined_ = true;
     return false;
   }
-  out_ << "OK or Cancel? [o/C] " << std::flush;
+  out_ << "Continue? [y/N] " << std::flush;
   std::string answer;
   const bool yes = std::getline(std::cin, answer) && !answer.empty() &&
                    (answer[0] == 'o' || answer[0] == 'O' || answer[0] == 'y' || answer[0] == 'Y');

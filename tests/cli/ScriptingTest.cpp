@@ -1,11 +1,14 @@
 // vantorctl as scripts meet it: typo help, the exit code of each class of failure, --version.
 #include <gtest/gtest.h>
 
+#include <iostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "adjust/procedures/EepromImage.h"
 #include "cli/Cli.h"
+#include "cli/TerminalDisplay.h"
 #include "tests/support/CliRunner.h"
 #include "tests/support/TempPath.h"
 
@@ -86,6 +89,36 @@ TEST_F(ScriptingTest, DeclinedOrUnansweredConfirmationIsACancel) {
   // The runner's input is no terminal: the question goes unanswered.
   const Outcome unanswered = Run({"cr-dispersion", "--replaced", "ps-board"});
   EXPECT_EQ(unanswered.status, kExitCancelled) << unanswered.err;
+}
+
+TEST(ScriptingTerminal, ColourOnlyOnATerminalAndWithoutNoColor) {
+  EXPECT_TRUE(ColourWanted(true, nullptr));
+  EXPECT_TRUE(ColourWanted(true, ""));
+  EXPECT_FALSE(ColourWanted(true, "1"));
+  EXPECT_FALSE(ColourWanted(false, nullptr));
+}
+
+TEST(ScriptingTerminal, ConfirmationDefaultsToNo) {
+  for (const auto& [typed, yes] : std::vector<std::pair<std::string, bool>>{
+           {"y\n", true}, {"Yes\n", true}, {"\n", false}, {"n\n", false}, {"", false}}) {
+    std::istringstream in(typed);
+    std::streambuf* const saved = std::cin.rdbuf(in.rdbuf());
+    std::ostringstream out, err;
+    TerminalDisplay display(out, err, false, false, true);
+    const bool answer = display.Question("Confirmation", "Write 3 bytes?");
+    std::cin.rdbuf(saved);
+    EXPECT_EQ(answer, yes) << typed;
+    EXPECT_EQ(display.Declined(), !yes) << typed;
+    EXPECT_EQ(out.str(), "Confirmation: Write 3 bytes?\nContinue? [y/N] ");
+  }
+}
+
+TEST_F(ScriptingTest, BiDRowNamesIgnoreCase) {
+  const Outcome set = Run({"bid", "set", "VSD1-Black=3", "Eco-COLOR=-2"});
+  EXPECT_EQ(set.status, kExitOk) << set.err;
+  const Outcome read = Run({"bid"});
+  EXPECT_NE(read.out.find("VSD1 Black value = 3 "), std::string::npos) << read.out;
+  EXPECT_NE(read.out.find("ECO Color value = -2"), std::string::npos) << read.out;
 }
 
 }  // namespace
