@@ -2,6 +2,9 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
 #include <optional>
 
 #include "adjust/procedures/ServiceRecord.h"
@@ -10,6 +13,114 @@
 #include "words/Words.h"
 
 namespace vantor::cli {
+
+int ExitForResult(Result result) {
+  switch (result) {
+    case kOk:
+      return kExitOk;
+    case kHeadIdFailure:
+    case kBidRangeFailure:
+    case kUsbIdFailure:
+      return kExitUsage;
+    default:
+      return kExitFailure;
+  }
+}
+
+namespace {
+
+std::size_t EditDistance(std::string_view a, std::string_view b) {
+  std::vector<std::size_t> row(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const std::size_t above = row[j];
+      const bool same = std::tolower(static_cast<unsigned char>(a[i - 1])) ==
+                        std::tolower(static_cast<unsigned char>(b[j - 1]));
+      // A swap of two neighbours counts as one edit, the commonest typo.
+      std::size_t best = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (same ? 0 : 1)});
+      if (!same && i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+        best = std::min(best, diagonal);
+      diagonal = above;
+      row[j] = best;
+    }
+  }
+  return row[b.size()];
+}
+
+// The innermost subcommand the parser entered.
+CLI::App* InnermostParsed(CLI::App* app) {
+  for (CLI::App* sub : app->get_subcommands()) {
+    if (sub->parsed()) return InnermostParsed(sub);
+  }
+  return app;
+}
+
+std::string CommandPath(CLI::App* app) {
+  std::string path;
+  for (; app && app->get_parent(); app = app->get_parent())
+    path = app->get_name() + (path.empty() ? "" : " " + path);
+  return path;
+}
+
+// Names a word the parser could not place, with the nearest command or option; false when the
+// parser's own message says it better (a missing value, a value out of a list).
+bool ExplainUnknownWord(CLI::App& root, std::ostream& err) {
+  CLI::App* app = InnermostParsed(&root);
+  const auto remaining = root.remaining(true);
+  if (remaining.empty()) return false;
+  const std::string& word = remaining.front();
+  std::vector<std::string> candidates;
+  std::string kind;
+  if (word.rfind("-", 0) == 0) {
+    kind = "option";
+    for (CLI::App* a = app; a; a = a->get_parent()) {
+      for (const CLI::Option* o : a->get_options()) {
+        for (const std::string& name : o->get_lnames()) candidates.push_back("--" + name);
+      }
+    }
+  } else {
+    kind = "command";
+    for (const CLI::App* sub : app->get_subcommands({})) {
+      if (!sub->get_group().empty()) candidates.push_back(sub->get_name());
+    }
+    if (candidates.empty()) return false;  // a surplus value, not a command
+  }
+  const std::string path = CommandPath(app);
+  const std::string known = kind == "option" ? "" : path;
+  err << "vantorctl: unknown " << kind << " '" << (known.empty() ? "" : known + " ") << word << "'";
+  const std::string nearest = NearestWord(word.substr(0, word.find('=')), candidates);
+  if (!nearest.empty()) {
+    err << "; did you mean '" << (known.empty() ? "" : known + " ") << nearest << "'?\n";
+  } else {
+    err << "; 'vantorctl " << (path.empty() ? "" : path + " ") << "--help' lists them\n";
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ColourWanted(bool errTerminal, const char* noColour) {
+  return errTerminal && (noColour == nullptr || *noColour == '\0');
+}
+
+std::string NearestWord(std::string_view word, const std::vector<std::string>& candidates) {
+  std::string best;
+  std::size_t bestDistance = 0;
+  for (const std::string& c : candidates) {
+    std::size_t d = EditDistance(word, c);
+    // A typed beginning of a longer name is as good as one edit.
+    if (word.size() >= 2 && c.rfind(word, 0) == 0) d = std::min<std::size_t>(d, 1);
+    if (best.empty() || d < bestDistance) {
+      best = c;
+      bestDistance = d;
+    }
+  }
+  const std::size_t allowed = std::max<std::size_t>(2, word.size() / 3);
+  return !best.empty() && bestDistance <= allowed ? best : std::string();
+}
 
 struct Cli::Options {
   std::string model = "Q40";
@@ -34,11 +145,9 @@ Cli::Cli()
       ->capture_default_str();
   app_.add_option("--device", options_->devices, "point an interface at a device: NAME=PATH")
       ->take_all();
-  app_.add_option_function<std::string>(
-          "--virtual", [this](const std::string& file) { options_->virtualFile = file; },
-          "use the virtual printer; keep its EEPROM in FILE if given")
-      ->expected(0, 1)
-      ->default_str("");
+  // Only --virtual=FILE names the file, so a following command is never taken for one.
+  app_.add_flag("--virtual{}", virtualFile_,
+                "use the virtual printer; --virtual=FILE keeps its EEPROM in FILE");
   app_.add_option("--trace", options_->trace, "record every port transfer in FILE");
   app_.add_option("--capture", options_->capture,
                   "virtual printer: write the data-channel byte stream to FILE");
@@ -46,6 +155,8 @@ Cli::Cli()
                   "virtual printer: write each printed sheet to DIR as page-001.png, ...")
       ->type_name("DIR");
   app_.add_flag("--real-time", options_->realTime, "virtual printer: take its real time");
+  app_.set_version_flag("--version", "vantorctl " + std::string(procedures::ProgramVersion()));
+  app_.footer(std::string(kExitCodeTable));
 }
 
 Cli::~Cli() = default;
@@ -73,11 +184,11 @@ int Cli::Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
   try {
     app_.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
+    if (e.get_exit_code() != 0 && ExplainUnknownWord(app_, err)) return kExitUsage;
     const int code = app_.exit(e, out, err);
     return code == 0 ? kExitOk : kExitUsage;
   }
-  // A bare --virtual arrives through the callback with an empty value.
-  if (app_.count("--virtual") && !options_->virtualFile) options_->virtualFile = "";
+  if (app_.count("--virtual")) options_->virtualFile = virtualFile_;
   for (const auto& [sub, body] : offline_) {
     if (sub->parsed()) return body();
   }
@@ -119,8 +230,10 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
     return failure.step == SetupStep::Device ? kExitUsage : kExitFailure;
   }
 
-  const bool interactive = ::isatty(STDOUT_FILENO) == 1;
-  TerminalDisplay display(out, err, ::isatty(STDERR_FILENO) == 1, false,
+  // Progress and colour go to standard error, so they follow it, not standard output.
+  const bool errTerminal = ::isatty(STDERR_FILENO) == 1;
+  const bool interactive = errTerminal;
+  TerminalDisplay display(out, err, ColourWanted(errTerminal, std::getenv("NO_COLOR")), false,
                           ::isatty(STDIN_FILENO) == 1);
   Link link(setup.Ports(), clock);
   link.port.SetTrace(setup.Trace());
@@ -149,6 +262,7 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
   Session session{link, reporter, clock, out, err, interactive, setup.Printer()};
   int status = body(session);
   display.EndLine();
+  if (display.Declined()) status = kExitCancelled;
   if (!session.skipLinkShutdown) link.channel.ShutdownLink();
   link.port.ClosePort();
   if (!setup.PagesError().empty()) {

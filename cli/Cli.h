@@ -2,11 +2,11 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
-
 #include <functional>
 #include <iosfwd>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "adjust/procedures/Messages.h"
@@ -21,6 +21,25 @@ namespace vantor::cli {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
+inline constexpr int kExitCancelled = 3;
+
+// The same table for every command; --help and the README show it.
+inline constexpr std::string_view kExitCodeTable =
+    "Exit codes:\n"
+    "  0  done\n"
+    "  1  the printer or the link failed (including a printer error or a printer not ready)\n"
+    "  2  usage or invalid input (unknown command, wrong value, value out of range)\n"
+    "  3  cancelled (a declined confirmation or no answer)\n";
+
+// The class of a printer result: a format or range check of typed input is a usage fault, the
+// rest is the printer's or the link's.
+int ExitForResult(Result result);
+
+// Colour only on a terminal, and never when NO_COLOR is set to anything.
+bool ColourWanted(bool errTerminal, const char* noColour);
+
+// The nearest of candidates to word, or empty when none is close enough to be meant.
+std::string NearestWord(std::string_view word, const std::vector<std::string>& candidates);
 
 // One started link for one command. Messages go to the terminal; errors to standard error.
 struct Session {
@@ -29,7 +48,7 @@ struct Session {
   Clock& clock;
   std::ostream& out;
   std::ostream& err;
-  bool interactive;                   // standard output is a terminal (progress is shown)
+  bool interactive;                     // standard error is a terminal (progress is shown)
   sim::VirtualPrinter* virtualPrinter;  // null on a real port
   // The printer was switched off by the command: only the port is closed afterwards.
   bool skipLinkShutdown = false;
@@ -55,19 +74,20 @@ class Cli {
   int RunSession(const CommandBody& body, std::ostream& out, std::ostream& err);
   CLI::App app_;
   std::unique_ptr<Options> options_;
+  std::string virtualFile_;
   std::vector<std::pair<CLI::App*, CommandBody>> commands_;
   std::vector<std::pair<CLI::App*, std::function<int()>>> offline_;
 };
 
 // Each group of commands registers itself here; one file per group.
-void AddLinkCommands(Cli& cli);        // status, eeprom, counters, clean, ink-charge, cr-dispersion
+void AddLinkCommands(Cli& cli);  // status, eeprom, counters, clean, ink-charge, cr-dispersion
 void AddVirtualPrinterCommands(Cli& cli);  // serve-virtual
-void AddIdsCommands(Cli& cli);         // head-id, usb-id
-void AddPrintCommands(Cli& cli);       // bid, pf, top-margin, head-angle, check-pattern, render
-void AddPortCommands(Cli& cli);        // ports
-void AddRenderCommands(Cli& cli);      // render
-void AddExchangeCommands(Cli& cli);    // exchange
-void AddEepromBackupCommands(Cli& cli);  // eeprom backup/diff/restore, history, report
+void AddIdsCommands(Cli& cli);             // head-id, usb-id
+void AddPrintCommands(Cli& cli);           // bid, pf, top-margin, head-angle, check-pattern, render
+void AddPortCommands(Cli& cli);            // ports
+void AddRenderCommands(Cli& cli);          // render
+void AddExchangeCommands(Cli& cli);        // exchange
+void AddEepromBackupCommands(Cli& cli);    // eeprom backup/diff/restore, history, report
 // Every group above, in the order vantorctl lists them.
 void AddAllCommands(Cli& cli);
 

@@ -164,7 +164,7 @@ int Restore(Session& s, const BackupOptions& o) {
     terminal->SetAssumeYes(o.yes);
   }
   const std::string ask = "Write " + std::to_string(changes.size()) + " bytes from " + o.file + "?";
-  if (!s.reporter.Display().Question("Confirmation", ask)) return kExitFailure;
+  if (!s.reporter.Display().Question("Confirmation", ask)) return kExitCancelled;
   const procedures::RestoreOutcome outcome = procedures::WriteChanges(s.reporter, changes);
   if (auto* terminal = dynamic_cast<TerminalDisplay*>(&s.reporter.Display())) terminal->EndLine();
   PrintOutcome(s.out, outcome);

@@ -56,9 +56,10 @@ class Guide {
     return true;
   }
 
+  // Only the technician stops a step (q or the end of the input): a cancel, not a failure.
   int Stop() {
     Say(kStopped);
-    return kExitFailure;
+    return kExitCancelled;
   }
 
  private:
@@ -78,7 +79,7 @@ int RunExchange(Session& session, std::istream& in, bool echoEnter) {
 
   guide.Say(ex::kTitle);
   guide.Say(ex::kRequiresFourCycles);
-  if (!guide.WaitForOk()) return kExitFailure;
+  if (!guide.WaitForOk()) return kExitCancelled;
   if (!guide.Repeat([&] { return exchange.Start(); })) return guide.Stop();
 
   for (bool lastCycle = false; !lastCycle;) {

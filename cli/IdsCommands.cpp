@@ -8,14 +8,6 @@
 
 namespace vantor::cli {
 
-namespace {
-
-int ExitStatus(Result r) {
-  return r == kOk ? kExitOk : kExitFailure;
-}
-
-}  // namespace
-
 void AddIdsCommands(Cli& cli) {
   CLI::App& app = cli.App();
 
@@ -29,9 +21,9 @@ void AddIdsCommands(Cli& cli) {
     ids.Attach(session.reporter);
     std::string id;
     if (headIdSet->parsed())
-      return ExitStatus(
+      return ExitForResult(
           procedures::RegisterHeadId(session.reporter, ids.HeadId(), *headIdText, id));
-    return ExitStatus(procedures::ReadHeadId(session.reporter, ids.HeadId(), id));
+    return ExitForResult(procedures::ReadHeadId(session.reporter, ids.HeadId(), id));
   });
 
   auto* usbId = app.add_subcommand("usb-id", "Show the printer's USB ID, or register one");
@@ -48,13 +40,13 @@ void AddIdsCommands(Cli& cli) {
     ids.Attach(session.reporter);
     std::string id;
     if (usbIdSet->parsed())
-      return ExitStatus(procedures::RegisterUsbId(session.reporter, ids.UsbId(), *usbIdText, id));
+      return ExitForResult(procedures::RegisterUsbId(session.reporter, ids.UsbId(), *usbIdText, id));
     if (usbIdSerial->parsed()) {
       procedures::SerialRegistration registered;
-      return ExitStatus(
+      return ExitForResult(
           procedures::RegisterSerialNumber(session.reporter, ids.UsbId(), *serialText, registered));
     }
-    return ExitStatus(procedures::ReadUsbId(session.reporter, ids.UsbId(), id));
+    return ExitForResult(procedures::ReadUsbId(session.reporter, ids.UsbId(), id));
   });
 }
 

@@ -14,7 +14,9 @@ namespace vantor::cli {
 
 namespace {
 
-int ExitFor(Result r) { return r == kOk ? kExitOk : kExitFailure; }
+int ExitFor(Result r) {
+  return ExitForResult(r);
+}
 
 // The window's edit boxes force upper case.
 std::string Upper(std::string text) {
@@ -46,7 +48,7 @@ int EepromRead(Session& s, const std::string& startText, const std::string& endT
   const std::string end = endText.empty() ? start : Upper(endText);
   procedures::InputField focus{};
   const auto range = procedures::CheckEepromRange(s.reporter, start, end, focus);
-  if (!range) return kExitFailure;
+  if (!range) return kExitUsage;
   std::array<std::uint8_t, 256> bytes{};
   const int total = range->end - range->start + 1;
   const bool progress = s.interactive && total > 1;
@@ -98,14 +100,17 @@ void AddLinkCommands(Cli& cli) {
   write->add_option("ADDR", o->writeAddress, "address, two hexadecimal digits")->required();
   write->add_option("DATA", o->writeData, "data, two hexadecimal digits")->required();
   cli.AddCommand(write, [o](Session& s) {
-    const auto r = procedures::ChangeEepromByte(s.reporter, Upper(o->writeAddress), Upper(o->writeData));
-    return r && *r == kOk ? kExitOk : kExitFailure;
+    const auto r =
+        procedures::ChangeEepromByte(s.reporter, Upper(o->writeAddress), Upper(o->writeData));
+    return r ? ExitForResult(*r) : kExitUsage;
   });
 
   auto* init = eeprom->add_subcommand("init", "EEPROM initialization after a main-board change");
-  cli.AddCommand(init, [](Session& s) { return ExitFor(procedures::InitializeEeprom(s.reporter)); });
+  cli.AddCommand(init,
+                 [](Session& s) { return ExitFor(procedures::InitializeEeprom(s.reporter)); });
 
-  auto* protection = app.add_subcommand("protection-counter", "show or clear the protection counter");
+  auto* protection =
+      app.add_subcommand("protection-counter", "show or clear the protection counter");
   auto* clear = protection->add_subcommand("clear", "clear after an ink-pad replacement");
   auto* oldFlag = clear->add_flag("--old", o->oldPad, "old type of ink pad: counter to 0");
   auto* newFlag = clear->add_flag("--new", o->newPad, "new type of ink pad: counter to 3937");

@@ -26,7 +26,7 @@ constexpr std::string_view kNoLadder = "none (the value is on neither ladder)";
 }  // namespace text
 
 int ExitFor(Result r) {
-  return r == kOk ? kExitOk : kExitFailure;
+  return ExitForResult(r);
 }
 
 int ExitFor(procedures::WriteOutcome outcome) {
@@ -79,7 +79,7 @@ int BidSet(Session& s, const std::vector<std::string>& assignments) {
   std::array<std::optional<std::string>, procedures::kBidRowCount> entries;
   for (const std::string& assignment : assignments) {
     const auto equals = assignment.find('=');
-    const std::string key = assignment.substr(0, equals);
+    const std::string key = RowKey(assignment.substr(0, equals));
     std::size_t row = 0;
     while (row < procedures::kBidRows.size() && RowKey(procedures::kBidRows[row].caption) != key)
       ++row;
@@ -93,7 +93,7 @@ int BidSet(Session& s, const std::vector<std::string>& assignments) {
   PrintJob job(s);
   const auto registered = procedures::WriteBidRows(job.reporter(), job.raster(), entries);
   for (std::size_t i = 0; i < entries.size(); ++i)
-    if (entries[i] && !registered[i]) return kExitFailure;
+    if (entries[i] && !registered[i]) return ExitForResult(job.reporter().LastReported());
   return kExitOk;
 }
 

@@ -10,7 +10,6 @@
 
 namespace vantor::cli {
 
-
 namespace {
 
 namespace text {

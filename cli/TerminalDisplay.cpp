@@ -59,7 +59,9 @@ void TerminalDisplay::Show(MessageKind kind, std::string_view text) {
   }
 }
 
-void TerminalDisplay::ErrorBox(std::string_view text) { Show(MessageKind::Error, text); }
+void TerminalDisplay::ErrorBox(std::string_view text) {
+  Show(MessageKind::Error, text);
+}
 
 bool TerminalDisplay::Question(std::string_view title, std::string_view text) {
   EndLine();
@@ -70,13 +72,15 @@ bool TerminalDisplay::Question(std::string_view title, std::string_view text) {
   }
   if (!canAsk_) {
     out_ << "Cancelled: no answer on a terminal; run again with --yes to confirm.\n";
+    declined_ = true;
     return false;
   }
-  out_ << "OK or Cancel? [o/C] " << std::flush;
+  out_ << "Continue? [y/N] " << std::flush;
   std::string answer;
-  if (!std::getline(std::cin, answer)) return false;
-  return !answer.empty() && (answer[0] == 'o' || answer[0] == 'O' || answer[0] == 'y' ||
-                             answer[0] == 'Y');
+  const bool yes = std::getline(std::cin, answer) && !answer.empty() &&
+                   (answer[0] == 'o' || answer[0] == 'O' || answer[0] == 'y' || answer[0] == 'Y');
+  declined_ = !yes;
+  return yes;
 }
 
 void TerminalDisplay::PaperOut() {

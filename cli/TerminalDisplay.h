@@ -24,6 +24,8 @@ class TerminalDisplay final : public MessageDisplay, public PaperOutNotifier {
   // Ends the line being written, if any.
   void EndLine();
   bool ShowedError() const { return showedError_; }
+  // A confirmation was declined or went unanswered.
+  bool Declined() const { return declined_; }
 
  private:
   void Write(std::string_view text);
@@ -34,6 +36,7 @@ class TerminalDisplay final : public MessageDisplay, public PaperOutNotifier {
   bool assumeYes_;
   bool canAsk_;
   bool showedError_ = false;
+  bool declined_ = false;
 };
 
 }  // namespace vantor::cli

@@ -32,6 +32,7 @@ void Reporter::ShowPrinterError() {
 }
 
 void Reporter::ReportResult(Result result) {
+  lastReported_ = result;
   display_.EnableWindow();
   const FormatWords* format = nullptr;
   switch (result) {

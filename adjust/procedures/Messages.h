@@ -65,6 +65,8 @@ class Reporter {
     return ShowMessage(static_cast<MessageKind>(kind), text);
   }
   void ReportResult(Result result);
+  // The last result handed to ReportResult, kOk before any; tells a script the failure's class.
+  Result LastReported() const { return lastReported_; }
   // Reads the status and shows its words; the "Status" button and every show of the window.
   ReportedResult ShowStatus();
   // The words of the printer error from the last status read; nothing when there is none.
@@ -86,6 +88,7 @@ class Reporter {
   const FormatWords* bidWords_ = nullptr;
   const FormatWords* usbIdWords_ = nullptr;
   ServiceRecorder* recorder_ = nullptr;
+  Result lastReported_ = kOk;
 };
 
 }  // namespace vantor

@@ -66,14 +66,14 @@ TEST_F(ExchangeCommand, GuidesThroughFourCyclesAndTheCountdown) {
   EXPECT_EQ(eeprom[0x31], 0x00);
 }
 
-TEST_F(ExchangeCommand, StoppingOrEndOfInputEndsWithAFailure) {
+TEST_F(ExchangeCommand, StoppingOrEndOfInputIsACancel) {
   const Outcome stopped = Run({"exchange"}, "q\n");
-  EXPECT_EQ(stopped.status, kExitFailure);
+  EXPECT_EQ(stopped.status, kExitCancelled);
   EXPECT_EQ(stopped.out.find("Moving the CR"), std::string::npos);
 
   // Input ends in the second cycle: the steps done stay done, and it says so.
   const Outcome ended = Run({"exchange"}, "\n\n\n\n");
-  EXPECT_EQ(ended.status, kExitFailure);
+  EXPECT_EQ(ended.status, kExitCancelled);
   EXPECT_NE(ended.out.find("This is the 2nd cycle."), std::string::npos);
   EXPECT_EQ(ended.out.find("This is the 3rd cycle."), std::string::npos);
   EXPECT_NE(ended.out.find("Exchange stopped"), std::string::npos);

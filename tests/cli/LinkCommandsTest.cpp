@@ -71,7 +71,7 @@ TEST_F(LinkCommandsTest, WrongHexInputIsRefusedBeforeAnythingIsSent) {
         {"eeprom", "write", "5D", "0"},
         {"eeprom", "write", "XY", "00"}}) {
     const Outcome o = Run(args);
-    EXPECT_EQ(o.status, kExitFailure) << args[2];
+    EXPECT_EQ(o.status, kExitUsage) << args[2];
     EXPECT_EQ(o.err, "Input data is wrong.\n") << args[2];
     EXPECT_EQ(o.out, "") << args[2];
   }

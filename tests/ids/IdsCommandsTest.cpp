@@ -51,7 +51,7 @@ TEST_F(IdsCommandsTest, AFaultyHeadIdIsToldAndWritesNothing) {
   };
   for (const auto& f : faults) {
     const Outcome bad = Run({"head-id", "set", f.text});
-    EXPECT_EQ(bad.status, kExitFailure) << f.text;
+    EXPECT_EQ(bad.status, kExitUsage) << f.text;
     EXPECT_NE(bad.err.find(f.message), std::string::npos) << f.text << ": " << bad.err;
     EXPECT_EQ(bad.out, "") << f.text;
     EXPECT_EQ(Run({"head-id"}).out, "Head ID = 21A2B3C4D5E12\n") << f.text;
@@ -101,7 +101,7 @@ TEST_F(IdsCommandsTest, AFaultyUsbIdIsToldAndWritesNothing) {
   };
   for (const auto& f : faults) {
     const Outcome bad = Run(f.args);
-    EXPECT_EQ(bad.status, kExitFailure) << f.args.back();
+    EXPECT_EQ(bad.status, kExitUsage) << f.args.back();
     EXPECT_NE(bad.err.find(f.message), std::string::npos) << f.args.back() << ": " << bad.err;
     EXPECT_EQ(bad.out, "") << f.args.back();
     EXPECT_EQ(Run({"usb-id"}).out, "USB ID = Q30ABC0001AA99T010\n") << f.args.back();

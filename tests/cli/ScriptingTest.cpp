@@ -1,0 +1,125 @@
+// vantorctl as scripts meet it: typo help, the exit code of each class of failure, --version.
+#include <gtest/gtest.h>
+
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "adjust/procedures/EepromImage.h"
+#include "cli/Cli.h"
+#include "cli/TerminalDisplay.h"
+#include "tests/support/CliRunner.h"
+#include "tests/support/TempPath.h"
+
+namespace vantor::cli {
+namespace {
+
+using Outcome = test::CliOutcome;
+
+class ScriptingTest : public ::testing::Test {
+ protected:
+  Outcome Run(std::vector<std::string> args, const std::string& input = "") {
+    args.insert(args.begin(), "--virtual=" + state_.string());
+    return test::RunVantorctl(std::move(args), input);
+  }
+  test::TempPath state_{"scripting.bin"};
+};
+
+TEST(NearestWordTest, SwapsTyposAndBeginningsFindTheCommand) {
+  const std::vector<std::string> commands{"status", "eeprom", "pf", "page-counter", "pass-counter"};
+  EXPECT_EQ(NearestWord("stauts", commands), "status");
+  EXPECT_EQ(NearestWord("statsu", commands), "status");
+  EXPECT_EQ(NearestWord("eepom", commands), "eeprom");
+  EXPECT_EQ(NearestWord("page", commands), "page-counter");
+  EXPECT_EQ(NearestWord("xyzzy", commands), "");
+}
+
+TEST_F(ScriptingTest, UnknownWordsAreNamedWithTheNearestCommandOrOption) {
+  const Outcome top = Run({"stauts"});
+  EXPECT_EQ(top.status, kExitUsage);
+  EXPECT_EQ(top.err, "vantorctl: unknown command 'stauts'; did you mean 'status'?\n");
+
+  const Outcome nested = Run({"eeprom", "reed", "00"});
+  EXPECT_EQ(nested.status, kExitUsage);
+  EXPECT_EQ(nested.err, "vantorctl: unknown command 'eeprom reed'; did you mean 'eeprom read'?\n");
+
+  const Outcome option = Run({"--modle", "Q30", "status"});
+  EXPECT_EQ(option.status, kExitUsage);
+  EXPECT_EQ(option.err.rfind("vantorctl: unknown option '--modle'; did you mean '--model'?", 0),
+            0u);
+
+  const Outcome nothingNear = Run({"frobnicate"});
+  EXPECT_EQ(nothingNear.status, kExitUsage);
+  EXPECT_EQ(nothingNear.err,
+            "vantorctl: unknown command 'frobnicate'; 'vantorctl --help' lists them\n");
+}
+
+TEST(ScriptingVirtualOption, FollowingWordIsNeverTakenAsTheStateFile) {
+  const Outcome typo = test::RunVantorctl({"--virtual", "statsu"});
+  EXPECT_EQ(typo.status, kExitUsage);
+  EXPECT_EQ(typo.err, "vantorctl: unknown command 'statsu'; did you mean 'status'?\n");
+  const Outcome bare = test::RunVantorctl({"--virtual", "status"});
+  EXPECT_EQ(bare.status, kExitOk) << bare.err;
+  EXPECT_EQ(bare.out, "Ready to print.\n");
+}
+
+TEST(ScriptingVersion, VersionAndHelpWithTheExitCodes) {
+  const Outcome version = test::RunVantorctl({"--version"});
+  EXPECT_EQ(version.status, kExitOk);
+  EXPECT_EQ(version.out, "vantorctl " + std::string(procedures::ProgramVersion()) + "\n");
+  const Outcome help = test::RunVantorctl({"--help"});
+  EXPECT_EQ(help.status, kExitOk);
+  EXPECT_NE(help.out.find(kExitCodeTable), std::string::npos);
+}
+
+TEST_F(ScriptingTest, TypedValuesOutOfShapeOrRangeAreUsageFaults) {
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"eeprom", "read", "0G"},
+                                               {"eeprom", "write", "5D", "100"},
+                                               {"pf", "set", "9"},
+                                               {"top-margin", "set", "+99"},
+                                               {"bid", "set", "vsd1-black=99"},
+                                               {"bid", "set", "no-such-row=1"}}) {
+    const Outcome o = Run(args);
+    EXPECT_EQ(o.status, kExitUsage) << args[0] << ' ' << args[2] << '\n' << o.out << o.err;
+  }
+}
+
+TEST_F(ScriptingTest, DeclinedOrUnansweredConfirmationIsACancel) {
+  // The runner's input is no terminal: the question goes unanswered.
+  const Outcome unanswered = Run({"cr-dispersion", "--replaced", "ps-board"});
+  EXPECT_EQ(unanswered.status, kExitCancelled) << unanswered.err;
+}
+
+TEST(ScriptingTerminal, ColourOnlyOnATerminalAndWithoutNoColor) {
+  EXPECT_TRUE(ColourWanted(true, nullptr));
+  EXPECT_TRUE(ColourWanted(true, ""));
+  EXPECT_FALSE(ColourWanted(true, "1"));
+  EXPECT_FALSE(ColourWanted(false, nullptr));
+}
+
+TEST(ScriptingTerminal, ConfirmationDefaultsToNo) {
+  for (const auto& [typed, yes] : std::vector<std::pair<std::string, bool>>{
+           {"y\n", true}, {"Yes\n", true}, {"\n", false}, {"n\n", false}, {"", false}}) {
+    std::istringstream in(typed);
+    std::streambuf* const saved = std::cin.rdbuf(in.rdbuf());
+    std::ostringstream out, err;
+    TerminalDisplay display(out, err, false, false, true);
+    const bool answer = display.Question("Confirmation", "Write 3 bytes?");
+    std::cin.rdbuf(saved);
+    EXPECT_EQ(answer, yes) << typed;
+    EXPECT_EQ(display.Declined(), !yes) << typed;
+    EXPECT_EQ(out.str(), "Confirmation: Write 3 bytes?\nContinue? [y/N] ");
+  }
+}
+
+TEST_F(ScriptingTest, BiDRowNamesIgnoreCase) {
+  const Outcome set = Run({"bid", "set", "VSD1-Black=3", "Eco-COLOR=-2"});
+  EXPECT_EQ(set.status, kExitOk) << set.err;
+  const Outcome read = Run({"bid"});
+  EXPECT_NE(read.out.find("VSD1 Black value = 3 "), std::string::npos) << read.out;
+  EXPECT_NE(read.out.find("ECO Color value = -2"), std::string::npos) << read.out;
+}
+
+}  // namespace
+}  // namespace vantor::cli
