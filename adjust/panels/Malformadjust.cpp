@@ -409,12 +409,13 @@ void TFormAdjust::ApplyMenuMode(std::uint16_t printerStatus) {
   if (errorState) {
     ResetWorkArea(true);
     ShowCanvas();
-    tab_->setTabText(0, "");
-    menus_[kAdjustMenu]->setTitle("");
-  } else {
-    tab_->setTabText(0, text::kAdjustmentTab);
-    menus_[kAdjustMenu]->setTitle(text::kAdjustmentItems);
   }
+  SetMenuForm(errorState);
+}
+
+void TFormAdjust::SetMenuForm(bool errorState) {
+  tab_->setTabText(0, errorState ? "" : text::kAdjustmentTab);
+  menus_[kAdjustMenu]->setTitle(errorState ? "" : text::kAdjustmentItems);
   for (Menu m : {kMaintMenu, kPatternMenu, kAppendixMenu}) menus_[m]->setEnabled(!errorState);
   FillMenu(kAdjustMenu, errorState ? kErrorStateAdjustItems : kNormalAdjustItems);
 }
@@ -564,6 +565,9 @@ void TFormAdjust::FormClose() {
   // Each visit starts usable, whatever a locked workflow or a busy message left behind.
   UnlockWorkflow();
   setEnabled(true);
+  // The full form until a status read says otherwise: unlocking alone would leave the
+  // error-state form half undone if the next show cannot read the status.
+  SetMenuForm(false);
 
   if (quit_ != nullptr) quit_->show();
   if (!skipLinkShutdown_) link_.channel.ShutdownLink();

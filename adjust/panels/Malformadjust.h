@@ -99,6 +99,8 @@ class TFormAdjust final : public QWidget,
 
   void BuildAdjustedItemsPanel(QWidget* panel);
   void FillMenu(Menu menu, const MenuList& entries);
+  // The menus and captions in their error-state or their full form.
+  void SetMenuForm(bool errorState);
   void MenuClick(Menu menu, int index);
   void SetMemoColor(const QColor& color);
   void SetMemoText(const QString& text);
