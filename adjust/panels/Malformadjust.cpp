@@ -18,6 +18,7 @@
 
 #include "adjust/panels/DialogService.h"
 #include "adjust/panels/RadioGroup.h"
+#include "adjust/procedures/EepromImage.h"
 #include "link/PacketChannel.h"
 #include "words/Words.h"
 
@@ -276,6 +277,10 @@ void TFormAdjust::FillMenu(Menu menu, const MenuList& entries) {
 
 void TFormAdjust::PrepareForModel(Model model) {
   modelLbl_->setText(FromView(ModelName(model)));
+  record_ = std::make_unique<procedures::FileServiceRecord>(
+      procedures::DataFolder(), "vantor-adjust " + std::string(procedures::ProgramVersion()),
+      link_.port.PortName(), model);
+  reporter_.SetRecorder(record_.get());
   FillMenu(kAdjustMenu, kStartAdjustItems);
 }
 
@@ -573,6 +578,8 @@ void TFormAdjust::FormClose() {
   if (!skipLinkShutdown_) link_.channel.ShutdownLink();
   link_.port.ClosePort();
   skipLinkShutdown_ = false;
+  reporter_.SetRecorder(nullptr);
+  record_.reset();
   ShowNormalCursor();
 }
 

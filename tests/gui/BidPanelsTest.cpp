@@ -1,3 +1,4 @@
+#include "adjust/procedures/ServiceRecord.h"
 #include "tests/gui/WorkflowSteps.h"
 
 namespace vantor::test {
@@ -99,6 +100,28 @@ TEST_F(BidWorkflow, OneSpinChangeWritesOnlyItsRow) {
   EXPECT_EQ(Printer().Eeprom(0x74), 0x01);
   // The box stays checked: a second OK writes the row again.
   EXPECT_TRUE(Checked("BidVSD2YMCCheckBox"));
+}
+
+// The window keeps the same service record as vantorctl: the row read when the panel opened
+// is the old value, the registered one the new.
+TEST_F(BidWorkflow, AWriteIsKeptInTheServiceRecordWithItsOldValue) {
+  const std::string folder = procedures::DataFolder();
+  const auto before = procedures::RecordedPrinters(folder);
+  OpenInputPanel();
+  Spin("BidVSD2YMCUpDown", +1);
+  Press("BidWrtOKBtn");
+  const auto printers = procedures::RecordedPrinters(folder);
+  ASSERT_FALSE(printers.empty());
+  std::vector<procedures::RecordEntry> entries;
+  std::string why;
+  ASSERT_TRUE(procedures::ReadRecord(folder, printers.front(), entries, why)) << why;
+  ASSERT_FALSE(entries.empty());
+  const procedures::RecordEntry& last = entries.back();
+  EXPECT_EQ(last.program.rfind("vantor-adjust", 0), 0u) << last.program;
+  ASSERT_EQ(last.changes.size(), 1u);
+  EXPECT_EQ(last.changes[0].address, 0x75);
+  EXPECT_EQ(last.changes[0].before, std::optional<std::uint8_t>(0x02));
+  EXPECT_EQ(last.changes[0].after, 0x03);
 }
 
 TEST_F(BidWorkflow, SpinStopsAtTheEndsOfTheRange) {
