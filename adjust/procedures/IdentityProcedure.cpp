@@ -1,6 +1,7 @@
 #include "adjust/procedures/IdentityProcedure.h"
 
 #include "adjust/procedures/IdWords.h"
+#include "adjust/procedures/ServiceRecord.h"
 
 namespace vantor::procedures {
 
@@ -39,7 +40,9 @@ Result ReadHeadId(Reporter& reporter, Malheadid& headId, std::string& id) {
 Result RegisterHeadId(Reporter& reporter, Malheadid& headId, std::string_view typed,
                       std::string& registered) {
   const std::string text = UpperCaseId(typed);
-  VANTOR_TRY(Reported(reporter, headId.WriteHeadID(reporter.GetLink().channel, text)));
+  const Result written = headId.WriteHeadID(reporter.GetLink().channel, text);
+  RecordOperation(reporter, "Head ID registration: " + text, {}, written);
+  VANTOR_TRY(Reported(reporter, written));
   reporter.ShowMessage(MessageKind::Replace, idwords::kHeadIdTyped);
   reporter.ShowMessage(MessageKind::Append, text);
   reporter.ShowMessage(MessageKind::Append, idwords::kHeadIdRegistered);
@@ -57,7 +60,9 @@ Result ReadUsbId(Reporter& reporter, Malusbid& usbId, std::string& id, MessageKi
 Result RegisterUsbId(Reporter& reporter, Malusbid& usbId, std::string_view typed,
                      std::string& stored) {
   const std::string text = UpperCaseId(typed);
-  VANTOR_TRY(Reported(reporter, usbId.WriteUSBID(reporter.GetLink().channel, text)));
+  const Result written = usbId.WriteUSBID(reporter.GetLink().channel, text);
+  RecordOperation(reporter, "USB ID registration: " + text, {}, written);
+  VANTOR_TRY(Reported(reporter, written));
   VANTOR_TRY(ShowUsbIdRegistered(reporter, text, {}));
   return ReadUsbId(reporter, usbId, stored, MessageKind::NewLine);
 }
@@ -66,8 +71,9 @@ Result RegisterSerialNumber(Reporter& reporter, Malusbid& usbId, std::string_vie
                             SerialRegistration& registered) {
   const std::string text = UpperCaseId(typed);
   std::string dateCode;
-  VANTOR_TRY(
-      Reported(reporter, usbId.WriteSerialNumber(reporter.GetLink().channel, text, dateCode)));
+  const Result written = usbId.WriteSerialNumber(reporter.GetLink().channel, text, dateCode);
+  RecordOperation(reporter, "Serial number registration: " + text + " " + dateCode, {}, written);
+  VANTOR_TRY(Reported(reporter, written));
   VANTOR_TRY(ShowUsbIdRegistered(reporter, text, dateCode));
   registered = {text, dateCode};
   return kOk;

@@ -139,5 +139,18 @@ TEST_F(BackupCommand, BackupWithoutFileGoesToTheDataFolder) {
   EXPECT_EQ(Run({"report", "--html"}).status, kExitUsage);
 }
 
+// ID registrations are operations on the printer too, kept with what was registered.
+TEST_F(BackupCommand, IdRegistrationsAreInTheHistory) {
+  Backup();  // identifies the printer
+  ASSERT_EQ(Run({"head-id", "set", "21a2b3c4d5e12"}).status, kExitOk);
+  ASSERT_EQ(Run({"usb-id", "set", "q30abc0001aa99t010"}).status, kExitOk);
+  const Outcome history = Run({"history"});
+  EXPECT_EQ(history.status, kExitOk);
+  EXPECT_NE(history.out.find("Head ID registration: 21A2B3C4D5E12"), std::string::npos)
+      << history.out;
+  EXPECT_NE(history.out.find("USB ID registration: Q30ABC0001AA99T010"), std::string::npos)
+      << history.out;
+}
+
 }  // namespace
 }  // namespace vantor::cli
