@@ -1,6 +1,8 @@
 #include "app/Program.h"
 
+#include <QGuiApplication>
 #include <QImage>
+#include <QScreen>
 #include <iostream>
 #include <new>
 
@@ -78,6 +80,22 @@ void Program::CreateWindows() {
   adjust_->SetQuitWindow(quit_.get());
   for (auto& module : MakeWorkflowModules()) adjust_->AddModule(std::move(module));
   if (Printer()) console_ = std::make_unique<VirtualConsole>(*Printer());
+}
+
+void Program::ShowWindows() {
+  boot_->show();
+  if (console_) {
+    // Beside the program's windows, so both can be used at once.
+    QRect place = console_->frameGeometry();
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+      place.moveTopRight(screen->availableGeometry().topRight());
+    }
+    console_->move(place.topLeft());
+    console_->show();
+  }
+  // A key typed at start is meant for the start window, never for the console's buttons.
+  boot_->raise();
+  boot_->activateWindow();
 }
 
 }  // namespace vantor

@@ -37,6 +37,8 @@ class Program {
   bool Configure(const ProgramOptions& options, std::string& error);
   // TFormBoot, TFormAdjust, TFormQuit, TAboutBox, in this order; then the printer's console.
   void CreateWindows();
+  // The start window, then the console beside it; the start window keeps the focus.
+  void ShowWindows();
 
   Link& GetLink() { return *link_; }
   PortTable& Ports() { return session_.Ports(); }

@@ -64,6 +64,8 @@ QString Hex2(std::uint8_t v) {
 VirtualConsole::VirtualConsole(sim::VirtualPrinter& printer, QWidget* parent)
     : QWidget(parent, Qt::Window), printer_(printer) {
   setObjectName("VirtualConsole");
+  // It is a side window: shown or updated, it leaves the focus where the technician has it.
+  setAttribute(Qt::WA_ShowWithoutActivating);
   setWindowTitle(QString("Virtual printer - %1")
                      .arg(printer.GetModel() == Model::Q30 ? "Vantor Q30" : "Vantor Q40"));
 

@@ -6,14 +6,14 @@
 #include <exception>
 #include <iostream>
 
-#include "adjust/panels/Malformadjust.h"
-#include "link/Clock.h"
-#include "link/Fatal.h"
 #include "adjust/panels/DialogService.h"
+#include "adjust/panels/Malformadjust.h"
 #include "app/Options.h"
 #include "app/Program.h"
-#include "shell/TFormBoot.h"
 #include "app/VirtualConsole.h"
+#include "link/Clock.h"
+#include "link/Fatal.h"
+#include "shell/TFormBoot.h"
 
 namespace {
 
@@ -89,15 +89,6 @@ int main(int argc, char** argv) {
   vantor::TFormBoot& boot = program.Boot();
   QObject::connect(&boot, &vantor::TFormBoot::ProgramEnd, &app, &QApplication::quit,
                    Qt::QueuedConnection);
-  boot.show();
-  if (vantor::VirtualConsole* console = program.Console()) {
-    // Beside the program's windows, so both can be used at once.
-    QRect place = console->frameGeometry();
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-      place.moveTopRight(screen->availableGeometry().topRight());
-    }
-    console->move(place.topLeft());
-    console->show();
-  }
+  program.ShowWindows();
   return app.exec();
 }

@@ -124,6 +124,7 @@ std::string NearestWord(std::string_view word, const std::vector<std::string>& c
 
 struct Cli::Options {
   std::string model = "Q40";
+  bool modelGiven = false;  // else the model is the one the printer's device ID names
   std::string port = "TVUSB1";
   std::vector<std::string> devices;
   std::optional<std::string> virtualFile;  // set (possibly empty) when --virtual was given
@@ -189,6 +190,7 @@ int Cli::Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
     return code == 0 ? kExitOk : kExitUsage;
   }
   if (app_.count("--virtual")) options_->virtualFile = virtualFile_;
+  options_->modelGiven = app_.count("--model") > 0;
   for (const auto& [sub, body] : offline_) {
     if (sub->parsed()) return body();
   }
@@ -201,7 +203,7 @@ int Cli::Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
 
 int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& err) {
   const Options& o = *options_;
-  const Model model = o.model == "Q30" ? Model::Q30 : Model::Q40;
+  Model model = o.model == "Q30" ? Model::Q30 : Model::Q40;
   const bool isVirtual = o.virtualFile.has_value();
 
   SystemClock systemClock;
@@ -215,7 +217,8 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
 
   SessionOptions setupOptions;
   setupOptions.virtualPrinter = isVirtual;
-  setupOptions.model = model;
+  // An existing state file keeps its own model; --model only makes a new one.
+  if (o.modelGiven) setupOptions.model = model;
   if (isVirtual) {
     setupOptions.stateFile = *o.virtualFile;
     setupOptions.capture = o.capture;
@@ -240,10 +243,6 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
   link.channel.SetModel(model);
   link.channel.SetPaperOutNotifier(&display);
   Reporter reporter(link, display);
-  procedures::FileServiceRecord record(procedures::DataFolder(),
-                                       "vantorctl " + std::string(procedures::ProgramVersion()),
-                                       o.port, model);
-  reporter.SetRecorder(&record);
 
   if (link.port.OpenPort(*PortCodeFromName(o.port)) != kOk) {
     display.Show(MessageKind::Error, words::kCannotOpenPort);
@@ -259,6 +258,19 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
     link.port.ClosePort();
     return kExitFailure;
   }
+  // No frame has carried the model bytes yet: the device ID came first.
+  const std::optional<Model> reported = link.port.ReportedModel();
+  if (!o.modelGiven) {
+    model = reported.value_or(Model::Q40);
+    link.channel.SetModel(model);
+  } else if (reported && *reported != model) {
+    err << "vantorctl: the printer reports itself as " << ModelName(*reported) << "; going on as "
+        << ModelName(model) << " (--model)\n";
+  }
+  procedures::FileServiceRecord record(procedures::DataFolder(),
+                                       "vantorctl " + std::string(procedures::ProgramVersion()),
+                                       o.port, model);
+  reporter.SetRecorder(&record);
   Session session{link, reporter, clock, out, err, interactive, setup.Printer()};
   int status = body(session);
   display.EndLine();

@@ -12,9 +12,16 @@ Result Reported(Reporter& reporter, Result r) {
   return r;
 }
 
-// The registration line waits until the printer is ready, as every done message does.
+// The registration line waits until the printer is ready, as every done message does. When that
+// wait fails the ID is in the EEPROM already, so the words say what was written.
 Result ShowUsbIdRegistered(Reporter& reporter, std::string_view id, std::string_view dateCode) {
-  VANTOR_TRY(reporter.ShowMessage(MessageKind::Done, idwords::kUsbIdAs));
+  if (const Result r = reporter.ShowMessage(MessageKind::Done, idwords::kUsbIdAs); r != kOk) {
+    reporter.ShowMessage(MessageKind::NewLine, idwords::kUsbIdWrittenBefore);
+    reporter.ShowMessage(MessageKind::Append, id);
+    if (!dateCode.empty()) reporter.ShowMessage(MessageKind::Append, dateCode);
+    reporter.ShowMessage(MessageKind::Append, idwords::kUsbIdWrittenEnd);
+    return r;
+  }
   reporter.ShowMessage(MessageKind::Append, id);
   if (!dateCode.empty()) reporter.ShowMessage(MessageKind::Append, dateCode);
   reporter.ShowMessage(MessageKind::Append, idwords::kUsbIdRegistered);

@@ -23,7 +23,8 @@ class VirtualPrinter;
 
 struct SessionOptions {
   bool virtualPrinter = false;
-  // The virtual printer's model; unset: the one its state file names.
+  // The virtual printer's model when its state file is new or there is none (unset: Q40); an
+  // existing state file keeps the model it holds.
   std::optional<Model> model;
   std::string stateFile;              // the virtual printer's EEPROM; empty: kept in memory
   std::string capture;                // the data-channel byte stream is written here

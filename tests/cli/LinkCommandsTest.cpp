@@ -18,8 +18,10 @@ using Outcome = test::CliOutcome;
 
 class LinkCommandsTest : public ::testing::Test {
  protected:
-  Outcome Run(std::vector<std::string> args, const std::string& model = "Q40") {
-    args.insert(args.begin(), {"--model", model, "--virtual=" + state_.string()});
+  // Without a model the printer's device ID names it.
+  Outcome Run(std::vector<std::string> args, const std::string& model = "") {
+    args.insert(args.begin(), "--virtual=" + state_.string());
+    if (!model.empty()) args.insert(args.begin(), {"--model", model});
     return test::RunVantorctl(std::move(args));
   }
 
@@ -78,13 +80,33 @@ TEST_F(LinkCommandsTest, WrongHexInputIsRefusedBeforeAnythingIsSent) {
 }
 
 TEST_F(LinkCommandsTest, EepromInitializationWritesTheModelsDestination) {
-  Run({"eeprom", "write", "B0", "00"}, "Q30");
+  // The model byte stays: an existing file keeps the model it holds.
+  Run({"eeprom", "write", "51", "00"}, "Q30");
+  Run({"eeprom", "write", "E1", "33"}, "Q30");
   const Outcome o = Run({"eeprom", "init"}, "Q30");
   EXPECT_EQ(o.status, kExitOk) << o.err;
   EXPECT_EQ(o.out, "EEPROM Initialization has completely done.\n");
   EXPECT_EQ(Byte(0xB0), 0x95);
   EXPECT_EQ(Byte(0x51), 0x08);
   EXPECT_EQ(Byte(0xE1), 0x00);
+}
+
+TEST_F(LinkCommandsTest, WithoutModelTheDeviceIdChoosesAndAGivenOtherModelIsNamed) {
+  // The file is made a Q30 one; later runs without --model find the model in the device ID.
+  ASSERT_EQ(Run({"eeprom", "write", "51", "00"}, "Q30").status, kExitOk);
+  const Outcome init = Run({"eeprom", "init"});
+  EXPECT_EQ(init.status, kExitOk) << init.err;
+  EXPECT_EQ(init.err, "");
+  EXPECT_EQ(Run({"eeprom", "read", "51"}).out, "08\n");
+
+  // The file keeps its model; the given one is used as asked, and the mismatch is said.
+  const Outcome other = Run({"eeprom", "read", "51"}, "Q40");
+  EXPECT_EQ(other.err.substr(0, other.err.find('\n') + 1),
+            "vantorctl: the printer reports itself as Vantor Q30; going on as Vantor Q40 "
+            "(--model)\n");
+  const Outcome same = Run({"eeprom", "read", "51"}, "Q30");
+  EXPECT_EQ(same.err, "");
+  EXPECT_EQ(same.out, "08\n");
 }
 
 TEST_F(LinkCommandsTest, ProtectionCounterNewTypeThenCheck) {
