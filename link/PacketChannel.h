@@ -70,6 +70,8 @@ class PacketChannel {
   static bool DecodeEepromReply(std::string_view text, std::uint8_t& value);
 
   std::int16_t ChannelError() const { return errorCode_; }
+  // Puts back an earlier failure's code after clean-up steps that must not hide it.
+  void RestoreError(std::int16_t code) { errorCode_ = code; }
   std::uint16_t PrinterStatus() const { return printerStatus_; }
   std::uint16_t PrinterErrorCode() const { return printerErrorCode_; }
   std::uint8_t RawErrorCode() const { return rawErrorCode_; }
@@ -92,6 +94,10 @@ class PacketChannel {
   Result SendPrintPacket();
   Result WritePacket(std::uint8_t socket, const std::uint8_t* payload, std::size_t count);
   Result WaitLoop(bool resetFirst);
+  // Notes a transfer that ran out of time: the printer has fallen silent.
+  Result Watched(Result r);
+  // One shutdown step written without waiting for its answer.
+  bool SendUnanswered(int step);
 
   PrinterPort& port_;
   Clock& clock_;
@@ -109,6 +115,7 @@ class PacketChannel {
   std::uint16_t printerCredits_ = 0;
   bool dataOpen_ = false;
   bool controlOpen_ = false;
+  bool silent_ = false;  // a transfer timed out since the link was started
   std::int16_t errorCode_ = kChannelNoError;
 
   std::uint16_t printerStatus_ = kStatusNone;
