@@ -41,6 +41,15 @@ Result LinkAccess::SetBidValues(std::uint8_t dotType, int black, int colour) {
   return link_.factory.SetBidValues(dotType, black, colour);
 }
 
+Result LinkAccess::AfterFailure(const std::function<Result()>& step) {
+  const std::int16_t portError = link_.port.PortError();
+  const std::int16_t channelError = link_.channel.ChannelError();
+  const Result r = step();
+  link_.port.RestoreError(portError);
+  link_.channel.RestoreError(channelError);
+  return r;
+}
+
 Result LinkAccess::SetPfValue(std::int8_t value) {
   return link_.factory.SetPfValue(static_cast<std::uint8_t>(value));
 }

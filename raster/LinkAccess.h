@@ -28,6 +28,7 @@ class LinkAccess final : public PrinterAccess {
   Result ReadProtectionCounter(CounterText& text) override;
   Result ReadHeadId(HeadIdText& text) override;
   Result ReadUsbId(UsbIdText& text) override;
+  Result AfterFailure(const std::function<Result()>& step) override;
   void SleepMs(std::int64_t ms) override;
   int ModelIndex() const override;
 

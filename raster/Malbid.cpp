@@ -115,9 +115,16 @@ Result Raster::Bid(int dotType, int black, int colour) {
 
   // The stored values go back even when the job failed, so no candidate stays in force.
   if (candidateSent) {
-    const Result blackBack = printer_.SetBidValues(t, black, kUnchanged);
-    const Result colourBack = printer_.SetBidValues(t, kUnchanged, colour);
-    if (result == kOk) result = blackBack != kOk ? blackBack : colourBack;
+    const auto restore = [&] {
+      const Result blackBack = printer_.SetBidValues(t, black, kUnchanged);
+      const Result colourBack = printer_.SetBidValues(t, kUnchanged, colour);
+      return blackBack != kOk ? blackBack : colourBack;
+    };
+    if (result == kOk) {
+      result = restore();
+    } else {
+      (void)printer_.AfterFailure(restore);
+    }
   }
   VANTOR_TRY(result);
   return LineFeed(3);

@@ -390,7 +390,7 @@ Result Raster::PrintPfPattern() {
   };
   if (const Result r = candidates(); r != kOk) {
     // Do not leave a candidate in place of the technician's stored value.
-    if (candidateSent) (void)printer_.SetPfValue(saved);
+    if (candidateSent) (void)printer_.AfterFailure([&] { return printer_.SetPfValue(saved); });
     return r;
   }
   VANTOR_TRY(printer_.SetPfValue(saved));

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 
 #include "link/Result.h"
@@ -38,6 +39,9 @@ class PrinterAccess {
   virtual Result ReadProtectionCounter(CounterText& text) = 0;
   virtual Result ReadHeadId(HeadIdText& text) = 0;
   virtual Result ReadUsbId(UsbIdText& text) = 0;
+
+  // A clean-up step after a failed job: whatever it does, the job's failure keeps its cause.
+  virtual Result AfterFailure(const std::function<Result()>& step) { return step(); }
 
   virtual void SleepMs(std::int64_t ms) = 0;
   // Index in the start window's model list: 0 "Vantor Q40", 1 "Vantor Q30", -1 none.
