@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "link/DeviceFile.h"
+#include "sim/StateFiles.h"
 #include "sim/Texts.h"
 
 namespace vantor::sim {
@@ -56,6 +57,7 @@ struct Resources {
   bool maskChanged = false;
   std::string link;
   std::string idFile;
+  FileLock lock;  // released last: clients see the link as live while it exists
 
   ~Resources() {
     if (!link.empty()) ::unlink(link.c_str());
@@ -66,19 +68,6 @@ struct Resources {
     if (maskChanged) ::pthread_sigmask(SIG_SETMASK, &oldMask, nullptr);
   }
 };
-
-bool WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-  const std::string temp = path + ".tmp." + std::to_string(::getpid());
-  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
-  const bool ok = ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
-  ::close(fd);
-  if (!ok || ::rename(temp.c_str(), path.c_str()) != 0) {
-    ::unlink(temp.c_str());
-    return false;
-  }
-  return true;
-}
 
 int Fail(std::ostream& log, const std::string& what) {
   log << what << ": " << std::strerror(errno) << std::endl;
@@ -155,6 +144,17 @@ int ServeVirtual(VirtualPrinter& printer, Clock& clock, const std::string& linkP
   }
   ::fcntl(r.master, F_SETFL, ::fcntl(r.master, F_GETFL) | O_NONBLOCK);
 
+  // One server per link, for as long as it serves; a link without a live holder is stale.
+  std::string holder, lockError;
+  if (!r.lock.Acquire(LockFileFor(linkPath), holder, lockError)) {
+    if (lockError.empty()) {
+      lockError =
+          linkPath + " is served by " + (holder.empty() ? "another process" : "process " + holder);
+    }
+    log << lockError << std::endl;
+    return 1;
+  }
+
   struct stat st {};
   if (::lstat(linkPath.c_str(), &st) == 0) {
     if (!S_ISLNK(st.st_mode)) {
@@ -170,9 +170,11 @@ int ServeVirtual(VirtualPrinter& printer, Clock& clock, const std::string& linkP
   auto device = printer.Connect(InterfaceKind::Usb);
   id.resize(device->DeviceId(id));
   r.idFile = DeviceIdFileFor(linkPath);
-  if (!WriteFileAtomically(r.idFile, id)) {
+  RemoveStaleTemporaries(r.idFile);
+  if (std::string why; !ReplaceFile(r.idFile, id, 0644, why)) {
     r.idFile.clear();
-    return Fail(log, "cannot write " + DeviceIdFileFor(linkPath));
+    log << "cannot write " << DeviceIdFileFor(linkPath) << ": " << why << std::endl;
+    return 1;
   }
 
   log << texts::kServing << linkPath << std::endl;

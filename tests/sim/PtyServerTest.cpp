@@ -99,5 +99,44 @@ TEST(PtyServer, RefusesToReplaceSomethingThatIsNotALink) {
   fs::remove(path);
 }
 
+TEST(PtyServer, OneServerPerLinkAndItsFilesAreNotWrittenThroughPlantedLinks) {
+  const fs::path dir = fs::temp_directory_path() / ("vantor-pty-two-" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  const std::string link = (dir / "TVUSB1").string();
+  const fs::path victim = dir / "victim";
+  std::ofstream(victim) << "keep me";
+  fs::create_symlink(victim, DeviceIdFileFor(link) + ".tmp." + std::to_string(::getpid()));
+  VirtualClock clock;
+  VirtualPrinter first(clock, Model::Q40), second(clock, Model::Q40);
+  std::istringstream console1, console2;
+  std::ostringstream log1, log2;
+  std::atomic<bool> stop{false};
+  int status = -1;
+  std::thread server([&] {
+    status = ServeVirtual(first, clock, link, console1, log1, ServeOptions{&stop, 10});
+  });
+  for (int i = 0; i < 500 && !fs::exists(DeviceIdFileFor(link)); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ASSERT_TRUE(fs::is_symlink(link));
+  EXPECT_FALSE(IsStaleServerLink(link));
+  const std::string served = fs::read_symlink(link).string();
+
+  std::atomic<bool> stopNow{true};
+  EXPECT_NE(ServeVirtual(second, clock, link, console2, log2, ServeOptions{&stopNow, 10}), 0);
+  EXPECT_NE(log2.str().find(link + " is served by process " + std::to_string(::getpid())),
+            std::string::npos)
+      << log2.str();
+  EXPECT_EQ(fs::read_symlink(link).string(), served);  // the running server's link stays
+
+  stop = true;
+  server.join();
+  EXPECT_EQ(status, 0);
+  std::ifstream in(victim);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "keep me");
+  fs::remove_all(dir);
+}
+
 }  // namespace
 }  // namespace vantor::sim::test
