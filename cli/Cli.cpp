@@ -169,6 +169,15 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
   display.EndLine();
   if (!session.skipLinkShutdown) link.channel.ShutdownLink();
   link.port.ClosePort();
+  // Output that was lost is a failure even when the printer work went well.
+  if (trace && !trace->Flush()) {
+    err << "vantorctl: cannot write " << o.trace << '\n';
+    status = kExitFailure;
+  }
+  if (capture && !capture->flush()) {
+    err << "vantorctl: cannot write " << o.capture << '\n';
+    status = kExitFailure;
+  }
   if (!pages.Error().empty()) {
     err << "vantorctl: " << pages.Error() << '\n';
     if (status == kExitOk) status = kExitFailure;

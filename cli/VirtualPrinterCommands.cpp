@@ -1,4 +1,6 @@
 // serve-virtual: the virtual printer on a pseudo-terminal for another program to drive.
+#include <cmath>
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -39,7 +41,15 @@ void AddVirtualPrinterCommands(Cli& cli) {
       ->option_text("DIR");
   sub->add_option("--time-scale", settings->timeScale,
                   "multiply the printer's mechanism times (0.1: ten times faster)")
-      ->check(CLI::Range(0.0, 100.0))
+      ->check(CLI::Validator(
+          [](const std::string& text) -> std::string {
+            // Range alone lets "nan" through: every comparison with it is false.
+            const double v = std::strtod(text.c_str(), nullptr);
+            return std::isfinite(v) && v > 0.0 && v <= 100.0
+                       ? std::string()
+                       : "a number above 0 and at most 100 is needed";
+          },
+          "(0, 100]"))
       ->capture_default_str();
 
   cli.AddOfflineCommand(sub, [&cli, settings]() {

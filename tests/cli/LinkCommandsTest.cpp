@@ -81,8 +81,13 @@ TEST_F(LinkCommandsTest, RangeTableHasHeadingsAndBlanksOutsideTheRange) {
 
 TEST_F(LinkCommandsTest, WrongHexInputIsRefusedBeforeAnythingIsSent) {
   for (const std::vector<std::string>& args :
-       {std::vector<std::string>{"eeprom", "read", "F0", "0F"}, {"eeprom", "read", "5"},
-        {"eeprom", "read", "G0"}, {"eeprom", "write", "5D", "0"}, {"eeprom", "write", "XY", "00"}}) {
+       {std::vector<std::string>{"eeprom", "read", "F0", "0F"},
+        {"eeprom", "read", "5"},
+        {"eeprom", "read", "G0"},
+        {"eeprom", "write", "5D", "0"},
+        {"eeprom", "write", "XY", "00"},
+        {"eeprom", "read", "10", ""},
+        {"eeprom", "read", "", "10"}}) {
     const Outcome o = Run(args);
     EXPECT_EQ(o.status, kExitFailure) << args[2];
     EXPECT_EQ(o.err, "Input data is wrong.\n") << args[2];
