@@ -81,7 +81,10 @@ void AddVirtualPrinterCommands(Cli& cli) {
       std::cerr << "vantorctl: " << why << '\n';
       return kExitFailure;
     }
-    const int status = sim::ServeVirtual(printer, clock, settings->link, std::cin, std::cout);
+    sim::ServeOptions serve;
+    serve.errors = &std::cerr;
+    const int status =
+        sim::ServeVirtual(printer, clock, settings->link, std::cin, std::cout, serve);
     return status == 0 ? kExitOk : kExitFailure;
   });
 }

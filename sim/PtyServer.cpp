@@ -118,6 +118,7 @@ int ServeVirtual(VirtualPrinter& printer, Clock& clock, const std::string& linkP
 
 int ServeVirtual(VirtualPrinter& printer, Clock& clock, const std::string& linkPath,
                  std::istream& console, std::ostream& log, const ServeOptions& options) {
+  std::ostream& errors = options.errors ? *options.errors : log;
   Resources r;
   // Signals are read as events, so the link and the ID file are always removed.
   sigset_t mask;
@@ -128,15 +129,15 @@ int ServeVirtual(VirtualPrinter& printer, Clock& clock, const std::string& linkP
   r.signals = ::signalfd(-1, &mask, SFD_CLOEXEC | SFD_NONBLOCK);
 
   r.master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-  if (r.master < 0) return Fail(log, "cannot open a pseudo-terminal");
+  if (r.master < 0) return Fail(errors, "cannot open a pseudo-terminal");
   if (::grantpt(r.master) != 0 || ::unlockpt(r.master) != 0) {
-    return Fail(log, "cannot unlock the pseudo-terminal");
+    return Fail(errors, "cannot unlock the pseudo-terminal");
   }
   char name[128] = {};
-  if (::ptsname_r(r.master, name, sizeof name) != 0) return Fail(log, "no pseudo-terminal name");
+  if (::ptsname_r(r.master, name, sizeof name) != 0) return Fail(errors, "no pseudo-terminal name");
   // Our own hold on the terminal keeps the master from seeing a hang-up between clients.
   r.slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-  if (r.slave < 0) return Fail(log, std::string("cannot open ") + name);
+  if (r.slave < 0) return Fail(errors, std::string("cannot open ") + name);
   termios t{};
   if (::tcgetattr(r.slave, &t) == 0) {
     ::cfmakeraw(&t);
@@ -151,19 +152,19 @@ int ServeVirtual(VirtualPrinter& printer, Clock& clock, const std::string& linkP
       lockError =
           linkPath + " is served by " + (holder.empty() ? "another process" : "process " + holder);
     }
-    log << lockError << std::endl;
+    errors << lockError << std::endl;
     return 1;
   }
 
   struct stat st {};
   if (::lstat(linkPath.c_str(), &st) == 0) {
     if (!S_ISLNK(st.st_mode)) {
-      log << linkPath << " exists and is not a symbolic link" << std::endl;
+      errors << linkPath << " exists and is not a symbolic link" << std::endl;
       return 1;
     }
     ::unlink(linkPath.c_str());  // left by a server that did not end cleanly
   }
-  if (::symlink(name, linkPath.c_str()) != 0) return Fail(log, "cannot create " + linkPath);
+  if (::symlink(name, linkPath.c_str()) != 0) return Fail(errors, "cannot create " + linkPath);
   r.link = linkPath;
 
   std::vector<std::uint8_t> id(2 + printer.DeviceIdText().size());
@@ -173,7 +174,7 @@ int ServeVirtual(VirtualPrinter& printer, Clock& clock, const std::string& linkP
   RemoveStaleTemporaries(r.idFile);
   if (std::string why; !ReplaceFile(r.idFile, id, 0644, why)) {
     r.idFile.clear();
-    log << "cannot write " << DeviceIdFileFor(linkPath) << ": " << why << std::endl;
+    errors << "cannot write " << DeviceIdFileFor(linkPath) << ": " << why << std::endl;
     return 1;
   }
 
@@ -190,7 +191,7 @@ int ServeVirtual(VirtualPrinter& printer, Clock& clock, const std::string& linkP
                      {r.signals, POLLIN, 0},
                      {consoleFd, POLLIN, 0}};
     const int ready = ::poll(fds, consoleFd >= 0 ? 3 : 2, options.pollMs);
-    if (ready < 0 && errno != EINTR) return Fail(log, "poll");
+    if (ready < 0 && errno != EINTR) return Fail(errors, "poll");
     if (options.stop && options.stop->load()) break;
     if (r.signals >= 0 && (fds[1].revents & POLLIN)) break;
 

@@ -16,6 +16,8 @@ struct ServeOptions {
   const std::atomic<bool>* stop = nullptr;
   // How often the loop looks at the console, the stop flag and delayed replies.
   int pollMs = 50;
+  // Where failures are told; the log when null.
+  std::ostream* errors = nullptr;
 };
 
 // Serves until quit, SIGINT or SIGTERM; returns the exit status. The symbolic link linkPath

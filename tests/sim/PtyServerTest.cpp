@@ -90,8 +90,11 @@ TEST(PtyServer, RefusesToReplaceSomethingThatIsNotALink) {
   VirtualPrinter printer(clock, Model::Q40);
   std::istringstream console;
   std::ostringstream log;
+  std::ostringstream errors;
   std::atomic<bool> stop{true};
-  EXPECT_NE(ServeVirtual(printer, clock, path, console, log, ServeOptions{&stop, 10}), 0);
+  EXPECT_NE(ServeVirtual(printer, clock, path, console, log, ServeOptions{&stop, 10, &errors}), 0);
+  EXPECT_EQ(errors.str(), path + " exists and is not a symbolic link\n");
+  EXPECT_EQ(log.str(), "");
   std::ifstream in(path);
   std::string kept;
   std::getline(in, kept);
@@ -124,7 +127,8 @@ TEST(PtyServer, OneServerPerLinkAndItsFilesAreNotWrittenThroughPlantedLinks) {
   const std::string served = fs::read_symlink(link).string();
 
   std::atomic<bool> stopNow{true};
-  EXPECT_NE(ServeVirtual(second, clock, link, console2, log2, ServeOptions{&stopNow, 10}), 0);
+  EXPECT_NE(ServeVirtual(second, clock, link, console2, log2, ServeOptions{&stopNow, 10, &log2}),
+            0);
   EXPECT_NE(log2.str().find(link + " is served by process " + std::to_string(::getpid())),
             std::string::npos)
       << log2.str();
