@@ -32,6 +32,11 @@ void Reporter::ShowPrinterErrorWords() {
 }
 
 void Reporter::ReportResult(Result result) {
+  ShowResultWords(result);
+  display_.EndOfReport();
+}
+
+void Reporter::ShowResultWords(Result result) {
   display_.EnableWindow();
   const FormatWords* format = nullptr;
   switch (result) {

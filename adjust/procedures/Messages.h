@@ -32,6 +32,8 @@ class MessageDisplay {
   virtual void ErrorBox(std::string_view text) { Show(MessageKind::Error, text); }
   // A modal question with OK and Cancel; true for OK.
   virtual bool Question(std::string_view /*title*/, std::string_view /*text*/) { return false; }
+  // A failure's words are complete; what follows is no longer part of them.
+  virtual void EndOfReport() {}
 };
 
 class Reporter;
@@ -64,6 +66,7 @@ class Reporter {
   MessageDisplay& Display() { return display_; }
 
  private:
+  void ShowResultWords(Result result);
   void ShowPrinterErrorWords();
 
   Link& link_;

@@ -34,6 +34,7 @@ class LinkCommandsTest : public ::testing::Test {
     for (std::string& a : args) argv.push_back(a.data());
     Cli cli;
     AddLinkCommands(cli);
+    AddPrintCommands(cli);
     std::ostringstream out, err;
     const int status = cli.Run(static_cast<int>(argv.size()), argv.data(), out, err);
     return {status, out.str(), err.str()};
@@ -177,6 +178,13 @@ TEST(LinkCommandsPorts, NameThatLeadsNowhereCannotBeOpened) {
   std::ostringstream out, err;
   EXPECT_EQ(cli.Run(static_cast<int>(argv.size()), argv.data(), out, err), kExitFailure);
   EXPECT_EQ(err.str().substr(0, 18), "Cannot open port.\n");
+}
+
+TEST_F(LinkCommandsTest, RowsRegisteredAfterAFailedRowAreReportedOnStandardOutput) {
+  const Outcome o = Run({"bid", "set", "vsd1-black=99", "vsd2-black=3"});
+  EXPECT_NE(o.out.find("3 has registered in EEPROM."), std::string::npos) << o.out;
+  EXPECT_EQ(o.err.find("has registered"), std::string::npos) << o.err;
+  EXPECT_FALSE(o.err.empty());
 }
 
 }  // namespace
