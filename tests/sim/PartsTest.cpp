@@ -251,5 +251,54 @@ TEST_F(StateFileSafety, ASecondUserIsRefusedWithTheHoldersName) {
   EXPECT_TRUE(later.UseFile(path, error)) << error;
 }
 
+TEST(FaultSpecs, TextSwitchesFaultsOnAfterTheGivenReplies) {
+  TransportRig r;
+  std::string why;
+  ASSERT_TRUE(r.faults.Apply("garbled,after=1", why)) << why;
+  r.transport.Receive(Cat(kEntryPacket, kInitPacket));
+  EXPECT_EQ(r.Reply(), (Bytes{0x00, 0x00, 0x00, 0x08, 0x01, 0x00, 0xDA, 0x00}));
+  // The Init reply with every byte but the length spoilt.
+  EXPECT_EQ(r.Reply(), (Bytes{0xA5, 0xA5, 0x00, 0x09, 0xA4, 0xA5, 0x25, 0xA5, 0xB5}));
+
+  const struct {
+    const char* spec;
+    Bytes reply;  // what the next Init reply becomes
+  } kSpoilt[] = {
+      {"truncated", {0x00, 0x00, 0x00, 0x09}},
+      {"bit-flip", {0x00, 0x01, 0x00, 0x09, 0x01, 0x00, 0x80, 0x00, 0x10}},
+      {"oversize", {0x00, 0x00, 0xFF, 0xFF, 0x01, 0x00, 0x80, 0x00, 0x10}},
+  };
+  for (const auto& c : kSpoilt) {
+    ASSERT_TRUE(r.faults.Apply(c.spec, why)) << why;
+    r.transport.Receive(kInitPacket);
+    EXPECT_EQ(r.Reply(), c.reply) << c.spec;
+    r.transport.Receive(kInitPacket);
+    EXPECT_EQ(r.Reply().size(), 9u) << c.spec << ": one reply only";
+  }
+
+  ASSERT_TRUE(r.faults.Apply("no-reply,count=all,after=1", why));
+  r.transport.Receive(Cat(kInitPacket, Cat(kInitPacket, kInitPacket)));
+  EXPECT_EQ(r.Reply().size(), 9u);
+  EXPECT_TRUE(r.Reply().empty());
+  EXPECT_TRUE(r.Reply().empty());
+  ASSERT_TRUE(r.faults.Apply("off", why));
+  r.transport.Receive(kInitPacket);
+  EXPECT_EQ(r.Reply().size(), 9u);
+
+  ASSERT_TRUE(r.faults.Apply("late-reply,ms=700", why));
+  EXPECT_EQ(r.faults.TakeReplyDelay(), 700);
+  ASSERT_TRUE(r.faults.Apply("short-write,count=all", why));
+  EXPECT_EQ(r.faults.shortWrites, -1);
+  ASSERT_TRUE(r.faults.Apply("busy,count=2", why));
+  EXPECT_EQ(r.faults.busyAnswers, 2);
+  ASSERT_TRUE(r.faults.Apply("power-loss,after=0", why));
+  EXPECT_TRUE(r.faults.PowerGone());
+
+  EXPECT_FALSE(r.faults.Apply("smoke", why));
+  EXPECT_NE(why.find("unknown fault smoke"), std::string::npos);
+  EXPECT_FALSE(r.faults.Apply("no-reply,after=x", why));
+  EXPECT_FALSE(r.faults.Apply("no-reply,soon=1", why));
+}
+
 }  // namespace
 }  // namespace vantor::sim::test

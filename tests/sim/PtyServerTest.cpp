@@ -142,5 +142,19 @@ TEST(PtyServer, OneServerPerLinkAndItsFilesAreNotWrittenThroughPlantedLinks) {
   fs::remove_all(dir);
 }
 
+TEST(PtyServer, ConsoleSwitchesFaultsOnAndOff) {
+  VirtualClock clock;
+  VirtualPrinter printer(clock, Model::Q40);
+  std::ostringstream log;
+  EXPECT_TRUE(RunConsoleLine(printer, "fault no-reply,count=all,after=3", log));
+  EXPECT_EQ(printer.GetFaults().dropReplies, -1);
+  EXPECT_EQ(log.str(), "ok\n");
+  EXPECT_TRUE(RunConsoleLine(printer, "fault off", log));
+  EXPECT_EQ(printer.GetFaults().dropReplies, 0);
+  log.str("");
+  EXPECT_TRUE(RunConsoleLine(printer, "fault smoke", log));
+  EXPECT_EQ(log.str().rfind("unknown fault smoke", 0), 0u) << log.str();
+}
+
 }  // namespace
 }  // namespace vantor::sim::test
