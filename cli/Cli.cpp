@@ -11,8 +11,9 @@
 #include "cli/TerminalDisplay.h"
 #include "link/WireTrace.h"
 #include "link/backends/PortDefaults.h"
-#include "words/Words.h"
+#include "sim/Faults.h"
 #include "sim/VirtualPrinter.h"
+#include "words/Words.h"
 
 namespace vantor::cli {
 
@@ -24,6 +25,7 @@ struct Cli::Options {
   std::string trace;
   std::string capture;
   std::string pages;
+  std::vector<std::string> faults;
   bool realTime = false;
 };
 
@@ -50,6 +52,10 @@ Cli::Cli() : app_("vantorctl: service functions of Vantor Q40 and Q30 printers")
                   "virtual printer: write each printed sheet to DIR as page-001.png, ...")
       ->type_name("DIR");
   app_.add_flag("--real-time", options_->realTime, "virtual printer: take its real time");
+  app_.add_option("--virtual-fault", options_->faults,
+                  "virtual printer: KIND[,after=N][,count=N|all][,ms=N] with KIND one of " +
+                      std::string(sim::Faults::kKinds))
+      ->type_name("SPEC");
 }
 
 Cli::~Cli() = default;
@@ -94,6 +100,11 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
     err << "vantorctl: --pages needs --virtual\n";
     return kExitUsage;
   }
+  if (!o.faults.empty() && !isVirtual) {
+    err << "vantorctl: --virtual-fault needs --virtual\n";
+    return kExitUsage;
+  }
+  const std::int64_t startedMs = clock.NowMs();
 
   PortTable table;
   std::unique_ptr<sim::VirtualPrinter> printer;
@@ -102,6 +113,12 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
   if (isVirtual) {
     printer = std::make_unique<sim::VirtualPrinter>(clock, model);
     std::string why;
+    for (const std::string& spec : o.faults) {
+      if (!printer->GetFaults().Apply(spec, why)) {
+        err << "vantorctl: " << why << '\n';
+        return kExitUsage;
+      }
+    }
     if (!o.virtualFile->empty() && !printer->UseStateFile(*o.virtualFile, why)) {
       err << "vantorctl: " << why << '\n';
       return kExitFailure;
@@ -148,6 +165,7 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
   link.port.SetTrace(trace.get());
   link.channel.SetModel(model);
   link.channel.SetPaperOutNotifier(&display);
+  link.channel.SetWaitForSilenceOnce(true);  // one command: a silent printer ends it
   Reporter reporter(link, display);
 
   if (link.port.OpenPort(*PortCodeFromName(o.port)) != kOk) {
@@ -162,6 +180,7 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
     display.Show(MessageKind::Error, words::kCommunicationError);
     display.EndLine();
     link.port.ClosePort();
+    lastSessionMs_ = clock.NowMs() - startedMs;
     return kExitFailure;
   }
   Session session{link, reporter, clock, out, err, interactive, printer.get()};
@@ -169,6 +188,7 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
   display.EndLine();
   if (!session.skipLinkShutdown) link.channel.ShutdownLink();
   link.port.ClosePort();
+  lastSessionMs_ = clock.NowMs() - startedMs;
   // Output that was lost is a failure even when the printer work went well.
   if (trace && !trace->Flush()) {
     err << "vantorctl: cannot write " << o.trace << '\n';

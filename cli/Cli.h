@@ -2,7 +2,7 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
-
+#include <cstdint>
 #include <functional>
 #include <iosfwd>
 #include <memory>
@@ -49,6 +49,8 @@ class Cli {
   // A command that does not talk to the printer through a started link (render, serve-virtual).
   void AddOfflineCommand(CLI::App* subcommand, std::function<int()> body);
   int Run(int argc, char** argv, std::ostream& out, std::ostream& err);
+  // How long the last command's session took on its clock (virtual time on the virtual printer).
+  std::int64_t LastSessionMs() const { return lastSessionMs_; }
 
  private:
   struct Options;
@@ -57,6 +59,7 @@ class Cli {
   std::unique_ptr<Options> options_;
   std::vector<std::pair<CLI::App*, CommandBody>> commands_;
   std::vector<std::pair<CLI::App*, std::function<int()>>> offline_;
+  std::int64_t lastSessionMs_ = 0;
 };
 
 // Each group of commands registers itself here; one file per group.

@@ -32,7 +32,7 @@ Result PacketChannel::Transact(const std::uint8_t* packet, std::size_t length) {
   errorCode_ = kChannelNoError;
   replyLength_ = 0;
   VANTOR_TRY(Watched(port_.WritePort(packet, length)));
-  VANTOR_TRY(Watched(port_.ReadPort(reply_.data(), replyLength_)));
+  VANTOR_TRY(ReadReply());
   if (wire::ClassifyTransactionReply(Reply(), packet[6]).kind == wire::ReplyKind::Accepted) {
     return kOk;
   }
@@ -43,6 +43,15 @@ Result PacketChannel::Watched(Result r) {
   const std::int16_t e = port_.PortError();
   if (r == kPortFailure && (e == kPortReceiveTimeout || e == kPortSendTimeout)) silent_ = true;
   return r;
+}
+
+Result PacketChannel::ReadReply() {
+  if (waitOnce_ && silent_) {
+    replyLength_ = 0;
+    port_.RestoreError(kPortReceiveTimeout);
+    return kPortFailure;
+  }
+  return Watched(port_.ReadPort(reply_.data(), replyLength_));
 }
 
 Result PacketChannel::ClassifyErrorReply() {
@@ -276,7 +285,7 @@ Result PacketChannel::QueuePrintData(const std::uint8_t* bytes, std::size_t coun
 
 Result PacketChannel::ReceiveData(std::span<std::uint8_t> destination, std::size_t& count) {
   count = 0;
-  VANTOR_TRY(Watched(port_.ReadPort(reply_.data(), replyLength_)));
+  VANTOR_TRY(ReadReply());
   if (replyLength_ >= kHeader && reply_[0] == kDataSocket && reply_[1] == kDataSocket) {
     count = std::min(replyLength_ - kHeader, destination.size());
     std::memcpy(destination.data(), reply_.data() + kHeader, count);
@@ -296,7 +305,7 @@ Result PacketChannel::ControlCommand(const std::uint8_t* bytes, std::size_t coun
   VANTOR_TRY(GrantCredit(kControlSocket, 1));
   VANTOR_TRY(RequestCredit(kControlSocket, 1));
   VANTOR_TRY(Watched(WritePacket(kControlSocket, bytes, count)));
-  VANTOR_TRY(Watched(port_.ReadPort(reply_.data(), replyLength_)));
+  VANTOR_TRY(ReadReply());
   if (replyLength_ >= kHeader && reply_[0] == kControlSocket && reply_[1] == kControlSocket) {
     textLength_ = replyLength_ - kHeader;
     std::memmove(reply_.data(), reply_.data() + kHeader, textLength_);

@@ -30,6 +30,10 @@ class PacketChannel {
   Model SelectedModel() const { return model_; }
   ModelBytes GetModelBytes() const { return modelBytes_; }
   void SetPaperOutNotifier(PaperOutNotifier* notifier) { paperOut_ = notifier; }
+  // For a link that serves one command: after one receive time-out, later exchanges still
+  // send but fail at once instead of waiting again. A window keeps waiting, so that the
+  // technician can repeat a step once the printer answers again.
+  void SetWaitForSilenceOnce(bool once) { waitOnce_ = once; }
 
   // Transactions on socket 0.
   Result EnterPacketMode();
@@ -96,6 +100,8 @@ class PacketChannel {
   Result WaitLoop(bool resetFirst);
   // Notes a transfer that ran out of time: the printer has fallen silent.
   Result Watched(Result r);
+  // Reads a reply, or fails at once when the printer is known silent and waits once only.
+  Result ReadReply();
   // One shutdown step written without waiting for its answer.
   bool SendUnanswered(int step);
 
@@ -116,6 +122,7 @@ class PacketChannel {
   bool dataOpen_ = false;
   bool controlOpen_ = false;
   bool silent_ = false;  // a transfer timed out since the link was started
+  bool waitOnce_ = false;
   std::int16_t errorCode_ = kChannelNoError;
 
   std::uint16_t printerStatus_ = kStatusNone;

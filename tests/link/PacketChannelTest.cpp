@@ -83,6 +83,21 @@ TEST_P(SilenceTest, ANewLinkWaitsForRepliesAgain) {
   EXPECT_EQ(link.port.PortError(), kPortNoError);
 }
 
+// One command on one link (the command-line tool): after one time-out nothing waits again.
+TEST_P(SilenceTest, ALinkThatWaitsOnceFailsLaterExchangesAtOnce) {
+  StartLink(GetParam());
+  link.channel.SetWaitForSilenceOnce(true);
+  printer.silent = true;
+  const std::int64_t silentAt = clock.NowMs();
+  EXPECT_EQ(link.channel.WriteEepromByte(0x70, 1), kPortFailure);
+  for (int row = 0; row < 5; ++row) {
+    EXPECT_EQ(link.channel.WriteEepromByte(0x71, 2), kPortFailure);
+    EXPECT_EQ(link.port.PortError(), kPortReceiveTimeout);
+  }
+  link.channel.ShutdownLink();
+  EXPECT_LE(clock.NowMs() - silentAt, 12'000);
+}
+
 INSTANTIATE_TEST_SUITE_P(BothInterfaces, SilenceTest,
                          ::testing::Values(PortCode{0x401}, PortCode{0x501}));
 
