@@ -1,7 +1,11 @@
 #include "cli/Cli.h"
 
+#include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cmath>
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <map>
@@ -26,8 +30,39 @@ struct Cli::Options {
   std::string capture;
   std::string pages;
   std::vector<std::string> faults;
+  double waitLimitSeconds = -1;  // none
   bool realTime = false;
 };
+
+namespace {
+// Set by SIGINT or SIGTERM while a command runs; every wait ends at its next poll.
+std::atomic<bool> interrupted{false};
+extern "C" void OnInterrupt(int) {
+  interrupted = true;
+}
+
+// Ctrl-C and SIGTERM end the command cleanly instead of the process; the old handlers return
+// with the session.
+class InterruptScope {
+ public:
+  InterruptScope() {
+    interrupted = false;
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, &oldInt_);
+    ::sigaction(SIGTERM, &action, &oldTerm_);
+  }
+  ~InterruptScope() {
+    ::sigaction(SIGINT, &oldInt_, nullptr);
+    ::sigaction(SIGTERM, &oldTerm_, nullptr);
+  }
+
+ private:
+  struct sigaction oldInt_ {};
+  struct sigaction oldTerm_ {};
+};
+}  // namespace
 
 Cli::Cli() : app_("vantorctl: service functions of Vantor Q40 and Q30 printers"),
              options_(std::make_unique<Options>()) {
@@ -52,6 +87,15 @@ Cli::Cli() : app_("vantorctl: service functions of Vantor Q40 and Q30 printers")
                   "virtual printer: write each printed sheet to DIR as page-001.png, ...")
       ->type_name("DIR");
   app_.add_flag("--real-time", options_->realTime, "virtual printer: take its real time");
+  app_.add_option("--wait-limit", options_->waitLimitSeconds,
+                  "end every wait for the printer after SECONDS (scripts); no limit by default")
+      ->type_name("SECONDS")
+      ->check(CLI::Validator(
+          [](const std::string& text) -> std::string {
+            const double v = std::strtod(text.c_str(), nullptr);
+            return std::isfinite(v) && v >= 0 && v <= 86'400 ? std::string() : "0 to 86400 seconds";
+          },
+          "SECONDS"));
   app_.add_option("--virtual-fault", options_->faults,
                   "virtual printer: KIND[,after=N][,count=N|all][,ms=N] with KIND one of " +
                       std::string(sim::Faults::kKinds))
@@ -166,6 +210,11 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
   link.channel.SetModel(model);
   link.channel.SetPaperOutNotifier(&display);
   link.channel.SetWaitForSilenceOnce(true);  // one command: a silent printer ends it
+  if (o.waitLimitSeconds >= 0) {
+    link.channel.SetWaitLimitMs(static_cast<std::int64_t>(o.waitLimitSeconds * 1000));
+  }
+  InterruptScope interruptScope;
+  link.channel.SetCancel(&interrupted);
   Reporter reporter(link, display);
 
   if (link.port.OpenPort(*PortCodeFromName(o.port)) != kOk) {
@@ -185,10 +234,17 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
   }
   Session session{link, reporter, clock, out, err, interactive, printer.get()};
   int status = body(session);
+  // A wait that ran out of its limit on a printer without an error still says why.
+  if (status != kExitOk && !interrupted && o.waitLimitSeconds >= 0 && !display.ShowedError()) {
+    if (const auto w = words::StatusWords(link.channel.PrinterStatus()); !w.empty()) {
+      display.Show(MessageKind::Error, w);
+    }
+  }
   display.EndLine();
   if (!session.skipLinkShutdown) link.channel.ShutdownLink();
   link.port.ClosePort();
   lastSessionMs_ = clock.NowMs() - startedMs;
+  if (interrupted) status = kExitInterrupted;
   // Output that was lost is a failure even when the printer work went well.
   if (trace && !trace->Flush()) {
     err << "vantorctl: cannot write " << o.trace << '\n';

@@ -21,6 +21,7 @@ namespace vantor::cli {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
+inline constexpr int kExitInterrupted = 130;  // SIGINT or SIGTERM
 
 // One started link for one command. Messages go to the terminal; errors to standard error.
 struct Session {

@@ -36,6 +36,7 @@ class TerminalDisplay final : public MessageDisplay, public PaperOutNotifier {
   bool assumeYes_;
   bool canAsk_;
   bool showedError_ = false;
+  bool paperOutShown_ = false;  // since the last message
 };
 
 }  // namespace vantor::cli

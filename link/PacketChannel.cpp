@@ -334,7 +334,9 @@ Result PacketChannel::ReadStatus() {
 }
 
 Result PacketChannel::WaitLoop(bool resetFirst) {
+  const std::int64_t start = clock_.NowMs();
   for (;;) {
+    if (Cancelled()) return kNotReady;
     if (resetFirst) {
       VANTOR_TRY(QueuePrintData(kEscAt, sizeof kEscAt));
       VANTOR_TRY(FlushPrintData());
@@ -346,6 +348,7 @@ Result PacketChannel::WaitLoop(bool resetFirst) {
       if (printerErrorCode_ != kErrorPaperOut) return kNotReady;
       if (paperOut_) paperOut_->PaperOut();
     }
+    if (waitLimitMs_ >= 0 && clock_.NowMs() - start >= waitLimitMs_) return kNotReady;
     clock_.SleepMs(1000);
   }
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -34,6 +35,12 @@ class PacketChannel {
   // send but fail at once instead of waiting again. A window keeps waiting, so that the
   // technician can repeat a step once the printer answers again.
   void SetWaitForSilenceOnce(bool once) { waitOnce_ = once; }
+  // Bounds every readiness wait (a negative limit: none, as in the window); a wait that runs
+  // out ends as "not ready" with the printer's last state for its words.
+  void SetWaitLimitMs(std::int64_t limitMs) { waitLimitMs_ = limitMs; }
+  // A flag that, once set, ends any wait at its next poll as "not ready".
+  void SetCancel(const std::atomic<bool>* cancel) { cancel_ = cancel; }
+  bool Cancelled() const { return cancel_ && cancel_->load(); }
 
   // Transactions on socket 0.
   Result EnterPacketMode();
@@ -123,6 +130,8 @@ class PacketChannel {
   bool controlOpen_ = false;
   bool silent_ = false;  // a transfer timed out since the link was started
   bool waitOnce_ = false;
+  std::int64_t waitLimitMs_ = -1;
+  const std::atomic<bool>* cancel_ = nullptr;
   std::int16_t errorCode_ = kChannelNoError;
 
   std::uint16_t printerStatus_ = kStatusNone;

@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "cli/Cli.h"
+#include "cli/TerminalDisplay.h"
 #include "sim/VirtualPrinter.h"
+#include "words/Words.h"
 
 namespace vantor::cli {
 namespace {
@@ -185,6 +187,26 @@ TEST_F(LinkCommandsTest, RowsRegisteredAfterAFailedRowAreReportedOnStandardOutpu
   EXPECT_NE(o.out.find("3 has registered in EEPROM."), std::string::npos) << o.out;
   EXPECT_EQ(o.err.find("has registered"), std::string::npos) << o.err;
   EXPECT_FALSE(o.err.empty());
+}
+
+TEST(TerminalDisplayTest, PaperOutIsToldOncePerWaitNotEverySecond) {
+  std::ostringstream out, err;
+  TerminalDisplay display(out, err, false, false, false);
+  for (int poll = 0; poll < 5; ++poll) display.PaperOut();
+  EXPECT_EQ(err.str(), std::string(words::kPaperOutError) + "\n");
+  display.Show(MessageKind::Busy, "Now, printer is operating CL3 cleaning.");
+  display.PaperOut();  // a new wait tells it again
+  display.EndLine();
+  EXPECT_EQ(err.str(),
+            std::string(words::kPaperOutError) + "\n" + std::string(words::kPaperOutError) + "\n");
+}
+
+TEST_F(LinkCommandsTest, AWaitLimitEndsAWaitWithThePrintersWords) {
+  const Outcome o = Run({"--wait-limit", "2", "clean"});
+  EXPECT_EQ(o.status, kExitFailure);
+  EXPECT_NE(o.err.find(words::StatusWords(kStatusCleaning)), std::string::npos) << o.err;
+  EXPECT_EQ(Run({"--wait-limit", "nan", "clean"}).status, kExitUsage);
+  EXPECT_EQ(Run({"--wait-limit", "-1", "clean"}).status, kExitUsage);
 }
 
 }  // namespace

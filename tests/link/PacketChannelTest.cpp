@@ -1,4 +1,5 @@
 // Transactions, channels, credits, status parsing and EEPROM replies, byte for byte.
+#include <atomic>
 #include <tuple>
 
 #include "LinkFixture.h"
@@ -416,6 +417,31 @@ TEST_F(WaitTest, OtherErrorsAndBeforeFillEndTheWait) {
   printer.controlTexts.push_back("ST:04;IQ:50;");
   EXPECT_EQ(link.channel.PollUntilReady(), kOk);
   EXPECT_TRUE(printer.On(kDataSocket).empty());  // polling alone sends no reset
+}
+
+TEST_F(WaitTest, AWaitLimitEndsAWaitThatWouldNotEndWithThePrintersWords) {
+  StartLink();
+  link.channel.SetPaperOutNotifier(this);
+  link.channel.SetWaitLimitMs(5000);
+  for (int i = 0; i < 50; ++i) printer.controlTexts.push_back("ST:00;IQ:50;ER:06;");
+  const std::int64_t start = clock.NowMs();
+  EXPECT_EQ(link.channel.WaitUntilReady(), kNotReady);
+  EXPECT_EQ(link.channel.PrinterErrorCode(), kErrorPaperOut);
+  EXPECT_GE(clock.NowMs() - start, 5000);
+  EXPECT_LT(clock.NowMs() - start, 7000);
+}
+
+TEST_F(WaitTest, ACancelEndsAnyWaitAtItsNextPoll) {
+  StartLink();
+  std::atomic<bool> cancel{false};
+  link.channel.SetCancel(&cancel);
+  for (int i = 0; i < 50; ++i) printer.controlTexts.push_back("ST:01;IQ:50;");
+  printer.controlTexts.push_back("ST:04;IQ:50;");
+  cancel = true;
+  const std::int64_t start = clock.NowMs();
+  EXPECT_EQ(link.channel.PollUntilReady(), kNotReady);
+  EXPECT_TRUE(link.channel.Cancelled());
+  EXPECT_LT(clock.NowMs() - start, 1000);
 }
 
 }  // namespace
