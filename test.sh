@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, checks the layers and the formatting, builds the debug, sanitizer,
-# release and headless (no Qt) builds and runs every test of each.
+# release and headless (no Qt) builds and runs every test of each, then runs each fuzz target
+# briefly.
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh
@@ -16,4 +17,6 @@ for preset in dev asan ci-release headless; do
   echo "== $preset: tests"
   ctest --preset "$preset" -j "$jobs" || status=1
 done
+echo "== fuzz"
+./scripts/fuzz.sh || status=1
 exit $status

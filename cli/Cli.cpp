@@ -1,15 +1,21 @@
 #include "cli/Cli.h"
 
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
+#include <cmath>
+#include <csignal>
 #include <cstdlib>
 #include <optional>
 
 #include "adjust/procedures/ServiceRecord.h"
 #include "app/session/SessionSetup.h"
 #include "cli/TerminalDisplay.h"
+#include "sim/Faults.h"
+#include "sim/VirtualPrinter.h"
 #include "words/Words.h"
 
 namespace vantor::cli {
@@ -131,8 +137,40 @@ struct Cli::Options {
   std::string trace;
   std::string capture;
   std::string pages;
+  std::vector<std::string> faults;
+  double waitLimitSeconds = -1;  // none
   bool realTime = false;
 };
+
+namespace {
+// Set by SIGINT or SIGTERM while a command runs; every wait ends at its next poll.
+std::atomic<bool> interrupted{false};
+extern "C" void OnInterrupt(int) {
+  interrupted = true;
+}
+
+// Ctrl-C and SIGTERM end the command cleanly instead of the process; the old handlers return
+// with the session.
+class InterruptScope {
+ public:
+  InterruptScope() {
+    interrupted = false;
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, &oldInt_);
+    ::sigaction(SIGTERM, &action, &oldTerm_);
+  }
+  ~InterruptScope() {
+    ::sigaction(SIGINT, &oldInt_, nullptr);
+    ::sigaction(SIGTERM, &oldTerm_, nullptr);
+  }
+
+ private:
+  struct sigaction oldInt_ {};
+  struct sigaction oldTerm_ {};
+};
+}  // namespace
 
 Cli::Cli()
     : app_("vantorctl: service functions of Vantor Q40 and Q30 printers"),
@@ -158,6 +196,19 @@ Cli::Cli()
   app_.add_flag("--real-time", options_->realTime, "virtual printer: take its real time");
   app_.set_version_flag("--version", "vantorctl " + std::string(procedures::ProgramVersion()));
   app_.footer(std::string(kExitCodeTable));
+  app_.add_option("--wait-limit", options_->waitLimitSeconds,
+                  "end every wait for the printer after SECONDS (scripts); no limit by default")
+      ->type_name("SECONDS")
+      ->check(CLI::Validator(
+          [](const std::string& text) -> std::string {
+            const double v = std::strtod(text.c_str(), nullptr);
+            return std::isfinite(v) && v >= 0 && v <= 86'400 ? std::string() : "0 to 86400 seconds";
+          },
+          "SECONDS"));
+  app_.add_option("--virtual-fault", options_->faults,
+                  "virtual printer: KIND[,after=N][,count=N|all][,ms=N] with KIND one of " +
+                      std::string(sim::Faults::kKinds))
+      ->type_name("SPEC");
 }
 
 Cli::~Cli() = default;
@@ -214,6 +265,11 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
     err << "vantorctl: --pages needs --virtual\n";
     return kExitUsage;
   }
+  if (!o.faults.empty() && !isVirtual) {
+    err << "vantorctl: --virtual-fault needs --virtual\n";
+    return kExitUsage;
+  }
+  const std::int64_t startedMs = clock.NowMs();
 
   SessionOptions setupOptions;
   setupOptions.virtualPrinter = isVirtual;
@@ -232,6 +288,15 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
     err << "vantorctl: " << failure.message << '\n';
     return failure.step == SetupStep::Device ? kExitUsage : kExitFailure;
   }
+  if (sim::VirtualPrinter* printer = setup.Printer()) {
+    std::string why;
+    for (const std::string& spec : o.faults) {
+      if (!printer->GetFaults().Apply(spec, why)) {
+        err << "vantorctl: " << why << '\n';
+        return kExitUsage;
+      }
+    }
+  }
 
   // Progress and colour go to standard error, so they follow it, not standard output.
   const bool errTerminal = ::isatty(STDERR_FILENO) == 1;
@@ -242,6 +307,12 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
   link.port.SetTrace(setup.Trace());
   link.channel.SetModel(model);
   link.channel.SetPaperOutNotifier(&display);
+  link.channel.SetWaitForSilenceOnce(true);  // one command: a silent printer ends it
+  if (o.waitLimitSeconds >= 0) {
+    link.channel.SetWaitLimitMs(static_cast<std::int64_t>(o.waitLimitSeconds * 1000));
+  }
+  InterruptScope interruptScope;
+  link.channel.SetCancel(&interrupted);
   Reporter reporter(link, display);
 
   if (link.port.OpenPort(*PortCodeFromName(o.port)) != kOk) {
@@ -256,6 +327,7 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
     display.Show(MessageKind::Error, words::kCommunicationError);
     display.EndLine();
     link.port.ClosePort();
+    lastSessionMs_ = clock.NowMs() - startedMs;
     return kExitFailure;
   }
   // No frame has carried the model bytes yet: the device ID came first.
@@ -273,10 +345,27 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
   reporter.SetRecorder(&record);
   Session session{link, reporter, clock, out, err, interactive, setup.Printer()};
   int status = body(session);
+  // A wait that ran out of its limit on a printer without an error still says why.
+  if (status != kExitOk && !interrupted && o.waitLimitSeconds >= 0 && !display.ShowedError()) {
+    if (const auto w = words::StatusWords(link.channel.PrinterStatus()); !w.empty()) {
+      display.Show(MessageKind::Error, w);
+    }
+  }
   display.EndLine();
   if (display.Declined()) status = kExitCancelled;
   if (!session.skipLinkShutdown) link.channel.ShutdownLink();
   link.port.ClosePort();
+  lastSessionMs_ = clock.NowMs() - startedMs;
+  if (interrupted) status = kExitInterrupted;
+  // Output that was lost is a failure even when the printer work went well.
+  if (setup.Trace() != nullptr && !setup.Trace()->Flush()) {
+    err << "vantorctl: cannot write " << o.trace << '\n';
+    status = kExitFailure;
+  }
+  if (!setup.FlushCapture()) {
+    err << "vantorctl: cannot write " << o.capture << '\n';
+    status = kExitFailure;
+  }
   if (!setup.PagesError().empty()) {
     err << "vantorctl: " << setup.PagesError() << '\n';
     if (status == kExitOk) status = kExitFailure;

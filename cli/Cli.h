@@ -2,6 +2,7 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <cstdint>
 #include <functional>
 #include <iosfwd>
 #include <memory>
@@ -40,6 +41,7 @@ bool ColourWanted(bool errTerminal, const char* noColour);
 
 // The nearest of candidates to word, or empty when none is close enough to be meant.
 std::string NearestWord(std::string_view word, const std::vector<std::string>& candidates);
+inline constexpr int kExitInterrupted = 130;  // SIGINT or SIGTERM
 
 // One started link for one command. Messages go to the terminal; errors to standard error.
 struct Session {
@@ -68,6 +70,8 @@ class Cli {
   // A command that does not talk to the printer through a started link (render, serve-virtual).
   void AddOfflineCommand(CLI::App* subcommand, std::function<int()> body);
   int Run(int argc, char** argv, std::ostream& out, std::ostream& err);
+  // How long the last command's session took on its clock (virtual time on the virtual printer).
+  std::int64_t LastSessionMs() const { return lastSessionMs_; }
 
  private:
   struct Options;
@@ -77,6 +81,7 @@ class Cli {
   std::string virtualFile_;
   std::vector<std::pair<CLI::App*, CommandBody>> commands_;
   std::vector<std::pair<CLI::App*, std::function<int()>>> offline_;
+  std::int64_t lastSessionMs_ = 0;
 };
 
 // Each group of commands registers itself here; one file per group.

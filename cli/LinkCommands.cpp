@@ -3,6 +3,7 @@
 #include <cctype>
 #include <iomanip>
 #include <iostream>
+#include <optional>
 #include <sstream>
 
 #include "adjust/procedures/Procedures.h"
@@ -43,9 +44,11 @@ void PrintTable(std::ostream& out, procedures::EepromRange range,
   }
 }
 
-int EepromRead(Session& s, const std::string& startText, const std::string& endText) {
+int EepromRead(Session& s, const std::string& startText,
+               const std::optional<std::string>& endText) {
   const std::string start = Upper(startText);
-  const std::string end = endText.empty() ? start : Upper(endText);
+  // An empty END typed on purpose is wrong input, not a one-byte read.
+  const std::string end = endText ? Upper(*endText) : start;
   procedures::InputField focus{};
   const auto range = procedures::CheckEepromRange(s.reporter, start, end, focus);
   if (!range) return kExitUsage;
@@ -72,7 +75,8 @@ int EepromRead(Session& s, const std::string& startText, const std::string& endT
 }
 
 struct LinkOptions {
-  std::string readStart, readEnd, writeAddress, writeData;
+  std::string readStart, writeAddress, writeData;
+  std::optional<std::string> readEnd;
   bool oldPad = false, newPad = false, yes = false;
   std::vector<std::string> replaced;
 };

@@ -33,6 +33,7 @@ void TerminalDisplay::Write(std::string_view text) {
 }
 
 void TerminalDisplay::Show(MessageKind kind, std::string_view text) {
+  paperOutShown_ = false;
   switch (kind) {
     case MessageKind::Replace:
     case MessageKind::Done:
@@ -84,6 +85,9 @@ bool TerminalDisplay::Question(std::string_view title, std::string_view text) {
 }
 
 void TerminalDisplay::PaperOut() {
+  // Told once per wait, as the window's box stays up; not once per poll.
+  if (paperOutShown_) return;
+  paperOutShown_ = true;
   EndLine();
   line_ = &err_;
   showedError_ = true;

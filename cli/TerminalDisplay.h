@@ -19,6 +19,8 @@ class TerminalDisplay final : public MessageDisplay, public PaperOutNotifier {
   void ErrorBox(std::string_view text) override;
   bool Question(std::string_view title, std::string_view text) override;
   void PaperOut() override;
+  // Lines added after a failure's words are the program's ordinary output again.
+  void EndOfReport() override { EndLine(); }
   bool MessageAreaEmpty() const override { return line_ == nullptr; }
   void SetAssumeYes(bool yes) { assumeYes_ = yes; }
   // Ends the line being written, if any.
@@ -37,6 +39,7 @@ class TerminalDisplay final : public MessageDisplay, public PaperOutNotifier {
   bool canAsk_;
   bool showedError_ = false;
   bool declined_ = false;
+  bool paperOutShown_ = false;  // since the last message
 };
 
 }  // namespace vantor::cli

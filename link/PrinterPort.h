@@ -45,6 +45,8 @@ class PrinterPort {
   Result ReadPort(std::uint8_t* buffer, std::size_t& count);
   Result QueryDeviceId();
   std::int16_t PortError() const { return lastError_; }
+  // Puts back an earlier failure's code after clean-up steps that must not hide it.
+  void RestoreError(std::int16_t code) { lastError_ = code; }
 
   bool IsOpen() const { return device_ != nullptr; }
   InterfaceKind Kind() const { return kind_; }

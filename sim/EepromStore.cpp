@@ -19,59 +19,32 @@ std::string SystemError(const std::string& what, const std::string& path) {
   return what + " " + path + ": " + std::strerror(errno);
 }
 
-bool WriteAll(int fd, const std::uint8_t* bytes, std::size_t count) {
-  while (count > 0) {
-    const ssize_t n = ::write(fd, bytes, count);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    bytes += n;
-    count -= static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
-// Writes a temporary file beside the target, syncs it and renames it over the target, so a
-// crash leaves either the old image or the new one, never a mixture.
-bool WriteAtomically(const std::string& path, const EepromBytes& image, std::string& error) {
-  const std::string temp = path + ".tmp." + std::to_string(::getpid());
-  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) {
-    error = SystemError("cannot create", temp);
-    return false;
-  }
-  if (!WriteAll(fd, image.data(), image.size()) || ::fsync(fd) != 0) {
-    error = SystemError("cannot write", temp);
-    ::close(fd);
-    ::unlink(temp.c_str());
-    return false;
-  }
-  ::close(fd);
-  if (::rename(temp.c_str(), path.c_str()) != 0) {
-    error = SystemError("cannot replace", path);
-    ::unlink(temp.c_str());
-    return false;
-  }
-  const std::size_t slash = path.rfind('/');
-  const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-  if (const int d = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); d >= 0) {
-    ::fsync(d);
-    ::close(d);
-  }
-  return true;
+std::string SaveFailure(const std::string& path, const std::string& reason) {
+  return "cannot save the virtual printer's EEPROM to " + path + ": " + reason;
 }
 
 }  // namespace
 
 bool EepromStore::UseFile(const std::string& path, std::string& error) {
+  const std::string target = FollowLinks(path);
+  // Two users of one file would each save over the other's writes.
+  std::string holder;
+  lock_.Release();  // a store that switches files lets go of the old one
+  FileLock lock;
+  if (!lock.Acquire(target + ".lock", holder, error)) {
+    if (error.empty()) {
+      error = path + " is in use by " + (holder.empty() ? "another process" : "process " + holder);
+    }
+    return false;
+  }
+  RemoveStaleTemporaries(target);
   struct stat st {};
-  if (::stat(path.c_str(), &st) == 0) {
+  if (::stat(target.c_str(), &st) == 0) {
     if (!S_ISREG(st.st_mode) || st.st_size != static_cast<off_t>(image_.size())) {
       error = path + " is not a 256-byte EEPROM image";
       return false;
     }
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(target.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
       error = SystemError("cannot open", path);
       return false;
@@ -93,10 +66,13 @@ bool EepromStore::UseFile(const std::string& path, std::string& error) {
   } else if (errno != ENOENT) {
     error = SystemError("cannot read", path);
     return false;
-  } else if (!WriteAtomically(path, image_, error)) {
+  } else if (std::string why; !ReplaceFile(target, image_, 0644, why)) {
+    error = SaveFailure(path, why);
     return false;
   }
+  lock_ = std::move(lock);
   path_ = path;
+  target_ = target;
   dirty_ = lazyDirty_ = false;
   saveError_.clear();
   return true;
@@ -113,9 +89,9 @@ bool EepromStore::Save() {
     dirty_ = false;
     return true;
   }
-  std::string error;
-  if (!WriteAtomically(path_, image_, error)) {
-    saveError_ = error;
+  std::string why;
+  if (!ReplaceFile(target_, image_, 0644, why)) {
+    saveError_ = SaveFailure(path_, why);
     return false;  // still dirty: the next change tries again
   }
   saveError_.clear();

@@ -80,6 +80,7 @@ void Transport::HandlePacket(std::span<const std::uint8_t> packet) {
       if (!controlOpen_) return QueueError(socket, wire::kErrChannelClosed);
       std::string text = handler_.Control(payload);
       if (auto forced = faults_.TakeControlReply()) text = std::move(*forced);
+      if (faults_.TakeBusyAnswer()) text = "@BDC  BUSY\r\n";
       QueueText(kControlSocket, text);
       return;
     }
@@ -227,6 +228,7 @@ void Transport::QueueReply(std::uint8_t socket, std::span<const std::uint8_t> pa
                  static_cast<std::uint8_t>(credit ? 1 : 0),
                  0x00};
   reply.bytes.insert(reply.bytes.end(), payload.begin(), payload.end());
+  faults_.ReplyLeaving(reply.bytes);
   reply.availableMs = clock_.NowMs() + faults_.TakeReplyDelay();
   // Replies leave in order: one held back holds back the ones behind it.
   if (!replies_.empty()) {

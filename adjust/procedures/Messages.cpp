@@ -33,6 +33,11 @@ void Reporter::ShowPrinterError() {
 
 void Reporter::ReportResult(Result result) {
   lastReported_ = result;
+  ShowResultWords(result);
+  display_.EndOfReport();
+}
+
+void Reporter::ShowResultWords(Result result) {
   display_.EnableWindow();
   const FormatWords* format = nullptr;
   switch (result) {

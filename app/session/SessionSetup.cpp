@@ -79,4 +79,9 @@ bool SessionSetup::BuildVirtualPrinter(const SessionOptions& options, SetupFailu
   return true;
 }
 
+bool SessionSetup::FlushCapture() {
+  if (!capture_.is_open()) return true;
+  return static_cast<bool>(capture_.flush());
+}
+
 }  // namespace vantor

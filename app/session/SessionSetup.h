@@ -59,6 +59,8 @@ class SessionSetup {
   PortTable& Ports() { return table_; }
   sim::VirtualPrinter* Printer() { return printer_.get(); }
   WireTrace* Trace() { return trace_.get(); }
+  // False when the capture file could not take all its bytes.
+  bool FlushCapture();
   // The first failed page write, if any.
   std::string PagesError() const { return pages_.Error(); }
 

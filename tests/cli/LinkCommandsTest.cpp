@@ -7,9 +7,11 @@
 #include <vector>
 
 #include "cli/Cli.h"
+#include "cli/TerminalDisplay.h"
 #include "sim/VirtualPrinter.h"
 #include "tests/support/CliRunner.h"
 #include "tests/support/TempPath.h"
+#include "words/Words.h"
 
 namespace vantor::cli {
 namespace {
@@ -71,7 +73,9 @@ TEST_F(LinkCommandsTest, WrongHexInputIsRefusedBeforeAnythingIsSent) {
         {"eeprom", "read", "5"},
         {"eeprom", "read", "G0"},
         {"eeprom", "write", "5D", "0"},
-        {"eeprom", "write", "XY", "00"}}) {
+        {"eeprom", "write", "XY", "00"},
+        {"eeprom", "read", "10", ""},
+        {"eeprom", "read", "", "10"}}) {
     const Outcome o = Run(args);
     EXPECT_EQ(o.status, kExitUsage) << args[2];
     EXPECT_EQ(o.err, "Input data is wrong.\n") << args[2];
@@ -176,6 +180,33 @@ TEST(LinkCommandsPorts, NameThatLeadsNowhereCannotBeOpened) {
       test::RunVantorctl({"--port", "LPT3", "--device", "LPT3=/nonexistent/port", "status"});
   EXPECT_EQ(o.status, kExitFailure);
   EXPECT_EQ(o.err.substr(0, 18), "Cannot open port.\n");
+}
+
+TEST_F(LinkCommandsTest, RowsRegisteredAfterAFailedRowAreReportedOnStandardOutput) {
+  const Outcome o = Run({"bid", "set", "vsd1-black=99", "vsd2-black=3"});
+  EXPECT_NE(o.out.find("3 has registered in EEPROM."), std::string::npos) << o.out;
+  EXPECT_EQ(o.err.find("has registered"), std::string::npos) << o.err;
+  EXPECT_FALSE(o.err.empty());
+}
+
+TEST(TerminalDisplayTest, PaperOutIsToldOncePerWaitNotEverySecond) {
+  std::ostringstream out, err;
+  TerminalDisplay display(out, err, false, false, false);
+  for (int poll = 0; poll < 5; ++poll) display.PaperOut();
+  EXPECT_EQ(err.str(), std::string(words::kPaperOutError) + "\n");
+  display.Show(MessageKind::Busy, "Now, printer is operating CL3 cleaning.");
+  display.PaperOut();  // a new wait tells it again
+  display.EndLine();
+  EXPECT_EQ(err.str(),
+            std::string(words::kPaperOutError) + "\n" + std::string(words::kPaperOutError) + "\n");
+}
+
+TEST_F(LinkCommandsTest, AWaitLimitEndsAWaitWithThePrintersWords) {
+  const Outcome o = Run({"--wait-limit", "2", "clean"});
+  EXPECT_EQ(o.status, kExitFailure);
+  EXPECT_NE(o.err.find(words::StatusWords(kStatusCleaning)), std::string::npos) << o.err;
+  EXPECT_EQ(Run({"--wait-limit", "nan", "clean"}).status, kExitUsage);
+  EXPECT_EQ(Run({"--wait-limit", "-1", "clean"}).status, kExitUsage);
 }
 
 }  // namespace

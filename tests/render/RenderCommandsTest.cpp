@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <iterator>
 #include <sstream>
 #include <string>
@@ -19,7 +20,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-test::CliOutcome Vantorctl(std::vector<std::string> args) {
+using Outcome = test::CliOutcome;
+
+Outcome Vantorctl(std::vector<std::string> args) {
   return test::RunVantorctl(args);
 }
 
@@ -55,6 +58,27 @@ TEST_F(RenderCommands, PagesNeedTheVirtualPrinterAndRenderNeedsPages) {
   EXPECT_EQ(
       Vantorctl({"render", (root / "none.bin").string(), "--pages", (root / "p").string()}).status,
       kExitFailure);
+}
+
+TEST_F(RenderCommands, EndlessInputAndNonsenseNumbersAreRefused) {
+  const Outcome endless = Vantorctl({"render", "/dev/zero", "--pages", (root / "p").string()});
+  EXPECT_EQ(endless.status, kExitFailure);
+  EXPECT_NE(endless.err.find("/dev/zero is larger than"), std::string::npos) << endless.err;
+  for (const char* scale : {"nan", "inf", "-1", "0"}) {
+    const Outcome o =
+        Vantorctl({"serve-virtual", "--link", (root / "l").string(), "--time-scale", scale});
+    EXPECT_EQ(o.status, kExitUsage) << scale;
+    EXPECT_FALSE(fs::exists(fs::symlink_status(root / "l"))) << scale;
+  }
+}
+
+TEST_F(RenderCommands, OutputThatCannotBeWrittenIsAFailureWithWords) {
+  const Outcome capture = Vantorctl({"--virtual", "--capture", "/dev/full", "pf", "print"});
+  EXPECT_EQ(capture.status, kExitFailure);
+  EXPECT_NE(capture.err.find("cannot write /dev/full"), std::string::npos) << capture.err;
+  const Outcome trace = Vantorctl({"--virtual", "--trace", "/dev/full", "pf"});
+  EXPECT_EQ(trace.status, kExitFailure);
+  EXPECT_NE(trace.err.find("cannot write /dev/full"), std::string::npos) << trace.err;
 }
 
 }  // namespace

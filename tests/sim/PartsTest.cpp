@@ -1,6 +1,8 @@
 // The virtual printer's parts on their own: the transport behind a recording handler, the
 // EEPROM store's counters and saves, and the fault budgets.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -129,7 +131,8 @@ TEST(EepromStorePart, AFailedSaveKeepsTheImageDirtyAndSaysWhy) {
   store.Store(0x5D, 0x0E);
   EXPECT_FALSE(store.Save());
   EXPECT_TRUE(store.Dirty());
-  EXPECT_NE(store.SaveError().find("cannot create"), std::string::npos);
+  EXPECT_EQ(store.SaveError(),
+            "cannot save the virtual printer's EEPROM to " + path + ": No such file or directory");
   fs::create_directories(dir);
   EXPECT_TRUE(store.Save());
   EXPECT_TRUE(store.SaveError().empty());
@@ -160,6 +163,141 @@ TEST(FaultBudgets, CountDownOrLastForever) {
   f.readChunk = 3;
   EXPECT_EQ(f.ReadLimit(10), 3u);
   EXPECT_EQ(f.ReadLimit(2), 2u);
+}
+
+// A folder of its own per test, removed afterwards.
+class StateFileSafety : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = fs::temp_directory_path() /
+          ("vantor-safety-" + std::to_string(::getpid()) + "-" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    path = (dir / "eeprom.bin").string();
+  }
+  void TearDown() override { fs::remove_all(dir); }
+  static int ByteAt(const fs::path& file, std::streamoff at) {
+    std::ifstream in(file, std::ios::binary);
+    in.seekg(at);
+    return in.get();
+  }
+  fs::path dir;
+  std::string path;
+};
+
+TEST_F(StateFileSafety, PlantedLinksAtTemporaryNamesAreNotFollowed) {
+  const fs::path victim = dir / "victim";
+  std::ofstream(victim) << "keep me";
+  EepromStore store(Model::Q40);
+  std::string error;
+  ASSERT_TRUE(store.UseFile(path, error)) << error;
+  // Every name the old scheme could pick for this process.
+  fs::create_symlink(victim, path + ".tmp." + std::to_string(::getpid()));
+  store.Store(0x5D, 0x0E);
+  ASSERT_TRUE(store.Save()) << store.SaveError();
+  std::ifstream in(victim);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "keep me");
+  EXPECT_EQ(ByteAt(path, 0x5D), 0x0E);
+}
+
+TEST_F(StateFileSafety, SaveKeepsTheModeAndALinkStaysALink) {
+  const fs::path target = dir / "real.bin";
+  fs::create_symlink(target, path);
+  EepromStore store(Model::Q40);
+  std::string error;
+  ASSERT_TRUE(store.UseFile(path, error)) << error;
+  ASSERT_EQ(::chmod(target.c_str(), 0600), 0);
+  store.Store(0x5D, 0x0E);
+  ASSERT_TRUE(store.Save()) << store.SaveError();
+  EXPECT_TRUE(fs::is_symlink(path));
+  EXPECT_EQ(ByteAt(target, 0x5D), 0x0E);
+  struct stat st {};
+  ASSERT_EQ(::stat(target.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+}
+
+TEST_F(StateFileSafety, StaleTemporaryFilesOfDeadProcessesAreRemoved) {
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(0);
+  ASSERT_GT(child, 0);
+  ::waitpid(child, nullptr, 0);
+  const std::string dead = path + ".tmp." + std::to_string(child);
+  const std::string live = path + ".tmp." + std::to_string(::getppid()) + ".x1y2z3";
+  std::ofstream(dead) << "old";
+  std::ofstream(dead + ".a1b2c3") << "old";
+  std::ofstream(live) << "busy";
+  EepromStore store(Model::Q40);
+  std::string error;
+  ASSERT_TRUE(store.UseFile(path, error)) << error;
+  EXPECT_FALSE(fs::exists(dead));
+  EXPECT_FALSE(fs::exists(dead + ".a1b2c3"));
+  EXPECT_TRUE(fs::exists(live));
+}
+
+TEST_F(StateFileSafety, ASecondUserIsRefusedWithTheHoldersName) {
+  std::string error;
+  {
+    EepromStore first(Model::Q40);
+    ASSERT_TRUE(first.UseFile(path, error)) << error;
+    EepromStore second(Model::Q40);
+    EXPECT_FALSE(second.UseFile(path, error));
+    EXPECT_EQ(error, path + " is in use by process " + std::to_string(::getpid()));
+    // The same file reached through a link is the same file.
+    fs::create_symlink(path, dir / "alias.bin");
+    EXPECT_FALSE(second.UseFile((dir / "alias.bin").string(), error));
+  }
+  EepromStore later(Model::Q40);
+  EXPECT_TRUE(later.UseFile(path, error)) << error;
+}
+
+TEST(FaultSpecs, TextSwitchesFaultsOnAfterTheGivenReplies) {
+  TransportRig r;
+  std::string why;
+  ASSERT_TRUE(r.faults.Apply("garbled,after=1", why)) << why;
+  r.transport.Receive(Cat(kEntryPacket, kInitPacket));
+  EXPECT_EQ(r.Reply(), (Bytes{0x00, 0x00, 0x00, 0x08, 0x01, 0x00, 0xDA, 0x00}));
+  // The Init reply with every byte but the length spoilt.
+  EXPECT_EQ(r.Reply(), (Bytes{0xA5, 0xA5, 0x00, 0x09, 0xA4, 0xA5, 0x25, 0xA5, 0xB5}));
+
+  const struct {
+    const char* spec;
+    Bytes reply;  // what the next Init reply becomes
+  } kSpoilt[] = {
+      {"truncated", {0x00, 0x00, 0x00, 0x09}},
+      {"bit-flip", {0x00, 0x01, 0x00, 0x09, 0x01, 0x00, 0x80, 0x00, 0x10}},
+      {"oversize", {0x00, 0x00, 0xFF, 0xFF, 0x01, 0x00, 0x80, 0x00, 0x10}},
+  };
+  for (const auto& c : kSpoilt) {
+    ASSERT_TRUE(r.faults.Apply(c.spec, why)) << why;
+    r.transport.Receive(kInitPacket);
+    EXPECT_EQ(r.Reply(), c.reply) << c.spec;
+    r.transport.Receive(kInitPacket);
+    EXPECT_EQ(r.Reply().size(), 9u) << c.spec << ": one reply only";
+  }
+
+  ASSERT_TRUE(r.faults.Apply("no-reply,count=all,after=1", why));
+  r.transport.Receive(Cat(kInitPacket, Cat(kInitPacket, kInitPacket)));
+  EXPECT_EQ(r.Reply().size(), 9u);
+  EXPECT_TRUE(r.Reply().empty());
+  EXPECT_TRUE(r.Reply().empty());
+  ASSERT_TRUE(r.faults.Apply("off", why));
+  r.transport.Receive(kInitPacket);
+  EXPECT_EQ(r.Reply().size(), 9u);
+
+  ASSERT_TRUE(r.faults.Apply("late-reply,ms=700", why));
+  EXPECT_EQ(r.faults.TakeReplyDelay(), 700);
+  ASSERT_TRUE(r.faults.Apply("short-write,count=all", why));
+  EXPECT_EQ(r.faults.shortWrites, -1);
+  ASSERT_TRUE(r.faults.Apply("busy,count=2", why));
+  EXPECT_EQ(r.faults.busyAnswers, 2);
+  ASSERT_TRUE(r.faults.Apply("power-loss,after=0", why));
+  EXPECT_TRUE(r.faults.PowerGone());
+
+  EXPECT_FALSE(r.faults.Apply("smoke", why));
+  EXPECT_NE(why.find("unknown fault smoke"), std::string::npos);
+  EXPECT_FALSE(r.faults.Apply("no-reply,after=x", why));
+  EXPECT_FALSE(r.faults.Apply("no-reply,soon=1", why));
 }
 
 }  // namespace
