@@ -6,14 +6,15 @@
 #include <exception>
 #include <iostream>
 
-#include "adjust/panels/Malformadjust.h"
-#include "link/Clock.h"
-#include "link/Fatal.h"
 #include "adjust/panels/DialogService.h"
+#include "adjust/panels/Malformadjust.h"
+#include "app/EventLoopClock.h"
 #include "app/Options.h"
 #include "app/Program.h"
-#include "shell/TFormBoot.h"
 #include "app/VirtualConsole.h"
+#include "link/Clock.h"
+#include "link/Fatal.h"
+#include "shell/TFormBoot.h"
 
 namespace {
 
@@ -66,7 +67,7 @@ int main(int argc, char** argv) {
     if (!ReadOptions(QApplication::arguments().mid(1), options, status)) return status;
   }
 
-  vantor::SystemClock clock;
+  vantor::EventLoopClock clock;
   vantor::QtDialogService dialogs;
   vantor::SetFatalDisplay(ShowFatalBox);
   vantor::Program program(clock, dialogs);
@@ -97,6 +98,8 @@ int main(int argc, char** argv) {
       place.moveTopRight(screen->availableGeometry().topRight());
     }
     console->move(place.topLeft());
+    // The technician works the printer's console while the program waits on the printer.
+    clock.LetThrough(console);
     console->show();
   }
   return app.exec();

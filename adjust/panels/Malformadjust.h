@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QColor>
+#include <QElapsedTimer>
 #include <QWidget>
 #include <array>
 #include <map>
@@ -20,6 +21,7 @@ class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 class QTabWidget;
+class QTimer;
 class QGridLayout;
 
 namespace vantor {
@@ -105,6 +107,9 @@ class TFormAdjust final : public QWidget,
   void FormShow();
   void FormClose();
   void EscapePressed();
+  void StartWaitTime();
+  void ShowWaitTime();
+  void EndWaitTime();
 
   Link& link_;
   DialogService& dialogs_;
@@ -119,6 +124,9 @@ class TFormAdjust final : public QWidget,
   QFrame* canvas_;
   QPlainTextEdit* memo_;
   QLabel* modelLbl_;
+  QLabel* waitLbl_;
+  QTimer* waitTick_;
+  QElapsedTimer busySince_;
   QPushButton* rtnBtn_;
   QPushButton* statusBtn_;
   std::map<AdjustedItem, QLabel*> adjusted_;
