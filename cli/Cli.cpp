@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 
 #include "adjust/procedures/ServiceRecord.h"
@@ -235,7 +236,10 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
   const bool interactive = errTerminal;
   TerminalDisplay display(out, err, ColourWanted(errTerminal, std::getenv("NO_COLOR")), false,
                           ::isatty(STDIN_FILENO) == 1);
-  Link link(setup.Ports(), clock);
+  display.ShowWaits(interactive);
+  WaitShowingClock waitClock(clock, display);
+  Clock& sessionClock = interactive ? static_cast<Clock&>(waitClock) : clock;
+  Link link(setup.Ports(), sessionClock);
   link.port.SetTrace(setup.Trace());
   link.channel.SetModel(model);
   link.channel.SetPaperOutNotifier(&display);
@@ -259,12 +263,19 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
     link.port.ClosePort();
     return kExitFailure;
   }
-  Session session{link, reporter, clock, out, err, interactive, setup.Printer()};
+  Session session{link, reporter, sessionClock, out, err, interactive, setup.Printer()};
   int status = body(session);
   display.EndLine();
   if (display.Declined()) status = kExitCancelled;
   if (!session.skipLinkShutdown) link.channel.ShutdownLink();
   link.port.ClosePort();
+  if (const auto& written = setup.Pages().Written(); !written.empty()) {
+    out << written.size() << " page(s) written to " << setup.Pages().Directory() << ":";
+    for (const std::string& path : written) {
+      out << ' ' << std::filesystem::path(path).filename().string();
+    }
+    out << '\n';
+  }
   if (!setup.PagesError().empty()) {
     err << "vantorctl: " << setup.PagesError() << '\n';
     if (status == kExitOk) status = kExitFailure;
