@@ -25,6 +25,8 @@ class TAboutBox;
 class VirtualConsole;
 
 inline constexpr const char* kAllocationError = "Allocation error";
+inline constexpr const char* kConsoleMenuText = "Virtual printer console";
+inline constexpr const char* kConsoleShortcut = "Ctrl+Shift+V";
 
 class Program {
  public:
@@ -48,6 +50,8 @@ class Program {
   TFormQuit& Quit() { return *quit_; }
   TAboutBox& About() { return *about_; }
   VirtualConsole* Console() { return console_.get(); }
+  // Shows the console again after it was closed.
+  void ShowConsole();
 
  private:
   void ShowPage(const sim::Page& page);

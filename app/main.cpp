@@ -8,6 +8,7 @@
 
 #include "adjust/panels/DialogService.h"
 #include "adjust/panels/Malformadjust.h"
+#include "app/EventLoopClock.h"
 #include "app/Options.h"
 #include "app/Program.h"
 #include "app/VirtualConsole.h"
@@ -66,7 +67,7 @@ int main(int argc, char** argv) {
     if (!ReadOptions(QApplication::arguments().mid(1), options, status)) return status;
   }
 
-  vantor::SystemClock clock;
+  vantor::EventLoopClock clock;
   vantor::QtDialogService dialogs;
   vantor::SetFatalDisplay(ShowFatalBox);
   vantor::Program program(clock, dialogs);
@@ -89,6 +90,10 @@ int main(int argc, char** argv) {
   vantor::TFormBoot& boot = program.Boot();
   QObject::connect(&boot, &vantor::TFormBoot::ProgramEnd, &app, &QApplication::quit,
                    Qt::QueuedConnection);
+  if (vantor::VirtualConsole* console = program.Console()) {
+    // The technician works the printer's console while the program waits on the printer.
+    clock.LetThrough(console);
+  }
   program.ShowWindows();
   return app.exec();
 }

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <csignal>
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 
 #include "adjust/procedures/ServiceRecord.h"
@@ -303,7 +304,10 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
   const bool interactive = errTerminal;
   TerminalDisplay display(out, err, ColourWanted(errTerminal, std::getenv("NO_COLOR")), false,
                           ::isatty(STDIN_FILENO) == 1);
-  Link link(setup.Ports(), clock);
+  display.ShowWaits(interactive);
+  WaitShowingClock waitClock(clock, display);
+  Clock& sessionClock = interactive ? static_cast<Clock&>(waitClock) : clock;
+  Link link(setup.Ports(), sessionClock);
   link.port.SetTrace(setup.Trace());
   link.channel.SetModel(model);
   link.channel.SetPaperOutNotifier(&display);
@@ -343,7 +347,7 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
                                        "vantorctl " + std::string(procedures::ProgramVersion()),
                                        o.port, model);
   reporter.SetRecorder(&record);
-  Session session{link, reporter, clock, out, err, interactive, setup.Printer()};
+  Session session{link, reporter, sessionClock, out, err, interactive, setup.Printer()};
   int status = body(session);
   // A wait that ran out of its limit on a printer without an error still says why.
   if (status != kExitOk && !interrupted && o.waitLimitSeconds >= 0 && !display.ShowedError()) {
@@ -365,6 +369,13 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
   if (!setup.FlushCapture()) {
     err << "vantorctl: cannot write " << o.capture << '\n';
     status = kExitFailure;
+  }
+  if (const auto& written = setup.Pages().Written(); !written.empty()) {
+    out << written.size() << " page(s) written to " << setup.Pages().Directory() << ":";
+    for (const std::string& path : written) {
+      out << ' ' << std::filesystem::path(path).filename().string();
+    }
+    out << '\n';
   }
   if (!setup.PagesError().empty()) {
     err << "vantorctl: " << setup.PagesError() << '\n';

@@ -160,7 +160,14 @@ void AddLinkCommands(Cli& cli) {
       s.err << "\rMeasuring " << step << '/' << steps << (step == steps ? "\r\033[K" : "")
             << std::flush;
     };
-    return ExitFor(procedures::CrMotorDriveDispersion(s.reporter, parts, progress));
+    std::optional<std::int8_t> stored;
+    const int outcome =
+        ExitFor(procedures::CrMotorDriveDispersion(s.reporter, parts, progress, &stored));
+    if (stored) {
+      s.reporter.Display().Show(MessageKind::NewLine,
+                                "Value stored at 0x79: " + std::to_string(*stored));
+    }
+    return outcome;
   });
 }
 

@@ -73,6 +73,8 @@ class PageRenderer final : public PrintStreamListener {
   int PagesDone() const { return pagesDone_; }
   // True when something is on the sheet in the printer.
   bool PageStarted() const { return started_; }
+  // The sheet in the printer as printed so far; null while nothing is on it.
+  const Page* SheetInPrinter() const { return started_ ? &page_ : nullptr; }
 
  private:
   void StartSheet();

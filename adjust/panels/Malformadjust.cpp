@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -14,6 +15,7 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTextCursor>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "adjust/panels/DialogService.h"
@@ -47,6 +49,7 @@ constexpr const char* kUsbId = "USB ID";
 constexpr const char* kProtectionCounter = "Protection counter";
 constexpr const char* kTopMargin = "Top Margin";
 constexpr const char* kPf = "PF Adjustment value";
+constexpr const char* kWaiting = "Waiting for the printer: %1 s";
 }  // namespace text
 
 using Entry = std::vector<std::pair<const char*, MenuItem>>;
@@ -169,6 +172,18 @@ TFormAdjust::TFormAdjust(Link& link, DialogService& dialogs, QWidget* parent)
   memo_->setMaximumHeight(140);
   SetMemoColor(Qt::black);
 
+  waitLbl_ = new QLabel(this);
+  waitLbl_->setObjectName("WaitLbl");
+  waitLbl_->hide();
+  // Readable while the window is disabled by the busy message it belongs to.
+  QPalette waitPalette = waitLbl_->palette();
+  waitPalette.setColor(QPalette::Disabled, QPalette::WindowText,
+                       waitPalette.color(QPalette::Active, QPalette::WindowText));
+  waitLbl_->setPalette(waitPalette);
+  waitTick_ = new QTimer(this);
+  waitTick_->setInterval(1000);
+  connect(waitTick_, &QTimer::timeout, this, &TFormAdjust::ShowWaitTime);
+
   auto* adjusted = new QGroupBox(text::kAdjustedItems, this);
   adjusted->setObjectName("Panel8");
   BuildAdjustedItemsPanel(adjusted);
@@ -185,6 +200,7 @@ TFormAdjust::TFormAdjust(Link& link, DialogService& dialogs, QWidget* parent)
   auto* centre = new QVBoxLayout;
   centre->addWidget(workArea_, 1);
   centre->addWidget(memo_);
+  centre->addWidget(waitLbl_);
   auto* right = new QVBoxLayout;
   right->addWidget(adjusted);
   right->addStretch();
@@ -333,6 +349,7 @@ void TFormAdjust::Show(MessageKind kind, std::string_view message) {
     case MessageKind::Done:
       SetMemoColor(Qt::black);
       ShowNormalCursor();
+      EndWaitTime();
       disableTimer_->Start();
       SetMemoText(text);
       break;
@@ -343,10 +360,12 @@ void TFormAdjust::Show(MessageKind kind, std::string_view message) {
       disableTimer_->Stop();
       setEnabled(false);
       SetMemoText(text);
+      StartWaitTime();
       break;
     case MessageKind::Error:
       SetMemoColor(Qt::red);
       ShowNormalCursor();
+      EndWaitTime();
       SetMemoText(text);
       setEnabled(true);
       break;
@@ -374,6 +393,29 @@ void TFormAdjust::Show(MessageKind kind, std::string_view message) {
 void TFormAdjust::EnableWindow() {
   setEnabled(true);
   ShowNormalCursor();
+  EndWaitTime();
+}
+
+// Long work shows that it is alive: the seconds since the busy message, beside the hourglass.
+void TFormAdjust::StartWaitTime() {
+  busySince_.start();
+  ShowWaitTime();
+  waitLbl_->show();
+  waitTick_->start();
+}
+
+void TFormAdjust::ShowWaitTime() {
+  waitLbl_->setText(QString(text::kWaiting).arg(busySince_.elapsed() / 1000));
+}
+
+void TFormAdjust::EndWaitTime() {
+  waitTick_->stop();
+  waitLbl_->hide();
+  // Readable while the window is disabled by the busy message it belongs to.
+  QPalette waitPalette = waitLbl_->palette();
+  waitPalette.setColor(QPalette::Disabled, QPalette::WindowText,
+                       waitPalette.color(QPalette::Active, QPalette::WindowText));
+  waitLbl_->setPalette(waitPalette);
 }
 
 void TFormAdjust::ErrorBox(std::string_view text) {
@@ -573,6 +615,7 @@ void TFormAdjust::FormClose() {
   // The full form until a status read says otherwise: unlocking alone would leave the
   // error-state form half undone if the next show cannot read the status.
   SetMenuForm(false);
+  EndWaitTime();
 
   if (quit_ != nullptr) quit_->show();
   if (!skipLinkShutdown_) link_.channel.ShutdownLink();

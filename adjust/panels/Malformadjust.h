@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QColor>
+#include <QElapsedTimer>
 #include <QWidget>
 #include <array>
 #include <map>
@@ -21,6 +22,7 @@ class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 class QTabWidget;
+class QTimer;
 class QGridLayout;
 
 namespace vantor {
@@ -108,6 +110,9 @@ class TFormAdjust final : public QWidget,
   void FormShow();
   void FormClose();
   void EscapePressed();
+  void StartWaitTime();
+  void ShowWaitTime();
+  void EndWaitTime();
 
   Link& link_;
   DialogService& dialogs_;
@@ -122,6 +127,9 @@ class TFormAdjust final : public QWidget,
   QFrame* canvas_;
   QPlainTextEdit* memo_;
   QLabel* modelLbl_;
+  QLabel* waitLbl_;
+  QTimer* waitTick_;
+  QElapsedTimer busySince_;
   QPushButton* rtnBtn_;
   QPushButton* statusBtn_;
   std::map<AdjustedItem, QLabel*> adjusted_;

@@ -176,7 +176,8 @@ std::optional<Result> ChangeEepromByte(Reporter& reporter, std::string_view addr
 }
 
 ReportedResult CrMotorDriveDispersion(Reporter& reporter, ReplacedParts parts,
-                              const FactoryCommands::Progress& progress) {
+                                      const FactoryCommands::Progress& progress,
+                                      std::optional<std::int8_t>* stored) {
   Link& link = reporter.GetLink();
   reporter.ShowMessage(MessageKind::Replace, "");
   if (!parts.mainBoard && !parts.crMotor && !parts.psBoard) {
@@ -199,6 +200,7 @@ ReportedResult CrMotorDriveDispersion(Reporter& reporter, ReplacedParts parts,
                   measure ? "CR motor drive dispersion measurement" : "CR motor drive dispersion",
                   {{eeprom::kCrDispersion, std::nullopt, static_cast<std::uint8_t>(value)}}, r);
   VANTOR_TRY(r);
+  if (stored != nullptr) *stored = value;
   return reporter.ShowMessage(MessageKind::Done, text::kDispersionDone);
 }
 

@@ -63,6 +63,7 @@ class SessionSetup {
   bool FlushCapture();
   // The first failed page write, if any.
   std::string PagesError() const { return pages_.Error(); }
+  const PageOutput& Pages() const { return pages_; }
 
  private:
   bool BuildVirtualPrinter(const SessionOptions& options, SetupFailure& failure);

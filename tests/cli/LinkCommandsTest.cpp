@@ -133,12 +133,16 @@ TEST_F(LinkCommandsTest, CrDispersionDecidesByTheReplacedParts) {
   const Outcome unconfirmed = Run({"cr-dispersion", "--replaced", "ps-board"});
   EXPECT_NE(unconfirmed.out.find("will automatically be registered."), std::string::npos);
   EXPECT_EQ(Byte(0x79), 0x00);  // no answer is no OK
+  EXPECT_EQ(unconfirmed.out.find("Value stored"), std::string::npos);
 
   const Outcome fixed = Run({"cr-dispersion", "--replaced", "ps-board", "--yes"});
   EXPECT_EQ(fixed.status, kExitOk) << fixed.err;
   EXPECT_NE(fixed.out.find("Now, a value for the CR motor drive dispersion is writing."),
             std::string::npos);
   EXPECT_EQ(Byte(0x79), 25);
+  EXPECT_NE(fixed.out.find("has successfully registered.\nValue stored at 0x79: 25\n"),
+            std::string::npos)
+      << fixed.out;
 
   const Outcome measured = Run({"cr-dispersion", "--replaced", "cr-motor,cr-guide-shaft", "--yes"});
   EXPECT_EQ(measured.status, kExitOk) << measured.err;
@@ -148,6 +152,10 @@ TEST_F(LinkCommandsTest, CrDispersionDecidesByTheReplacedParts) {
   EXPECT_NE(value, 25);
   EXPECT_GE(value, -45);
   EXPECT_LE(value, 45);
+  // The measured value is told as it was stored, signed.
+  EXPECT_NE(measured.out.find("Value stored at 0x79: " + std::to_string(value) + "\n"),
+            std::string::npos)
+      << measured.out;
 }
 
 TEST_F(LinkCommandsTest, CleaningAndChargeWaitForTheEndOfTheWork) {

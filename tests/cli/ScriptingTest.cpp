@@ -113,6 +113,36 @@ TEST(ScriptingTerminal, ConfirmationDefaultsToNo) {
   }
 }
 
+// A wait on a terminal: the busy message keeps its line, the seconds count on standard error
+// from the first pause once a second has passed, and the next message clears them.
+TEST(TerminalWaitTest, LongWaitsShowTheirSecondsAndShortOnesNothing) {
+  std::ostringstream out, err;
+  TerminalDisplay display(out, err, false, false, false);
+  display.ShowWaits(true);
+  VirtualClock clock;
+  WaitShowingClock waits(clock, display);
+
+  display.Show(MessageKind::Busy, "Head cleaning now.");
+  waits.SleepMs(2500);  // shown at 1 s and 2 s
+  display.Show(MessageKind::Done, "Head cleaning is completed.");
+  waits.SleepMs(900);  // under a second: nothing
+  display.Show(MessageKind::Replace, "Ready to print.");
+  display.EndLine();
+
+  EXPECT_EQ(out.str(), "Head cleaning now.\nHead cleaning is completed.\nReady to print.\n");
+  EXPECT_EQ(err.str(),
+            "\r\033[KWaiting for the printer: 1 s\r\033[KWaiting for the printer: 2 s\r\033[K");
+  // The whole pause passed, in steps.
+  EXPECT_EQ(clock.NowMs(), VirtualClock().NowMs() + 3400);
+
+  // Off the terminal: no counting at all.
+  std::ostringstream out2, err2;
+  TerminalDisplay quiet(out2, err2, false, false, false);
+  WaitShowingClock quietWaits(clock, quiet);
+  quietWaits.SleepMs(5000);
+  EXPECT_EQ(err2.str(), "");
+}
+
 TEST_F(ScriptingTest, BiDRowNamesIgnoreCase) {
   const Outcome set = Run({"bid", "set", "VSD1-Black=3", "Eco-COLOR=-2"});
   EXPECT_EQ(set.status, kExitOk) << set.err;
