@@ -6,10 +6,12 @@
 #include <cctype>
 #include <cstdlib>
 #include <optional>
+#include <sstream>
 
 #include "adjust/procedures/ServiceRecord.h"
 #include "app/session/SessionSetup.h"
 #include "cli/TerminalDisplay.h"
+#include "sim/PagePng.h"
 #include "words/Words.h"
 
 namespace vantor::cli {
@@ -155,6 +157,9 @@ Cli::Cli()
                   "virtual printer: write each printed sheet to DIR as page-001.png, ...")
       ->type_name("DIR");
   app_.add_flag("--real-time", options_->realTime, "virtual printer: take its real time");
+  app_.add_flag("--json", json_,
+                "write the values as one JSON object on standard output, a failure as one on "
+                "standard error");
   app_.set_version_flag("--version", "vantorctl " + std::string(procedures::ProgramVersion()));
   app_.footer(std::string(kExitCodeTable));
 }
@@ -172,34 +177,60 @@ void AddAllCommands(Cli& cli) {
   AddPortCommands(cli);
 }
 
-void Cli::AddCommand(CLI::App* subcommand, CommandBody body) {
+void Cli::AddCommand(CLI::App* subcommand, CommandBody body, bool offersJson) {
   commands_.emplace_back(subcommand, std::move(body));
+  if (!offersJson) textOnly_.push_back(subcommand);
 }
 
-void Cli::AddOfflineCommand(CLI::App* subcommand, std::function<int()> body) {
+void Cli::AddOfflineCommand(CLI::App* subcommand, std::function<int()> body, bool offersJson) {
   offline_.emplace_back(subcommand, std::move(body));
+  if (!offersJson) textOnly_.push_back(subcommand);
 }
 
 int Cli::Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
   try {
     app_.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
-    if (e.get_exit_code() != 0 && ExplainUnknownWord(app_, err)) return kExitUsage;
-    const int code = app_.exit(e, out, err);
-    return code == 0 ? kExitOk : kExitUsage;
+    // With --json the parser's words go into the failure object.
+    std::ostringstream words;
+    std::ostream& to = json_ && e.get_exit_code() != 0 ? words : err;
+    int code = kExitUsage;
+    if (e.get_exit_code() == 0 || !ExplainUnknownWord(app_, to))
+      code = app_.exit(e, out, to) == 0 ? kExitOk : kExitUsage;
+    if (&to == &words) {
+      Report report(true);
+      report.SetCommand(CommandPath(InnermostParsed(&app_)));
+      report.WriteFailure(code, words.str(), err);
+    }
+    return code;
   }
   if (app_.count("--virtual")) options_->virtualFile = virtualFile_;
+  Report report(json_);
+  report.SetCommand(CommandPath(InnermostParsed(&app_)));
+  if (json_) {
+    for (CLI::App* sub : textOnly_) {
+      if (!sub->parsed()) continue;
+      report.WriteFailure(kExitUsage, "vantorctl " + CommandPath(sub) + " has no --json", err);
+      return kExitUsage;
+    }
+  }
   for (const auto& [sub, body] : offline_) {
     if (sub->parsed()) return body();
   }
   for (const auto& [sub, body] : commands_) {
-    if (sub->parsed()) return RunSession(body, out, err);
+    if (!sub->parsed()) continue;
+    if (!json_) return RunSession(body, out, err, report);
+    // The words the terminal would show become the object's words.
+    std::ostringstream memo, errors;
+    const int status = RunSession(body, memo, errors, report);
+    report.Write(status, memo.str(), errors.str(), out, err);
+    return status;
   }
   err << "no command given\n";
   return kExitUsage;
 }
 
-int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& err) {
+int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& err, Report& report) {
   const Options& o = *options_;
   const Model model = o.model == "Q30" ? Model::Q30 : Model::Q40;
   const bool isVirtual = o.virtualFile.has_value();
@@ -223,6 +254,12 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
   }
   setupOptions.devices = o.devices;
   setupOptions.traceFile = o.trace;
+  std::vector<std::string> pageFiles;
+  if (!o.pages.empty()) {
+    setupOptions.pageObserver = [&pageFiles, dir = sim::PageDirectory(o.pages)](const sim::Page&) {
+      pageFiles.push_back(dir.PathOf(static_cast<int>(pageFiles.size()) + 1));
+    };
+  }
   SessionSetup setup(clock);
   SetupFailure failure;
   if (!setup.Build(setupOptions, failure)) {
@@ -231,10 +268,11 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
   }
 
   // Progress and colour go to standard error, so they follow it, not standard output.
-  const bool errTerminal = ::isatty(STDERR_FILENO) == 1;
+  // A JSON run neither draws progress nor asks: its output is for a program.
+  const bool errTerminal = ::isatty(STDERR_FILENO) == 1 && !report.JsonWanted();
   const bool interactive = errTerminal;
   TerminalDisplay display(out, err, ColourWanted(errTerminal, std::getenv("NO_COLOR")), false,
-                          ::isatty(STDIN_FILENO) == 1);
+                          ::isatty(STDIN_FILENO) == 1 && !report.JsonWanted());
   Link link(setup.Ports(), clock);
   link.port.SetTrace(setup.Trace());
   link.channel.SetModel(model);
@@ -243,7 +281,8 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
   procedures::FileServiceRecord record(procedures::DataFolder(),
                                        "vantorctl " + std::string(procedures::ProgramVersion()),
                                        o.port, model);
-  reporter.SetRecorder(&record);
+  report.ForwardTo(&record);
+  reporter.SetRecorder(&report);
 
   if (link.port.OpenPort(*PortCodeFromName(o.port)) != kOk) {
     display.Show(MessageKind::Error, words::kCannotOpenPort);
@@ -259,8 +298,9 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
     link.port.ClosePort();
     return kExitFailure;
   }
-  Session session{link, reporter, clock, out, err, interactive, setup.Printer()};
+  Session session{link, reporter, clock, out, err, interactive, setup.Printer(), report};
   int status = body(session);
+  report.SetResult(reporter.LastReported());
   display.EndLine();
   if (display.Declined()) status = kExitCancelled;
   if (!session.skipLinkShutdown) link.channel.ShutdownLink();
@@ -269,6 +309,7 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
     err << "vantorctl: " << setup.PagesError() << '\n';
     if (status == kExitOk) status = kExitFailure;
   }
+  if (!o.pages.empty()) report.Set("pages", pageFiles);
   return status;
 }
 
