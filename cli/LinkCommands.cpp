@@ -67,8 +67,8 @@ int EepromRead(Session& s, const std::string& startText, const std::string& endT
   if (s.report.JsonWanted()) {
     Json cells = Json::array();
     for (int a = range->start; a <= range->end; ++a) {
-      Json cell = ByteJson(bytes[a]);
-      cell["address"] = ByteJson(static_cast<std::uint8_t>(a));
+      Json cell = {{"address", ByteJson(static_cast<std::uint8_t>(a))}};
+      cell.update(ByteJson(bytes[a]));
       cells.push_back(std::move(cell));
     }
     s.report.Set("bytes", std::move(cells));
