@@ -175,6 +175,7 @@ void AddAllCommands(Cli& cli) {
   AddRenderCommands(cli);
   AddVirtualPrinterCommands(cli);
   AddPortCommands(cli);
+  AddCompletionCommands(cli);
 }
 
 void Cli::AddCommand(CLI::App* subcommand, CommandBody body, bool offersJson) {

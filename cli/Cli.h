@@ -95,6 +95,9 @@ void AddPortCommands(Cli& cli);            // ports
 void AddRenderCommands(Cli& cli);          // render
 void AddExchangeCommands(Cli& cli);        // exchange
 void AddEepromBackupCommands(Cli& cli);    // eeprom backup/diff/restore, history, report
+void AddCompletionCommands(Cli& cli);      // completion bash (hidden)
+// The bash completion script for the commands and long options of app.
+std::string BashCompletion(const CLI::App& app);
 // Every group above, in the order vantorctl lists them.
 void AddAllCommands(Cli& cli);
 
