@@ -3,11 +3,13 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <algorithm>
+#include <cstdlib>
 #include <exception>
 #include <iostream>
 
 #include "adjust/panels/DialogService.h"
 #include "adjust/panels/Malformadjust.h"
+#include "adjust/procedures/EepromImage.h"
 #include "app/EventLoopClock.h"
 #include "app/Options.h"
 #include "app/Program.h"
@@ -36,6 +38,11 @@ bool ReadOptions(const QStringList& args, vantor::ProgramOptions& options, int& 
     status = 0;
     return false;
   }
+  if (options.version) {
+    std::cout << "vantor-adjust " << vantor::procedures::ProgramVersion() << "\n";
+    status = 0;
+    return false;
+  }
   return true;
 }
 
@@ -55,6 +62,17 @@ int main(int argc, char** argv) {
   vantor::ProgramOptions options;
   int status = 0;
   if (!toolkitArgs && !ReadOptions(raw, options, status)) return status;
+#if defined(__linux__)
+  // The toolkit aborts without a display; say why in a sentence instead.
+  // A toolkit "-platform" argument chooses the platform as QT_QPA_PLATFORM does.
+  const char* platform = raw.contains("-platform") ? "-platform" : std::getenv("QT_QPA_PLATFORM");
+  const std::string noDisplay =
+      vantor::NoDisplaySentence(std::getenv("DISPLAY"), std::getenv("WAYLAND_DISPLAY"), platform);
+  if (!noDisplay.empty()) {
+    std::cerr << noDisplay << "\n";
+    return 1;
+  }
+#endif
 
   QApplication app(argc, argv);
   QApplication::setApplicationName("vantor-adjust");

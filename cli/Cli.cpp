@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
+#include <sstream>
 
 #include "adjust/procedures/ServiceRecord.h"
 #include "app/session/SessionSetup.h"
@@ -195,6 +196,9 @@ Cli::Cli()
                   "virtual printer: write each printed sheet to DIR as page-001.png, ...")
       ->type_name("DIR");
   app_.add_flag("--real-time", options_->realTime, "virtual printer: take its real time");
+  app_.add_flag("--json", json_,
+                "write the values as one JSON object on standard output, a failure as one on "
+                "standard error");
   app_.set_version_flag("--version", "vantorctl " + std::string(procedures::ProgramVersion()));
   app_.footer(std::string(kExitCodeTable));
   app_.add_option("--wait-limit", options_->waitLimitSeconds,
@@ -223,37 +227,64 @@ void AddAllCommands(Cli& cli) {
   AddRenderCommands(cli);
   AddVirtualPrinterCommands(cli);
   AddPortCommands(cli);
+  AddCompletionCommands(cli);
 }
 
-void Cli::AddCommand(CLI::App* subcommand, CommandBody body) {
+void Cli::AddCommand(CLI::App* subcommand, CommandBody body, bool offersJson) {
   commands_.emplace_back(subcommand, std::move(body));
+  if (!offersJson) textOnly_.push_back(subcommand);
 }
 
-void Cli::AddOfflineCommand(CLI::App* subcommand, std::function<int()> body) {
+void Cli::AddOfflineCommand(CLI::App* subcommand, std::function<int()> body, bool offersJson) {
   offline_.emplace_back(subcommand, std::move(body));
+  if (!offersJson) textOnly_.push_back(subcommand);
 }
 
 int Cli::Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
   try {
     app_.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
-    if (e.get_exit_code() != 0 && ExplainUnknownWord(app_, err)) return kExitUsage;
-    const int code = app_.exit(e, out, err);
-    return code == 0 ? kExitOk : kExitUsage;
+    // With --json the parser's words go into the failure object.
+    std::ostringstream words;
+    std::ostream& to = json_ && e.get_exit_code() != 0 ? words : err;
+    int code = kExitUsage;
+    if (e.get_exit_code() == 0 || !ExplainUnknownWord(app_, to))
+      code = app_.exit(e, out, to) == 0 ? kExitOk : kExitUsage;
+    if (&to == &words) {
+      Report report(true);
+      report.SetCommand(CommandPath(InnermostParsed(&app_)));
+      report.WriteFailure(code, words.str(), err);
+    }
+    return code;
   }
   if (app_.count("--virtual")) options_->virtualFile = virtualFile_;
   options_->modelGiven = app_.count("--model") > 0;
+  Report report(json_);
+  report.SetCommand(CommandPath(InnermostParsed(&app_)));
+  if (json_) {
+    for (CLI::App* sub : textOnly_) {
+      if (!sub->parsed()) continue;
+      report.WriteFailure(kExitUsage, "vantorctl " + CommandPath(sub) + " has no --json", err);
+      return kExitUsage;
+    }
+  }
   for (const auto& [sub, body] : offline_) {
     if (sub->parsed()) return body();
   }
   for (const auto& [sub, body] : commands_) {
-    if (sub->parsed()) return RunSession(body, out, err);
+    if (!sub->parsed()) continue;
+    if (!json_) return RunSession(body, out, err, report);
+    // The words the terminal would show become the object's words.
+    std::ostringstream memo, errors;
+    const int status = RunSession(body, memo, errors, report);
+    report.Write(status, memo.str(), errors.str(), out, err);
+    return status;
   }
   err << "no command given\n";
   return kExitUsage;
 }
 
-int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& err) {
+int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& err, Report& report) {
   const Options& o = *options_;
   Model model = o.model == "Q30" ? Model::Q30 : Model::Q40;
   const bool isVirtual = o.virtualFile.has_value();
@@ -300,10 +331,11 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
   }
 
   // Progress and colour go to standard error, so they follow it, not standard output.
-  const bool errTerminal = ::isatty(STDERR_FILENO) == 1;
+  // A JSON run neither draws progress nor asks: its output is for a program.
+  const bool errTerminal = ::isatty(STDERR_FILENO) == 1 && !report.JsonWanted();
   const bool interactive = errTerminal;
   TerminalDisplay display(out, err, ColourWanted(errTerminal, std::getenv("NO_COLOR")), false,
-                          ::isatty(STDIN_FILENO) == 1);
+                          ::isatty(STDIN_FILENO) == 1 && !report.JsonWanted());
   display.ShowWaits(interactive);
   WaitShowingClock waitClock(clock, display);
   Clock& sessionClock = interactive ? static_cast<Clock&>(waitClock) : clock;
@@ -346,9 +378,11 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
   procedures::FileServiceRecord record(procedures::DataFolder(),
                                        "vantorctl " + std::string(procedures::ProgramVersion()),
                                        o.port, model);
-  reporter.SetRecorder(&record);
-  Session session{link, reporter, sessionClock, out, err, interactive, setup.Printer()};
+  report.ForwardTo(&record);
+  reporter.SetRecorder(&report);
+  Session session{link, reporter, sessionClock, out, err, interactive, setup.Printer(), report};
   int status = body(session);
+  report.SetResult(reporter.LastReported());
   // A wait that ran out of its limit on a printer without an error still says why.
   if (status != kExitOk && !interrupted && o.waitLimitSeconds >= 0 && !display.ShowedError()) {
     if (const auto w = words::StatusWords(link.channel.PrinterStatus()); !w.empty()) {
@@ -370,7 +404,10 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
     err << "vantorctl: cannot write " << o.capture << '\n';
     status = kExitFailure;
   }
-  if (const auto& written = setup.Pages().Written(); !written.empty()) {
+  const std::vector<std::string>& written = setup.Pages().Written();
+  if (report.JsonWanted()) {
+    if (!o.pages.empty()) report.Set("pages", written);
+  } else if (!written.empty()) {
     out << written.size() << " page(s) written to " << setup.Pages().Directory() << ":";
     for (const std::string& path : written) {
       out << ' ' << std::filesystem::path(path).filename().string();

@@ -151,5 +151,20 @@ TEST_F(ScriptingTest, BiDRowNamesIgnoreCase) {
   EXPECT_NE(read.out.find("ECO Color value = -2"), std::string::npos) << read.out;
 }
 
+TEST(ScriptingCompletion, BashScriptFollowsTheCommandTree) {
+  const test::CliOutcome o = test::RunVantorctl({"completion", "bash"});
+  ASSERT_EQ(o.status, kExitOk);
+  // Top level: the commands and the global options; the hidden command itself is not offered.
+  const std::size_t top = o.out.find("    \"\") echo \"");
+  ASSERT_NE(top, std::string::npos) << o.out;
+  const std::string topWords = o.out.substr(top, o.out.find('\n', top) - top);
+  EXPECT_NE(topWords.find("\"status "), std::string::npos) << topWords;
+  EXPECT_NE(topWords.find("--json"), std::string::npos) << topWords;
+  EXPECT_EQ(topWords.find("completion"), std::string::npos) << topWords;
+  EXPECT_NE(o.out.find("    \"eeprom\") echo \"read write init"), std::string::npos) << o.out;
+  EXPECT_NE(o.out.find("    \"usb-id set\") echo \"--help\" ;;"), std::string::npos) << o.out;
+  EXPECT_NE(o.out.find("complete -F _vantorctl vantorctl"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace vantor::cli
