@@ -75,22 +75,29 @@ SheetImage FromPixels(int width, int height, int channels, const std::uint8_t* p
   }
 
   image.dark.resize(count);
+  // Bilinear between tile centres: down the tiles once per row, then along the row.
+  std::vector<float> column(static_cast<std::size_t>(tilesX));
   for (int y = 0; y < height; ++y) {
     const double gy = std::clamp((y + 0.5) / tile - 0.5, 0.0, tilesY - 1.0);
     const int ty0 = std::min(static_cast<int>(gy), std::max(0, tilesY - 2));
     const int ty1 = std::min(ty0 + 1, tilesY - 1);
     const float fy = static_cast<float>(gy - ty0);
+    const float* top = &paper[static_cast<std::size_t>(ty0) * tilesX];
+    const float* bottom = &paper[static_cast<std::size_t>(ty1) * tilesX];
+    for (int tx = 0; tx < tilesX; ++tx) {
+      column[static_cast<std::size_t>(tx)] = top[tx] + (bottom[tx] - top[tx]) * fy;
+    }
+    const std::uint8_t* in = &light[static_cast<std::size_t>(y) * width];
+    float* out = &image.dark[static_cast<std::size_t>(y) * width];
     for (int x = 0; x < width; ++x) {
       const double gx = std::clamp((x + 0.5) / tile - 0.5, 0.0, tilesX - 1.0);
       const int tx0 = std::min(static_cast<int>(gx), std::max(0, tilesX - 2));
       const int tx1 = std::min(tx0 + 1, tilesX - 1);
       const float fx = static_cast<float>(gx - tx0);
-      auto p = [&](int tx, int ty) { return paper[static_cast<std::size_t>(ty) * tilesX + tx]; };
-      const float top = p(tx0, ty0) + (p(tx1, ty0) - p(tx0, ty0)) * fx;
-      const float bottom = p(tx0, ty1) + (p(tx1, ty1) - p(tx0, ty1)) * fx;
-      const float bright = top + (bottom - top) * fy;
-      const std::size_t i = static_cast<std::size_t>(y) * width + x;
-      image.dark[i] = std::clamp(1.0f - static_cast<float>(light[i]) / bright, 0.0f, 1.0f);
+      const float bright =
+          column[static_cast<std::size_t>(tx0)] +
+          (column[static_cast<std::size_t>(tx1)] - column[static_cast<std::size_t>(tx0)]) * fx;
+      out[x] = std::clamp(1.0f - static_cast<float>(in[x]) / bright, 0.0f, 1.0f);
     }
   }
   return image;

@@ -14,7 +14,7 @@ struct SheetImage {
   int height = 0;
   std::vector<float> dark;
 
-  float At(int x, int y) const { return dark[static_cast<std::size_t>(y) * width + x]; }
+  float At(int x, int y) const { return dark.data()[static_cast<std::size_t>(y) * width + x]; }
   // Bilinear; 0 outside the image.
   float Sample(double x, double y) const;
 };

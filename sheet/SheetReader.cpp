@@ -50,19 +50,36 @@ struct Frame {
   }
 };
 
+// Walks a frame without a sine per sample: the unit steps along u and v in pixels.
+struct Steps {
+  double ux, uy, vx, vy;
+  explicit Steps(const Frame& f)
+      : ux(f.scale * std::cos(f.angle)),
+        uy(f.scale * std::sin(f.angle)),
+        vx(-f.scale * std::sin(f.angle)),
+        vy(f.scale * std::cos(f.angle)) {}
+};
+
 // Mean darkness along u over the v range, sampled every `step` dots from u0 to u1.
 std::vector<double> Profile(const SheetImage& image, const Frame& f, double u0, double u1,
                             double v0, double v1, double step) {
   const int n = std::max(1, static_cast<int>((u1 - u0) / step));
-  const double vStep = std::max(0.5, 0.7 / f.scale);  // about a pixel apart
+  // About two pixels apart across: the bars run along v, so more rows only average noise.
+  const double vStep = std::max(1.0, 2.0 / f.scale);
   const int rows = std::max(1, static_cast<int>((v1 - v0) / vStep));
+  const Steps d(f);
+  const double dv = (v1 - v0) / rows;
   std::vector<double> profile(static_cast<std::size_t>(n));
   for (int i = 0; i < n; ++i) {
     const double u = u0 + i * step;
+    const double v = v0 + 0.5 * dv;
+    double x = f.cx + u * d.ux + v * d.vx;
+    double y = f.cy + u * d.uy + v * d.vy;
     double sum = 0;
     for (int r = 0; r < rows; ++r) {
-      const double v = v0 + (r + 0.5) * (v1 - v0) / rows;
-      sum += image.Sample(f.X(u, v), f.Y(u, v));
+      sum += image.Sample(x, y);
+      x += dv * d.vx;
+      y += dv * d.vy;
     }
     profile[static_cast<std::size_t>(i)] = sum / rows;
   }
@@ -83,9 +100,15 @@ Complex Coefficient(const std::vector<double>& p, double u0, double step, double
                     std::size_t from = 0, std::size_t to = SIZE_MAX) {
   Complex sum = 0;
   to = std::min(to, p.size());
+  if (from >= to) return sum;
+  // The phasor turns by a fixed angle per sample; renormalised now and then against drift.
+  const Complex turn = std::polar(1.0, -2 * std::numbers::pi * step / period);
+  Complex z =
+      std::polar(1.0, -2 * std::numbers::pi * (u0 + static_cast<double>(from) * step) / period);
   for (std::size_t i = from; i < to; ++i) {
-    const double u = u0 + static_cast<double>(i) * step;
-    sum += p[i] * std::polar(1.0, -2 * std::numbers::pi * u / period);
+    sum += p[i] * z;
+    z *= turn;
+    if ((i & 255) == 255) z /= std::abs(z);
   }
   return sum;
 }
@@ -126,7 +149,7 @@ std::vector<Blob> FindBlobs(const SheetImage& image, double guessScale) {
     }
   }
   // A flat grey (a scanner lid, a shadow) is no ink: marks are either sharp or solid.
-  std::vector<char> flat(mean.size(), 0);
+  std::vector<char> flat(mean.size(), 0), even(mean.size(), 0);
   for (int cy = 0; cy < ch; ++cy) {
     for (int cx = 0; cx < cw; ++cx) {
       const int w = std::min(cellW, image.width - cx * cellW);
@@ -135,6 +158,44 @@ std::vector<Blob> FindBlobs(const SheetImage& image, double guessScale) {
       mean[i] /= w * h;
       const double spread = std::sqrt(std::max(0.0, square[i] / (w * h) - mean[i] * mean[i]));
       flat[i] = spread < 0.05 && mean[i] < 0.5;
+      even[i] = spread < 0.05 && mean[i] > 0.04;
+    }
+  }
+  // Whatever lies around the sheet (lid, table, shadow) reaches the image border without a
+  // break; the sheet's edge against it is a sharp line, but no mark of the sheet.
+  std::vector<char> around(mean.size(), 0);
+  std::vector<int> todo;
+  for (int c = 0; c < cw * ch; ++c) {
+    const int x = c % cw, y = c / cw;
+    if ((x == 0 || y == 0 || x == cw - 1 || y == ch - 1) && even[static_cast<std::size_t>(c)]) {
+      around[static_cast<std::size_t>(c)] = 1;
+      todo.push_back(c);
+    }
+  }
+  while (!todo.empty()) {
+    const int c = todo.back();
+    todo.pop_back();
+    const int x = c % cw, y = c / cw;
+    for (const auto& [dx, dy] : {std::pair{1, 0}, {-1, 0}, {0, 1}, {0, -1}}) {
+      const int nx = x + dx, ny = y + dy;
+      if (nx < 0 || ny < 0 || nx >= cw || ny >= ch) continue;
+      const auto n = static_cast<std::size_t>(ny * cw + nx);
+      if (!around[n] && even[n]) {
+        around[n] = 1;
+        todo.push_back(ny * cw + nx);
+      }
+    }
+  }
+  std::vector<char> nearAround(mean.size(), 0);
+  for (int c = 0; c < cw * ch; ++c) {
+    const int x = c % cw, y = c / cw;
+    for (int dy = -1; dy <= 1; ++dy) {
+      for (int dx = -1; dx <= 1; ++dx) {
+        const int nx = x + dx, ny = y + dy;
+        if (nx < 0 || ny < 0 || nx >= cw || ny >= ch) continue;
+        if (around[static_cast<std::size_t>(ny * cw + nx)])
+          nearAround[static_cast<std::size_t>(c)] = 1;
+      }
     }
   }
   // Ink against the paper nearby: sparse bars cover a fortieth of a cell, so the reference is
@@ -154,7 +215,7 @@ std::vector<Blob> FindBlobs(const SheetImage& image, double guessScale) {
                        window.end());
       const double paper = window[window.size() / 2];
       const std::size_t i = static_cast<std::size_t>(cy) * cw + cx;
-      inked[i] = !flat[i] && mean[i] - paper > 0.012;
+      inked[i] = !flat[i] && !nearAround[i] && mean[i] - paper > 0.012;
     }
   }
 
@@ -252,7 +313,7 @@ std::optional<BarBlock> MeasureBarBlock(const SheetImage& image, const Blob& blo
                                         double scale) {
   Frame f{blob.cx, blob.cy, angle, scale};
   const double half = (kBarsPerBlock * kBarPitch) / 2;
-  const double sample = 0.25;
+  const double sample = 0.5;
   // Meeting line: the middle of the block's inked height.
   const auto column =
       ColumnProfile(image, f, -half * 0.8, half * 0.8, -2 * kHalfHeight, 2 * kHalfHeight, 1.0);
@@ -275,7 +336,15 @@ std::optional<BarBlock> MeasureBarBlock(const SheetImage& image, const Blob& blo
   const auto both = Profile(image, f, -span, span, -kHalfHeight + 6, kHalfHeight - 6, sample);
   // The bars' pitch fixes the scale to within a fraction of a percent.
   double bestPeriod = kBarPitch, bestPower = 0;
-  for (double p = kBarPitch * 0.85; p <= kBarPitch * 1.15; p += 0.02) {
+  for (double p = kBarPitch * 0.85; p <= kBarPitch * 1.15; p += 0.25) {
+    const double power = std::abs(Coefficient(both, -span, sample, p));
+    if (power > bestPower) {
+      bestPower = power;
+      bestPeriod = p;
+    }
+  }
+  const double coarse = bestPeriod;
+  for (double p = coarse - 0.25; p <= coarse + 0.25; p += 0.02) {
     const double power = std::abs(Coefficient(both, -span, sample, p));
     if (power > bestPower) {
       bestPower = power;
