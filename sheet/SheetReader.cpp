@@ -157,7 +157,7 @@ std::vector<Blob> FindBlobs(const SheetImage& image, double guessScale) {
       const std::size_t i = static_cast<std::size_t>(cy) * cw + cx;
       mean[i] /= w * h;
       const double spread = std::sqrt(std::max(0.0, square[i] / (w * h) - mean[i] * mean[i]));
-      flat[i] = spread < 0.05 && mean[i] < 0.5;
+      flat[i] = spread < 0.02 && mean[i] < 0.5;
       even[i] = spread < 0.05 && mean[i] > 0.04;
     }
   }
@@ -248,13 +248,31 @@ std::vector<Blob> FindBlobs(const SheetImage& image, double guessScale) {
     for (const int c : cells) {
       edge = edge || c % cw == 0 || c / cw == 0 || c % cw == cw - 1 || c / cw == ch - 1;
     }
-    // Moments of the ink in the blob's cells.
+    // Moments of the ink in the blob's cells. What counts as ink is relative to the blob's
+    // darkest pixels: blur spreads a one-dot bar into a faint band.
+    std::array<int, 101> histogram{};
+    int pixels = 0;
+    for (const int c : cells) {
+      const int x0 = (c % cw) * cellW, y0 = (c / cw) * cellH;
+      for (int y = y0; y < std::min(image.height, y0 + cellH); ++y) {
+        for (int x = x0; x < std::min(image.width, x0 + cellW); ++x) {
+          ++histogram[static_cast<std::size_t>(std::lround(image.At(x, y) * 100))];
+          ++pixels;
+        }
+      }
+    }
+    int level = 100;
+    for (int seen = 0; level > 0; --level) {
+      seen += histogram[static_cast<std::size_t>(level)];
+      if (seen > pixels / 100) break;
+    }
+    const float threshold = std::max(0.03f, 0.3f * static_cast<float>(level) / 100);
     double sw = 0, sx = 0, sy = 0, sxx = 0, syy = 0, sxy = 0;
     for (const int c : cells) {
       const int x0 = (c % cw) * cellW, y0 = (c / cw) * cellH;
       for (int y = y0; y < std::min(image.height, y0 + cellH); ++y) {
         for (int x = x0; x < std::min(image.width, x0 + cellW); ++x) {
-          const double w = image.At(x, y) > 0.2 ? image.At(x, y) : 0.0;
+          const double w = image.At(x, y) > threshold ? image.At(x, y) : 0.0;
           sw += w;
           sx += w * x;
           sy += w * y;
@@ -392,7 +410,9 @@ std::optional<BarBlock> MeasureBarBlock(const SheetImage& image, const Blob& blo
   }
   block.step = Median(steps);
   int agree = 0;
-  for (const double s : steps) agree += std::abs(s - block.step) < 1.0;
+  // A bar narrower than a pixel lands on the pixel grid: single bars scatter by a pixel.
+  const double tolerance = std::max(1.0, 0.8 / f.scale);
+  for (const double s : steps) agree += std::abs(s - block.step) < tolerance;
   block.agreement = static_cast<double>(agree) / kBarsPerBlock;
   block.frame = f;
   return block;
