@@ -166,6 +166,7 @@ void AddAllCommands(Cli& cli) {
   AddEepromBackupCommands(cli);
   AddIdsCommands(cli);
   AddPrintCommands(cli);
+  AddSuggestCommands(cli);
   AddExchangeCommands(cli);
   AddRenderCommands(cli);
   AddVirtualPrinterCommands(cli);

@@ -88,6 +88,7 @@ void AddPortCommands(Cli& cli);            // ports
 void AddRenderCommands(Cli& cli);          // render
 void AddExchangeCommands(Cli& cli);        // exchange
 void AddEepromBackupCommands(Cli& cli);    // eeprom backup/diff/restore, history, report
+void AddSuggestCommands(Cli& cli);         // bid suggest
 // Every group above, in the order vantorctl lists them.
 void AddAllCommands(Cli& cli);
 

@@ -20,10 +20,6 @@ constexpr int kBarsPerBlock = 34;          // in each of the black and the colou
 constexpr double kHalfHeight = 60;         // each pass of a Bi-D block
 constexpr double kColourFromBlack = 1520;  // colour bars start 380 bytes right of the black ones
 constexpr double kBidDotsPerStep = 1;      // a Bi-D value step moves the return pass one dot
-constexpr double kPfDotsPerStep = 2;       // a PF value step moves the feed two units per 360
-constexpr double kPfBarWidth = 488;        // 122 bytes
-constexpr double kPfPartOffset = 144;      // part 2 stands 36 bytes right of part 1
-constexpr double kPfPartHeight = 120;
 
 double Wrap(double d, double period) {
   return d - period * std::round(d / period);
@@ -651,12 +647,6 @@ std::optional<BidReading> ReadBidSheets(const std::vector<SheetImage>& pages, st
     return std::nullopt;
   }
   return reading;
-}
-
-std::optional<PfReading> ReadPfSheet(const SheetImage& page, std::string& why) {
-  (void)page;
-  why = "not yet";
-  return std::nullopt;
 }
 
 }  // namespace vantor::sheet

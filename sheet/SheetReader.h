@@ -1,4 +1,4 @@
-// Reads the Bi-D and PF adjustment sheets this tool prints back from scans or photographs,
+// Reads the Bi-D adjustment sheets this tool prints back from scans or photographs,
 // and suggests the values that make the printer true.
 //
 // The sheets carry their own geometry: the rows of bars are the anchors, so rotation by a few
@@ -38,19 +38,8 @@ struct BidReading {
   std::array<BidRowReading, 8> rows{};
 };
 
-struct PfReading {
-  // Gap between the two parts of each candidate's bar in 1/360 inch (negative: overlap),
-  // candidates -4 to 4, NaN where unreadable.
-  std::array<double, 9> gaps{};
-  int best = 0;       // the candidate whose parts meet best
-  double value = 0;   // interpolated
-  int suggested = 0;  // -4 to 4
-  double confidence = 0;
-};
-
 // Reads the pages of one Bi-D print (both sheets, or one), in any order. On refusal the
 // words say why.
 std::optional<BidReading> ReadBidSheets(const std::vector<SheetImage>& pages, std::string& why);
-std::optional<PfReading> ReadPfSheet(const SheetImage& page, std::string& why);
 
 }  // namespace vantor::sheet
