@@ -223,6 +223,7 @@ void AddAllCommands(Cli& cli) {
   AddEepromBackupCommands(cli);
   AddIdsCommands(cli);
   AddPrintCommands(cli);
+  AddSuggestCommands(cli);
   AddExchangeCommands(cli);
   AddRenderCommands(cli);
   AddVirtualPrinterCommands(cli);
