@@ -103,7 +103,7 @@ void AddEepromBackupCommands(Cli& cli);    // eeprom backup/diff/restore, histor
 void AddCompletionCommands(Cli& cli);      // completion bash (hidden)
 // The bash completion script for the commands and long options of app.
 std::string BashCompletion(const CLI::App& app);
-void AddSuggestCommands(Cli& cli);         // bid suggest
+void AddSuggestCommands(Cli& cli);  // bid suggest
 // Every group above, in the order vantorctl lists them.
 void AddAllCommands(Cli& cli);
 

@@ -23,7 +23,9 @@ namespace vantor {
 namespace {
 
 // The kernel's USB printer driver answers this with the device ID; its header lacks it.
-constexpr unsigned long DeviceIdRequest(unsigned len) { return _IOC(_IOC_READ, 'P', 1, len); }
+constexpr unsigned long DeviceIdRequest(unsigned len) {
+  return _IOC(_IOC_READ, 'P', 1, len);
+}
 
 constexpr std::size_t kHeader = 6;
 constexpr std::int64_t kFrameLimitMs = 10'000;
@@ -35,13 +37,18 @@ std::int64_t MonotonicMs() {
 
 std::string OpenErrorText(int err, const std::string& path) {
   switch (err) {
-    case ENOENT: return path + " does not exist";
+    case ENOENT:
+      return path + " does not exist";
     case EACCES:
-    case EPERM: return "no permission to open " + path;
-    case EBUSY: return path + " is busy (another program holds it)";
+    case EPERM:
+      return "no permission to open " + path;
+    case EBUSY:
+      return path + " is busy (another program holds it)";
     case ENODEV:
-    case ENXIO: return "no device behind " + path;
-    default: return path + ": " + std::strerror(err);
+    case ENXIO:
+      return "no device behind " + path;
+    default:
+      return path + ": " + std::strerror(err);
   }
 }
 
@@ -203,7 +210,9 @@ class DeviceFile final : public PortDevice {
 
 }  // namespace
 
-std::string DeviceIdFileFor(const std::string& path) { return path + ".device-id"; }
+std::string DeviceIdFileFor(const std::string& path) {
+  return path + ".device-id";
+}
 
 std::string LockFileFor(const std::string& path) {
   return path + ".lock";

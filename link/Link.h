@@ -12,7 +12,10 @@ namespace vantor {
 
 struct Link {
   Link(const PortTable& table, Clock& clock)
-      : port(table, clock), channel(port, clock), remote(channel), maintenance(channel),
+      : port(table, clock),
+        channel(port, clock),
+        remote(channel),
+        maintenance(channel),
         factory(channel, clock) {}
   PrinterPort port;
   PacketChannel channel;

@@ -271,7 +271,9 @@ Result PacketChannel::SendData(const std::uint8_t* bytes, std::size_t count) {
   return kOk;
 }
 
-std::size_t PacketChannel::PrintDataRoom() const { return kPrintPayload - fill_; }
+std::size_t PacketChannel::PrintDataRoom() const {
+  return kPrintPayload - fill_;
+}
 
 Result PacketChannel::QueuePrintData(const std::uint8_t* bytes, std::size_t count) {
   errorCode_ = kChannelNoError;

@@ -88,8 +88,8 @@ ReportedResult InkCharge(Reporter& reporter) {
 }
 
 ReportedResult CheckProtectionCounter(Reporter& reporter) {
-  const Result r = ShowCounter(reporter, text::kProtectionCounter,
-                               &MaintenanceCommands::ReadProtectionCounter);
+  const Result r =
+      ShowCounter(reporter, text::kProtectionCounter, &MaintenanceCommands::ReadProtectionCounter);
   if (r == kOk) reporter.ShowMessage(MessageKind::Append, text::kPoints);
   return r;
 }
@@ -190,7 +190,8 @@ ReportedResult CrMotorDriveDispersion(Reporter& reporter, ReplacedParts parts,
                                    measure ? text::kAskMeasure : text::kAskFixed)) {
     return kOk;
   }
-  VANTOR_TRY(reporter.ShowMessage(MessageKind::Busy, measure ? text::kMeasuring : text::kWritingFixed));
+  VANTOR_TRY(
+      reporter.ShowMessage(MessageKind::Busy, measure ? text::kMeasuring : text::kWritingFixed));
   std::int8_t value = static_cast<std::int8_t>(kFixedDispersion);
   const Result r = Reported(reporter, [&]() -> Result {
     if (!measure) return link.channel.WriteEepromByte(eeprom::kCrDispersion, kFixedDispersion);

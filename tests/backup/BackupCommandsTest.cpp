@@ -105,9 +105,9 @@ TEST_F(BackupCommand, OnlyRestoresTheNamedBytes) {
 TEST_F(BackupCommand, RefusesOtherModelOtherPrinterAndBadFiles) {
   const std::string file = Backup();
   // A Q30 printer of its own: a state file keeps the model it was made with.
-  const Outcome model = test::RunVantorctl(
-      {"--model", "Q30", "--virtual=" + (dir_ / "q30.bin").string(), "eeprom", "restore", file,
-       "--yes"});
+  const Outcome model =
+      test::RunVantorctl({"--model", "Q30", "--virtual=" + (dir_ / "q30.bin").string(), "eeprom",
+                          "restore", file, "--yes"});
   EXPECT_EQ(model.status, kExitFailure);
   EXPECT_NE(model.err.find("holds the EEPROM of a Vantor Q40, not of this Vantor Q30"),
             std::string::npos)

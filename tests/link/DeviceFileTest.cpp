@@ -108,7 +108,10 @@ TEST_F(DeviceFileTest, WritesReachThePrinterUntouched) {
 TEST_F(DeviceFileTest, DeviceIdComesFromTheFileBesideTheDevice) {
   std::uint8_t buffer[200];
   EXPECT_EQ(device_->DeviceId(buffer), 0u);
-  std::ofstream(idFile_, std::ios::binary) << std::string("\x00\x07" "MFG:V;", 8);
+  std::ofstream(idFile_, std::ios::binary) << std::string(
+      "\x00\x07"
+      "MFG:V;",
+      8);
   ASSERT_EQ(device_->DeviceId(buffer), 8u);
   EXPECT_EQ(buffer[1], 0x07);
   EXPECT_EQ(buffer[2], 'M');
