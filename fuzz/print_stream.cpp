@@ -22,7 +22,7 @@ class Heard final : public PrintStreamListener {
   void VerticalMove(std::int32_t u) override { Add("v", u); }
   void HorizontalPosition(std::uint16_t u) override { Add("$", u); }
   void RasterResolution(std::uint16_t b, std::uint8_t v, std::uint8_t h) override {
-    Add("R", b * 65536 + v * 256 + h);
+    Add("R", (static_cast<long long>(b) << 16) | (v << 8) | h);
   }
   void PaperSize(std::uint32_t w, std::uint32_t l) override { Add("S", w ^ (l << 1)); }
   void PageFormat(std::uint32_t t, std::uint32_t b) override { Add("c", t ^ (b << 1)); }
@@ -30,7 +30,7 @@ class Heard final : public PrintStreamListener {
     if (!band.truncated) {
       FUZZ_CHECK(band.data.size() == std::size_t(band.lines) * band.bytesPerLine);
     }
-    Add("i", band.lines * 65536 + band.bytesPerLine);
+    Add("i", (static_cast<long long>(band.lines) << 16) | band.bytesPerLine);
     log.append(band.data.begin(), band.data.end());
   }
   void CarriageReturn() override { log += "CR\n"; }
