@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <atomic>
 #include <cctype>
@@ -110,6 +111,12 @@ bool ExplainUnknownWord(CLI::App& root, std::ostream& err) {
 
 }  // namespace
 
+std::string GlobalOption(CLI::App& app, const std::string& name, const std::string& fallback) {
+  const CLI::Option* option = app.get_option_no_throw(name);
+  if (!option || option->count() == 0) return fallback;
+  return option->as<std::string>();
+}
+
 bool ColourWanted(bool errTerminal, const char* noColour) {
   return errTerminal && (noColour == nullptr || *noColour == '\0');
 }
@@ -175,7 +182,9 @@ class InterruptScope {
 }  // namespace
 
 Cli::Cli()
-    : app_("vantorctl: service functions of Vantor Q40 and Q30 printers"),
+    : appOwner_(std::make_unique<CLI::App>(
+          "vantorctl: service functions of Vantor Q40 and Q30 printers")),
+      app_(*appOwner_),
       options_(std::make_unique<Options>()) {
   app_.require_subcommand(1);
   app_.add_option("--model", options_->model, "printer model")
