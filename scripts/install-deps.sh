@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev libgl-dev libpng-dev
   libusb-1.0-0-dev libieee1284-3-dev umockdev libumockdev-dev
   xvfb xauth clang-format
+  help2man groff-base
   clang libclang-rt-14-dev
 )
 
