@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev libqt6svg6 libgl-dev libpng-dev
   libusb-1.0-0-dev libieee1284-3-dev umockdev libumockdev-dev
   xvfb xauth clang-format
-  help2man groff-base
+  help2man groff-base desktop-file-utils librsvg2-bin
   clang libclang-rt-14-dev
 )
 
