@@ -12,11 +12,15 @@ echo "== format"
 ./scripts/check-format.sh || status=1
 for preset in dev asan ci-release headless; do
   echo "== $preset: configure and build"
+  started=$SECONDS
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j "$jobs"
-  echo "== $preset: tests"
+  echo "== $preset: built in $((SECONDS - started)) s; tests"
+  started=$SECONDS
   ctest --preset "$preset" -j "$jobs" || status=1
+  echo "== $preset: tests ran in $((SECONDS - started)) s"
 done
 echo "== fuzz"
 ./scripts/fuzz.sh || status=1
+echo "== done in $SECONDS s"
 exit $status
