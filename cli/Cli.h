@@ -82,6 +82,9 @@ class Cli {
   int Run(int argc, char** argv, std::ostream& out, std::ostream& err);
   // How long the last command's session took on its clock (virtual time on the virtual printer).
   std::int64_t LastSessionMs() const { return lastSessionMs_; }
+  // How long the last command went on after the virtual printer's first fault fired, on the
+  // same clock; -1 when none fired.
+  std::int64_t LastMsAfterFault() const { return lastMsAfterFault_; }
   // --json was given; an offline command that offers it reads this.
   bool JsonWanted() const { return json_; }
 
@@ -98,6 +101,7 @@ class Cli {
   std::vector<std::pair<CLI::App*, CommandBody>> commands_;
   std::vector<std::pair<CLI::App*, std::function<int()>>> offline_;
   std::int64_t lastSessionMs_ = 0;
+  std::int64_t lastMsAfterFault_ = -1;
   std::vector<CLI::App*> textOnly_;
 };
 
