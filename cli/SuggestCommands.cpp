@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "adjust/procedures/BidProcedure.h"
+#include "adjust/procedures/PfProcedure.h"
 #include "adjust/procedures/SharedIds.h"
 #include "cli/Cli.h"
 #include "cli/TerminalDisplay.h"
@@ -172,9 +173,111 @@ int SuggestBidApply(Session& s, const SuggestOptions& o) {
   return status;
 }
 
+struct PfSuggestOptions {
+  std::string file;
+  bool apply = false;
+  bool yes = false;
+};
+
+std::optional<sheet::PfReading> ReadScannedPf(const std::string& file, std::string& error) {
+  sheet::SheetImage image;
+  if (!sheet::LoadPng(file, image, error)) return std::nullopt;
+  std::string why;
+  auto reading = sheet::ReadPfSheet(image, why);
+  if (!reading) error = "Cannot read the sheet: " + why;
+  return reading;
+}
+
+void ShowPfSuggestion(const sheet::PfReading& r, std::ostream& out) {
+  char line[128];
+  std::snprintf(line, sizeof line, "PF value where the bars meet: %+d (%.1f)  confidence %.2f%s\n",
+                r.suggested, std::abs(r.value) < 0.05 ? 0.0 : r.value, r.confidence,
+                r.confidence >= sheet::kTrustedConfidence ? "" : "  unsure: judge by eye");
+  out << line;
+}
+
+Json PfSuggestionJson(const sheet::PfReading& r) {
+  Json gaps = Json::array();
+  for (const double g : r.gaps) gaps.push_back(std::round(g * 10) / 10);
+  return {{"value", r.suggested},
+          {"between", std::round(r.value * 100) / 100},
+          {"confidence", std::round(r.confidence * 100) / 100},
+          {"trusted", r.confidence >= sheet::kTrustedConfidence},
+          {"gaps", std::move(gaps)}};
+}
+
+int SuggestPfOffline(const PfSuggestOptions& o, bool json) {
+  Report report(json);
+  report.SetCommand("pf suggest");
+  std::string error;
+  const auto reading = ReadScannedPf(o.file, error);
+  if (!reading) {
+    if (json)
+      report.WriteFailure(kExitFailure, error + "\n", std::cerr);
+    else
+      std::cerr << error << "\n";
+    return kExitFailure;
+  }
+  if (!json) {
+    ShowPfSuggestion(*reading, std::cout);
+    return kExitOk;
+  }
+  std::ostringstream words;
+  ShowPfSuggestion(*reading, words);
+  report.Set("suggested", PfSuggestionJson(*reading));
+  report.Write(kExitOk, words.str(), "", std::cout, std::cerr);
+  return kExitOk;
+}
+
+// The PF sheet's candidates are the values themselves: the one read is registered as pf set
+// does, with its range check.
+int SuggestPfApply(Session& s, const PfSuggestOptions& o) {
+  std::string error;
+  const auto reading = ReadScannedPf(o.file, error);
+  if (!reading) {
+    s.err << error << "\n";
+    return kExitFailure;
+  }
+  ShowPfSuggestion(*reading, s.out);
+  s.report.Set("suggested", PfSuggestionJson(*reading));
+  if (reading->confidence < sheet::kTrustedConfidence) {
+    s.out << "Nothing registered: the reading is unsure; judge the sheet by eye.\n";
+    return kExitOk;
+  }
+  if (auto* terminal = dynamic_cast<TerminalDisplay*>(&s.reporter.Display())) {
+    terminal->SetAssumeYes(o.yes);
+  }
+  const std::string value = std::to_string(reading->suggested);
+  if (!s.reporter.Display().Question("Confirmation", "Register the PF value " + value + "?")) {
+    return kExitCancelled;
+  }
+  switch (procedures::WritePfValue(s.reporter, value)) {
+    case procedures::WriteOutcome::Registered:
+      s.report.Set("applied", reading->suggested);
+      return kExitOk;
+    case procedures::WriteOutcome::InputRejected:
+      return kExitUsage;
+    default:
+      return kExitFailure;
+  }
+}
+
 }  // namespace
 
 void AddSuggestCommands(Cli& cli) {
+  CLI::App* pf = cli.App().get_subcommand("pf");
+  auto po = std::make_shared<PfSuggestOptions>();
+  auto* pfSuggest =
+      pf->add_subcommand("suggest", "read a scan (PNG) of a PF print and suggest the value");
+  pfSuggest->add_option("PAGE", po->file, "the scanned page")->required();
+  pfSuggest->add_flag("--apply", po->apply,
+                      "register the value read with trust, as pf set does, after a confirmation");
+  pfSuggest->add_flag("--yes", po->yes, "answer OK to the confirmation");
+  cli.AddOfflineCommand(
+      pfSuggest, [&cli, po] { return SuggestPfOffline(*po, cli.JsonWanted()); }, true);
+  cli.AddCommand(pfSuggest, [po](Session& s) { return SuggestPfApply(s, *po); });
+  cli.OnlineWhen(pfSuggest, [po] { return po->apply; });
+
   CLI::App* bid = cli.App().get_subcommand("bid");
   auto o = std::make_shared<SuggestOptions>();
   auto* suggest =

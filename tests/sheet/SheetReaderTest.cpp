@@ -368,10 +368,20 @@ TEST_F(SheetReading, PagesThatAreNoBidSheetAreRefused) {
   ASSERT_EQ(access.ReadCheckReadouts(readouts), kOk);
   ASSERT_EQ(raster.PrintCheckPattern(readouts, access), kOk);
   ASSERT_FALSE(sheets.empty());
+  // The check pattern holds one PF joint too, of the stored value alone.
   for (const sim::Page& p : sheets) {
+    const SheetImage page = Scan(Transform(FromPage(p), 0, 150));
     why.clear();
-    EXPECT_FALSE(sheet::ReadBidSheets({Scan(Transform(FromPage(p), 0, 150))}, why));
+    EXPECT_FALSE(sheet::ReadBidSheets({page}, why));
     EXPECT_FALSE(why.empty());
+    why.clear();
+    EXPECT_FALSE(sheet::ReadPfSheet(page, why));
+    EXPECT_NE(why.find("not a PF adjustment sheet"), std::string::npos) << why;
+  }
+  for (const Rgb& other : {blank, board}) {
+    why.clear();
+    EXPECT_FALSE(sheet::ReadPfSheet(Scan(other), why));
+    EXPECT_NE(why.find("not a PF adjustment sheet"), std::string::npos) << why;
   }
 }
 

@@ -138,6 +138,58 @@ TEST_F(SuggestCommand, AppliedSuggestionMakesThePrinterTrueAlsoFromRescannedPage
   }
 }
 
+// The PF sheet's candidates are values, not changes: the value read is the true one, the
+// same from rescanned copies, and after it is registered the next sheet meets there.
+TEST_F(SuggestCommand, PfValueReadIsTrueAndSurvivesRescanning) {
+  const CliOutcome print = RunVantorctl(
+      {"--virtual=" + state.string(), "--pages", (root / "pf").string(), "pf", "print"});
+  ASSERT_EQ(print.status, cli::kExitOk) << print.err;
+  const fs::path page = root / "pf" / "page-001.png";
+  auto suggestPf = [this](const fs::path& file, std::vector<std::string> extra = {}) {
+    std::vector<std::string> args = {"--json", "--virtual=" + state.string(), "pf", "suggest",
+                                     file.string()};
+    args.insert(args.end(), extra.begin(), extra.end());
+    last = RunVantorctl(args);
+    return json::parse(last.out.empty() ? "{}" : last.out);
+  };
+  const json first = suggestPf(page);
+  ASSERT_EQ(last.status, cli::kExitOk) << last.err;
+  const int value = first["suggested"]["value"].get<int>();
+  EXPECT_TRUE(first["suggested"]["trusted"].get<bool>());
+  // A fresh unit feeds off: the stored value is not where the bars meet.
+  const CliOutcome stored = RunVantorctl({"--json", "--virtual=" + state.string(), "pf"});
+  EXPECT_NE(json::parse(stored.out)["pf"].get<int>(), value);
+  for (const auto& [degrees, dpi] : std::vector<std::pair<double, double>>{{2.5, 300}, {-3, 150}}) {
+    const fs::path scanned = root / ("pf-" + std::to_string(static_cast<int>(dpi)) + ".png");
+    Rescan(page, scanned, degrees, dpi);
+    const json again = suggestPf(scanned);
+    ASSERT_EQ(last.status, cli::kExitOk) << dpi << ": " << last.err;
+    EXPECT_EQ(again["suggested"]["value"], value) << dpi;
+    EXPECT_TRUE(again["suggested"]["trusted"].get<bool>()) << dpi;
+  }
+  suggestPf(page, {"--apply", "--yes"});
+  ASSERT_EQ(last.status, cli::kExitOk) << last.err;
+  const CliOutcome now = RunVantorctl({"--json", "--virtual=" + state.string(), "pf"});
+  EXPECT_EQ(json::parse(now.out)["pf"].get<int>(), value);
+  fs::remove_all(root / "pf");
+  ASSERT_EQ(RunVantorctl(
+                {"--virtual=" + state.string(), "--pages", (root / "pf").string(), "pf", "print"})
+                .status,
+            cli::kExitOk);
+  const json second = suggestPf(page);
+  EXPECT_EQ(second["suggested"]["value"], value);
+  // At the registered value the two bars meet within a fraction of a dot.
+  EXPECT_LT(
+      std::abs(second["suggested"]["gaps"][static_cast<std::size_t>(value + 4)].get<double>()),
+      0.5);
+
+  // A Bi-D sheet is no PF sheet.
+  const auto bid = Print("bid");
+  suggestPf(bid[0]);
+  EXPECT_EQ(last.status, cli::kExitFailure);
+  EXPECT_NE(last.err.find("not a PF adjustment sheet"), std::string::npos) << last.err;
+}
+
 TEST_F(SuggestCommand, ApplyWithoutAnAnswerWritesNothing) {
   const auto pages = Print("pages");
   const json before = Stored();
