@@ -279,8 +279,15 @@ int Cli::Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
     }
   }
   for (const auto& [sub, body] : offline_) {
-    if (sub->parsed()) return body();
+    if (!sub->parsed()) continue;
+    bool online = false;
+    for (const auto& [when, holds] : onlineWhen_) online = online || (when == sub && holds());
+    if (!online) return body();
   }
+  // The innermost command given runs before its parent's body (bid suggest --apply, not bid).
+  CLI::App* innermost = InnermostParsed(&app_);
+  std::stable_partition(commands_.begin(), commands_.end(),
+                        [innermost](const auto& c) { return c.first == innermost; });
   for (const auto& [sub, body] : commands_) {
     if (!sub->parsed()) continue;
     if (!json_) return RunSession(body, out, err, report);

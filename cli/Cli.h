@@ -79,6 +79,11 @@ class Cli {
   void AddCommand(CLI::App* subcommand, CommandBody body, bool offersJson = true);
   // A command that does not talk to the printer through a started link (render, serve-virtual).
   void AddOfflineCommand(CLI::App* subcommand, std::function<int()> body, bool offersJson = false);
+  // A subcommand registered both ways runs in a session only while online() holds (an option
+  // that writes to the printer was given); otherwise its offline body runs and no port opens.
+  void OnlineWhen(CLI::App* subcommand, std::function<bool()> online) {
+    onlineWhen_.emplace_back(subcommand, std::move(online));
+  }
   int Run(int argc, char** argv, std::ostream& out, std::ostream& err);
   // How long the last command's session took on its clock (virtual time on the virtual printer).
   std::int64_t LastSessionMs() const { return lastSessionMs_; }
@@ -100,6 +105,7 @@ class Cli {
   bool json_ = false;
   std::vector<std::pair<CLI::App*, CommandBody>> commands_;
   std::vector<std::pair<CLI::App*, std::function<int()>>> offline_;
+  std::vector<std::pair<CLI::App*, std::function<bool()>>> onlineWhen_;
   std::int64_t lastSessionMs_ = 0;
   std::int64_t lastMsAfterFault_ = -1;
   std::vector<CLI::App*> textOnly_;

@@ -1,12 +1,22 @@
-// bid suggest: the Bi-D values read back from scans of the printed sheets.
+// bid suggest: the Bi-D values read back from scans of the printed sheets; with --apply they
+// are registered through the Bi-D procedure, as bid set does.
 #include <CLI/CLI.hpp>
+#include <array>
+#include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <iostream>
 #include <memory>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "adjust/procedures/BidProcedure.h"
+#include "adjust/procedures/PfProcedure.h"
+#include "adjust/procedures/SharedIds.h"
 #include "cli/Cli.h"
+#include "cli/TerminalDisplay.h"
 #include "sheet/SheetReader.h"
 
 namespace vantor::cli {
@@ -16,50 +26,271 @@ namespace {
 constexpr const char* kRowNames[8] = {"VSD1 black", "VSD1 colour", "VSD2 black", "VSD2 colour",
                                       "VSD3 black", "VSD3 colour", "ECO black",  "ECO colour"};
 
-int SuggestBid(const std::vector<std::string>& files) {
+struct SuggestOptions {
+  std::vector<std::string> files;
+  bool apply = false;
+  bool yes = false;
+};
+
+std::optional<sheet::BidReading> ReadScannedBid(const std::vector<std::string>& files,
+                                                std::string& error) {
   std::vector<sheet::SheetImage> pages;
   for (const std::string& file : files) {
     sheet::SheetImage image;
-    std::string error;
-    if (!sheet::LoadPng(file, image, error)) {
-      std::cerr << error << "\n";
-      return kExitFailure;
-    }
+    if (!sheet::LoadPng(file, image, error)) return std::nullopt;
     pages.push_back(std::move(image));
   }
   std::string why;
-  const auto reading = sheet::ReadBidSheets(pages, why);
-  if (!reading) {
-    std::cerr << "Cannot read the sheets: " << why << "\n";
-    return kExitFailure;
-  }
+  auto reading = sheet::ReadBidSheets(pages, why);
+  if (!reading) error = "Cannot read the sheets: " + why;
+  return reading;
+}
+
+bool Trusted(const sheet::BidRowReading& r) {
+  return r.read && r.confidence >= sheet::kTrustedConfidence;
+}
+
+// "VSD2 Color" -> "vsd2-color", the row names of bid and bid set.
+std::string SuggestedRowKey(std::size_t row) {
+  std::string key(procedures::kBidRows[row].caption);
+  for (char& c : key) c = c == ' ' ? '-' : static_cast<char>(std::tolower(c));
+  return key;
+}
+
+void ShowSuggestion(const sheet::BidReading& reading, std::ostream& out) {
   // The sheet carries candidates around the values stored when it was printed, so the
   // reading is a change to those values.
-  std::cout << "Change to the values stored when the sheet was printed:\n";
-  for (std::size_t i = 0; i < reading->rows.size(); ++i) {
-    const auto& r = reading->rows[i];
+  out << "Change to the values stored when the sheet was printed:\n";
+  for (std::size_t i = 0; i < reading.rows.size(); ++i) {
+    const auto& r = reading.rows[i];
     char line[128];
     if (!r.read) {
       std::snprintf(line, sizeof line, "  %-12s not on these pages\n", kRowNames[i]);
     } else {
       std::snprintf(line, sizeof line, "  %-12s %+d (%.1f)  confidence %.2f%s\n", kRowNames[i],
-                    r.suggested, r.offset, r.confidence,
-                    r.confidence < sheet::kTrustedConfidence ? "  unsure: judge by eye" : "");
+                    r.suggested, std::abs(r.offset) < 0.05 ? 0.0 : r.offset, r.confidence,
+                    Trusted(r) ? "" : "  unsure: judge by eye");
     }
-    std::cout << line;
+    out << line;
   }
+}
+
+Json SuggestionJson(const sheet::BidReading& reading) {
+  Json rows = Json::object();
+  for (std::size_t i = 0; i < reading.rows.size(); ++i) {
+    const auto& r = reading.rows[i];
+    Json row = {{"read", r.read}};
+    if (r.read) {
+      row["change"] = r.suggested;
+      row["offset"] = std::round(r.offset * 100) / 100;
+      row["confidence"] = std::round(r.confidence * 100) / 100;
+      row["trusted"] = Trusted(r);
+    }
+    rows[SuggestedRowKey(i)] = std::move(row);
+  }
+  return rows;
+}
+
+int SuggestBidOffline(const SuggestOptions& o, bool json) {
+  Report report(json);
+  report.SetCommand("bid suggest");
+  std::string error;
+  const auto reading = ReadScannedBid(o.files, error);
+  if (!reading) {
+    if (json)
+      report.WriteFailure(kExitFailure, error + "\n", std::cerr);
+    else
+      std::cerr << error << "\n";
+    return kExitFailure;
+  }
+  if (!json) {
+    ShowSuggestion(*reading, std::cout);
+    return kExitOk;
+  }
+  std::ostringstream words;
+  ShowSuggestion(*reading, words);
+  report.Set("suggested", SuggestionJson(*reading));
+  report.Write(kExitOk, words.str(), "", std::cout, std::cerr);
   return kExitOk;
+}
+
+// Registers the trusted rows that are off, each as the value stored now plus the change read.
+int SuggestBidApply(Session& s, const SuggestOptions& o) {
+  std::string error;
+  const auto reading = ReadScannedBid(o.files, error);
+  if (!reading) {
+    s.err << error << "\n";
+    return kExitFailure;
+  }
+  ShowSuggestion(*reading, s.out);
+  s.report.Set("suggested", SuggestionJson(*reading));
+  if (auto* terminal = dynamic_cast<TerminalDisplay*>(&s.reporter.Display())) {
+    terminal->SetAssumeYes(o.yes);
+  }
+  SharedIds ids;
+  ids.Attach(s.reporter);
+  Raster& raster = ids.GetRaster();
+  std::array<int, procedures::kBidRowCount> stored{};
+  const Result read = procedures::ReadBidRows(
+      s.reporter, raster,
+      [&stored](std::size_t row, const std::string& text) { stored[row] = std::stoi(text); });
+  if (read != kOk) return ExitForResult(read);
+
+  std::array<std::optional<std::string>, procedures::kBidRowCount> entries;
+  std::string changes;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const auto& r = reading->rows[i];
+    if (!Trusted(r) || r.suggested == 0) continue;
+    const int value = stored[i] + r.suggested;
+    entries[i] = std::to_string(value);
+    changes += std::string(changes.empty() ? "" : ", ") +
+               std::string(procedures::kBidRows[i].caption) + " " + std::to_string(stored[i]) +
+               " -> " + std::to_string(value);
+  }
+  if (changes.empty()) {
+    s.out << "Nothing to register: every row read with trust is true already.\n";
+    s.report.Set("applied", Json::object());
+    return kExitOk;
+  }
+  // The change is read against the values stored at print time; those stored now stand in
+  // for them, so the sheets must be of the last Bi-D print.
+  if (!s.reporter.Display().Question(
+          "Confirmation", "Register " + changes +
+                              "? The values stored now are taken as those the sheets were "
+                              "printed with.")) {
+    return kExitCancelled;
+  }
+  const auto registered = procedures::WriteBidRows(s.reporter, raster, entries);
+  Json applied = Json::object();
+  int status = kExitOk;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    if (!entries[i]) continue;
+    if (registered[i])
+      applied[SuggestedRowKey(i)] = std::stoi(*entries[i]);
+    else if (status == kExitOk)
+      status = ExitForResult(s.reporter.LastReported());
+  }
+  s.report.Set("applied", std::move(applied));
+  return status;
+}
+
+struct PfSuggestOptions {
+  std::string file;
+  bool apply = false;
+  bool yes = false;
+};
+
+std::optional<sheet::PfReading> ReadScannedPf(const std::string& file, std::string& error) {
+  sheet::SheetImage image;
+  if (!sheet::LoadPng(file, image, error)) return std::nullopt;
+  std::string why;
+  auto reading = sheet::ReadPfSheet(image, why);
+  if (!reading) error = "Cannot read the sheet: " + why;
+  return reading;
+}
+
+void ShowPfSuggestion(const sheet::PfReading& r, std::ostream& out) {
+  char line[128];
+  std::snprintf(line, sizeof line, "PF value where the bars meet: %+d (%.1f)  confidence %.2f%s\n",
+                r.suggested, std::abs(r.value) < 0.05 ? 0.0 : r.value, r.confidence,
+                r.confidence >= sheet::kTrustedConfidence ? "" : "  unsure: judge by eye");
+  out << line;
+}
+
+Json PfSuggestionJson(const sheet::PfReading& r) {
+  Json gaps = Json::array();
+  for (const double g : r.gaps) gaps.push_back(std::round(g * 10) / 10);
+  return {{"value", r.suggested},
+          {"between", std::round(r.value * 100) / 100},
+          {"confidence", std::round(r.confidence * 100) / 100},
+          {"trusted", r.confidence >= sheet::kTrustedConfidence},
+          {"gaps", std::move(gaps)}};
+}
+
+int SuggestPfOffline(const PfSuggestOptions& o, bool json) {
+  Report report(json);
+  report.SetCommand("pf suggest");
+  std::string error;
+  const auto reading = ReadScannedPf(o.file, error);
+  if (!reading) {
+    if (json)
+      report.WriteFailure(kExitFailure, error + "\n", std::cerr);
+    else
+      std::cerr << error << "\n";
+    return kExitFailure;
+  }
+  if (!json) {
+    ShowPfSuggestion(*reading, std::cout);
+    return kExitOk;
+  }
+  std::ostringstream words;
+  ShowPfSuggestion(*reading, words);
+  report.Set("suggested", PfSuggestionJson(*reading));
+  report.Write(kExitOk, words.str(), "", std::cout, std::cerr);
+  return kExitOk;
+}
+
+// The PF sheet's candidates are the values themselves: the one read is registered as pf set
+// does, with its range check.
+int SuggestPfApply(Session& s, const PfSuggestOptions& o) {
+  std::string error;
+  const auto reading = ReadScannedPf(o.file, error);
+  if (!reading) {
+    s.err << error << "\n";
+    return kExitFailure;
+  }
+  ShowPfSuggestion(*reading, s.out);
+  s.report.Set("suggested", PfSuggestionJson(*reading));
+  if (reading->confidence < sheet::kTrustedConfidence) {
+    s.out << "Nothing registered: the reading is unsure; judge the sheet by eye.\n";
+    return kExitOk;
+  }
+  if (auto* terminal = dynamic_cast<TerminalDisplay*>(&s.reporter.Display())) {
+    terminal->SetAssumeYes(o.yes);
+  }
+  const std::string value = std::to_string(reading->suggested);
+  if (!s.reporter.Display().Question("Confirmation", "Register the PF value " + value + "?")) {
+    return kExitCancelled;
+  }
+  switch (procedures::WritePfValue(s.reporter, value)) {
+    case procedures::WriteOutcome::Registered:
+      s.report.Set("applied", reading->suggested);
+      return kExitOk;
+    case procedures::WriteOutcome::InputRejected:
+      return kExitUsage;
+    default:
+      return kExitFailure;
+  }
 }
 
 }  // namespace
 
 void AddSuggestCommands(Cli& cli) {
+  CLI::App* pf = cli.App().get_subcommand("pf");
+  auto po = std::make_shared<PfSuggestOptions>();
+  auto* pfSuggest =
+      pf->add_subcommand("suggest", "read a scan (PNG) of a PF print and suggest the value");
+  pfSuggest->add_option("PAGE", po->file, "the scanned page")->required();
+  pfSuggest->add_flag("--apply", po->apply,
+                      "register the value read with trust, as pf set does, after a confirmation");
+  pfSuggest->add_flag("--yes", po->yes, "answer OK to the confirmation");
+  cli.AddOfflineCommand(
+      pfSuggest, [&cli, po] { return SuggestPfOffline(*po, cli.JsonWanted()); }, true);
+  cli.AddCommand(pfSuggest, [po](Session& s) { return SuggestPfApply(s, *po); });
+  cli.OnlineWhen(pfSuggest, [po] { return po->apply; });
+
   CLI::App* bid = cli.App().get_subcommand("bid");
-  auto files = std::make_shared<std::vector<std::string>>();
+  auto o = std::make_shared<SuggestOptions>();
   auto* suggest =
       bid->add_subcommand("suggest", "read scans (PNG) of a Bi-D print and suggest the values");
-  suggest->add_option("PAGE", *files, "the one or two scanned pages")->required();
-  cli.AddOfflineCommand(suggest, [files] { return SuggestBid(*files); });
+  suggest->add_option("PAGE", o->files, "the one or two scanned pages")->required();
+  suggest->add_flag("--apply", o->apply,
+                    "register the values read with trust, as bid set does, after a confirmation");
+  suggest->add_flag("--yes", o->yes, "answer OK to the confirmation");
+  cli.AddOfflineCommand(
+      suggest, [&cli, o] { return SuggestBidOffline(*o, cli.JsonWanted()); }, true);
+  cli.AddCommand(suggest, [o](Session& s) { return SuggestBidApply(s, *o); });
+  cli.OnlineWhen(suggest, [o] { return o->apply; });
 }
 
 }  // namespace vantor::cli

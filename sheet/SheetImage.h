@@ -13,6 +13,8 @@ struct SheetImage {
   int width = 0;
   int height = 0;
   std::vector<float> dark;
+  // The scanner's grain left on plain paper, as a standard deviation of the darkness.
+  float noise = 0;
 
   float At(int x, int y) const { return dark.data()[static_cast<std::size_t>(y) * width + x]; }
   // Bilinear; 0 outside the image.

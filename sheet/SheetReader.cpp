@@ -144,6 +144,7 @@ std::vector<Blob> FindBlobs(const SheetImage& image, double guessScale) {
           double{image.At(x, y)} * image.At(x, y);
     }
   }
+  const double noise2 = double{image.noise} * image.noise;
   // A flat grey (a scanner lid, a shadow) is no ink: marks are either sharp or solid.
   std::vector<char> flat(mean.size(), 0), even(mean.size(), 0);
   for (int cy = 0; cy < ch; ++cy) {
@@ -152,7 +153,9 @@ std::vector<Blob> FindBlobs(const SheetImage& image, double guessScale) {
       const int h = std::min(cellH, image.height - cy * cellH);
       const std::size_t i = static_cast<std::size_t>(cy) * cw + cx;
       mean[i] /= w * h;
-      const double spread = std::sqrt(std::max(0.0, square[i] / (w * h) - mean[i] * mean[i]));
+      // Only what stands out of the scanner's grain is structure.
+      const double spread =
+          std::sqrt(std::max(0.0, square[i] / (w * h) - mean[i] * mean[i] - noise2));
       flat[i] = spread < 0.02 && mean[i] < 0.5;
       even[i] = spread < 0.05 && mean[i] > 0.04;
     }
@@ -196,6 +199,18 @@ std::vector<Blob> FindBlobs(const SheetImage& image, double guessScale) {
   }
   // Ink against the paper nearby: sparse bars cover a fortieth of a cell, so the reference is
   // the median of the neighbourhood, not an absolute level.
+  // On a grainy scan three cells along the rows together: the rows of bars are thirty cells
+  // long, and the grain would otherwise break them into pieces.
+  std::vector<double> rowMean(mean.size());
+  for (int cy = 0; cy < ch; ++cy) {
+    for (int cx = 0; cx < cw; ++cx) {
+      const std::size_t row = static_cast<std::size_t>(cy) * cw;
+      rowMean[row + cx] = (mean[row + std::max(0, cx - 1)] + mean[row + cx] +
+                           mean[row + std::min(cw - 1, cx + 1)]) /
+                          3;
+    }
+  }
+  const std::vector<double>& judged = image.noise > 0.01f ? rowMean : mean;
   const int r = 8;
   std::vector<char> inked(mean.size(), 0);
   std::vector<double> window;
@@ -204,14 +219,14 @@ std::vector<Blob> FindBlobs(const SheetImage& image, double guessScale) {
       window.clear();
       for (int y = std::max(0, cy - r); y <= std::min(ch - 1, cy + r); y += 2) {
         for (int x = std::max(0, cx - r); x <= std::min(cw - 1, cx + r); x += 2) {
-          window.push_back(mean[static_cast<std::size_t>(y) * cw + x]);
+          window.push_back(judged[static_cast<std::size_t>(y) * cw + x]);
         }
       }
       std::nth_element(window.begin(), window.begin() + static_cast<long>(window.size() / 2),
                        window.end());
       const double paper = window[window.size() / 2];
       const std::size_t i = static_cast<std::size_t>(cy) * cw + cx;
-      inked[i] = !flat[i] && !nearAround[i] && mean[i] - paper > 0.012;
+      inked[i] = !flat[i] && !nearAround[i] && judged[i] - paper > 0.012;
     }
   }
 
@@ -317,6 +332,7 @@ struct BarBlock {
   Frame frame;           // origin at the left end of the meeting line
   double u0 = 0;         // first bar, dots from the blob's centre
   double step = kNaN;    // lower pass minus upper pass, dots
+  double error = kNaN;   // standard error of the step, dots
   double agreement = 0;  // share of the bars that agree with the step
   double v = 0, u = 0;   // position of the meeting line's centre in the page frame, dots
 };
@@ -328,21 +344,38 @@ std::optional<BarBlock> MeasureBarBlock(const SheetImage& image, const Blob& blo
   Frame f{blob.cx, blob.cy, angle, scale};
   const double half = (kBarsPerBlock * kBarPitch) / 2;
   const double sample = 0.5;
-  // Meeting line: the middle of the block's inked height.
-  const auto column =
-      ColumnProfile(image, f, -half * 0.8, half * 0.8, -2 * kHalfHeight, 2 * kHalfHeight, 1.0);
-  const double peak = *std::max_element(column.begin(), column.end());
-  if (peak <= 0) return std::nullopt;
-  int top = -1, bottom = -1;
-  for (std::size_t i = 0; i < column.size(); ++i) {
-    if (column[i] > peak / 2) {
-      if (top < 0) top = static_cast<int>(i);
-      bottom = static_cast<int>(i);
+  // Meeting line: the middle of the block's height, where bars of the pitch stand. Only the
+  // bars count: the value labels close above and noise on the paper have no pitch. Short
+  // stretches, as the scale is known only roughly yet.
+  constexpr double kRowStep = 2;
+  std::vector<double> column;
+  for (double v = -2 * kHalfHeight; v < 2 * kHalfHeight; v += kRowStep) {
+    const auto row = Profile(image, f, -half * 0.8, half * 0.8, v, v + kRowStep, 1.0);
+    double strength = 0;
+    constexpr std::size_t kStretch = 4 * static_cast<std::size_t>(kBarPitch);
+    for (std::size_t from = 0; from + kStretch <= row.size(); from += kStretch) {
+      strength += std::abs(Coefficient(row, -half * 0.8, 1.0, kBarPitch, from, from + kStretch));
     }
+    column.push_back(strength);
   }
-  const double height = bottom - top + 1;
+  std::vector<double> sorted = column;
+  std::nth_element(sorted.begin(), sorted.begin() + static_cast<long>(sorted.size() / 10),
+                   sorted.end());
+  const double floor = sorted[sorted.size() / 10];
+  const double peak = *std::max_element(column.begin(), column.end());
+  if (peak <= floor) return std::nullopt;
+  // The run of rows around the strongest; a colour block's passes are of two inks, one of
+  // them lighter, so the run goes down to a quarter.
+  const double threshold = floor + (peak - floor) / 4;
+  const auto strongest = std::max_element(column.begin(), column.end()) - column.begin();
+  long top = strongest, bottom = strongest;
+  while (top > 0 && column[static_cast<std::size_t>(top - 1)] > threshold) --top;
+  while (bottom + 1 < static_cast<long>(column.size()) &&
+         column[static_cast<std::size_t>(bottom + 1)] > threshold)
+    ++bottom;
+  const double height = static_cast<double>(bottom - top + 1) * kRowStep;
   if (height < 1.6 * kHalfHeight || height > 2.4 * kHalfHeight) return std::nullopt;
-  const double mid = -2 * kHalfHeight + (top + bottom + 1) / 2.0;
+  const double mid = -2 * kHalfHeight + static_cast<double>(top + bottom + 1) * kRowStep / 2;
   f.cx = f.X(0, mid);
   f.cy = f.Y(0, mid);
 
@@ -394,21 +427,37 @@ std::optional<BarBlock> MeasureBarBlock(const SheetImage& image, const Blob& blo
   }
   BarBlock block;
   block.u0 = first + static_cast<double>(firstBar) * kBarPitch;
-  // Each bar on its own: the step is the median, the share that agrees tells how sure it is.
+  // Each bar on its own first: the share that agrees with the others tells how sure the block
+  // is, and a bar far off (a smudge, a speck) is left out.
   std::vector<double> steps;
+  std::vector<Complex> pairs;
   for (int i = 0; i < kBarsPerBlock; ++i) {
     const double c = block.u0 + i * kBarPitch;
     const auto from = static_cast<std::size_t>(std::max(0.0, (c - kBarPitch / 2 + span) / sample));
     const auto to = static_cast<std::size_t>(std::max(0.0, (c + kBarPitch / 2 + span) / sample));
     const Complex cu = Coefficient(upper, -span, sample, kBarPitch, from, to);
     const Complex cl = Coefficient(lower, -span, sample, kBarPitch, from, to);
-    steps.push_back(Wrap(Phase(cl, kBarPitch) - Phase(cu, kBarPitch), kBarPitch));
+    pairs.push_back(cl * std::conj(cu));
+    steps.push_back(Phase(pairs.back(), kBarPitch));
   }
-  block.step = Median(steps);
-  int agree = 0;
-  // A bar narrower than a pixel lands on the pixel grid: single bars scatter by a pixel.
-  const double tolerance = std::max(1.0, 0.8 / f.scale);
-  for (const double s : steps) agree += std::abs(s - block.step) < tolerance;
+  // A bar narrower than a pixel lands on the pixel grid, so single bars scatter by up to a
+  // pixel either way, in whole pixels: the median would pick one of the grid's values, while
+  // the bars together, each as strong as it printed, average the grid out.
+  const double median = Median(steps);
+  const double window = 1.5 / f.scale + 1.5;
+  Complex together = 0;
+  std::vector<double> kept;
+  for (std::size_t i = 0; i < steps.size(); ++i) {
+    if (std::abs(Wrap(steps[i] - median, kBarPitch)) > window) continue;
+    together += pairs[i];
+    kept.push_back(steps[i]);
+  }
+  const int agree = static_cast<int>(kept.size());
+  block.step = Phase(together, kBarPitch);
+  double square = 0;
+  for (const double k : kept)
+    square += Wrap(k - block.step, kBarPitch) * Wrap(k - block.step, kBarPitch);
+  block.error = std::sqrt(square / std::max(1, agree - 1) / std::max(1, agree));
   block.agreement = static_cast<double>(agree) / kBarsPerBlock;
   block.frame = f;
   return block;
@@ -434,6 +483,7 @@ constexpr double kShortTitle = 360;  // "ECO DOT" is about 250 dots long, the ot
 struct PageBlocks {
   std::array<std::optional<BarBlock>, 6> black, colour;
   bool second = false;  // VSD3 and ECO
+  double noise = 0;     // the scan's grain
 };
 
 const char* const kNotBid =
@@ -464,7 +514,12 @@ std::optional<PageBlocks> ReadBidPage(const SheetImage& image, std::string& why)
   const double scale = Median(lengths) / (kBarsPerBlock * kBarPitch);
   for (const Blob& b : blobs) {
     const bool isBar = std::find(bars.begin(), bars.end(), &b) != bars.end();
-    if (!isBar && !b.edge && std::max(b.length, b.height) / scale > kMaxForeign) {
+    // A row of bars that the grain broke in two is no foreign mark; it is only not measured.
+    const bool brokenRow = b.length / scale < 1.1 * kBarsPerBlock * kBarPitch &&
+                           std::abs(b.height / scale / (2 * kHalfHeight) - 1) < 0.4 &&
+                           b.length > 4 * b.height && b.fill < 0.3 &&
+                           std::abs(AngleNear0(b.angle)) < kMaxTilt;
+    if (!isBar && !brokenRow && !b.edge && std::max(b.length, b.height) / scale > kMaxForeign) {
       why =
           "this image holds more than a Bi-D adjustment sheet (a check pattern or another "
           "print?); scan the Bi-D sheets alone";
@@ -520,6 +575,7 @@ std::optional<PageBlocks> ReadBidPage(const SheetImage& image, std::string& why)
     }
   }
   PageBlocks page;
+  page.noise = image.noise;
   for (const Placed& p : placed) {
     const bool black = std::abs(p.u - *blackU) < 60;
     const bool colour = std::abs(p.u - *blackU - kColourFromBlack) < 60;
@@ -547,14 +603,21 @@ std::optional<PageBlocks> ReadBidPage(const SheetImage& image, std::string& why)
   return page;
 }
 
-// One Bi-D row from its three candidates' steps: each candidate says where the true value is;
-// where they agree the value between candidates is trusted.
-BidRowReading ReadBidRow(const std::array<std::optional<BarBlock>, 3>& blocks, double sign) {
+double NormalCdf(double x) {
+  return 0.5 * std::erfc(-x / std::numbers::sqrt2);
+}
+
+// One Bi-D row from its three candidates' steps: each candidate says where the true value is,
+// as sure as its bars agree; where the candidates agree too the value between them is trusted.
+// The confidence is the chance that the whole value to register is the right one.
+BidRowReading ReadBidRow(const std::array<std::optional<BarBlock>, 3>& blocks, double sign,
+                         double noise) {
   BidRowReading row;
   row.read = true;
-  std::vector<double> estimates, weights;
+  std::vector<double> estimates, variances;
   double bestStep = 1e9;
   double agreement = 1;
+  double pixel = 0;  // dots
   for (int k = 0; k < 3; ++k) {
     const auto& b = blocks[static_cast<std::size_t>(k)];
     row.steps[static_cast<std::size_t>(k)] = b ? b->step * sign : kNaN;
@@ -564,11 +627,15 @@ BidRowReading ReadBidRow(const std::array<std::optional<BarBlock>, 3>& blocks, d
       bestStep = std::abs(s);
       row.best = k;
     }
-    // Steps close to half the bar pitch are ambiguous; the meeting candidate counts most.
+    // Steps close to half the bar pitch are ambiguous.
     if (std::abs(s) > kBarPitch / 2 - 4) continue;
     estimates.push_back(2.0 * (k - 1) - s / kBidDotsPerStep);
-    weights.push_back(b->agreement / (1 + std::abs(s)));
+    // Far from meeting a print's step may not be linear in the value: the meeting candidate
+    // counts most.
+    const double model = 0.03 * (1 + std::abs(s));
+    variances.push_back(b->error * b->error + model * model);
     agreement = std::min(agreement, b->agreement);
+    pixel = std::max(pixel, 1 / b->frame.scale);
   }
   if (row.best < 0) {
     row.read = false;
@@ -582,23 +649,37 @@ BidRowReading ReadBidRow(const std::array<std::optional<BarBlock>, 3>& blocks, d
   }
   double sum = 0, wsum = 0;
   for (std::size_t i = 0; i < estimates.size(); ++i) {
-    sum += estimates[i] * weights[i];
-    wsum += weights[i];
+    sum += estimates[i] / variances[i];
+    wsum += 1 / variances[i];
   }
   row.offset = sum / wsum;
-  double spread = 0;
-  for (const double e : estimates) spread = std::max(spread, std::abs(e - row.offset));
+  double spread = 0, chi2 = 0;
+  for (std::size_t i = 0; i < estimates.size(); ++i) {
+    const double d = estimates[i] - row.offset;
+    spread = std::max(spread, std::abs(d));
+    chi2 += d * d / variances[i];
+  }
+  // Candidates that disagree beyond their own errors widen the error by as much; a floor for
+  // what no scan shows (paper stretch, a pass that wanders).
+  double sigma2 = 1 / wsum;
+  if (estimates.size() > 1)
+    sigma2 *= std::max(1.0, chi2 / static_cast<double>(estimates.size() - 1));
+  // Grain on a coarse scan moves the bars by parts of a pixel the same way in every candidate,
+  // which no spread shows.
+  const double grain = 7 * noise * pixel;
+  const double sigma = std::sqrt(sigma2 + 0.08 * 0.08 + grain * grain);
   row.suggested = static_cast<int>(std::lround(row.offset));
-  double confidence = agreement;
-  if (spread > 0.5) confidence *= spread > 1.0 ? 0.3 : 0.7;
-  if (estimates.size() < 2) confidence *= 0.7;
-  // Halfway between two whole values the reading cannot choose.
-  confidence *= 1.0 - 0.6 * std::max(0.0, std::abs(row.offset - row.suggested) - 0.3) / 0.2;
+  const double off = std::abs(row.offset - row.suggested);
+  double confidence = NormalCdf((0.5 - off) / sigma) + NormalCdf((0.5 + off) / sigma) - 1;
+  // Bars lost to a smudge or a speck, and a single candidate without a second opinion.
+  confidence *= std::min(1.0, agreement / 0.8);
+  if (estimates.size() < 2) confidence *= 0.8;
   row.confidence = std::clamp(confidence, 0.0, 1.0);
   if (spread > 1.0) {
-    // The candidates disagree: say only which one meets best.
+    // The candidates disagree by more than a value: say only which one meets best.
     row.suggested = 2 * (row.best - 1);
     row.offset = row.suggested;
+    row.confidence = std::min(row.confidence, 0.3);
   }
   return row;
 }
@@ -634,7 +715,7 @@ std::optional<BidReading> ReadBidSheets(const std::vector<SheetImage>& pages, st
       const auto& column = colour ? sheet->colour : sheet->black;
       const std::size_t from = (type % 2) * 3;
       r = ReadBidRow({column[from], column[from + 1], column[from + 2]},
-                     colour ? kColourSign : kBlackSign);
+                     colour ? kColourSign : kBlackSign, sheet->noise);
     }
     r.dotType = static_cast<int>(4 + type);
     r.colour = colour;
@@ -646,6 +727,169 @@ std::optional<BidReading> ReadBidSheets(const std::vector<SheetImage>& pages, st
     why = "the sheet is too degraded to read: no row of bars could be measured";
     return std::nullopt;
   }
+  return reading;
+}
+
+namespace {
+
+// The PF sheet in printer dots: each candidate prints a bar 122 bytes wide with the last 60
+// nozzles, then, after the feed, one 36 bytes further right with the first 60.
+constexpr double kPfBarWidth = 488;
+constexpr double kPfShift = 144;
+constexpr int kPfCandidates = 9;
+
+const char* const kNotPf =
+    "this image is not a PF adjustment sheet printed by this tool (the nine candidates were not "
+    "found)";
+
+// Where a profile crosses halfway between its ink and its paper, from index from towards to;
+// -1 when it does not.
+double Crossing(const std::vector<double>& p, long from, long to) {
+  if (p.empty()) return -1;
+  const auto [low, high] = std::minmax_element(p.begin(), p.end());
+  const double half = (*low + *high) / 2;
+  const long step = to > from ? 1 : -1;
+  for (long i = from; i != to; i += step) {
+    const double a = p[static_cast<std::size_t>(i)], b = p[static_cast<std::size_t>(i + step)];
+    if ((a - half) * (b - half) <= 0 && a != b) {
+      return static_cast<double>(i) + static_cast<double>(step) * (a - half) / (a - b);
+    }
+  }
+  return -1;
+}
+
+struct Joint {
+  double gap = 0;               // dots
+  double leftX = 0, leftY = 0;  // the upper bar's left end, pixels
+};
+
+// The gap of one candidate's joint, with the frame in pixels (scale 1) at the blob.
+std::optional<Joint> MeasureJoint(const SheetImage& image, const Blob& blob, double angle) {
+  Frame f{blob.cx, blob.cy, angle, 1};
+  const double reach = std::sqrt(blob.length * blob.length + blob.height * blob.height);
+  // Through the middle both bars stand: the joint's whole height, from the outside in, as a
+  // gap may part the middle. Not as far as the next candidate's joint.
+  const double down = 0.75 * blob.height;
+  const auto middle = ColumnProfile(image, f, -reach / 20, reach / 20, -down, down, 0.5);
+  const long last = static_cast<long>(middle.size()) - 1;
+  const double top = Crossing(middle, 0, last), bottom = Crossing(middle, last, 0);
+  if (top < 0 || bottom < 0) return std::nullopt;
+  const double vTop = -down + top * 0.5, vBottom = -down + bottom * 0.5;
+  const double h = vBottom - vTop;
+  const auto upper = Profile(image, f, -reach, reach, vTop + 0.15 * h, vTop + 0.35 * h, 0.5);
+  const auto lower = Profile(image, f, -reach, reach, vBottom - 0.35 * h, vBottom - 0.15 * h, 0.5);
+  const long mid = static_cast<long>(upper.size() / 2);
+  const double l1 = Crossing(upper, mid, 0), r1 = Crossing(upper, mid, 2 * mid - 1);
+  const double l2 = Crossing(lower, mid, 0), r2 = Crossing(lower, mid, 2 * mid - 1);
+  if (l1 < 0 || r1 < 0 || l2 < 0 || r2 < 0) return std::nullopt;
+  const double scale = (r1 - l1) * 0.5 / kPfBarWidth;  // pixels per dot
+  const double shift = (l2 - l1) * 0.5 / scale;
+  if (std::abs(shift / kPfShift - 1) > 0.25 || std::abs((r2 - l2) / (r1 - l1) - 1) > 0.1) {
+    return std::nullopt;
+  }
+  // Left of the lower bar only the upper one ends; right of the upper bar only the lower one
+  // starts.
+  const double uL1 = -reach + l1 * 0.5, uL2 = -reach + l2 * 0.5;
+  const double uR1 = -reach + r1 * 0.5, uR2 = -reach + r2 * 0.5;
+  const double inset = 0.2 * (uL2 - uL1);
+  const auto aOnly = ColumnProfile(image, f, uL1 + inset, uL2 - inset, vTop - h / 4, vBottom, 0.5);
+  const auto bOnly = ColumnProfile(image, f, uR1 + inset, uR2 - inset, vTop, vBottom + h / 4, 0.5);
+  // From inside each bar outwards to its edge at the joint.
+  const double upperEnd =
+      Crossing(aOnly, static_cast<long>(h / 2 / 0.5), static_cast<long>(aOnly.size()) - 1);
+  const double lowerStart = Crossing(bOnly, static_cast<long>(0.75 * h / 0.5), 0);
+  if (upperEnd < 0 || lowerStart < 0) return std::nullopt;
+  const double vUpperEnd = vTop - h / 4 + upperEnd * 0.5;
+  const double vLowerStart = vTop + lowerStart * 0.5;
+  return Joint{(vLowerStart - vUpperEnd) / scale, f.X(uL1, vTop + 0.25 * h),
+               f.Y(uL1, vTop + 0.25 * h)};
+}
+
+}  // namespace
+
+std::optional<PfReading> ReadPfSheet(const SheetImage& image, std::string& why) {
+  const std::vector<Blob> blobs = FindBlobs(image, GuessScale(image));
+  // Solid joints, two bars offset: wider than tall, about alike.
+  std::vector<const Blob*> joints;
+  for (const Blob& b : blobs) {
+    if (!b.edge && b.fill > 0.5 && b.length > 1.5 * b.height && b.length < 5 * b.height) {
+      joints.push_back(&b);
+    }
+  }
+  std::vector<double> sizes;
+  for (const Blob* b : joints) sizes.push_back(b->length);
+  const double size = Median(sizes);
+  std::erase_if(joints, [size](const Blob* b) { return std::abs(b->length / size - 1) > 0.2; });
+  if (joints.size() != kPfCandidates) {
+    why = kNotPf;
+    return std::nullopt;
+  }
+  std::sort(joints.begin(), joints.end(),
+            [](const Blob* a, const Blob* b) { return a->cy < b->cy; });
+  // The candidates stand one under the other, and the upper bars' left ends in a line: first
+  // roughly from the joints' middles (which a growing gap moves), then from those ends.
+  std::vector<std::pair<double, double>> points;
+  for (const Blob* b : joints) points.emplace_back(b->cx, b->cy);
+  double angle = 0;
+  std::array<Joint, kPfCandidates> measured{};
+  for (int pass = 0; pass < 2; ++pass) {
+    double mx = 0, my = 0, sxy = 0, syy = 0;
+    for (const auto& [x, y] : points) {
+      mx += x / kPfCandidates;
+      my += y / kPfCandidates;
+    }
+    for (const auto& [x, y] : points) {
+      sxy += (x - mx) * (y - my);
+      syy += (y - my) * (y - my);
+    }
+    angle = std::atan2(-sxy, syy);
+    if (std::abs(angle) > kMaxTilt) {
+      why = kNotPf;
+      return std::nullopt;
+    }
+    for (std::size_t k = 0; k < kPfCandidates; ++k) {
+      const auto joint = MeasureJoint(image, *joints[k], angle);
+      if (!joint) {
+        why = "the PF sheet is too degraded to read: a candidate's joint could not be measured";
+        return std::nullopt;
+      }
+      measured[k] = *joint;
+      points[k] = {joint->leftX, joint->leftY};
+    }
+  }
+  PfReading reading;
+  double sc = 0, sg = 0, scc = 0, scg = 0;
+  for (int k = 0; k < kPfCandidates; ++k) {
+    const double gap = measured[static_cast<std::size_t>(k)].gap;
+    reading.gaps[static_cast<std::size_t>(k)] = gap;
+    const double c = k - 4;
+    sc += c;
+    sg += gap;
+    scc += c * c;
+    scg += c * gap;
+  }
+  // The gap grows with the candidate by the feed's step; where it is nought the feed is true.
+  const double n = kPfCandidates;
+  const double slope = (n * scg - sc * sg) / (n * scc - sc * sc);
+  const double intercept = (sg - slope * sc) / n;
+  if (std::abs(slope) < 0.5) {
+    why =
+        "the PF sheet is too degraded to read: the joints do not change from one candidate to "
+        "the next";
+    return std::nullopt;
+  }
+  double residual = 0;
+  for (int k = 0; k < kPfCandidates; ++k) {
+    const double r = reading.gaps[static_cast<std::size_t>(k)] - (slope * (k - 4) + intercept);
+    residual += r * r;
+  }
+  const double spread = std::sqrt(residual / (n - 2)) / std::abs(slope);
+  reading.value = -intercept / slope;
+  reading.suggested = static_cast<int>(std::lround(reading.value));
+  const double sigma = std::sqrt(spread * spread / n + 0.08 * 0.08);
+  const double off = std::abs(reading.value - reading.suggested);
+  reading.confidence =
+      std::clamp(NormalCdf((0.5 - off) / sigma) + NormalCdf((0.5 + off) / sigma) - 1, 0.0, 1.0);
   return reading;
 }
 

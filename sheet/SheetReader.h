@@ -42,4 +42,17 @@ struct BidReading {
 // words say why.
 std::optional<BidReading> ReadBidSheets(const std::vector<SheetImage>& pages, std::string& why);
 
+struct PfReading {
+  // Dots from the upper bar's lower edge to the lower bar's upper edge at each candidate -4 to
+  // 4: a gap above 0, an overlap below.
+  std::array<double, 9> gaps{};
+  double value = 0;   // the candidate at which the bars meet, interpolated
+  int suggested = 0;  // the whole value to register
+  double confidence = 0;
+};
+
+// Reads the page of a PF print: the nine candidates' joints down the page. On refusal the words
+// say why.
+std::optional<PfReading> ReadPfSheet(const SheetImage& page, std::string& why);
+
 }  // namespace vantor::sheet
