@@ -187,6 +187,9 @@ Cli::Cli()
       app_(*appOwner_),
       options_(std::make_unique<Options>()) {
   app_.require_subcommand(1);
+  // Global options may also follow the command (bid suggest D/*.png --json); subcommands created
+  // after this inherit it.
+  app_.fallthrough();
   app_.add_option("--model", options_->model, "printer model")
       ->check(CLI::IsMember({"Q40", "Q30"}))
       ->capture_default_str();

@@ -57,6 +57,20 @@ TEST_F(JsonTest, StatusGivesCodeAndWordsAndNoErrorObject) {
   EXPECT_TRUE(o.err.is_null());
 }
 
+// Scripts put the global options after the command as often as before it.
+TEST_F(JsonTest, GlobalOptionsMayFollowTheCommand) {
+  const JsonOutcome o =
+      Parse(test::RunVantorctl({"eeprom", "read", "79", "--json", "--virtual=" + state_.string()}));
+  EXPECT_EQ(o.status, kExitOk);
+  EXPECT_EQ(o.out["command"], "eeprom read");
+  EXPECT_TRUE(o.err.is_null());
+  // A word no command knows is still refused.
+  const auto wrong = test::RunVantorctl({"status", "--jsno", "--virtual=" + state_.string()});
+  EXPECT_EQ(wrong.status, kExitUsage);
+  EXPECT_NE(wrong.err.find("unknown option '--jsno'; did you mean '--json'?"), std::string::npos)
+      << wrong.err;
+}
+
 TEST_F(JsonTest, CountersAreNumbersFromTheirBytes) {
   // Protection counter: bytes 02..03 big-endian; page and pass counters: four signed bytes.
   Write("02", "0F");
