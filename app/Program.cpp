@@ -58,6 +58,9 @@ bool Program::Configure(const ProgramOptions& options, std::string& error) {
     return false;
   }
   link_->port.SetTrace(session_.Trace());
+  // The scans the input panels read start where the virtual printer leaves its sheets.
+  if (options.virtualPrinter && !options.pagesDir.empty())
+    dialogs_.SetImageFolder(QString::fromStdString(options.pagesDir));
   return true;
 }
 

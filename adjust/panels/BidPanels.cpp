@@ -5,11 +5,16 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "adjust/panels/PanelParts.h"
 #include "adjust/panels/RadioGroup.h"
+#include "adjust/panels/ScanFiles.h"
 #include "adjust/procedures/SharedIds.h"
 #include "raster/Malbid.h"
+#include "sheet/SheetReader.h"
 
 namespace vantor {
 
@@ -24,6 +29,13 @@ constexpr const char* kInputTitle = "Input Bi-directional adjustment value ";
 constexpr const char* kRange = "Adjustable range is -60 to 60.";
 constexpr const char* kOk = "OK";
 constexpr const char* kPrevious = "Previous";
+constexpr const char* kOpenScans = "The scanned Bi-D sheets";
+constexpr const char* kCannotRead = "Cannot read the sheets: ";
+constexpr const char* kFilled = "The changes read from the scan are in the boxes: ";
+constexpr const char* kAllTrue = "The scan shows every row read as true; nothing was changed.";
+constexpr const char* kUnsure = "Not sure, left as they were (judge these by eye): ";
+constexpr const char* kMissing = "Not found on these pages, left as they were: ";
+constexpr const char* kPressOk = "Press OK to register.";
 }  // namespace text
 
 enum Item { kPrint, kAdjust, kCheck };
@@ -99,6 +111,8 @@ void BidPanels::BuildInputPanel() {
                    [this] { BidWrtOKBtnClick(); });
   QObject::connect(inputPnl_->AddButton("BidWrtRtnBtn", text::kPrevious), &QPushButton::clicked,
                    [this] { BidWrtRtnBtnClick(); });
+  QObject::connect(inputPnl_->AddButton("BidReadScanBtn", kReadScanCaption), &QPushButton::clicked,
+                   [this] { BidReadScanBtnClick(); });
 }
 
 void BidPanels::ResetInputs() {
@@ -149,6 +163,52 @@ void BidPanels::BidWrtOKBtnClick() {
   for (std::size_t i = 0; i < rows_.size(); ++i) {
     if (registered[i]) area_->SetAdjustedItem(kRowNames[i].summary, rows_[i].edit->text());
   }
+}
+
+// The sheets carry their candidates around the values stored when they were printed, so the
+// reading is a change, added to what each box shows: the values read when the panel opened,
+// or the technician's own.
+void BidPanels::BidReadScanBtnClick() {
+  const QStringList files = ChooseScans(*area_, text::kOpenScans, true);
+  if (files.isEmpty()) return;
+  MessageDisplay& display = area_->Messages().Display();
+  display.Show(MessageKind::Busy, kReadingScans);
+  std::vector<sheet::SheetImage> pages;
+  std::string error;
+  std::optional<sheet::BidReading> reading;
+  if (LoadScans(files, pages, error)) {
+    std::string why;
+    reading = sheet::ReadBidSheets(pages, why);
+    if (!reading) error = text::kCannotRead + why;
+  }
+  if (!reading) {
+    display.Show(MessageKind::Error, error);
+    return;
+  }
+  std::string filled, unsure, missing;
+  const auto add = [](std::string& list, std::string_view item) {
+    list += (list.empty() ? "" : ", ") + std::string(item);
+  };
+  for (std::size_t i = 0; i < rows_.size(); ++i) {
+    const sheet::BidRowReading& r = reading->rows[i];
+    const std::string_view caption = procedures::kBidRows[i].caption;
+    bool shown = false;
+    const int present = rows_[i].edit->text().toInt(&shown);
+    if (!r.read) {
+      add(missing, caption);
+    } else if (r.confidence < sheet::kTrustedConfidence || !shown) {
+      add(unsure, caption);
+    } else if (r.suggested != 0) {
+      rows_[i].edit->setText(QString::number(present + r.suggested));
+      add(filled,
+          std::string(caption) + (r.suggested > 0 ? " +" : " ") + std::to_string(r.suggested));
+    }
+  }
+  std::string words = filled.empty() ? text::kAllTrue : text::kFilled + filled + ".";
+  if (!unsure.empty()) words += "\n" + std::string(text::kUnsure) + unsure + ".";
+  if (!missing.empty()) words += "\n" + std::string(text::kMissing) + missing + ".";
+  if (!filled.empty()) words += "\n" + std::string(text::kPressOk);
+  display.Show(unsure.empty() && missing.empty() ? MessageKind::Done : MessageKind::Error, words);
 }
 
 void BidPanels::BidWrtRtnBtnClick() {

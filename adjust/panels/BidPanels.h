@@ -29,6 +29,7 @@ class BidPanels final : public WorkflowModule {
   void BidOKBtnClick();
   void BidWrtOKBtnClick();
   void BidWrtRtnBtnClick();
+  void BidReadScanBtnClick();
 
  private:
   struct Row {

@@ -1,6 +1,7 @@
 #include "adjust/panels/DialogService.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
 
@@ -30,6 +31,21 @@ void QtDialogService::Error(QWidget* owner, const QString& text) {
 bool QtDialogService::Question(QWidget* owner, const QString& title, const QString& text) {
   return RunBox(owner, QMessageBox::Question, title, text, QMessageBox::Ok | QMessageBox::Cancel) ==
          QMessageBox::Ok;
+}
+
+QStringList QtDialogService::OpenImages(QWidget* owner, const QString& title, bool several) {
+  const QString filter = QStringLiteral("PNG images (*.png);;All files (*)");
+  const bool wasHourglass = HourglassShown();
+  ShowNormalCursor();
+  QStringList files;
+  if (several) {
+    files = QFileDialog::getOpenFileNames(owner, title, ImageFolder(), filter);
+  } else {
+    const QString file = QFileDialog::getOpenFileName(owner, title, ImageFolder(), filter);
+    if (!file.isEmpty()) files.append(file);
+  }
+  if (wasHourglass) ShowHourglass();
+  return files;
 }
 
 void ShowHourglass() {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -17,6 +18,16 @@ class DialogService {
   virtual void Error(QWidget* owner, const QString& text) = 0;
   // OK and Cancel; true for OK.
   virtual bool Question(QWidget* owner, const QString& title, const QString& text) = 0;
+  // Image files chosen by the technician, one or several; empty when cancelled. Opens in
+  // ImageFolder() when one is set.
+  virtual QStringList OpenImages(QWidget* owner, const QString& title, bool several) = 0;
+
+  // The virtual printer's page folder, where the sheets it printed are to be found.
+  void SetImageFolder(const QString& folder) { imageFolder_ = folder; }
+  const QString& ImageFolder() const { return imageFolder_; }
+
+ private:
+  QString imageFolder_;
 };
 
 // Real boxes. They are modal for their owner only, so the virtual printer's console stays usable
@@ -25,6 +36,7 @@ class QtDialogService final : public DialogService {
  public:
   void Error(QWidget* owner, const QString& text) override;
   bool Question(QWidget* owner, const QString& title, const QString& text) override;
+  QStringList OpenImages(QWidget* owner, const QString& title, bool several) override;
 };
 
 // Hourglass and normal cursor; idempotent so that unbalanced calls cannot leave it stuck.

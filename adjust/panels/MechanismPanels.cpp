@@ -9,12 +9,17 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QVBoxLayout>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "adjust/panels/PanelParts.h"
 #include "adjust/panels/RadioGroup.h"
+#include "adjust/panels/ScanFiles.h"
 #include "adjust/procedures/PfProcedure.h"
 #include "adjust/procedures/Procedures.h"
 #include "adjust/procedures/SharedIds.h"
+#include "sheet/SheetReader.h"
 
 namespace vantor {
 
@@ -31,6 +36,13 @@ constexpr const char* kPfCheckItem = "Checking present PF parameter";
 constexpr const char* kPfAdjustTitle = "PF adjustment";
 constexpr const char* kPfConfirmed = "Input your confirmed value.";
 constexpr const char* kPfRange = "(-4 to 4)";
+constexpr const char* kPfOpenScan = "The scanned PF sheet";
+constexpr const char* kPfCannotRead = "Cannot read the sheet: ";
+constexpr const char* kPfFilled = "The value read from the scan is in the box: ";
+constexpr const char* kPfPressOk = "Press OK to register.";
+constexpr const char* kPfUnsure =
+    "Not sure of the value on the scan (about %1); the box was left "
+    "as it was: judge the sheet by eye.";
 
 constexpr const char* kTopMarginTitle = "Top margin adjustment";
 constexpr const char* kTopMarginCheckItem = "Checking the Top margin";
@@ -112,6 +124,8 @@ void MechanismPanels::BuildPfPanels() {
                    [this] { PFWriteOKBtnClick(); });
   QObject::connect(pfAdjustPnl_->AddButton("PFRtnBtn", text::kPrevious), &QPushButton::clicked,
                    [this] { PFRtnBtnClick(); });
+  QObject::connect(pfAdjustPnl_->AddButton("PFReadScanBtn", kReadScanCaption),
+                   &QPushButton::clicked, [this] { PFReadScanBtnClick(); });
 }
 
 void MechanismPanels::PFOKBtnClick() {
@@ -143,6 +157,34 @@ void MechanismPanels::PFWriteOKBtnClick() {
   if (outcome == procedures::WriteOutcome::Registered) {
     area_->SetAdjustedItem(AdjustedItem::Pf, entry);
   }
+}
+
+// The PF sheet's candidates are the values themselves: the one read goes into the box as it is.
+void MechanismPanels::PFReadScanBtnClick() {
+  const QStringList files = ChooseScans(*area_, text::kPfOpenScan, false);
+  if (files.isEmpty()) return;
+  MessageDisplay& display = area_->Messages().Display();
+  display.Show(MessageKind::Busy, kReadingScans);
+  std::vector<sheet::SheetImage> pages;
+  std::string error;
+  std::optional<sheet::PfReading> reading;
+  if (LoadScans(files, pages, error)) {
+    std::string why;
+    reading = sheet::ReadPfSheet(pages.front(), why);
+    if (!reading) error = text::kPfCannotRead + why;
+  }
+  if (!reading) {
+    display.Show(MessageKind::Error, error);
+    return;
+  }
+  if (reading->confidence < sheet::kTrustedConfidence) {
+    display.Show(MessageKind::Error,
+                 QString(text::kPfUnsure).arg(reading->value, 0, 'f', 1).toStdString());
+    return;
+  }
+  pfEdit_->setText(QString::number(reading->suggested));
+  display.Show(MessageKind::Done,
+               text::kPfFilled + std::to_string(reading->suggested) + ". " + text::kPfPressOk);
 }
 
 void MechanismPanels::PFRtnBtnClick() {

@@ -28,6 +28,7 @@ class MechanismPanels final : public WorkflowModule {
   void PFOKBtnClick();
   void PFWriteOKBtnClick();
   void PFRtnBtnClick();
+  void PFReadScanBtnClick();
   void TopMarginMainBtnClick();
   void TopMarginWriteOKBtnClick();
   void TopMarginRtnBtnClick();

@@ -25,6 +25,16 @@ bool ScriptedDialogs::Question(QWidget*, const QString&, const QString& text) {
   return answer;
 }
 
+QStringList ScriptedDialogs::OpenImages(QWidget*, const QString&, bool several) {
+  ++imageRequests;
+  openedIn = ImageFolder();
+  if (images.empty()) return {};
+  QStringList files = images.front();
+  images.pop_front();
+  if (!several && files.size() > 1) files = files.mid(0, 1);
+  return files;
+}
+
 QStringList ScriptedDialogs::Texts() const {
   QStringList texts;
   for (const Box& b : boxes) texts.append(b.text);

@@ -33,8 +33,14 @@ class ScriptedDialogs final : public DialogService {
   };
   void Error(QWidget* owner, const QString& text) override;
   bool Question(QWidget* owner, const QString& title, const QString& text) override;
+  // Answered from a queue of file lists (cancelled when it is empty); the folder it opened in
+  // is kept.
+  QStringList OpenImages(QWidget* owner, const QString& title, bool several) override;
 
   std::vector<Box> boxes;
+  std::deque<QStringList> images;
+  QString openedIn;
+  int imageRequests = 0;
   std::deque<bool> answers;
   // Runs while an error box stands, as the technician would act before pressing OK.
   std::function<void(const QString&)> onError;
