@@ -210,7 +210,14 @@ std::vector<Blob> FindBlobs(const SheetImage& image, double guessScale) {
                           3;
     }
   }
-  const std::vector<double>& judged = image.noise > 0.01f ? rowMean : mean;
+  const bool grainy = image.noise > 0.01f;
+  const std::vector<double>& judged = grainy ? rowMean : mean;
+  // Coloured bars on a grey scan are half as dark as black ones, and the sparse bars of a cell
+  // then lift its mean by about a hundredth: the bar is set by the grain left in a cell's mean
+  // (the smoothing down the columns binds about four pixels together), not at a fixed level.
+  const double cellPixels = static_cast<double>(cellW) * cellH * (grainy ? 3 : 1);
+  const double cellGrain = image.noise * 2 / std::sqrt(cellPixels);
+  const double inkLevel = std::max(0.005, 4 * cellGrain);
   const int r = 8;
   std::vector<char> inked(mean.size(), 0);
   std::vector<double> window;
@@ -226,7 +233,7 @@ std::vector<Blob> FindBlobs(const SheetImage& image, double guessScale) {
                        window.end());
       const double paper = window[window.size() / 2];
       const std::size_t i = static_cast<std::size_t>(cy) * cw + cx;
-      inked[i] = !flat[i] && !nearAround[i] && judged[i] - paper > 0.012;
+      inked[i] = !flat[i] && !nearAround[i] && judged[i] - paper > inkLevel;
     }
   }
 

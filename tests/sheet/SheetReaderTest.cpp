@@ -1,10 +1,14 @@
 // The reader on sheets of a virtual printer whose true mechanism is known: as printed, and
 // degraded the way scanners and cameras degrade them.
 #include <gtest/gtest.h>
+#include <png.h>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <optional>
 #include <random>
 #include <vector>
 
@@ -14,6 +18,7 @@
 #include "raster/Malraster.h"
 #include "sheet/SheetReader.h"
 #include "sim/VirtualPrinter.h"
+#include "tests/support/TempPath.h"
 
 namespace vantor::test {
 namespace {
@@ -383,6 +388,323 @@ TEST_F(SheetReading, PagesThatAreNoBidSheetAreRefused) {
     EXPECT_FALSE(sheet::ReadPfSheet(Scan(other), why));
     EXPECT_NE(why.find("not a PF adjustment sheet"), std::string::npos) << why;
   }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The same sheets in every form a PNG file takes: scanners and image tools save grey, grey with
+// alpha, 16 bits, or a palette, as often as colour.
+
+enum class PngKind { Grey8, Grey16, Grey16Linear, GreyAlpha, Rgb, Rgba, Palette };
+
+const char* NameOf(PngKind kind) {
+  switch (kind) {
+    case PngKind::Grey8:
+      return "grey 8-bit";
+    case PngKind::Grey16:
+      return "grey 16-bit";
+    case PngKind::Grey16Linear:
+      return "grey 16-bit linear";
+    case PngKind::GreyAlpha:
+      return "grey+alpha";
+    case PngKind::Rgb:
+      return "RGB";
+    case PngKind::Rgba:
+      return "RGBA";
+    case PngKind::Palette:
+      return "palette";
+  }
+  return "";
+}
+
+// libpng's own grey conversion, as an image tool that saves a colour scan as grey uses.
+std::vector<std::uint8_t> GreyOf(const Rgb& img, png_uint_32 format = PNG_FORMAT_GRAY) {
+  png_image rgb{};
+  rgb.version = PNG_IMAGE_VERSION;
+  rgb.width = static_cast<png_uint_32>(img.width);
+  rgb.height = static_cast<png_uint_32>(img.height);
+  rgb.format = PNG_FORMAT_RGB;
+  png_alloc_size_t size = 0;
+  EXPECT_TRUE(png_image_write_to_memory(&rgb, nullptr, &size, 0, img.px.data(), 0, nullptr));
+  std::vector<std::uint8_t> file(size);
+  EXPECT_TRUE(png_image_write_to_memory(&rgb, file.data(), &size, 0, img.px.data(), 0, nullptr))
+      << rgb.message;
+  png_image grey{};
+  grey.version = PNG_IMAGE_VERSION;
+  EXPECT_TRUE(png_image_begin_read_from_memory(&grey, file.data(), size)) << grey.message;
+  grey.format = format;
+  std::vector<std::uint8_t> out(PNG_IMAGE_SIZE(grey));
+  EXPECT_TRUE(png_image_finish_read(&grey, nullptr, out.data(), 0, nullptr)) << grey.message;
+  return out;
+}
+
+// 16-bit grey as most scanners write it: the 8-bit codes widened, and no gamma chunk.
+bool WriteGrey16(const std::vector<std::uint8_t>& grey, int width, int height,
+                 const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) return false;
+  std::vector<png_byte> row(static_cast<std::size_t>(width) * 2);
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  if (setjmp(png_jmpbuf(png))) {
+    png_destroy_write_struct(&png, &info);
+    std::fclose(file);
+    return false;
+  }
+  png_init_io(png, file);
+  png_set_compression_level(png, 1);
+  png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 16,
+               PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+               PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const std::uint8_t v = grey[static_cast<std::size_t>(y) * width + x];
+      row[2 * static_cast<std::size_t>(x)] = v;  // big-endian, v * 257
+      row[2 * static_cast<std::size_t>(x) + 1] = v;
+    }
+    png_write_row(png, row.data());
+  }
+  png_write_end(png, nullptr);
+  png_destroy_write_struct(&png, &info);
+  return std::fclose(file) == 0;
+}
+
+// Writes the image as a PNG of the kind and reads it back as the programs do. With alpha, a
+// margin is left transparent (and black underneath), as an image tool's canvas may be.
+SheetImage AsPng(const Rgb& img, PngKind kind, const std::filesystem::path& path) {
+  const int w = img.width, h = img.height;
+  const std::size_t n = static_cast<std::size_t>(w) * h;
+  const int margin = w / 50;
+  const auto transparent = [&](std::size_t i) {
+    const int x = static_cast<int>(i % w), y = static_cast<int>(i / w);
+    return x < margin || y < margin || x >= w - margin || y >= h - margin;
+  };
+  png_image png{};
+  png.version = PNG_IMAGE_VERSION;
+  png.width = static_cast<png_uint_32>(w);
+  png.height = static_cast<png_uint_32>(h);
+  std::vector<std::uint8_t> data, colourMap;
+  switch (kind) {
+    case PngKind::Grey8:
+      png.format = PNG_FORMAT_GRAY;
+      data = GreyOf(img);
+      break;
+    case PngKind::Grey16:
+      EXPECT_TRUE(WriteGrey16(GreyOf(img), w, h, path.string()));
+      break;
+    case PngKind::Grey16Linear:
+      png.format = PNG_FORMAT_LINEAR_Y;
+      data = GreyOf(img, PNG_FORMAT_LINEAR_Y);
+      break;
+    case PngKind::GreyAlpha: {
+      png.format = PNG_FORMAT_GA;
+      const auto grey = GreyOf(img);
+      data.resize(2 * n);
+      for (std::size_t i = 0; i < n; ++i) {
+        data[2 * i] = transparent(i) ? 0 : grey[i];
+        data[2 * i + 1] = transparent(i) ? 0 : 255;
+      }
+      break;
+    }
+    case PngKind::Rgb:
+      png.format = PNG_FORMAT_RGB;
+      data = img.px;
+      break;
+    case PngKind::Rgba:
+      png.format = PNG_FORMAT_RGBA;
+      data.resize(4 * n);
+      for (std::size_t i = 0; i < n; ++i) {
+        for (std::size_t c = 0; c < 3; ++c)
+          data[4 * i + c] = transparent(i) ? 0 : img.px[3 * i + c];
+        data[4 * i + 3] = transparent(i) ? 0 : 255;
+      }
+      break;
+    case PngKind::Palette: {
+      // A rescaled scan holds more colours than a palette: each channel to six or seven levels.
+      png.format = PNG_FORMAT_RGB_COLORMAP;
+      constexpr int kLevels[3] = {6, 7, 6};
+      for (int r = 0; r < kLevels[0]; ++r) {
+        for (int g = 0; g < kLevels[1]; ++g) {
+          for (int b = 0; b < kLevels[2]; ++b) {
+            for (const int v : {r * 255 / (kLevels[0] - 1), g * 255 / (kLevels[1] - 1),
+                                b * 255 / (kLevels[2] - 1)})
+              colourMap.push_back(static_cast<std::uint8_t>(v));
+          }
+        }
+      }
+      png.colormap_entries = static_cast<png_uint_32>(colourMap.size() / 3);
+      data.resize(n);
+      for (std::size_t i = 0; i < n; ++i) {
+        int index = 0;
+        for (std::size_t c = 0; c < 3; ++c) {
+          const int levels = kLevels[c];
+          index = index * levels + (img.px[3 * i + c] * (levels - 1) + 127) / 255;
+        }
+        data[i] = static_cast<std::uint8_t>(index);
+      }
+      break;
+    }
+  }
+  if (kind != PngKind::Grey16) {
+    EXPECT_TRUE(png_image_write_to_file(&png, path.c_str(), 0, data.data(), 0,
+                                        colourMap.empty() ? nullptr : colourMap.data()))
+        << NameOf(kind) << ": " << png.message;
+  }
+  SheetImage image;
+  std::string why;
+  EXPECT_TRUE(sheet::LoadPng(path.string(), image, why)) << NameOf(kind) << ": " << why;
+  if (kind == PngKind::GreyAlpha || kind == PngKind::Rgba) {
+    EXPECT_LT(image.At(margin / 2, h / 2), 0.05) << NameOf(kind) << ": transparent is paper";
+  }
+  return image;
+}
+
+constexpr PngKind kAllKinds[] = {PngKind::Rgb,          PngKind::Grey8,     PngKind::Grey16,
+                                 PngKind::Grey16Linear, PngKind::GreyAlpha, PngKind::Rgba,
+                                 PngKind::Palette};
+
+TEST_F(SheetReading, BidSheetsReadAlikeInEveryPngForm) {
+  const std::array<int, 8> off = {2, -1, 0, 3, -2, 1, -3, 0};
+  Offsets(off);
+  const auto pages = PrintBid();
+  ASSERT_EQ(pages.size(), 2u);
+  const auto want = PanelOrder(off);
+  TempPath dir("grey");
+  std::filesystem::create_directories(dir.path());
+  for (const double dpi : {300.0, 150.0}) {
+    const Rgb first = Transform(pages[0], 0, dpi), second = Transform(pages[1], 0, dpi);
+    std::optional<sheet::BidReading> colour;
+    for (const PngKind kind : kAllKinds) {
+      SCOPED_TRACE(std::string(NameOf(kind)) + " at " + std::to_string(static_cast<int>(dpi)));
+      std::string why;
+      const auto reading = sheet::ReadBidSheets(
+          {AsPng(first, kind, dir / "a.png"), AsPng(second, kind, dir / "b.png")}, why);
+      ASSERT_TRUE(reading) << why;
+      if (kind == PngKind::Rgb) colour = reading;
+      for (std::size_t i = 0; i < 8; ++i) {
+        const auto& r = reading->rows[i];
+        EXPECT_TRUE(r.read) << "row " << i;
+        EXPECT_EQ(r.suggested, colour->rows[i].suggested) << "row " << i << " offset " << r.offset;
+        EXPECT_EQ(r.suggested, want[i]) << "row " << i;
+        EXPECT_GE(r.confidence, sheet::kTrustedConfidence) << "row " << i;
+        EXPECT_NEAR(r.offset, colour->rows[i].offset, 0.25) << "row " << i;
+      }
+    }
+  }
+}
+
+TEST_F(SheetReading, PfSheetReadsAlikeInEveryPngForm) {
+  Offsets({0, 0, 0, 0, 0, 0, 0, 0}, 2);
+  const auto setPf = [&](std::int8_t value) -> Result {
+    VANTOR_TRY(link.factory.SetPfValue(static_cast<std::uint8_t>(value)));
+    return link.factory.FinishAdjustWrite();
+  };
+  const int truth = Stored(eeprom::kPfValue) + 2;
+  sheets.clear();
+  ASSERT_EQ(raster.PrintPfCandidates(setPf), kOk);
+  ASSERT_EQ(raster.FormFeed(), kOk);
+  ASSERT_EQ(sheets.size(), 1u);
+  TempPath dir("grey-pf");
+  std::filesystem::create_directories(dir.path());
+  for (const double dpi : {300.0, 150.0}) {
+    const Rgb page = Transform(FromPage(sheets[0]), 0, dpi);
+    std::optional<sheet::PfReading> colour;
+    for (const PngKind kind : kAllKinds) {
+      SCOPED_TRACE(std::string(NameOf(kind)) + " at " + std::to_string(static_cast<int>(dpi)));
+      std::string why;
+      const auto reading = sheet::ReadPfSheet(AsPng(page, kind, dir / "pf.png"), why);
+      ASSERT_TRUE(reading) << why;
+      if (kind == PngKind::Rgb) colour = reading;
+      EXPECT_EQ(reading->suggested, truth) << reading->value;
+      EXPECT_GE(reading->confidence, sheet::kTrustedConfidence);
+      EXPECT_NEAR(reading->value, colour->value, 0.1);
+      for (std::size_t k = 0; k < 9; ++k)
+        EXPECT_NEAR(reading->gaps[k], colour->gaps[k], 0.5) << "candidate " << k;
+    }
+  }
+}
+
+std::uint32_t Crc(const std::string& bytes) {
+  std::uint32_t crc = 0xffffffffu;
+  for (const char ch : bytes) {
+    crc ^= static_cast<std::uint8_t>(ch);
+    for (int k = 0; k < 8; ++k) crc = crc & 1 ? 0xedb88320u ^ (crc >> 1) : crc >> 1;
+  }
+  return ~crc;
+}
+
+std::string BigEndian(std::uint32_t v) {
+  return {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
+          static_cast<char>(v)};
+}
+
+// A PNG signature, a well-formed header chunk claiming the size, and the start of pixel data
+// that ends at once.
+std::string PngHeader(std::uint32_t width, std::uint32_t height) {
+  const std::string ihdr = "IHDR" + BigEndian(width) + BigEndian(height) +
+                           std::string{8, 2, 0, 0, 0};  // 8-bit RGB, no interlace
+  const std::string idat = std::string("IDAT\x78\x9c", 6);
+  return std::string("\x89PNG\r\n\x1a\n", 8) + BigEndian(13) + ihdr + BigEndian(Crc(ihdr)) +
+         BigEndian(2) + idat + BigEndian(Crc(idat)) + BigEndian(0) + "IEND" +
+         BigEndian(Crc("IEND"));
+}
+
+void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), file), bytes.size());
+  std::fclose(file);
+}
+
+// Files that are no usable image are refused with words, and a header's claimed size is
+// checked before any pixel memory is taken.
+TEST(SheetPng, BrokenAndOversizedFilesAreRefusedWithWords) {
+  TempPath dir("broken");
+  std::filesystem::create_directories(dir.path());
+  Rgb page{400, 300, std::vector<std::uint8_t>(400u * 300u * 3u, 250)};
+  for (int x = 100; x < 300; x += 10) {
+    for (int y = 50; y < 250; ++y) std::fill_n(page.At(x, y), 3, std::uint8_t{30});
+  }
+  AsPng(page, PngKind::Rgb, dir / "good.png");
+  const std::string good = FileContents(dir / "good.png");
+  ASSERT_GT(good.size(), 100u);
+  std::string badCrc = good;
+  badCrc[20] = static_cast<char>(badCrc[20] ^ 0x40);  // inside the header chunk
+  std::string badData = good;
+  for (std::size_t i = good.size() / 2; i < good.size() / 2 + 16; ++i) badData[i] = '\x5a';
+  const std::uint32_t kSide = 100000;
+  const struct {
+    const char* name;
+    std::string bytes;
+    const char* words;
+  } cases[] = {
+      {"empty", "", "not a readable PNG image"},
+      {"text", "page-001.png\n", "not a readable PNG image"},
+      {"header chunk damaged", badCrc, "not a readable PNG image"},
+      {"signature only", good.substr(0, 8), "not a readable PNG image"},
+      {"cut in the header", good.substr(0, 20), "not a readable PNG image"},
+      {"cut in the pixels", good.substr(0, good.size() / 2), "the PNG image is damaged"},
+      {"pixels damaged", badData, "the PNG image is damaged"},
+      {"zero width", PngHeader(0, 300), "not a readable PNG image"},
+      {"enormous", PngHeader(kSide, kSide), "too large"},
+      {"enormous in one side", PngHeader(kSide, 10), "too large"},
+      {"just over the pixels", PngHeader(8001, 8001), "too large"},
+  };
+  for (const auto& c : cases) {
+    const auto path = dir / "broken.png";
+    WriteFile(path, c.bytes);
+    SheetImage image;
+    std::string why;
+    EXPECT_FALSE(sheet::LoadPng(path.string(), image, why)) << c.name;
+    EXPECT_NE(why.find(c.words), std::string::npos) << c.name << ": " << why;
+    EXPECT_EQ(why.rfind(path.string(), 0), 0u) << c.name << ": " << why;
+  }
+  // A large scan within the bound gets as far as its pixels: 600 dpi of a legal sheet.
+  WriteFile(dir / "tall.png", PngHeader(5100, 8400));
+  SheetImage image;
+  std::string why;
+  EXPECT_FALSE(sheet::LoadPng((dir / "tall.png").string(), image, why));
+  EXPECT_NE(why.find("damaged"), std::string::npos) << why;
 }
 
 }  // namespace
