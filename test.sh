@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, checks the layers and the formatting, builds the debug, sanitizer,
-# release and headless (no Qt) builds and runs every test of each.
+# release and headless (no Qt) builds and runs every test of each; then cross-builds for
+# Windows and runs those tests under Wine.
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh
@@ -16,4 +17,11 @@ for preset in dev asan ci-release headless; do
   echo "== $preset: tests"
   ctest --preset "$preset" -j "$jobs" || status=1
 done
+# vantorctl.exe, cross-built and tested under Wine, when MinGW-w64 and Wine can be had.
+if ./scripts/install-deps.sh --windows; then
+  echo "== windows"
+  VANTOR_LINUX_VANTORCTL=$PWD/build/headless/cli/vantorctl ./scripts/build-windows.sh || status=1
+else
+  echo "== windows: skipped (MinGW-w64 and Wine could not be installed)"
+fi
 exit $status
