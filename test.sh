@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, checks the layers and the formatting, builds the debug, sanitizer,
-# release and headless (no Qt) builds and runs every test of each; then cross-builds for
-# Windows and runs those tests under Wine.
+# release and headless (no Qt) builds and runs every test of each, then runs each fuzz target
+# briefly; then cross-builds for Windows and runs those tests under Wine.
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh
@@ -17,6 +17,8 @@ for preset in dev asan ci-release headless; do
   echo "== $preset: tests"
   ctest --preset "$preset" -j "$jobs" || status=1
 done
+echo "== fuzz"
+./scripts/fuzz.sh || status=1
 # vantorctl.exe, cross-built and tested under Wine, when MinGW-w64 and Wine can be had.
 if ./scripts/install-deps.sh --windows; then
   echo "== windows"

@@ -10,6 +10,7 @@ const char* const kUsage =
     "  --trace FILE              record every port transfer in FILE\n"
     "  --pages DIR               with the virtual printer: also write each printed sheet to\n"
     "                            DIR as page-001.png, page-002.png, ...\n"
+    "  --version                 show the program's version\n"
     "  -h, --help                show this help\n";
 
 namespace {
@@ -35,6 +36,11 @@ bool ParseOptions(const QStringList& args, ProgramOptions& options, QString& err
     QString value;
     if (arg == "-h" || arg == "--help") {
       options.help = true;
+    } else if (arg == "--version") {
+      options.version = true;
+    } else if (i > 0 && args[i - 1] == "--virtual-printer" && !arg.startsWith('-')) {
+      error = "'" + arg + "' after --virtual-printer: give the file as --virtual-printer=" + arg;
+      return false;
     } else if (name == "--virtual-printer") {
       // The file is optional, so it can only be given after '='.
       options.virtualPrinter = true;
@@ -79,6 +85,19 @@ bool ParseOptions(const QStringList& args, ProgramOptions& options, QString& err
     return false;
   }
   return true;
+}
+
+namespace {
+bool Set(const char* variable) {
+  return variable != nullptr && *variable != '\0';
+}
+}  // namespace
+
+std::string NoDisplaySentence(const char* display, const char* waylandDisplay,
+                              const char* qpaPlatform) {
+  if (Set(display) || Set(waylandDisplay) || Set(qpaPlatform)) return {};
+  return "vantor-adjust needs a display for its windows, and neither DISPLAY nor "
+         "WAYLAND_DISPLAY is set: start it in a desktop session, or use vantorctl on a terminal.";
 }
 
 }  // namespace vantor

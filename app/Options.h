@@ -16,11 +16,18 @@ struct ProgramOptions {
   std::string traceFile;
   std::string pagesDir;  // the virtual printer's sheets are also written here as PNG
   bool help = false;
+  bool version = false;
 };
 
 // args without the program name; false with the reason for a bad command line.
 bool ParseOptions(const QStringList& args, ProgramOptions& options, QString& error);
 
 extern const char* const kUsage;
+
+// The sentence to print when the windows have nowhere to go: no display named and no toolkit
+// platform chosen (the arguments are the three environment variables, null when unset);
+// empty when there is a display to try.
+std::string NoDisplaySentence(const char* display, const char* waylandDisplay,
+                              const char* qpaPlatform);
 
 }  // namespace vantor

@@ -1,6 +1,11 @@
 #include "app/Program.h"
 
+#include <QAction>
+#include <QGuiApplication>
 #include <QImage>
+#include <QMenu>
+#include <QScreen>
+#include <QShortcut>
 #include <iostream>
 #include <new>
 
@@ -77,7 +82,42 @@ void Program::CreateWindows() {
   boot_->SetWindows(adjust_.get(), about_.get());
   adjust_->SetQuitWindow(quit_.get());
   for (auto& module : MakeWorkflowModules()) adjust_->AddModule(std::move(module));
-  if (Printer()) console_ = std::make_unique<VirtualConsole>(*Printer());
+  if (Printer()) {
+    console_ = std::make_unique<VirtualConsole>(*Printer());
+    console_->SetSheetSource([this] { return session_.Pages().SheetInPrinter(); });
+    // Closing the console must not lose it: the head-angle workflow needs its ink switch.
+    if (auto* popup = boot_->findChild<QMenu*>("PopupMenu1")) {
+      QAction* open = popup->addAction(kConsoleMenuText);
+      open->setObjectName("ConsoleMenuItem");
+      QObject::connect(open, &QAction::triggered, [this] { ShowConsole(); });
+    }
+    auto* key = new QShortcut(QKeySequence(kConsoleShortcut), adjust_.get());
+    key->setObjectName("ConsoleShortcut");
+    QObject::connect(key, &QShortcut::activated, [this] { ShowConsole(); });
+  }
+}
+
+void Program::ShowConsole() {
+  if (!console_) return;
+  console_->show();
+  console_->raise();
+  console_->activateWindow();
+}
+
+void Program::ShowWindows() {
+  boot_->show();
+  if (console_) {
+    // Beside the program's windows, so both can be used at once.
+    QRect place = console_->frameGeometry();
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+      place.moveTopRight(screen->availableGeometry().topRight());
+    }
+    console_->move(place.topLeft());
+    console_->show();
+  }
+  // A key typed at start is meant for the start window, never for the console's buttons.
+  boot_->raise();
+  boot_->activateWindow();
 }
 
 }  // namespace vantor

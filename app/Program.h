@@ -25,6 +25,8 @@ class TAboutBox;
 class VirtualConsole;
 
 inline constexpr const char* kAllocationError = "Allocation error";
+inline constexpr const char* kConsoleMenuText = "Virtual printer console";
+inline constexpr const char* kConsoleShortcut = "Ctrl+Shift+V";
 
 class Program {
  public:
@@ -37,6 +39,8 @@ class Program {
   bool Configure(const ProgramOptions& options, std::string& error);
   // TFormBoot, TFormAdjust, TFormQuit, TAboutBox, in this order; then the printer's console.
   void CreateWindows();
+  // The start window, then the console beside it; the start window keeps the focus.
+  void ShowWindows();
 
   Link& GetLink() { return *link_; }
   PortTable& Ports() { return session_.Ports(); }
@@ -46,6 +50,8 @@ class Program {
   TFormQuit& Quit() { return *quit_; }
   TAboutBox& About() { return *about_; }
   VirtualConsole* Console() { return console_.get(); }
+  // Shows the console again after it was closed.
+  void ShowConsole();
 
  private:
   void ShowPage(const sim::Page& page);

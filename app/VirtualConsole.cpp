@@ -1,5 +1,6 @@
 #include "app/VirtualConsole.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
 #include <QFormLayout>
@@ -8,11 +9,11 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QSpinBox>
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "app/PageViewer.h"
 #include "sim/VirtualPrinter.h"
 
 namespace vantor {
@@ -64,6 +65,8 @@ QString Hex2(std::uint8_t v) {
 VirtualConsole::VirtualConsole(sim::VirtualPrinter& printer, QWidget* parent)
     : QWidget(parent, Qt::Window), printer_(printer) {
   setObjectName("VirtualConsole");
+  // It is a side window: shown or updated, it leaves the focus where the technician has it.
+  setAttribute(Qt::WA_ShowWithoutActivating);
   setWindowTitle(QString("Virtual printer - %1")
                      .arg(printer.GetModel() == Model::Q30 ? "Vantor Q30" : "Vantor Q40"));
 
@@ -85,6 +88,11 @@ VirtualConsole::VirtualConsole(sim::VirtualPrinter& printer, QWidget* parent)
   form->addRow("Counters:", countersLbl_);
   form->addRow("Ink (K C M Y):", inkLbl_);
   form->addRow("Link:", linkLbl_);
+  // The window keeps its width; long texts wrap instead of pushing it off the screen.
+  for (QLabel* l : {statusLbl_, errorLbl_, paperLbl_, countersLbl_, inkLbl_, linkLbl_}) {
+    l->setWordWrap(true);
+    l->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  }
 
   auto button = [this](const char* name, const char* text, auto action) {
     auto* b = new QPushButton(text, this);
@@ -129,6 +137,24 @@ VirtualConsole::VirtualConsole(sim::VirtualPrinter& printer, QWidget* parent)
 
   auto* printed = new QGroupBox("Printed pages", this);
   auto* printedLayout = new QVBoxLayout(printed);
+  sheetLbl_ = new QLabel(printed);
+  sheetLbl_->setObjectName("SheetLbl");
+  sheetLbl_->setMinimumHeight(140);
+  auto* sheetOpen = new QPushButton("Open", printed);
+  sheetOpen->setObjectName("SheetOpenBtn");
+  connect(sheetOpen, &QPushButton::clicked, this, [this] {
+    if (const sim::Page* sheet = sheetSource_ ? sheetSource_() : nullptr) {
+      OpenImage(QImage(sheet->rgb.data(), sheet->width, sheet->height, sheet->width * 3,
+                       QImage::Format_RGB888)
+                    .copy(),
+                "In the printer");
+    }
+  });
+  auto* sheetRow = new QHBoxLayout;
+  sheetRow->addWidget(new QLabel("In the printer:", printed));
+  sheetRow->addWidget(sheetLbl_, 1);
+  sheetRow->addWidget(sheetOpen);
+  printedLayout->addLayout(sheetRow);
   pages_ = new QListWidget(printed);
   pages_->setObjectName("PagesList");
   pages_->setViewMode(QListView::IconMode);
@@ -150,7 +176,8 @@ VirtualConsole::VirtualConsole(sim::VirtualPrinter& printer, QWidget* parent)
   refreshTimer_->start();
   printer_.SetObserver([this] { Refresh(); });
 
-  resize(420, 560);
+  setFixedWidth(440);
+  resize(440, 600);
   Refresh();
 }
 
@@ -185,15 +212,39 @@ void VirtualConsole::Refresh() {
   if (s.dataOpen) link << "data open";
   link << QString("%1 bytes of print data").arg(s.dataBytes);
   linkLbl_->setText(link.join(", "));
+  ShowSheet(s.dataBytes);
   refreshing_ = false;
 }
 
+// A sheet is large: scaled again only when print data has arrived since, and at most once a
+// second, since the printer tells of every packet.
+void VirtualConsole::ShowSheet(std::uint64_t dataBytes) {
+  if (!sheetSource_ || dataBytes == sheetBytes_) return;
+  if (sheetShown_.isValid() && sheetShown_.elapsed() < 1000) return;
+  sheetShown_.start();
+  sheetBytes_ = dataBytes;
+  const sim::Page* sheet = sheetSource_();
+  if (sheet == nullptr) {
+    sheetLbl_->setText("no sheet");
+    return;
+  }
+  const QImage view(sheet->rgb.data(), sheet->width, sheet->height, sheet->width * 3,
+                    QImage::Format_RGB888);
+  sheetLbl_->setPixmap(
+      QPixmap::fromImage(view.scaled(96, 136, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+}
+
 void VirtualConsole::AddPage(const QImage& page) {
+  // The ejected sheet is no longer in the printer.
+  sheetBytes_ = ~std::uint64_t{0};
+  sheetShown_.invalidate();
   pageImages_.push_back(page);
   auto* item = new QListWidgetItem(QIcon(QPixmap::fromImage(page.scaled(
                                        96, 136, Qt::KeepAspectRatio, Qt::SmoothTransformation))),
                                    QString("Page %1").arg(pageImages_.size()), pages_);
   item->setData(Qt::UserRole, int(pageImages_.size() - 1));
+  pages_->setCurrentItem(item);
+  pages_->scrollToItem(item);
 }
 
 int VirtualConsole::PageCount() const {
@@ -203,16 +254,39 @@ int VirtualConsole::PageCount() const {
 void VirtualConsole::OpenPage(QListWidgetItem* item) {
   const int index = item->data(Qt::UserRole).toInt();
   if (index < 0 || index >= int(pageImages_.size())) return;
+  OpenImage(pageImages_[std::size_t(index)], item->text());
+}
+
+void VirtualConsole::OpenImage(const QImage& page, const QString& title) {
   auto* view = new QDialog(this);
+  view->setObjectName("PageViewDlg");
   view->setAttribute(Qt::WA_DeleteOnClose);
-  view->setWindowTitle(item->text());
-  auto* label = new QLabel(view);
-  label->setPixmap(QPixmap::fromImage(pageImages_[std::size_t(index)]));
-  auto* scroll = new QScrollArea(view);
-  scroll->setWidget(label);
+  view->setWindowTitle(title);
+  auto* viewer = new PageViewer(view);
+  auto tool = [view](const char* name, const char* text, auto action) {
+    auto* b = new QPushButton(text, view);
+    b->setObjectName(name);
+    b->setAutoDefault(false);
+    connect(b, &QPushButton::clicked, view, action);
+    return b;
+  };
+  auto* ruler = new QCheckBox("Millimetre ruler", view);
+  ruler->setObjectName("RulerCheck");
+  connect(ruler, &QCheckBox::toggled, viewer,
+          [viewer, page](bool on) { viewer->SetPage(page, on); });
+  auto* tools = new QHBoxLayout;
+  tools->addWidget(tool("FitBtn", "Fit", [viewer] { viewer->Fit(); }));
+  tools->addWidget(tool("ActualSizeBtn", "1:1", [viewer] { viewer->ActualSize(); }));
+  tools->addWidget(tool("ZoomInBtn", "+", [viewer] { viewer->ZoomBy(1.25); }));
+  tools->addWidget(tool("ZoomOutBtn", "-", [viewer] { viewer->ZoomBy(0.8); }));
+  tools->addWidget(ruler);
+  tools->addStretch();
   auto* layout = new QVBoxLayout(view);
-  layout->addWidget(scroll);
-  view->resize(700, 900);
+  layout->addLayout(tools);
+  layout->addWidget(viewer, 1);
+  view->resize(620, 860);
+  viewer->SetPage(page, false);
+  viewer->setFocus();
   view->show();
 }
 

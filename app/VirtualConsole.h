@@ -1,8 +1,10 @@
 // The virtual printer's front panel and paper tray, in a window beside the program.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QWidget>
+#include <functional>
 
 class QComboBox;
 class QLabel;
@@ -15,7 +17,8 @@ namespace vantor {
 
 namespace sim {
 class VirtualPrinter;
-}
+struct Page;
+}  // namespace sim
 
 class VirtualConsole final : public QWidget {
   Q_OBJECT
@@ -29,8 +32,15 @@ class VirtualConsole final : public QWidget {
   int PageCount() const;
   // Reads the printer's state into the labels.
   void Refresh();
+  // Where the console finds the sheet being printed, so it shows before it is ejected.
+  void SetSheetSource(std::function<const sim::Page*()> source) {
+    sheetSource_ = std::move(source);
+  }
 
  private:
+  void ShowSheet(std::uint64_t dataBytes);
+  void OpenImage(const QImage& page, const QString& title);
+
   void OpenPage(QListWidgetItem* item);
 
   sim::VirtualPrinter& printer_;
@@ -43,6 +53,10 @@ class VirtualConsole final : public QWidget {
   QComboBox* errorCombo_;
   QSpinBox* leverSpin_;
   QListWidget* pages_;
+  QLabel* sheetLbl_;
+  std::function<const sim::Page*()> sheetSource_;
+  std::uint64_t sheetBytes_ = ~std::uint64_t{0};
+  QElapsedTimer sheetShown_;
   QTimer* refreshTimer_;
   std::vector<QImage> pageImages_;
   bool refreshing_ = false;

@@ -3,17 +3,20 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <algorithm>
+#include <cstdlib>
 #include <exception>
 #include <iostream>
 
-#include "adjust/panels/Malformadjust.h"
-#include "link/Clock.h"
-#include "link/Fatal.h"
 #include "adjust/panels/DialogService.h"
+#include "adjust/panels/Malformadjust.h"
+#include "adjust/procedures/EepromImage.h"
+#include "app/EventLoopClock.h"
 #include "app/Options.h"
 #include "app/Program.h"
-#include "shell/TFormBoot.h"
 #include "app/VirtualConsole.h"
+#include "link/Clock.h"
+#include "link/Fatal.h"
+#include "shell/TFormBoot.h"
 
 namespace {
 
@@ -32,6 +35,11 @@ bool ReadOptions(const QStringList& args, vantor::ProgramOptions& options, int& 
   }
   if (options.help) {
     std::cout << vantor::kUsage;
+    status = 0;
+    return false;
+  }
+  if (options.version) {
+    std::cout << "vantor-adjust " << vantor::procedures::ProgramVersion() << "\n";
     status = 0;
     return false;
   }
@@ -54,6 +62,17 @@ int main(int argc, char** argv) {
   vantor::ProgramOptions options;
   int status = 0;
   if (!toolkitArgs && !ReadOptions(raw, options, status)) return status;
+#if defined(__linux__)
+  // The toolkit aborts without a display; say why in a sentence instead.
+  // A toolkit "-platform" argument chooses the platform as QT_QPA_PLATFORM does.
+  const char* platform = raw.contains("-platform") ? "-platform" : std::getenv("QT_QPA_PLATFORM");
+  const std::string noDisplay =
+      vantor::NoDisplaySentence(std::getenv("DISPLAY"), std::getenv("WAYLAND_DISPLAY"), platform);
+  if (!noDisplay.empty()) {
+    std::cerr << noDisplay << "\n";
+    return 1;
+  }
+#endif
 
   QApplication app(argc, argv);
   QApplication::setApplicationName("vantor-adjust");
@@ -66,7 +85,7 @@ int main(int argc, char** argv) {
     if (!ReadOptions(QApplication::arguments().mid(1), options, status)) return status;
   }
 
-  vantor::SystemClock clock;
+  vantor::EventLoopClock clock;
   vantor::QtDialogService dialogs;
   vantor::SetFatalDisplay(ShowFatalBox);
   vantor::Program program(clock, dialogs);
@@ -89,15 +108,10 @@ int main(int argc, char** argv) {
   vantor::TFormBoot& boot = program.Boot();
   QObject::connect(&boot, &vantor::TFormBoot::ProgramEnd, &app, &QApplication::quit,
                    Qt::QueuedConnection);
-  boot.show();
   if (vantor::VirtualConsole* console = program.Console()) {
-    // Beside the program's windows, so both can be used at once.
-    QRect place = console->frameGeometry();
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-      place.moveTopRight(screen->availableGeometry().topRight());
-    }
-    console->move(place.topLeft());
-    console->show();
+    // The technician works the printer's console while the program waits on the printer.
+    clock.LetThrough(console);
   }
+  program.ShowWindows();
   return app.exec();
 }

@@ -3,13 +3,20 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
+#include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
+#include <sstream>
 
 #include "adjust/procedures/ServiceRecord.h"
 #include "app/session/SessionSetup.h"
+#include "cli/Terminal.h"
 #include "cli/TerminalDisplay.h"
+#include "sim/Faults.h"
+#include "sim/VirtualPrinter.h"
 #include "words/Words.h"
 
 namespace vantor::cli {
@@ -124,14 +131,22 @@ std::string NearestWord(std::string_view word, const std::vector<std::string>& c
 
 struct Cli::Options {
   std::string model = "Q40";
+  bool modelGiven = false;  // else the model is the one the printer's device ID names
   std::string port = "TVUSB1";
   std::vector<std::string> devices;
   std::optional<std::string> virtualFile;  // set (possibly empty) when --virtual was given
   std::string trace;
   std::string capture;
   std::string pages;
+  std::vector<std::string> faults;
+  double waitLimitSeconds = -1;  // none
   bool realTime = false;
 };
+
+namespace {
+// Set when the technician interrupts a command; every wait ends at its next poll.
+std::atomic<bool> interrupted{false};
+}  // namespace
 
 Cli::Cli()
     : app_("vantorctl: service functions of Vantor Q40 and Q30 printers"),
@@ -155,8 +170,24 @@ Cli::Cli()
                   "virtual printer: write each printed sheet to DIR as page-001.png, ...")
       ->type_name("DIR");
   app_.add_flag("--real-time", options_->realTime, "virtual printer: take its real time");
+  app_.add_flag("--json", json_,
+                "write the values as one JSON object on standard output, a failure as one on "
+                "standard error");
   app_.set_version_flag("--version", "vantorctl " + std::string(procedures::ProgramVersion()));
   app_.footer(std::string(kExitCodeTable));
+  app_.add_option("--wait-limit", options_->waitLimitSeconds,
+                  "end every wait for the printer after SECONDS (scripts); no limit by default")
+      ->type_name("SECONDS")
+      ->check(CLI::Validator(
+          [](const std::string& text) -> std::string {
+            const double v = std::strtod(text.c_str(), nullptr);
+            return std::isfinite(v) && v >= 0 && v <= 86'400 ? std::string() : "0 to 86400 seconds";
+          },
+          "SECONDS"));
+  app_.add_option("--virtual-fault", options_->faults,
+                  "virtual printer: KIND[,after=N][,count=N|all][,ms=N] with KIND one of " +
+                      std::string(sim::Faults::kKinds))
+      ->type_name("SPEC");
 }
 
 Cli::~Cli() = default;
@@ -166,42 +197,71 @@ void AddAllCommands(Cli& cli) {
   AddEepromBackupCommands(cli);
   AddIdsCommands(cli);
   AddPrintCommands(cli);
+  AddSuggestCommands(cli);
   AddExchangeCommands(cli);
   AddRenderCommands(cli);
   AddVirtualPrinterCommands(cli);
   AddPortCommands(cli);
+  AddCompletionCommands(cli);
 }
 
-void Cli::AddCommand(CLI::App* subcommand, CommandBody body) {
+void Cli::AddCommand(CLI::App* subcommand, CommandBody body, bool offersJson) {
   commands_.emplace_back(subcommand, std::move(body));
+  if (!offersJson) textOnly_.push_back(subcommand);
 }
 
-void Cli::AddOfflineCommand(CLI::App* subcommand, std::function<int()> body) {
+void Cli::AddOfflineCommand(CLI::App* subcommand, std::function<int()> body, bool offersJson) {
   offline_.emplace_back(subcommand, std::move(body));
+  if (!offersJson) textOnly_.push_back(subcommand);
 }
 
 int Cli::Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
   try {
     app_.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
-    if (e.get_exit_code() != 0 && ExplainUnknownWord(app_, err)) return kExitUsage;
-    const int code = app_.exit(e, out, err);
-    return code == 0 ? kExitOk : kExitUsage;
+    // With --json the parser's words go into the failure object.
+    std::ostringstream words;
+    std::ostream& to = json_ && e.get_exit_code() != 0 ? words : err;
+    int code = kExitUsage;
+    if (e.get_exit_code() == 0 || !ExplainUnknownWord(app_, to))
+      code = app_.exit(e, out, to) == 0 ? kExitOk : kExitUsage;
+    if (&to == &words) {
+      Report report(true);
+      report.SetCommand(CommandPath(InnermostParsed(&app_)));
+      report.WriteFailure(code, words.str(), err);
+    }
+    return code;
   }
   if (app_.count("--virtual")) options_->virtualFile = virtualFile_;
+  options_->modelGiven = app_.count("--model") > 0;
+  Report report(json_);
+  report.SetCommand(CommandPath(InnermostParsed(&app_)));
+  if (json_) {
+    for (CLI::App* sub : textOnly_) {
+      if (!sub->parsed()) continue;
+      report.WriteFailure(kExitUsage, "vantorctl " + CommandPath(sub) + " has no --json", err);
+      return kExitUsage;
+    }
+  }
   for (const auto& [sub, body] : offline_) {
     if (sub->parsed()) return body();
   }
   for (const auto& [sub, body] : commands_) {
-    if (sub->parsed()) return RunSession(body, out, err);
+    if (!sub->parsed()) continue;
+    if (!json_) return RunSession(body, out, err, report);
+    // The words the terminal would show become the object's words.
+    std::ostringstream memo, errors;
+    const int status = RunSession(body, memo, errors, report);
+    report.Write(status, memo.str(), errors.str(), out, err);
+    return status;
   }
   err << "no command given\n";
   return kExitUsage;
 }
 
-int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& err) {
+int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& err, Report& report) {
   const Options& o = *options_;
-  const Model model = o.model == "Q30" ? Model::Q30 : Model::Q40;
+  Model model = o.model == "Q30" ? Model::Q30 : Model::Q40;
   const bool isVirtual = o.virtualFile.has_value();
 
   SystemClock systemClock;
@@ -212,10 +272,16 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
     err << "vantorctl: --pages needs --virtual\n";
     return kExitUsage;
   }
+  if (!o.faults.empty() && !isVirtual) {
+    err << "vantorctl: --virtual-fault needs --virtual\n";
+    return kExitUsage;
+  }
+  const std::int64_t startedMs = clock.NowMs();
 
   SessionOptions setupOptions;
   setupOptions.virtualPrinter = isVirtual;
-  setupOptions.model = model;
+  // An existing state file keeps its own model; --model only makes a new one.
+  if (o.modelGiven) setupOptions.model = model;
   if (isVirtual) {
     setupOptions.stateFile = *o.virtualFile;
     setupOptions.capture = o.capture;
@@ -229,21 +295,37 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
     err << "vantorctl: " << failure.message << '\n';
     return failure.step == SetupStep::Device ? kExitUsage : kExitFailure;
   }
+  if (sim::VirtualPrinter* printer = setup.Printer()) {
+    std::string why;
+    for (const std::string& spec : o.faults) {
+      if (!printer->GetFaults().Apply(spec, why)) {
+        err << "vantorctl: " << why << '\n';
+        return kExitUsage;
+      }
+    }
+  }
 
   // Progress and colour go to standard error, so they follow it, not standard output.
-  const bool errTerminal = ::isatty(STDERR_FILENO) == 1;
+  // A JSON run neither draws progress nor asks: its output is for a program.
+  const bool errTerminal = ::isatty(STDERR_FILENO) == 1 && !report.JsonWanted();
   const bool interactive = errTerminal;
-  TerminalDisplay display(out, err, ColourWanted(errTerminal, std::getenv("NO_COLOR")), false,
-                          ::isatty(STDIN_FILENO) == 1);
-  Link link(setup.Ports(), clock);
+  TerminalDisplay display(
+      out, err, ColourWanted(errTerminal, std::getenv("NO_COLOR")) && PrepareColourOnStderr(),
+      false, ::isatty(STDIN_FILENO) == 1 && !report.JsonWanted());
+  display.ShowWaits(interactive);
+  WaitShowingClock waitClock(clock, display);
+  Clock& sessionClock = interactive ? static_cast<Clock&>(waitClock) : clock;
+  Link link(setup.Ports(), sessionClock);
   link.port.SetTrace(setup.Trace());
   link.channel.SetModel(model);
   link.channel.SetPaperOutNotifier(&display);
+  link.channel.SetWaitForSilenceOnce(true);  // one command: a silent printer ends it
+  if (o.waitLimitSeconds >= 0) {
+    link.channel.SetWaitLimitMs(static_cast<std::int64_t>(o.waitLimitSeconds * 1000));
+  }
+  InterruptScope interruptScope(interrupted);
+  link.channel.SetCancel(&interrupted);
   Reporter reporter(link, display);
-  procedures::FileServiceRecord record(procedures::DataFolder(),
-                                       "vantorctl " + std::string(procedures::ProgramVersion()),
-                                       o.port, model);
-  reporter.SetRecorder(&record);
 
   if (link.port.OpenPort(*PortCodeFromName(o.port)) != kOk) {
     display.Show(MessageKind::Error, words::kCannotOpenPort);
@@ -257,14 +339,57 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
     display.Show(MessageKind::Error, words::kCommunicationError);
     display.EndLine();
     link.port.ClosePort();
+    lastSessionMs_ = clock.NowMs() - startedMs;
     return kExitFailure;
   }
-  Session session{link, reporter, clock, out, err, interactive, setup.Printer()};
+  // No frame has carried the model bytes yet: the device ID came first.
+  const std::optional<Model> reported = link.port.ReportedModel();
+  if (!o.modelGiven) {
+    model = reported.value_or(Model::Q40);
+    link.channel.SetModel(model);
+  } else if (reported && *reported != model) {
+    err << "vantorctl: the printer reports itself as " << ModelName(*reported) << "; going on as "
+        << ModelName(model) << " (--model)\n";
+  }
+  procedures::FileServiceRecord record(procedures::DataFolder(),
+                                       "vantorctl " + std::string(procedures::ProgramVersion()),
+                                       o.port, model);
+  report.ForwardTo(&record);
+  reporter.SetRecorder(&report);
+  Session session{link, reporter, sessionClock, out, err, interactive, setup.Printer(), report};
   int status = body(session);
+  report.SetResult(reporter.LastReported());
+  // A wait that ran out of its limit on a printer without an error still says why.
+  if (status != kExitOk && !interrupted && o.waitLimitSeconds >= 0 && !display.ShowedError()) {
+    if (const auto w = words::StatusWords(link.channel.PrinterStatus()); !w.empty()) {
+      display.Show(MessageKind::Error, w);
+    }
+  }
   display.EndLine();
   if (display.Declined()) status = kExitCancelled;
   if (!session.skipLinkShutdown) link.channel.ShutdownLink();
   link.port.ClosePort();
+  lastSessionMs_ = clock.NowMs() - startedMs;
+  if (interrupted) status = kExitInterrupted;
+  // Output that was lost is a failure even when the printer work went well.
+  if (setup.Trace() != nullptr && !setup.Trace()->Flush()) {
+    err << "vantorctl: cannot write " << o.trace << '\n';
+    status = kExitFailure;
+  }
+  if (!setup.FlushCapture()) {
+    err << "vantorctl: cannot write " << o.capture << '\n';
+    status = kExitFailure;
+  }
+  const std::vector<std::string>& written = setup.Pages().Written();
+  if (report.JsonWanted()) {
+    if (!o.pages.empty()) report.Set("pages", written);
+  } else if (!written.empty()) {
+    out << written.size() << " page(s) written to " << setup.Pages().Directory() << ":";
+    for (const std::string& path : written) {
+      out << ' ' << std::filesystem::path(path).filename().string();
+    }
+    out << '\n';
+  }
   if (!setup.PagesError().empty()) {
     err << "vantorctl: " << setup.PagesError() << '\n';
     if (status == kExitOk) status = kExitFailure;

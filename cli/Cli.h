@@ -2,6 +2,7 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <cstdint>
 #include <functional>
 #include <iosfwd>
 #include <memory>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "adjust/procedures/Messages.h"
+#include "cli/Report.h"
 #include "link/Link.h"
 
 namespace vantor::sim {
@@ -40,6 +42,7 @@ bool ColourWanted(bool errTerminal, const char* noColour);
 
 // The nearest of candidates to word, or empty when none is close enough to be meant.
 std::string NearestWord(std::string_view word, const std::vector<std::string>& candidates);
+inline constexpr int kExitInterrupted = 130;  // SIGINT or SIGTERM
 
 // One started link for one command. Messages go to the terminal; errors to standard error.
 struct Session {
@@ -50,6 +53,7 @@ struct Session {
   std::ostream& err;
   bool interactive;                     // standard error is a terminal (progress is shown)
   sim::VirtualPrinter* virtualPrinter;  // null on a real port
+  Report& report;                       // the values for --json
   // The printer was switched off by the command: only the port is closed afterwards.
   bool skipLinkShutdown = false;
 };
@@ -63,20 +67,28 @@ class Cli {
   Cli();
   ~Cli();
   CLI::App& App() { return app_; }
-  // Runs body inside a session when the subcommand was chosen.
-  void AddCommand(CLI::App* subcommand, CommandBody body);
+  // Runs body inside a session when the subcommand was chosen. A command that waits for the
+  // technician's typing has no --json (its prompts would be lost in the object).
+  void AddCommand(CLI::App* subcommand, CommandBody body, bool offersJson = true);
   // A command that does not talk to the printer through a started link (render, serve-virtual).
-  void AddOfflineCommand(CLI::App* subcommand, std::function<int()> body);
+  void AddOfflineCommand(CLI::App* subcommand, std::function<int()> body, bool offersJson = false);
   int Run(int argc, char** argv, std::ostream& out, std::ostream& err);
+  // How long the last command's session took on its clock (virtual time on the virtual printer).
+  std::int64_t LastSessionMs() const { return lastSessionMs_; }
+  // --json was given; an offline command that offers it reads this.
+  bool JsonWanted() const { return json_; }
 
  private:
   struct Options;
-  int RunSession(const CommandBody& body, std::ostream& out, std::ostream& err);
+  int RunSession(const CommandBody& body, std::ostream& out, std::ostream& err, Report& report);
   CLI::App app_;
   std::unique_ptr<Options> options_;
   std::string virtualFile_;
+  bool json_ = false;
   std::vector<std::pair<CLI::App*, CommandBody>> commands_;
   std::vector<std::pair<CLI::App*, std::function<int()>>> offline_;
+  std::int64_t lastSessionMs_ = 0;
+  std::vector<CLI::App*> textOnly_;
 };
 
 // Each group of commands registers itself here; one file per group.
@@ -88,6 +100,10 @@ void AddPortCommands(Cli& cli);            // ports
 void AddRenderCommands(Cli& cli);          // render
 void AddExchangeCommands(Cli& cli);        // exchange
 void AddEepromBackupCommands(Cli& cli);    // eeprom backup/diff/restore, history, report
+void AddCompletionCommands(Cli& cli);      // completion bash (hidden)
+// The bash completion script for the commands and long options of app.
+std::string BashCompletion(const CLI::App& app);
+void AddSuggestCommands(Cli& cli);  // bid suggest
 // Every group above, in the order vantorctl lists them.
 void AddAllCommands(Cli& cli);
 

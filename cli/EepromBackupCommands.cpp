@@ -210,11 +210,13 @@ void AddEepromBackupCommands(Cli& cli) {
 
   auto* backup = eeprom->add_subcommand("backup", "save all 256 bytes and the printer's identity");
   backup->add_option("FILE", o->file, "image file (default: under the user's data folder)");
-  cli.AddCommand(backup, [o](Session& s) { return Backup(s, *o); });
+  cli.AddCommand(
+      backup, [o](Session& s) { return Backup(s, *o); }, false);
 
   auto* diff = eeprom->add_subcommand("diff", "list the bytes that differ from an image file");
   diff->add_option("FILE", o->file, "image file")->required();
-  cli.AddCommand(diff, [o](Session& s) { return Diff(s, *o); });
+  cli.AddCommand(
+      diff, [o](Session& s) { return Diff(s, *o); }, false);
 
   auto* restore = eeprom->add_subcommand("restore", "write back the bytes that differ, verified");
   restore->add_option("FILE", o->file, "image file")->required();
@@ -224,7 +226,8 @@ void AddEepromBackupCommands(Cli& cli) {
   restore->add_flag("--yes", o->yes, "answer OK to the confirmation");
   restore->add_flag("--other-printer", o->otherPrinter,
                     "accept an image of another printer (after a main-board change)");
-  cli.AddCommand(restore, [o](Session& s) { return Restore(s, *o); });
+  cli.AddCommand(
+      restore, [o](Session& s) { return Restore(s, *o); }, false);
 
   auto* history = app.add_subcommand("history", "list the service sessions of a printer");
   history->add_option("SERIAL", o->serial, "serial number (default: the last printer served)");

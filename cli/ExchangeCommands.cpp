@@ -118,9 +118,10 @@ int RunExchange(Session& session, std::istream& in, bool echoEnter) {
 void AddExchangeCommands(Cli& cli) {
   auto* exchange = cli.App().add_subcommand(
       "exchange", "Transportation liquid exchange: four guided cycles, then power-off");
-  cli.AddCommand(exchange, [](Session& session) {
-    return RunExchange(session, std::cin, ::isatty(STDIN_FILENO) != 1);
-  });
+  cli.AddCommand(
+      exchange,
+      [](Session& session) { return RunExchange(session, std::cin, ::isatty(STDIN_FILENO) != 1); },
+      false);
 }
 
 }  // namespace vantor::cli

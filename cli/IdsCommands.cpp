@@ -20,10 +20,12 @@ void AddIdsCommands(Cli& cli) {
     SharedIds ids;
     ids.Attach(session.reporter);
     std::string id;
-    if (headIdSet->parsed())
-      return ExitForResult(
-          procedures::RegisterHeadId(session.reporter, ids.HeadId(), *headIdText, id));
-    return ExitForResult(procedures::ReadHeadId(session.reporter, ids.HeadId(), id));
+    const Result r =
+        headIdSet->parsed()
+            ? procedures::RegisterHeadId(session.reporter, ids.HeadId(), *headIdText, id)
+            : procedures::ReadHeadId(session.reporter, ids.HeadId(), id);
+    if (r == kOk) session.report.Set("head_id", id);
+    return ExitForResult(r);
   });
 
   auto* usbId = app.add_subcommand("usb-id", "Show the printer's USB ID, or register one");
@@ -39,14 +41,22 @@ void AddIdsCommands(Cli& cli) {
     SharedIds ids;
     ids.Attach(session.reporter);
     std::string id;
-    if (usbIdSet->parsed())
-      return ExitForResult(procedures::RegisterUsbId(session.reporter, ids.UsbId(), *usbIdText, id));
     if (usbIdSerial->parsed()) {
       procedures::SerialRegistration registered;
-      return ExitForResult(
-          procedures::RegisterSerialNumber(session.reporter, ids.UsbId(), *serialText, registered));
+      const Result r =
+          procedures::RegisterSerialNumber(session.reporter, ids.UsbId(), *serialText, registered);
+      if (r == kOk) {
+        session.report.Set("serial", registered.serial);
+        session.report.Set("date_code", registered.dateCode);
+      }
+      return ExitForResult(r);
     }
-    return ExitForResult(procedures::ReadUsbId(session.reporter, ids.UsbId(), id));
+    // After a registration the ID is the one read back from the printer.
+    const Result r = usbIdSet->parsed()
+                         ? procedures::RegisterUsbId(session.reporter, ids.UsbId(), *usbIdText, id)
+                         : procedures::ReadUsbId(session.reporter, ids.UsbId(), id);
+    if (r == kOk) session.report.Set("usb_id", id);
+    return ExitForResult(r);
   });
 }
 

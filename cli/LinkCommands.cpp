@@ -3,12 +3,14 @@
 #include <cctype>
 #include <iomanip>
 #include <iostream>
+#include <optional>
 #include <sstream>
 
 #include "adjust/procedures/Procedures.h"
 #include "cli/Cli.h"
 #include "cli/TerminalDisplay.h"
 #include "ids/Datamanu.h"
+#include "words/Words.h"
 
 namespace vantor::cli {
 
@@ -43,9 +45,11 @@ void PrintTable(std::ostream& out, procedures::EepromRange range,
   }
 }
 
-int EepromRead(Session& s, const std::string& startText, const std::string& endText) {
+int EepromRead(Session& s, const std::string& startText,
+               const std::optional<std::string>& endText) {
   const std::string start = Upper(startText);
-  const std::string end = endText.empty() ? start : Upper(endText);
+  // An empty END typed on purpose is wrong input, not a one-byte read.
+  const std::string end = endText ? Upper(*endText) : start;
   procedures::InputField focus{};
   const auto range = procedures::CheckEepromRange(s.reporter, start, end, focus);
   if (!range) return kExitUsage;
@@ -63,7 +67,15 @@ int EepromRead(Session& s, const std::string& startText, const std::string& endT
     s.reporter.ReportResult(r);
     return kExitFailure;
   }
-  if (total == 1) {
+  if (s.report.JsonWanted()) {
+    Json cells = Json::array();
+    for (int a = range->start; a <= range->end; ++a) {
+      Json cell = {{"address", ByteJson(static_cast<std::uint8_t>(a))}};
+      cell.update(ByteJson(bytes[a]));
+      cells.push_back(std::move(cell));
+    }
+    s.report.Set("bytes", std::move(cells));
+  } else if (total == 1) {
     s.out << HexPairView(ByteToHexPair(bytes[range->start])) << '\n';
   } else {
     PrintTable(s.out, *range, bytes);
@@ -71,8 +83,23 @@ int EepromRead(Session& s, const std::string& startText, const std::string& endT
   return kExitOk;
 }
 
+// The counter as a number for --json; the same reads as the procedure that shows it.
+int ReportCounter(Session& s, const char* key, Result (MaintenanceCommands::*read)(std::string&),
+                  ReportedResult (*show)(Reporter&)) {
+  if (!s.report.JsonWanted()) return ExitFor(show(s.reporter));
+  std::string text;
+  const Result r = (s.link.maintenance.*read)(text);
+  if (r != kOk) {
+    s.reporter.ReportResult(r);
+    return ExitFor(r);
+  }
+  s.report.Set(key, std::stoll(text));
+  return kExitOk;
+}
+
 struct LinkOptions {
-  std::string readStart, readEnd, writeAddress, writeData;
+  std::string readStart, writeAddress, writeData;
+  std::optional<std::string> readEnd;
   bool oldPad = false, newPad = false, yes = false;
   std::vector<std::string> replaced;
 };
@@ -86,7 +113,11 @@ void AddLinkCommands(Cli& cli) {
   auto* status = app.add_subcommand("status", "show the printer status");
   cli.AddCommand(status, [](Session& s) {
     if (s.reporter.ShowStatus() != kOk) return kExitFailure;
-    return s.link.channel.PrinterStatus() == kStatusError ? kExitFailure : kExitOk;
+    const std::uint16_t code = s.link.channel.PrinterStatus();
+    s.report.Set("status", CodeJson(code));
+    s.report.Set("status_words", words::StatusWords(code));
+    s.report.Set("printer_error", code == kStatusError);
+    return code == kStatusError ? kExitFailure : kExitOk;
   });
 
   auto* eeprom = app.add_subcommand("eeprom", "read, write, initialize, back up or restore EEPROM");
@@ -123,13 +154,20 @@ void AddLinkCommands(Cli& cli) {
   });
   cli.AddCommand(protection, [clear](Session& s) {
     if (clear->parsed()) return kExitOk;
-    return ExitFor(procedures::CheckProtectionCounter(s.reporter));
+    return ReportCounter(s, "protection_counter", &MaintenanceCommands::ReadProtectionCounter,
+                         procedures::CheckProtectionCounter);
   });
 
   auto* page = app.add_subcommand("page-counter", "show the page counter");
-  cli.AddCommand(page, [](Session& s) { return ExitFor(procedures::ShowPageCounter(s.reporter)); });
+  cli.AddCommand(page, [](Session& s) {
+    return ReportCounter(s, "page_counter", &MaintenanceCommands::ReadPageCount,
+                         procedures::ShowPageCounter);
+  });
   auto* pass = app.add_subcommand("pass-counter", "show the print pass counter");
-  cli.AddCommand(pass, [](Session& s) { return ExitFor(procedures::ShowPassCounter(s.reporter)); });
+  cli.AddCommand(pass, [](Session& s) {
+    return ReportCounter(s, "pass_counter", &MaintenanceCommands::ReadPassCount,
+                         procedures::ShowPassCounter);
+  });
   auto* clean = app.add_subcommand("clean", "head cleaning (CL3)");
   cli.AddCommand(clean, [](Session& s) { return ExitFor(procedures::HeadCleaning(s.reporter)); });
   auto* charge = app.add_subcommand("ink-charge", "ink charge");
@@ -156,7 +194,22 @@ void AddLinkCommands(Cli& cli) {
       s.err << "\rMeasuring " << step << '/' << steps << (step == steps ? "\r\033[K" : "")
             << std::flush;
     };
-    return ExitFor(procedures::CrMotorDriveDispersion(s.reporter, parts, progress));
+    std::optional<std::int8_t> stored;
+    const int exit =
+        ExitFor(procedures::CrMotorDriveDispersion(s.reporter, parts, progress, &stored));
+    if (stored) {
+      s.reporter.Display().Show(MessageKind::NewLine,
+                                "Value stored at 0x79: " + std::to_string(*stored));
+    }
+    // The value the procedure wrote, as its record keeps it; none when nothing was written.
+    const RecordedChange* c = s.report.LastChangeAt(eeprom::kCrDispersion);
+    if (exit == kExitOk && c) {
+      Json value = ByteJson(c->after);
+      value["signed"] = static_cast<std::int8_t>(c->after);
+      s.report.Set("cr_dispersion", std::move(value));
+      s.report.Set("measured", parts.crGuideShaft);
+    }
+    return exit;
   });
 }
 

@@ -101,6 +101,14 @@ int ShowTopMargin(Session& s) {
   procedures::TopMarginList list;
   std::uint8_t stored = 0;
   if (procedures::ReadTopMarginList(s.reporter, list, stored) != kOk) return kExitFailure;
+  if (s.report.JsonWanted()) {
+    s.report.Set("top_margin", ByteJson(stored));
+    Json entries = Json::array();
+    for (std::size_t i = 0; list.filled && i < list.entries.size(); ++i)
+      entries.push_back(std::stoi(std::string(list.entries[i])));
+    s.report.Set("entries", std::move(entries));
+    return kExitOk;
+  }
   s.out << text::kTopMarginValue << static_cast<int>(stored) << '\n' << text::kTopMarginEntries;
   if (!list.filled) s.out << text::kNoLadder;
   for (std::size_t i = 0; list.filled && i < list.entries.size(); ++i)
@@ -146,7 +154,15 @@ void AddPrintCommands(Cli& cli) {
   cli.AddCommand(bidSet, [o](Session& s) { return BidSet(s, o->bidAssignments); });
   cli.AddCommand(bid, [](Session& s) {
     PrintJob job(s);
-    return ExitFor(procedures::ShowPresentBidValues(job.reporter(), job.raster()));
+    if (!s.report.JsonWanted())
+      return ExitFor(procedures::ShowPresentBidValues(job.reporter(), job.raster()));
+    Json values = Json::object();
+    const Result r = procedures::ReadBidRows(
+        job.reporter(), job.raster(), [&values](std::size_t row, const std::string& text) {
+          values[RowKey(procedures::kBidRows[row].caption)] = std::stoi(text);
+        });
+    if (r == kOk) s.report.Set("bid", std::move(values));
+    return ExitFor(r);
   });
 
   auto* pf = app.add_subcommand("pf", "PF adjustment: show the present value");
@@ -159,8 +175,13 @@ void AddPrintCommands(Cli& cli) {
   });
   cli.AddCommand(
       pfSet, [o](Session& s) { return ExitFor(procedures::WritePfValue(s.reporter, o->pfValue)); });
-  cli.AddCommand(pf,
-                 [](Session& s) { return ExitFor(procedures::ShowPresentPfValue(s.reporter)); });
+  cli.AddCommand(pf, [](Session& s) {
+    if (!s.report.JsonWanted()) return ExitFor(procedures::ShowPresentPfValue(s.reporter));
+    std::string value;
+    const Result r = procedures::ReadPfValue(s.reporter, value);
+    if (r == kOk) s.report.Set("pf", std::stoi(value));
+    return ExitFor(r);
+  });
 
   auto* top =
       app.add_subcommand("top-margin", "top margin: show the value and the entries offered");

@@ -15,8 +15,13 @@ namespace {
 namespace text {
 constexpr std::string_view kNoPages = "render: --pages DIR is needed";
 constexpr std::string_view kWritten = " page(s) written to ";
+constexpr std::string_view kTooLarge = " is larger than any recorded job (";
 constexpr std::string_view kNotEjected = "render: the stream ends before its last sheet is ejected";
 }  // namespace text
+
+// Far above the largest job the program sends (the four-page check pattern); a device that
+// never ends, such as /dev/zero, stops here.
+constexpr std::size_t kCaptureLimit = std::size_t{64} << 20;
 
 struct RenderSettings {
   std::string capture;
@@ -56,10 +61,17 @@ int Render(CLI::App& app, const RenderSettings& settings) {
                              [&pages](sim::Page&& page) { pages.Write(page); });
   printer.SetPageListener(&renderer);
   std::vector<char> chunk(1 << 16);
+  std::size_t total = 0;
   while (in) {
     in.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
     const auto got = static_cast<std::size_t>(in.gcount());
     if (got == 0) break;
+    total += got;
+    if (total > kCaptureLimit) {
+      std::cerr << "vantorctl: " << settings.capture << text::kTooLarge << (kCaptureLimit >> 20)
+                << " MiB)\n";
+      return kExitFailure;
+    }
     printer.FeedPrintData({reinterpret_cast<const std::uint8_t*>(chunk.data()), got});
   }
   if (in.bad()) {

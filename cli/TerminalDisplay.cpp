@@ -10,13 +10,47 @@ namespace vantor::cli {
 namespace {
 constexpr std::string_view kRed = "\033[31m";
 constexpr std::string_view kReset = "\033[0m";
+constexpr std::string_view kClearLine = "\r\033[K";
+constexpr std::string_view kWaiting = "Waiting for the printer: ";
 }  // namespace
 
 TerminalDisplay::TerminalDisplay(std::ostream& out, std::ostream& err, bool colourErrors,
                                  bool assumeYes, bool canAsk)
     : out_(out), err_(err), colour_(colourErrors), assumeYes_(assumeYes), canAsk_(canAsk) {}
 
+void TerminalDisplay::Slept(std::int64_t nowMs, std::int64_t sleptMs) {
+  if (!showWaits_) return;
+  if (waitStartMs_ < 0) waitStartMs_ = nowMs - sleptMs;
+  const std::int64_t seconds = (nowMs - waitStartMs_) / 1000;
+  if (seconds < 1 || seconds == shownSeconds_) return;
+  // The message being waited on keeps its own line; the time goes on the line below.
+  if (line_ == &out_) CloseLine();
+  err_ << kClearLine << kWaiting << seconds << " s" << std::flush;
+  shownSeconds_ = seconds;
+}
+
+void TerminalDisplay::EndWait() {
+  if (shownSeconds_ >= 0) err_ << kClearLine << std::flush;
+  waitStartMs_ = -1;
+  shownSeconds_ = -1;
+}
+
+void WaitShowingClock::SleepMs(std::int64_t ms) {
+  // In steps of at most a second, so a long pause shows its time as it passes.
+  while (ms > 0) {
+    const std::int64_t step = ms < 1000 ? ms : 1000;
+    clock_.SleepMs(step);
+    ms -= step;
+    display_.Slept(clock_.NowMs(), step);
+  }
+}
+
 void TerminalDisplay::EndLine() {
+  EndWait();
+  CloseLine();
+}
+
+void TerminalDisplay::CloseLine() {
   if (!line_) return;
   *line_ << '\n';
   line_->flush();
@@ -33,6 +67,7 @@ void TerminalDisplay::Write(std::string_view text) {
 }
 
 void TerminalDisplay::Show(MessageKind kind, std::string_view text) {
+  paperOutShown_ = false;
   switch (kind) {
     case MessageKind::Replace:
     case MessageKind::Done:
@@ -46,10 +81,12 @@ void TerminalDisplay::Show(MessageKind kind, std::string_view text) {
       Write(text);
       return;
     case MessageKind::Append:
+      EndWait();
       if (!line_) line_ = &out_;
       Write(text);
       return;
     case MessageKind::NewLine: {
+      EndWait();
       std::ostream* stream = line_ ? line_ : &out_;
       EndLine();
       line_ = stream;
@@ -84,6 +121,9 @@ bool TerminalDisplay::Question(std::string_view title, std::string_view text) {
 }
 
 void TerminalDisplay::PaperOut() {
+  // Told once per wait, as the window's box stays up; not once per poll.
+  if (paperOutShown_) return;
+  paperOutShown_ = true;
   EndLine();
   line_ = &err_;
   showedError_ = true;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "adjust/procedures/Messages.h"
+#include "link/Clock.h"
 #include "link/PacketChannel.h"
 
 namespace vantor::cli {
@@ -19,6 +20,8 @@ class TerminalDisplay final : public MessageDisplay, public PaperOutNotifier {
   void ErrorBox(std::string_view text) override;
   bool Question(std::string_view title, std::string_view text) override;
   void PaperOut() override;
+  // Lines added after a failure's words are the program's ordinary output again.
+  void EndOfReport() override { EndLine(); }
   bool MessageAreaEmpty() const override { return line_ == nullptr; }
   void SetAssumeYes(bool yes) { assumeYes_ = yes; }
   // Ends the line being written, if any.
@@ -26,9 +29,15 @@ class TerminalDisplay final : public MessageDisplay, public PaperOutNotifier {
   bool ShowedError() const { return showedError_; }
   // A confirmation was declined or went unanswered.
   bool Declined() const { return declined_; }
+  // Shows "Waiting for the printer: N s" on standard error once a wait has lasted a second;
+  // a wait runs from the first pause after a message to the next message.
+  void ShowWaits(bool show) { showWaits_ = show; }
+  void Slept(std::int64_t nowMs, std::int64_t sleptMs);
 
  private:
   void Write(std::string_view text);
+  void EndWait();
+  void CloseLine();
   std::ostream& out_;
   std::ostream& err_;
   std::ostream* line_ = nullptr;  // the stream of the open line
@@ -37,6 +46,23 @@ class TerminalDisplay final : public MessageDisplay, public PaperOutNotifier {
   bool canAsk_;
   bool showedError_ = false;
   bool declined_ = false;
+  bool paperOutShown_ = false;  // since the last message
+  bool showWaits_ = false;
+  std::int64_t waitStartMs_ = -1;
+  std::int64_t shownSeconds_ = -1;
+};
+
+// The session's clock, telling the display of every pause so long waits show their time.
+class WaitShowingClock final : public Clock {
+ public:
+  WaitShowingClock(Clock& clock, TerminalDisplay& display) : clock_(clock), display_(display) {}
+  void SleepMs(std::int64_t ms) override;
+  std::int64_t NowMs() override { return clock_.NowMs(); }
+  LocalDateTime LocalNow() override { return clock_.LocalNow(); }
+
+ private:
+  Clock& clock_;
+  TerminalDisplay& display_;
 };
 
 }  // namespace vantor::cli

@@ -1,4 +1,7 @@
 // serve-virtual: the virtual printer on a pseudo-terminal for another program to drive.
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
 #include <iostream>
 #include <memory>
 
@@ -31,14 +34,23 @@ void AddVirtualPrinterCommands(Cli& cli) {
   CLI::App* sub = cli.App().add_subcommand(
       "serve-virtual",
       "serve the virtual printer on a pseudo-terminal; console lines on standard input: "
-      "ink, paper out, paper in, error NN, clear, lever N, nozzle, status, quit");
+      "ink, paper out, paper in, error NN, clear, lever N, nozzle, fault SPEC, fault off, status, "
+      "quit");
   sub->add_option("--link", settings->link, "symbolic link to create to the terminal")->required();
   sub->add_option("--state", settings->state, "keep the EEPROM in this 256-byte file");
   sub->add_option("--pages", settings->pages, "write each printed sheet into DIR as a PNG")
       ->option_text("DIR");
   sub->add_option("--time-scale", settings->timeScale,
                   "multiply the printer's mechanism times (0.1: ten times faster)")
-      ->check(CLI::Range(0.0, 100.0))
+      ->check(CLI::Validator(
+          [](const std::string& text) -> std::string {
+            // Range alone lets "nan" through: every comparison with it is false.
+            const double v = std::strtod(text.c_str(), nullptr);
+            return std::isfinite(v) && v > 0.0 && v <= 100.0
+                       ? std::string()
+                       : "a number above 0 and at most 100 is needed";
+          },
+          "(0, 100]"))
       ->capture_default_str();
 
   cli.AddOfflineCommand(sub, [&cli, settings]() {
@@ -59,7 +71,10 @@ void AddVirtualPrinterCommands(Cli& cli) {
     }
     sim::VirtualPrinter& printer = *setup.Printer();
     printer.SetTimeScale(settings->timeScale);
-    const int status = sim::ServeVirtual(printer, clock, settings->link, std::cin, std::cout);
+    sim::ServeOptions serve;
+    serve.errors = &std::cerr;
+    const int status =
+        sim::ServeVirtual(printer, clock, settings->link, std::cin, std::cout, serve);
     return status == 0 ? kExitOk : kExitFailure;
   });
 }

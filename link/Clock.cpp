@@ -39,8 +39,7 @@ namespace {
 std::atomic<std::int64_t> requestedMs{0};
 
 void PrintRequested() {
-  std::fprintf(stderr, "requested sleeps: %lld ms\n",
-               static_cast<long long>(requestedMs.load()));
+  std::fprintf(stderr, "requested sleeps: %lld ms\n", static_cast<long long>(requestedMs.load()));
 }
 
 bool CountRequested() {
@@ -70,11 +69,15 @@ std::int64_t SystemClock::NowMs() {
   return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-LocalDateTime SystemClock::LocalNow() { return LocalOf(std::time(nullptr)); }
+LocalDateTime SystemClock::LocalNow() {
+  return LocalOf(std::time(nullptr));
+}
 
 VirtualClock::VirtualClock(LocalDateTime start) : start_(start) {}
 
-VirtualClock VirtualClock::AtSystemTime() { return VirtualClock(LocalOf(std::time(nullptr))); }
+VirtualClock VirtualClock::AtSystemTime() {
+  return VirtualClock(LocalOf(std::time(nullptr)));
+}
 
 void VirtualClock::SleepMs(std::int64_t ms) {
   if (ms > 0) nowMs_ += ms;

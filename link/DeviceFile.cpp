@@ -2,7 +2,9 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -21,7 +23,9 @@ namespace vantor {
 namespace {
 
 // The kernel's USB printer driver answers this with the device ID; its header lacks it.
-constexpr unsigned long DeviceIdRequest(unsigned len) { return _IOC(_IOC_READ, 'P', 1, len); }
+constexpr unsigned long DeviceIdRequest(unsigned len) {
+  return _IOC(_IOC_READ, 'P', 1, len);
+}
 
 constexpr std::size_t kHeader = 6;
 constexpr std::int64_t kFrameLimitMs = 10'000;
@@ -33,13 +37,18 @@ std::int64_t MonotonicMs() {
 
 std::string OpenErrorText(int err, const std::string& path) {
   switch (err) {
-    case ENOENT: return path + " does not exist";
+    case ENOENT:
+      return path + " does not exist";
     case EACCES:
-    case EPERM: return "no permission to open " + path;
-    case EBUSY: return path + " is busy (another program holds it)";
+    case EPERM:
+      return "no permission to open " + path;
+    case EBUSY:
+      return path + " is busy (another program holds it)";
     case ENODEV:
-    case ENXIO: return "no device behind " + path;
-    default: return path + ": " + std::strerror(err);
+    case ENXIO:
+      return "no device behind " + path;
+    default:
+      return path + ": " + std::strerror(err);
   }
 }
 
@@ -116,6 +125,13 @@ class DeviceFile final : public PortDevice {
 
   std::size_t DeviceId(std::span<std::uint8_t> buffer) override {
     std::fill(buffer.begin(), buffer.end(), 0);
+    const std::size_t n = ReadDeviceId(buffer);
+    if (n > 0) MakeRaw();
+    return n;
+  }
+
+ private:
+  std::size_t ReadDeviceId(std::span<std::uint8_t> buffer) {
     if (::ioctl(fd_, DeviceIdRequest(static_cast<unsigned>(buffer.size())), buffer.data()) == 0) {
       const std::size_t n = buffer.size() >= 2 ? buffer[0] * 256u + buffer[1] : 0;
       return std::min(n, buffer.size());
@@ -129,7 +145,19 @@ class DeviceFile final : public PortDevice {
     return n;
   }
 
- private:
+  // A terminal that answered as the printer must pass bytes untouched, and stale replies must
+  // not be read; one that did not keeps its settings.
+  void MakeRaw() {
+    if (raw_ || !::isatty(fd_)) return;
+    raw_ = true;
+    termios t{};
+    if (::tcgetattr(fd_, &t) == 0) {
+      ::cfmakeraw(&t);
+      ::tcsetattr(fd_, TCSANOW, &t);
+    }
+    ::tcflush(fd_, TCIOFLUSH);
+  }
+
   bool WaitFor(short events, std::int64_t limitMs) {
     pollfd p{fd_, events, 0};
     const int ms = static_cast<int>(std::clamp<std::int64_t>(limitMs, 0, INT_MAX));
@@ -175,29 +203,47 @@ class DeviceFile final : public PortDevice {
   }
 
   int fd_;
+  bool raw_ = false;
   DeviceFileOptions options_;
   std::vector<std::uint8_t> pending_;
 };
 
 }  // namespace
 
-std::string DeviceIdFileFor(const std::string& path) { return path + ".device-id"; }
+std::string DeviceIdFileFor(const std::string& path) {
+  return path + ".device-id";
+}
+
+std::string LockFileFor(const std::string& path) {
+  return path + ".lock";
+}
+
+bool IsStaleServerLink(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return false;
+  const std::string lockFile = LockFileFor(path);
+  if (::access(lockFile.c_str(), F_OK) != 0 && ::access(DeviceIdFileFor(path).c_str(), F_OK) != 0) {
+    return false;  // an ordinary link to a device, not one a server made
+  }
+  // The server holds its lock for as long as it serves.
+  const int fd = ::open(lockFile.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return true;
+  const bool held = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+  ::close(fd);
+  return !held;
+}
 
 std::unique_ptr<PortDevice> OpenDeviceFile(const DeviceFileOptions& options, InterfaceKind,
                                            OpenFailure& why) {
+  // Whatever now owns a dead server's terminal is not the printer.
+  if (IsStaleServerLink(options.path)) {
+    why.reason = options.path + " is stale: the virtual printer that made it no longer runs";
+    return nullptr;
+  }
   const int fd = ::open(options.path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     why.reason = OpenErrorText(errno, options.path);
     return nullptr;
-  }
-  if (::isatty(fd)) {
-    // A pseudo-terminal must pass bytes untouched, and stale replies must not be read.
-    termios t{};
-    if (::tcgetattr(fd, &t) == 0) {
-      ::cfmakeraw(&t);
-      ::tcsetattr(fd, TCSANOW, &t);
-    }
-    ::tcflush(fd, TCIOFLUSH);
   }
   return std::make_unique<DeviceFile>(fd, options);
 }

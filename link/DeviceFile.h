@@ -21,5 +21,9 @@ std::unique_ptr<PortDevice> OpenDeviceFile(const DeviceFileOptions& options, Int
 
 // The default device-ID file beside a device path.
 std::string DeviceIdFileFor(const std::string& path);
+// The lock a serving virtual printer holds beside its link while it runs.
+std::string LockFileFor(const std::string& path);
+// A link a server made that no live server holds any more.
+bool IsStaleServerLink(const std::string& path);
 
 }  // namespace vantor

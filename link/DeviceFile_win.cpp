@@ -206,17 +206,30 @@ class DeviceFile final : public PortDevice {
   std::vector<std::uint8_t> pending_;
 };
 
-}  // namespace
-
-// A named pipe has no file beside it: its device ID lies in the temporary folder.
-std::string DeviceIdFileFor(const std::string& path) {
+// A named pipe has no file beside it: its companions lie in the temporary folder.
+std::string CompanionFile(const std::string& path, const std::string& suffix) {
   if (path.size() > kPipePrefix.size() && path.starts_with(kPipePrefix)) {
     char temp[MAX_PATH + 1] = {};
     const DWORD n = GetTempPathA(sizeof temp, temp);
     const std::string dir = n > 0 && n <= MAX_PATH ? std::string(temp, n) : std::string(".\\");
-    return dir + "vantor-pipe-" + path.substr(kPipePrefix.size()) + ".device-id";
+    return dir + "vantor-pipe-" + path.substr(kPipePrefix.size()) + suffix;
   }
-  return path + ".device-id";
+  return path + suffix;
+}
+
+}  // namespace
+
+std::string DeviceIdFileFor(const std::string& path) {
+  return CompanionFile(path, ".device-id");
+}
+
+std::string LockFileFor(const std::string& path) {
+  return CompanionFile(path, ".lock");
+}
+
+// A named pipe goes with the server that made it: none is ever stale.
+bool IsStaleServerLink(const std::string&) {
+  return false;
 }
 
 std::unique_ptr<PortDevice> OpenDeviceFile(const DeviceFileOptions& options, InterfaceKind kind,

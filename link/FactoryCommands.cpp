@@ -9,8 +9,12 @@ namespace {
 constexpr std::size_t kFramePrefix = 5;  // ESC "|" 0x00 and the 16-bit body length
 constexpr std::uint8_t kEscAt[2] = {0x1B, 0x40};
 
-std::uint8_t Lo(int v) { return static_cast<std::uint8_t>(v & 0xFF); }
-std::uint8_t Hi(int v) { return static_cast<std::uint8_t>((v >> 8) & 0xFF); }
+std::uint8_t Lo(int v) {
+  return static_cast<std::uint8_t>(v & 0xFF);
+}
+std::uint8_t Hi(int v) {
+  return static_cast<std::uint8_t>((v >> 8) & 0xFF);
+}
 }  // namespace
 
 Result FactoryCommands::Send(std::uint8_t code, std::uint8_t sub,
@@ -60,14 +64,18 @@ Result FactoryCommands::CleanOrCharge(std::uint8_t kind) {
   return channel_.QueuePrintData(kEscAt, sizeof kEscAt);
 }
 
-Result FactoryCommands::FactoryCommandCB() { return Send(0xCB, 0xE5, {}); }
+Result FactoryCommands::FactoryCommandCB() {
+  return Send(0xCB, 0xE5, {});
+}
 
 Result FactoryCommands::FactoryCommandD1(std::uint8_t v) {
   const std::uint8_t params[1] = {v};
   return Send(0xD1, 0xE8, params);
 }
 
-Result FactoryCommands::FinishAdjustWrite() { return Send(0x50, 0x28, {}); }
+Result FactoryCommands::FinishAdjustWrite() {
+  return Send(0x50, 0x28, {});
+}
 
 Result FactoryCommands::SetPfValue(std::uint8_t v) {
   const std::uint8_t params[1] = {v};
@@ -186,9 +194,14 @@ Result FactoryCommands::WriteEepromDefaults() {
   VANTOR_TRY(channel_.WriteEepromByte(82, 2));
   VANTOR_TRY(channel_.WriteEepromByte(101, 1));
   switch (channel_.SelectedModel()) {
-    case Model::Q40: VANTOR_TRY(channel_.WriteEepromByte(eeprom::kModelDefault, 0x94)); break;
-    case Model::Q30: VANTOR_TRY(channel_.WriteEepromByte(eeprom::kModelDefault, 0x95)); break;
-    default: break;
+    case Model::Q40:
+      VANTOR_TRY(channel_.WriteEepromByte(eeprom::kModelDefault, 0x94));
+      break;
+    case Model::Q30:
+      VANTOR_TRY(channel_.WriteEepromByte(eeprom::kModelDefault, 0x95));
+      break;
+    default:
+      break;
   }
   return channel_.WriteEepromByte(225, 0);
 }

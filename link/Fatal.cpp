@@ -15,7 +15,9 @@ void StderrDisplay(std::string_view title, std::string_view message) {
 FatalDisplay g_display = &StderrDisplay;
 }  // namespace
 
-void SetFatalDisplay(FatalDisplay display) { g_display = display ? display : &StderrDisplay; }
+void SetFatalDisplay(FatalDisplay display) {
+  g_display = display ? display : &StderrDisplay;
+}
 
 void ShowProgramError(std::string_view message, std::string_view title) {
   g_display(title, message);

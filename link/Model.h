@@ -14,17 +14,23 @@ using ModelBytes = std::array<std::uint8_t, 2>;
 
 constexpr ModelBytes ModelBytesOf(Model m) {
   switch (m) {
-    case Model::Q40: return {0x07, 0x4C};
-    case Model::Q30: return {0x08, 0x18};
-    default: return {0x00, 0x00};
+    case Model::Q40:
+      return {0x07, 0x4C};
+    case Model::Q30:
+      return {0x08, 0x18};
+    default:
+      return {0x00, 0x00};
   }
 }
 
 constexpr std::string_view ModelName(Model m) {
   switch (m) {
-    case Model::Q40: return "Vantor Q40";
-    case Model::Q30: return "Vantor Q30";
-    default: return "";
+    case Model::Q40:
+      return "Vantor Q40";
+    case Model::Q30:
+      return "Vantor Q30";
+    default:
+      return "";
   }
 }
 

@@ -31,12 +31,27 @@ std::string_view PacketChannel::ReplyText() const {
 Result PacketChannel::Transact(const std::uint8_t* packet, std::size_t length) {
   errorCode_ = kChannelNoError;
   replyLength_ = 0;
-  VANTOR_TRY(port_.WritePort(packet, length));
-  VANTOR_TRY(port_.ReadPort(reply_.data(), replyLength_));
+  VANTOR_TRY(Watched(port_.WritePort(packet, length)));
+  VANTOR_TRY(ReadReply());
   if (wire::ClassifyTransactionReply(Reply(), packet[6]).kind == wire::ReplyKind::Accepted) {
     return kOk;
   }
   return ClassifyErrorReply();
+}
+
+Result PacketChannel::Watched(Result r) {
+  const std::int16_t e = port_.PortError();
+  if (r == kPortFailure && (e == kPortReceiveTimeout || e == kPortSendTimeout)) silent_ = true;
+  return r;
+}
+
+Result PacketChannel::ReadReply() {
+  if (waitOnce_ && silent_) {
+    replyLength_ = 0;
+    port_.RestoreError(kPortReceiveTimeout);
+    return kPortFailure;
+  }
+  return Watched(port_.ReadPort(reply_.data(), replyLength_));
 }
 
 Result PacketChannel::ClassifyErrorReply() {
@@ -62,6 +77,22 @@ struct TransactionPacket {
     std::copy(payload.begin(), payload.end(), bytes.begin() + kHeader);
   }
 };
+
+TransactionPacket CloseChannelPacket(std::uint8_t socket, std::uint8_t byte) {
+  return TransactionPacket({wire::kCloseChannel, socket, socket, byte});
+}
+TransactionPacket CreditPacket(std::uint8_t socket, std::uint16_t count) {
+  return TransactionPacket({wire::kCredit, socket, socket, static_cast<std::uint8_t>(count >> 8),
+                            static_cast<std::uint8_t>(count & 0xFF)});
+}
+TransactionPacket CreditRequestPacket(std::uint8_t socket, std::uint16_t count) {
+  return TransactionPacket({wire::kCreditRequest, socket, socket, 0x00, 0x00,
+                            static_cast<std::uint8_t>(count >> 8),
+                            static_cast<std::uint8_t>(count & 0xFF)});
+}
+TransactionPacket ExitPacket() {
+  return TransactionPacket({wire::kExit});
+}
 }  // namespace
 
 Result PacketChannel::EnterPacketMode() {
@@ -79,7 +110,7 @@ Result PacketChannel::InitTransport() {
 }
 
 Result PacketChannel::ExitTransport() {
-  const TransactionPacket p({wire::kExit});
+  const TransactionPacket p = ExitPacket();
   return Transact(p.bytes.data(), p.length);
 }
 
@@ -103,7 +134,7 @@ Result PacketChannel::OpenChannel(std::uint8_t socket) {
 }
 
 Result PacketChannel::CloseChannel(std::uint8_t socket, std::uint8_t byte) {
-  const TransactionPacket p({wire::kCloseChannel, socket, socket, byte});
+  const TransactionPacket p = CloseChannelPacket(socket, byte);
   VANTOR_TRY(Transact(p.bytes.data(), p.length));
   if (reply_[7] != wire::kResultOk) return Refused(wire::kCloseRefusals, reply_[7]);
   if (socket == kDataSocket) dataOpen_ = false;
@@ -112,8 +143,7 @@ Result PacketChannel::CloseChannel(std::uint8_t socket, std::uint8_t byte) {
 }
 
 Result PacketChannel::GrantCredit(std::uint8_t socket, std::uint16_t count) {
-  const TransactionPacket p({wire::kCredit, socket, socket, static_cast<std::uint8_t>(count >> 8),
-                             static_cast<std::uint8_t>(count & 0xFF)});
+  const TransactionPacket p = CreditPacket(socket, count);
   VANTOR_TRY(Transact(p.bytes.data(), p.length));
   if (reply_[7] != wire::kResultOk) return Refused(wire::kCreditRefusals, reply_[7]);
   if (socket == kDataSocket) {
@@ -126,9 +156,7 @@ Result PacketChannel::GrantCredit(std::uint8_t socket, std::uint16_t count) {
 }
 
 Result PacketChannel::RequestCredit(std::uint8_t socket, std::uint16_t count) {
-  const TransactionPacket p({wire::kCreditRequest, socket, socket, 0x00, 0x00,
-                             static_cast<std::uint8_t>(count >> 8),
-                             static_cast<std::uint8_t>(count & 0xFF)});
+  const TransactionPacket p = CreditRequestPacket(socket, count);
   VANTOR_TRY(Transact(p.bytes.data(), p.length));
   if (reply_[7] != wire::kResultOk) return Refused(wire::kCreditRefusals, reply_[7]);
   if (socket == kDataSocket) {
@@ -144,6 +172,7 @@ Result PacketChannel::RequestCredit(std::uint8_t socket, std::uint16_t count) {
 Result PacketChannel::StartLink() {
   controlOpen_ = false;
   dataOpen_ = false;
+  silent_ = false;
   fill_ = 0;
   VANTOR_TRY(port_.QueryDeviceId());
   VANTOR_TRY(EnterPacketMode());
@@ -154,13 +183,53 @@ Result PacketChannel::StartLink() {
 
 // Every step is sent whatever the one before answered: the printer must be let go of.
 void PacketChannel::ShutdownLink() {
-  (void)CloseChannel(kDataSocket, 0);
-  clock_.SleepMs(100);
-  (void)SendRsCommand();
-  clock_.SleepMs(100);
-  (void)CloseChannel(kControlSocket, 0);
-  clock_.SleepMs(100);
-  (void)ExitTransport();
+  // The shutdown's own results are not examined and must not hide why a command failed.
+  const std::int16_t portError = port_.PortError();
+  const std::int16_t channelError = errorCode_;
+  for (int step = 0; step < 4; ++step) {
+    if (step) clock_.SleepMs(100);
+    // Once the printer has been waited for in vain, the rest still goes out unanswered.
+    if (silent_) {
+      if (!SendUnanswered(step)) break;
+      continue;
+    }
+    switch (step) {
+      case 0:
+        (void)CloseChannel(kDataSocket, 0);
+        break;
+      case 1:
+        (void)SendRsCommand();
+        break;
+      case 2:
+        (void)CloseChannel(kControlSocket, 0);
+        break;
+      default:
+        (void)ExitTransport();
+        break;
+    }
+  }
+  port_.RestoreError(portError);
+  errorCode_ = channelError;
+}
+
+bool PacketChannel::SendUnanswered(int step) {
+  const auto send = [this](const TransactionPacket& p) {
+    return port_.WritePort(p.bytes.data(), p.length) == kOk;
+  };
+  switch (step) {
+    case 0:
+      dataOpen_ = false;
+      return send(CloseChannelPacket(kDataSocket, 0));
+    case 1:
+      return send(CreditPacket(kControlSocket, 1)) &&
+             send(CreditRequestPacket(kControlSocket, 1)) &&
+             WritePacket(kControlSocket, wire::kRsCommand, sizeof wire::kRsCommand) == kOk;
+    case 2:
+      controlOpen_ = false;
+      return send(CloseChannelPacket(kControlSocket, 0));
+    default:
+      return send(ExitPacket());
+  }
 }
 
 Result PacketChannel::WritePacket(std::uint8_t socket, const std::uint8_t* payload,
@@ -177,7 +246,7 @@ Result PacketChannel::WritePacket(std::uint8_t socket, const std::uint8_t* paylo
 }
 
 Result PacketChannel::SendPrintPacket() {
-  const Result r = WritePacket(kDataSocket, printData_.data(), fill_);
+  const Result r = Watched(WritePacket(kDataSocket, printData_.data(), fill_));
   // A failed job's bytes must not go out ahead of the next command.
   fill_ = 0;
   VANTOR_TRY(r);
@@ -197,12 +266,14 @@ Result PacketChannel::SendData(const std::uint8_t* bytes, std::size_t count) {
   if (count > kMaxPayload) FatalProgramError("Program miss!!!");
   if (hostCredits_ < 2) VANTOR_TRY(RequestCredit(kDataSocket, 2));
   if (printerCredits_ < 2) VANTOR_TRY(GrantCredit(kDataSocket, 2));
-  VANTOR_TRY(WritePacket(kDataSocket, bytes, count));
+  VANTOR_TRY(Watched(WritePacket(kDataSocket, bytes, count)));
   if (hostCredits_) --hostCredits_;
   return kOk;
 }
 
-std::size_t PacketChannel::PrintDataRoom() const { return kPrintPayload - fill_; }
+std::size_t PacketChannel::PrintDataRoom() const {
+  return kPrintPayload - fill_;
+}
 
 Result PacketChannel::QueuePrintData(const std::uint8_t* bytes, std::size_t count) {
   errorCode_ = kChannelNoError;
@@ -223,7 +294,7 @@ Result PacketChannel::QueuePrintData(const std::uint8_t* bytes, std::size_t coun
 
 Result PacketChannel::ReceiveData(std::span<std::uint8_t> destination, std::size_t& count) {
   count = 0;
-  VANTOR_TRY(port_.ReadPort(reply_.data(), replyLength_));
+  VANTOR_TRY(ReadReply());
   if (replyLength_ >= kHeader && reply_[0] == kDataSocket && reply_[1] == kDataSocket) {
     count = std::min(replyLength_ - kHeader, destination.size());
     std::memcpy(destination.data(), reply_.data() + kHeader, count);
@@ -242,8 +313,8 @@ Result PacketChannel::ControlCommand(const std::uint8_t* bytes, std::size_t coun
   if (count > kMaxPayload) FatalProgramError("Program miss!!!");
   VANTOR_TRY(GrantCredit(kControlSocket, 1));
   VANTOR_TRY(RequestCredit(kControlSocket, 1));
-  VANTOR_TRY(WritePacket(kControlSocket, bytes, count));
-  VANTOR_TRY(port_.ReadPort(reply_.data(), replyLength_));
+  VANTOR_TRY(Watched(WritePacket(kControlSocket, bytes, count)));
+  VANTOR_TRY(ReadReply());
   if (replyLength_ >= kHeader && reply_[0] == kControlSocket && reply_[1] == kControlSocket) {
     textLength_ = replyLength_ - kHeader;
     std::memmove(reply_.data(), reply_.data() + kHeader, textLength_);
@@ -273,7 +344,9 @@ Result PacketChannel::ReadStatus() {
 }
 
 Result PacketChannel::WaitLoop(bool resetFirst) {
+  const std::int64_t start = clock_.NowMs();
   for (;;) {
+    if (Cancelled()) return kNotReady;
     if (resetFirst) {
       VANTOR_TRY(QueuePrintData(kEscAt, sizeof kEscAt));
       VANTOR_TRY(FlushPrintData());
@@ -285,6 +358,7 @@ Result PacketChannel::WaitLoop(bool resetFirst) {
       if (printerErrorCode_ != kErrorPaperOut) return kNotReady;
       if (paperOut_) paperOut_->PaperOut();
     }
+    if (waitLimitMs_ >= 0 && clock_.NowMs() - start >= waitLimitMs_) return kNotReady;
     clock_.SleepMs(1000);
   }
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -30,6 +31,16 @@ class PacketChannel {
   Model SelectedModel() const { return model_; }
   ModelBytes GetModelBytes() const { return modelBytes_; }
   void SetPaperOutNotifier(PaperOutNotifier* notifier) { paperOut_ = notifier; }
+  // For a link that serves one command: after one receive time-out, later exchanges still
+  // send but fail at once instead of waiting again. A window keeps waiting, so that the
+  // technician can repeat a step once the printer answers again.
+  void SetWaitForSilenceOnce(bool once) { waitOnce_ = once; }
+  // Bounds every readiness wait (a negative limit: none, as in the window); a wait that runs
+  // out ends as "not ready" with the printer's last state for its words.
+  void SetWaitLimitMs(std::int64_t limitMs) { waitLimitMs_ = limitMs; }
+  // A flag that, once set, ends any wait at its next poll as "not ready".
+  void SetCancel(const std::atomic<bool>* cancel) { cancel_ = cancel; }
+  bool Cancelled() const { return cancel_ && cancel_->load(); }
 
   // Transactions on socket 0.
   Result EnterPacketMode();
@@ -70,6 +81,8 @@ class PacketChannel {
   static bool DecodeEepromReply(std::string_view text, std::uint8_t& value);
 
   std::int16_t ChannelError() const { return errorCode_; }
+  // Puts back an earlier failure's code after clean-up steps that must not hide it.
+  void RestoreError(std::int16_t code) { errorCode_ = code; }
   std::uint16_t PrinterStatus() const { return printerStatus_; }
   std::uint16_t PrinterErrorCode() const { return printerErrorCode_; }
   std::uint8_t RawErrorCode() const { return rawErrorCode_; }
@@ -94,6 +107,12 @@ class PacketChannel {
   Result SendPrintPacket();
   Result WritePacket(std::uint8_t socket, const std::uint8_t* payload, std::size_t count);
   Result WaitLoop(bool resetFirst);
+  // Notes a transfer that ran out of time: the printer has fallen silent.
+  Result Watched(Result r);
+  // Reads a reply, or fails at once when the printer is known silent and waits once only.
+  Result ReadReply();
+  // One shutdown step written without waiting for its answer.
+  bool SendUnanswered(int step);
 
   PrinterPort& port_;
   Clock& clock_;
@@ -111,6 +130,10 @@ class PacketChannel {
   std::uint16_t printerCredits_ = 0;
   bool dataOpen_ = false;
   bool controlOpen_ = false;
+  bool silent_ = false;  // a transfer timed out since the link was started
+  bool waitOnce_ = false;
+  std::int64_t waitLimitMs_ = -1;
+  const std::atomic<bool>* cancel_ = nullptr;
   std::int16_t errorCode_ = kChannelNoError;
 
   std::uint16_t printerStatus_ = kStatusNone;

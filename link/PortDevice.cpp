@@ -6,7 +6,9 @@ void PortTable::Set(std::string_view name, std::string description, Opener opene
   entries_.insert_or_assign(std::string(name), Entry{std::move(description), std::move(opener)});
 }
 
-bool PortTable::Has(std::string_view name) const { return entries_.find(name) != entries_.end(); }
+bool PortTable::Has(std::string_view name) const {
+  return entries_.find(name) != entries_.end();
+}
 
 std::string PortTable::Describe(std::string_view name) const {
   const auto it = entries_.find(name);

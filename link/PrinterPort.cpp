@@ -116,6 +116,10 @@ Result PrinterPort::ReadPort(std::uint8_t* buffer, std::size_t& count) {
   return kind_ == InterfaceKind::Usb ? ReadUsb(buffer, count) : ReadParallel(buffer, count);
 }
 
+std::optional<Model> PrinterPort::ReportedModel() const {
+  return wire::ModelFromDeviceId(DeviceIdReply());
+}
+
 Result PrinterPort::QueryDeviceId() {
   lastError_ = kPortNoError;
   deviceId_.fill(0);

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -44,12 +45,18 @@ class PrinterPort {
   Result ReadPort(std::uint8_t* buffer, std::size_t& count);
   Result QueryDeviceId();
   std::int16_t PortError() const { return lastError_; }
+  // Puts back an earlier failure's code after clean-up steps that must not hide it.
+  void RestoreError(std::int16_t code) { lastError_ = code; }
 
   bool IsOpen() const { return device_ != nullptr; }
   InterfaceKind Kind() const { return kind_; }
   const std::string& PortName() const { return portName_; }
-  // The last device-ID reply (empty when none); only its presence matters to the link.
-  std::span<const std::uint8_t> DeviceIdReply() const { return {deviceId_.data(), deviceIdLength_}; }
+  // The last device-ID reply (empty when none).
+  std::span<const std::uint8_t> DeviceIdReply() const {
+    return {deviceId_.data(), deviceIdLength_};
+  }
+  // The model the last device ID names, if it names one of ours.
+  std::optional<Model> ReportedModel() const;
   // Why the last open failed, for the port doctor and the trace.
   const std::string& OpenFailureReason() const { return openFailure_; }
 

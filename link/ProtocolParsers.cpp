@@ -1,6 +1,8 @@
 #include "ProtocolParsers.h"
 
 #include <algorithm>
+#include <cctype>
+#include <string>
 
 namespace vantor::wire {
 
@@ -30,6 +32,18 @@ bool StartsWithEntry(std::span<const std::uint8_t> bytes, std::size_t count) {
   return std::equal(kEntryPacket.begin(), kEntryPacket.begin() + static_cast<std::ptrdiff_t>(count),
                     bytes.begin(),
                     [](char c, std::uint8_t b) { return static_cast<std::uint8_t>(c) == b; });
+}
+
+std::string Upper(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return out;
+}
+
+std::string_view Trimmed(std::string_view s) {
+  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+  return s;
 }
 
 }  // namespace
@@ -106,6 +120,30 @@ std::int16_t AcknowledgeCode(std::string_view text) {
 std::optional<std::uint8_t> ParseEepromReply(std::string_view text) {
   if (!text.starts_with(kEepromReplyPrefix) || text.size() < 16) return std::nullopt;
   return static_cast<std::uint8_t>(EepromDigit(text[14]) * 16 + EepromDigit(text[15]));
+}
+
+std::optional<Model> ModelFromDeviceId(std::span<const std::uint8_t> reply) {
+  if (reply.size() <= 2) return std::nullopt;
+  // The length prefix is binary: the fields start after it.
+  const std::string text(reply.begin() + 2, reply.end());
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    std::size_t end = text.find(';', pos);
+    if (end == std::string::npos) end = text.size();
+    const std::string_view field = std::string_view(text).substr(pos, end - pos);
+    pos = end + 1;
+    const std::size_t colon = field.find(':');
+    if (colon == std::string_view::npos) continue;
+    const std::string key = Upper(Trimmed(field.substr(0, colon)));
+    if (key != "MDL" && key != "MODEL") continue;
+    // The model number is the value's last word.
+    const std::string value = Upper(Trimmed(field.substr(colon + 1)));
+    const std::string_view last = std::string_view(value).substr(value.rfind(' ') + 1);
+    if (last == "Q40") return Model::Q40;
+    if (last == "Q30") return Model::Q30;
+    return std::nullopt;
+  }
+  return std::nullopt;
 }
 
 Frame FrameOf(std::span<const std::uint8_t> bytes, std::size_t maxLength) {

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "Model.h"
 #include "Protocol.h"
 
 namespace vantor::wire {
@@ -43,6 +44,10 @@ std::int16_t RefusalCode(std::span<const Refusal> table, std::uint8_t result);
 std::int16_t AcknowledgeCode(std::string_view text);
 // An EEPROM read reply of either channel: the prefix and the value at text positions 14-15.
 std::optional<std::uint8_t> ParseEepromReply(std::string_view text);
+
+// The model a device-ID reply (2-byte length, then "KEY:value;" text) names in its MDL (or
+// MODEL) field: "Vantor Q40", "Q30" and the like. None for a missing field or another model.
+std::optional<Model> ModelFromDeviceId(std::span<const std::uint8_t> reply);
 
 enum class FrameState { Incomplete, Complete, TooShort, TooLong };
 struct Frame {

@@ -12,11 +12,17 @@ constexpr std::uint8_t kEnter[13] = {0x1B, '(', 'R', 0x08, 0x00, 0x00, 'R',
 constexpr std::uint8_t kExit[6] = {0x1B, 0x00, 0x00, 0x00, 0x1B, '@'};
 }  // namespace
 
-Result RemoteCommands::EnterRemoteMode() { return channel_.SendData(kEnter, sizeof kEnter); }
+Result RemoteCommands::EnterRemoteMode() {
+  return channel_.SendData(kEnter, sizeof kEnter);
+}
 
-Result RemoteCommands::ExitRemoteMode() { return channel_.SendData(kExit, sizeof kExit); }
+Result RemoteCommands::ExitRemoteMode() {
+  return channel_.SendData(kExit, sizeof kExit);
+}
 
-Result RemoteCommands::SendSnCommand() { return SendSnCommand(0, 0); }
+Result RemoteCommands::SendSnCommand() {
+  return SendSnCommand(0, 0);
+}
 
 Result RemoteCommands::SendSnCommand(std::uint8_t a, std::uint8_t b) {
   const std::uint8_t command[7] = {'S', 'N', 0x03, 0x00, 0x00, a, b};
@@ -52,8 +58,12 @@ Result MaintenanceCommands::ReadCounter32(std::uint8_t first, std::string& text)
   return kOk;
 }
 
-Result MaintenanceCommands::ReadPageCount(std::string& text) { return ReadCounter32(32, text); }
+Result MaintenanceCommands::ReadPageCount(std::string& text) {
+  return ReadCounter32(32, text);
+}
 
-Result MaintenanceCommands::ReadPassCount(std::string& text) { return ReadCounter32(36, text); }
+Result MaintenanceCommands::ReadPassCount(std::string& text) {
+  return ReadCounter32(36, text);
+}
 
 }  // namespace vantor

@@ -32,8 +32,8 @@ inline constexpr Result kUsbIdFailure{0x8000};
 #define VANTOR_TRY(expr) VANTOR_TRY_AS(expr, VANTOR_TRY_NAME(vantor_r_, __COUNTER__))
 #define VANTOR_TRY_NAME(a, b) VANTOR_TRY_JOIN(a, b)
 #define VANTOR_TRY_JOIN(a, b) a##b
-#define VANTOR_TRY_AS(expr, name)                                               \
-  do {                                                                          \
+#define VANTOR_TRY_AS(expr, name)                                                 \
+  do {                                                                            \
     if (const ::vantor::Result name = (expr); name != ::vantor::kOk) return name; \
   } while (0)
 

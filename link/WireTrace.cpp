@@ -35,4 +35,9 @@ void WireTrace::Comment(std::string_view text) {
   out_->flush();
 }
 
+bool WireTrace::Flush() {
+  out_->flush();
+  return static_cast<bool>(*out_);
+}
+
 }  // namespace vantor

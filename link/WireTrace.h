@@ -20,6 +20,8 @@ class WireTrace {
   void Read(std::span<const std::uint8_t> bytes) { Line('R', bytes); }
   void DeviceId(std::span<const std::uint8_t> bytes) { Line('D', bytes); }
   void Comment(std::string_view text);
+  // False when some line could not be written (a full disk, a closed pipe).
+  bool Flush();
 
   static std::string Hex(std::span<const std::uint8_t> bytes);
 

@@ -54,6 +54,10 @@ Result LinkAccess::WaitUntilReady() {
   return link_.channel.WaitUntilReady();
 }
 
+Result LinkAccess::AfterFailure(const std::function<Result()>& step) {
+  return KeepingFailureCause(link_, step);
+}
+
 Result LinkAccess::SetBidValues(std::uint8_t dotType, int black, int colour) {
   return link_.factory.SetBidValues(dotType, black, colour);
 }

@@ -22,6 +22,7 @@ class LinkAccess final : public PrintSink, public JobSteps {
 
   Result WaitUntilReady() override;
   Result SetBidValues(std::uint8_t dotType, int black, int colour) override;
+  Result AfterFailure(const std::function<Result()>& step) override;
   Result FactoryCommandD1(std::uint8_t value) override;
   Result FactoryCommandCB() override;
   Result ReadPfValue(std::uint8_t& value) override;

@@ -115,9 +115,16 @@ Result Raster::Bid(int dotType, int black, int colour, JobSteps& steps) {
 
   // The stored values go back even when the job failed, so no candidate stays in force.
   if (candidateSent) {
-    const Result blackBack = steps.SetBidValues(t, black, kUnchanged);
-    const Result colourBack = steps.SetBidValues(t, kUnchanged, colour);
-    if (result == kOk) result = blackBack != kOk ? blackBack : colourBack;
+    const auto restore = [&] {
+      const Result blackBack = steps.SetBidValues(t, black, kUnchanged);
+      const Result colourBack = steps.SetBidValues(t, kUnchanged, colour);
+      return blackBack != kOk ? blackBack : colourBack;
+    };
+    if (result == kOk) {
+      result = restore();
+    } else {
+      (void)steps.AfterFailure(restore);
+    }
   }
   VANTOR_TRY(result);
   return LineFeed(3);

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 
 #include "link/Result.h"
@@ -36,6 +37,8 @@ class JobSteps {
   // The stored PF value, which the check pattern reads only when it prints it.
   virtual Result ReadPfValue(std::uint8_t& value) = 0;
   virtual void SleepMs(std::int64_t ms) = 0;
+  // A clean-up step after a failed job: whatever it does, the job's failure keeps its cause.
+  virtual Result AfterFailure(const std::function<Result()>& step) { return step(); }
 };
 
 // Readout texts of the check pattern, each with room for its terminating zero byte.

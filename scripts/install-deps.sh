@@ -16,6 +16,7 @@ else
     qt6-base-dev libgl-dev libpng-dev
     libusb-1.0-0-dev libieee1284-3-dev umockdev libumockdev-dev
     xvfb xauth clang-format
+    clang libclang-rt-14-dev
   )
 fi
 

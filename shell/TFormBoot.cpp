@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
+#include <optional>
 
 #include "adjust/panels/DialogService.h"
 #include "shell/TAboutBox.h"
@@ -30,6 +31,7 @@ constexpr const char* kInterface = "Interface";
 constexpr const char* kOk = "OK";
 constexpr const char* kQuit = "Quit";
 constexpr const char* kVersion = "Version";
+constexpr const char* kOtherModel = "The printer reports itself as %1; continue as %2?";
 }  // namespace text
 
 QString FromView(std::string_view s) {
@@ -151,6 +153,20 @@ void TFormBoot::PortSelectOKBtnClick() {
     ShowNormalCursor();
     dialogs_.Error(this, FromView(words::kCommunicationError));
     return;
+  }
+  // The other model's frames would be ignored: ask before going on with the chosen one.
+  if (const std::optional<Model> reported = link_.port.ReportedModel();
+      reported && selectedModel_ != Model::None && *reported != selectedModel_) {
+    ShowNormalCursor();
+    const QString question =
+        QString(text::kOtherModel)
+            .arg(FromView(ModelName(*reported)), FromView(ModelName(selectedModel_)));
+    if (!dialogs_.Question(this, kApplicationTitle, question)) {
+      link_.channel.ShutdownLink();
+      link_.port.ClosePort();
+      return;
+    }
+    ShowHourglass();
   }
   hide();
   if (adjust_ != nullptr) adjust_->ShowWorkWindow();

@@ -56,6 +56,11 @@ bool RunConsoleLine(VirtualPrinter& printer, const std::string& raw, std::ostrea
     printer.SetHeadAngleLever(std::atoi(arg.c_str()));
   } else if (word == "nozzle" && arg.empty()) {
     printer.PrintNozzleCheck();
+  } else if (word == "fault" && !arg.empty()) {
+    if (std::string why; !printer.GetFaults().Apply(arg, why)) {
+      log << why << std::endl;
+      return true;
+    }
   } else if (word == "status" && arg.empty()) {
     log << Describe(printer.State()) << std::endl;
     return true;

@@ -79,6 +79,8 @@ std::string ControlReplies::EepromFrameReply(std::span<const std::uint8_t> paylo
       faults_.dropReplies = -1;
       return {};
     }
+    // A printer at work does not take EEPROM writes.
+    if (mechanism_.Working()) return VerdictReply(name, code, texts::kVerdictBusy);
     if (faults_.eepromWritesIgnored != 0) {
       if (faults_.eepromWritesIgnored > 0) --faults_.eepromWritesIgnored;
       return VerdictReply(name, code, texts::kVerdictOk);

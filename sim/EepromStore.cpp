@@ -8,22 +8,52 @@
 
 namespace vantor::sim {
 
+namespace {
+
+std::string SaveFailure(const std::string& path, const std::string& reason) {
+  return "cannot save the virtual printer's EEPROM to " + path + ": " + reason;
+}
+
+}  // namespace
+
 bool EepromStore::UseFile(const std::string& path, std::string& error) {
+  const std::string target = FollowLinks(path);
+  // Two users of one file would each save over the other's writes.
+  std::string holder;
+  lock_.Release();  // a store that switches files lets go of the old one
+  FileLock lock;
+  if (!lock.Acquire(target + ".lock", holder, error)) {
+    if (error.empty()) {
+      error = path + " is in use by " + (holder.empty() ? "another process" : "process " + holder);
+    }
+    return false;
+  }
+  RemoveStaleTemporaries(target);
   EepromBytes image{};
-  switch (ReadWholeImage(path, image, error)) {
+  std::string why;
+  switch (ReadWholeImage(target, image, why)) {
     case ReadOutcome::Read:
       image_ = image;
       break;
     case ReadOutcome::WrongSize:
       error = path + " is not a 256-byte EEPROM image";
       return false;
-    case ReadOutcome::Failed:
+    case ReadOutcome::CannotRead:
+      error = "cannot read " + path + ": " + why;
+      return false;
+    case ReadOutcome::CannotOpen:
+      error = "cannot open " + path + ": " + why;
       return false;
     case ReadOutcome::Missing:
-      if (!ReplaceAtomically(path, image_, error)) return false;
+      if (!ReplaceFile(target, image_, 0644, why)) {
+        error = SaveFailure(path, why);
+        return false;
+      }
       break;
   }
+  lock_ = std::move(lock);
   path_ = path;
+  target_ = target;
   dirty_ = lazyDirty_ = false;
   saveError_.clear();
   return true;
@@ -40,9 +70,9 @@ bool EepromStore::Save() {
     dirty_ = false;
     return true;
   }
-  std::string error;
-  if (!ReplaceAtomically(path_, image_, error)) {
-    saveError_ = error;
+  std::string why;
+  if (!ReplaceFile(target_, image_, 0644, why)) {
+    saveError_ = SaveFailure(path_, why);
     return false;  // still dirty: the next change tries again
   }
   saveError_.clear();

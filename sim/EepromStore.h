@@ -7,6 +7,7 @@
 #include <string>
 
 #include "link/Model.h"
+#include "sim/StateFiles.h"
 
 namespace vantor::sim {
 
@@ -22,6 +23,7 @@ class EepromStore {
   static EepromBytes FactoryImage(Model model);
 
   // Keeps the image in a 256-byte file: loads it when present, else writes the image there.
+  // The file is locked for this store's lifetime; a file another process uses is refused.
   bool UseFile(const std::string& path, std::string& error);
   bool HasFile() const { return !path_.empty(); }
   // The reason the last save failed (empty when it succeeded).
@@ -50,7 +52,9 @@ class EepromStore {
 
  private:
   EepromBytes image_{};
-  std::string path_;
+  std::string path_;    // as given, for messages
+  std::string target_;  // the file a symbolic link at path_ leads to
+  FileLock lock_;
   std::string saveError_;
   bool dirty_ = false;
   bool lazyDirty_ = false;

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "link/Protocol.h"
 
@@ -31,17 +33,39 @@ struct Faults {
   std::optional<int> eepromWritesBeforePowerLoss;
   int eepromWritesIgnored = 0;
 
+  // How a reply is spoilt on its way to the host.
+  enum class Spoil { None, Garbled, Truncated, BitFlip, Oversize };
+  Spoil spoil = Spoil::None;
+  int spoiltReplies = 0;
+  int busyAnswers = 0;     // control commands answered busy
+  bool powerLoss = false;  // once armed, the printer takes nothing in and says nothing
+  // Every fault above waits until this many replies have gone out (counted down by them).
+  int armAfterReplies = 0;
+
+  // Switches a fault on from its text: KIND[,after=N][,count=N|all][,ms=N], KIND one of
+  // no-reply, late-reply, garbled, truncated, bit-flip, oversize, short-write, power-loss, busy;
+  // "off" switches every fault off. False with the reason for text it does not know.
+  bool Apply(const std::string& spec, std::string& why);
+  static constexpr std::string_view kKinds =
+      "no-reply, late-reply, garbled, truncated, bit-flip, oversize, short-write, power-loss, busy";
+
+  // A reply is about to go out: spends an armed spoiling and counts the arming down.
+  void ReplyLeaving(std::vector<std::uint8_t>& reply);
+  bool TakeBusyAnswer() { return Armed() && Take(busyAnswers); }
+  bool PowerGone() const { return powerLoss && Armed(); }
+
   // Each spends one of its budget when it applies.
-  bool TakeSlowWrite() { return Take(slowWrites); }
-  bool TakeShortWrite() { return Take(shortWrites); }
-  bool TakeDroppedReply() { return Take(dropReplies); }
-  std::int64_t TakeReplyDelay() { return Take(delayedReplies) ? replyDelayMs : 0; }
+  bool TakeSlowWrite() { return Armed() && Take(slowWrites); }
+  bool TakeShortWrite() { return Armed() && Take(shortWrites); }
+  bool TakeDroppedReply() { return Armed() && Take(dropReplies); }
+  std::int64_t TakeReplyDelay() { return Armed() && Take(delayedReplies) ? replyDelayMs : 0; }
   // The error that refuses the next packet on this socket, if one is set for it.
   std::optional<std::uint8_t> TakeErrorReply(std::uint8_t socket);
   std::optional<std::string> TakeControlReply();
   std::size_t ReadLimit(std::size_t want) const;
 
  private:
+  bool Armed() const { return armAfterReplies == 0; }
   static bool Take(int& budget);
 };
 

@@ -1,5 +1,5 @@
-// Small state files read whole and replaced atomically, one implementation per platform. Always
-// binary: the bytes on disk are the bytes in memory.
+// Small state files read whole, one implementation per platform. Always binary: the bytes on
+// disk are the bytes in memory.
 #pragma once
 
 #include <cstdint>
@@ -8,15 +8,11 @@
 
 namespace vantor::sim {
 
-enum class ReadOutcome { Read, Missing, WrongSize, Failed };
+enum class ReadOutcome { Read, Missing, WrongSize, CannotRead, CannotOpen };
 
-// Fills `out` from the file when it holds exactly out.size() bytes; `error` says why on Failed.
+// Fills `out` from the file when it is a plain file of exactly out.size() bytes; on CannotRead
+// and CannotOpen `reason` holds the system's words.
 ReadOutcome ReadWholeImage(const std::string& path, std::span<std::uint8_t> out,
-                           std::string& error);
-
-// Writes a temporary file beside the target, flushes it to disk and puts it in the target's
-// place in one step, so a crash leaves either the old contents or the new, never a mixture.
-bool ReplaceAtomically(const std::string& path, std::span<const std::uint8_t> bytes,
-                       std::string& error);
+                           std::string& reason);
 
 }  // namespace vantor::sim

@@ -300,6 +300,11 @@ std::int64_t PrinterMechanism::BusyUntilMs() const {
   return work_.empty() ? clock_.NowMs() : work_.back().endMs;
 }
 
+bool PrinterMechanism::Working() const {
+  return std::any_of(work_.begin(), work_.end(),
+                     [](const Work& w) { return w.activity != Activity::Busy; });
+}
+
 void PrinterMechanism::UseInk(int black, int color) {
   for (std::size_t i = 0; i < ink_.size(); ++i) {
     const int use = i == 0 ? black : color;

@@ -73,6 +73,9 @@ class PrinterMechanism {
   // The "ST:" reply text the printer would give now.
   std::string StatusText();
   std::int64_t BusyUntilMs() const;
+  // Whether a cleaning, charge or print is still running (as of the last Update); carriage
+  // moves alone do not count.
+  bool Working() const;
   const std::array<std::uint8_t, 4>& Ink() const { return ink_; }
   bool PaperOut() const { return paperOut_; }
   bool BeforeFill() const { return beforeFill_; }

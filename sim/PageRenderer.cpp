@@ -86,7 +86,6 @@ void PageRenderer::PaperSize(std::uint32_t width, std::uint32_t length) {
   if (w < kPageDpi || l < kPageDpi || w > kMaxSheetWidth || l > kMaxSheetLength) return;
   sheetWidth_ = static_cast<int>(w);
   sheetLength_ = static_cast<int>(l);
-  if (!started_) page_ = Page{};
 }
 
 void PageRenderer::PageFormat(std::uint32_t top, std::uint32_t /*bottom*/) {
@@ -116,10 +115,34 @@ void PageRenderer::BeginInk() {
 }
 
 void PageRenderer::StartSheet() {
-  if (page_.width == sheetWidth_ && page_.height == sheetLength_) return;
+  const std::size_t size = std::size_t(sheetWidth_) * sheetLength_ * 3;
+  if (page_.width == sheetWidth_ && page_.height == sheetLength_ && page_.rgb.size() == size) {
+    // The last sheet's buffer, kept: whiten only where it was inked.
+    if (!started_ && inkedTop_ < inkedBottom_) {
+      const auto row = std::size_t(page_.width) * 3;
+      std::fill(page_.rgb.begin() + static_cast<std::ptrdiff_t>(row * inkedTop_),
+                page_.rgb.begin() + static_cast<std::ptrdiff_t>(row * inkedBottom_), 0xFF);
+      inkedTop_ = inkedBottom_ = 0;
+    }
+    return;
+  }
   page_.width = sheetWidth_;
   page_.height = sheetLength_;
-  page_.rgb.assign(std::size_t(page_.width) * page_.height * 3, 0xFF);
+  page_.rgb.assign(size, 0xFF);
+  inkedTop_ = inkedBottom_ = 0;
+}
+
+void PageRenderer::Inked(int top, int bottom) {
+  top = std::max(top, 0);
+  bottom = std::min(bottom, page_.height);
+  if (top >= bottom) return;
+  if (inkedTop_ >= inkedBottom_) {
+    inkedTop_ = top;
+    inkedBottom_ = bottom;
+  } else {
+    inkedTop_ = std::min(inkedTop_, top);
+    inkedBottom_ = std::max(inkedBottom_, bottom);
+  }
 }
 
 void PageRenderer::Feed(std::int64_t rows) {
@@ -154,9 +177,9 @@ void PageRenderer::LineFeed() {
 void PageRenderer::FormFeed() {
   if (started_) {
     ++pagesDone_;
-    Page done = std::move(page_);
-    page_ = Page{};
-    if (sink_) sink_(std::move(done));
+    if (sink_) sink_(std::move(page_));
+    // A sink that kept the page took its buffer; otherwise the next sheet reuses it.
+    if (page_.rgb.size() != std::size_t(page_.width) * page_.height * 3) page_ = Page{};
   }
   sheet_ = started_ = false;
   column_ = 0;
@@ -187,6 +210,7 @@ void PageRenderer::Band(const RasterBand& band) {
     const int nozzle = ink.firstNozzle + line;
     const int y = top + nozzle * linePitch_;
     if (y < 0 || y >= page_.height) continue;
+    Inked(y, y + 1);
     const int x0 = kLeftMargin + column_ + shift + RoundDiv(tilt * nozzle, kBlackNozzles - 1);
     const auto bytes = band.Line(static_cast<std::size_t>(line));
     for (std::size_t i = 0; i < bytes.size(); ++i) {
@@ -211,6 +235,7 @@ void PageRenderer::Text(char c) {
 void PageRenderer::DrawGlyph(char c, int x, int y) {
   if (x >= page_.width) return;
   const Glyph& glyph = GlyphOf(c);
+  Inked(y, y + kGlyphHeight * kGlyphDot);
   static constexpr std::uint8_t kBlack[3] = {28, 28, 32};
   for (int col = 0; col < kGlyphWidth; ++col) {
     for (int row = 0; row < kGlyphHeight; ++row) {

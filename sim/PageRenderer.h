@@ -50,6 +50,8 @@ class PrintMechanics {
 
 class PageRenderer final : public PrintStreamListener {
  public:
+  // A sink that keeps the page moves it away; a page it leaves in place lends its buffer to the
+  // next sheet, so it must not be changed.
   using PageSink = std::function<void(Page&&)>;
 
   PageRenderer(const PrintMechanics& mechanics, PageSink sink);
@@ -73,6 +75,8 @@ class PageRenderer final : public PrintStreamListener {
   int PagesDone() const { return pagesDone_; }
   // True when something is on the sheet in the printer.
   bool PageStarted() const { return started_; }
+  // The sheet in the printer as printed so far; null while nothing is on it.
+  const Page* SheetInPrinter() const { return started_ ? &page_ : nullptr; }
 
  private:
   void StartSheet();
@@ -81,6 +85,7 @@ class PageRenderer final : public PrintStreamListener {
   void Feed(std::int64_t units);
   int Row() const;
   void Blend(int x, int y, const std::uint8_t* ink, int level);
+  void Inked(int top, int bottom);
   void DrawGlyph(char c, int x, int y);
 
   const PrintMechanics& mechanics_;
@@ -89,6 +94,9 @@ class PageRenderer final : public PrintStreamListener {
   bool sheet_ = false;    // a sheet is in the printer
   bool started_ = false;  // ink is on it
   int pagesDone_ = 0;
+  // Rows of page_ that may hold ink, to whiten when its buffer is used for the next sheet.
+  int inkedTop_ = 0;
+  int inkedBottom_ = 0;
 
   // Printer settings, reset by ESC @.
   int unitsPerInch_ = kPageDpi;

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "link/DeviceFile.h"
+#include "sim/StateFiles.h"
 #include "sim/Texts.h"
 
 namespace vantor::sim {
@@ -32,6 +33,7 @@ struct Resources {
   bool maskChanged = false;
   std::string link;
   std::string idFile;
+  FileLock lock;  // released last: clients see the link as live while it exists
 
   ~Resources() {
     if (!link.empty()) ::unlink(link.c_str());
@@ -42,19 +44,6 @@ struct Resources {
     if (maskChanged) ::pthread_sigmask(SIG_SETMASK, &oldMask, nullptr);
   }
 };
-
-bool WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-  const std::string temp = path + ".tmp." + std::to_string(::getpid());
-  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
-  const bool ok = ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
-  ::close(fd);
-  if (!ok || ::rename(temp.c_str(), path.c_str()) != 0) {
-    ::unlink(temp.c_str());
-    return false;
-  }
-  return true;
-}
 
 int Fail(std::ostream& log, const std::string& what) {
   log << what << ": " << std::strerror(errno) << std::endl;
@@ -70,6 +59,7 @@ int ServeVirtual(VirtualPrinter& printer, Clock& clock, const std::string& linkP
 
 int ServeVirtual(VirtualPrinter& printer, Clock& clock, const std::string& linkPath,
                  std::istream& console, std::ostream& log, const ServeOptions& options) {
+  std::ostream& errors = options.errors ? *options.errors : log;
   Resources r;
   // Signals are read as events, so the link and the ID file are always removed.
   sigset_t mask;
@@ -80,15 +70,15 @@ int ServeVirtual(VirtualPrinter& printer, Clock& clock, const std::string& linkP
   r.signals = ::signalfd(-1, &mask, SFD_CLOEXEC | SFD_NONBLOCK);
 
   r.master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-  if (r.master < 0) return Fail(log, "cannot open a pseudo-terminal");
+  if (r.master < 0) return Fail(errors, "cannot open a pseudo-terminal");
   if (::grantpt(r.master) != 0 || ::unlockpt(r.master) != 0) {
-    return Fail(log, "cannot unlock the pseudo-terminal");
+    return Fail(errors, "cannot unlock the pseudo-terminal");
   }
   char name[128] = {};
-  if (::ptsname_r(r.master, name, sizeof name) != 0) return Fail(log, "no pseudo-terminal name");
+  if (::ptsname_r(r.master, name, sizeof name) != 0) return Fail(errors, "no pseudo-terminal name");
   // Our own hold on the terminal keeps the master from seeing a hang-up between clients.
   r.slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-  if (r.slave < 0) return Fail(log, std::string("cannot open ") + name);
+  if (r.slave < 0) return Fail(errors, std::string("cannot open ") + name);
   termios t{};
   if (::tcgetattr(r.slave, &t) == 0) {
     ::cfmakeraw(&t);
@@ -96,24 +86,37 @@ int ServeVirtual(VirtualPrinter& printer, Clock& clock, const std::string& linkP
   }
   ::fcntl(r.master, F_SETFL, ::fcntl(r.master, F_GETFL) | O_NONBLOCK);
 
+  // One server per link, for as long as it serves; a link without a live holder is stale.
+  std::string holder, lockError;
+  if (!r.lock.Acquire(LockFileFor(linkPath), holder, lockError)) {
+    if (lockError.empty()) {
+      lockError =
+          linkPath + " is served by " + (holder.empty() ? "another process" : "process " + holder);
+    }
+    errors << lockError << std::endl;
+    return 1;
+  }
+
   struct stat st {};
   if (::lstat(linkPath.c_str(), &st) == 0) {
     if (!S_ISLNK(st.st_mode)) {
-      log << linkPath << " exists and is not a symbolic link" << std::endl;
+      errors << linkPath << " exists and is not a symbolic link" << std::endl;
       return 1;
     }
     ::unlink(linkPath.c_str());  // left by a server that did not end cleanly
   }
-  if (::symlink(name, linkPath.c_str()) != 0) return Fail(log, "cannot create " + linkPath);
+  if (::symlink(name, linkPath.c_str()) != 0) return Fail(errors, "cannot create " + linkPath);
   r.link = linkPath;
 
   std::vector<std::uint8_t> id(2 + printer.DeviceIdText().size());
   auto device = printer.Connect(InterfaceKind::Usb);
   id.resize(device->DeviceId(id));
   r.idFile = DeviceIdFileFor(linkPath);
-  if (!WriteFileAtomically(r.idFile, id)) {
+  RemoveStaleTemporaries(r.idFile);
+  if (std::string why; !ReplaceFile(r.idFile, id, 0644, why)) {
     r.idFile.clear();
-    return Fail(log, "cannot write " + DeviceIdFileFor(linkPath));
+    errors << "cannot write " << DeviceIdFileFor(linkPath) << ": " << why << std::endl;
+    return 1;
   }
 
   log << texts::kServing << linkPath << std::endl;
@@ -129,7 +132,7 @@ int ServeVirtual(VirtualPrinter& printer, Clock& clock, const std::string& linkP
                      {r.signals, POLLIN, 0},
                      {consoleFd, POLLIN, 0}};
     const int ready = ::poll(fds, consoleFd >= 0 ? 3 : 2, options.pollMs);
-    if (ready < 0 && errno != EINTR) return Fail(log, "poll");
+    if (ready < 0 && errno != EINTR) return Fail(errors, "poll");
     if (options.stop && options.stop->load()) break;
     if (r.signals >= 0 && (fds[1].revents & POLLIN)) break;
 

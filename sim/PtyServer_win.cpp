@@ -4,7 +4,6 @@
 
 #include <atomic>
 #include <deque>
-#include <fstream>
 #include <iostream>
 #include <mutex>
 #include <thread>
@@ -12,7 +11,9 @@
 
 #include "link/DeviceFile.h"
 #include "sim/PtyServer.h"
+#include "sim/StateFiles.h"
 #include "sim/Texts.h"
+#include "sim/WinText.h"
 
 namespace vantor::sim {
 
@@ -45,7 +46,7 @@ void ReadStdin(std::shared_ptr<StdinLines> shared) {
 }
 
 int Fail(std::ostream& log, const std::string& what) {
-  log << what << ": Windows error " << GetLastError() << std::endl;
+  log << what << ": " << win::ErrorText(GetLastError()) << std::endl;
   return 1;
 }
 
@@ -67,13 +68,6 @@ struct Resources {
   }
 };
 
-bool WriteIdFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
-  return static_cast<bool>(out.flush());
-}
-
 }  // namespace
 
 int ServeVirtual(VirtualPrinter& printer, Clock& clock, const std::string& linkPath,
@@ -83,19 +77,27 @@ int ServeVirtual(VirtualPrinter& printer, Clock& clock, const std::string& linkP
 
 int ServeVirtual(VirtualPrinter& printer, Clock& clock, const std::string& linkPath,
                  std::istream& console, std::ostream& log, const ServeOptions& options) {
+  std::ostream& errors = options.errors ? *options.errors : log;
   Resources r;
   gInterrupted = false;
   SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
   if (!linkPath.starts_with("\\\\.\\pipe\\")) {
-    log << linkPath << " is not a pipe name (\\\\.\\pipe\\NAME)" << std::endl;
+    errors << linkPath << " is not a pipe name (\\\\.\\pipe\\NAME)" << std::endl;
     return 1;
   }
-  // The first instance only: a second server on the same name would split the clients.
+  // One server per name: the first instance only, so no lock file is needed, and the pipe is
+  // gone with its server, so it is never stale.
   r.pipe = CreateNamedPipeW(
       Widen(linkPath).c_str(),
       PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
       PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 1 << 16, 1 << 16, 0, nullptr);
-  if (r.pipe == INVALID_HANDLE_VALUE) return Fail(log, "cannot create " + linkPath);
+  if (r.pipe == INVALID_HANDLE_VALUE) {
+    if (GetLastError() == ERROR_ACCESS_DENIED || GetLastError() == ERROR_PIPE_BUSY) {
+      errors << linkPath << " is served by another process" << std::endl;
+      return 1;
+    }
+    return Fail(errors, "cannot create " + linkPath);
+  }
   r.readDone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   r.connected = CreateEventW(nullptr, TRUE, FALSE, nullptr);
 
@@ -103,9 +105,11 @@ int ServeVirtual(VirtualPrinter& printer, Clock& clock, const std::string& linkP
   auto device = printer.Connect(InterfaceKind::Usb);
   id.resize(device->DeviceId(id));
   r.idFile = DeviceIdFileFor(linkPath);
-  if (!WriteIdFile(r.idFile, id)) {
+  RemoveStaleTemporaries(r.idFile);
+  if (std::string why; !ReplaceFile(r.idFile, id, 0644, why)) {
     r.idFile.clear();
-    return Fail(log, "cannot write " + DeviceIdFileFor(linkPath));
+    errors << "cannot write " << DeviceIdFileFor(linkPath) << ": " << why << std::endl;
+    return 1;
   }
 
   log << texts::kServing << linkPath << std::endl;
@@ -143,7 +147,7 @@ int ServeVirtual(VirtualPrinter& printer, Clock& clock, const std::string& linkP
       } else if (GetLastError() == ERROR_IO_PENDING) {
         waitingForClient = true;
       } else {
-        return Fail(log, "cannot wait for a client on " + linkPath);
+        return Fail(errors, "cannot wait for a client on " + linkPath);
       }
     }
     if (client && !reading) {

@@ -16,6 +16,7 @@ class DeviceView final : public PortDevice {
 
   IoResult Write(std::span<const std::uint8_t> bytes, std::int64_t) override {
     Faults& f = printer_.faults_;
+    if (f.PowerGone()) return {true, bytes.size()};  // nobody there to take them
     if (f.TakeSlowWrite()) printer_.clock_.SleepMs(f.writeDelayMs);
     printer_.Written(bytes);
     std::size_t count = bytes.size();

@@ -4,8 +4,8 @@
 #include <array>
 #include <memory>
 
-#include "adjust/procedures/BidProcedure.h"
 #include "adjust/panels/WorkflowModule.h"
+#include "adjust/procedures/BidProcedure.h"
 
 class QCheckBox;
 class QLineEdit;

@@ -4,7 +4,6 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 
-
 namespace vantor {
 
 namespace {
@@ -25,8 +24,7 @@ int RunBox(QWidget* owner, QMessageBox::Icon icon, const QString& title, const Q
 }  // namespace
 
 void QtDialogService::Error(QWidget* owner, const QString& text) {
-  RunBox(owner, QMessageBox::Critical, QString::fromUtf8(kApplicationTitle), text,
-         QMessageBox::Ok);
+  RunBox(owner, QMessageBox::Critical, QString::fromUtf8(kApplicationTitle), text, QMessageBox::Ok);
 }
 
 bool QtDialogService::Question(QWidget* owner, const QString& title, const QString& text) {

@@ -184,9 +184,9 @@ void EepromPanels::BuildCheckPattern() {
   area_->SetMenuHandler(MenuItem::A4Pattern, [this] { area_->ShowPanel(a3pPrintPnl_); });
 }
 
+// The range edits are emptied where a new range begins (ShowCheckPanel).
 void EepromPanels::ResetInputs() {
-  for (QLineEdit* e : {eepReadBegEdit_, eepReadEndEdit_, eepWriteAddEdit_, eepWriteDataEdit_})
-    e->clear();
+  for (QLineEdit* e : {eepWriteAddEdit_, eepWriteDataEdit_}) e->clear();
 }
 
 void EepromPanels::ShowOnly(QWidget* panel) {
@@ -194,8 +194,12 @@ void EepromPanels::ShowOnly(QWidget* panel) {
   area_->ShowPanel(panel);
 }
 
+// Chosen from the items or returned to from the table: a new range. A failed read instead
+// returns with the range as typed.
 void EepromPanels::ShowCheckPanel() {
   ShowOnly(eepromCheckPnl_);
+  eepReadBegEdit_->clear();
+  eepReadEndEdit_->clear();
   eepReadBegEdit_->setFocus();
 }
 

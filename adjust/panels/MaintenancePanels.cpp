@@ -8,9 +8,9 @@
 #include <QVBoxLayout>
 
 #include "adjust/panels/PanelParts.h"
-#include "adjust/procedures/Procedures.h"
 #include "adjust/panels/RadioGroup.h"
 #include "adjust/panels/WindowTimer.h"
+#include "adjust/procedures/Procedures.h"
 
 namespace vantor {
 

@@ -3,8 +3,8 @@
 
 #include <memory>
 
-#include "adjust/procedures/ExchangeProcedure.h"
 #include "adjust/panels/WorkflowModule.h"
+#include "adjust/procedures/ExchangeProcedure.h"
 
 class QLabel;
 class QPlainTextEdit;

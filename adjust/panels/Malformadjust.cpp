@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -14,10 +15,12 @@
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTextCursor>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "adjust/panels/DialogService.h"
 #include "adjust/panels/RadioGroup.h"
+#include "adjust/procedures/EepromImage.h"
 #include "link/PacketChannel.h"
 #include "words/Words.h"
 
@@ -46,6 +49,7 @@ constexpr const char* kUsbId = "USB ID";
 constexpr const char* kProtectionCounter = "Protection counter";
 constexpr const char* kTopMargin = "Top Margin";
 constexpr const char* kPf = "PF Adjustment value";
+constexpr const char* kWaiting = "Waiting for the printer: %1 s";
 }  // namespace text
 
 using Entry = std::vector<std::pair<const char*, MenuItem>>;
@@ -168,6 +172,18 @@ TFormAdjust::TFormAdjust(Link& link, DialogService& dialogs, QWidget* parent)
   memo_->setMaximumHeight(140);
   SetMemoColor(Qt::black);
 
+  waitLbl_ = new QLabel(this);
+  waitLbl_->setObjectName("WaitLbl");
+  waitLbl_->hide();
+  // Readable while the window is disabled by the busy message it belongs to.
+  QPalette waitPalette = waitLbl_->palette();
+  waitPalette.setColor(QPalette::Disabled, QPalette::WindowText,
+                       waitPalette.color(QPalette::Active, QPalette::WindowText));
+  waitLbl_->setPalette(waitPalette);
+  waitTick_ = new QTimer(this);
+  waitTick_->setInterval(1000);
+  connect(waitTick_, &QTimer::timeout, this, &TFormAdjust::ShowWaitTime);
+
   auto* adjusted = new QGroupBox(text::kAdjustedItems, this);
   adjusted->setObjectName("Panel8");
   BuildAdjustedItemsPanel(adjusted);
@@ -184,6 +200,7 @@ TFormAdjust::TFormAdjust(Link& link, DialogService& dialogs, QWidget* parent)
   auto* centre = new QVBoxLayout;
   centre->addWidget(workArea_, 1);
   centre->addWidget(memo_);
+  centre->addWidget(waitLbl_);
   auto* right = new QVBoxLayout;
   right->addWidget(adjusted);
   right->addStretch();
@@ -276,6 +293,10 @@ void TFormAdjust::FillMenu(Menu menu, const MenuList& entries) {
 
 void TFormAdjust::PrepareForModel(Model model) {
   modelLbl_->setText(FromView(ModelName(model)));
+  record_ = std::make_unique<procedures::FileServiceRecord>(
+      procedures::DataFolder(), "vantor-adjust " + std::string(procedures::ProgramVersion()),
+      link_.port.PortName(), model);
+  reporter_.SetRecorder(record_.get());
   FillMenu(kAdjustMenu, kStartAdjustItems);
 }
 
@@ -328,6 +349,7 @@ void TFormAdjust::Show(MessageKind kind, std::string_view message) {
     case MessageKind::Done:
       SetMemoColor(Qt::black);
       ShowNormalCursor();
+      EndWaitTime();
       disableTimer_->Start();
       SetMemoText(text);
       break;
@@ -338,10 +360,12 @@ void TFormAdjust::Show(MessageKind kind, std::string_view message) {
       disableTimer_->Stop();
       setEnabled(false);
       SetMemoText(text);
+      StartWaitTime();
       break;
     case MessageKind::Error:
       SetMemoColor(Qt::red);
       ShowNormalCursor();
+      EndWaitTime();
       SetMemoText(text);
       setEnabled(true);
       break;
@@ -369,6 +393,29 @@ void TFormAdjust::Show(MessageKind kind, std::string_view message) {
 void TFormAdjust::EnableWindow() {
   setEnabled(true);
   ShowNormalCursor();
+  EndWaitTime();
+}
+
+// Long work shows that it is alive: the seconds since the busy message, beside the hourglass.
+void TFormAdjust::StartWaitTime() {
+  busySince_.start();
+  ShowWaitTime();
+  waitLbl_->show();
+  waitTick_->start();
+}
+
+void TFormAdjust::ShowWaitTime() {
+  waitLbl_->setText(QString(text::kWaiting).arg(busySince_.elapsed() / 1000));
+}
+
+void TFormAdjust::EndWaitTime() {
+  waitTick_->stop();
+  waitLbl_->hide();
+  // Readable while the window is disabled by the busy message it belongs to.
+  QPalette waitPalette = waitLbl_->palette();
+  waitPalette.setColor(QPalette::Disabled, QPalette::WindowText,
+                       waitPalette.color(QPalette::Active, QPalette::WindowText));
+  waitLbl_->setPalette(waitPalette);
 }
 
 void TFormAdjust::ErrorBox(std::string_view text) {
@@ -409,12 +456,13 @@ void TFormAdjust::ApplyMenuMode(std::uint16_t printerStatus) {
   if (errorState) {
     ResetWorkArea(true);
     ShowCanvas();
-    tab_->setTabText(0, "");
-    menus_[kAdjustMenu]->setTitle("");
-  } else {
-    tab_->setTabText(0, text::kAdjustmentTab);
-    menus_[kAdjustMenu]->setTitle(text::kAdjustmentItems);
   }
+  SetMenuForm(errorState);
+}
+
+void TFormAdjust::SetMenuForm(bool errorState) {
+  tab_->setTabText(0, errorState ? "" : text::kAdjustmentTab);
+  menus_[kAdjustMenu]->setTitle(errorState ? "" : text::kAdjustmentItems);
   for (Menu m : {kMaintMenu, kPatternMenu, kAppendixMenu}) menus_[m]->setEnabled(!errorState);
   FillMenu(kAdjustMenu, errorState ? kErrorStateAdjustItems : kNormalAdjustItems);
 }
@@ -564,11 +612,17 @@ void TFormAdjust::FormClose() {
   // Each visit starts usable, whatever a locked workflow or a busy message left behind.
   UnlockWorkflow();
   setEnabled(true);
+  // The full form until a status read says otherwise: unlocking alone would leave the
+  // error-state form half undone if the next show cannot read the status.
+  SetMenuForm(false);
+  EndWaitTime();
 
   if (quit_ != nullptr) quit_->show();
   if (!skipLinkShutdown_) link_.channel.ShutdownLink();
   link_.port.ClosePort();
   skipLinkShutdown_ = false;
+  reporter_.SetRecorder(nullptr);
+  record_.reset();
   ShowNormalCursor();
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QColor>
+#include <QElapsedTimer>
 #include <QWidget>
 #include <array>
 #include <map>
@@ -12,6 +13,7 @@
 #include "adjust/panels/WorkWindow.h"
 #include "adjust/panels/WorkflowModule.h"
 #include "adjust/procedures/Messages.h"
+#include "adjust/procedures/ServiceRecord.h"
 #include "link/Link.h"
 
 class QAbstractButton;
@@ -20,6 +22,7 @@ class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 class QTabWidget;
+class QTimer;
 class QGridLayout;
 
 namespace vantor {
@@ -99,12 +102,17 @@ class TFormAdjust final : public QWidget,
 
   void BuildAdjustedItemsPanel(QWidget* panel);
   void FillMenu(Menu menu, const MenuList& entries);
+  // The menus and captions in their error-state or their full form.
+  void SetMenuForm(bool errorState);
   void MenuClick(Menu menu, int index);
   void SetMemoColor(const QColor& color);
   void SetMemoText(const QString& text);
   void FormShow();
   void FormClose();
   void EscapePressed();
+  void StartWaitTime();
+  void ShowWaitTime();
+  void EndWaitTime();
 
   Link& link_;
   DialogService& dialogs_;
@@ -119,6 +127,9 @@ class TFormAdjust final : public QWidget,
   QFrame* canvas_;
   QPlainTextEdit* memo_;
   QLabel* modelLbl_;
+  QLabel* waitLbl_;
+  QTimer* waitTick_;
+  QElapsedTimer busySince_;
   QPushButton* rtnBtn_;
   QPushButton* statusBtn_;
   std::map<AdjustedItem, QLabel*> adjusted_;
@@ -132,6 +143,8 @@ class TFormAdjust final : public QWidget,
   std::vector<QAbstractButton*> cancelButtons_;
   std::map<MenuItem, std::function<void()>> menuHandlers_;
   std::vector<std::unique_ptr<WorkflowModule>> modules_;
+  // What this visit does to the printer, kept in the same record vantorctl keeps.
+  std::unique_ptr<ServiceRecorder> record_;
 
   QColor memoColor_ = Qt::black;
   bool skipLinkShutdown_ = false;

@@ -3,8 +3,8 @@
 
 #include <memory>
 
-#include "adjust/procedures/TopMarginProcedure.h"
 #include "adjust/panels/WorkflowModule.h"
+#include "adjust/procedures/TopMarginProcedure.h"
 
 class QCheckBox;
 class QComboBox;

@@ -2,10 +2,11 @@
 
 namespace vantor {
 
-WindowTimer::WindowTimer(const QString& objectName, QObject* parent) : QObject(parent) {
+WindowTimer::WindowTimer(const QString& objectName, QObject* parent)
+    : QObject(parent), timer_(new QTimer(this)) {
   setObjectName(objectName);
-  timer_.setInterval(1000);
-  connect(&timer_, &QTimer::timeout, this, &WindowTimer::Tick);
+  timer_->setInterval(1000);
+  connect(timer_, &QTimer::timeout, this, &WindowTimer::Tick);
 }
 
 void WindowTimer::Tick() {

@@ -14,16 +14,17 @@ class WindowTimer final : public QObject {
   WindowTimer(const QString& objectName, QObject* parent = nullptr);
 
   void SetHandler(std::function<void()> handler) { handler_ = std::move(handler); }
-  void Start() { timer_.start(); }
-  void Stop() { timer_.stop(); }
-  bool IsActive() const { return timer_.isActive(); }
+  void Start() { timer_->start(); }
+  void Stop() { timer_->stop(); }
+  bool IsActive() const { return timer_->isActive(); }
   // One tick. A tick that arrives while the previous one is still inside a wait or a modal box
   // (whose event loop delivers timer events) is dropped.
   void Tick();
   bool InTick() const { return inTick_; }
 
  private:
-  QTimer timer_;
+  // A child, so a program-wide filter can hold its ticks off during a wait.
+  QTimer* timer_;
   std::function<void()> handler_;
   bool inTick_ = false;
 };

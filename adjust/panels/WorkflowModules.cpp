@@ -1,11 +1,10 @@
-#include "adjust/panels/WorkflowModule.h"
-
 #include "adjust/panels/BidPanels.h"
 #include "adjust/panels/EepromPanels.h"
 #include "adjust/panels/HeadAngularPanels.h"
 #include "adjust/panels/IdentityPanels.h"
 #include "adjust/panels/MaintenancePanels.h"
 #include "adjust/panels/MechanismPanels.h"
+#include "adjust/panels/WorkflowModule.h"
 #include "adjust/procedures/SharedIds.h"
 
 namespace vantor {

@@ -97,11 +97,18 @@ Result ExchangeProcedure::LiquidCleaning(bool& lastCycle) {
       [&]() -> Result {
         VANTOR_TRY(f.CarriageToHome());
         VANTOR_TRY(f.TransportCycleA(false));
-        VANTOR_TRY(f.TransportCycleB());
-        if (last) VANTOR_TRY(ResetCountersAndFlags());
-        return MoveToOperatingPosition();
+        return f.TransportCycleB();
       },
       ""));
+  // The done message has waited for the cleaning: a printer at work would refuse the writes.
+  const Result r = [&]() -> Result {
+    if (last) VANTOR_TRY(ResetCountersAndFlags());
+    return MoveToOperatingPosition();
+  }();
+  if (r != kOk) {
+    reporter_.ReportResult(r);
+    return r;
+  }
   step_ = last ? 0 : next;
   lastCycle = last;
   return kOk;

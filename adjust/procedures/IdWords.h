@@ -17,6 +17,9 @@ inline constexpr std::string_view kHeadIdRegistered = "\"  were correctly regist
 inline constexpr std::string_view kUsbIdIs = "USB ID = ";
 inline constexpr std::string_view kUsbIdAs = "As USB ID, \"";
 inline constexpr std::string_view kUsbIdRegistered = "\" has been registered in EEPROM.";
+inline constexpr std::string_view kUsbIdWrittenBefore =
+    "Written to EEPROM as USB ID before this failure: \"";
+inline constexpr std::string_view kUsbIdWrittenEnd = "\"";
 }  // namespace idwords
 
 class HeadIdWords final : public FormatWords {

@@ -1,6 +1,7 @@
 #include "adjust/procedures/IdentityProcedure.h"
 
 #include "adjust/procedures/IdWords.h"
+#include "adjust/procedures/ServiceRecord.h"
 
 namespace vantor::procedures {
 
@@ -11,9 +12,16 @@ Result Reported(Reporter& reporter, Result r) {
   return r;
 }
 
-// The registration line waits until the printer is ready, as every done message does.
+// The registration line waits until the printer is ready, as every done message does. When that
+// wait fails the ID is in the EEPROM already, so the words say what was written.
 Result ShowUsbIdRegistered(Reporter& reporter, std::string_view id, std::string_view dateCode) {
-  VANTOR_TRY(reporter.ShowMessage(MessageKind::Done, idwords::kUsbIdAs));
+  if (const Result r = reporter.ShowMessage(MessageKind::Done, idwords::kUsbIdAs); r != kOk) {
+    reporter.ShowMessage(MessageKind::NewLine, idwords::kUsbIdWrittenBefore);
+    reporter.ShowMessage(MessageKind::Append, id);
+    if (!dateCode.empty()) reporter.ShowMessage(MessageKind::Append, dateCode);
+    reporter.ShowMessage(MessageKind::Append, idwords::kUsbIdWrittenEnd);
+    return r;
+  }
   reporter.ShowMessage(MessageKind::Append, id);
   if (!dateCode.empty()) reporter.ShowMessage(MessageKind::Append, dateCode);
   reporter.ShowMessage(MessageKind::Append, idwords::kUsbIdRegistered);
@@ -39,7 +47,9 @@ Result ReadHeadId(Reporter& reporter, Malheadid& headId, std::string& id) {
 Result RegisterHeadId(Reporter& reporter, Malheadid& headId, std::string_view typed,
                       std::string& registered) {
   const std::string text = UpperCaseId(typed);
-  VANTOR_TRY(Reported(reporter, headId.WriteHeadID(reporter.GetLink().channel, text)));
+  const Result written = headId.WriteHeadID(reporter.GetLink().channel, text);
+  RecordOperation(reporter, "Head ID registration: " + text, {}, written);
+  VANTOR_TRY(Reported(reporter, written));
   reporter.ShowMessage(MessageKind::Replace, idwords::kHeadIdTyped);
   reporter.ShowMessage(MessageKind::Append, text);
   reporter.ShowMessage(MessageKind::Append, idwords::kHeadIdRegistered);
@@ -57,7 +67,9 @@ Result ReadUsbId(Reporter& reporter, Malusbid& usbId, std::string& id, MessageKi
 Result RegisterUsbId(Reporter& reporter, Malusbid& usbId, std::string_view typed,
                      std::string& stored) {
   const std::string text = UpperCaseId(typed);
-  VANTOR_TRY(Reported(reporter, usbId.WriteUSBID(reporter.GetLink().channel, text)));
+  const Result written = usbId.WriteUSBID(reporter.GetLink().channel, text);
+  RecordOperation(reporter, "USB ID registration: " + text, {}, written);
+  VANTOR_TRY(Reported(reporter, written));
   VANTOR_TRY(ShowUsbIdRegistered(reporter, text, {}));
   return ReadUsbId(reporter, usbId, stored, MessageKind::NewLine);
 }
@@ -66,8 +78,9 @@ Result RegisterSerialNumber(Reporter& reporter, Malusbid& usbId, std::string_vie
                             SerialRegistration& registered) {
   const std::string text = UpperCaseId(typed);
   std::string dateCode;
-  VANTOR_TRY(
-      Reported(reporter, usbId.WriteSerialNumber(reporter.GetLink().channel, text, dateCode)));
+  const Result written = usbId.WriteSerialNumber(reporter.GetLink().channel, text, dateCode);
+  RecordOperation(reporter, "Serial number registration: " + text + " " + dateCode, {}, written);
+  VANTOR_TRY(Reported(reporter, written));
   VANTOR_TRY(ShowUsbIdRegistered(reporter, text, dateCode));
   registered = {text, dateCode};
   return kOk;

@@ -33,6 +33,11 @@ void Reporter::ShowPrinterError() {
 
 void Reporter::ReportResult(Result result) {
   lastReported_ = result;
+  ShowResultWords(result);
+  display_.EndOfReport();
+}
+
+void Reporter::ShowResultWords(Result result) {
   display_.EnableWindow();
   const FormatWords* format = nullptr;
   switch (result) {
@@ -50,7 +55,15 @@ void Reporter::ReportResult(Result result) {
       }
       return;
     case kNotReady:
-      ShowPrinterError();
+      // A wait also ends in a state that is neither ready nor an error ("Before initial fill
+      // up."); its status words say why.
+      if (link_.channel.PrinterErrorCode() == 0) {
+        if (const auto w = words::StatusWords(link_.channel.PrinterStatus()); !w.empty()) {
+          display_.Show(MessageKind::Error, w);
+        }
+      } else {
+        ShowPrinterError();
+      }
       display_.ApplyMenuMode(link_.channel.PrinterStatus());
       return;
     case kHeadIdFailure:

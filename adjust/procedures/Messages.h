@@ -33,6 +33,8 @@ class MessageDisplay {
   virtual void ErrorBox(std::string_view text) { Show(MessageKind::Error, text); }
   // A modal question with OK and Cancel; true for OK.
   virtual bool Question(std::string_view /*title*/, std::string_view /*text*/) { return false; }
+  // A failure's words are complete; what follows is no longer part of them.
+  virtual void EndOfReport() {}
 };
 
 class Reporter;
@@ -82,6 +84,8 @@ class Reporter {
   ServiceRecorder* Recorder() { return recorder_; }
 
  private:
+  void ShowResultWords(Result result);
+
   Link& link_;
   MessageDisplay& display_;
   const FormatWords* headIdWords_ = nullptr;

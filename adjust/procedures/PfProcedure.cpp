@@ -32,7 +32,9 @@ ReportedResult PrintPfAdjustment(Reporter& reporter, Raster& raster) {
     });
     if (r != kOk) {
       // Do not leave a candidate in place of the technician's stored value.
-      if (candidateSent) (void)link.factory.SetPfValue(stored);
+      if (candidateSent) {
+        (void)KeepingFailureCause(link, [&] { return link.factory.SetPfValue(stored); });
+      }
       return r;
     }
     VANTOR_TRY(link.factory.SetPfValue(stored));

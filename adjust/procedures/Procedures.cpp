@@ -88,8 +88,8 @@ ReportedResult InkCharge(Reporter& reporter) {
 }
 
 ReportedResult CheckProtectionCounter(Reporter& reporter) {
-  const Result r = ShowCounter(reporter, text::kProtectionCounter,
-                               &MaintenanceCommands::ReadProtectionCounter);
+  const Result r =
+      ShowCounter(reporter, text::kProtectionCounter, &MaintenanceCommands::ReadProtectionCounter);
   if (r == kOk) reporter.ShowMessage(MessageKind::Append, text::kPoints);
   return r;
 }
@@ -176,7 +176,8 @@ std::optional<Result> ChangeEepromByte(Reporter& reporter, std::string_view addr
 }
 
 ReportedResult CrMotorDriveDispersion(Reporter& reporter, ReplacedParts parts,
-                              const FactoryCommands::Progress& progress) {
+                                      const FactoryCommands::Progress& progress,
+                                      std::optional<std::int8_t>* stored) {
   Link& link = reporter.GetLink();
   reporter.ShowMessage(MessageKind::Replace, "");
   if (!parts.mainBoard && !parts.crMotor && !parts.psBoard) {
@@ -189,7 +190,8 @@ ReportedResult CrMotorDriveDispersion(Reporter& reporter, ReplacedParts parts,
                                    measure ? text::kAskMeasure : text::kAskFixed)) {
     return kOk;
   }
-  VANTOR_TRY(reporter.ShowMessage(MessageKind::Busy, measure ? text::kMeasuring : text::kWritingFixed));
+  VANTOR_TRY(
+      reporter.ShowMessage(MessageKind::Busy, measure ? text::kMeasuring : text::kWritingFixed));
   std::int8_t value = static_cast<std::int8_t>(kFixedDispersion);
   const Result r = Reported(reporter, [&]() -> Result {
     if (!measure) return link.channel.WriteEepromByte(eeprom::kCrDispersion, kFixedDispersion);
@@ -199,6 +201,7 @@ ReportedResult CrMotorDriveDispersion(Reporter& reporter, ReplacedParts parts,
                   measure ? "CR motor drive dispersion measurement" : "CR motor drive dispersion",
                   {{eeprom::kCrDispersion, std::nullopt, static_cast<std::uint8_t>(value)}}, r);
   VANTOR_TRY(r);
+  if (stored != nullptr) *stored = value;
   return reporter.ShowMessage(MessageKind::Done, text::kDispersionDone);
 }
 

@@ -48,7 +48,9 @@ struct ReplacedParts {
 };
 // Measures when the guide shaft was replaced with one of the others, else registers the fixed
 // value; asks the technician through the display's question box first.
+// stored, when given, receives the value written to the EEPROM.
 ReportedResult CrMotorDriveDispersion(Reporter& reporter, ReplacedParts parts,
-                              const FactoryCommands::Progress& progress = {});
+                                      const FactoryCommands::Progress& progress = {},
+                                      std::optional<std::int8_t>* stored = nullptr);
 
 }  // namespace vantor::procedures

@@ -1,10 +1,12 @@
 // Every sheet the virtual printer ejects: written into a directory as page-NNN.png, and handed
-// to an observer (the desktop program's console) when there is one.
+// to an observer (the desktop program's console) when there is one. Numbering continues after
+// the highest page already in the directory, so a second run never overwrites the first.
 #pragma once
 
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "sim/PagePng.h"
 #include "sim/PageRenderer.h"
@@ -26,13 +28,27 @@ class PageOutput {
               std::string& why);
   void Detach();
   // The first failed page write, if any.
-  std::string Error() const { return directory_ ? directory_->Error() : std::string(); }
+  const std::string& Error() const { return error_; }
+  const std::string& Directory() const { return dir_; }
+  // The files written so far, in order.
+  const std::vector<std::string>& Written() const { return written_; }
+  const sim::Page* SheetInPrinter() const {
+    return renderer_ ? renderer_->SheetInPrinter() : nullptr;
+  }
 
  private:
+  void Write(const sim::Page& page);
+
   sim::VirtualPrinter* printer_ = nullptr;
-  std::unique_ptr<sim::PageDirectory> directory_;
   std::unique_ptr<sim::PageRenderer> renderer_;
   Observer observer_;
+  std::string dir_;
+  int next_ = 1;
+  std::vector<std::string> written_;
+  std::string error_;
 };
+
+// The number after the highest page-NNN.png in dir (1 when there is none).
+int NextPageNumber(const std::string& dir);
 
 }  // namespace vantor

@@ -1,5 +1,6 @@
 #include "app/session/SessionSetup.h"
 
+#include <filesystem>
 #include <iterator>
 
 #include "link/FactoryCommands.h"
@@ -49,9 +50,11 @@ bool SessionSetup::Build(const SessionOptions& options, SetupFailure& failure) {
 }
 
 bool SessionSetup::BuildVirtualPrinter(const SessionOptions& options, SetupFailure& failure) {
-  const Model model = options.model               ? *options.model
-                      : options.stateFile.empty() ? Model::Q40
-                                                  : ModelFromStateFile(options.stateFile);
+  std::error_code ec;
+  const bool existing =
+      !options.stateFile.empty() && std::filesystem::exists(options.stateFile, ec);
+  const Model model =
+      existing ? ModelFromStateFile(options.stateFile) : options.model.value_or(Model::Q40);
   printer_ = std::make_unique<sim::VirtualPrinter>(clock_, model);
   std::string why;
   if (!options.stateFile.empty() && !printer_->UseStateFile(options.stateFile, why)) {
@@ -74,6 +77,11 @@ bool SessionSetup::BuildVirtualPrinter(const SessionOptions& options, SetupFailu
   }
   printer_->AttachTo(table_);
   return true;
+}
+
+bool SessionSetup::FlushCapture() {
+  if (!capture_.is_open()) return true;
+  return static_cast<bool>(capture_.flush());
 }
 
 }  // namespace vantor

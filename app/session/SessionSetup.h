@@ -23,7 +23,8 @@ class VirtualPrinter;
 
 struct SessionOptions {
   bool virtualPrinter = false;
-  // The virtual printer's model; unset: the one its state file names.
+  // The virtual printer's model when its state file is new or there is none (unset: Q40); an
+  // existing state file keeps the model it holds.
   std::optional<Model> model;
   std::string stateFile;              // the virtual printer's EEPROM; empty: kept in memory
   std::string capture;                // the data-channel byte stream is written here
@@ -58,8 +59,11 @@ class SessionSetup {
   PortTable& Ports() { return table_; }
   sim::VirtualPrinter* Printer() { return printer_.get(); }
   WireTrace* Trace() { return trace_.get(); }
+  // False when the capture file could not take all its bytes.
+  bool FlushCapture();
   // The first failed page write, if any.
   std::string PagesError() const { return pages_.Error(); }
+  const PageOutput& Pages() const { return pages_; }
 
  private:
   bool BuildVirtualPrinter(const SessionOptions& options, SetupFailure& failure);

@@ -23,6 +23,26 @@ class Exchange : public ProcedureFixture {
   ExchangeProcedure exchange{reporter};
 };
 
+// The printer answers writes while it works with 'B': the last cycle's resets wait for the
+// end of the cleaning, and the move to the operating position comes after them.
+TEST_F(Exchange, LastCycleResetsOnlyOnceThePrinterIsReady) {
+  printer.SetEeprom(eeprom::kProtectionCounterHi, 0x12);
+  printer.SetEeprom(0x1F, 0x34);
+  ASSERT_EQ(exchange.Start(), kOk);
+  for (int cycle = 0; cycle < 4; ++cycle) {
+    ASSERT_EQ(exchange.AirExchange(), kOk) << cycle;
+    bool last = false;
+    ASSERT_EQ(exchange.LiquidCleaning(last), kOk) << cycle << " " << LastLine();
+    EXPECT_EQ(last, cycle == 3);
+    // The move ends the step: the carriage is still on its way when the step returns.
+    EXPECT_EQ(printer.State().st, sim::kStBusy) << cycle;
+  }
+  EXPECT_EQ(printer.Eeprom(eeprom::kProtectionCounterHi), 0x00);
+  EXPECT_EQ(printer.Eeprom(0x1F), 0x00);
+  EXPECT_EQ(printer.Eeprom(eeprom::kExchangeState), 0x10);
+  EXPECT_EQ(printer.Eeprom(0x31), 0x00);
+}
+
 TEST_F(Exchange, StepCounterAndInstructionsFollowTheCycles) {
   ASSERT_EQ(exchange.Start(), kOk);
   EXPECT_EQ(printer.Eeprom(0x30), 0x80);

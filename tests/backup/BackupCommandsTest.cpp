@@ -29,7 +29,7 @@ class BackupCommand : public ::testing::Test {
             ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir_);
     fs::create_directories(dir_);
-    test::SetEnvironment("XDG_DATA_HOME", (dir_ / "data").string());
+    test::SetDataHome((dir_ / "data").string());
   }
   void TearDown() override { fs::remove_all(dir_); }
 
@@ -105,7 +105,10 @@ TEST_F(BackupCommand, OnlyRestoresTheNamedBytes) {
 
 TEST_F(BackupCommand, RefusesOtherModelOtherPrinterAndBadFiles) {
   const std::string file = Backup();
-  const Outcome model = Run({"eeprom", "restore", file, "--yes"}, "Q30");
+  // A Q30 printer of its own: a state file keeps the model it was made with.
+  const Outcome model =
+      test::RunVantorctl({"--model", "Q30", "--virtual=" + (dir_ / "q30.bin").string(), "eeprom",
+                          "restore", file, "--yes"});
   EXPECT_EQ(model.status, kExitFailure);
   EXPECT_NE(model.err.find("holds the EEPROM of a Vantor Q40, not of this Vantor Q30"),
             std::string::npos)
@@ -138,6 +141,19 @@ TEST_F(BackupCommand, BackupWithoutFileGoesToTheDataFolder) {
   const std::string path = o.out.substr(16, o.out.size() - 17);
   EXPECT_TRUE(fs::exists(path)) << path;
   EXPECT_EQ(Run({"report", "--html"}).status, kExitUsage);
+}
+
+// ID registrations are operations on the printer too, kept with what was registered.
+TEST_F(BackupCommand, IdRegistrationsAreInTheHistory) {
+  Backup();  // identifies the printer
+  ASSERT_EQ(Run({"head-id", "set", "21a2b3c4d5e12"}).status, kExitOk);
+  ASSERT_EQ(Run({"usb-id", "set", "q30abc0001aa99t010"}).status, kExitOk);
+  const Outcome history = Run({"history"});
+  EXPECT_EQ(history.status, kExitOk);
+  EXPECT_NE(history.out.find("Head ID registration: 21A2B3C4D5E12"), std::string::npos)
+      << history.out;
+  EXPECT_NE(history.out.find("USB ID registration: Q30ABC0001AA99T010"), std::string::npos)
+      << history.out;
 }
 
 }  // namespace

@@ -7,9 +7,11 @@
 #include <vector>
 
 #include "cli/Cli.h"
+#include "cli/TerminalDisplay.h"
 #include "sim/VirtualPrinter.h"
 #include "tests/support/CliRunner.h"
 #include "tests/support/TempPath.h"
+#include "words/Words.h"
 
 namespace vantor::cli {
 namespace {
@@ -18,8 +20,10 @@ using Outcome = test::CliOutcome;
 
 class LinkCommandsTest : public ::testing::Test {
  protected:
-  Outcome Run(std::vector<std::string> args, const std::string& model = "Q40") {
-    args.insert(args.begin(), {"--model", model, "--virtual=" + state_.string()});
+  // Without a model the printer's device ID names it.
+  Outcome Run(std::vector<std::string> args, const std::string& model = "") {
+    args.insert(args.begin(), "--virtual=" + state_.string());
+    if (!model.empty()) args.insert(args.begin(), {"--model", model});
     return test::RunVantorctl(std::move(args));
   }
 
@@ -69,7 +73,9 @@ TEST_F(LinkCommandsTest, WrongHexInputIsRefusedBeforeAnythingIsSent) {
         {"eeprom", "read", "5"},
         {"eeprom", "read", "G0"},
         {"eeprom", "write", "5D", "0"},
-        {"eeprom", "write", "XY", "00"}}) {
+        {"eeprom", "write", "XY", "00"},
+        {"eeprom", "read", "10", ""},
+        {"eeprom", "read", "", "10"}}) {
     const Outcome o = Run(args);
     EXPECT_EQ(o.status, kExitUsage) << args[2];
     EXPECT_EQ(o.err, "Input data is wrong.\n") << args[2];
@@ -78,13 +84,33 @@ TEST_F(LinkCommandsTest, WrongHexInputIsRefusedBeforeAnythingIsSent) {
 }
 
 TEST_F(LinkCommandsTest, EepromInitializationWritesTheModelsDestination) {
-  Run({"eeprom", "write", "B0", "00"}, "Q30");
+  // The model byte stays: an existing file keeps the model it holds.
+  Run({"eeprom", "write", "51", "00"}, "Q30");
+  Run({"eeprom", "write", "E1", "33"}, "Q30");
   const Outcome o = Run({"eeprom", "init"}, "Q30");
   EXPECT_EQ(o.status, kExitOk) << o.err;
   EXPECT_EQ(o.out, "EEPROM Initialization has completely done.\n");
   EXPECT_EQ(Byte(0xB0), 0x95);
   EXPECT_EQ(Byte(0x51), 0x08);
   EXPECT_EQ(Byte(0xE1), 0x00);
+}
+
+TEST_F(LinkCommandsTest, WithoutModelTheDeviceIdChoosesAndAGivenOtherModelIsNamed) {
+  // The file is made a Q30 one; later runs without --model find the model in the device ID.
+  ASSERT_EQ(Run({"eeprom", "write", "51", "00"}, "Q30").status, kExitOk);
+  const Outcome init = Run({"eeprom", "init"});
+  EXPECT_EQ(init.status, kExitOk) << init.err;
+  EXPECT_EQ(init.err, "");
+  EXPECT_EQ(Run({"eeprom", "read", "51"}).out, "08\n");
+
+  // The file keeps its model; the given one is used as asked, and the mismatch is said.
+  const Outcome other = Run({"eeprom", "read", "51"}, "Q40");
+  EXPECT_EQ(other.err.substr(0, other.err.find('\n') + 1),
+            "vantorctl: the printer reports itself as Vantor Q30; going on as Vantor Q40 "
+            "(--model)\n");
+  const Outcome same = Run({"eeprom", "read", "51"}, "Q30");
+  EXPECT_EQ(same.err, "");
+  EXPECT_EQ(same.out, "08\n");
 }
 
 TEST_F(LinkCommandsTest, ProtectionCounterNewTypeThenCheck) {
@@ -107,12 +133,16 @@ TEST_F(LinkCommandsTest, CrDispersionDecidesByTheReplacedParts) {
   const Outcome unconfirmed = Run({"cr-dispersion", "--replaced", "ps-board"});
   EXPECT_NE(unconfirmed.out.find("will automatically be registered."), std::string::npos);
   EXPECT_EQ(Byte(0x79), 0x00);  // no answer is no OK
+  EXPECT_EQ(unconfirmed.out.find("Value stored"), std::string::npos);
 
   const Outcome fixed = Run({"cr-dispersion", "--replaced", "ps-board", "--yes"});
   EXPECT_EQ(fixed.status, kExitOk) << fixed.err;
   EXPECT_NE(fixed.out.find("Now, a value for the CR motor drive dispersion is writing."),
             std::string::npos);
   EXPECT_EQ(Byte(0x79), 25);
+  EXPECT_NE(fixed.out.find("has successfully registered.\nValue stored at 0x79: 25\n"),
+            std::string::npos)
+      << fixed.out;
 
   const Outcome measured = Run({"cr-dispersion", "--replaced", "cr-motor,cr-guide-shaft", "--yes"});
   EXPECT_EQ(measured.status, kExitOk) << measured.err;
@@ -122,6 +152,10 @@ TEST_F(LinkCommandsTest, CrDispersionDecidesByTheReplacedParts) {
   EXPECT_NE(value, 25);
   EXPECT_GE(value, -45);
   EXPECT_LE(value, 45);
+  // The measured value is told as it was stored, signed.
+  EXPECT_NE(measured.out.find("Value stored at 0x79: " + std::to_string(value) + "\n"),
+            std::string::npos)
+      << measured.out;
 }
 
 TEST_F(LinkCommandsTest, CleaningAndChargeWaitForTheEndOfTheWork) {
@@ -154,6 +188,33 @@ TEST(LinkCommandsPorts, NameThatLeadsNowhereCannotBeOpened) {
       test::RunVantorctl({"--port", "LPT3", "--device", "LPT3=/nonexistent/port", "status"});
   EXPECT_EQ(o.status, kExitFailure);
   EXPECT_EQ(o.err.substr(0, 18), "Cannot open port.\n");
+}
+
+TEST_F(LinkCommandsTest, RowsRegisteredAfterAFailedRowAreReportedOnStandardOutput) {
+  const Outcome o = Run({"bid", "set", "vsd1-black=99", "vsd2-black=3"});
+  EXPECT_NE(o.out.find("3 has registered in EEPROM."), std::string::npos) << o.out;
+  EXPECT_EQ(o.err.find("has registered"), std::string::npos) << o.err;
+  EXPECT_FALSE(o.err.empty());
+}
+
+TEST(TerminalDisplayTest, PaperOutIsToldOncePerWaitNotEverySecond) {
+  std::ostringstream out, err;
+  TerminalDisplay display(out, err, false, false, false);
+  for (int poll = 0; poll < 5; ++poll) display.PaperOut();
+  EXPECT_EQ(err.str(), std::string(words::kPaperOutError) + "\n");
+  display.Show(MessageKind::Busy, "Now, printer is operating CL3 cleaning.");
+  display.PaperOut();  // a new wait tells it again
+  display.EndLine();
+  EXPECT_EQ(err.str(),
+            std::string(words::kPaperOutError) + "\n" + std::string(words::kPaperOutError) + "\n");
+}
+
+TEST_F(LinkCommandsTest, AWaitLimitEndsAWaitWithThePrintersWords) {
+  const Outcome o = Run({"--wait-limit", "2", "clean"});
+  EXPECT_EQ(o.status, kExitFailure);
+  EXPECT_NE(o.err.find(words::StatusWords(kStatusCleaning)), std::string::npos) << o.err;
+  EXPECT_EQ(Run({"--wait-limit", "nan", "clean"}).status, kExitUsage);
+  EXPECT_EQ(Run({"--wait-limit", "-1", "clean"}).status, kExitUsage);
 }
 
 }  // namespace

@@ -113,12 +113,57 @@ TEST(ScriptingTerminal, ConfirmationDefaultsToNo) {
   }
 }
 
+// A wait on a terminal: the busy message keeps its line, the seconds count on standard error
+// from the first pause once a second has passed, and the next message clears them.
+TEST(TerminalWaitTest, LongWaitsShowTheirSecondsAndShortOnesNothing) {
+  std::ostringstream out, err;
+  TerminalDisplay display(out, err, false, false, false);
+  display.ShowWaits(true);
+  VirtualClock clock;
+  WaitShowingClock waits(clock, display);
+
+  display.Show(MessageKind::Busy, "Head cleaning now.");
+  waits.SleepMs(2500);  // shown at 1 s and 2 s
+  display.Show(MessageKind::Done, "Head cleaning is completed.");
+  waits.SleepMs(900);  // under a second: nothing
+  display.Show(MessageKind::Replace, "Ready to print.");
+  display.EndLine();
+
+  EXPECT_EQ(out.str(), "Head cleaning now.\nHead cleaning is completed.\nReady to print.\n");
+  EXPECT_EQ(err.str(),
+            "\r\033[KWaiting for the printer: 1 s\r\033[KWaiting for the printer: 2 s\r\033[K");
+  // The whole pause passed, in steps.
+  EXPECT_EQ(clock.NowMs(), VirtualClock().NowMs() + 3400);
+
+  // Off the terminal: no counting at all.
+  std::ostringstream out2, err2;
+  TerminalDisplay quiet(out2, err2, false, false, false);
+  WaitShowingClock quietWaits(clock, quiet);
+  quietWaits.SleepMs(5000);
+  EXPECT_EQ(err2.str(), "");
+}
+
 TEST_F(ScriptingTest, BiDRowNamesIgnoreCase) {
   const Outcome set = Run({"bid", "set", "VSD1-Black=3", "Eco-COLOR=-2"});
   EXPECT_EQ(set.status, kExitOk) << set.err;
   const Outcome read = Run({"bid"});
   EXPECT_NE(read.out.find("VSD1 Black value = 3 "), std::string::npos) << read.out;
   EXPECT_NE(read.out.find("ECO Color value = -2"), std::string::npos) << read.out;
+}
+
+TEST(ScriptingCompletion, BashScriptFollowsTheCommandTree) {
+  const test::CliOutcome o = test::RunVantorctl({"completion", "bash"});
+  ASSERT_EQ(o.status, kExitOk);
+  // Top level: the commands and the global options; the hidden command itself is not offered.
+  const std::size_t top = o.out.find("    \"\") echo \"");
+  ASSERT_NE(top, std::string::npos) << o.out;
+  const std::string topWords = o.out.substr(top, o.out.find('\n', top) - top);
+  EXPECT_NE(topWords.find("\"status "), std::string::npos) << topWords;
+  EXPECT_NE(topWords.find("--json"), std::string::npos) << topWords;
+  EXPECT_EQ(topWords.find("completion"), std::string::npos) << topWords;
+  EXPECT_NE(o.out.find("    \"eeprom\") echo \"read write init"), std::string::npos) << o.out;
+  EXPECT_NE(o.out.find("    \"usb-id set\") echo \"--help\" ;;"), std::string::npos) << o.out;
+  EXPECT_NE(o.out.find("complete -F _vantorctl vantorctl"), std::string::npos);
 }
 
 }  // namespace

@@ -49,7 +49,8 @@ check "EEPROM write" "^Data = 0E$" "${usb[@]}" eeprom write 5D 0E
 check "EEPROM read back" "^0E$" "${usb[@]}" eeprom read 5D
 check "EEPROM read over the parallel stream" "^0E$" "${lpt[@]}" eeprom read 5D
 check "range table" "^5 .* 0E" "${usb[@]}" eeprom read 50 5F
-check "state kept in the file" "^0E$" "$ctl" --virtual="$dir/state.bin" eeprom read 5D
+check "state file in use by the server" "is in use by process $server$" \
+  "$ctl" --virtual="$dir/state.bin" eeprom read 5D
 echo "paper out" >&3
 sleep 0.3
 check "paper out raised on the console" "^Paper out error$" "${usb[@]}" status
@@ -60,6 +61,7 @@ kill "$server" 2>/dev/null
 wait "$server" 2>/dev/null
 server=
 check "server gone: cannot open port" "^Cannot open port\.$" "${usb[@]}" status
+check "state kept in the file" "^0E$" "$ctl" --virtual="$dir/state.bin" eeprom read 5D
 
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

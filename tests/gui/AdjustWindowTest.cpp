@@ -326,6 +326,25 @@ TEST_F(AdjustWindow, CloseShutsTheLinkDownAndOffersTheQuitWindow) {
   EXPECT_EQ(Memo(), "Ready to print.");
 }
 
+// A visit that ended in the error state, and a next visit whose status read fails: the window
+// comes back with its full menus, not a mix of both forms.
+TEST_F(AdjustWindow, CloseLeavesTheMenusInOneFormWhenTheNextStatusReadFails) {
+  OpenAdjustment();
+  Printer().RaiseError(0x05);
+  PressStatus();
+  ASSERT_EQ(AdjustItems(), kErrorItems);
+  Adjust().close();
+  // Shown again with its port closed: the status read fails.
+  Adjust().show();
+  EXPECT_NE(Memo(), "Ready to print.");
+  EXPECT_EQ(AdjustItems(), kNormalItems);
+  EXPECT_EQ(Find<QTabWidget>(&Adjust(), "AdjustmentTab")->tabText(0), "Adjustment");
+  EXPECT_NE(Find<RadioGroup>(&Adjust(), "AdjustRdoGrp")->title(), "");
+  EXPECT_TRUE(MenuEnabled("MaintRdoGrp"));
+  EXPECT_TRUE(MenuEnabled("PatternPrnItemsRdoGrp"));
+  EXPECT_TRUE(MenuEnabled("AppendixRdoGrp"));
+}
+
 TEST_F(AdjustWindow, CloseAfterPowerOffParkingOnlyClosesThePort) {
   OpenAdjustment();
   Adjust().SetSkipLinkShutdown(true);

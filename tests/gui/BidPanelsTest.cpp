@@ -1,3 +1,4 @@
+#include "adjust/procedures/ServiceRecord.h"
 #include "tests/gui/WorkflowSteps.h"
 
 namespace vantor::test {
@@ -99,6 +100,29 @@ TEST_F(BidWorkflow, OneSpinChangeWritesOnlyItsRow) {
   EXPECT_EQ(Printer().Eeprom(0x74), 0x01);
   // The box stays checked: a second OK writes the row again.
   EXPECT_TRUE(Checked("BidVSD2YMCCheckBox"));
+}
+
+// The window keeps the same service record as vantorctl: the row read when the panel opened
+// is the old value, the registered one the new.
+TEST_F(BidWorkflow, AWriteIsKeptInTheServiceRecordWithItsOldValue) {
+  OpenInputPanel();
+  Spin("BidVSD2YMCUpDown", +1);
+  Press("BidWrtOKBtn");
+  // Other tests may write to the same folder at the same time: look for this write.
+  const std::string folder = procedures::DataFolder();
+  bool found = false;
+  for (const std::string& serial : procedures::RecordedPrinters(folder)) {
+    std::vector<procedures::RecordEntry> entries;
+    std::string why;
+    ASSERT_TRUE(procedures::ReadRecord(folder, serial, entries, why)) << why;
+    for (const procedures::RecordEntry& e : entries) {
+      if (e.program.rfind("vantor-adjust", 0) != 0 || e.changes.size() != 1) continue;
+      const RecordedChange& c = e.changes[0];
+      found = found || (c.address == 0x75 && c.before == std::optional<std::uint8_t>(0x02) &&
+                        c.after == 0x03);
+    }
+  }
+  EXPECT_TRUE(found);
 }
 
 TEST_F(BidWorkflow, SpinStopsAtTheEndsOfTheRange) {

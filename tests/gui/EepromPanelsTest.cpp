@@ -101,6 +101,9 @@ TEST_F(EepromPanels, FailedReadReturnsToTheRangePanel) {
   EXPECT_TRUE(MemoShown());
   EXPECT_EQ(Memo(), "Communication error.");
   EXPECT_FALSE(HourglassShown());
+  // The technician's range stays for the next try.
+  EXPECT_EQ(EditText("EepReadBegEdit"), "00");
+  EXPECT_EQ(EditText("EepReadEndEdit"), "FF");
 }
 
 TEST_F(EepromPanels, ChangesOneByte) {

@@ -32,7 +32,7 @@ QStringList ScriptedDialogs::Texts() const {
 }
 
 void GuiTest::SetUp() {
-  program_ = std::make_unique<Program>(clock_, dialogs_);
+  program_ = std::make_unique<Program>(ProgramClock(), dialogs_);
   ASSERT_TRUE(program_->CreateLink());
   ProgramOptions options;
   options.virtualPrinter = true;

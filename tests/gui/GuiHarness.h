@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "adjust/panels/Malformadjust.h"
-#include "link/Clock.h"
 #include "adjust/panels/DialogService.h"
+#include "adjust/panels/Malformadjust.h"
 #include "app/Program.h"
+#include "link/Clock.h"
 #include "shell/TFormBoot.h"
 #include "shell/TFormQuit.h"
 #include "sim/VirtualPrinter.h"
@@ -48,6 +48,8 @@ class GuiTest : public ::testing::Test {
   void TearDown() override;
   // Extra options before the windows are built.
   virtual void Configure(ProgramOptions&) {}
+  // The clock the program and the virtual printer run on.
+  virtual Clock& ProgramClock() { return clock_; }
 
   TFormBoot& Boot() { return program_->Boot(); }
   TFormAdjust& Adjust() { return program_->Adjust(); }

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "cli/Cli.h"
-#include "tests/support/CliRunner.h"
 #include "tests/gui/WorkflowSteps.h"
+#include "tests/support/CliRunner.h"
 
 namespace vantor::test {
 namespace {

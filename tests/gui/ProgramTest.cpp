@@ -40,3 +40,26 @@ TEST(ProgramOptions, RejectsIncompleteOrUnknownOptions) {
 
 }  // namespace
 }  // namespace vantor
+
+namespace vantor {
+namespace {
+
+TEST(ProgramOptions, VersionAndAFileAfterASpaceGetsTheEqualsHint) {
+  EXPECT_TRUE(Parse({"--version"}).version);
+  ProgramOptions options;
+  QString error;
+  EXPECT_FALSE(ParseOptions({"--virtual-printer", "q40.bin"}, options, error));
+  EXPECT_EQ(error.toStdString(),
+            "'q40.bin' after --virtual-printer: give the file as --virtual-printer=q40.bin");
+}
+
+TEST(ProgramOptions, NoDisplayIsASentenceUnlessOneIsNamedOrAPlatformChosen) {
+  EXPECT_NE(NoDisplaySentence(nullptr, nullptr, nullptr), "");
+  EXPECT_NE(NoDisplaySentence("", "", ""), "");
+  EXPECT_EQ(NoDisplaySentence(":0", nullptr, nullptr), "");
+  EXPECT_EQ(NoDisplaySentence(nullptr, "wayland-0", nullptr), "");
+  EXPECT_EQ(NoDisplaySentence(nullptr, nullptr, "offscreen"), "");
+}
+
+}  // namespace
+}  // namespace vantor

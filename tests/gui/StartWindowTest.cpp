@@ -1,4 +1,5 @@
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QLabel>
@@ -10,9 +11,10 @@
 #include <QTimer>
 #include <vector>
 
+#include "app/VirtualConsole.h"
 #include "shell/TAboutBox.h"
-#include "words/Words.h"
 #include "tests/gui/GuiHarness.h"
+#include "words/Words.h"
 
 namespace vantor::test {
 namespace {
@@ -80,11 +82,44 @@ TEST_F(StartWindow, SilentPrinterGivesCommunicationErrorAndASecondOkWorks) {
 }
 
 TEST_F(StartWindow, SecondModelSetsItsFrameBytesAndLabel) {
+  dialogs_.answers.push_back(true);  // the virtual printer is a Q40
   OpenAdjustment(1, 3);
   EXPECT_EQ(GetLink().channel.GetModelBytes(), (ModelBytes{0x08, 0x18}));
   EXPECT_EQ(Find<QLabel>(&Adjust(), "SelectPrinterNameLbl")->text(), "Vantor Q30");
   EXPECT_EQ(Boot().SelectedPortCode(), 0x501);
   EXPECT_EQ(Boot().SelectedInterfaceKind(), InterfaceKind::Usb);
+}
+
+TEST_F(StartWindow, AModelOtherThanTheReportedOneIsAskedAboutAndCancelLetsGo) {
+  Choose(1, 3);
+  Click(&Boot(), "PortSelectOKBtn");
+  ASSERT_EQ(dialogs_.boxes.size(), 1u);
+  EXPECT_TRUE(dialogs_.boxes[0].question);
+  EXPECT_EQ(dialogs_.boxes[0].text,
+            "The printer reports itself as Vantor Q40; continue as Vantor Q30?");
+  // Cancel: the printer is let go, the port closed and the choice can be made again.
+  EXPECT_FALSE(GetLink().port.IsOpen());
+  EXPECT_FALSE(GetLink().channel.ControlChannelOpen());
+  EXPECT_TRUE(Boot().isVisible());
+  EXPECT_FALSE(Adjust().isVisible());
+  EXPECT_FALSE(HourglassShown());
+  OpenAdjustment(0, 3);
+  EXPECT_EQ(dialogs_.boxes.size(), 1u);
+  EXPECT_EQ(Memo(), "Ready to print.");
+}
+
+TEST_F(StartWindow, HasTheFocusAtStartAndTheConsoleNeverTakesIt) {
+  program_->ShowWindows();
+  VirtualConsole* console = program_->Console();
+  ASSERT_NE(console, nullptr);
+  EXPECT_TRUE(console->isVisible());
+  EXPECT_TRUE(QTest::qWaitForWindowActive(&Boot()));
+  QTest::qWait(50);
+  EXPECT_EQ(QApplication::activeWindow(), &Boot());
+  // The console following its printer does not take the focus either.
+  program_->Printer()->RaiseError(sim::kErPaperOut);
+  QTest::qWait(1100);
+  EXPECT_EQ(QApplication::activeWindow(), &Boot());
 }
 
 TEST_F(StartWindow, RightClickOffersVersionWhichOpensModally) {

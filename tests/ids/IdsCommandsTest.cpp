@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "cli/Cli.h"
 #include "ids/Malusbid.h"
+#include "link/FactoryCommands.h"
+#include "sim/VirtualPrinter.h"
 #include "tests/support/CliRunner.h"
 #include "tests/support/TempPath.h"
 
@@ -84,6 +87,25 @@ TEST_F(IdsCommandsTest, ASerialNumberGetsTheDateCodeOfThisPc) {
   // The virtual printer runs on virtual time started from this PC's clock.
   EXPECT_TRUE(code.substr(0, 4) == before->substr(0, 4) || code.substr(0, 4) == after->substr(0, 4))
       << code << " " << *before << " " << *after;
+  EXPECT_EQ(Run({"usb-id"}).out, "USB ID = A12345678Z" + code + "\n");
+}
+
+TEST_F(IdsCommandsTest, ASerialWrittenBeforeThePrinterProvesNotReadyIsNamed) {
+  // Transport liquid left in: the printer takes the writes but never becomes ready.
+  auto image = sim::VirtualPrinter::FactoryImage(Model::Q40);
+  image[eeprom::kExchangeState] = 0x10;
+  std::ofstream(state_.path(), std::ios::binary)
+      .write(reinterpret_cast<const char*>(image.data()), std::streamsize(image.size()));
+
+  const Outcome set = Run({"usb-id", "serial", "A12345678Z"});
+  EXPECT_EQ(set.status, kExitFailure);
+  // The failure's words on standard error; what the printer now holds, after them, on standard
+  // output like every line that is no failure.
+  EXPECT_EQ(set.err, "Before initial fill up.\n");
+  const std::string told = "Written to EEPROM as USB ID before this failure: \"A12345678Z";
+  ASSERT_EQ(set.out.substr(0, told.size()), told) << set.out;
+  const std::string code = set.out.substr(told.size(), 8);
+  EXPECT_EQ(set.out.substr(told.size() + 8), "\"\n");
   EXPECT_EQ(Run({"usb-id"}).out, "USB ID = A12345678Z" + code + "\n");
 }
 

@@ -1,10 +1,12 @@
 // The device-file backend over a pseudo-terminal: framing a byte stream into replies.
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/file.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <thread>
 
@@ -106,7 +108,10 @@ TEST_F(DeviceFileTest, WritesReachThePrinterUntouched) {
 TEST_F(DeviceFileTest, DeviceIdComesFromTheFileBesideTheDevice) {
   std::uint8_t buffer[200];
   EXPECT_EQ(device_->DeviceId(buffer), 0u);
-  std::ofstream(idFile_, std::ios::binary) << std::string("\x00\x07" "MFG:V;", 8);
+  std::ofstream(idFile_, std::ios::binary) << std::string(
+      "\x00\x07"
+      "MFG:V;",
+      8);
   ASSERT_EQ(device_->DeviceId(buffer), 8u);
   EXPECT_EQ(buffer[1], 0x07);
   EXPECT_EQ(buffer[2], 'M');
@@ -116,6 +121,65 @@ TEST(DeviceFileOpen, MissingDeviceSaysWhy) {
   OpenFailure why;
   EXPECT_FALSE(OpenDeviceFile({"/nonexistent/lp9", ""}, InterfaceKind::Usb, why));
   EXPECT_NE(why.reason.find("does not exist"), std::string::npos);
+}
+
+// Somebody's terminal in its ordinary (cooked) mode, not a printer.
+struct Terminal {
+  Terminal() {
+    master = posix_openpt(O_RDWR | O_NOCTTY);
+    grantpt(master);
+    unlockpt(master);
+    path = ptsname(master);
+  }
+  ~Terminal() { close(master); }
+  bool Cooked() const {
+    termios t{};
+    tcgetattr(master, &t);
+    return (t.c_lflag & ICANON) != 0;
+  }
+  int master = -1;
+  std::string path;
+};
+
+TEST(DeviceFileOpen, LinkOfAServerThatIsGoneIsStaleAndTouchesNothing) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::path(::testing::TempDir()) / ("stale-" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  const std::string link = (dir / "TVUSB1").string();
+  Terminal other;  // the terminal that took the dead server's number
+  ASSERT_TRUE(other.Cooked());
+  fs::create_symlink(other.path, link);
+  std::ofstream(DeviceIdFileFor(link), std::ios::binary) << std::string("\x00\x08MFG:V;", 8);
+  std::ofstream(link + ".lock") << "999999\n";
+
+  OpenFailure why;
+  EXPECT_FALSE(OpenDeviceFile({link, ""}, InterfaceKind::Usb, why));
+  EXPECT_NE(why.reason.find("stale"), std::string::npos) << why.reason;
+  EXPECT_TRUE(other.Cooked());
+
+  // A live server holds the lock: the link is good.
+  const int lock = ::open((link + ".lock").c_str(), O_RDWR | O_CLOEXEC);
+  ASSERT_EQ(::flock(lock, LOCK_EX | LOCK_NB), 0);
+  EXPECT_TRUE(OpenDeviceFile({link, ""}, InterfaceKind::Usb, why)) << why.reason;
+  ::close(lock);
+  fs::remove_all(dir);
+}
+
+TEST(DeviceFileOpen, ATerminalTurnsRawOnlyOnceItAnswersAsThePrinter) {
+  Terminal terminal;
+  const std::string idFile = ::testing::TempDir() + "raw-test-" + std::to_string(::getpid());
+  std::remove(idFile.c_str());
+  OpenFailure why;
+  auto device = OpenDeviceFile({terminal.path, idFile}, InterfaceKind::Usb, why);
+  ASSERT_TRUE(device) << why.reason;
+  std::uint8_t buffer[200];
+  EXPECT_EQ(device->DeviceId(buffer), 0u);
+  EXPECT_TRUE(terminal.Cooked());
+  std::ofstream(idFile, std::ios::binary) << std::string("\x00\x08MFG:V;", 8);
+  EXPECT_EQ(device->DeviceId(buffer), 8u);
+  EXPECT_FALSE(terminal.Cooked());
+  std::remove(idFile.c_str());
 }
 
 }  // namespace

@@ -15,8 +15,9 @@ class FactoryTest : public LinkTest {
   // A factory frame for the Q40: ESC | 0, body length, model bytes, code, complement, sub, params.
   static Bytes Frame(std::uint8_t code, std::uint8_t sub, Bytes params) {
     const std::uint8_t body = static_cast<std::uint8_t>(5 + params.size());
-    Bytes f = {0x1B, 0x7C, 0x00, body, 0x00, 0x07, 0x4C, code,
-               static_cast<std::uint8_t>(0xFF - code), sub};
+    Bytes f = {
+        0x1B, 0x7C, 0x00, body, 0x00, 0x07, 0x4C, code, static_cast<std::uint8_t>(0xFF - code),
+        sub};
     f.insert(f.end(), params.begin(), params.end());
     return f;
   }
@@ -160,8 +161,8 @@ TEST_F(FactoryTest, EepromDefaultsPerModel) {
   ASSERT_EQ(link.factory.WriteEepromDefaults(), kOk);
   std::vector<std::pair<int, int>> writes;
   for (const Bytes& p : printer.On(kControlSocket)) writes.emplace_back(p[15], p[16]);
-  EXPECT_EQ(writes, (std::vector<std::pair<int, int>>{{81, 8}, {82, 2}, {101, 1}, {176, 0x94},
-                                                      {225, 0}}));
+  EXPECT_EQ(writes,
+            (std::vector<std::pair<int, int>>{{81, 8}, {82, 2}, {101, 1}, {176, 0x94}, {225, 0}}));
   printer.written.clear();
   link.channel.SetModel(Model::Q30);
   ASSERT_EQ(link.factory.WriteEepromDefaults(), kOk);

@@ -1,4 +1,5 @@
 // Transactions, channels, credits, status parsing and EEPROM replies, byte for byte.
+#include <atomic>
 #include <tuple>
 
 #include "LinkFixture.h"
@@ -9,7 +10,7 @@ namespace {
 TEST_F(LinkTest, StartLinkSendsEntryInitOpensAndStatusInOrder) {
   Open();
   ASSERT_EQ(link.channel.StartLink(), kOk);
-  const Bytes entry = {0x00, 0x00, 0x00, 0x1B, 0x01, '@', 'Z', 'J', 'L', ' ', '1', '2', '8', '4',
+  const Bytes entry = {0x00, 0x00, 0x00, 0x1B, 0x01, '@', 'Z', 'J',  'L', ' ', '1', '2', '8', '4',
                        '.',  '4',  '\n', '@',  'Z',  'J', 'L', '\n', '@', 'Z', 'J', 'L', '\n'};
   const Bytes init = {0x00, 0x00, 0x00, 0x08, 0x01, 0x00, 0x00, 0x10};
   const Bytes openControl = {0x00, 0x00, 0x00, 0x11, 0x01, 0x00, 0x01, 0x02, 0x02,
@@ -20,7 +21,8 @@ TEST_F(LinkTest, StartLinkSendsEntryInitOpensAndStatusInOrder) {
   const Bytes status = {0x02, 0x02, 0x00, 0x0B, 0x00, 0x00, 's', 't', 0x01, 0x00, 0x01};
   Bytes openData = openControl;
   openData[7] = openData[8] = 0x40;
-  const std::vector<Bytes> expected = {entry, init, openControl, grant1, request1, status, openData};
+  const std::vector<Bytes> expected = {entry,    init,   openControl, grant1,
+                                       request1, status, openData};
   EXPECT_EQ(printer.written, expected);
   EXPECT_TRUE(link.channel.ControlChannelOpen());
   EXPECT_TRUE(link.channel.DataChannelOpen());
@@ -40,6 +42,66 @@ TEST_F(LinkTest, ShutdownClosesDataSendsRsClosesControlAndExitsWithPauses) {
   EXPECT_GE(clock.NowMs() - start, 300);
 }
 
+// A printer that falls silent costs one receive time-out, not one per shutdown step.
+class SilenceTest : public LinkTest, public ::testing::WithParamInterface<PortCode> {};
+
+TEST_P(SilenceTest, ShutdownAfterATimeOutSendsEverythingWithoutWaitingAgain) {
+  StartLink(GetParam());
+  printer.silent = true;
+  const std::int64_t silentAt = clock.NowMs();
+  EXPECT_EQ(link.channel.ReadStatus(), kPortFailure);
+  EXPECT_EQ(link.port.PortError(), kPortReceiveTimeout);
+  link.channel.ShutdownLink();
+  EXPECT_LE(clock.NowMs() - silentAt, 12'000);
+  // Still all four steps on the wire: close data, "rs" (with its two credits), close control, Exit.
+  const auto& w = printer.written;
+  ASSERT_GE(w.size(), 6u);
+  EXPECT_EQ(w[w.size() - 6], (Bytes{0x00, 0x00, 0x00, 0x0A, 0x01, 0x00, 0x02, 0x40, 0x40, 0x00}));
+  EXPECT_EQ(w.back(), (Bytes{0x00, 0x00, 0x00, 0x07, 0x01, 0x00, 0x08}));
+  // The cause stays readable after the shutdown.
+  EXPECT_EQ(link.port.PortError(), kPortReceiveTimeout);
+}
+
+TEST_P(SilenceTest, SilenceDuringShutdownIsWaitedForOnce) {
+  StartLink(GetParam());
+  printer.silent = true;
+  const std::int64_t start = clock.NowMs();
+  link.channel.ShutdownLink();
+  EXPECT_LE(clock.NowMs() - start, 12'000);
+  EXPECT_EQ(printer.written.back(), (Bytes{0x00, 0x00, 0x00, 0x07, 0x01, 0x00, 0x08}));
+}
+
+TEST_P(SilenceTest, ANewLinkWaitsForRepliesAgain) {
+  StartLink(GetParam());
+  printer.silent = true;
+  link.channel.ShutdownLink();
+  printer.silent = false;
+  ASSERT_EQ(link.port.OpenPort(GetParam()), kOk);
+  ASSERT_EQ(link.channel.StartLink(), kOk);
+  printer.written.clear();
+  link.channel.ShutdownLink();
+  EXPECT_EQ(printer.written.size(), 6u);
+  EXPECT_EQ(link.port.PortError(), kPortNoError);
+}
+
+// One command on one link (the command-line tool): after one time-out nothing waits again.
+TEST_P(SilenceTest, ALinkThatWaitsOnceFailsLaterExchangesAtOnce) {
+  StartLink(GetParam());
+  link.channel.SetWaitForSilenceOnce(true);
+  printer.silent = true;
+  const std::int64_t silentAt = clock.NowMs();
+  EXPECT_EQ(link.channel.WriteEepromByte(0x70, 1), kPortFailure);
+  for (int row = 0; row < 5; ++row) {
+    EXPECT_EQ(link.channel.WriteEepromByte(0x71, 2), kPortFailure);
+    EXPECT_EQ(link.port.PortError(), kPortReceiveTimeout);
+  }
+  link.channel.ShutdownLink();
+  EXPECT_LE(clock.NowMs() - silentAt, 12'000);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothInterfaces, SilenceTest,
+                         ::testing::Values(PortCode{0x401}, PortCode{0x501}));
+
 // Each transaction's refusals: the result byte, the error code it leaves, and the result.
 struct Refusal {
   int transaction;  // 0 entry, 1 init, 2 open, 3 close, 4 credit, 5 credit request
@@ -54,19 +116,31 @@ TEST_P(RefusalTest, ResultByteGivesErrorCode) {
   const Refusal r = GetParam();
   Open();
   static constexpr std::uint8_t kCommand[] = {0x5A, 0x00, 0x01, 0x02, 0x03, 0x04};
-  printer.nextReplies.push_back(
-      Packet(0x00, {static_cast<std::uint8_t>(kCommand[r.transaction] + 0x80), r.resultByte, 0x02,
-                    0x02, 0x00, 0x01},
-             0x01));
+  printer.nextReplies.push_back(Packet(0x00,
+                                       {static_cast<std::uint8_t>(kCommand[r.transaction] + 0x80),
+                                        r.resultByte, 0x02, 0x02, 0x00, 0x01},
+                                       0x01));
   PacketChannel& c = link.channel;
   Result got = 0;
   switch (r.transaction) {
-    case 0: got = c.EnterPacketMode(); break;
-    case 1: got = c.InitTransport(); break;
-    case 2: got = c.OpenChannel(kControlSocket); break;
-    case 3: got = c.CloseChannel(kControlSocket, 0); break;
-    case 4: got = c.GrantCredit(kControlSocket, 1); break;
-    case 5: got = c.RequestCredit(kControlSocket, 1); break;
+    case 0:
+      got = c.EnterPacketMode();
+      break;
+    case 1:
+      got = c.InitTransport();
+      break;
+    case 2:
+      got = c.OpenChannel(kControlSocket);
+      break;
+    case 3:
+      got = c.CloseChannel(kControlSocket, 0);
+      break;
+    case 4:
+      got = c.GrantCredit(kControlSocket, 1);
+      break;
+    case 5:
+      got = c.RequestCredit(kControlSocket, 1);
+      break;
   }
   EXPECT_EQ(got, r.result);
   EXPECT_EQ(c.ChannelError(), r.errorCode);
@@ -162,8 +236,8 @@ TEST_F(LinkTest, CreditsAreAskedTwoHundredAtATimeWhenTenOrFewerRemain) {
   ASSERT_EQ(link.channel.QueuePrintData(&b, 1), kOk);
   const auto t = printer.On(kTransactionSocket);
   ASSERT_EQ(t.size(), 2u);
-  EXPECT_EQ(t[0], (Bytes{0x00, 0x00, 0x00, 0x0D, 0x01, 0x00, 0x04, 0x40, 0x40, 0x00, 0x00, 0x00,
-                         0xC8}));
+  EXPECT_EQ(t[0],
+            (Bytes{0x00, 0x00, 0x00, 0x0D, 0x01, 0x00, 0x04, 0x40, 0x40, 0x00, 0x00, 0x00, 0xC8}));
   EXPECT_EQ(t[1], (Bytes{0x00, 0x00, 0x00, 0x0B, 0x01, 0x00, 0x03, 0x40, 0x40, 0x00, 0xC8}));
   EXPECT_EQ(link.channel.HostCredits(), 200);
   EXPECT_EQ(link.channel.PrinterCredits(), 200);
@@ -296,8 +370,10 @@ TEST_F(LinkTest, EepromFramesCarryModelBytes) {
 TEST_F(LinkTest, WriteAndRsAcknowledgeAtPositionSix) {
   StartLink();
   const std::vector<std::tuple<std::string, Result, std::int16_t>> cases = {
-      {"@BDC  OK;", kOk, 1}, {"@BDC  BUSY", kChannelFailure, 0x90},
-      {"@BDC  NO", kChannelFailure, 0x91}, {"@BDC  X", kChannelFailure, -1},
+      {"@BDC  OK;", kOk, 1},
+      {"@BDC  BUSY", kChannelFailure, 0x90},
+      {"@BDC  NO", kChannelFailure, 0x91},
+      {"@BDC  X", kChannelFailure, -1},
       {"@BDC ", kChannelFailure, -1}};
   for (const auto& [reply, result, code] : cases) {
     printer.controlTexts.push_back(reply);
@@ -327,7 +403,8 @@ TEST_F(WaitTest, PaperOutShowsABoxEachPollUntilLoaded) {
   EXPECT_EQ(paperOutBoxes, 3);
   EXPECT_GE(clock.NowMs() - start, 4000);
   // Each pass resets the printer first.
-  EXPECT_EQ(printer.On(kDataSocket).front(), (Bytes{0x40, 0x40, 0x00, 0x08, 0x00, 0x00, 0x1B, 0x40}));
+  EXPECT_EQ(printer.On(kDataSocket).front(),
+            (Bytes{0x40, 0x40, 0x00, 0x08, 0x00, 0x00, 0x1B, 0x40}));
 }
 
 TEST_F(WaitTest, OtherErrorsAndBeforeFillEndTheWait) {
@@ -340,6 +417,31 @@ TEST_F(WaitTest, OtherErrorsAndBeforeFillEndTheWait) {
   printer.controlTexts.push_back("ST:04;IQ:50;");
   EXPECT_EQ(link.channel.PollUntilReady(), kOk);
   EXPECT_TRUE(printer.On(kDataSocket).empty());  // polling alone sends no reset
+}
+
+TEST_F(WaitTest, AWaitLimitEndsAWaitThatWouldNotEndWithThePrintersWords) {
+  StartLink();
+  link.channel.SetPaperOutNotifier(this);
+  link.channel.SetWaitLimitMs(5000);
+  for (int i = 0; i < 50; ++i) printer.controlTexts.push_back("ST:00;IQ:50;ER:06;");
+  const std::int64_t start = clock.NowMs();
+  EXPECT_EQ(link.channel.WaitUntilReady(), kNotReady);
+  EXPECT_EQ(link.channel.PrinterErrorCode(), kErrorPaperOut);
+  EXPECT_GE(clock.NowMs() - start, 5000);
+  EXPECT_LT(clock.NowMs() - start, 7000);
+}
+
+TEST_F(WaitTest, ACancelEndsAnyWaitAtItsNextPoll) {
+  StartLink();
+  std::atomic<bool> cancel{false};
+  link.channel.SetCancel(&cancel);
+  for (int i = 0; i < 50; ++i) printer.controlTexts.push_back("ST:01;IQ:50;");
+  printer.controlTexts.push_back("ST:04;IQ:50;");
+  cancel = true;
+  const std::int64_t start = clock.NowMs();
+  EXPECT_EQ(link.channel.PollUntilReady(), kNotReady);
+  EXPECT_TRUE(link.channel.Cancelled());
+  EXPECT_LT(clock.NowMs() - start, 1000);
 }
 
 }  // namespace

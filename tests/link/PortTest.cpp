@@ -135,7 +135,9 @@ TEST_F(LinkTest, ReopeningClosesTheOldDeviceFirst) {
     int& alive;
     explicit Counted(int& a) : alive(a) { ++alive; }
     ~Counted() override { --alive; }
-    IoResult Write(std::span<const std::uint8_t> b, std::int64_t) override { return {true, b.size()}; }
+    IoResult Write(std::span<const std::uint8_t> b, std::int64_t) override {
+      return {true, b.size()};
+    }
     IoResult Read(std::span<std::uint8_t>, std::int64_t) override { return {true, 0}; }
     IoResult ReadReply(std::span<std::uint8_t>, std::int64_t) override { return {true, 0}; }
     std::size_t DeviceId(std::span<std::uint8_t>) override { return 0; }

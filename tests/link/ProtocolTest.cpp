@@ -204,5 +204,30 @@ TEST(Assembler, ShortHeaderDropsAllHeldAndOversizedPacketIsSkippedWhole) {
   EXPECT_EQ(Bytes(next.packet.begin(), next.packet.end()), kExit);
 }
 
+Bytes IdReply(const std::string& text) {
+  Bytes reply = {static_cast<std::uint8_t>((text.size() + 2) >> 8),
+                 static_cast<std::uint8_t>((text.size() + 2) & 0xFF)};
+  reply.insert(reply.end(), text.begin(), text.end());
+  return reply;
+}
+
+TEST(DeviceIdModel, TheModelFieldNamesOneOfTheTwoModels) {
+  EXPECT_EQ(ModelFromDeviceId(IdReply("MFG:V;MDL:Vantor Q40;CLS:PRINTER;")), Model::Q40);
+  EXPECT_EQ(ModelFromDeviceId(IdReply("MFG:V;CMD:X;MDL:Vantor Q30;DES:Vantor Q30;")), Model::Q30);
+  // The long key, any case, no closing semicolon, a bare model number.
+  EXPECT_EQ(ModelFromDeviceId(IdReply("MANUFACTURER:V;model:vantor q30")), Model::Q30);
+  EXPECT_EQ(ModelFromDeviceId(IdReply("MFG:Vantor;MDL:Q40;")), Model::Q40);
+}
+
+TEST(DeviceIdModel, NoModelWhenTheIdNamesNoneOrAnother) {
+  EXPECT_EQ(ModelFromDeviceId({}), std::nullopt);
+  EXPECT_EQ(ModelFromDeviceId(Bytes{0x00, 0x02}), std::nullopt);
+  EXPECT_EQ(ModelFromDeviceId(IdReply("MFG:V;CLS:PRINTER;")), std::nullopt);
+  EXPECT_EQ(ModelFromDeviceId(IdReply("MFG:V;MDL:Vantor Q400;")), std::nullopt);
+  EXPECT_EQ(ModelFromDeviceId(IdReply("MFG:V;MDL:Other 30;DES:Vantor Q40;")), std::nullopt);
+  // The description is not the model field.
+  EXPECT_EQ(ModelFromDeviceId(IdReply("DES:Vantor Q40;")), std::nullopt);
+}
+
 }  // namespace
 }  // namespace vantor::wire

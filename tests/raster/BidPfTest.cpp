@@ -165,8 +165,9 @@ TEST(PfPattern, AFailedCandidateStopsTheJob) {
   Recorder printer;
   Raster raster(printer);
   int sets = 0;
-  EXPECT_EQ(raster.PrintPfCandidates([&](std::int8_t) { return ++sets == 3 ? kChannelFailure : kOk; }),
-            kChannelFailure);
+  EXPECT_EQ(
+      raster.PrintPfCandidates([&](std::int8_t) { return ++sets == 3 ? kChannelFailure : kOk; }),
+      kChannelFailure);
   EXPECT_EQ(sets, 3);
   EXPECT_EQ(OfKind(Decode(printer.data), "band").size(), 2u * 4);
 }

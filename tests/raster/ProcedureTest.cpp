@@ -13,6 +13,7 @@
 #include "adjust/procedures/TopMarginProcedure.h"
 #include "raster/LinkAccess.h"
 #include "sim/VirtualPrinter.h"
+#include "words/Words.h"
 
 namespace vantor::test {
 namespace {
@@ -173,6 +174,69 @@ TEST_F(ProcedureTest, PfPrintLeavesTheStoredValue) {
   EXPECT_EQ(Pages() - pages, 1u);
   EXPECT_EQ(Occurrences(kFinishFrame), 9u);
   EXPECT_EQ(memo.lines, (std::vector<std::string>{"Completion the printing."}));
+}
+
+// Refuses the first write after the first one carrying `needle`, so a job fails once a
+// candidate is set.
+class FailAfterFirstFrame final : public PortDevice {
+ public:
+  FailAfterFirstFrame(std::unique_ptr<PortDevice> inner, std::string needle)
+      : inner_(std::move(inner)), needle_(std::move(needle)) {}
+  IoResult Write(std::span<const std::uint8_t> b, std::int64_t l) override {
+    if (frameSeen_ && !failed_) {
+      failed_ = true;
+      return {false, 0};
+    }
+    const std::string_view text(reinterpret_cast<const char*>(b.data()), b.size());
+    frameSeen_ = frameSeen_ || text.find(needle_) != std::string_view::npos;
+    return inner_->Write(b, l);
+  }
+  IoResult Read(std::span<std::uint8_t> b, std::int64_t l) override { return inner_->Read(b, l); }
+  IoResult ReadReply(std::span<std::uint8_t> b, std::int64_t l) override {
+    return inner_->ReadReply(b, l);
+  }
+  std::size_t DeviceId(std::span<std::uint8_t> b) override { return inner_->DeviceId(b); }
+
+ private:
+  std::unique_ptr<PortDevice> inner_;
+  std::string needle_;
+  bool frameSeen_ = false;
+  bool failed_ = false;
+};
+
+class RestoreTest : public ProcedureTest {
+ protected:
+  void FailAfter(std::string needle) {
+    OpenFailure why;
+    auto inner = table.Open("TVUSB1", InterfaceKind::Usb, why);
+    ASSERT_TRUE(inner);
+    auto shared = std::make_shared<std::unique_ptr<PortDevice>>(std::move(inner));
+    table.Set("TVUSB1", "failing", [shared, needle](InterfaceKind, OpenFailure&) {
+      return std::make_unique<FailAfterFirstFrame>(std::move(*shared), needle);
+    });
+    ASSERT_EQ(link.port.OpenPort(0x501), kOk);
+    ASSERT_EQ(link.channel.StartLink(), kOk);
+  }
+};
+
+// The stored value goes back after the failure, and the failure's words still reach the memo.
+TEST_F(RestoreTest, FailedPrintKeepsItsCauseThroughTheRestore) {
+  const std::string words(words::PortErrorWords(kPortWriteFailed));
+  ASSERT_FALSE(words.empty());
+  printer.SetEeprom(0x7D, 3);
+  FailAfter("\x1B\x7C");  // the first candidate's factory frame
+  EXPECT_EQ(PrintPfAdjustment(reporter, raster), kPortFailure);
+  EXPECT_EQ(printer.Eeprom(0x7D), 3);
+  EXPECT_EQ(memo.lines, (std::vector<std::string>{words}));
+  EXPECT_EQ(memo.kinds.back(), MessageKind::Error);
+}
+
+TEST_F(RestoreTest, FailedBidPrintKeepsItsCauseThroughTheRestore) {
+  FailAfter(std::string("\x07\x4C\x00\xFF\x00", 5));  // SetBidValues after the model bytes
+  EXPECT_EQ(PrintBidAdjustment(reporter, raster), kPortFailure);
+  EXPECT_EQ(memo.lines,
+            (std::vector<std::string>{std::string(words::PortErrorWords(kPortWriteFailed))}));
+  EXPECT_EQ(memo.kinds.back(), MessageKind::Error);
 }
 
 TEST_F(ProcedureTest, BidWriteReportsEachCheckedRow) {

@@ -237,7 +237,9 @@ TEST_F(ClosedLoop, TopMarginLineLandsByStoredValueAndTrueOffset) {
   printer.SetMechanism(m);
   ASSERT_EQ(Stored(eeprom::kTopMargin), 120);
   ASSERT_EQ(raster.PrintTopMarginPattern(120, access), kOk);
-  // Two ladder steps further down makes up for the line landing two steps high.
+  // Two ladder steps further down makes up for the line landing two steps high; the printer
+  // takes the write once the sheet is out.
+  ASSERT_EQ(link.channel.PollUntilReady(), kOk);
   ASSERT_EQ(link.channel.WriteEepromByte(eeprom::kTopMargin, 148), kOk);
   ASSERT_EQ(raster.PrintTopMarginPattern(148, access), kOk);
   ASSERT_EQ(sheets.size(), 2u);

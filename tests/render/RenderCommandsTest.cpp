@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <iterator>
 #include <sstream>
 #include <string>
@@ -19,7 +20,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-test::CliOutcome Vantorctl(std::vector<std::string> args) {
+using Outcome = test::CliOutcome;
+
+Outcome Vantorctl(std::vector<std::string> args) {
   return test::RunVantorctl(args);
 }
 
@@ -49,12 +52,60 @@ TEST_F(RenderCommands, CheckPatternLeavesFourPagesAndItsCaptureRendersTheSame) {
   }
 }
 
+TEST_F(RenderCommands, PrintCommandsInARowKeepEveryPageAndNameTheirFiles) {
+  const fs::path dir = root / "pages";
+  fs::create_directories(dir);
+  // A page from an earlier day, numbered beyond three digits, and names that are not pages.
+  std::ofstream(dir / "page-1000.png") << "old";
+  std::ofstream(dir / "page-7.png.bak") << "x";
+  std::ofstream(dir / "page-x.png") << "x";
+
+  const test::CliOutcome first = Vantorctl({"--virtual", "--pages", dir.string(), "check-pattern"});
+  ASSERT_EQ(first.status, kExitOk) << first.err;
+  EXPECT_NE(first.out.find("4 page(s) written to " + dir.string() +
+                           ": page-1001.png page-1002.png page-1003.png page-1004.png\n"),
+            std::string::npos)
+      << first.out;
+  const test::CliOutcome second = Vantorctl({"--virtual", "--pages", dir.string(), "bid", "print"});
+  ASSERT_EQ(second.status, kExitOk) << second.err;
+  EXPECT_NE(second.out.find(" page(s) written to " + dir.string() + ": page-1005.png"),
+            std::string::npos)
+      << second.out;
+  EXPECT_EQ(test::FileContents(dir / "page-1000.png"), "old");
+  EXPECT_TRUE(fs::exists(dir / "page-1004.png"));
+
+  // A command that prints nothing says nothing about pages.
+  const test::CliOutcome none = Vantorctl({"--virtual", "--pages", dir.string(), "status"});
+  EXPECT_EQ(none.out.find("written"), std::string::npos) << none.out;
+}
+
 TEST_F(RenderCommands, PagesNeedTheVirtualPrinterAndRenderNeedsPages) {
   EXPECT_EQ(Vantorctl({"--pages", (root / "p").string(), "check-pattern"}).status, kExitUsage);
   EXPECT_EQ(Vantorctl({"render", (root / "none.bin").string()}).status, kExitUsage);
   EXPECT_EQ(
       Vantorctl({"render", (root / "none.bin").string(), "--pages", (root / "p").string()}).status,
       kExitFailure);
+}
+
+TEST_F(RenderCommands, EndlessInputAndNonsenseNumbersAreRefused) {
+  const Outcome endless = Vantorctl({"render", "/dev/zero", "--pages", (root / "p").string()});
+  EXPECT_EQ(endless.status, kExitFailure);
+  EXPECT_NE(endless.err.find("/dev/zero is larger than"), std::string::npos) << endless.err;
+  for (const char* scale : {"nan", "inf", "-1", "0"}) {
+    const Outcome o =
+        Vantorctl({"serve-virtual", "--link", (root / "l").string(), "--time-scale", scale});
+    EXPECT_EQ(o.status, kExitUsage) << scale;
+    EXPECT_FALSE(fs::exists(fs::symlink_status(root / "l"))) << scale;
+  }
+}
+
+TEST_F(RenderCommands, OutputThatCannotBeWrittenIsAFailureWithWords) {
+  const Outcome capture = Vantorctl({"--virtual", "--capture", "/dev/full", "pf", "print"});
+  EXPECT_EQ(capture.status, kExitFailure);
+  EXPECT_NE(capture.err.find("cannot write /dev/full"), std::string::npos) << capture.err;
+  const Outcome trace = Vantorctl({"--virtual", "--trace", "/dev/full", "pf"});
+  EXPECT_EQ(trace.status, kExitFailure);
+  EXPECT_NE(trace.err.find("cannot write /dev/full"), std::string::npos) << trace.err;
 }
 
 }  // namespace

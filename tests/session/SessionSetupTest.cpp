@@ -46,7 +46,7 @@ TEST(ModelFromStateFile, OnlyAWholeImageNamingTheQ30GivesTheQ30) {
   EXPECT_EQ(ModelFromStateFile((dir / "missing").string()), Model::Q40);
 }
 
-TEST_F(SessionSetupTest, VirtualPrinterTakesItsModelFromTheStateFileUnlessOneIsGiven) {
+TEST_F(SessionSetupTest, VirtualPrinterTakesItsModelFromTheStateFileAGivenOneOnlyForANewFile) {
   SessionOptions options;
   options.virtualPrinter = true;
   options.stateFile = StateFile(dir, "q30.bin", 256, 0x95);
@@ -62,7 +62,13 @@ TEST_F(SessionSetupTest, VirtualPrinterTakesItsModelFromTheStateFileUnlessOneIsG
   options.model = Model::Q40;
   SetupFailure failure;
   ASSERT_TRUE(given.Build(options, failure)) << failure.message;
-  EXPECT_EQ(given.Printer()->GetModel(), Model::Q40);
+  EXPECT_EQ(given.Printer()->GetModel(), Model::Q30);
+
+  SessionSetup fresh(otherClock);
+  options.stateFile = (dir / "new.bin").string();
+  options.model = Model::Q30;
+  ASSERT_TRUE(fresh.Build(options, failure)) << failure.message;
+  EXPECT_EQ(fresh.Printer()->GetModel(), Model::Q30);
 }
 
 TEST_F(SessionSetupTest, RealPortsHaveNoPrinterAndADeviceOverridesOneName) {

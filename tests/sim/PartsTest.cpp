@@ -125,12 +125,17 @@ TEST(EepromStorePart, AFailedSaveKeepsTheImageDirtyAndSaysWhy) {
   std::string error;
   ASSERT_TRUE(store.UseFile(path, error)) << error;
   EXPECT_EQ(fs::file_size(path), 256u);
-  fs::remove_all(dir);
+  // A folder in the file's place: no system replaces one with a file. (The folder itself
+  // cannot go: the store holds its lock file open, and Windows keeps such a folder.)
+  fs::remove(path);
+  fs::create_directory(path);
   store.Store(0x5D, 0x0E);
   EXPECT_FALSE(store.Save());
   EXPECT_TRUE(store.Dirty());
-  EXPECT_NE(store.SaveError().find("cannot create"), std::string::npos);
-  fs::create_directories(dir);
+  const std::string said = "cannot save the virtual printer's EEPROM to " + path + ": ";
+  EXPECT_EQ(store.SaveError().substr(0, said.size()), said);
+  EXPECT_GT(store.SaveError().size(), said.size()) << "the system's reason";
+  fs::remove(path);
   EXPECT_TRUE(store.Save());
   EXPECT_TRUE(store.SaveError().empty());
   std::ifstream in(path, std::ios::binary);
@@ -160,6 +165,55 @@ TEST(FaultBudgets, CountDownOrLastForever) {
   f.readChunk = 3;
   EXPECT_EQ(f.ReadLimit(10), 3u);
   EXPECT_EQ(f.ReadLimit(2), 2u);
+}
+
+TEST(FaultSpecs, TextSwitchesFaultsOnAfterTheGivenReplies) {
+  TransportRig r;
+  std::string why;
+  ASSERT_TRUE(r.faults.Apply("garbled,after=1", why)) << why;
+  r.transport.Receive(Cat(kEntryPacket, kInitPacket));
+  EXPECT_EQ(r.Reply(), (Bytes{0x00, 0x00, 0x00, 0x08, 0x01, 0x00, 0xDA, 0x00}));
+  // The Init reply with every byte but the length spoilt.
+  EXPECT_EQ(r.Reply(), (Bytes{0xA5, 0xA5, 0x00, 0x09, 0xA4, 0xA5, 0x25, 0xA5, 0xB5}));
+
+  const struct {
+    const char* spec;
+    Bytes reply;  // what the next Init reply becomes
+  } kSpoilt[] = {
+      {"truncated", {0x00, 0x00, 0x00, 0x09}},
+      {"bit-flip", {0x00, 0x01, 0x00, 0x09, 0x01, 0x00, 0x80, 0x00, 0x10}},
+      {"oversize", {0x00, 0x00, 0xFF, 0xFF, 0x01, 0x00, 0x80, 0x00, 0x10}},
+  };
+  for (const auto& c : kSpoilt) {
+    ASSERT_TRUE(r.faults.Apply(c.spec, why)) << why;
+    r.transport.Receive(kInitPacket);
+    EXPECT_EQ(r.Reply(), c.reply) << c.spec;
+    r.transport.Receive(kInitPacket);
+    EXPECT_EQ(r.Reply().size(), 9u) << c.spec << ": one reply only";
+  }
+
+  ASSERT_TRUE(r.faults.Apply("no-reply,count=all,after=1", why));
+  r.transport.Receive(Cat(kInitPacket, Cat(kInitPacket, kInitPacket)));
+  EXPECT_EQ(r.Reply().size(), 9u);
+  EXPECT_TRUE(r.Reply().empty());
+  EXPECT_TRUE(r.Reply().empty());
+  ASSERT_TRUE(r.faults.Apply("off", why));
+  r.transport.Receive(kInitPacket);
+  EXPECT_EQ(r.Reply().size(), 9u);
+
+  ASSERT_TRUE(r.faults.Apply("late-reply,ms=700", why));
+  EXPECT_EQ(r.faults.TakeReplyDelay(), 700);
+  ASSERT_TRUE(r.faults.Apply("short-write,count=all", why));
+  EXPECT_EQ(r.faults.shortWrites, -1);
+  ASSERT_TRUE(r.faults.Apply("busy,count=2", why));
+  EXPECT_EQ(r.faults.busyAnswers, 2);
+  ASSERT_TRUE(r.faults.Apply("power-loss,after=0", why));
+  EXPECT_TRUE(r.faults.PowerGone());
+
+  EXPECT_FALSE(r.faults.Apply("smoke", why));
+  EXPECT_NE(why.find("unknown fault smoke"), std::string::npos);
+  EXPECT_FALSE(r.faults.Apply("no-reply,after=x", why));
+  EXPECT_FALSE(r.faults.Apply("no-reply,soon=1", why));
 }
 
 }  // namespace

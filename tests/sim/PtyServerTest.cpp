@@ -90,13 +90,70 @@ TEST(PtyServer, RefusesToReplaceSomethingThatIsNotALink) {
   VirtualPrinter printer(clock, Model::Q40);
   std::istringstream console;
   std::ostringstream log;
+  std::ostringstream errors;
   std::atomic<bool> stop{true};
-  EXPECT_NE(ServeVirtual(printer, clock, path, console, log, ServeOptions{&stop, 10}), 0);
+  EXPECT_NE(ServeVirtual(printer, clock, path, console, log, ServeOptions{&stop, 10, &errors}), 0);
+  EXPECT_EQ(errors.str(), path + " exists and is not a symbolic link\n");
+  EXPECT_EQ(log.str(), "");
   std::ifstream in(path);
   std::string kept;
   std::getline(in, kept);
   EXPECT_EQ(kept, "keep me");
   fs::remove(path);
+}
+
+TEST(PtyServer, OneServerPerLinkAndItsFilesAreNotWrittenThroughPlantedLinks) {
+  const fs::path dir = fs::temp_directory_path() / ("vantor-pty-two-" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  const std::string link = (dir / "TVUSB1").string();
+  const fs::path victim = dir / "victim";
+  std::ofstream(victim) << "keep me";
+  fs::create_symlink(victim, DeviceIdFileFor(link) + ".tmp." + std::to_string(::getpid()));
+  VirtualClock clock;
+  VirtualPrinter first(clock, Model::Q40), second(clock, Model::Q40);
+  std::istringstream console1, console2;
+  std::ostringstream log1, log2;
+  std::atomic<bool> stop{false};
+  int status = -1;
+  std::thread server([&] {
+    status = ServeVirtual(first, clock, link, console1, log1, ServeOptions{&stop, 10});
+  });
+  for (int i = 0; i < 500 && !fs::exists(DeviceIdFileFor(link)); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ASSERT_TRUE(fs::is_symlink(link));
+  EXPECT_FALSE(IsStaleServerLink(link));
+  const std::string served = fs::read_symlink(link).string();
+
+  std::atomic<bool> stopNow{true};
+  EXPECT_NE(ServeVirtual(second, clock, link, console2, log2, ServeOptions{&stopNow, 10, &log2}),
+            0);
+  EXPECT_NE(log2.str().find(link + " is served by process " + std::to_string(::getpid())),
+            std::string::npos)
+      << log2.str();
+  EXPECT_EQ(fs::read_symlink(link).string(), served);  // the running server's link stays
+
+  stop = true;
+  server.join();
+  EXPECT_EQ(status, 0);
+  std::ifstream in(victim);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "keep me");
+  fs::remove_all(dir);
+}
+
+TEST(PtyServer, ConsoleSwitchesFaultsOnAndOff) {
+  VirtualClock clock;
+  VirtualPrinter printer(clock, Model::Q40);
+  std::ostringstream log;
+  EXPECT_TRUE(RunConsoleLine(printer, "fault no-reply,count=all,after=3", log));
+  EXPECT_EQ(printer.GetFaults().dropReplies, -1);
+  EXPECT_EQ(log.str(), "ok\n");
+  EXPECT_TRUE(RunConsoleLine(printer, "fault off", log));
+  EXPECT_EQ(printer.GetFaults().dropReplies, 0);
+  log.str("");
+  EXPECT_TRUE(RunConsoleLine(printer, "fault smoke", log));
+  EXPECT_EQ(log.str().rfind("unknown fault smoke", 0), 0u) << log.str();
 }
 
 }  // namespace

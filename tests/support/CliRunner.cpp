@@ -18,7 +18,9 @@ CliOutcome RunVantorctl(std::vector<std::string> args, const std::string& input)
   std::ostringstream out, err;
   // Offline commands write to the process's own standard output.
   std::streambuf* const savedOut = std::cout.rdbuf(out.rdbuf());
+  std::streambuf* const savedErr = std::cerr.rdbuf(err.rdbuf());
   const int status = cli.Run(static_cast<int>(argv.size()), argv.data(), out, err);
+  std::cerr.rdbuf(savedErr);
   std::cout.rdbuf(savedOut);
   std::cin.rdbuf(saved);
   return {status, out.str(), err.str()};

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "adjust/procedures/IdentityProcedure.h"
 #include "adjust/procedures/Messages.h"
 #include "adjust/procedures/Procedures.h"
 #include "ids/Malheadid.h"
@@ -85,7 +86,10 @@ TEST_P(Transcript, HeadIdRegistration) {
   Play({"link-start.trace", "head-id-write.trace"});
   ASSERT_EQ(link.channel.StartLink(), kOk);
   Malheadid headId;
-  EXPECT_EQ(headId.WriteHeadID(link.channel, "21A2B3C4D5E12"), kOk);
+  std::string registered;
+  // Typed in lower case: the procedure writes what the window's edit box would show.
+  EXPECT_EQ(procedures::RegisterHeadId(reporter, headId, "21a2b3c4d5e12", registered), kOk);
+  EXPECT_EQ(registered, "21A2B3C4D5E12");
   ExpectAllPlayed();
 }
 
