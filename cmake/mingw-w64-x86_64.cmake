@@ -24,8 +24,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(CMAKE_FIND_LIBRARY_SUFFIXES .a .dll.a .lib)
 
 # Windows 10 API (CancelIoEx, virtual-terminal consoles); localtime_r as POSIX names it; no
-# min/max macros to break std::min.
-set(_defines "-D_WIN32_WINNT=0x0A00 -DWIN32_LEAN_AND_MEAN -DNOMINMAX -D_POSIX_THREAD_SAFE_FUNCTIONS")
+# min/max macros to break std::min; M_PI and friends, which glibc gives unasked.
+set(_defines
+    "-D_WIN32_WINNT=0x0A00 -DWIN32_LEAN_AND_MEAN -DNOMINMAX -D_POSIX_THREAD_SAFE_FUNCTIONS -D_USE_MATH_DEFINES")
 set(CMAKE_C_FLAGS_INIT "${_defines}")
 set(CMAKE_CXX_FLAGS_INIT "${_defines}")
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")

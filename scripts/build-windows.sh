@@ -71,9 +71,4 @@ wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
 # One server for the whole run instead of one per test.
 "$wineserver" -p
 trap '"$wineserver" -k || true' EXIT
-# Not yet passing under Wine: link_tests and render_cli_tests can hang; sim_tests, render_tests and
-# backup_tests each have a case that removes a folder while a file in it is still open (Windows
-# refuses) or looks for the data folder by its Linux variable.
-known_failing='^(link_tests|render_cli_tests|sim_tests|render_tests|backup_tests)$'
-echo "== windows: not run yet (known to fail under Wine): $known_failing"
-ctest --test-dir "$build" -j "$jobs" --timeout 120 --output-on-failure -E "$known_failing"
+ctest --test-dir "$build" -j "$jobs" --timeout 300 --output-on-failure

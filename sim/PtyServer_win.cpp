@@ -1,7 +1,8 @@
 // The virtual printer on a named pipe (\\.\pipe\NAME), Windows' counterpart of the
 // pseudo-terminal: one client at a time, a new one may connect when the last has gone.
-#include <windows.h>
-
+// First: it includes windows.h and takes back the name ReplaceFile from it.
+#include "sim/WinText.h"
+// Then the rest.
 #include <atomic>
 #include <deque>
 #include <iostream>
@@ -13,7 +14,6 @@
 #include "sim/PtyServer.h"
 #include "sim/StateFiles.h"
 #include "sim/Texts.h"
-#include "sim/WinText.h"
 
 namespace vantor::sim {
 
@@ -24,10 +24,6 @@ std::atomic<bool> gInterrupted{false};
 BOOL WINAPI OnConsoleEvent(DWORD) {
   gInterrupted = true;
   return TRUE;
-}
-
-std::wstring Widen(const std::string& text) {
-  return std::wstring(text.begin(), text.end());  // pipe names are ASCII
 }
 
 // Console lines from standard input, read by a thread of their own: a console handle cannot
@@ -88,7 +84,7 @@ int ServeVirtual(VirtualPrinter& printer, Clock& clock, const std::string& linkP
   // One server per name: the first instance only, so no lock file is needed, and the pipe is
   // gone with its server, so it is never stale.
   r.pipe = CreateNamedPipeW(
-      Widen(linkPath).c_str(),
+      win::Widen(linkPath).c_str(),
       PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
       PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT, 1, 1 << 16, 1 << 16, 0, nullptr);
   if (r.pipe == INVALID_HANDLE_VALUE) {

@@ -1,12 +1,14 @@
 // State files on Windows: replaced with MoveFileEx, locked with LockFileEx. The lock is a
 // CRT descriptor around the handle, so FileLock is one class on both platforms.
+// First: it includes windows.h and takes back the name ReplaceFile from it.
+#include "sim/WinText.h"
+// Then the C runtime.
 #include <fcntl.h>
 #include <io.h>
 
 #include <random>
 
 #include "sim/StateFiles.h"
-#include "sim/WinText.h"
 
 namespace vantor::sim {
 

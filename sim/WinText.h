@@ -5,6 +5,10 @@
 
 #include <string>
 
+// windows.h names a function of its own ReplaceFile (a macro for ReplaceFileW), which would
+// rename the state files' one wherever both are seen.
+#undef ReplaceFile
+
 namespace vantor::sim::win {
 
 inline std::wstring Widen(const std::string& text) {

@@ -119,28 +119,33 @@ TEST(EepromStorePart, CountersSaturateAndLazyChangesWaitForTheNextCommand) {
 
 TEST(EepromStorePart, AFailedSaveKeepsTheImageDirtyAndSaysWhy) {
   const fs::path dir = fs::temp_directory_path() / ("vantor-parts-" + std::to_string(::getpid()));
+  fs::remove_all(dir);  // process numbers come round again (under Wine, every run)
   fs::create_directories(dir);
   const std::string path = (dir / "eeprom.bin").string();
-  EepromStore store(Model::Q30);
-  std::string error;
-  ASSERT_TRUE(store.UseFile(path, error)) << error;
-  EXPECT_EQ(fs::file_size(path), 256u);
-  // A folder in the file's place: no system replaces one with a file. (The folder itself
-  // cannot go: the store holds its lock file open, and Windows keeps such a folder.)
-  fs::remove(path);
-  fs::create_directory(path);
-  store.Store(0x5D, 0x0E);
-  EXPECT_FALSE(store.Save());
-  EXPECT_TRUE(store.Dirty());
-  const std::string said = "cannot save the virtual printer's EEPROM to " + path + ": ";
-  EXPECT_EQ(store.SaveError().substr(0, said.size()), said);
-  EXPECT_GT(store.SaveError().size(), said.size()) << "the system's reason";
-  fs::remove(path);
-  EXPECT_TRUE(store.Save());
-  EXPECT_TRUE(store.SaveError().empty());
-  std::ifstream in(path, std::ios::binary);
-  in.seekg(0x5D);
-  EXPECT_EQ(in.get(), 0x0E);
+  {
+    EepromStore store(Model::Q30);  // holds its lock file open: it ends before the folder goes
+    std::string error;
+    ASSERT_TRUE(store.UseFile(path, error)) << error;
+    EXPECT_EQ(fs::file_size(path), 256u);
+    // A folder in the file's place: no system replaces one with a file. (The folder itself
+    // cannot go: the store holds its lock file open, and Windows keeps such a folder.)
+    fs::remove(path);
+    fs::create_directory(path);
+    store.Store(0x5D, 0x0E);
+    EXPECT_FALSE(store.Save());
+    EXPECT_TRUE(store.Dirty());
+    const std::string said = "cannot save the virtual printer's EEPROM to " + path + ": ";
+    EXPECT_EQ(store.SaveError().substr(0, said.size()), said);
+    EXPECT_GT(store.SaveError().size(), said.size()) << "the system's reason";
+    fs::remove(path);
+    EXPECT_TRUE(store.Save());
+    EXPECT_TRUE(store.SaveError().empty());
+  }
+  {
+    std::ifstream in(path, std::ios::binary);
+    in.seekg(0x5D);
+    EXPECT_EQ(in.get(), 0x0E);
+  }
   fs::remove_all(dir);
 }
 
