@@ -12,18 +12,24 @@ echo "== format"
 ./scripts/check-format.sh || status=1
 for preset in dev asan ci-release headless; do
   echo "== $preset: configure and build"
+  started=$SECONDS
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j "$jobs"
-  echo "== $preset: tests"
+  echo "== $preset: built in $((SECONDS - started)) s; tests"
+  started=$SECONDS
   ctest --preset "$preset" -j "$jobs" || status=1
+  echo "== $preset: tests ran in $((SECONDS - started)) s"
 done
 echo "== fuzz"
 ./scripts/fuzz.sh || status=1
 # vantorctl.exe, cross-built and tested under Wine, when MinGW-w64 and Wine can be had.
 if ./scripts/install-deps.sh --windows; then
   echo "== windows"
+  started=$SECONDS
   VANTOR_LINUX_VANTORCTL=$PWD/build/headless/cli/vantorctl ./scripts/build-windows.sh || status=1
+  echo "== windows: built and tested in $((SECONDS - started)) s"
 else
   echo "== windows: skipped (MinGW-w64 and Wine could not be installed)"
 fi
+echo "== done in $SECONDS s"
 exit $status

@@ -82,6 +82,9 @@ void Program::CreateWindows() {
   boot_->SetWindows(adjust_.get(), about_.get());
   adjust_->SetQuitWindow(quit_.get());
   for (auto& module : MakeWorkflowModules()) adjust_->AddModule(std::move(module));
+  // A write the virtual printer cannot keep is told with its reason, not as a lost link.
+  adjust_->Messages().SetChannelFailureCause(
+      [this] { return session_.RefusedWriteCause(link_->channel.ChannelError()); });
   if (Printer()) {
     console_ = std::make_unique<VirtualConsole>(*Printer());
     console_->SetSheetSource([this] { return session_.Pages().SheetInPrinter(); });

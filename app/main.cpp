@@ -1,5 +1,6 @@
 // vantor-adjust: the desktop program.
 #include <QApplication>
+#include <QIcon>
 #include <QMessageBox>
 #include <QScreen>
 #include <algorithm>
@@ -80,6 +81,9 @@ int main(int argc, char** argv) {
   // name the toolkit would append it to every window's caption.
   // The start window is the main window even while hidden; its close alone ends the program.
   QApplication::setQuitOnLastWindowClosed(false);
+  // Wayland shells find the icon through the desktop entry; X11 ones take the windows' icon.
+  QApplication::setDesktopFileName("vantor-adjust");
+  QApplication::setWindowIcon(QIcon(":/vantor-adjust.svg"));
   if (toolkitArgs) {
     options = {};
     if (!ReadOptions(QApplication::arguments().mid(1), options, status)) return status;

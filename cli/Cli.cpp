@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <atomic>
 #include <cctype>
@@ -109,6 +110,12 @@ bool ExplainUnknownWord(CLI::App& root, std::ostream& err) {
 
 }  // namespace
 
+std::string GlobalOption(CLI::App& app, const std::string& name, const std::string& fallback) {
+  const CLI::Option* option = app.get_option_no_throw(name);
+  if (!option || option->count() == 0) return fallback;
+  return option->as<std::string>();
+}
+
 bool ColourWanted(bool errTerminal, const char* noColour) {
   return errTerminal && (noColour == nullptr || *noColour == '\0');
 }
@@ -149,7 +156,9 @@ std::atomic<bool> interrupted{false};
 }  // namespace
 
 Cli::Cli()
-    : app_("vantorctl: service functions of Vantor Q40 and Q30 printers"),
+    : appOwner_(std::make_unique<CLI::App>(
+          "vantorctl: service functions of Vantor Q40 and Q30 printers")),
+      app_(*appOwner_),
       options_(std::make_unique<Options>()) {
   app_.require_subcommand(1);
   app_.add_option("--model", options_->model, "printer model")
@@ -277,6 +286,7 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
     return kExitUsage;
   }
   const std::int64_t startedMs = clock.NowMs();
+  lastMsAfterFault_ = -1;
 
   SessionOptions setupOptions;
   setupOptions.virtualPrinter = isVirtual;
@@ -295,6 +305,15 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
     err << "vantorctl: " << failure.message << '\n';
     return failure.step == SetupStep::Device ? kExitUsage : kExitFailure;
   }
+  // The command's end, timed from its start and from the first fault that fired.
+  const auto ended = [&] {
+    const std::int64_t now = clock.NowMs();
+    lastSessionMs_ = now - startedMs;
+    if (setup.Printer() == nullptr) return;
+    if (const auto fired = setup.Printer()->GetFaults().FirstFiredMs()) {
+      lastMsAfterFault_ = now - *fired;
+    }
+  };
   if (sim::VirtualPrinter* printer = setup.Printer()) {
     std::string why;
     for (const std::string& spec : o.faults) {
@@ -326,6 +345,12 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
   InterruptScope interruptScope(interrupted);
   link.channel.SetCancel(&interrupted);
   Reporter reporter(link, display);
+  bool saveFailureShown = false;
+  reporter.SetChannelFailureCause([&] {
+    std::string cause = setup.RefusedWriteCause(link.channel.ChannelError());
+    saveFailureShown = saveFailureShown || !cause.empty();
+    return cause;
+  });
 
   if (link.port.OpenPort(*PortCodeFromName(o.port)) != kOk) {
     display.Show(MessageKind::Error, words::kCannotOpenPort);
@@ -335,11 +360,22 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
     }
     return kExitFailure;
   }
+  // A signal is answered with what it stopped, so a script's log says why the command ended.
+  const auto sayInterrupted = [&](std::string_view after) {
+    display.EndLine();
+    err << "Interrupted '" << report.Command() << "': " << after << '\n';
+  };
   if (link.channel.StartLink() != kOk) {
+    if (interrupted) {
+      link.port.ClosePort();
+      ended();
+      sayInterrupted("the link was not started; the port was closed.");
+      return kExitInterrupted;
+    }
     display.Show(MessageKind::Error, words::kCommunicationError);
     display.EndLine();
     link.port.ClosePort();
-    lastSessionMs_ = clock.NowMs() - startedMs;
+    ended();
     return kExitFailure;
   }
   // No frame has carried the model bytes yet: the device ID came first.
@@ -369,8 +405,18 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
   if (display.Declined()) status = kExitCancelled;
   if (!session.skipLinkShutdown) link.channel.ShutdownLink();
   link.port.ClosePort();
-  lastSessionMs_ = clock.NowMs() - startedMs;
-  if (interrupted) status = kExitInterrupted;
+  ended();
+  // A change the virtual printer cannot keep is lost, even when the printer took it.
+  if (std::string words; !setup.SaveVirtualEeprom(words)) {
+    if (!saveFailureShown) display.Show(MessageKind::Error, words);
+    display.EndLine();
+    if (status == kExitOk) status = kExitFailure;
+  }
+  if (interrupted) {
+    status = kExitInterrupted;
+    sayInterrupted(session.skipLinkShutdown ? "the port to the printer was closed."
+                                            : "the link to the printer was shut down.");
+  }
   // Output that was lost is a failure even when the printer work went well.
   if (setup.Trace() != nullptr && !setup.Trace()->Flush()) {
     err << "vantorctl: cannot write " << o.trace << '\n';

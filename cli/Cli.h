@@ -1,7 +1,6 @@
 // vantorctl: every command runs inside a session that starts the link as the start window does.
 #pragma once
 
-#include <CLI/CLI.hpp>
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
@@ -13,6 +12,10 @@
 #include "adjust/procedures/Messages.h"
 #include "cli/Report.h"
 #include "link/Link.h"
+
+namespace CLI {
+class App;
+}
 
 namespace vantor::sim {
 class VirtualPrinter;
@@ -39,6 +42,10 @@ int ExitForResult(Result result);
 
 // Colour only on a terminal, and never when NO_COLOR is set to anything.
 bool ColourWanted(bool errTerminal, const char* noColour);
+
+// A global option's value as typed, or fallback when it was not given (offline commands read
+// them themselves, since they run without a session).
+std::string GlobalOption(CLI::App& app, const std::string& name, const std::string& fallback);
 
 // The nearest of candidates to word, or empty when none is close enough to be meant.
 std::string NearestWord(std::string_view word, const std::vector<std::string>& candidates);
@@ -75,19 +82,26 @@ class Cli {
   int Run(int argc, char** argv, std::ostream& out, std::ostream& err);
   // How long the last command's session took on its clock (virtual time on the virtual printer).
   std::int64_t LastSessionMs() const { return lastSessionMs_; }
+  // How long the last command went on after the virtual printer's first fault fired, on the
+  // same clock; -1 when none fired.
+  std::int64_t LastMsAfterFault() const { return lastMsAfterFault_; }
   // --json was given; an offline command that offers it reads this.
   bool JsonWanted() const { return json_; }
 
  private:
   struct Options;
   int RunSession(const CommandBody& body, std::ostream& out, std::ostream& err, Report& report);
-  CLI::App app_;
+  // The command-line library stays out of this header: it is large, and only the command files
+  // need it.
+  std::unique_ptr<CLI::App> appOwner_;
+  CLI::App& app_;
   std::unique_ptr<Options> options_;
   std::string virtualFile_;
   bool json_ = false;
   std::vector<std::pair<CLI::App*, CommandBody>> commands_;
   std::vector<std::pair<CLI::App*, std::function<int()>>> offline_;
   std::int64_t lastSessionMs_ = 0;
+  std::int64_t lastMsAfterFault_ = -1;
   std::vector<CLI::App*> textOnly_;
 };
 

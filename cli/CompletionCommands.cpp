@@ -1,5 +1,6 @@
 // completion bash: a bash completion script written from the command tree, so it never lags
 // behind the commands. Hidden: it is for the installation, not for the technician.
+#include <CLI/CLI.hpp>
 #include <iostream>
 #include <string>
 

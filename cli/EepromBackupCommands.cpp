@@ -1,4 +1,5 @@
 // EEPROM backup, differences and verified restore; the service record's history and report.
+#include <CLI/CLI.hpp>
 #include <filesystem>
 #include <fstream>
 #include <iomanip>

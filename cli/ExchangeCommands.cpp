@@ -2,6 +2,7 @@
 // window's instructions, waiting for Enter where the window waits for OK.
 #include <unistd.h>
 
+#include <CLI/CLI.hpp>
 #include <iostream>
 #include <string>
 #include <string_view>

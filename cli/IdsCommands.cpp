@@ -1,4 +1,5 @@
 // head-id and usb-id: read, register and check the identity data as the adjustment window does.
+#include <CLI/CLI.hpp>
 #include <memory>
 #include <string>
 

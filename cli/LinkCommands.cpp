@@ -1,4 +1,5 @@
 // status, EEPROM, counters and maintenance commands.
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cctype>
 #include <iomanip>
@@ -15,10 +16,6 @@
 namespace vantor::cli {
 
 namespace {
-
-int ExitFor(Result r) {
-  return ExitForResult(r);
-}
 
 // The window's edit boxes force upper case.
 std::string Upper(std::string text) {
@@ -86,12 +83,12 @@ int EepromRead(Session& s, const std::string& startText,
 // The counter as a number for --json; the same reads as the procedure that shows it.
 int ReportCounter(Session& s, const char* key, Result (MaintenanceCommands::*read)(std::string&),
                   ReportedResult (*show)(Reporter&)) {
-  if (!s.report.JsonWanted()) return ExitFor(show(s.reporter));
+  if (!s.report.JsonWanted()) return ExitForResult(show(s.reporter));
   std::string text;
   const Result r = (s.link.maintenance.*read)(text);
   if (r != kOk) {
     s.reporter.ReportResult(r);
-    return ExitFor(r);
+    return ExitForResult(r);
   }
   s.report.Set(key, std::stoll(text));
   return kExitOk;
@@ -137,8 +134,8 @@ void AddLinkCommands(Cli& cli) {
   });
 
   auto* init = eeprom->add_subcommand("init", "EEPROM initialization after a main-board change");
-  cli.AddCommand(init,
-                 [](Session& s) { return ExitFor(procedures::InitializeEeprom(s.reporter)); });
+  cli.AddCommand(
+      init, [](Session& s) { return ExitForResult(procedures::InitializeEeprom(s.reporter)); });
 
   auto* protection =
       app.add_subcommand("protection-counter", "show or clear the protection counter");
@@ -150,7 +147,7 @@ void AddLinkCommands(Cli& cli) {
     if (!o->oldPad && !o->newPad) throw CLI::RequiredError("--old or --new");
   });
   cli.AddCommand(clear, [o](Session& s) {
-    return ExitFor(procedures::ClearProtectionCounter(s.reporter, o->newPad));
+    return ExitForResult(procedures::ClearProtectionCounter(s.reporter, o->newPad));
   });
   cli.AddCommand(protection, [clear](Session& s) {
     if (clear->parsed()) return kExitOk;
@@ -169,9 +166,11 @@ void AddLinkCommands(Cli& cli) {
                          procedures::ShowPassCounter);
   });
   auto* clean = app.add_subcommand("clean", "head cleaning (CL3)");
-  cli.AddCommand(clean, [](Session& s) { return ExitFor(procedures::HeadCleaning(s.reporter)); });
+  cli.AddCommand(clean,
+                 [](Session& s) { return ExitForResult(procedures::HeadCleaning(s.reporter)); });
   auto* charge = app.add_subcommand("ink-charge", "ink charge");
-  cli.AddCommand(charge, [](Session& s) { return ExitFor(procedures::InkCharge(s.reporter)); });
+  cli.AddCommand(charge,
+                 [](Session& s) { return ExitForResult(procedures::InkCharge(s.reporter)); });
 
   auto* cr = app.add_subcommand("cr-dispersion", "CR motor drive dispersion after a part change");
   cr->add_option("--replaced", o->replaced, "replaced parts")
@@ -196,7 +195,7 @@ void AddLinkCommands(Cli& cli) {
     };
     std::optional<std::int8_t> stored;
     const int exit =
-        ExitFor(procedures::CrMotorDriveDispersion(s.reporter, parts, progress, &stored));
+        ExitForResult(procedures::CrMotorDriveDispersion(s.reporter, parts, progress, &stored));
     if (stored) {
       s.reporter.Display().Show(MessageKind::NewLine,
                                 "Value stored at 0x79: " + std::to_string(*stored));

@@ -1,3 +1,4 @@
+#include <CLI/CLI.hpp>
 #include <iostream>
 #include <sstream>
 #include <string>

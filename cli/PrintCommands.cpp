@@ -1,4 +1,5 @@
 // bid, pf, top-margin, head-angle and check-pattern: the printing workflows from a terminal.
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <array>
 #include <memory>
@@ -25,11 +26,7 @@ constexpr std::string_view kTopMarginEntries = "Entries: ";
 constexpr std::string_view kNoLadder = "none (the value is on neither ladder)";
 }  // namespace text
 
-int ExitFor(Result r) {
-  return ExitForResult(r);
-}
-
-int ExitFor(procedures::WriteOutcome outcome) {
+int ExitForOutcome(procedures::WriteOutcome outcome) {
   switch (outcome) {
     case procedures::WriteOutcome::Registered:
       return kExitOk;
@@ -127,7 +124,7 @@ int SetTopMargin(Session& s, std::string entry) {
   const int index = list.filled && found != list.entries.end()
                         ? static_cast<int>(found - list.entries.begin())
                         : -1;
-  return ExitFor(procedures::WriteTopMargin(s.reporter, list, index));
+  return ExitForOutcome(procedures::WriteTopMargin(s.reporter, list, index));
 }
 
 struct PrintOptions {
@@ -149,20 +146,20 @@ void AddPrintCommands(Cli& cli) {
   bidSet->add_option("ROW=VALUE", o->bidAssignments, "rows: " + RowKeys())->required();
   cli.AddCommand(bidPrint, [](Session& s) {
     PrintJob job(s);
-    return ExitFor(procedures::PrintBidAdjustment(job.reporter(), job.raster()));
+    return ExitForResult(procedures::PrintBidAdjustment(job.reporter(), job.raster()));
   });
   cli.AddCommand(bidSet, [o](Session& s) { return BidSet(s, o->bidAssignments); });
   cli.AddCommand(bid, [](Session& s) {
     PrintJob job(s);
     if (!s.report.JsonWanted())
-      return ExitFor(procedures::ShowPresentBidValues(job.reporter(), job.raster()));
+      return ExitForResult(procedures::ShowPresentBidValues(job.reporter(), job.raster()));
     Json values = Json::object();
     const Result r = procedures::ReadBidRows(
         job.reporter(), job.raster(), [&values](std::size_t row, const std::string& text) {
           values[RowKey(procedures::kBidRows[row].caption)] = std::stoi(text);
         });
     if (r == kOk) s.report.Set("bid", std::move(values));
-    return ExitFor(r);
+    return ExitForResult(r);
   });
 
   auto* pf = app.add_subcommand("pf", "PF adjustment: show the present value");
@@ -171,16 +168,17 @@ void AddPrintCommands(Cli& cli) {
   pfSet->add_option("VALUE", o->pfValue, "the value read off the pattern")->required();
   cli.AddCommand(pfPrint, [](Session& s) {
     PrintJob job(s);
-    return ExitFor(procedures::PrintPfAdjustment(job.reporter(), job.raster()));
+    return ExitForResult(procedures::PrintPfAdjustment(job.reporter(), job.raster()));
   });
-  cli.AddCommand(
-      pfSet, [o](Session& s) { return ExitFor(procedures::WritePfValue(s.reporter, o->pfValue)); });
+  cli.AddCommand(pfSet, [o](Session& s) {
+    return ExitForOutcome(procedures::WritePfValue(s.reporter, o->pfValue));
+  });
   cli.AddCommand(pf, [](Session& s) {
-    if (!s.report.JsonWanted()) return ExitFor(procedures::ShowPresentPfValue(s.reporter));
+    if (!s.report.JsonWanted()) return ExitForResult(procedures::ShowPresentPfValue(s.reporter));
     std::string value;
     const Result r = procedures::ReadPfValue(s.reporter, value);
     if (r == kOk) s.report.Set("pf", std::stoi(value));
-    return ExitFor(r);
+    return ExitForResult(r);
   });
 
   auto* top =
@@ -190,7 +188,7 @@ void AddPrintCommands(Cli& cli) {
   topSet->add_option("ENTRY", o->topMarginEntry, "an entry as offered")->required();
   cli.AddCommand(topPrint, [](Session& s) {
     PrintJob job(s);
-    return ExitFor(procedures::PrintTopMarginCheck(job.reporter(), job.raster()));
+    return ExitForResult(procedures::PrintTopMarginCheck(job.reporter(), job.raster()));
   });
   cli.AddCommand(topSet, [o](Session& s) { return SetTopMargin(s, o->topMarginEntry); });
   cli.AddCommand(top, [](Session& s) { return ShowTopMargin(s); });
@@ -201,13 +199,13 @@ void AddPrintCommands(Cli& cli) {
   cli.AddCommand(headPrint, [](Session& s) {
     PrintJob job(s);
     if (procedures::PrintHeadAngleCheck(job.reporter(), job.raster()) != kOk) return kExitFailure;
-    return ExitFor(procedures::EjectHeadAngleSheet(job.reporter(), job.raster()));
+    return ExitForResult(procedures::EjectHeadAngleSheet(job.reporter(), job.raster()));
   });
 
   auto* check = app.add_subcommand("check-pattern", "print the four-page A4 check pattern");
   cli.AddCommand(check, [](Session& s) {
     PrintJob job(s);
-    return ExitFor(procedures::PrintA4CheckPattern(job.reporter(), job.raster()));
+    return ExitForResult(procedures::PrintA4CheckPattern(job.reporter(), job.raster()));
   });
 }
 

@@ -1,4 +1,5 @@
 // render: a recorded data-channel stream printed offline by the virtual printer.
+#include <CLI/CLI.hpp>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -27,12 +28,6 @@ struct RenderSettings {
   std::string capture;
   std::string pages;
 };
-
-std::string GlobalOption(CLI::App& app, const std::string& name, const std::string& fallback) {
-  const CLI::Option* option = app.get_option_no_throw(name);
-  if (!option || option->count() == 0) return fallback;
-  return option->as<std::string>();
-}
 
 int Render(CLI::App& app, const RenderSettings& settings) {
   const std::string dir =

@@ -34,6 +34,7 @@ class Report final : public ServiceRecorder {
     if (json_) fields_[key] = std::move(value);
   }
   void SetCommand(std::string command) { command_ = std::move(command); }
+  const std::string& Command() const { return command_; }
   void SetResult(Result result) { result_ = result; }
   void ForwardTo(ServiceRecorder* record) { record_ = record; }
   // The EEPROM byte the command wrote last at address, if it wrote one.

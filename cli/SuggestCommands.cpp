@@ -1,4 +1,5 @@
 // bid suggest: the Bi-D values read back from scans of the printed sheets.
+#include <CLI/CLI.hpp>
 #include <cstdio>
 #include <iostream>
 #include <memory>

@@ -1,4 +1,5 @@
 // serve-virtual: the virtual printer on a pseudo-terminal for another program to drive.
+#include <CLI/CLI.hpp>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -20,12 +21,6 @@ struct ServeSettings {
   std::string pages;
   double timeScale = 1.0;
 };
-
-std::string GlobalOption(CLI::App& app, const std::string& name, const std::string& fallback) {
-  const CLI::Option* option = app.get_option_no_throw(name);
-  if (!option || option->count() == 0) return fallback;
-  return option->as<std::string>();
-}
 
 }  // namespace
 

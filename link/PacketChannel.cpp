@@ -33,10 +33,10 @@ Result PacketChannel::Transact(const std::uint8_t* packet, std::size_t length) {
   replyLength_ = 0;
   VANTOR_TRY(Watched(port_.WritePort(packet, length)));
   VANTOR_TRY(ReadReply());
-  if (wire::ClassifyTransactionReply(Reply(), packet[6]).kind == wire::ReplyKind::Accepted) {
-    return kOk;
-  }
-  return ClassifyErrorReply();
+  const wire::TransactionReply r = wire::ClassifyTransactionReply(Reply(), packet[6]);
+  if (r.kind == wire::ReplyKind::Accepted) return kOk;
+  errorCode_ = r.kind == wire::ReplyKind::Error ? r.error : kChannelUnexpected;
+  return kChannelFailure;
 }
 
 Result PacketChannel::Watched(Result r) {

@@ -82,6 +82,10 @@ std::int16_t ErrorReplyCode(std::span<const std::uint8_t> reply) {
 TransactionReply ClassifyTransactionReply(std::span<const std::uint8_t> reply,
                                           std::uint8_t command) {
   TransactionReply r;
+  // Every transaction reply comes back on socket 0; one claiming another socket is damaged.
+  if (reply.size() < 2 || reply[0] != kTransactionSocket || reply[1] != kTransactionSocket) {
+    return r;
+  }
   if (reply.size() > kHeaderSize + 1 &&
       static_cast<std::uint8_t>(reply[6] - command) == kReplyBit) {
     r.kind = ReplyKind::Accepted;

@@ -33,7 +33,8 @@ struct TransactionReply {
   std::uint8_t error = 0;   // Error: the error number, 0x80 to 0x87
 };
 
-// A whole reply packet to the transaction whose payload began with `command`.
+// A whole reply packet to the transaction whose payload began with `command`; a reply that
+// is not on socket 0 in both socket bytes is Unexpected, whatever it carries.
 TransactionReply ClassifyTransactionReply(std::span<const std::uint8_t> reply,
                                           std::uint8_t command);
 // The error number of an error reply packet, else kChannelUnexpected.

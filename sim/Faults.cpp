@@ -9,6 +9,11 @@ namespace vantor::sim {
 bool Faults::Take(int& budget) {
   if (budget == 0) return false;
   if (budget > 0) --budget;
+  return Fired();
+}
+
+bool Faults::Fired() {
+  if (!firstFiredMs_ && clock_ != nullptr) firstFiredMs_ = clock_->NowMs();
   return true;
 }
 
@@ -47,7 +52,9 @@ bool ParseCount(const std::string& text, int& value, bool allowAll) {
 
 bool Faults::Apply(const std::string& spec, std::string& why) {
   if (spec == "off") {
+    Clock* const clock = clock_;
     *this = Faults{};
+    clock_ = clock;
     return true;
   }
   std::istringstream parts(spec);

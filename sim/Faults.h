@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "link/Clock.h"
 #include "link/Protocol.h"
 
 namespace vantor::sim {
@@ -53,6 +54,16 @@ struct Faults {
   void ReplyLeaving(std::vector<std::uint8_t>& reply);
   bool TakeBusyAnswer() { return Armed() && Take(busyAnswers); }
   bool PowerGone() const { return powerLoss && Armed(); }
+  // The host waits for a reply and none is left: without power the printer falls silent here,
+  // not at the writes it swallows (the host cannot tell those from a printer at work).
+  void ReplyAwaited() {
+    if (PowerGone()) Fired();
+  }
+
+  // The clock that times the first firing; "off" keeps it.
+  void SetClock(Clock* clock) { clock_ = clock; }
+  // When a fault first spent its budget or a reply was awaited without power, on that clock.
+  std::optional<std::int64_t> FirstFiredMs() const { return firstFiredMs_; }
 
   // Each spends one of its budget when it applies.
   bool TakeSlowWrite() { return Armed() && Take(slowWrites); }
@@ -66,7 +77,11 @@ struct Faults {
 
  private:
   bool Armed() const { return armAfterReplies == 0; }
-  static bool Take(int& budget);
+  bool Take(int& budget);
+  bool Fired();
+
+  Clock* clock_ = nullptr;
+  std::optional<std::int64_t> firstFiredMs_;
 };
 
 }  // namespace vantor::sim

@@ -39,6 +39,7 @@ class Transport {
   // Stream reads cross reply boundaries; reply reads give at most one reply.
   std::size_t TakeStream(std::span<std::uint8_t> buffer, std::int64_t limitMs);
   std::size_t TakeReply(std::span<std::uint8_t> buffer, std::int64_t limitMs);
+  bool HasReplies() const { return !replies_.empty(); }
 
   // A reply text on a channel, cut to what the host's packet can hold.
   void QueueText(std::uint8_t socket, const std::string& text);

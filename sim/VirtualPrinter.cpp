@@ -26,11 +26,13 @@ class DeviceView final : public PortDevice {
   }
 
   IoResult Read(std::span<std::uint8_t> buffer, std::int64_t limitMs) override {
+    if (!printer_.transport_.HasReplies()) printer_.faults_.ReplyAwaited();
     const std::size_t want = printer_.faults_.ReadLimit(buffer.size());
     return {true, printer_.transport_.TakeStream(buffer.first(want), limitMs)};
   }
 
   IoResult ReadReply(std::span<std::uint8_t> buffer, std::int64_t limitMs) override {
+    if (!printer_.transport_.HasReplies()) printer_.faults_.ReplyAwaited();
     return {true, printer_.transport_.TakeReply(buffer, limitMs)};
   }
 
@@ -57,11 +59,17 @@ VirtualPrinter::VirtualPrinter(Clock& clock, Model model)
       transport_(clock, faults_, *this) {
   mechanism_.SetDataReply(
       [this](const std::string& text) { transport_.QueueText(kDataSocket, text); });
+  faults_.SetClock(&clock_);
 }
 
 VirtualPrinter::~VirtualPrinter() {
   store_.PromoteLazy();
   store_.SaveIfDirty();
+}
+
+bool VirtualPrinter::SaveState() {
+  store_.PromoteLazy();
+  return !store_.Dirty() || store_.Save();
 }
 
 bool VirtualPrinter::UseStateFile(const std::string& path, std::string& error) {

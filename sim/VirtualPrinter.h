@@ -62,6 +62,8 @@ class VirtualPrinter final : private PacketHandler {
   bool UseStateFile(const std::string& path, std::string& error);
   // The reason the last save failed (empty when it succeeded).
   const std::string& SaveError() const { return store_.SaveError(); }
+  // Saves every change not saved yet (a long job's pass counts too); false when it cannot.
+  bool SaveState();
 
   std::unique_ptr<PortDevice> Connect(InterfaceKind kind);
   void AttachTo(PortTable& table);

@@ -95,7 +95,7 @@ void BidPanels::BuildInputPanel() {
   }
   inputPnl_->Body()->addLayout(grid);
   inputPnl_->Finish();
-  QObject::connect(inputPnl_->AddButton("BidWrtOKBtn", text::kOk), &QPushButton::clicked,
+  QObject::connect(inputPnl_->AddDefaultButton("BidWrtOKBtn", text::kOk), &QPushButton::clicked,
                    [this] { BidWrtOKBtnClick(); });
   QObject::connect(inputPnl_->AddButton("BidWrtRtnBtn", text::kPrevious), &QPushButton::clicked,
                    [this] { BidWrtRtnBtnClick(); });

@@ -104,8 +104,8 @@ void EepromPanels::BuildCheck() {
   row->addStretch(1);
   check->Body()->addLayout(row);
   check->Finish();
-  QObject::connect(check->AddButton("EepromReadOkBtn", text::kOk), &QPushButton::clicked, check,
-                   [this] { EepromReadOkBtnClick(); });
+  QObject::connect(check->AddDefaultButton("EepromReadOkBtn", text::kOk), &QPushButton::clicked,
+                   check, [this] { EepromReadOkBtnClick(); });
   QObject::connect(check->AddButton("EepromReadRtnBtn", text::kPrevious), &QPushButton::clicked,
                    check, [this] { EepromReadRtnBtnClick(); });
 }
@@ -168,8 +168,8 @@ void EepromPanels::BuildChange() {
   grid->setColumnStretch(3, 1);
   change->Body()->addLayout(grid);
   change->Finish();
-  QObject::connect(change->AddButton("EepromWriteOkBtn", text::kOk), &QPushButton::clicked, change,
-                   [this] { EepromWriteOkBtnClick(); });
+  QObject::connect(change->AddDefaultButton("EepromWriteOkBtn", text::kOk), &QPushButton::clicked,
+                   change, [this] { EepromWriteOkBtnClick(); });
   QObject::connect(change->AddButton("EepromWriteRtnBtn", text::kPrevious), &QPushButton::clicked,
                    change, [this] { EepromWriteRtnBtnClick(); });
 }

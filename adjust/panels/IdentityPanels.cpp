@@ -135,8 +135,8 @@ void IdentityPanels::BuildHeadId() {
   image->setPixmap(HeadPicture());
   input->Body()->addWidget(image);
   input->Finish();
-  QObject::connect(input->AddButton("HeadIDInputOKBtn", text::kOk), &QPushButton::clicked, input,
-                   [this] { HeadIDInputOKBtnClick(); });
+  QObject::connect(input->AddDefaultButton("HeadIDInputOKBtn", text::kOk), &QPushButton::clicked,
+                   input, [this] { HeadIDInputOKBtnClick(); });
   QObject::connect(input->AddButton("HeadIDInputRtnBtn", text::kPrevious), &QPushButton::clicked,
                    input, [this] { HeadIDInputRtnBtnClick(); });
 
@@ -170,8 +170,8 @@ void IdentityPanels::BuildUsbId() {
   grid->setColumnStretch(2, 1);
   input->Body()->addLayout(grid);
   input->Finish();
-  QObject::connect(input->AddButton("UsbIdInputOKBtn", text::kOk), &QPushButton::clicked, input,
-                   [this] { UsbIdInputOKBtnClick(); });
+  QObject::connect(input->AddDefaultButton("UsbIdInputOKBtn", text::kOk), &QPushButton::clicked,
+                   input, [this] { UsbIdInputOKBtnClick(); });
   QObject::connect(input->AddButton("UsbIdInputRtnBtn", text::kPrevious), &QPushButton::clicked,
                    input, [this] { UsbIdInputRtnBtnClick(); });
 

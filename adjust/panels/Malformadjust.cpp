@@ -1,6 +1,7 @@
 #include "adjust/panels/Malformadjust.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -8,6 +9,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -196,6 +198,7 @@ TFormAdjust::TFormAdjust(Link& link, DialogService& dialogs, QWidget* parent)
   connect(rtnBtn_, &QPushButton::clicked, this, &TFormAdjust::AdjustRtnBtnClick);
   auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
   connect(escape, &QShortcut::activated, this, &TFormAdjust::EscapePressed);
+  qApp->installEventFilter(this);
 
   auto* centre = new QVBoxLayout;
   centre->addWidget(workArea_, 1);
@@ -224,6 +227,7 @@ TFormAdjust::TFormAdjust(Link& link, DialogService& dialogs, QWidget* parent)
 
   ResetWorkArea(false);
   ShowCanvas();
+  ArrangeTabOrder();
   resize(1240, 660);
   // Runs from creation: the window is enabled at its first tick.
   disableTimer_->Start();
@@ -277,6 +281,7 @@ void TFormAdjust::BuildAdjustedItemsPanel(QWidget* panel) {
 void TFormAdjust::AddModule(std::unique_ptr<WorkflowModule> module) {
   module->Build(*this);
   modules_.push_back(std::move(module));
+  ArrangeTabOrder();
 }
 
 void TFormAdjust::FillMenu(Menu menu, const MenuList& entries) {
@@ -287,6 +292,29 @@ void TFormAdjust::FillMenu(Menu menu, const MenuList& entries) {
     menuItems_[menu].push_back(item);
   }
   menus_[menu]->SetItems(texts);
+  // New items join the end of the focus chain; the first fills run before there is a work area.
+  if (workArea_ != nullptr) ArrangeTabOrder();
+}
+
+void TFormAdjust::ArrangeTabOrder() {
+  std::vector<QWidget*> menus;
+  std::vector<QWidget*> work;
+  std::vector<QWidget*> rest;
+  for (QWidget* w = nextInFocusChain(); w != this; w = w->nextInFocusChain()) {
+    if ((w->focusPolicy() & Qt::TabFocus) == 0 || w->focusProxy() != nullptr || w->isWindow())
+      continue;
+    if (tab_->isAncestorOf(w)) {
+      menus.push_back(w);
+    } else if (workArea_->isAncestorOf(w)) {
+      work.push_back(w);
+    } else {
+      rest.push_back(w);
+    }
+  }
+  std::vector<QWidget*> order = std::move(menus);
+  order.insert(order.end(), work.begin(), work.end());
+  order.insert(order.end(), rest.begin(), rest.end());
+  for (std::size_t i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
 // --- Start window hand-over ---
@@ -578,6 +606,12 @@ void TFormAdjust::AdjustRtnBtnClick() {
 }
 
 void TFormAdjust::EscapePressed() {
+  // That Esc was the list's: it closes the list and nothing else.
+  if (escapeFoundList_) {
+    escapeFoundList_ = false;
+    if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+    return;
+  }
   for (QAbstractButton* button : cancelButtons_) {
     if (button->isVisible() && button->isEnabled()) {
       button->click();
@@ -585,6 +619,22 @@ void TFormAdjust::EscapePressed() {
     }
   }
   if (rtnBtn_->isVisible() && rtnBtn_->isEnabled()) rtnBtn_->click();
+}
+
+// A drop-down list may close on the shortcut check of the Esc that is meant for it, before the
+// window's Esc shortcut is tried; every check of one key press carries its time stamp.
+bool TFormAdjust::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::ShortcutOverride) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() == Qt::Key_Escape) {
+      if (key->timestamp() != escapeTime_) {
+        escapeTime_ = key->timestamp();
+        escapeFoundList_ = false;
+      }
+      if (QApplication::activePopupWidget() != nullptr) escapeFoundList_ = true;
+    }
+  }
+  return QWidget::eventFilter(watched, event);
 }
 
 void TFormAdjust::closeEvent(QCloseEvent* event) {

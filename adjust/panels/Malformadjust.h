@@ -95,6 +95,7 @@ class TFormAdjust final : public QWidget,
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   enum Menu { kAdjustMenu, kMaintMenu, kPatternMenu, kAppendixMenu, kMenuCount };
@@ -110,6 +111,9 @@ class TFormAdjust final : public QWidget,
   void FormShow();
   void FormClose();
   void EscapePressed();
+  // Menus, then the work area, then the rest: panels and refilled menus are built after the
+  // window, so creation order alone would put them last.
+  void ArrangeTabOrder();
   void StartWaitTime();
   void ShowWaitTime();
   void EndWaitTime();
@@ -122,7 +126,7 @@ class TFormAdjust final : public QWidget,
   QTabWidget* tab_;
   std::array<RadioGroup*, kMenuCount> menus_{};
   std::array<std::vector<MenuItem>, kMenuCount> menuItems_;
-  QWidget* workArea_;
+  QWidget* workArea_ = nullptr;
   QGridLayout* workLayout_;
   QFrame* canvas_;
   QPlainTextEdit* memo_;
@@ -148,6 +152,9 @@ class TFormAdjust final : public QWidget,
 
   QColor memoColor_ = Qt::black;
   bool skipLinkShutdown_ = false;
+  // Whether the Esc now being handled found a drop-down list open.
+  bool escapeFoundList_ = false;
+  quint64 escapeTime_ = 0;
 };
 
 }  // namespace vantor

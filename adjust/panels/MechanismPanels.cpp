@@ -108,7 +108,7 @@ void MechanismPanels::BuildPfPanels() {
   editRow->addStretch(1);
   pfAdjustPnl_->Body()->addLayout(editRow);
   pfAdjustPnl_->Finish();
-  QObject::connect(pfAdjustPnl_->AddButton("PFWriteOKBtn", text::kOk), &QPushButton::clicked,
+  QObject::connect(pfAdjustPnl_->AddDefaultButton("PFWriteOKBtn", text::kOk), &QPushButton::clicked,
                    [this] { PFWriteOKBtnClick(); });
   QObject::connect(pfAdjustPnl_->AddButton("PFRtnBtn", text::kPrevious), &QPushButton::clicked,
                    [this] { PFRtnBtnClick(); });

@@ -1,6 +1,7 @@
 #include "adjust/panels/PanelParts.h"
 
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -46,6 +47,26 @@ QPushButton* TitledPanel::AddButton(const QString& objectName, const QString& ca
   button->setMinimumWidth(90);
   buttons_->layout()->addWidget(button);
   return button;
+}
+
+QPushButton* TitledPanel::AddDefaultButton(const QString& objectName, const QString& caption) {
+  default_ = AddButton(objectName, caption);
+  // Drawn as the default; outside a dialog the panel itself routes Enter to it.
+  default_->setDefault(true);
+  return default_;
+}
+
+// An edit leaves Enter to its parents, as it does in a dialog. Lists and memos keep theirs, and
+// so do check boxes and radio items, whose Enter never meant "OK" here.
+void TitledPanel::keyPressEvent(QKeyEvent* event) {
+  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  if (enter && default_ != nullptr && qobject_cast<QLineEdit*>(focusWidget()) != nullptr &&
+      default_->isVisible() && default_->isEnabled()) {
+    event->accept();
+    default_->click();
+    return;
+  }
+  QFrame::keyPressEvent(event);
 }
 
 void TitledPanel::Finish() {

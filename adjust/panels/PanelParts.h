@@ -6,6 +6,7 @@
 #include <QString>
 #include <QWidget>
 
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -25,12 +26,18 @@ class TitledPanel final : public QFrame {
   QVBoxLayout* Body() const { return body_; }
   QLabel* AddText(const QString& text);
   QPushButton* AddButton(const QString& objectName, const QString& caption);
+  // The panel's OK: Enter in one of the panel's single-line edits presses it.
+  QPushButton* AddDefaultButton(const QString& objectName, const QString& caption);
   // Closes the panel's layout: the rows stay at the top, the buttons at the bottom.
   void Finish();
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   QVBoxLayout* body_;
   QWidget* buttons_;
+  QPushButton* default_ = nullptr;
 };
 
 // Builds a panel and hands it to the window, which keeps it hidden until shown.

@@ -47,6 +47,10 @@ void Reporter::ShowResultWords(Result result) {
       }
       return;
     case kChannelFailure:
+      if (const std::string cause = cause_ ? cause_() : std::string(); !cause.empty()) {
+        display_.Show(MessageKind::Error, cause);
+        return;
+      }
       display_.Show(MessageKind::Error, words::kCommunicationError);
       return;
     case kFactoryReplyFailure:

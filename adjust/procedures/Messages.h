@@ -4,7 +4,10 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <string>
 #include <string_view>
+#include <utility>
 
 #include "link/Link.h"
 
@@ -76,6 +79,9 @@ class Reporter {
 
   // Registers the words for 0x5000 (head ID), 0x7000 (Bi-D range) or 0x8000 (USB ID).
   void SetFormatWords(Result failureClass, const FormatWords* words);
+  // Words that say more than "Communication error." about a channel failure when the session
+  // knows its cause (a virtual printer that cannot keep its EEPROM); empty: the usual words.
+  void SetChannelFailureCause(std::function<std::string()> cause) { cause_ = std::move(cause); }
 
   Link& GetLink() { return link_; }
   MessageDisplay& Display() { return display_; }
@@ -92,6 +98,7 @@ class Reporter {
   const FormatWords* bidWords_ = nullptr;
   const FormatWords* usbIdWords_ = nullptr;
   ServiceRecorder* recorder_ = nullptr;
+  std::function<std::string()> cause_;
   Result lastReported_ = kOk;
 };
 

@@ -19,6 +19,17 @@ Model ModelFromStateFile(const std::string& path) {
 
 SessionSetup::SessionSetup(Clock& clock) : clock_(clock) {}
 
+std::string SessionSetup::RefusedWriteCause(std::int16_t channelError) const {
+  if (!printer_ || channelError != kChannelWriteRefused) return {};
+  return printer_->SaveError();
+}
+
+bool SessionSetup::SaveVirtualEeprom(std::string& words) {
+  if (!printer_ || printer_->SaveState()) return true;
+  words = printer_->SaveError();
+  return false;
+}
+
 SessionSetup::~SessionSetup() {
   pages_.Detach();
 }

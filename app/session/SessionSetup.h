@@ -64,6 +64,11 @@ class SessionSetup {
   // The first failed page write, if any.
   std::string PagesError() const { return pages_.Error(); }
   const PageOutput& Pages() const { return pages_; }
+  // The words of a failed EEPROM save when it is why the virtual printer refused a write (the
+  // channel error a refusal leaves); empty for any other failure.
+  std::string RefusedWriteCause(std::int16_t channelError) const;
+  // At the session's end: false with the words when the virtual printer cannot keep its EEPROM.
+  bool SaveVirtualEeprom(std::string& words);
 
  private:
   bool BuildVirtualPrinter(const SessionOptions& options, SetupFailure& failure);

@@ -16,8 +16,8 @@
 #include "adjust/procedures/TopMarginProcedure.h"
 #include "link/FactoryCommands.h"
 #include "raster/LinkAccess.h"
-#include "sim/VirtualPrinter.h"
 #include "tests/support/TempPath.h"
+#include "tests/support/VirtualBench.h"
 
 namespace vantor::test {
 namespace {
@@ -45,21 +45,14 @@ class Memo final : public MessageDisplay {
 };
 
 // One printer and link per run, so a fault never leaks into the next procedure.
-struct Bench {
+struct Bench : VirtualBench {
   explicit Bench(const std::string& stateFile) {
     if (!stateFile.empty()) {
       std::string error;
       EXPECT_TRUE(printer.UseStateFile(stateFile, error)) << error;
     }
-    printer.AttachTo(table);
-    link.channel.SetModel(Model::Q40);
-    EXPECT_EQ(link.port.OpenPort(0x501), kOk);
-    EXPECT_EQ(link.channel.StartLink(), kOk);
+    EXPECT_TRUE(Start());
   }
-  VirtualClock clock;
-  sim::VirtualPrinter printer{clock, Model::Q40};
-  PortTable table;
-  Link link{table, clock};
   Memo memo;
   Reporter reporter{link, memo};
   Malheadid headId;

@@ -9,7 +9,7 @@
 
 #include "adjust/procedures/Messages.h"
 #include "link/Link.h"
-#include "sim/VirtualPrinter.h"
+#include "tests/support/VirtualBench.h"
 
 namespace vantor::test {
 
@@ -25,19 +25,10 @@ class Memo final : public MessageDisplay {
   std::vector<std::string> lines;
 };
 
-class ProcedureFixture : public ::testing::Test {
+class ProcedureFixture : public ::testing::Test, protected VirtualBench {
  protected:
-  void SetUp() override {
-    printer.AttachTo(table);
-    link.channel.SetModel(Model::Q40);
-    ASSERT_EQ(link.port.OpenPort(0x501), kOk);
-    ASSERT_EQ(link.channel.StartLink(), kOk);
-  }
+  void SetUp() override { ASSERT_TRUE(Start()); }
 
-  VirtualClock clock;
-  sim::VirtualPrinter printer{clock, Model::Q40};
-  PortTable table;
-  Link link{table, clock};
   Memo memo;
   Reporter reporter{link, memo};
 };

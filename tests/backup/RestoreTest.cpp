@@ -13,6 +13,7 @@
 #include "link/Link.h"
 #include "raster/LinkAccess.h"
 #include "sim/VirtualPrinter.h"
+#include "tests/support/VirtualBench.h"
 
 namespace vantor::procedures {
 namespace {
@@ -24,20 +25,14 @@ class Memo final : public MessageDisplay {
 };
 
 // One power-on of a virtual printer and a started link to it.
-struct Bench {
+struct Bench : test::VirtualBench {
   explicit Bench(const EepromBytes* eeprom = nullptr) {
     if (eeprom) {
       for (int a = 0; a < 256; ++a)
         printer.SetEeprom(static_cast<std::uint8_t>(a), (*eeprom)[static_cast<std::size_t>(a)]);
     }
-    printer.AttachTo(table);
-    link.channel.SetModel(Model::Q40);
-    started = link.port.OpenPort(0x501) == kOk && link.channel.StartLink() == kOk;
+    started = Start();
   }
-  VirtualClock clock;
-  sim::VirtualPrinter printer{clock, Model::Q40};
-  PortTable table;
-  Link link{table, clock};
   Memo memo;
   Reporter reporter{link, memo};
   bool started = false;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -215,6 +216,34 @@ TEST_F(LinkCommandsTest, AWaitLimitEndsAWaitWithThePrintersWords) {
   EXPECT_NE(o.err.find(words::StatusWords(kStatusCleaning)), std::string::npos) << o.err;
   EXPECT_EQ(Run({"--wait-limit", "nan", "clean"}).status, kExitUsage);
   EXPECT_EQ(Run({"--wait-limit", "-1", "clean"}).status, kExitUsage);
+}
+
+// A state file whose name leaves no room beside it: "NAME.lock" still fits in a file name,
+// "NAME.tmp.PID.RANDOM" does not, so it loads but no save can replace it, even for root.
+TEST(LinkCommandsStateFile, AnEepromThatCannotBeSavedIsToldInItsOwnWords) {
+  const test::TempPath dir("unsavable");
+  std::filesystem::create_directories(dir.path());
+  const std::string state = (dir / std::string(250, 'e')).string();
+  const auto factory = sim::VirtualPrinter::FactoryImage(Model::Q40);
+  const std::string image(factory.begin(), factory.end());
+  std::ofstream(state, std::ios::binary) << image;
+  const std::string words =
+      "cannot save the virtual printer's EEPROM to " + state + ": File name too long\n";
+
+  // A refused write: the reason instead of "Communication error.", once.
+  Outcome o = test::RunVantorctl({"--virtual=" + state, "eeprom", "write", "5D", "0E"});
+  EXPECT_EQ(o.status, kExitFailure);
+  EXPECT_EQ(o.err, words);
+  EXPECT_EQ(test::FileContents(state), image);
+  // A cleaning the printer did but could not count.
+  o = test::RunVantorctl({"--virtual=" + state, "clean"});
+  EXPECT_EQ(o.status, kExitFailure);
+  EXPECT_EQ(o.err, words);
+  EXPECT_EQ(test::FileContents(state), image);
+  // Nothing to save: nothing to tell.
+  o = test::RunVantorctl({"--virtual=" + state, "status"});
+  EXPECT_EQ(o.status, kExitOk) << o.err;
+  EXPECT_EQ(o.err, "");
 }
 
 }  // namespace

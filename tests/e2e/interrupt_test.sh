@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Ctrl-C (SIGINT) and SIGTERM during a wait end vantorctl cleanly with status 130, within the
-# bound of a link shutdown, on the virtual printer in real time.
+# bound of a link shutdown, saying so on standard error, on the virtual printer in real time.
 set -uo pipefail
 ctl=${1:?vantorctl binary}
 work=$(mktemp -d)
@@ -17,6 +17,11 @@ for signal in INT TERM; do
   took=$(($(date +%s) - start))
   if [ "$code" -ne 130 ]; then
     echo "SIG$signal: exit $code, expected 130"; cat "$work/err"; status=1
+  fi
+  # One line that names the command and what became of the link.
+  if [ "$(grep -c '^Interrupted' "$work/err")" -ne 1 ] ||
+    ! grep -qxF "Interrupted 'clean': the link to the printer was shut down." "$work/err"; then
+    echo "SIG$signal: no words of the interruption"; cat "$work/err"; status=1
   fi
   if [ "$took" -gt 15 ]; then
     echo "SIG$signal: took $took s"; status=1

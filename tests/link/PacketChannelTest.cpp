@@ -181,6 +181,29 @@ TEST_F(LinkTest, ErrorRepliesGiveTheirNumberOrMinusOne) {
   EXPECT_EQ(link.channel.ChannelError(), -1);
 }
 
+TEST_F(LinkTest, TransactionRepliesOnAnotherSocketAreNeverTaken) {
+  Open();
+  // An OpenChannel answer whose secondary socket lost a bit: the channel stays closed.
+  printer.nextReplies.push_back({0x00, 0x01, 0x00, 0x0A, 0x01, 0x00, 0x81, 0x00, 0x40, 0x40});
+  EXPECT_EQ(link.channel.OpenChannel(kDataSocket), kChannelFailure);
+  EXPECT_EQ(link.channel.ChannelError(), -1);
+  EXPECT_FALSE(link.channel.DataChannelOpen());
+  // The same with the primary socket: nothing is counted as open.
+  printer.nextReplies.push_back({0x40, 0x00, 0x00, 0x0A, 0x01, 0x00, 0x81, 0x00, 0x02, 0x02});
+  EXPECT_EQ(link.channel.OpenChannel(kControlSocket), kChannelFailure);
+  EXPECT_FALSE(link.channel.ControlChannelOpen());
+  // An error reply off socket 0 is no printer error number either.
+  printer.nextReplies.push_back({0x00, 0x02, 0x00, 0x0A, 0x01, 0x00, 0x7F, 0x00, 0x00, 0x84});
+  EXPECT_EQ(link.channel.InitTransport(), kChannelFailure);
+  EXPECT_EQ(link.channel.ChannelError(), -1);
+  // Credits granted in a damaged reply are not counted.
+  ASSERT_EQ(link.channel.OpenChannel(kDataSocket), kOk);
+  printer.nextReplies.push_back(
+      {0x00, 0x01, 0x00, 0x0C, 0x01, 0x00, 0x84, 0x00, 0x40, 0x40, 0x00, 0x02});
+  EXPECT_EQ(link.channel.RequestCredit(kDataSocket, 2), kChannelFailure);
+  EXPECT_EQ(link.channel.HostCredits(), 0);
+}
+
 TEST_F(LinkTest, ControlChannelReportedClosedIsReopenedByTheNextCommand) {
   StartLink();
   printer.controlTexts.clear();

@@ -85,6 +85,25 @@ TEST(TransactionReplies, AcceptedErrorAndUnexpected) {
   EXPECT_EQ(ErrorReplyCode(Bytes{0, 0, 0, 0x0A, 1, 0, 0x7E, 2, 2, 0x84}), kChannelUnexpected);
 }
 
+TEST(TransactionReplies, RepliesOffSocketZeroAreUnexpected) {
+  // A real printer answers on 00 00 whatever the credit byte; one flipped bit in either socket
+  // byte makes the reply damaged, be it an answer or an error reply.
+  EXPECT_EQ(ClassifyTransactionReply(Bytes{0, 0, 0, 8, 0, 0, 0x80, 0}, kInit).kind,
+            ReplyKind::Accepted);
+  for (const std::size_t at : {0u, 1u}) {
+    for (const std::uint8_t flip : {0x01, 0x02, 0x40, 0x80}) {
+      Bytes answer = {0, 0, 0, 8, 1, 0, 0x80, 0};
+      Bytes error = {0, 0, 0, 0x0A, 1, 0, 0x7F, 2, 2, 0x84};
+      answer[at] ^= flip;
+      error[at] ^= flip;
+      EXPECT_EQ(ClassifyTransactionReply(answer, kInit).kind, ReplyKind::Unexpected)
+          << at << ' ' << int{flip};
+      EXPECT_EQ(ClassifyTransactionReply(error, kInit).kind, ReplyKind::Unexpected)
+          << at << ' ' << int{flip};
+    }
+  }
+}
+
 TEST(TransactionReplies, ShortRepliesAreUnexpected) {
   // A header and the answer byte but no result byte.
   EXPECT_EQ(ClassifyTransactionReply(Bytes{0, 0, 0, 7, 1, 0, 0x80}, kInit).kind,

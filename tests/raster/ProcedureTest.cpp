@@ -12,7 +12,7 @@
 #include "adjust/procedures/PfProcedure.h"
 #include "adjust/procedures/TopMarginProcedure.h"
 #include "raster/LinkAccess.h"
-#include "sim/VirtualPrinter.h"
+#include "tests/support/VirtualBench.h"
 #include "words/Words.h"
 
 namespace vantor::test {
@@ -37,14 +37,11 @@ class Memo final : public MessageDisplay {
   std::vector<MessageKind> kinds;
 };
 
-class ProcedureTest : public ::testing::Test {
+class ProcedureTest : public ::testing::Test, protected VirtualBench {
  protected:
   void SetUp() override {
-    printer.AttachTo(table);
     printer.SetCapture(&capture);
-    link.channel.SetModel(Model::Q40);
-    ASSERT_EQ(link.port.OpenPort(0x501), kOk);
-    ASSERT_EQ(link.channel.StartLink(), kOk);
+    ASSERT_TRUE(Start());
   }
   std::uint32_t Pages() { return printer.State().pagesPrinted; }
   // How often a byte sequence occurs in the data-channel stream.
@@ -56,11 +53,7 @@ class ProcedureTest : public ::testing::Test {
     return n;
   }
 
-  VirtualClock clock;
-  sim::VirtualPrinter printer{clock, Model::Q40};
   std::ostringstream capture;
-  PortTable table;
-  Link link{table, clock};
   Memo memo;
   Reporter reporter{link, memo};
   Malheadid headId;

@@ -14,6 +14,7 @@
 #include "raster/Malraster.h"
 #include "sim/VirtualPrinter.h"
 #include "tests/render/PageReading.h"
+#include "tests/support/VirtualBench.h"
 
 namespace vantor::test {
 namespace {
@@ -25,14 +26,11 @@ constexpr int kBlackBarsTo = 48 + 1400;
 constexpr int kColourBarsFrom = 48 + 1500;
 constexpr int kColourBarsTo = sim::kA4Width;
 
-class ClosedLoop : public ::testing::Test {
+class ClosedLoop : public ::testing::Test, protected VirtualBench {
  protected:
   void SetUp() override {
     printer.SetPageListener(&renderer);
-    printer.AttachTo(table);
-    link.channel.SetModel(Model::Q40);
-    ASSERT_EQ(link.port.OpenPort(0x501), kOk);
-    ASSERT_EQ(link.channel.StartLink(), kOk);
+    ASSERT_TRUE(Start());
   }
 
   std::int8_t Stored(std::uint8_t address) {
@@ -102,13 +100,9 @@ class ClosedLoop : public ::testing::Test {
     return std::move(sheets);
   }
 
-  VirtualClock clock;
-  sim::VirtualPrinter printer{clock, Model::Q40};
   std::vector<sim::Page> sheets;
   sim::PageRenderer renderer{printer.Mechanics(),
                              [this](sim::Page&& page) { sheets.push_back(std::move(page)); }};
-  PortTable table;
-  Link link{table, clock};
   Malheadid headId;
   Malusbid usbId;
   LinkAccess access{link, headId, usbId};

@@ -172,6 +172,31 @@ TEST(FaultBudgets, CountDownOrLastForever) {
   EXPECT_EQ(f.ReadLimit(2), 2u);
 }
 
+TEST(FaultBudgets, TheFirstFiringIsTimedAndOffKeepsTheClock) {
+  VirtualClock clock;
+  Faults f;
+  f.SetClock(&clock);
+  const std::int64_t start = clock.NowMs();
+  clock.Advance(500);
+  EXPECT_FALSE(f.TakeDroppedReply());  // nothing armed: nothing fired
+  EXPECT_FALSE(f.FirstFiredMs());
+  f.dropReplies = 2;
+  EXPECT_TRUE(f.TakeDroppedReply());
+  clock.Advance(300);
+  EXPECT_TRUE(f.TakeDroppedReply());
+  EXPECT_EQ(f.FirstFiredMs(), start + 500);
+  std::string why;
+  ASSERT_TRUE(f.Apply("off", why));
+  EXPECT_FALSE(f.FirstFiredMs());
+  // Without power the silence begins when the host first waits for a reply.
+  ASSERT_TRUE(f.Apply("power-loss", why));
+  EXPECT_TRUE(f.PowerGone());
+  EXPECT_FALSE(f.FirstFiredMs());
+  clock.Advance(200);
+  f.ReplyAwaited();
+  EXPECT_EQ(f.FirstFiredMs(), start + 1000);
+}
+
 TEST(FaultSpecs, TextSwitchesFaultsOnAfterTheGivenReplies) {
   TransportRig r;
   std::string why;
