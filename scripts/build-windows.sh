@@ -68,7 +68,9 @@ echo "== windows: tests under Wine"
 export WINEPREFIX=${WINEPREFIX:-$deps/wine}
 export WINEDEBUG=-all
 wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
-# One server for the whole run instead of one per test.
+# One server for the whole run instead of one per test; a fresh prefix is made on first use, but
+# the server needs its folder first.
+mkdir -p "$WINEPREFIX"
 "$wineserver" -p
 trap '"$wineserver" -k || true' EXIT
 ctest --test-dir "$build" -j "$jobs" --timeout 300 --output-on-failure
