@@ -1,6 +1,5 @@
 #include "cli/Cli.h"
 
-#include <signal.h>
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
@@ -8,7 +7,6 @@
 #include <atomic>
 #include <cctype>
 #include <cmath>
-#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -16,6 +14,7 @@
 
 #include "adjust/procedures/ServiceRecord.h"
 #include "app/session/SessionSetup.h"
+#include "cli/Terminal.h"
 #include "cli/TerminalDisplay.h"
 #include "sim/Faults.h"
 #include "sim/VirtualPrinter.h"
@@ -152,33 +151,8 @@ struct Cli::Options {
 };
 
 namespace {
-// Set by SIGINT or SIGTERM while a command runs; every wait ends at its next poll.
+// Set when the technician interrupts a command; every wait ends at its next poll.
 std::atomic<bool> interrupted{false};
-extern "C" void OnInterrupt(int) {
-  interrupted = true;
-}
-
-// Ctrl-C and SIGTERM end the command cleanly instead of the process; the old handlers return
-// with the session.
-class InterruptScope {
- public:
-  InterruptScope() {
-    interrupted = false;
-    struct sigaction action {};
-    action.sa_handler = OnInterrupt;
-    sigemptyset(&action.sa_mask);
-    ::sigaction(SIGINT, &action, &oldInt_);
-    ::sigaction(SIGTERM, &action, &oldTerm_);
-  }
-  ~InterruptScope() {
-    ::sigaction(SIGINT, &oldInt_, nullptr);
-    ::sigaction(SIGTERM, &oldTerm_, nullptr);
-  }
-
- private:
-  struct sigaction oldInt_ {};
-  struct sigaction oldTerm_ {};
-};
 }  // namespace
 
 Cli::Cli()
@@ -364,8 +338,9 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
   // A JSON run neither draws progress nor asks: its output is for a program.
   const bool errTerminal = ::isatty(STDERR_FILENO) == 1 && !report.JsonWanted();
   const bool interactive = errTerminal;
-  TerminalDisplay display(out, err, ColourWanted(errTerminal, std::getenv("NO_COLOR")), false,
-                          ::isatty(STDIN_FILENO) == 1 && !report.JsonWanted());
+  TerminalDisplay display(
+      out, err, ColourWanted(errTerminal, std::getenv("NO_COLOR")) && PrepareColourOnStderr(),
+      false, ::isatty(STDIN_FILENO) == 1 && !report.JsonWanted());
   display.ShowWaits(interactive);
   WaitShowingClock waitClock(clock, display);
   Clock& sessionClock = interactive ? static_cast<Clock&>(waitClock) : clock;
@@ -377,7 +352,7 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
   if (o.waitLimitSeconds >= 0) {
     link.channel.SetWaitLimitMs(static_cast<std::int64_t>(o.waitLimitSeconds * 1000));
   }
-  InterruptScope interruptScope;
+  InterruptScope interruptScope(interrupted);
   link.channel.SetCancel(&interrupted);
   Reporter reporter(link, display);
   bool saveFailureShown = false;

@@ -1,22 +1,36 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the programs need, when missing.
+# With --windows, the MinGW-w64 cross-compiler, Wine and the MinGW zlib instead, and the
+# source lines that `apt-get source libpng1.6` needs; exits 1 when they cannot be had.
 set -euo pipefail
 
-packages=(
-  build-essential cmake ninja-build pkg-config
-  libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev
-  qt6-base-dev libqt6svg6 libgl-dev libpng-dev
-  libusb-1.0-0-dev libieee1284-3-dev umockdev libumockdev-dev
-  xvfb xauth clang-format
-  help2man groff-base desktop-file-utils librsvg2-bin
-  clang libclang-rt-14-dev
-)
+windows=0
+[ "${1:-}" = --windows ] && windows=1
+
+if [ $windows -eq 1 ]; then
+  packages=(g++-mingw-w64-x86-64-posix wine64 libz-mingw-w64-dev dpkg-dev)
+else
+  packages=(
+    build-essential cmake ninja-build pkg-config
+    libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev
+    qt6-base-dev libqt6svg6 libgl-dev libpng-dev
+    libusb-1.0-0-dev libieee1284-3-dev umockdev libumockdev-dev
+    xvfb xauth clang-format
+    help2man groff-base desktop-file-utils librsvg2-bin
+    clang libclang-rt-14-dev
+  )
+fi
+
+# libpng for MinGW is built from Debian's own source package.
+src_list=/etc/apt/sources.list.d/vantor-deb-src.sources
+need_src=0
+if [ $windows -eq 1 ] && ! apt-cache showsrc libpng1.6 >/dev/null 2>&1; then need_src=1; fi
 
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+[ ${#missing[@]} -eq 0 ] && [ $need_src -eq 0 ] && exit 0
 
 echo "Installing: ${missing[*]}"
 if [ "$(id -u)" -ne 0 ]; then
@@ -24,5 +38,16 @@ if [ "$(id -u)" -ne 0 ]; then
   exit 1
 fi
 export DEBIAN_FRONTEND=noninteractive
+if [ $need_src -eq 1 ]; then
+  # The source twins of the binary lines already configured.
+  . /etc/os-release
+  cat >"$src_list" <<SRC
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: $VERSION_CODENAME $VERSION_CODENAME-updates
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+SRC
+fi
 apt-get update -qq
-apt-get install -y -qq --no-install-recommends "${missing[@]}"
+[ ${#missing[@]} -eq 0 ] || apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,23 +1,14 @@
 #include "sim/EepromStore.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <string_view>
 
 #include "link/FactoryCommands.h"
+#include "sim/ImageFile.h"
 
 namespace vantor::sim {
 
 namespace {
-
-std::string SystemError(const std::string& what, const std::string& path) {
-  return what + " " + path + ": " + std::strerror(errno);
-}
 
 std::string SaveFailure(const std::string& path, const std::string& reason) {
   return "cannot save the virtual printer's EEPROM to " + path + ": " + reason;
@@ -38,37 +29,27 @@ bool EepromStore::UseFile(const std::string& path, std::string& error) {
     return false;
   }
   RemoveStaleTemporaries(target);
-  struct stat st {};
-  if (::stat(target.c_str(), &st) == 0) {
-    if (!S_ISREG(st.st_mode) || st.st_size != static_cast<off_t>(image_.size())) {
+  EepromBytes image{};
+  std::string why;
+  switch (ReadWholeImage(target, image, why)) {
+    case ReadOutcome::Read:
+      image_ = image;
+      break;
+    case ReadOutcome::WrongSize:
       error = path + " is not a 256-byte EEPROM image";
       return false;
-    }
-    const int fd = ::open(target.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-      error = SystemError("cannot open", path);
+    case ReadOutcome::CannotRead:
+      error = "cannot read " + path + ": " + why;
       return false;
-    }
-    EepromBytes image{};
-    std::size_t got = 0;
-    while (got < image.size()) {
-      const ssize_t n = ::read(fd, image.data() + got, image.size() - got);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) break;
-      got += static_cast<std::size_t>(n);
-    }
-    ::close(fd);
-    if (got != image.size()) {
-      error = path + " is not a 256-byte EEPROM image";
+    case ReadOutcome::CannotOpen:
+      error = "cannot open " + path + ": " + why;
       return false;
-    }
-    image_ = image;
-  } else if (errno != ENOENT) {
-    error = SystemError("cannot read", path);
-    return false;
-  } else if (std::string why; !ReplaceFile(target, image_, 0644, why)) {
-    error = SaveFailure(path, why);
-    return false;
+    case ReadOutcome::Missing:
+      if (!ReplaceFile(target, image_, 0644, why)) {
+        error = SaveFailure(path, why);
+        return false;
+      }
+      break;
   }
   lock_ = std::move(lock);
   path_ = path;

@@ -113,14 +113,6 @@ std::string Escape(std::string_view text) {
 
 }  // namespace
 
-std::string DataFolder() {
-  if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg == '/') {
-    return (fs::path(xdg) / "vantor-adjust").string();
-  }
-  const char* home = std::getenv("HOME");
-  return (fs::path(home ? home : ".") / ".local" / "share" / "vantor-adjust").string();
-}
-
 FileServiceRecord::FileServiceRecord(std::string folder, std::string program, std::string_view port,
                                      Model model)
     : folder_(std::move(folder)), program_(std::move(program)), port_(port), model_(model) {

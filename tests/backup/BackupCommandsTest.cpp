@@ -11,6 +11,7 @@
 
 #include "cli/Cli.h"
 #include "tests/support/CliRunner.h"
+#include "tests/support/Environment.h"
 
 namespace vantor::cli {
 namespace {
@@ -28,7 +29,7 @@ class BackupCommand : public ::testing::Test {
             ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir_);
     fs::create_directories(dir_);
-    ::setenv("XDG_DATA_HOME", (dir_ / "data").c_str(), 1);
+    test::SetDataHome((dir_ / "data").string());
   }
   void TearDown() override { fs::remove_all(dir_); }
 

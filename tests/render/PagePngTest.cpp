@@ -166,6 +166,7 @@ TEST(PagePng, SheetsAreNumberedFilesAndFailuresAreKept) {
 
   std::ifstream in(dir / "page-001.png", std::ios::binary);
   const Bytes file{std::istreambuf_iterator<char>(in), {}};
+  in.close();  // a folder with an open file in it cannot be removed on Windows
   ASSERT_GT(file.size(), 33u);
   const Bytes signature = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
   EXPECT_TRUE(std::equal(signature.begin(), signature.end(), file.begin()));

@@ -12,6 +12,7 @@
 
 #include "cli/Cli.h"
 #include "tests/support/CliRunner.h"
+#include "tests/support/Environment.h"
 #include "tests/support/TempPath.h"
 
 namespace vantor::cli {
@@ -87,10 +88,14 @@ TEST_F(RenderCommands, PagesNeedTheVirtualPrinterAndRenderNeedsPages) {
       kExitFailure);
 }
 
-TEST_F(RenderCommands, EndlessInputAndNonsenseNumbersAreRefused) {
+TEST_F(RenderCommands, EndlessInputIsRefused) {
+  if (test::OnWindows()) GTEST_SKIP() << "Windows has no endless file like /dev/zero";
   const Outcome endless = Vantorctl({"render", "/dev/zero", "--pages", (root / "p").string()});
   EXPECT_EQ(endless.status, kExitFailure);
   EXPECT_NE(endless.err.find("/dev/zero is larger than"), std::string::npos) << endless.err;
+}
+
+TEST_F(RenderCommands, NonsenseTimeScalesAreRefused) {
   for (const char* scale : {"nan", "inf", "-1", "0"}) {
     const Outcome o =
         Vantorctl({"serve-virtual", "--link", (root / "l").string(), "--time-scale", scale});
@@ -100,6 +105,7 @@ TEST_F(RenderCommands, EndlessInputAndNonsenseNumbersAreRefused) {
 }
 
 TEST_F(RenderCommands, OutputThatCannotBeWrittenIsAFailureWithWords) {
+  if (test::OnWindows()) GTEST_SKIP() << "Windows has no always-full file like /dev/full";
   const Outcome capture = Vantorctl({"--virtual", "--capture", "/dev/full", "pf", "print"});
   EXPECT_EQ(capture.status, kExitFailure);
   EXPECT_NE(capture.err.find("cannot write /dev/full"), std::string::npos) << capture.err;

@@ -1,8 +1,6 @@
 // The virtual printer's parts on their own: the transport behind a recording handler, the
 // EEPROM store's counters and saves, and the fault budgets.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -121,24 +119,33 @@ TEST(EepromStorePart, CountersSaturateAndLazyChangesWaitForTheNextCommand) {
 
 TEST(EepromStorePart, AFailedSaveKeepsTheImageDirtyAndSaysWhy) {
   const fs::path dir = fs::temp_directory_path() / ("vantor-parts-" + std::to_string(::getpid()));
+  fs::remove_all(dir);  // process numbers come round again (under Wine, every run)
   fs::create_directories(dir);
   const std::string path = (dir / "eeprom.bin").string();
-  EepromStore store(Model::Q30);
-  std::string error;
-  ASSERT_TRUE(store.UseFile(path, error)) << error;
-  EXPECT_EQ(fs::file_size(path), 256u);
-  fs::remove_all(dir);
-  store.Store(0x5D, 0x0E);
-  EXPECT_FALSE(store.Save());
-  EXPECT_TRUE(store.Dirty());
-  EXPECT_EQ(store.SaveError(),
-            "cannot save the virtual printer's EEPROM to " + path + ": No such file or directory");
-  fs::create_directories(dir);
-  EXPECT_TRUE(store.Save());
-  EXPECT_TRUE(store.SaveError().empty());
-  std::ifstream in(path, std::ios::binary);
-  in.seekg(0x5D);
-  EXPECT_EQ(in.get(), 0x0E);
+  {
+    EepromStore store(Model::Q30);  // holds its lock file open: it ends before the folder goes
+    std::string error;
+    ASSERT_TRUE(store.UseFile(path, error)) << error;
+    EXPECT_EQ(fs::file_size(path), 256u);
+    // A folder in the file's place: no system replaces one with a file. (The folder itself
+    // cannot go: the store holds its lock file open, and Windows keeps such a folder.)
+    fs::remove(path);
+    fs::create_directory(path);
+    store.Store(0x5D, 0x0E);
+    EXPECT_FALSE(store.Save());
+    EXPECT_TRUE(store.Dirty());
+    const std::string said = "cannot save the virtual printer's EEPROM to " + path + ": ";
+    EXPECT_EQ(store.SaveError().substr(0, said.size()), said);
+    EXPECT_GT(store.SaveError().size(), said.size()) << "the system's reason";
+    fs::remove(path);
+    EXPECT_TRUE(store.Save());
+    EXPECT_TRUE(store.SaveError().empty());
+  }
+  {
+    std::ifstream in(path, std::ios::binary);
+    in.seekg(0x5D);
+    EXPECT_EQ(in.get(), 0x0E);
+  }
   fs::remove_all(dir);
 }
 
@@ -188,92 +195,6 @@ TEST(FaultBudgets, TheFirstFiringIsTimedAndOffKeepsTheClock) {
   clock.Advance(200);
   f.ReplyAwaited();
   EXPECT_EQ(f.FirstFiredMs(), start + 1000);
-}
-
-// A folder of its own per test, removed afterwards.
-class StateFileSafety : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir = fs::temp_directory_path() /
-          ("vantor-safety-" + std::to_string(::getpid()) + "-" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    path = (dir / "eeprom.bin").string();
-  }
-  void TearDown() override { fs::remove_all(dir); }
-  static int ByteAt(const fs::path& file, std::streamoff at) {
-    std::ifstream in(file, std::ios::binary);
-    in.seekg(at);
-    return in.get();
-  }
-  fs::path dir;
-  std::string path;
-};
-
-TEST_F(StateFileSafety, PlantedLinksAtTemporaryNamesAreNotFollowed) {
-  const fs::path victim = dir / "victim";
-  std::ofstream(victim) << "keep me";
-  EepromStore store(Model::Q40);
-  std::string error;
-  ASSERT_TRUE(store.UseFile(path, error)) << error;
-  // Every name the old scheme could pick for this process.
-  fs::create_symlink(victim, path + ".tmp." + std::to_string(::getpid()));
-  store.Store(0x5D, 0x0E);
-  ASSERT_TRUE(store.Save()) << store.SaveError();
-  std::ifstream in(victim);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "keep me");
-  EXPECT_EQ(ByteAt(path, 0x5D), 0x0E);
-}
-
-TEST_F(StateFileSafety, SaveKeepsTheModeAndALinkStaysALink) {
-  const fs::path target = dir / "real.bin";
-  fs::create_symlink(target, path);
-  EepromStore store(Model::Q40);
-  std::string error;
-  ASSERT_TRUE(store.UseFile(path, error)) << error;
-  ASSERT_EQ(::chmod(target.c_str(), 0600), 0);
-  store.Store(0x5D, 0x0E);
-  ASSERT_TRUE(store.Save()) << store.SaveError();
-  EXPECT_TRUE(fs::is_symlink(path));
-  EXPECT_EQ(ByteAt(target, 0x5D), 0x0E);
-  struct stat st {};
-  ASSERT_EQ(::stat(target.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 07777, 0600u);
-}
-
-TEST_F(StateFileSafety, StaleTemporaryFilesOfDeadProcessesAreRemoved) {
-  const pid_t child = ::fork();
-  if (child == 0) ::_exit(0);
-  ASSERT_GT(child, 0);
-  ::waitpid(child, nullptr, 0);
-  const std::string dead = path + ".tmp." + std::to_string(child);
-  const std::string live = path + ".tmp." + std::to_string(::getppid()) + ".x1y2z3";
-  std::ofstream(dead) << "old";
-  std::ofstream(dead + ".a1b2c3") << "old";
-  std::ofstream(live) << "busy";
-  EepromStore store(Model::Q40);
-  std::string error;
-  ASSERT_TRUE(store.UseFile(path, error)) << error;
-  EXPECT_FALSE(fs::exists(dead));
-  EXPECT_FALSE(fs::exists(dead + ".a1b2c3"));
-  EXPECT_TRUE(fs::exists(live));
-}
-
-TEST_F(StateFileSafety, ASecondUserIsRefusedWithTheHoldersName) {
-  std::string error;
-  {
-    EepromStore first(Model::Q40);
-    ASSERT_TRUE(first.UseFile(path, error)) << error;
-    EepromStore second(Model::Q40);
-    EXPECT_FALSE(second.UseFile(path, error));
-    EXPECT_EQ(error, path + " is in use by process " + std::to_string(::getpid()));
-    // The same file reached through a link is the same file.
-    fs::create_symlink(path, dir / "alias.bin");
-    EXPECT_FALSE(second.UseFile((dir / "alias.bin").string(), error));
-  }
-  EepromStore later(Model::Q40);
-  EXPECT_TRUE(later.UseFile(path, error)) << error;
 }
 
 TEST(FaultSpecs, TextSwitchesFaultsOnAfterTheGivenReplies) {

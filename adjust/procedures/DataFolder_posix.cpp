@@ -1,0 +1,17 @@
+#include <cstdlib>
+#include <filesystem>
+
+#include "adjust/procedures/ServiceRecord.h"
+
+namespace vantor::procedures {
+
+std::string DataFolder() {
+  namespace fs = std::filesystem;
+  if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg == '/') {
+    return (fs::path(xdg) / "vantor-adjust").string();
+  }
+  const char* home = std::getenv("HOME");
+  return (fs::path(home ? home : ".") / ".local" / "share" / "vantor-adjust").string();
+}
+
+}  // namespace vantor::procedures

@@ -1,0 +1,26 @@
+// What the command line asks of the terminal it runs in, one file per platform.
+#pragma once
+
+#include <atomic>
+#include <memory>
+
+namespace vantor::cli {
+
+// While it lives, Ctrl-C (and a polite request to end) sets `flag` instead of ending the
+// process, so the command can close the link; the previous handling returns with the scope.
+class InterruptScope {
+ public:
+  explicit InterruptScope(std::atomic<bool>& flag);
+  ~InterruptScope();
+  InterruptScope(const InterruptScope&) = delete;
+  InterruptScope& operator=(const InterruptScope&) = delete;
+
+ private:
+  struct Saved;
+  std::unique_ptr<Saved> saved_;
+};
+
+// Readies standard error for colour sequences; false when it cannot show them.
+bool PrepareColourOnStderr();
+
+}  // namespace vantor::cli

@@ -1,0 +1,253 @@
+// Device files on Windows: the USB printer-class interface, \\.\LPTn or a named pipe served by
+// the virtual printer, opened for overlapped I/O so that every transfer ends at its deadline.
+#include <windows.h>
+// After windows.h, which they need.
+#include <winioctl.h>
+// After winioctl.h, which they need.
+#include <ntddpar.h>
+#include <usbprint.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "DeviceFile.h"
+
+namespace vantor {
+
+namespace {
+
+constexpr std::size_t kHeader = 6;
+constexpr std::int64_t kFrameLimitMs = 10'000;
+// A USB printer-class read answers at once with zero bytes when the printer has nothing.
+constexpr DWORD kEmptyReadPauseMs = 5;
+constexpr std::string_view kPipePrefix = "\\\\.\\pipe\\";
+
+std::int64_t MonotonicMs() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+DWORD WaitMs(std::int64_t ms) {
+  return static_cast<DWORD>(std::clamp<std::int64_t>(ms, 0, 0x7FFFFFFF));
+}
+
+std::wstring Widen(const std::string& text) {
+  if (text.empty()) return {};
+  const int n =
+      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
+  return wide;
+}
+
+std::string OpenErrorText(DWORD err, const std::string& path) {
+  switch (err) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+      return path + " does not exist";
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_PIPE_BUSY:
+      return path + " is busy (another program holds it)";
+    case ERROR_DEV_NOT_EXIST:
+    case ERROR_NOT_READY:
+      return "no device behind " + path;
+    default:
+      return path + ": Windows error " + std::to_string(err);
+  }
+}
+
+std::string ReadWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return {};
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class DeviceFile final : public PortDevice {
+ public:
+  DeviceFile(HANDLE handle, DeviceFileOptions options, InterfaceKind kind)
+      : handle_(handle),
+        event_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+        options_(std::move(options)),
+        kind_(kind) {}
+  ~DeviceFile() override {
+    CloseHandle(handle_);
+    if (event_) CloseHandle(event_);
+  }
+  DeviceFile(const DeviceFile&) = delete;
+  DeviceFile& operator=(const DeviceFile&) = delete;
+
+  IoResult Write(std::span<const std::uint8_t> bytes, std::int64_t limitMs) override {
+    const std::int64_t deadline = MonotonicMs() + limitMs;
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+      const std::int64_t left = deadline - MonotonicMs();
+      if (left <= 0) break;
+      const DWORD ask = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1 << 20));
+      DWORD n = 0;
+      if (!Transfer(false, const_cast<std::uint8_t*>(bytes.data() + done), ask, left, n)) {
+        return {false, done + n};
+      }
+      done += n;
+    }
+    return {true, done};
+  }
+
+  IoResult Read(std::span<std::uint8_t> buffer, std::int64_t limitMs) override {
+    if (buffer.empty()) return {true, 0};
+    if (!pending_.empty()) return {true, TakePending(buffer)};
+    return ReadSome(buffer, limitMs);
+  }
+
+  IoResult ReadReply(std::span<std::uint8_t> buffer, std::int64_t limitMs) override {
+    if (buffer.empty()) return {true, 0};
+    if (!pending_.empty()) return {true, TakePending(buffer)};
+    std::uint8_t header[kHeader];
+    IoResult first = ReadSome(header, limitMs);
+    if (!first.ok || first.count == 0) return first;
+    std::vector<std::uint8_t> frame(header, header + first.count);
+    const std::int64_t deadline = MonotonicMs() + kFrameLimitMs;
+    // A pipe has no message boundaries: the header's length field tells where a reply ends.
+    const auto wanted = [&frame] {
+      return frame.size() < kHeader ? kHeader
+                                    : std::max<std::size_t>(kHeader, frame[2] * 256u + frame[3]);
+    };
+    while (frame.size() < wanted()) {
+      const std::int64_t left = deadline - MonotonicMs();
+      if (left <= 0) break;
+      std::uint8_t chunk[1024];
+      const std::size_t ask = std::min(sizeof chunk, wanted() - frame.size());
+      const IoResult io = ReadSome({chunk, ask}, left);
+      if (!io.ok) return io;
+      frame.insert(frame.end(), chunk, chunk + io.count);
+    }
+    pending_ = std::move(frame);
+    return {true, TakePending(buffer)};
+  }
+
+  std::size_t DeviceId(std::span<std::uint8_t> buffer) override {
+    std::fill(buffer.begin(), buffer.end(), 0);
+    // Both drivers answer with the ID behind its 2-byte big-endian length.
+    const DWORD code = kind_ == InterfaceKind::Parallel ? IOCTL_PAR_QUERY_RAW_DEVICE_ID
+                                                        : IOCTL_USBPRINT_GET_1284_ID;
+    DWORD got = 0;
+    if (Control(code, buffer, got) && got >= 2) {
+      const std::size_t n = buffer[0] * 256u + buffer[1];
+      return std::min<std::size_t>({n, got, buffer.size()});
+    }
+    const std::string file =
+        options_.deviceIdFile.empty() ? DeviceIdFileFor(options_.path) : options_.deviceIdFile;
+    const std::string raw = ReadWholeFile(file);
+    const std::size_t n = std::min(raw.size(), buffer.size());
+    std::memcpy(buffer.data(), raw.data(), n);
+    return n;
+  }
+
+ private:
+  // One overlapped ReadFile or WriteFile, cancelled when limitMs passes; false on a failure
+  // (count holds what moved before it).
+  bool Transfer(bool read, std::uint8_t* data, DWORD size, std::int64_t limitMs, DWORD& count) {
+    count = 0;
+    OVERLAPPED ov{};
+    ov.hEvent = event_;
+    ResetEvent(event_);
+    const BOOL started = read ? ReadFile(handle_, data, size, nullptr, &ov)
+                              : WriteFile(handle_, data, size, nullptr, &ov);
+    if (!started && GetLastError() != ERROR_IO_PENDING) return false;
+    if (WaitForSingleObject(event_, WaitMs(limitMs)) != WAIT_OBJECT_0) CancelIoEx(handle_, &ov);
+    if (GetOverlappedResult(handle_, &ov, &count, TRUE)) return true;
+    return GetLastError() == ERROR_OPERATION_ABORTED;  // the deadline, not a failure
+  }
+
+  bool Control(DWORD code, std::span<std::uint8_t> out, DWORD& got) {
+    OVERLAPPED ov{};
+    ov.hEvent = event_;
+    ResetEvent(event_);
+    got = 0;
+    if (!DeviceIoControl(handle_, code, nullptr, 0, out.data(), static_cast<DWORD>(out.size()),
+                         nullptr, &ov) &&
+        GetLastError() != ERROR_IO_PENDING) {
+      return false;
+    }
+    if (WaitForSingleObject(event_, 2000) != WAIT_OBJECT_0) CancelIoEx(handle_, &ov);
+    return GetOverlappedResult(handle_, &ov, &got, TRUE) != 0;
+  }
+
+  IoResult ReadSome(std::span<std::uint8_t> buffer, std::int64_t limitMs) {
+    const std::int64_t deadline = MonotonicMs() + limitMs;
+    for (;;) {
+      const std::int64_t left = deadline - MonotonicMs();
+      DWORD n = 0;
+      const DWORD ask = static_cast<DWORD>(std::min<std::size_t>(buffer.size(), 1 << 20));
+      if (!Transfer(true, buffer.data(), ask, std::max<std::int64_t>(left, 0), n)) {
+        return {false, 0};
+      }
+      if (n > 0) return {true, n};
+      if (deadline - MonotonicMs() <= 0) return {true, 0};
+      Sleep(std::min<DWORD>(kEmptyReadPauseMs, WaitMs(deadline - MonotonicMs())));
+    }
+  }
+
+  std::size_t TakePending(std::span<std::uint8_t> buffer) {
+    const std::size_t n = std::min(buffer.size(), pending_.size());
+    std::memcpy(buffer.data(), pending_.data(), n);
+    pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(n));
+    return n;
+  }
+
+  HANDLE handle_;
+  HANDLE event_;
+  DeviceFileOptions options_;
+  InterfaceKind kind_;
+  std::vector<std::uint8_t> pending_;
+};
+
+// A named pipe has no file beside it: its companions lie in the temporary folder.
+std::string CompanionFile(const std::string& path, const std::string& suffix) {
+  if (path.size() > kPipePrefix.size() && path.starts_with(kPipePrefix)) {
+    char temp[MAX_PATH + 1] = {};
+    const DWORD n = GetTempPathA(sizeof temp, temp);
+    const std::string dir = n > 0 && n <= MAX_PATH ? std::string(temp, n) : std::string(".\\");
+    return dir + "vantor-pipe-" + path.substr(kPipePrefix.size()) + suffix;
+  }
+  return path + suffix;
+}
+
+}  // namespace
+
+std::string DeviceIdFileFor(const std::string& path) {
+  return CompanionFile(path, ".device-id");
+}
+
+std::string LockFileFor(const std::string& path) {
+  return CompanionFile(path, ".lock");
+}
+
+// A named pipe goes with the server that made it: none is ever stale.
+bool IsStaleServerLink(const std::string&) {
+  return false;
+}
+
+std::unique_ptr<PortDevice> OpenDeviceFile(const DeviceFileOptions& options, InterfaceKind kind,
+                                           OpenFailure& why) {
+  const std::wstring path = Widen(options.path);
+  HANDLE h = INVALID_HANDLE_VALUE;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_OVERLAPPED, nullptr);
+    // A pipe whose one instance is between clients is free again in a moment.
+    if (h != INVALID_HANDLE_VALUE || GetLastError() != ERROR_PIPE_BUSY) break;
+    WaitNamedPipeW(path.c_str(), 1000);
+  }
+  if (h == INVALID_HANDLE_VALUE) {
+    why.reason = OpenErrorText(GetLastError(), options.path);
+    return nullptr;
+  }
+  return std::make_unique<DeviceFile>(h, options, kind);
+}
+
+}  // namespace vantor

@@ -1,0 +1,99 @@
+// The port table on Windows: every port is a device file opened through Windows' own drivers
+// (USB printing, parallel class), so normal printing keeps working beside this program.
+#include <string>
+
+#include "link/DeviceFile.h"
+#include "link/backends/PortDefaults.h"
+#include "link/backends/PortTexts.h"
+#include "link/backends/UsbPrintClass_win.h"
+
+namespace vantor {
+
+namespace {
+
+std::unique_ptr<PortDevice> OpenRoute(const PortRoute& route, InterfaceKind kind,
+                                      OpenFailure& why) {
+  if (route.backend != Backend::DeviceFile) {
+    why.reason = std::string(texts::kNoDevice);
+    return nullptr;
+  }
+  return OpenDeviceFile(DeviceFileOptions{route.device, {}}, kind, why);
+}
+
+PortRoute UsbRouteAt(std::size_t index) {
+  const auto found = FindUsbPrintInterfaces();
+  if (index >= found.size()) return {};
+  return PortRoute{Backend::DeviceFile, found[index].path, std::nullopt};
+}
+
+}  // namespace
+
+std::string_view BackendName(Backend backend) {
+  switch (backend) {
+    case Backend::None:
+      return "none";
+    case Backend::DeviceFile:
+      return "device file";
+    case Backend::Libusb:
+      return "libusb";
+    case Backend::Ppdev:
+      return "ppdev";
+  }
+  return "";
+}
+
+PortRoute RouteParallelPort(std::size_t index) {
+  return PortRoute{Backend::DeviceFile, "\\\\.\\LPT" + std::to_string(index + 1), std::nullopt};
+}
+
+PortRoute RouteTarget(std::string_view target, const std::string&) {
+  return PortRoute{Backend::DeviceFile, std::string(target), std::nullopt};
+}
+
+std::string DescribeRoute(const PortRoute& route) {
+  if (route.backend == Backend::None) return {};
+  return route.device + " (" + std::string(BackendName(route.backend)) + ")";
+}
+
+void AddDefaultPorts(PortTable& table) {
+  for (std::size_t i = 0; i < 3; ++i) {
+    const PortRoute lpt = RouteParallelPort(i);
+    table.Set("LPT" + std::to_string(i + 1), DescribeRoute(lpt),
+              [lpt](InterfaceKind kind, OpenFailure& why) { return OpenRoute(lpt, kind, why); });
+    // Resolved again on open: the printer may have been plugged in since the table was made.
+    table.Set("TVUSB" + std::to_string(i + 1), DescribeRoute(UsbRouteAt(i)),
+              [i](InterfaceKind kind, OpenFailure& why) {
+                const PortRoute route = UsbRouteAt(i);
+                if (route.backend == Backend::None) {
+                  why.reason = std::string(texts::kNoUsbPrinter);
+                  return std::unique_ptr<PortDevice>();
+                }
+                return OpenRoute(route, kind, why);
+              });
+  }
+}
+
+bool OverridePort(PortTable& table, std::string_view name, std::string_view target,
+                  std::string& why) {
+  if (!PortCodeFromName(name)) {
+    why = "unknown interface name " + std::string(name);
+    return false;
+  }
+  if (target.empty()) {
+    why = "no device given for " + std::string(name);
+    return false;
+  }
+  if (target.starts_with("usb:")) {
+    why =
+        "usb:BUS:ADDR needs libusb, which is not used on Windows; give the device path "
+        "`vantorctl ports` shows";
+    return false;
+  }
+  const PortRoute route = RouteTarget(target, {});
+  table.Set(name, DescribeRoute(route), [route](InterfaceKind kind, OpenFailure& failure) {
+    return OpenRoute(route, kind, failure);
+  });
+  return true;
+}
+
+}  // namespace vantor

@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# Cross-builds vantorctl.exe and the non-GUI tests for 64-bit Windows with MinGW-w64 and runs
+# the tests under Wine. The libraries Debian does not package for MinGW (libpng, GoogleTest)
+# are built once from Debian's own sources into build/mingw-deps and reused.
+#   --no-tests   build only
+# VANTOR_LINUX_VANTORCTL names a Linux vantorctl whose output the Windows one must match.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+src=$PWD
+run_tests=1
+[ "${1:-}" = --no-tests ] && run_tests=0
+
+toolchain=$src/cmake/mingw-w64-x86_64.cmake
+deps=${VANTOR_MINGW_DEPS:-$src/build/mingw-deps}
+prefix=$deps/prefix
+build=${VANTOR_WINDOWS_BUILD:-$src/build/windows}
+jobs=$(nproc)
+export VANTOR_MINGW_PREFIX=$prefix
+mkdir -p "$deps" "$prefix"
+
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+
+cross_cmake() {  # SOURCE BUILD [options]: configure, build and install into the prefix
+  local from=$1 to=$2
+  shift 2
+  cmake -S "$from" -B "$to" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" "${launcher[@]}" "$@" >/dev/null
+  cmake --build "$to" -j "$jobs" >/dev/null
+  cmake --install "$to" >/dev/null
+}
+
+# Header-only libraries: the host's copies serve the cross-build too (their CMake files are
+# relocatable).
+if [ ! -e "$deps/headers.done" ]; then
+  mkdir -p "$prefix/include" "$prefix/share/cmake"
+  cp -r /usr/include/CLI /usr/include/nlohmann "$prefix/include/"
+  cp -r /usr/share/cmake/CLI11 /usr/share/cmake/nlohmann_json "$prefix/share/cmake/"
+  touch "$deps/headers.done"
+fi
+
+if [ ! -e "$deps/gtest.done" ]; then
+  echo "== windows: GoogleTest from /usr/src/googletest"
+  cross_cmake /usr/src/googletest "$deps/gtest-build" -DBUILD_GMOCK=ON -DINSTALL_GTEST=ON
+  touch "$deps/gtest.done"
+fi
+
+if [ ! -e "$deps/libpng.done" ]; then
+  echo "== windows: libpng from Debian's source package"
+  rm -rf "$deps/libpng-src" && mkdir -p "$deps/libpng-src"
+  (cd "$deps/libpng-src" && apt-get source -qq libpng1.6 >/dev/null)
+  png_src=$(find "$deps/libpng-src" -mindepth 1 -maxdepth 1 -type d -name 'libpng1.6-*' | head -n1)
+  cross_cmake "$png_src" "$deps/libpng-build" -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF \
+    -DPNG_EXECUTABLES=OFF -DSKIP_INSTALL_PROGRAMS=ON -DSKIP_INSTALL_FILES=ON
+  touch "$deps/libpng.done"
+fi
+
+echo "== windows: configure and build"
+cmake -S "$src" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+  -DCMAKE_BUILD_TYPE=Debug -DVANTOR_WERROR=ON -DVANTOR_BUILD_GUI=OFF \
+  -DVANTOR_BUILD_BENCHMARKS=OFF \
+  -DVANTOR_LINUX_VANTORCTL="${VANTOR_LINUX_VANTORCTL:-}" \
+  "${launcher[@]}" >/dev/null
+cmake --build "$build" -j "$jobs"
+[ $run_tests -eq 1 ] || exit 0
+
+echo "== windows: tests under Wine"
+export WINEPREFIX=${WINEPREFIX:-$deps/wine}
+export WINEDEBUG=-all
+wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
+# One server for the whole run instead of one per test; a fresh prefix is made on first use, but
+# the server needs its folder first.
+mkdir -p "$WINEPREFIX"
+"$wineserver" -p
+trap '"$wineserver" -k || true' EXIT
+ctest --test-dir "$build" -j "$jobs" --timeout 300 --output-on-failure
