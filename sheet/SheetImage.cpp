@@ -153,8 +153,6 @@ SheetImage FromPixels(int width, int height, int channels, const std::uint8_t* p
   std::nth_element(levels.begin(), levels.begin() + static_cast<long>(levels.size() / 2),
                    levels.end());
   image.noise = static_cast<float>(grain / levels[levels.size() / 2]);
-  if (std::getenv("SHEET_DEBUG"))
-    std::fprintf(stderr, "noise %.4f grain %.2f\n", image.noise, grain);
   image.dark.resize(count);
   // Bilinear between tile centres: down the tiles once per row, then along the row.
   std::vector<float> column(static_cast<std::size_t>(tilesX));
