@@ -57,7 +57,8 @@ fi
 
 echo "== windows: configure and build"
 cmake -S "$src" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-  -DCMAKE_BUILD_TYPE=Debug -DVANTOR_WERROR=ON -DVANTOR_BUILD_GUI=OFF \
+  -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-O0 -DCMAKE_C_FLAGS_DEBUG=-O0 \
+  -DVANTOR_WERROR=ON -DVANTOR_BUILD_GUI=OFF \
   -DVANTOR_BUILD_BENCHMARKS=OFF \
   -DVANTOR_LINUX_VANTORCTL="${VANTOR_LINUX_VANTORCTL:-}" \
   "${launcher[@]}" >/dev/null
