@@ -91,11 +91,15 @@ Json SuggestionJson(const sheet::BidReading& reading) {
   return rows;
 }
 
-int SuggestBidOffline(const SuggestOptions& o, bool json) {
+// Without --apply no port is opened: the pages are read and the suggestion told, as words or as
+// JSON.
+template <typename Read, typename Reading>
+int SuggestOffline(const char* command, bool json, Read read,
+                   void (*show)(const Reading&, std::ostream&), Json (*toJson)(const Reading&)) {
   Report report(json);
-  report.SetCommand("bid suggest");
+  report.SetCommand(command);
   std::string error;
-  const auto reading = ReadScannedBid(o.files, error);
+  const std::optional<Reading> reading = read(error);
   if (!reading) {
     if (json)
       report.WriteFailure(kExitFailure, error + "\n", std::cerr);
@@ -104,14 +108,20 @@ int SuggestBidOffline(const SuggestOptions& o, bool json) {
     return kExitFailure;
   }
   if (!json) {
-    ShowSuggestion(*reading, std::cout);
+    show(*reading, std::cout);
     return kExitOk;
   }
   std::ostringstream words;
-  ShowSuggestion(*reading, words);
-  report.Set("suggested", SuggestionJson(*reading));
+  show(*reading, words);
+  report.Set("suggested", toJson(*reading));
   report.Write(kExitOk, words.str(), "", std::cout, std::cerr);
   return kExitOk;
+}
+
+int SuggestBidOffline(const SuggestOptions& o, bool json) {
+  return SuggestOffline(
+      "bid suggest", json, [&](std::string& error) { return ReadScannedBid(o.files, error); },
+      ShowSuggestion, SuggestionJson);
 }
 
 // Registers the trusted rows that are off, each as the value stored now plus the change read.
@@ -208,26 +218,9 @@ Json PfSuggestionJson(const sheet::PfReading& r) {
 }
 
 int SuggestPfOffline(const PfSuggestOptions& o, bool json) {
-  Report report(json);
-  report.SetCommand("pf suggest");
-  std::string error;
-  const auto reading = ReadScannedPf(o.file, error);
-  if (!reading) {
-    if (json)
-      report.WriteFailure(kExitFailure, error + "\n", std::cerr);
-    else
-      std::cerr << error << "\n";
-    return kExitFailure;
-  }
-  if (!json) {
-    ShowPfSuggestion(*reading, std::cout);
-    return kExitOk;
-  }
-  std::ostringstream words;
-  ShowPfSuggestion(*reading, words);
-  report.Set("suggested", PfSuggestionJson(*reading));
-  report.Write(kExitOk, words.str(), "", std::cout, std::cerr);
-  return kExitOk;
+  return SuggestOffline(
+      "pf suggest", json, [&](std::string& error) { return ReadScannedPf(o.file, error); },
+      ShowPfSuggestion, PfSuggestionJson);
 }
 
 // The PF sheet's candidates are the values themselves: the one read is registered as pf set
