@@ -50,7 +50,10 @@ std::string Hex2(std::uint8_t v) {
 
 std::string AddressList(const std::vector<std::uint8_t>& addresses) {
   std::string list;
-  for (const std::uint8_t a : addresses) list += (list.empty() ? "" : " ") + Hex2(a);
+  for (const std::uint8_t a : addresses) {
+    if (!list.empty()) list += ' ';
+    list += Hex2(a);
+  }
   return list.empty() ? "none" : list;
 }
 
