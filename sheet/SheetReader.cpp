@@ -375,9 +375,9 @@ std::optional<BarBlock> MeasureBarBlock(const SheetImage& image, const Blob& blo
   // them lighter, so the run goes down to a quarter.
   const double threshold = floor + (peak - floor) / 4;
   const auto strongest = std::max_element(column.begin(), column.end()) - column.begin();
-  long top = strongest, bottom = strongest;
+  std::ptrdiff_t top = strongest, bottom = strongest;
   while (top > 0 && column[static_cast<std::size_t>(top - 1)] > threshold) --top;
-  while (bottom + 1 < static_cast<long>(column.size()) &&
+  while (bottom + 1 < static_cast<std::ptrdiff_t>(column.size()) &&
          column[static_cast<std::size_t>(bottom + 1)] > threshold)
     ++bottom;
   const double height = static_cast<double>(bottom - top + 1) * kRowStep;
