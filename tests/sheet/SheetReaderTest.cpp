@@ -546,7 +546,7 @@ SheetImage AsPng(const Rgb& img, PngKind kind, const std::filesystem::path& path
     }
   }
   if (kind != PngKind::Grey16) {
-    EXPECT_TRUE(png_image_write_to_file(&png, path.c_str(), 0, data.data(), 0,
+    EXPECT_TRUE(png_image_write_to_file(&png, path.string().c_str(), 0, data.data(), 0,
                                         colourMap.empty() ? nullptr : colourMap.data()))
         << NameOf(kind) << ": " << png.message;
   }
@@ -650,7 +650,7 @@ std::string PngHeader(std::uint32_t width, std::uint32_t height) {
 }
 
 void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
+  std::FILE* file = std::fopen(path.string().c_str(), "wb");
   ASSERT_NE(file, nullptr);
   EXPECT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), file), bytes.size());
   std::fclose(file);

@@ -28,7 +28,7 @@ constexpr const char* kRowKeys[8] = {"vsd1-black", "vsd1-color", "vsd2-black", "
 void Rescan(const fs::path& from, const fs::path& to, double degrees, double dpi) {
   png_image in{};
   in.version = PNG_IMAGE_VERSION;
-  ASSERT_TRUE(png_image_begin_read_from_file(&in, from.c_str())) << in.message;
+  ASSERT_TRUE(png_image_begin_read_from_file(&in, from.string().c_str())) << in.message;
   in.format = PNG_FORMAT_RGB;
   std::vector<std::uint8_t> src(PNG_IMAGE_SIZE(in));
   ASSERT_TRUE(png_image_finish_read(&in, nullptr, src.data(), 0, nullptr)) << in.message;
@@ -63,7 +63,8 @@ void Rescan(const fs::path& from, const fs::path& to, double degrees, double dpi
   o.width = static_cast<png_uint_32>(ow);
   o.height = static_cast<png_uint_32>(oh);
   o.format = PNG_FORMAT_RGB;
-  ASSERT_TRUE(png_image_write_to_file(&o, to.c_str(), 0, out.data(), 0, nullptr)) << o.message;
+  ASSERT_TRUE(png_image_write_to_file(&o, to.string().c_str(), 0, out.data(), 0, nullptr))
+      << o.message;
 }
 
 class SuggestCommand : public ::testing::Test {
@@ -213,7 +214,7 @@ TEST_F(SuggestCommand, UnreadablePageIsRefusedWithWords) {
   o.width = 600;
   o.height = 800;
   o.format = PNG_FORMAT_GRAY;
-  ASSERT_TRUE(png_image_write_to_file(&o, blank.c_str(), 0, white.data(), 0, nullptr));
+  ASSERT_TRUE(png_image_write_to_file(&o, blank.string().c_str(), 0, white.data(), 0, nullptr));
   const json failed = Suggest({blank.string()}, {"--apply", "--yes"});
   EXPECT_EQ(last.status, cli::kExitFailure);
   EXPECT_NE(last.err.find("not a Bi-D adjustment sheet"), std::string::npos) << last.err;
