@@ -199,7 +199,7 @@ Cli::Cli()
   app_.add_option("--virtual-fault", options_->faults,
                   "virtual printer: KIND[,after=N][,count=N|all][,ms=N] with KIND one of " +
                       std::string(sim::Faults::kKinds))
-      ->type_name("SPEC");
+      ->type_name("KIND[,...]");
 }
 
 Cli::~Cli() = default;
@@ -326,8 +326,8 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
   };
   if (sim::VirtualPrinter* printer = setup.Printer()) {
     std::string why;
-    for (const std::string& spec : o.faults) {
-      if (!printer->GetFaults().Apply(spec, why)) {
+    for (const std::string& setting : o.faults) {
+      if (!printer->GetFaults().Apply(setting, why)) {
         err << "vantorctl: " << why << '\n';
         return kExitUsage;
       }

@@ -29,7 +29,8 @@ void AddVirtualPrinterCommands(Cli& cli) {
   CLI::App* sub = cli.App().add_subcommand(
       "serve-virtual",
       "serve the virtual printer on a pseudo-terminal; console lines on standard input: "
-      "ink, paper out, paper in, error NN, clear, lever N, nozzle, fault SPEC, fault off, status, "
+      "ink, paper out, paper in, error NN, clear, lever N, nozzle, fault KIND[,...], fault off, "
+      "status, "
       "quit");
   sub->add_option("--link", settings->link, "symbolic link to create to the terminal")->required();
   sub->add_option("--state", settings->state, "keep the EEPROM in this 256-byte file");

@@ -50,14 +50,14 @@ bool ParseCount(const std::string& text, int& value, bool allowAll) {
 }
 }  // namespace
 
-bool Faults::Apply(const std::string& spec, std::string& why) {
-  if (spec == "off") {
+bool Faults::Apply(const std::string& setting, std::string& why) {
+  if (setting == "off") {
     Clock* const clock = clock_;
     *this = Faults{};
     clock_ = clock;
     return true;
   }
-  std::istringstream parts(spec);
+  std::istringstream parts(setting);
   std::string kind;
   std::getline(parts, kind, ',');
   int after = 0, count = 1, ms = 11'000;  // late by more than the 10-second rule
@@ -70,7 +70,7 @@ bool Faults::Apply(const std::string& spec, std::string& why) {
                     : key == "ms"    ? ParseCount(value, ms, false)
                                      : false;
     if (!ok) {
-      why = "fault " + spec + ": " + part + " is not after=N, count=N|all or ms=N";
+      why = "fault " + setting + ": " + part + " is not after=N, count=N|all or ms=N";
       return false;
     }
   }

@@ -46,7 +46,7 @@ struct Faults {
   // Switches a fault on from its text: KIND[,after=N][,count=N|all][,ms=N], KIND one of
   // no-reply, late-reply, garbled, truncated, bit-flip, oversize, short-write, power-loss, busy;
   // "off" switches every fault off. False with the reason for text it does not know.
-  bool Apply(const std::string& spec, std::string& why);
+  bool Apply(const std::string& setting, std::string& why);
   static constexpr std::string_view kKinds =
       "no-reply, late-reply, garbled, truncated, bit-flip, oversize, short-write, power-loss, busy";
 

@@ -23,8 +23,8 @@ struct ServeOptions {
 // Serves until quit, SIGINT or SIGTERM; returns the exit status. The symbolic link linkPath
 // leads to the terminal, and the device ID lies beside it for the client. Console lines (from
 // standard input when console is std::cin): ink, paper out, paper in, error NN, clear, lever N,
-// nozzle, fault SPEC (see Faults::Apply), status, quit. The end of the console input does not end
-// serving.
+// nozzle, fault KIND[,...] (see Faults::Apply), status, quit. The end of the console input does not
+// end serving.
 int ServeVirtual(VirtualPrinter& printer, Clock& clock, const std::string& linkPath,
                  std::istream& console, std::ostream& log, const ServeOptions& options);
 int ServeVirtual(VirtualPrinter& printer, Clock& clock, const std::string& linkPath,

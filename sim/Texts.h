@@ -24,7 +24,8 @@ inline constexpr std::string_view kPortDescription = "virtual printer";
 // serve-virtual console.
 inline constexpr std::string_view kServing = "serving on ";
 inline constexpr std::string_view kConsoleHelp =
-    "commands: ink, paper out, paper in, error NN, clear, lever N, nozzle, fault SPEC, fault off, "
+    "commands: ink, paper out, paper in, error NN, clear, lever N, nozzle, fault KIND[,...], fault "
+    "off, "
     "status, quit";
 inline constexpr std::string_view kConsoleUnknown = "unknown command: ";
 inline constexpr std::string_view kConsoleDone = "ok";

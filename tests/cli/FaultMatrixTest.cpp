@@ -159,9 +159,9 @@ TEST_F(FaultMatrix, EveryCommandEndsBoundedWithWordsAndNoStrayWrite) {
       ASSERT_EQ(clean.status, kExitOk) << port << ' ' << command << ": " << clean.err;
       for (const char* fault : kFaults) {
         for (const int point : kPoints) {
-          const std::string spec = std::string(fault) + ",after=" + std::to_string(point);
-          const Outcome r = Vantorctl(command, port, spec);
-          const std::string where = std::string(port) + " '" + command + "' " + spec;
+          const std::string setting = std::string(fault) + ",after=" + std::to_string(point);
+          const Outcome r = Vantorctl(command, port, setting);
+          const std::string where = std::string(port) + " '" + command + "' " + setting;
           EXPECT_LE(r.ms, clean.ms + kBoundMs) << where;
           if (FallsSilent(fault)) {
             EXPECT_LE(r.msAfterFault, kBoundMs) << where;

@@ -207,7 +207,7 @@ TEST(FaultSpecs, TextSwitchesFaultsOnAfterTheGivenReplies) {
   EXPECT_EQ(r.Reply(), (Bytes{0xA5, 0xA5, 0x00, 0x09, 0xA4, 0xA5, 0x25, 0xA5, 0xB5}));
 
   const struct {
-    const char* spec;
+    const char* setting;
     Bytes reply;  // what the next Init reply becomes
   } kSpoilt[] = {
       {"truncated", {0x00, 0x00, 0x00, 0x09}},
@@ -215,11 +215,11 @@ TEST(FaultSpecs, TextSwitchesFaultsOnAfterTheGivenReplies) {
       {"oversize", {0x00, 0x00, 0xFF, 0xFF, 0x01, 0x00, 0x80, 0x00, 0x10}},
   };
   for (const auto& c : kSpoilt) {
-    ASSERT_TRUE(r.faults.Apply(c.spec, why)) << why;
+    ASSERT_TRUE(r.faults.Apply(c.setting, why)) << why;
     r.transport.Receive(kInitPacket);
-    EXPECT_EQ(r.Reply(), c.reply) << c.spec;
+    EXPECT_EQ(r.Reply(), c.reply) << c.setting;
     r.transport.Receive(kInitPacket);
-    EXPECT_EQ(r.Reply().size(), 9u) << c.spec << ": one reply only";
+    EXPECT_EQ(r.Reply().size(), 9u) << c.setting << ": one reply only";
   }
 
   ASSERT_TRUE(r.faults.Apply("no-reply,count=all,after=1", why));
