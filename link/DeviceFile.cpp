@@ -10,13 +10,12 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <vector>
+
+#include "StreamDevice.h"
 
 namespace vantor {
 
@@ -25,14 +24,6 @@ namespace {
 // The kernel's USB printer driver answers this with the device ID; its header lacks it.
 constexpr unsigned long DeviceIdRequest(unsigned len) {
   return _IOC(_IOC_READ, 'P', 1, len);
-}
-
-constexpr std::size_t kHeader = 6;
-constexpr std::int64_t kFrameLimitMs = 10'000;
-
-std::int64_t MonotonicMs() {
-  using namespace std::chrono;
-  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
 std::string OpenErrorText(int err, const std::string& path) {
@@ -62,22 +53,16 @@ std::size_t WithLengthPrefix(const std::string& text, std::span<std::uint8_t> ou
   return n;
 }
 
-std::string ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return {};
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-class DeviceFile final : public PortDevice {
+class DeviceFile final : public StreamDevice {
  public:
   DeviceFile(int fd, DeviceFileOptions options) : fd_(fd), options_(std::move(options)) {}
   ~DeviceFile() override { ::close(fd_); }
 
   IoResult Write(std::span<const std::uint8_t> bytes, std::int64_t limitMs) override {
-    const std::int64_t deadline = MonotonicMs() + limitMs;
+    const std::int64_t deadline = SteadyMs() + limitMs;
     std::size_t done = 0;
     while (done < bytes.size()) {
-      const std::int64_t left = deadline - MonotonicMs();
+      const std::int64_t left = deadline - SteadyMs();
       if (left <= 0) break;
       if (!WaitFor(POLLOUT, left)) continue;
       const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
@@ -88,39 +73,6 @@ class DeviceFile final : public PortDevice {
       done += static_cast<std::size_t>(n);
     }
     return {true, done};
-  }
-
-  IoResult Read(std::span<std::uint8_t> buffer, std::int64_t limitMs) override {
-    if (buffer.empty()) return {true, 0};
-    if (!pending_.empty()) return {true, TakePending(buffer)};
-    return ReadSome(buffer, limitMs);
-  }
-
-  IoResult ReadReply(std::span<std::uint8_t> buffer, std::int64_t limitMs) override {
-    if (buffer.empty()) return {true, 0};
-    // The rest of a reply longer than the last buffer comes first.
-    if (!pending_.empty()) return {true, TakePending(buffer)};
-    std::uint8_t header[kHeader];
-    IoResult first = ReadSome(header, limitMs);
-    if (!first.ok || first.count == 0) return first;
-    std::vector<std::uint8_t> frame(header, header + first.count);
-    const std::int64_t deadline = MonotonicMs() + kFrameLimitMs;
-    // The stream has no message boundaries: the header's length field tells where a reply ends.
-    const auto wanted = [&frame] {
-      return frame.size() < kHeader ? kHeader
-                                    : std::max<std::size_t>(kHeader, frame[2] * 256u + frame[3]);
-    };
-    while (frame.size() < wanted()) {
-      const std::int64_t left = deadline - MonotonicMs();
-      if (left <= 0) break;  // deliver what came; the link judges a short reply
-      std::uint8_t chunk[1024];
-      const std::size_t ask = std::min(sizeof chunk, wanted() - frame.size());
-      const IoResult io = ReadSome({chunk, ask}, left);
-      if (!io.ok) return io;
-      frame.insert(frame.end(), chunk, chunk + io.count);
-    }
-    pending_ = std::move(frame);
-    return {true, TakePending(buffer)};
   }
 
   std::size_t DeviceId(std::span<std::uint8_t> buffer) override {
@@ -137,12 +89,7 @@ class DeviceFile final : public PortDevice {
       return std::min(n, buffer.size());
     }
     if (std::string id = SysfsDeviceId(); !id.empty()) return WithLengthPrefix(id, buffer);
-    const std::string file =
-        options_.deviceIdFile.empty() ? DeviceIdFileFor(options_.path) : options_.deviceIdFile;
-    const std::string raw = ReadWholeFile(file);
-    const std::size_t n = std::min(raw.size(), buffer.size());
-    std::memcpy(buffer.data(), raw.data(), n);
-    return n;
+    return DeviceIdFromFile(options_, buffer);
   }
 
   // A terminal that answered as the printer must pass bytes untouched, and stale replies must
@@ -165,10 +112,10 @@ class DeviceFile final : public PortDevice {
     return r > 0 && (p.revents & (events | POLLERR | POLLHUP));
   }
 
-  IoResult ReadSome(std::span<std::uint8_t> buffer, std::int64_t limitMs) {
-    const std::int64_t deadline = MonotonicMs() + limitMs;
+  IoResult ReadSome(std::span<std::uint8_t> buffer, std::int64_t limitMs) override {
+    const std::int64_t deadline = SteadyMs() + limitMs;
     for (;;) {
-      const std::int64_t left = deadline - MonotonicMs();
+      const std::int64_t left = deadline - SteadyMs();
       if (!WaitFor(POLLIN, std::max<std::int64_t>(left, 0))) {
         if (left <= 0) return {true, 0};
         continue;
@@ -181,13 +128,6 @@ class DeviceFile final : public PortDevice {
       }
       return {false, 0};
     }
-  }
-
-  std::size_t TakePending(std::span<std::uint8_t> buffer) {
-    const std::size_t n = std::min(buffer.size(), pending_.size());
-    std::memcpy(buffer.data(), pending_.data(), n);
-    pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(n));
-    return n;
   }
 
   std::string SysfsDeviceId() const {
@@ -205,7 +145,6 @@ class DeviceFile final : public PortDevice {
   int fd_;
   bool raw_ = false;
   DeviceFileOptions options_;
-  std::vector<std::uint8_t> pending_;
 };
 
 }  // namespace

@@ -8,40 +8,23 @@
 #include <usbprint.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "DeviceFile.h"
+#include "StreamDevice.h"
+#include "WinText.h"
 
 namespace vantor {
 
 namespace {
 
-constexpr std::size_t kHeader = 6;
-constexpr std::int64_t kFrameLimitMs = 10'000;
 // A USB printer-class read answers at once with zero bytes when the printer has nothing.
 constexpr DWORD kEmptyReadPauseMs = 5;
 constexpr std::string_view kPipePrefix = "\\\\.\\pipe\\";
 
-std::int64_t MonotonicMs() {
-  using namespace std::chrono;
-  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
 DWORD WaitMs(std::int64_t ms) {
   return static_cast<DWORD>(std::clamp<std::int64_t>(ms, 0, 0x7FFFFFFF));
-}
-
-std::wstring Widen(const std::string& text) {
-  if (text.empty()) return {};
-  const int n =
-      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-  return wide;
 }
 
 std::string OpenErrorText(DWORD err, const std::string& path) {
@@ -61,13 +44,7 @@ std::string OpenErrorText(DWORD err, const std::string& path) {
   }
 }
 
-std::string ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return {};
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-class DeviceFile final : public PortDevice {
+class DeviceFile final : public StreamDevice {
  public:
   DeviceFile(HANDLE handle, DeviceFileOptions options, InterfaceKind kind)
       : handle_(handle),
@@ -82,10 +59,10 @@ class DeviceFile final : public PortDevice {
   DeviceFile& operator=(const DeviceFile&) = delete;
 
   IoResult Write(std::span<const std::uint8_t> bytes, std::int64_t limitMs) override {
-    const std::int64_t deadline = MonotonicMs() + limitMs;
+    const std::int64_t deadline = SteadyMs() + limitMs;
     std::size_t done = 0;
     while (done < bytes.size()) {
-      const std::int64_t left = deadline - MonotonicMs();
+      const std::int64_t left = deadline - SteadyMs();
       if (left <= 0) break;
       const DWORD ask = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1 << 20));
       DWORD n = 0;
@@ -95,38 +72,6 @@ class DeviceFile final : public PortDevice {
       done += n;
     }
     return {true, done};
-  }
-
-  IoResult Read(std::span<std::uint8_t> buffer, std::int64_t limitMs) override {
-    if (buffer.empty()) return {true, 0};
-    if (!pending_.empty()) return {true, TakePending(buffer)};
-    return ReadSome(buffer, limitMs);
-  }
-
-  IoResult ReadReply(std::span<std::uint8_t> buffer, std::int64_t limitMs) override {
-    if (buffer.empty()) return {true, 0};
-    if (!pending_.empty()) return {true, TakePending(buffer)};
-    std::uint8_t header[kHeader];
-    IoResult first = ReadSome(header, limitMs);
-    if (!first.ok || first.count == 0) return first;
-    std::vector<std::uint8_t> frame(header, header + first.count);
-    const std::int64_t deadline = MonotonicMs() + kFrameLimitMs;
-    // A pipe has no message boundaries: the header's length field tells where a reply ends.
-    const auto wanted = [&frame] {
-      return frame.size() < kHeader ? kHeader
-                                    : std::max<std::size_t>(kHeader, frame[2] * 256u + frame[3]);
-    };
-    while (frame.size() < wanted()) {
-      const std::int64_t left = deadline - MonotonicMs();
-      if (left <= 0) break;
-      std::uint8_t chunk[1024];
-      const std::size_t ask = std::min(sizeof chunk, wanted() - frame.size());
-      const IoResult io = ReadSome({chunk, ask}, left);
-      if (!io.ok) return io;
-      frame.insert(frame.end(), chunk, chunk + io.count);
-    }
-    pending_ = std::move(frame);
-    return {true, TakePending(buffer)};
   }
 
   std::size_t DeviceId(std::span<std::uint8_t> buffer) override {
@@ -139,12 +84,7 @@ class DeviceFile final : public PortDevice {
       const std::size_t n = buffer[0] * 256u + buffer[1];
       return std::min<std::size_t>({n, got, buffer.size()});
     }
-    const std::string file =
-        options_.deviceIdFile.empty() ? DeviceIdFileFor(options_.path) : options_.deviceIdFile;
-    const std::string raw = ReadWholeFile(file);
-    const std::size_t n = std::min(raw.size(), buffer.size());
-    std::memcpy(buffer.data(), raw.data(), n);
-    return n;
+    return DeviceIdFromFile(options_, buffer);
   }
 
  private:
@@ -177,33 +117,25 @@ class DeviceFile final : public PortDevice {
     return GetOverlappedResult(handle_, &ov, &got, TRUE) != 0;
   }
 
-  IoResult ReadSome(std::span<std::uint8_t> buffer, std::int64_t limitMs) {
-    const std::int64_t deadline = MonotonicMs() + limitMs;
+  IoResult ReadSome(std::span<std::uint8_t> buffer, std::int64_t limitMs) override {
+    const std::int64_t deadline = SteadyMs() + limitMs;
     for (;;) {
-      const std::int64_t left = deadline - MonotonicMs();
+      const std::int64_t left = deadline - SteadyMs();
       DWORD n = 0;
       const DWORD ask = static_cast<DWORD>(std::min<std::size_t>(buffer.size(), 1 << 20));
       if (!Transfer(true, buffer.data(), ask, std::max<std::int64_t>(left, 0), n)) {
         return {false, 0};
       }
       if (n > 0) return {true, n};
-      if (deadline - MonotonicMs() <= 0) return {true, 0};
-      Sleep(std::min<DWORD>(kEmptyReadPauseMs, WaitMs(deadline - MonotonicMs())));
+      if (deadline - SteadyMs() <= 0) return {true, 0};
+      Sleep(std::min<DWORD>(kEmptyReadPauseMs, WaitMs(deadline - SteadyMs())));
     }
-  }
-
-  std::size_t TakePending(std::span<std::uint8_t> buffer) {
-    const std::size_t n = std::min(buffer.size(), pending_.size());
-    std::memcpy(buffer.data(), pending_.data(), n);
-    pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(n));
-    return n;
   }
 
   HANDLE handle_;
   HANDLE event_;
   DeviceFileOptions options_;
   InterfaceKind kind_;
-  std::vector<std::uint8_t> pending_;
 };
 
 // A named pipe has no file beside it: its companions lie in the temporary folder.
@@ -234,7 +166,7 @@ bool IsStaleServerLink(const std::string&) {
 
 std::unique_ptr<PortDevice> OpenDeviceFile(const DeviceFileOptions& options, InterfaceKind kind,
                                            OpenFailure& why) {
-  const std::wstring path = Widen(options.path);
+  const std::wstring path = win::Widen(options.path);
   HANDLE h = INVALID_HANDLE_VALUE;
   for (int attempt = 0; attempt < 2; ++attempt) {
     h = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,

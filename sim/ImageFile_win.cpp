@@ -1,5 +1,5 @@
+#include "link/WinText.h"
 #include "sim/ImageFile.h"
-#include "sim/WinText.h"
 
 namespace vantor::sim {
 

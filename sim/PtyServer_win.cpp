@@ -1,7 +1,7 @@
 // The virtual printer on a named pipe (\\.\pipe\NAME), Windows' counterpart of the
 // pseudo-terminal: one client at a time, a new one may connect when the last has gone.
 // First: it includes windows.h and takes back the name ReplaceFile from it.
-#include "sim/WinText.h"
+#include "link/WinText.h"
 // Then the rest.
 #include <atomic>
 #include <deque>

@@ -1,7 +1,7 @@
 // State files on Windows: replaced with MoveFileEx, locked with LockFileEx. The lock is a
 // CRT descriptor around the handle, so FileLock is one class on both platforms.
 // First: it includes windows.h and takes back the name ReplaceFile from it.
-#include "sim/WinText.h"
+#include "link/WinText.h"
 // Then the C runtime.
 #include <fcntl.h>
 #include <io.h>

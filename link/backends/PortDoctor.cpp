@@ -4,13 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
-#include "link/backends/DeviceIdReply.h"
+#include "link/backends/PortDoctorSteps.h"
 #include "link/backends/PortTexts.h"
 #include "link/backends/UsbBackend.h"
 
@@ -34,18 +32,6 @@ std::string LinkName(const fs::path& path) {
   std::error_code ec;
   const fs::path target = fs::read_symlink(path, ec);
   return ec ? std::string() : target.filename().string();
-}
-
-// Splits "DEVICE (BACKEND)" as DescribeRoute writes it; other descriptions are a bare device.
-void SplitDescription(const std::string& description, PortCheck& check) {
-  const auto open = description.rfind(" (");
-  if (open != std::string::npos && description.ends_with(")")) {
-    check.device = description.substr(0, open);
-    check.backend = description.substr(open + 2, description.size() - open - 3);
-  } else {
-    check.device = description;
-    check.backend = description.empty() ? "" : "device file";
-  }
 }
 
 std::string NodeOf(const std::string& device) {
@@ -122,7 +108,9 @@ std::string DriverOf(const std::string& root, const std::string& node) {
   return {};
 }
 
-void Inspect(const PortTable& table, const DoctorOptions& options, PortCheck& check) {
+}  // namespace
+
+void InspectPort(const PortTable& table, const DoctorOptions& options, PortCheck& check) {
   SplitDescription(table.Describe(check.name), check);
   if (check.device.empty()) return;
   check.node = NodeOf(check.device);
@@ -136,26 +124,9 @@ void Inspect(const PortTable& table, const DoctorOptions& options, PortCheck& ch
   check.driver = DriverOf(options.root, check.node);
   if (!options.tryOpen) return;
 
-  OpenFailure why;
-  const auto kind = check.name.starts_with("LPT") ? InterfaceKind::Parallel : InterfaceKind::Usb;
-  auto device = table.Open(check.name, kind, why);
-  if (!device) {
-    check.failure = why.reason.empty() ? std::string(texts::kOpenFails) : why.reason;
-    if (check.failure.find("busy") != std::string::npos)
-      check.holders = HoldersOf(options.root, check.node);
-    return;
-  }
-  check.opened = true;
-  std::array<std::uint8_t, 1024> reply{};
-  const std::size_t n = std::min(device->DeviceId(reply), reply.size());
-  const DeviceIdText id = ParseDeviceId(std::span(reply).first(n));
-  if (id.Usable()) {
-    check.deviceId = id.text;
-    if (id.shape != DeviceIdShape::Exact) check.deviceIdNote = std::string(DescribeShape(id.shape));
-  }
+  if (!OpenAndAskForId(table, check) && check.failure.find("busy") != std::string::npos)
+    check.holders = HoldersOf(options.root, check.node);
 }
-
-}  // namespace
 
 std::vector<std::string> AdviceFor(const PortCheck& check) {
   std::vector<std::string> advice;
@@ -226,55 +197,12 @@ std::vector<std::string> AdviceFor(const PortCheck& check) {
   return advice;
 }
 
-std::vector<PortCheck> ExaminePorts(const PortTable& table, const DoctorOptions& options) {
-  std::vector<PortCheck> checks;
-  for (const auto name : kPortNames) {
-    PortCheck check;
-    check.name = std::string(name);
-    Inspect(table, options, check);
-    check.advice = AdviceFor(check);
-    checks.push_back(std::move(check));
-  }
-  return checks;
-}
-
-bool AnyPortWorks(const std::vector<PortCheck>& checks) {
-  for (const auto& check : checks)
-    if (check.opened && !check.deviceId.empty()) return true;
-  return false;
-}
-
-std::string FormatDoctorReport(const std::vector<PortCheck>& checks) {
-  std::ostringstream out;
-  out << texts::kDoctorTitle << "\n";
-  for (const auto& check : checks) {
-    out << "\n" << check.name << "  ";
-    if (check.device.empty()) {
-      out << texts::kNoDevice << "\n";
-    } else {
-      out << check.device << " (" << check.backend << ")";
-      if (check.node != check.device) out << ", " << check.node;
-      out << "\n    " << (check.exists ? texts::kPresent : texts::kMissing);
-      if (check.exists) {
-        out << "; " << (check.accessible ? "read/write allowed" : "no read/write permission")
-            << " (group " << check.group << ")";
-        out << "; " << texts::kDriver << " "
-            << (check.driver.empty() ? texts::kNoDriver : check.driver);
-        if (check.opened) out << "; " << texts::kOpenOk;
-        if (!check.failure.empty()) out << "; " << texts::kOpenFails << ": " << check.failure;
-      }
-      out << "\n";
-      if (check.opened) {
-        out << "    " << texts::kDeviceIdLabel << ": "
-            << (check.deviceId.empty() ? std::string("none") : check.deviceId);
-        if (!check.deviceIdNote.empty()) out << " [" << check.deviceIdNote << "]";
-        out << "\n";
-      }
-    }
-    for (const auto& step : check.advice) out << "    " << texts::kAdvice << ": " << step << "\n";
-  }
-  if (!AnyPortWorks(checks)) out << "\n" << texts::kNoPorts << "\n";
-  return out.str();
+std::string PortStateDetails(const PortCheck& check) {
+  if (!check.exists) return {};
+  return std::string("; ") +
+         (check.accessible ? "read/write allowed" : "no read/write permission") + " (group " +
+         check.group + "); " + std::string(texts::kDriver) + " " +
+         (check.driver.empty() ? std::string(texts::kNoDriver) : check.driver);
 }
 
 }  // namespace vantor

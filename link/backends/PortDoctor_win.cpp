@@ -5,12 +5,9 @@
 // After windows.h, which it needs.
 #include <tlhelp32.h>
 
-#include <array>
 #include <cctype>
-#include <sstream>
 
-#include "link/backends/DeviceIdReply.h"
-#include "link/backends/PortDoctor.h"
+#include "link/backends/PortDoctorSteps.h"
 #include "link/backends/PortTexts.h"
 
 namespace vantor {
@@ -43,18 +40,9 @@ std::vector<std::string> LikelyHolders() {
   return holders;
 }
 
-void SplitDescription(const std::string& description, PortCheck& check) {
-  const auto open = description.rfind(" (");
-  if (open != std::string::npos && description.ends_with(")")) {
-    check.device = description.substr(0, open);
-    check.backend = description.substr(open + 2, description.size() - open - 3);
-  } else {
-    check.device = description;
-    check.backend = description.empty() ? "" : "device file";
-  }
-}
+}  // namespace
 
-void Inspect(const PortTable& table, const DoctorOptions& options, PortCheck& check) {
+void InspectPort(const PortTable& table, const DoctorOptions& options, PortCheck& check) {
   SplitDescription(table.Describe(check.name), check);
   if (check.device.empty()) return;
   check.node = check.device;
@@ -63,28 +51,14 @@ void Inspect(const PortTable& table, const DoctorOptions& options, PortCheck& ch
     check.exists = true;
     return;
   }
-  OpenFailure why;
-  const auto kind = check.name.starts_with("LPT") ? InterfaceKind::Parallel : InterfaceKind::Usb;
-  auto device = table.Open(check.name, kind, why);
-  if (!device) {
-    check.failure = why.reason.empty() ? std::string(texts::kOpenFails) : why.reason;
+  if (!OpenAndAskForId(table, check)) {
     check.exists = check.failure.find("does not exist") == std::string::npos &&
                    check.failure.find("no device") == std::string::npos;
     if (check.failure.find("busy") != std::string::npos) check.holders = LikelyHolders();
     return;
   }
   check.exists = true;
-  check.opened = true;
-  std::array<std::uint8_t, 1024> reply{};
-  const std::size_t n = std::min(device->DeviceId(reply), reply.size());
-  const DeviceIdText id = ParseDeviceId(std::span(reply).first(n));
-  if (id.Usable()) {
-    check.deviceId = id.text;
-    if (id.shape != DeviceIdShape::Exact) check.deviceIdNote = std::string(DescribeShape(id.shape));
-  }
 }
-
-}  // namespace
 
 std::vector<std::string> AdviceFor(const PortCheck& check) {
   std::vector<std::string> advice;
@@ -132,48 +106,9 @@ std::vector<std::string> AdviceFor(const PortCheck& check) {
   return advice;
 }
 
-std::vector<PortCheck> ExaminePorts(const PortTable& table, const DoctorOptions& options) {
-  std::vector<PortCheck> checks;
-  for (const auto name : kPortNames) {
-    PortCheck check;
-    check.name = std::string(name);
-    Inspect(table, options, check);
-    check.advice = AdviceFor(check);
-    checks.push_back(std::move(check));
-  }
-  return checks;
-}
-
-bool AnyPortWorks(const std::vector<PortCheck>& checks) {
-  for (const auto& check : checks)
-    if (check.opened && !check.deviceId.empty()) return true;
-  return false;
-}
-
-std::string FormatDoctorReport(const std::vector<PortCheck>& checks) {
-  std::ostringstream out;
-  out << texts::kDoctorTitle << "\n";
-  for (const auto& check : checks) {
-    out << "\n" << check.name << "  ";
-    if (check.device.empty()) {
-      out << texts::kNoDevice << "\n";
-    } else {
-      out << check.device << " (" << check.backend << ")\n    "
-          << (check.exists ? texts::kPresent : texts::kMissing);
-      if (check.opened) out << "; " << texts::kOpenOk;
-      if (!check.failure.empty()) out << "; " << texts::kOpenFails << ": " << check.failure;
-      out << "\n";
-      if (check.opened) {
-        out << "    " << texts::kDeviceIdLabel << ": "
-            << (check.deviceId.empty() ? std::string("none") : check.deviceId);
-        if (!check.deviceIdNote.empty()) out << " [" << check.deviceIdNote << "]";
-        out << "\n";
-      }
-    }
-    for (const auto& step : check.advice) out << "    " << texts::kAdvice << ": " << step << "\n";
-  }
-  if (!AnyPortWorks(checks)) out << "\n" << texts::kNoPorts << "\n";
-  return out.str();
+// Windows tells nothing of permissions or drivers that opening the port does not.
+std::string PortStateDetails(const PortCheck&) {
+  return {};
 }
 
 }  // namespace vantor

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <tuple>
 
+#include "link/WinText.h"
+
 namespace vantor {
 
 namespace {
@@ -15,21 +17,13 @@ namespace {
 constexpr GUID kUsbPrintInterface = {
     0x28d78fad, 0x5a12, 0x11d1, {0xae, 0x5b, 0x00, 0x00, 0xf8, 0x03, 0xa8, 0xc2}};
 
-std::string Narrow(const wchar_t* text) {
-  const int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  if (n <= 1) return {};
-  std::string out(static_cast<std::size_t>(n - 1), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), n, nullptr, nullptr);
-  return out;
-}
-
 // The first location path ("PCIROOT(0)#PCI(1400)#USBROOT(0)#USB(2)"), else the location text.
 std::string LocationOf(HDEVINFO set, SP_DEVINFO_DATA& info) {
   for (const DWORD property : {DWORD{SPDRP_LOCATION_PATHS}, DWORD{SPDRP_LOCATION_INFORMATION}}) {
     wchar_t text[1024] = {};
     if (SetupDiGetDeviceRegistryPropertyW(set, &info, property, nullptr,
                                           reinterpret_cast<BYTE*>(text), sizeof text - 4, nullptr))
-      return Narrow(text);
+      return win::Narrow(text);
   }
   return {};
 }
@@ -53,7 +47,7 @@ std::vector<UsbPrintInterface> FindUsbPrintInterfaces() {
     SP_DEVINFO_DATA info{};
     info.cbSize = sizeof info;
     if (!SetupDiGetDeviceInterfaceDetailW(set, &data, detail, size, nullptr, &info)) continue;
-    found.push_back({Narrow(detail->DevicePath), LocationOf(set, info)});
+    found.push_back({win::Narrow(detail->DevicePath), LocationOf(set, info)});
   }
   SetupDiDestroyDeviceInfoList(set);
   std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) {

@@ -9,7 +9,7 @@
 // rename the state files' one wherever both are seen.
 #undef ReplaceFile
 
-namespace vantor::sim::win {
+namespace vantor::win {
 
 inline std::wstring Widen(const std::string& text) {
   if (text.empty()) return {};
@@ -38,4 +38,4 @@ inline std::string ErrorText(DWORD err) {
   return n > 0 ? std::string(text, n) : "Windows error " + std::to_string(err);
 }
 
-}  // namespace vantor::sim::win
+}  // namespace vantor::win
