@@ -30,7 +30,7 @@ if [ "${VANTOR_WINDOWS:-1}" = 1 ] && ./scripts/install-deps.sh --windows; then
   VANTOR_LINUX_VANTORCTL=$PWD/build/headless/cli/vantorctl ./scripts/build-windows.sh || status=1
   echo "== windows: built and tested in $((SECONDS - started)) s"
 else
-  echo "== windows: skipped"
+  echo "== windows: skipped (MinGW-w64, Wine or libpng's source could not be installed)"
 fi
 echo "== done in $SECONDS s"
 exit $status

@@ -32,18 +32,22 @@ for p in "${packages[@]}"; do
 done
 [ ${#missing[@]} -eq 0 ] && [ $need_src -eq 0 ] && exit 0
 
-echo "Installing: ${missing[*]}"
+[ ${#missing[@]} -eq 0 ] || echo "Installing: ${missing[*]}"
 if [ "$(id -u)" -ne 0 ]; then
   echo "Run as root, or install these packages first: ${missing[*]}" >&2
   exit 1
 fi
 export DEBIAN_FRONTEND=noninteractive
 if [ $need_src -eq 1 ]; then
-  # The source twins of the binary lines already configured.
+  # The source twins of the binary lines already configured, from the same Debian archive.
   . /etc/os-release
+  mirror=$(awk '$1 == "URIs:" && $2 ~ /debian\/?$/ {print $2; exit}' \
+    /etc/apt/sources.list.d/*.sources 2>/dev/null || true)
+  [ -n "$mirror" ] || mirror=$(awk '$1 == "deb" && $2 ~ /debian\/?$/ {print $2; exit}' \
+    /etc/apt/sources.list 2>/dev/null || true)
   cat >"$src_list" <<SRC
 Types: deb-src
-URIs: http://deb.debian.org/debian
+URIs: ${mirror:-http://deb.debian.org/debian}
 Suites: $VERSION_CODENAME $VERSION_CODENAME-updates
 Components: main
 Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
@@ -51,3 +55,7 @@ SRC
 fi
 apt-get update -qq
 [ ${#missing[@]} -eq 0 ] || apt-get install -y -qq --no-install-recommends "${missing[@]}"
+if [ $need_src -eq 1 ] && ! apt-cache showsrc libpng1.6 >/dev/null 2>&1; then
+  echo "libpng1.6's source package cannot be had from the configured archive" >&2
+  exit 1
+fi
