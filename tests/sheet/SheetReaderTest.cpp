@@ -624,6 +624,42 @@ TEST_F(SheetReading, PfSheetReadsAlikeInEveryPngForm) {
   }
 }
 
+// The PF page as a camera or a worn scanner gives it: grain, dust, blur, a skew and a crop. The
+// line through the nine joints keeps the value right and trusted at both resolutions.
+TEST_F(SheetReading, DegradedPfScansStayRightAndTrusted) {
+  Offsets({0, 0, 0, 0, 0, 0, 0, 0}, -3);
+  const auto setPf = [&](std::int8_t value) -> Result {
+    VANTOR_TRY(link.factory.SetPfValue(static_cast<std::uint8_t>(value)));
+    return link.factory.FinishAdjustWrite();
+  };
+  const int truth = Stored(eeprom::kPfValue) - 3;
+  sheets.clear();
+  ASSERT_EQ(raster.PrintPfCandidates(setPf), kOk);
+  ASSERT_EQ(raster.FormFeed(), kOk);
+  ASSERT_EQ(sheets.size(), 1u);
+  for (const double dpi : {300.0, 150.0}) {
+    const Rgb page = Transform(FromPage(sheets[0]), 0, dpi);
+    const double px = dpi / sim::kPageDpi;
+    const std::vector<std::pair<const char*, Rgb>> cases = {
+        {"gaussian 12", NoiseAndShade(page, 12, 0)},
+        {"gaussian 20 and shade", NoiseAndShade(page, 20, 0.2)},
+        {"salt and pepper", SaltAndPepper(page, 0.02)},
+        {"blur", Blur(page, 1)},
+        {"skewed half a degree", Transform(FromPage(sheets[0]), 0.5, dpi)},
+        {"uneven crop", Crop(page, static_cast<int>(20 * px), static_cast<int>(150 * px),
+                             static_cast<int>(40 * px), static_cast<int>(300 * px))},
+    };
+    for (const auto& [name, image] : cases) {
+      SCOPED_TRACE(std::string(name) + " at " + std::to_string(static_cast<int>(dpi)));
+      std::string why;
+      const auto reading = sheet::ReadPfSheet(Scan(image), why);
+      ASSERT_TRUE(reading) << why;
+      EXPECT_EQ(reading->suggested, truth) << reading->value;
+      EXPECT_GE(reading->confidence, sheet::kTrustedConfidence) << reading->value;
+    }
+  }
+}
+
 std::uint32_t Crc(const std::string& bytes) {
   std::uint32_t crc = 0xffffffffu;
   for (const char ch : bytes) {
