@@ -77,6 +77,6 @@ mkdir -p "$WINEPREFIX"
 trap '"$wineserver" -k || true' EXIT
 # Wine's services start with the first program that needs them (the USB port search does) and
 # keep its output open for as long as the server runs: ctest would wait on that test forever.
-# Started here, they hold nothing of ctest's.
-"$wine" net start plugplay </dev/null >/dev/null 2>&1 || true
+# Started here, they hold nothing of ctest's. A fresh prefix is made by this first start.
+timeout 300 "$wine" net start plugplay </dev/null >/dev/null 2>&1 || true
 ctest --test-dir "$build" -j "$jobs" --timeout 300 --output-on-failure
