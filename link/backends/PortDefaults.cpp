@@ -50,20 +50,6 @@ std::unique_ptr<PortDevice> OpenRoute(const PortRoute& route, std::size_t usbInd
 
 }  // namespace
 
-std::string_view BackendName(Backend backend) {
-  switch (backend) {
-    case Backend::None:
-      return "none";
-    case Backend::DeviceFile:
-      return "device file";
-    case Backend::Libusb:
-      return "libusb";
-    case Backend::Ppdev:
-      return "ppdev";
-  }
-  return "";
-}
-
 PortRoute RouteUsbPort(std::size_t index, const std::vector<UsbPrinterInfo>& printers,
                        const std::string& root) {
   PortRoute route;

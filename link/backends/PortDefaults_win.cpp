@@ -28,20 +28,6 @@ PortRoute UsbRouteAt(std::size_t index) {
 
 }  // namespace
 
-std::string_view BackendName(Backend backend) {
-  switch (backend) {
-    case Backend::None:
-      return "none";
-    case Backend::DeviceFile:
-      return "device file";
-    case Backend::Libusb:
-      return "libusb";
-    case Backend::Ppdev:
-      return "ppdev";
-  }
-  return "";
-}
-
 PortRoute RouteParallelPort(std::size_t index) {
   return PortRoute{Backend::DeviceFile, "\\\\.\\LPT" + std::to_string(index + 1), std::nullopt};
 }

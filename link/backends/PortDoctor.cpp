@@ -173,18 +173,14 @@ std::vector<std::string> AdviceFor(const PortCheck& check) {
   }
   if (!check.failure.empty()) {
     if (check.failure.find("busy") != std::string::npos) {
-      std::string who;
-      for (const auto& holder : check.holders) who += (who.empty() ? "" : ", ") + holder;
+      const std::string who = JoinedHolders(check);
       advice.push_back(who.empty() ? "Another program holds " + check.node + "; `sudo fuser -v " +
                                          check.node +
                                          "` names it. Stop "
                                          "it (a print queue for this printer, for example)."
                                    : "Stop the program holding " + check.node + ": " + who + ".");
     } else {
-      advice.push_back(
-          "Switch the printer off and on, reconnect the cable and run "
-          "`vantorctl ports` again (" +
-          check.failure + ").");
+      advice.push_back(RetryAdvice(check));
     }
     return advice;
   }

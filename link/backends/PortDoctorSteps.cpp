@@ -38,6 +38,17 @@ bool OpenAndAskForId(const PortTable& table, PortCheck& check) {
   return true;
 }
 
+std::string JoinedHolders(const PortCheck& check) {
+  std::string who;
+  for (const auto& holder : check.holders) who += (who.empty() ? "" : ", ") + holder;
+  return who;
+}
+
+std::string RetryAdvice(const PortCheck& check) {
+  return "Switch the printer off and on, reconnect the cable and run `vantorctl ports` again (" +
+         check.failure + ").";
+}
+
 std::vector<PortCheck> ExaminePorts(const PortTable& table, const DoctorOptions& options) {
   std::vector<PortCheck> checks;
   for (const auto name : kPortNames) {

@@ -81,18 +81,14 @@ std::vector<std::string> AdviceFor(const PortCheck& check) {
   }
   if (!check.failure.empty()) {
     if (check.failure.find("busy") != std::string::npos) {
-      std::string who;
-      for (const auto& holder : check.holders) who += (who.empty() ? "" : ", ") + holder;
+      const std::string who = JoinedHolders(check);
       advice.push_back(
           "Another program holds " + check.node +
           (who.empty() ? std::string() : " (running now: " + who + ")") +
           ". Pause the print queue of this printer (Settings, Printers, Open print queue, "
           "Pause) and quit its status monitor, then run `vantorctl ports` again.");
     } else {
-      advice.push_back(
-          "Switch the printer off and on, reconnect the cable and run "
-          "`vantorctl ports` again (" +
-          check.failure + ").");
+      advice.push_back(RetryAdvice(check));
     }
     return advice;
   }
