@@ -19,22 +19,21 @@
 
 namespace vantor {
 
-Program::Program(Clock& clock, DialogService& dialogs)
-    : clock_(clock), dialogs_(dialogs), session_(clock) {}
+Program::Program(Clock& clock, DialogService& dialogs) : clock_(clock), dialogs_(dialogs) {}
 
-// Windows go first: they hold the link, which holds the printer's device.
+// Windows go first: they hold the session, which holds the printer's device.
 Program::~Program() {
   console_.reset();
   about_.reset();
   quit_.reset();
   adjust_.reset();
   boot_.reset();
-  link_.reset();
+  session_.reset();
 }
 
 bool Program::CreateLink() {
   try {
-    link_ = std::make_unique<Link>(session_.Ports(), clock_);
+    session_ = std::make_unique<LinkSession>(clock_);
   } catch (const std::bad_alloc&) {
     return false;
   }
@@ -52,12 +51,11 @@ bool Program::Configure(const ProgramOptions& options, std::string& error) {
   for (const auto& [name, path] : options.devices) setup.devices.push_back(name + "=" + path);
   setup.traceFile = options.traceFile;
   SetupFailure failure;
-  if (!session_.Build(setup, failure)) {
+  if (!session_->Configure(setup, failure)) {
     error = failure.step == SetupStep::Trace ? "cannot write the trace file " + options.traceFile
                                              : failure.message;
     return false;
   }
-  link_->port.SetTrace(session_.Trace());
   // The scans the input panels read start where the virtual printer leaves its sheets.
   if (options.virtualPrinter && !options.pagesDir.empty())
     dialogs_.SetImageFolder(QString::fromStdString(options.pagesDir));
@@ -66,8 +64,8 @@ bool Program::Configure(const ProgramOptions& options, std::string& error) {
 
 // Written by the session first; a failed write is told once, as it happens.
 void Program::ShowPage(const sim::Page& page) {
-  if (!pageErrorShown_ && !session_.PagesError().empty()) {
-    std::cerr << "vantor-adjust: " << session_.PagesError() << "\n";
+  if (!pageErrorShown_ && !session_->Setup().PagesError().empty()) {
+    std::cerr << "vantor-adjust: " << session_->Setup().PagesError() << "\n";
     pageErrorShown_ = true;
   }
   if (console_) {
@@ -78,19 +76,16 @@ void Program::ShowPage(const sim::Page& page) {
 }
 
 void Program::CreateWindows() {
-  boot_ = std::make_unique<TFormBoot>(*link_, dialogs_);
-  adjust_ = std::make_unique<TFormAdjust>(*link_, dialogs_);
+  boot_ = std::make_unique<TFormBoot>(*session_, dialogs_);
+  adjust_ = std::make_unique<TFormAdjust>(*session_, dialogs_);
   quit_ = std::make_unique<TFormQuit>(boot_.get());
   about_ = std::make_unique<TAboutBox>();
   boot_->SetWindows(adjust_.get(), about_.get());
   adjust_->SetQuitWindow(quit_.get());
   for (auto& module : MakeWorkflowModules()) adjust_->AddModule(std::move(module));
-  // A write the virtual printer cannot keep is told with its reason, not as a lost link.
-  adjust_->Messages().SetChannelFailureCause(
-      [this] { return session_.RefusedWriteCause(link_->channel.ChannelError()); });
   if (Printer()) {
     console_ = std::make_unique<VirtualConsole>(*Printer());
-    console_->SetSheetSource([this] { return session_.Pages().SheetInPrinter(); });
+    console_->SetSheetSource([this] { return session_->Setup().Pages().SheetInPrinter(); });
     // Closing the console must not lose it: the head-angle workflow needs its ink switch.
     if (auto* popup = boot_->findChild<QMenu*>("PopupMenu1")) {
       QAction* open = popup->addAction(kConsoleMenuText);

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "app/Options.h"
-#include "app/session/SessionSetup.h"
+#include "app/session/LinkSession.h"
 #include "link/Clock.h"
 #include "link/Link.h"
 
@@ -33,7 +33,7 @@ class Program {
   Program(Clock& clock, DialogService& dialogs);
   ~Program();
 
-  // The link objects exist before any window; false when they cannot be allocated.
+  // The session and its link exist before any window; false when they cannot be allocated.
   bool CreateLink();
   // Ports, virtual printer and trace; false with the reason for a bad option.
   bool Configure(const ProgramOptions& options, std::string& error);
@@ -42,9 +42,10 @@ class Program {
   // The start window, then the console beside it; the start window keeps the focus.
   void ShowWindows();
 
-  Link& GetLink() { return *link_; }
-  PortTable& Ports() { return session_.Ports(); }
-  sim::VirtualPrinter* Printer() { return session_.Printer(); }
+  Link& GetLink() { return session_->GetLink(); }
+  LinkSession& Session() { return *session_; }
+  PortTable& Ports() { return session_->Setup().Ports(); }
+  sim::VirtualPrinter* Printer() { return session_->Printer(); }
   TFormBoot& Boot() { return *boot_; }
   TFormAdjust& Adjust() { return *adjust_; }
   TFormQuit& Quit() { return *quit_; }
@@ -58,9 +59,8 @@ class Program {
 
   Clock& clock_;
   DialogService& dialogs_;
-  SessionSetup session_;
+  std::unique_ptr<LinkSession> session_;
   bool pageErrorShown_ = false;
-  std::unique_ptr<Link> link_;
   std::unique_ptr<TFormBoot> boot_;
   std::unique_ptr<TFormAdjust> adjust_;
   std::unique_ptr<TFormQuit> quit_;

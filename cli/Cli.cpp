@@ -1,7 +1,5 @@
 #include "cli/Cli.h"
 
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <atomic>
@@ -13,7 +11,7 @@
 #include <sstream>
 
 #include "adjust/procedures/ServiceRecord.h"
-#include "app/session/SessionSetup.h"
+#include "app/session/LinkSession.h"
 #include "cli/Terminal.h"
 #include "cli/TerminalDisplay.h"
 #include "sim/Faults.h"
@@ -29,6 +27,7 @@ int ExitForResult(Result result) {
     case kHeadIdFailure:
     case kBidRangeFailure:
     case kUsbIdFailure:
+    case kInputRejected:
       return kExitUsage;
     default:
       return kExitFailure;
@@ -298,6 +297,17 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
   const std::int64_t startedMs = clock.NowMs();
   lastMsAfterFault_ = -1;
 
+  // Progress and colour go to standard error, so they follow it, not standard output.
+  // A JSON run neither draws progress nor asks: its output is for a program.
+  const bool errTerminal = StderrIsTerminal() && !report.JsonWanted();
+  const bool interactive = errTerminal;
+  TerminalDisplay display(
+      out, err, ColourWanted(errTerminal, std::getenv("NO_COLOR")) && PrepareColourOnStderr(),
+      false, StdinIsTerminal() && !report.JsonWanted());
+  display.ShowWaits(interactive);
+  WaitShowingClock waitClock(clock, display);
+  Clock& sessionClock = interactive ? static_cast<Clock&>(waitClock) : clock;
+
   SessionOptions setupOptions;
   setupOptions.virtualPrinter = isVirtual;
   // An existing state file keeps its own model; --model only makes a new one.
@@ -309,22 +319,21 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
   }
   setupOptions.devices = o.devices;
   setupOptions.traceFile = o.trace;
-  SessionSetup setup(clock);
+  LinkSession linkSession(clock, sessionClock);
   SetupFailure failure;
-  if (!setup.Build(setupOptions, failure)) {
+  if (!linkSession.Configure(setupOptions, failure)) {
     err << "vantorctl: " << failure.message << '\n';
     return failure.step == SetupStep::Device ? kExitUsage : kExitFailure;
   }
+  sim::VirtualPrinter* printer = linkSession.Printer();
   // The command's end, timed from its start and from the first fault that fired.
   const auto ended = [&] {
     const std::int64_t now = clock.NowMs();
     lastSessionMs_ = now - startedMs;
-    if (setup.Printer() == nullptr) return;
-    if (const auto fired = setup.Printer()->GetFaults().FirstFiredMs()) {
-      lastMsAfterFault_ = now - *fired;
-    }
+    if (printer == nullptr) return;
+    if (const auto fired = printer->GetFaults().FirstFiredMs()) lastMsAfterFault_ = now - *fired;
   };
-  if (sim::VirtualPrinter* printer = setup.Printer()) {
+  if (printer != nullptr) {
     std::string why;
     for (const std::string& setting : o.faults) {
       if (!printer->GetFaults().Apply(setting, why)) {
@@ -334,19 +343,7 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
     }
   }
 
-  // Progress and colour go to standard error, so they follow it, not standard output.
-  // A JSON run neither draws progress nor asks: its output is for a program.
-  const bool errTerminal = ::isatty(STDERR_FILENO) == 1 && !report.JsonWanted();
-  const bool interactive = errTerminal;
-  TerminalDisplay display(
-      out, err, ColourWanted(errTerminal, std::getenv("NO_COLOR")) && PrepareColourOnStderr(),
-      false, ::isatty(STDIN_FILENO) == 1 && !report.JsonWanted());
-  display.ShowWaits(interactive);
-  WaitShowingClock waitClock(clock, display);
-  Clock& sessionClock = interactive ? static_cast<Clock&>(waitClock) : clock;
-  Link link(setup.Ports(), sessionClock);
-  link.port.SetTrace(setup.Trace());
-  link.channel.SetModel(model);
+  Link& link = linkSession.GetLink();
   link.channel.SetPaperOutNotifier(&display);
   link.channel.SetWaitForSilenceOnce(true);  // one command: a silent printer ends it
   if (o.waitLimitSeconds >= 0) {
@@ -354,15 +351,10 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
   }
   InterruptScope interruptScope(interrupted);
   link.channel.SetCancel(&interrupted);
-  Reporter reporter(link, display);
-  bool saveFailureShown = false;
-  reporter.SetChannelFailureCause([&] {
-    std::string cause = setup.RefusedWriteCause(link.channel.ChannelError());
-    saveFailureShown = saveFailureShown || !cause.empty();
-    return cause;
-  });
+  Bench& bench = linkSession.BenchFor(display);
 
-  if (link.port.OpenPort(*PortCodeFromName(o.port)) != kOk) {
+  const SessionStart start = linkSession.Start(*PortCodeFromName(o.port), model);
+  if (start.failedAt == StartStep::Open) {
     display.Show(MessageKind::Error, words::kCannotOpenPort);
     display.EndLine();
     if (!link.port.OpenFailureReason().empty()) {
@@ -375,36 +367,33 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
     display.EndLine();
     err << "Interrupted '" << report.Command() << "': " << after << '\n';
   };
-  if (link.channel.StartLink() != kOk) {
+  if (start.failedAt == StartStep::Link) {
+    link.port.ClosePort();
+    ended();
     if (interrupted) {
-      link.port.ClosePort();
-      ended();
       sayInterrupted("the link was not started; the port was closed.");
       return kExitInterrupted;
     }
     display.Show(MessageKind::Error, words::kCommunicationError);
     display.EndLine();
-    link.port.ClosePort();
-    ended();
     return kExitFailure;
   }
-  // No frame has carried the model bytes yet: the device ID came first.
-  const std::optional<Model> reported = link.port.ReportedModel();
   if (!o.modelGiven) {
-    model = reported.value_or(Model::Q40);
+    model = start.reported.value_or(Model::Q40);
     link.channel.SetModel(model);
-  } else if (reported && *reported != model) {
-    err << "vantorctl: the printer reports itself as " << ModelName(*reported) << "; going on as "
-        << ModelName(model) << " (--model)\n";
+  } else if (start.reported && *start.reported != model) {
+    err << "vantorctl: the printer reports itself as " << ModelName(*start.reported)
+        << "; going on as " << ModelName(model) << " (--model)\n";
   }
   procedures::FileServiceRecord record(procedures::DataFolder(),
                                        "vantorctl " + std::string(procedures::ProgramVersion()),
                                        o.port, model);
   report.ForwardTo(&record);
-  reporter.SetRecorder(&report);
-  Session session{link, reporter, sessionClock, out, err, interactive, setup.Printer(), report};
+  bench.reporter.SetRecorder(&report);
+  Session session{bench, link,        bench.reporter, sessionClock, out,
+                  err,   interactive, printer,        report};
   int status = body(session);
-  report.SetResult(reporter.LastReported());
+  report.SetResult(bench.reporter.LastReported());
   // A wait that ran out of its limit on a printer without an error still says why.
   if (status != kExitOk && !interrupted && o.waitLimitSeconds >= 0 && !display.ShowedError()) {
     if (const auto w = words::StatusWords(link.channel.PrinterStatus()); !w.empty()) {
@@ -413,12 +402,10 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
   }
   display.EndLine();
   if (display.Declined()) status = kExitCancelled;
-  if (!session.skipLinkShutdown) link.channel.ShutdownLink();
-  link.port.ClosePort();
+  const SessionLosses losses = linkSession.Finish(!session.skipLinkShutdown);
   ended();
-  // A change the virtual printer cannot keep is lost, even when the printer took it.
-  if (std::string words; !setup.SaveVirtualEeprom(words)) {
-    if (!saveFailureShown) display.Show(MessageKind::Error, words);
+  if (!losses.eeprom.empty()) {
+    if (!linkSession.SaveFailureShown()) display.Show(MessageKind::Error, losses.eeprom);
     display.EndLine();
     if (status == kExitOk) status = kExitFailure;
   }
@@ -427,28 +414,20 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
     sayInterrupted(session.skipLinkShutdown ? "the port to the printer was closed."
                                             : "the link to the printer was shut down.");
   }
-  // Output that was lost is a failure even when the printer work went well.
-  if (setup.Trace() != nullptr && !setup.Trace()->Flush()) {
-    err << "vantorctl: cannot write " << o.trace << '\n';
-    status = kExitFailure;
-  }
-  if (!setup.FlushCapture()) {
-    err << "vantorctl: cannot write " << o.capture << '\n';
-    status = kExitFailure;
-  }
-  const std::vector<std::string>& written = setup.Pages().Written();
+  const PageOutput& pages = linkSession.Setup().Pages();
   if (report.JsonWanted()) {
-    if (!o.pages.empty()) report.Set("pages", written);
-  } else if (!written.empty()) {
-    out << written.size() << " page(s) written to " << setup.Pages().Directory() << ":";
-    for (const std::string& path : written) {
+    if (!o.pages.empty()) report.Set("pages", pages.Written());
+  } else if (!pages.Written().empty()) {
+    out << pages.Written().size() << " page(s) written to " << pages.Directory() << ":";
+    for (const std::string& path : pages.Written()) {
       out << ' ' << std::filesystem::path(path).filename().string();
     }
     out << '\n';
   }
-  if (!setup.PagesError().empty()) {
-    err << "vantorctl: " << setup.PagesError() << '\n';
-    if (status == kExitOk) status = kExitFailure;
+  // Output that was lost is a failure even when the printer work went well.
+  for (const std::string& lost : losses.files) {
+    err << "vantorctl: " << lost << '\n';
+    status = kExitFailure;
   }
   return status;
 }

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "adjust/procedures/Messages.h"
+#include "adjust/procedures/Bench.h"
 #include "cli/Report.h"
 #include "link/Link.h"
 
@@ -53,6 +53,7 @@ inline constexpr int kExitInterrupted = 130;  // SIGINT or SIGTERM
 
 // One started link for one command. Messages go to the terminal; errors to standard error.
 struct Session {
+  Bench& bench;  // what the procedures run with
   Link& link;
   Reporter& reporter;
   Clock& clock;

@@ -35,7 +35,7 @@ bool ReadPrinter(Session& s, EepromBytes& bytes) {
   const auto progress = [&s](int done) {
     if (s.interactive) s.err << "\rReading EEPROM " << done << "/256" << std::flush;
   };
-  const Result r = procedures::ReadWholeEeprom(s.reporter, bytes, progress);
+  const Result r = procedures::ReadWholeEeprom(s.bench, bytes, progress);
   if (s.interactive) s.err << "\r\033[K" << std::flush;
   if (r != kOk) return false;
   if (ServiceRecorder* recorder = s.reporter.Recorder()) recorder->Identified(bytes);
@@ -169,7 +169,7 @@ int Restore(Session& s, const BackupOptions& o) {
   }
   const std::string ask = "Write " + std::to_string(changes.size()) + " bytes from " + o.file + "?";
   if (!s.reporter.Display().Question("Confirmation", ask)) return kExitCancelled;
-  const procedures::RestoreOutcome outcome = procedures::WriteChanges(s.reporter, changes);
+  const procedures::RestoreOutcome outcome = procedures::WriteChanges(s.bench, changes);
   if (auto* terminal = dynamic_cast<TerminalDisplay*>(&s.reporter.Display())) terminal->EndLine();
   PrintOutcome(s.out, outcome);
   return outcome.Complete() ? kExitOk : kExitFailure;

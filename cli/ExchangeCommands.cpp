@@ -1,7 +1,5 @@
 // exchange: the transportation liquid exchange as a guided sequence on the terminal, with the
 // window's instructions, waiting for Enter where the window waits for OK.
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
 #include <iostream>
 #include <string>
@@ -9,6 +7,7 @@
 
 #include "adjust/procedures/ExchangeProcedure.h"
 #include "cli/Cli.h"
+#include "cli/Terminal.h"
 #include "cli/TerminalDisplay.h"
 
 namespace vantor::cli {
@@ -75,7 +74,7 @@ class Guide {
 };
 
 int RunExchange(Session& session, std::istream& in, bool echoEnter) {
-  procedures::ExchangeProcedure exchange(session.reporter);
+  procedures::ExchangeProcedure exchange(session.bench);
   Guide guide(session, in, echoEnter);
 
   guide.Say(ex::kTitle);
@@ -120,8 +119,7 @@ void AddExchangeCommands(Cli& cli) {
   auto* exchange = cli.App().add_subcommand(
       "exchange", "Transportation liquid exchange: four guided cycles, then power-off");
   cli.AddCommand(
-      exchange,
-      [](Session& session) { return RunExchange(session, std::cin, ::isatty(STDIN_FILENO) != 1); },
+      exchange, [](Session& session) { return RunExchange(session, std::cin, !StdinIsTerminal()); },
       false);
 }
 

@@ -4,7 +4,6 @@
 #include <string>
 
 #include "adjust/procedures/IdentityProcedure.h"
-#include "adjust/procedures/SharedIds.h"
 #include "cli/Cli.h"
 
 namespace vantor::cli {
@@ -18,13 +17,10 @@ void AddIdsCommands(Cli& cli) {
   headIdSet->add_option("TEXT", *headIdText, "The head ID as printed on the head")->required();
   cli.AddCommand(headId, [headIdSet, headIdText](Session& session) {
     // The modules' words are registered for this command only.
-    SharedIds ids;
-    ids.Attach(session.reporter);
     std::string id;
-    const Result r =
-        headIdSet->parsed()
-            ? procedures::RegisterHeadId(session.reporter, ids.HeadId(), *headIdText, id)
-            : procedures::ReadHeadId(session.reporter, ids.HeadId(), id);
+    const Result r = headIdSet->parsed()
+                         ? procedures::RegisterHeadId(session.bench, *headIdText, id)
+                         : procedures::ReadHeadId(session.bench, id);
     if (r == kOk) session.report.Set("head_id", id);
     return ExitForResult(r);
   });
@@ -39,13 +35,10 @@ void AddIdsCommands(Cli& cli) {
   usbIdSerial->add_option("TEXT", *serialText, "The serial number")->required();
   usbId->require_subcommand(0, 1);
   cli.AddCommand(usbId, [usbIdSet, usbIdText, usbIdSerial, serialText](Session& session) {
-    SharedIds ids;
-    ids.Attach(session.reporter);
     std::string id;
     if (usbIdSerial->parsed()) {
       procedures::SerialRegistration registered;
-      const Result r =
-          procedures::RegisterSerialNumber(session.reporter, ids.UsbId(), *serialText, registered);
+      const Result r = procedures::RegisterSerialNumber(session.bench, *serialText, registered);
       if (r == kOk) {
         session.report.Set("serial", registered.serial);
         session.report.Set("date_code", registered.dateCode);
@@ -53,9 +46,8 @@ void AddIdsCommands(Cli& cli) {
       return ExitForResult(r);
     }
     // After a registration the ID is the one read back from the printer.
-    const Result r = usbIdSet->parsed()
-                         ? procedures::RegisterUsbId(session.reporter, ids.UsbId(), *usbIdText, id)
-                         : procedures::ReadUsbId(session.reporter, ids.UsbId(), id);
+    const Result r = usbIdSet->parsed() ? procedures::RegisterUsbId(session.bench, *usbIdText, id)
+                                        : procedures::ReadUsbId(session.bench, id);
     if (r == kOk) session.report.Set("usb_id", id);
     return ExitForResult(r);
   });

@@ -48,14 +48,14 @@ int EepromRead(Session& s, const std::string& startText,
   // An empty END typed on purpose is wrong input, not a one-byte read.
   const std::string end = endText ? Upper(*endText) : start;
   procedures::InputField focus{};
-  const auto range = procedures::CheckEepromRange(s.reporter, start, end, focus);
-  if (!range) return kExitUsage;
+  procedures::EepromRange range;
+  if (procedures::CheckEepromRange(s.bench, start, end, range, focus) != kOk) return kExitUsage;
   std::array<std::uint8_t, 256> bytes{};
-  const int total = range->end - range->start + 1;
+  const int total = range.end - range.start + 1;
   const bool progress = s.interactive && total > 1;
   int done = 0;
-  const Result r = procedures::ReadEepromRange(
-      s.reporter, *range, [&](std::uint8_t address, std::uint8_t value) {
+  const Result r =
+      procedures::ReadEepromRange(s.bench, range, [&](std::uint8_t address, std::uint8_t value) {
         bytes[address] = value;
         if (progress) s.err << "\rReading EEPROM " << ++done << '/' << total << std::flush;
       });
@@ -66,24 +66,24 @@ int EepromRead(Session& s, const std::string& startText,
   }
   if (s.report.JsonWanted()) {
     Json cells = Json::array();
-    for (int a = range->start; a <= range->end; ++a) {
+    for (int a = range.start; a <= range.end; ++a) {
       Json cell = {{"address", ByteJson(static_cast<std::uint8_t>(a))}};
       cell.update(ByteJson(bytes[a]));
       cells.push_back(std::move(cell));
     }
     s.report.Set("bytes", std::move(cells));
   } else if (total == 1) {
-    s.out << HexPairView(ByteToHexPair(bytes[range->start])) << '\n';
+    s.out << HexPairView(ByteToHexPair(bytes[range.start])) << '\n';
   } else {
-    PrintTable(s.out, *range, bytes);
+    PrintTable(s.out, range, bytes);
   }
   return kExitOk;
 }
 
 // The counter as a number for --json; the same reads as the procedure that shows it.
 int ReportCounter(Session& s, const char* key, Result (MaintenanceCommands::*read)(std::string&),
-                  ReportedResult (*show)(Reporter&)) {
-  if (!s.report.JsonWanted()) return ExitForResult(show(s.reporter));
+                  Result (*show)(Bench&)) {
+  if (!s.report.JsonWanted()) return ExitForResult(show(s.bench));
   std::string text;
   const Result r = (s.link.maintenance.*read)(text);
   if (r != kOk) {
@@ -128,14 +128,13 @@ void AddLinkCommands(Cli& cli) {
   write->add_option("ADDR", o->writeAddress, "address, two hexadecimal digits")->required();
   write->add_option("DATA", o->writeData, "data, two hexadecimal digits")->required();
   cli.AddCommand(write, [o](Session& s) {
-    const auto r =
-        procedures::ChangeEepromByte(s.reporter, Upper(o->writeAddress), Upper(o->writeData));
-    return r ? ExitForResult(*r) : kExitUsage;
+    return ExitForResult(
+        procedures::ChangeEepromByte(s.bench, Upper(o->writeAddress), Upper(o->writeData)));
   });
 
   auto* init = eeprom->add_subcommand("init", "EEPROM initialization after a main-board change");
-  cli.AddCommand(
-      init, [](Session& s) { return ExitForResult(procedures::InitializeEeprom(s.reporter)); });
+  cli.AddCommand(init,
+                 [](Session& s) { return ExitForResult(procedures::InitializeEeprom(s.bench)); });
 
   auto* protection =
       app.add_subcommand("protection-counter", "show or clear the protection counter");
@@ -147,7 +146,7 @@ void AddLinkCommands(Cli& cli) {
     if (!o->oldPad && !o->newPad) throw CLI::RequiredError("--old or --new");
   });
   cli.AddCommand(clear, [o](Session& s) {
-    return ExitForResult(procedures::ClearProtectionCounter(s.reporter, o->newPad));
+    return ExitForResult(procedures::ClearProtectionCounter(s.bench, o->newPad));
   });
   cli.AddCommand(protection, [clear](Session& s) {
     if (clear->parsed()) return kExitOk;
@@ -167,10 +166,9 @@ void AddLinkCommands(Cli& cli) {
   });
   auto* clean = app.add_subcommand("clean", "head cleaning (CL3)");
   cli.AddCommand(clean,
-                 [](Session& s) { return ExitForResult(procedures::HeadCleaning(s.reporter)); });
+                 [](Session& s) { return ExitForResult(procedures::HeadCleaning(s.bench)); });
   auto* charge = app.add_subcommand("ink-charge", "ink charge");
-  cli.AddCommand(charge,
-                 [](Session& s) { return ExitForResult(procedures::InkCharge(s.reporter)); });
+  cli.AddCommand(charge, [](Session& s) { return ExitForResult(procedures::InkCharge(s.bench)); });
 
   auto* cr = app.add_subcommand("cr-dispersion", "CR motor drive dispersion after a part change");
   cr->add_option("--replaced", o->replaced, "replaced parts")
@@ -195,7 +193,7 @@ void AddLinkCommands(Cli& cli) {
     };
     std::optional<std::int8_t> stored;
     const int exit =
-        ExitForResult(procedures::CrMotorDriveDispersion(s.reporter, parts, progress, &stored));
+        ExitForResult(procedures::CrMotorDriveDispersion(s.bench, parts, progress, &stored));
     if (stored) {
       s.reporter.Display().Show(MessageKind::NewLine,
                                 "Value stored at 0x79: " + std::to_string(*stored));

@@ -11,7 +11,6 @@
 #include "adjust/procedures/CheckPatternProcedure.h"
 #include "adjust/procedures/HeadAngleProcedure.h"
 #include "adjust/procedures/PfProcedure.h"
-#include "adjust/procedures/SharedIds.h"
 #include "adjust/procedures/TopMarginProcedure.h"
 #include "cli/Cli.h"
 #include "raster/Malraster.h"
@@ -25,31 +24,6 @@ constexpr std::string_view kTopMarginValue = "Top margin value = ";
 constexpr std::string_view kTopMarginEntries = "Entries: ";
 constexpr std::string_view kNoLadder = "none (the value is on neither ladder)";
 }  // namespace text
-
-int ExitForOutcome(procedures::WriteOutcome outcome) {
-  switch (outcome) {
-    case procedures::WriteOutcome::Registered:
-      return kExitOk;
-    case procedures::WriteOutcome::InputRejected:
-      return kExitUsage;
-    default:
-      return kExitFailure;
-  }
-}
-
-// The encoder over the session's link, with head ID and USB ID modules whose words stay
-// registered only for the command.
-class PrintJob {
- public:
-  explicit PrintJob(Session& session) : reporter_(session.reporter) { ids_.Attach(reporter_); }
-
-  Reporter& reporter() { return reporter_; }
-  Raster& raster() { return ids_.GetRaster(); }
-
- private:
-  Reporter& reporter_;
-  SharedIds ids_;
-};
 
 // "VSD2 Color" -> "vsd2-color".
 std::string RowKey(std::string_view caption) {
@@ -87,17 +61,16 @@ int BidSet(Session& s, const std::vector<std::string>& assignments) {
     }
     entries[row] = assignment.substr(equals + 1);
   }
-  PrintJob job(s);
-  const auto registered = procedures::WriteBidRows(job.reporter(), job.raster(), entries);
+  const auto registered = procedures::WriteBidRows(s.bench, entries);
   for (std::size_t i = 0; i < entries.size(); ++i)
-    if (entries[i] && !registered[i]) return ExitForResult(job.reporter().LastReported());
+    if (entries[i] && !registered[i]) return ExitForResult(s.reporter.LastReported());
   return kExitOk;
 }
 
 int ShowTopMargin(Session& s) {
   procedures::TopMarginList list;
   std::uint8_t stored = 0;
-  if (procedures::ReadTopMarginList(s.reporter, list, stored) != kOk) return kExitFailure;
+  if (procedures::ReadTopMarginList(s.bench, list, stored) != kOk) return kExitFailure;
   if (s.report.JsonWanted()) {
     s.report.Set("top_margin", ByteJson(stored));
     Json entries = Json::array();
@@ -119,12 +92,12 @@ int SetTopMargin(Session& s, std::string entry) {
   if (!entry.empty() && entry != "0" && entry[0] != '+' && entry[0] != '-') entry = "+" + entry;
   procedures::TopMarginList list;
   std::uint8_t stored = 0;
-  if (procedures::ReadTopMarginList(s.reporter, list, stored) != kOk) return kExitFailure;
+  if (procedures::ReadTopMarginList(s.bench, list, stored) != kOk) return kExitFailure;
   const auto found = std::find(list.entries.begin(), list.entries.end(), entry);
   const int index = list.filled && found != list.entries.end()
                         ? static_cast<int>(found - list.entries.begin())
                         : -1;
-  return ExitForOutcome(procedures::WriteTopMargin(s.reporter, list, index));
+  return ExitForResult(procedures::WriteTopMargin(s.bench, list, index));
 }
 
 struct PrintOptions {
@@ -144,18 +117,14 @@ void AddPrintCommands(Cli& cli) {
   auto* bidPrint = bid->add_subcommand("print", "print the Bi-D adjustment pattern");
   auto* bidSet = bid->add_subcommand("set", "register values, e.g. vsd1-black=-3 eco-color=12");
   bidSet->add_option("ROW=VALUE", o->bidAssignments, "rows: " + RowKeys())->required();
-  cli.AddCommand(bidPrint, [](Session& s) {
-    PrintJob job(s);
-    return ExitForResult(procedures::PrintBidAdjustment(job.reporter(), job.raster()));
-  });
+  cli.AddCommand(bidPrint,
+                 [](Session& s) { return ExitForResult(procedures::PrintBidAdjustment(s.bench)); });
   cli.AddCommand(bidSet, [o](Session& s) { return BidSet(s, o->bidAssignments); });
   cli.AddCommand(bid, [](Session& s) {
-    PrintJob job(s);
-    if (!s.report.JsonWanted())
-      return ExitForResult(procedures::ShowPresentBidValues(job.reporter(), job.raster()));
+    if (!s.report.JsonWanted()) return ExitForResult(procedures::ShowPresentBidValues(s.bench));
     Json values = Json::object();
-    const Result r = procedures::ReadBidRows(
-        job.reporter(), job.raster(), [&values](std::size_t row, const std::string& text) {
+    const Result r =
+        procedures::ReadBidRows(s.bench, [&values](std::size_t row, const std::string& text) {
           values[RowKey(procedures::kBidRows[row].caption)] = std::stoi(text);
         });
     if (r == kOk) s.report.Set("bid", std::move(values));
@@ -166,17 +135,15 @@ void AddPrintCommands(Cli& cli) {
   auto* pfPrint = pf->add_subcommand("print", "print the PF adjustment pattern");
   auto* pfSet = pf->add_subcommand("set", "register a value from -4 to 4");
   pfSet->add_option("VALUE", o->pfValue, "the value read off the pattern")->required();
-  cli.AddCommand(pfPrint, [](Session& s) {
-    PrintJob job(s);
-    return ExitForResult(procedures::PrintPfAdjustment(job.reporter(), job.raster()));
-  });
+  cli.AddCommand(pfPrint,
+                 [](Session& s) { return ExitForResult(procedures::PrintPfAdjustment(s.bench)); });
   cli.AddCommand(pfSet, [o](Session& s) {
-    return ExitForOutcome(procedures::WritePfValue(s.reporter, o->pfValue));
+    return ExitForResult(procedures::WritePfValue(s.bench, o->pfValue));
   });
   cli.AddCommand(pf, [](Session& s) {
-    if (!s.report.JsonWanted()) return ExitForResult(procedures::ShowPresentPfValue(s.reporter));
+    if (!s.report.JsonWanted()) return ExitForResult(procedures::ShowPresentPfValue(s.bench));
     std::string value;
-    const Result r = procedures::ReadPfValue(s.reporter, value);
+    const Result r = procedures::ReadPfValue(s.bench, value);
     if (r == kOk) s.report.Set("pf", std::stoi(value));
     return ExitForResult(r);
   });
@@ -186,10 +153,8 @@ void AddPrintCommands(Cli& cli) {
   auto* topPrint = top->add_subcommand("print", "print the top margin line");
   auto* topSet = top->add_subcommand("set", "register an offered entry, e.g. +3 or -1");
   topSet->add_option("ENTRY", o->topMarginEntry, "an entry as offered")->required();
-  cli.AddCommand(topPrint, [](Session& s) {
-    PrintJob job(s);
-    return ExitForResult(procedures::PrintTopMarginCheck(job.reporter(), job.raster()));
-  });
+  cli.AddCommand(
+      topPrint, [](Session& s) { return ExitForResult(procedures::PrintTopMarginCheck(s.bench)); });
   cli.AddCommand(topSet, [o](Session& s) { return SetTopMargin(s, o->topMarginEntry); });
   cli.AddCommand(top, [](Session& s) { return ShowTopMargin(s); });
 
@@ -197,16 +162,13 @@ void AddPrintCommands(Cli& cli) {
   auto* headPrint = head->add_subcommand("print", "print the head angle check and eject the sheet");
   head->require_subcommand(1);
   cli.AddCommand(headPrint, [](Session& s) {
-    PrintJob job(s);
-    if (procedures::PrintHeadAngleCheck(job.reporter(), job.raster()) != kOk) return kExitFailure;
-    return ExitForResult(procedures::EjectHeadAngleSheet(job.reporter(), job.raster()));
+    if (procedures::PrintHeadAngleCheck(s.bench) != kOk) return kExitFailure;
+    return ExitForResult(procedures::EjectHeadAngleSheet(s.bench));
   });
 
   auto* check = app.add_subcommand("check-pattern", "print the four-page A4 check pattern");
-  cli.AddCommand(check, [](Session& s) {
-    PrintJob job(s);
-    return ExitForResult(procedures::PrintA4CheckPattern(job.reporter(), job.raster()));
-  });
+  cli.AddCommand(
+      check, [](Session& s) { return ExitForResult(procedures::PrintA4CheckPattern(s.bench)); });
 }
 
 }  // namespace vantor::cli

@@ -14,7 +14,7 @@
 
 #include "adjust/procedures/BidProcedure.h"
 #include "adjust/procedures/PfProcedure.h"
-#include "adjust/procedures/SharedIds.h"
+#include "adjust/procedures/ScanEntries.h"
 #include "cli/Cli.h"
 #include "cli/TerminalDisplay.h"
 #include "sheet/SheetReader.h"
@@ -32,23 +32,7 @@ struct SuggestOptions {
   bool yes = false;
 };
 
-std::optional<sheet::BidReading> ReadScannedBid(const std::vector<std::string>& files,
-                                                std::string& error) {
-  std::vector<sheet::SheetImage> pages;
-  for (const std::string& file : files) {
-    sheet::SheetImage image;
-    if (!sheet::LoadPng(file, image, error)) return std::nullopt;
-    pages.push_back(std::move(image));
-  }
-  std::string why;
-  auto reading = sheet::ReadBidSheets(pages, why);
-  if (!reading) error = "Cannot read the sheets: " + why;
-  return reading;
-}
-
-bool Trusted(const sheet::BidRowReading& r) {
-  return r.read && r.confidence >= sheet::kTrustedConfidence;
-}
+using procedures::Trusted;
 
 // "VSD2 Color" -> "vsd2-color", the row names of bid and bid set.
 std::string SuggestedRowKey(std::size_t row) {
@@ -120,14 +104,15 @@ int SuggestOffline(const char* command, bool json, Read read,
 
 int SuggestBidOffline(const SuggestOptions& o, bool json) {
   return SuggestOffline(
-      "bid suggest", json, [&](std::string& error) { return ReadScannedBid(o.files, error); },
-      ShowSuggestion, SuggestionJson);
+      "bid suggest", json,
+      [&](std::string& error) { return procedures::ReadBidScans(o.files, error); }, ShowSuggestion,
+      SuggestionJson);
 }
 
 // Registers the trusted rows that are off, each as the value stored now plus the change read.
 int SuggestBidApply(Session& s, const SuggestOptions& o) {
   std::string error;
-  const auto reading = ReadScannedBid(o.files, error);
+  const auto reading = procedures::ReadBidScans(o.files, error);
   if (!reading) {
     s.err << error << "\n";
     return kExitFailure;
@@ -137,25 +122,22 @@ int SuggestBidApply(Session& s, const SuggestOptions& o) {
   if (auto* terminal = dynamic_cast<TerminalDisplay*>(&s.reporter.Display())) {
     terminal->SetAssumeYes(o.yes);
   }
-  SharedIds ids;
-  ids.Attach(s.reporter);
-  Raster& raster = ids.GetRaster();
-  std::array<int, procedures::kBidRowCount> stored{};
+  std::array<std::optional<int>, procedures::kBidRowCount> stored{};
   const Result read = procedures::ReadBidRows(
-      s.reporter, raster,
+      s.bench,
       [&stored](std::size_t row, const std::string& text) { stored[row] = std::stoi(text); });
   if (read != kOk) return ExitForResult(read);
 
+  const auto scanned = procedures::BidEntriesFromScan(*reading, stored);
   std::array<std::optional<std::string>, procedures::kBidRowCount> entries;
   std::string changes;
   for (std::size_t i = 0; i < entries.size(); ++i) {
-    const auto& r = reading->rows[i];
-    if (!Trusted(r) || r.suggested == 0) continue;
-    const int value = stored[i] + r.suggested;
-    entries[i] = std::to_string(value);
+    const procedures::BidScanEntry& e = scanned[i];
+    if (e.state != procedures::ScanRow::Trusted || e.change == 0) continue;
+    entries[i] = std::to_string(e.value);
     changes += std::string(changes.empty() ? "" : ", ") +
-               std::string(procedures::kBidRows[i].caption) + " " + std::to_string(stored[i]) +
-               " -> " + std::to_string(value);
+               std::string(procedures::kBidRows[i].caption) + " " + std::to_string(*stored[i]) +
+               " -> " + std::to_string(e.value);
   }
   if (changes.empty()) {
     s.out << "Nothing to register: every row read with trust is true already.\n";
@@ -170,7 +152,7 @@ int SuggestBidApply(Session& s, const SuggestOptions& o) {
                               "printed with.")) {
     return kExitCancelled;
   }
-  const auto registered = procedures::WriteBidRows(s.reporter, raster, entries);
+  const auto registered = procedures::WriteBidRows(s.bench, entries);
   Json applied = Json::object();
   int status = kExitOk;
   for (std::size_t i = 0; i < entries.size(); ++i) {
@@ -190,20 +172,11 @@ struct PfSuggestOptions {
   bool yes = false;
 };
 
-std::optional<sheet::PfReading> ReadScannedPf(const std::string& file, std::string& error) {
-  sheet::SheetImage image;
-  if (!sheet::LoadPng(file, image, error)) return std::nullopt;
-  std::string why;
-  auto reading = sheet::ReadPfSheet(image, why);
-  if (!reading) error = "Cannot read the sheet: " + why;
-  return reading;
-}
-
 void ShowPfSuggestion(const sheet::PfReading& r, std::ostream& out) {
   char line[128];
   std::snprintf(line, sizeof line, "PF value where the bars meet: %+d (%.1f)  confidence %.2f%s\n",
                 r.suggested, std::abs(r.value) < 0.05 ? 0.0 : r.value, r.confidence,
-                r.confidence >= sheet::kTrustedConfidence ? "" : "  unsure: judge by eye");
+                Trusted(r) ? "" : "  unsure: judge by eye");
   out << line;
 }
 
@@ -213,13 +186,13 @@ Json PfSuggestionJson(const sheet::PfReading& r) {
   return {{"value", r.suggested},
           {"between", std::round(r.value * 100) / 100},
           {"confidence", std::round(r.confidence * 100) / 100},
-          {"trusted", r.confidence >= sheet::kTrustedConfidence},
+          {"trusted", Trusted(r)},
           {"gaps", std::move(gaps)}};
 }
 
 int SuggestPfOffline(const PfSuggestOptions& o, bool json) {
   return SuggestOffline(
-      "pf suggest", json, [&](std::string& error) { return ReadScannedPf(o.file, error); },
+      "pf suggest", json, [&](std::string& error) { return procedures::ReadPfScan(o.file, error); },
       ShowPfSuggestion, PfSuggestionJson);
 }
 
@@ -227,14 +200,14 @@ int SuggestPfOffline(const PfSuggestOptions& o, bool json) {
 // does, with its range check.
 int SuggestPfApply(Session& s, const PfSuggestOptions& o) {
   std::string error;
-  const auto reading = ReadScannedPf(o.file, error);
+  const auto reading = procedures::ReadPfScan(o.file, error);
   if (!reading) {
     s.err << error << "\n";
     return kExitFailure;
   }
   ShowPfSuggestion(*reading, s.out);
   s.report.Set("suggested", PfSuggestionJson(*reading));
-  if (reading->confidence < sheet::kTrustedConfidence) {
+  if (!Trusted(*reading)) {
     s.out << "Nothing registered: the reading is unsure; judge the sheet by eye.\n";
     return kExitOk;
   }
@@ -245,15 +218,9 @@ int SuggestPfApply(Session& s, const PfSuggestOptions& o) {
   if (!s.reporter.Display().Question("Confirmation", "Register the PF value " + value + "?")) {
     return kExitCancelled;
   }
-  switch (procedures::WritePfValue(s.reporter, value)) {
-    case procedures::WriteOutcome::Registered:
-      s.report.Set("applied", reading->suggested);
-      return kExitOk;
-    case procedures::WriteOutcome::InputRejected:
-      return kExitUsage;
-    default:
-      return kExitFailure;
-  }
+  const Result r = procedures::WritePfValue(s.bench, value);
+  if (r == kOk) s.report.Set("applied", reading->suggested);
+  return ExitForResult(r);
 }
 
 }  // namespace

@@ -20,6 +20,10 @@ class InterruptScope {
   std::unique_ptr<Saved> saved_;
 };
 
+// Whether standard input or standard error is a terminal (a person, not a script or a file).
+bool StdinIsTerminal();
+bool StderrIsTerminal();
+
 // Readies standard error for colour sequences; false when it cannot show them.
 bool PrepareColourOnStderr();
 

@@ -1,4 +1,5 @@
 #include <signal.h>
+#include <unistd.h>
 
 #include "cli/Terminal.h"
 
@@ -29,6 +30,14 @@ InterruptScope::InterruptScope(std::atomic<bool>& flag) : saved_(std::make_uniqu
 InterruptScope::~InterruptScope() {
   ::sigaction(SIGINT, &saved_->oldInt, nullptr);
   ::sigaction(SIGTERM, &saved_->oldTerm, nullptr);
+}
+
+bool StdinIsTerminal() {
+  return ::isatty(STDIN_FILENO) == 1;
+}
+
+bool StderrIsTerminal() {
+  return ::isatty(STDERR_FILENO) == 1;
 }
 
 // Terminals here understand the sequences as they are.

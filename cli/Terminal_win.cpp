@@ -1,4 +1,7 @@
+#include <io.h>
 #include <windows.h>
+
+#include <cstdio>
 
 #include "cli/Terminal.h"
 
@@ -32,6 +35,14 @@ InterruptScope::InterruptScope(std::atomic<bool>& flag) {
 InterruptScope::~InterruptScope() {
   SetConsoleCtrlHandler(OnConsoleControl, FALSE);
   consoleInterruptFlag = nullptr;
+}
+
+bool StdinIsTerminal() {
+  return _isatty(_fileno(stdin)) != 0;
+}
+
+bool StderrIsTerminal() {
+  return _isatty(_fileno(stderr)) != 0;
 }
 
 // The console shows colour sequences only in virtual-terminal mode (Windows 10 and later).

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "ids/IdEeprom.h"
+#include "link/EepromAddresses.h"
 #include "link/PacketChannel.h"
 #include "link/Result.h"
 
@@ -28,8 +29,7 @@ inline constexpr std::uint16_t kWrongCheck = 0x1013;
 
 // A, B, C, D, E, F, G: the values in the order of the text and of the writes.
 using Values = std::array<std::uint8_t, 7>;
-inline constexpr std::array<std::uint8_t, 7> kAddresses = {0xAF, 0xA0, 0xA1, 0xA2,
-                                                           0xA3, 0xA4, 0xAE};
+inline constexpr std::array<std::uint8_t, 7> kAddresses = eeprom::kHeadId;
 
 inline constexpr std::uint8_t kMaxFirst = 3;
 inline constexpr std::uint8_t kMaxPair = 0x65;

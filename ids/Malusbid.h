@@ -9,6 +9,7 @@
 
 #include "ids/IdEeprom.h"
 #include "link/Clock.h"
+#include "link/EepromAddresses.h"
 #include "link/PacketChannel.h"
 #include "link/Result.h"
 
@@ -19,7 +20,7 @@ namespace usbid {
 inline constexpr std::size_t kLength = 18;
 inline constexpr std::size_t kSerialLength = 10;
 inline constexpr std::size_t kDateCodeLength = 8;
-inline constexpr std::uint8_t kFirstAddress = 0xC2;  // ..0xD3, first character first
+inline constexpr std::uint8_t kFirstAddress = eeprom::kUsbIdFirst;  // ..0xD3, first character first
 
 inline constexpr std::uint16_t kNoFault = 0;
 inline constexpr std::uint16_t kWrongLength = 0x3001;

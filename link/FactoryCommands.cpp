@@ -17,8 +17,7 @@ std::uint8_t Hi(int v) {
 }
 }  // namespace
 
-Result FactoryCommands::Send(std::uint8_t code, std::uint8_t sub,
-                             std::span<const std::uint8_t> params) {
+Result FactoryCommands::Send(wire::FrameCode code, std::span<const std::uint8_t> params) {
   std::array<std::uint8_t, 32> frame{};
   const std::size_t body = 5 + params.size();
   const ModelBytes model = channel_.GetModelBytes();
@@ -29,9 +28,9 @@ Result FactoryCommands::Send(std::uint8_t code, std::uint8_t sub,
   frame[4] = Hi(static_cast<int>(body));
   frame[5] = model[0];
   frame[6] = model[1];
-  frame[7] = code;
-  frame[8] = static_cast<std::uint8_t>(~code);
-  frame[9] = sub;
+  frame[7] = code.code;
+  frame[8] = static_cast<std::uint8_t>(~code.code);
+  frame[9] = code.sub;
   for (std::size_t i = 0; i < params.size(); ++i) frame[10 + i] = params[i];
   return channel_.SendData(frame.data(), kFramePrefix + body);
 }
@@ -39,7 +38,7 @@ Result FactoryCommands::Send(std::uint8_t code, std::uint8_t sub,
 Result FactoryCommands::FactoryReadEepromByte(std::uint8_t address, std::uint8_t& value) {
   resultField_ = kFactoryResultOk;
   const std::uint8_t params[1] = {address};
-  VANTOR_TRY(Send(0x41, 0xA0, params));
+  VANTOR_TRY(Send(wire::kEepromReadFrame, params));
   std::array<std::uint8_t, kPortBufferSize> reply{};
   std::size_t count = 0;
   VANTOR_TRY(channel_.ReceiveData(reply, count));
@@ -55,46 +54,46 @@ Result FactoryCommands::SetBidValues(std::uint8_t dotType, int first, int second
   const std::uint8_t params[5] = {static_cast<std::uint8_t>(dotType - 3), Lo(first),
                                   static_cast<std::uint8_t>(first < 0 ? 0xFF : 0x00), Lo(second),
                                   static_cast<std::uint8_t>(second < 0 ? 0xFF : 0x00)};
-  return Send(0x00, 0x00, params);
+  return Send(wire::kBidValuesFrame, params);
 }
 
 Result FactoryCommands::CleanOrCharge(std::uint8_t kind) {
   const std::uint8_t params[1] = {kind};
-  VANTOR_TRY(Send(0x84, 0x42, params));
+  VANTOR_TRY(Send(wire::kCleanOrChargeFrame, params));
   return channel_.QueuePrintData(kEscAt, sizeof kEscAt);
 }
 
 Result FactoryCommands::FactoryCommandCB() {
-  return Send(0xCB, 0xE5, {});
+  return Send(wire::kCommandCBFrame, {});
 }
 
 Result FactoryCommands::FactoryCommandD1(std::uint8_t v) {
   const std::uint8_t params[1] = {v};
-  return Send(0xD1, 0xE8, params);
+  return Send(wire::kCommandD1Frame, params);
 }
 
 Result FactoryCommands::FinishAdjustWrite() {
-  return Send(0x50, 0x28, {});
+  return Send(wire::kFinishAdjustWriteFrame, {});
 }
 
 Result FactoryCommands::SetPfValue(std::uint8_t v) {
   const std::uint8_t params[1] = {v};
-  return Send(0x04, 0x02, params);
+  return Send(wire::kPfValueFrame, params);
 }
 
 Result FactoryCommands::CrCommandCD(std::uint8_t a, int n) {
   const std::uint8_t params[4] = {a, 0x00, Lo(n), Hi(n)};
-  return Send(0xCD, 0xE6, params);
+  return Send(wire::kCrCDFrame, params);
 }
 
 Result FactoryCommands::CrCommandC5(std::uint8_t a, std::uint8_t b, int n) {
   const std::uint8_t params[4] = {a, b, Lo(n), Hi(n)};
-  return Send(0xC5, 0xE2, params);
+  return Send(wire::kCrC5Frame, params);
 }
 
 Result FactoryCommands::CrCommandCA(std::uint8_t v) {
   const std::uint8_t params[1] = {v};
-  return Send(0xCA, 0x65, params);
+  return Send(wire::kCrCAFrame, params);
 }
 
 Result FactoryCommands::DispersionPrepare() {
@@ -190,20 +189,19 @@ Result FactoryCommands::MeasureCrDispersion(std::int8_t& value, const Progress& 
 }
 
 Result FactoryCommands::WriteEepromDefaults() {
-  VANTOR_TRY(channel_.WriteEepromByte(81, 8));
-  VANTOR_TRY(channel_.WriteEepromByte(82, 2));
-  VANTOR_TRY(channel_.WriteEepromByte(101, 1));
+  for (std::size_t i = 0; i < 3; ++i)
+    VANTOR_TRY(channel_.WriteEepromByte(eeprom::kDefaults[i].address, eeprom::kDefaults[i].value));
   switch (channel_.SelectedModel()) {
     case Model::Q40:
-      VANTOR_TRY(channel_.WriteEepromByte(eeprom::kModelDefault, 0x94));
+      VANTOR_TRY(channel_.WriteEepromByte(eeprom::kModelDefault, eeprom::kModelQ40));
       break;
     case Model::Q30:
-      VANTOR_TRY(channel_.WriteEepromByte(eeprom::kModelDefault, 0x95));
+      VANTOR_TRY(channel_.WriteEepromByte(eeprom::kModelDefault, eeprom::kModelQ30));
       break;
     default:
       break;
   }
-  return channel_.WriteEepromByte(225, 0);
+  return channel_.WriteEepromByte(eeprom::kDefaults[3].address, eeprom::kDefaults[3].value);
 }
 
 }  // namespace vantor

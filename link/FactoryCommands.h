@@ -6,28 +6,14 @@
 #include <functional>
 #include <span>
 
+#include "EepromAddresses.h"
 #include "PacketChannel.h"
+#include "Protocol.h"
 
 namespace vantor {
 
 inline constexpr std::uint16_t kFactoryResultOk = 1;
 inline constexpr std::uint16_t kFactoryResultBadReply = 0xF000;
-
-// EEPROM addresses shared by the workflows.
-namespace eeprom {
-inline constexpr std::uint8_t kProtectionCounterHi = 2;
-inline constexpr std::uint8_t kProtectionCounterLo = 3;
-inline constexpr std::uint8_t kPageCounter = 32;
-inline constexpr std::uint8_t kPassCounter = 36;
-inline constexpr std::uint8_t kExchangeState = 48;
-inline constexpr std::uint8_t kTopMargin = 93;
-inline constexpr std::uint8_t kBidFirst = 112;
-inline constexpr std::uint8_t kCrDispersion = 121;
-inline constexpr std::uint8_t kPfValue = 125;
-inline constexpr std::uint8_t kCrReadingHi = 126;
-inline constexpr std::uint8_t kCrReadingLo = 127;
-inline constexpr std::uint8_t kModelDefault = 176;
-}  // namespace eeprom
 
 class FactoryCommands {
  public:
@@ -63,7 +49,7 @@ class FactoryCommands {
   static std::int8_t DispersionValue(int sumA, int sumB);
 
  private:
-  Result Send(std::uint8_t code, std::uint8_t sub, std::span<const std::uint8_t> params);
+  Result Send(wire::FrameCode code, std::span<const std::uint8_t> params);
 
   PacketChannel& channel_;
   Clock& clock_;

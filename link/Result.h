@@ -27,6 +27,8 @@ inline constexpr Result kNotReady{0x4000};
 inline constexpr Result kHeadIdFailure{0x5000};
 inline constexpr Result kBidRangeFailure{0x7000};
 inline constexpr Result kUsbIdFailure{0x8000};
+// The technician's entry was refused with words ("Input data is wrong."); nothing was sent.
+inline constexpr Result kInputRejected{0x9000};
 
 // Callers stop at the first result other than success and hand it up unchanged.
 #define VANTOR_TRY(expr) VANTOR_TRY_AS(expr, VANTOR_TRY_NAME(vantor_r_, __COUNTER__))

@@ -79,8 +79,8 @@ void LinkAccess::SleepMs(std::int64_t ms) {
 }
 
 Result LinkAccess::ReadStoredBid(StoredBid& stored) {
-  for (std::size_t i = 0; i < kBidReadOrder.size(); ++i)
-    VANTOR_TRY(link_.channel.ReadEepromByte(kBidReadOrder[i], stored[i]));
+  for (std::size_t i = 0; i < eeprom::kBidReadOrder.size(); ++i)
+    VANTOR_TRY(link_.channel.ReadEepromByte(eeprom::kBidReadOrder[i], stored[i]));
   return kOk;
 }
 

@@ -28,7 +28,7 @@ class LinkAccess final : public PrintSink, public JobSteps {
   Result ReadPfValue(std::uint8_t& value) override;
   void SleepMs(std::int64_t ms) override;
 
-  // The eight stored Bi-D values in kBidReadOrder, over the data channel.
+  // The eight stored Bi-D values in eeprom::kBidReadOrder, over the data channel.
   Result ReadStoredBid(StoredBid& stored);
   // Counter, head ID, USB ID and the Bi-D values, in that order, and the selected model.
   Result ReadCheckReadouts(CheckReadouts& readouts);

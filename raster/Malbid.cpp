@@ -43,7 +43,8 @@ std::uint8_t BidAddress(std::uint8_t which, std::uint8_t dotType) {
   if (!IsBidDotType(dotType)) return 0;
   // VSD1..VSD3 sit at 0x72..0x77, ECO below them at 0x70/0x71.
   const std::uint8_t black =
-      dotType == kEco ? 0x70 : static_cast<std::uint8_t>(0x72 + 2 * (dotType - kVsd1));
+      dotType == kEco ? eeprom::kBidEcoBlack
+                      : static_cast<std::uint8_t>(eeprom::kBidVsd1Black + 2 * (dotType - kVsd1));
   return which == kBidBlack ? black : static_cast<std::uint8_t>(black + 1);
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "link/EepromAddresses.h"
 #include "link/Result.h"
 #include "raster/PrintSink.h"
 
@@ -18,10 +19,6 @@ inline constexpr std::uint8_t kBidColour = 128;
 
 inline constexpr int kBidMin = -60;
 inline constexpr int kBidMax = 60;
-
-// The order in which the Bi-D jobs read the stored values: VSD1, VSD2, VSD3, ECO; black first.
-inline constexpr std::array<std::uint8_t, 8> kBidReadOrder = {0x72, 0x73, 0x74, 0x75,
-                                                              0x76, 0x77, 0x70, 0x71};
 
 // EEPROM address of a value; 0 for a dot type outside 4..7.
 std::uint8_t BidAddress(std::uint8_t which, std::uint8_t dotType);

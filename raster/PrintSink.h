@@ -46,7 +46,7 @@ using CounterText = std::array<char, 6>;
 using HeadIdText = std::array<char, 14>;
 using UsbIdText = std::array<char, 19>;
 
-// Stored Bi-D values in the order the jobs read them (see kBidReadOrder), as stored bytes.
+// Stored Bi-D values in the order the jobs read them (see eeprom::kBidReadOrder), as stored bytes.
 using StoredBid = std::array<std::uint8_t, 8>;
 
 // What the check pattern prints from the printer, read before anything prints.

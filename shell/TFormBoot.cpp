@@ -41,10 +41,10 @@ QString FromView(std::string_view s) {
 constexpr PortCode kPortCodes[] = {0x401, 0x402, 0x403, 0x501, 0x502, 0x503};
 }  // namespace
 
-TFormBoot::TFormBoot(Link& link, DialogService& dialogs, QWidget* parent)
+TFormBoot::TFormBoot(LinkSession& session, DialogService& dialogs, QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      link_(link),
+      session_(session),
       dialogs_(dialogs) {
   setObjectName("TFormBoot");
   setWindowTitle(text::kCaption);
@@ -138,32 +138,33 @@ void TFormBoot::PortSelectOKBtnClick() {
   }
 
   selectedModel_ = modelIndex == 0 ? Model::Q40 : modelIndex == 1 ? Model::Q30 : Model::None;
-  link_.channel.SetModel(selectedModel_);
+  session_.GetLink().channel.SetModel(selectedModel_);
   if (adjust_ != nullptr && selectedModel_ != Model::None) adjust_->PrepareForModel(selectedModel_);
 
   portCode_ = kPortCodes[portIndex];
   interfaceKind_ = KindOf(portCode_);
-  if (link_.port.OpenPort(portCode_) != kOk) {
+  const SessionStart start = session_.Start(portCode_, selectedModel_);
+  if (start.failedAt == StartStep::Open) {
     ShowNormalCursor();
     dialogs_.Error(this, FromView(words::kCannotOpenPort));
     return;
   }
-  if (link_.channel.StartLink() != kOk) {
+  if (start.failedAt == StartStep::Link) {
     // The port stays open; the next OK closes and re-opens it.
     ShowNormalCursor();
     dialogs_.Error(this, FromView(words::kCommunicationError));
     return;
   }
   // The other model's frames would be ignored: ask before going on with the chosen one.
-  if (const std::optional<Model> reported = link_.port.ReportedModel();
+  if (const std::optional<Model> reported = start.reported;
       reported && selectedModel_ != Model::None && *reported != selectedModel_) {
     ShowNormalCursor();
     const QString question =
         QString(text::kOtherModel)
             .arg(FromView(ModelName(*reported)), FromView(ModelName(selectedModel_)));
     if (!dialogs_.Question(this, kApplicationTitle, question)) {
-      link_.channel.ShutdownLink();
-      link_.port.ClosePort();
+      if (const SessionLosses losses = session_.Finish(); losses.Any())
+        dialogs_.Error(this, QString::fromStdString(losses.Words()));
       return;
     }
     ShowHourglass();

@@ -4,7 +4,7 @@
 #include <QDialog>
 
 #include "adjust/panels/WorkWindow.h"
-#include "link/Link.h"
+#include "app/session/LinkSession.h"
 #include "link/Model.h"
 
 class QComboBox;
@@ -21,7 +21,7 @@ class TFormBoot final : public QDialog {
   Q_OBJECT
 
  public:
-  TFormBoot(Link& link, DialogService& dialogs, QWidget* parent = nullptr);
+  TFormBoot(LinkSession& session, DialogService& dialogs, QWidget* parent = nullptr);
 
   // The windows created after this one.
   void SetWindows(WorkWindow* adjust, TAboutBox* about) {
@@ -52,7 +52,7 @@ class TFormBoot final : public QDialog {
  private:
   void FormShow();
 
-  Link& link_;
+  LinkSession& session_;
   DialogService& dialogs_;
   WorkWindow* adjust_ = nullptr;
   TAboutBox* about_ = nullptr;

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
-#include "link/FactoryCommands.h"
+#include "link/EepromAddresses.h"
 #include "sim/ImageFile.h"
 
 namespace vantor::sim {
@@ -112,9 +112,9 @@ EepromBytes EepromStore::FactoryImage(Model model) {
   };
   put(eeprom::kProtectionCounterHi, q30 ? std::initializer_list<std::uint8_t>{0x0C, 0x4E}
                                         : std::initializer_list<std::uint8_t>{0x1A, 0x2B});
-  put(8, {0x12, 0x0A, 0x0B, 0x09});
-  put(16, {0x03, 0x01, 0x00, 0x02, 0x05, 0x04, 0x01, 0x00, 0x22, 0x1C, 0x1E, 0x19, 0x00, 0x00, 0x07,
-           0x06});
+  put(eeprom::kInkCountersA, {0x12, 0x0A, 0x0B, 0x09});
+  put(eeprom::kInkCountersB, {0x03, 0x01, 0x00, 0x02, 0x05, 0x04, 0x01, 0x00, 0x22, 0x1C, 0x1E,
+                              0x19, 0x00, 0x00, 0x07, 0x06});
   if (q30) {
     put(eeprom::kPageCounter, {0x00, 0x00, 0x06, 0xA4});  // 1700 pages
     put(eeprom::kPassCounter, {0x00, 0x01, 0x7D, 0x40});
@@ -123,11 +123,8 @@ EepromBytes EepromStore::FactoryImage(Model model) {
     put(eeprom::kPassCounter, {0x00, 0x03, 0x4B, 0x12});
   }
   e[49] = 0x01;
-  e[81] = 8;
-  e[82] = 2;
-  e[101] = 1;
-  e[eeprom::kModelDefault] = q30 ? 0x95 : 0x94;
-  e[225] = 0;
+  for (const eeprom::DefaultByte& d : eeprom::kDefaults) e[d.address] = d.value;
+  e[eeprom::kModelDefault] = q30 ? eeprom::kModelQ30 : eeprom::kModelQ40;
   // Each model's margin sits on its own ladder of positions.
   e[eeprom::kTopMargin] = q30 ? 42 : 120;
   if (q30) {
@@ -138,20 +135,15 @@ EepromBytes EepromStore::FactoryImage(Model model) {
   e[eeprom::kCrDispersion] = q30 ? 0xFE : 0x03;
   e[eeprom::kPfValue] = q30 ? 0xFF : 0x01;
   put(eeprom::kCrReadingHi, {kCrReadingBase >> 8, kCrReadingBase & 0xFF});
-  // Head ID: B..F at 0xA0-0xA4 (each at most 0x65), G at 0xAE (0-2), A at 0xAF (0-3).
-  if (q30) {
-    put(0xA0, {0x31, 0x07, 0x52, 0x44, 0x18});
-    e[0xAE] = 2;
-    e[0xAF] = 0;
-  } else {
-    put(0xA0, {0x23, 0x45, 0x17, 0x38, 0x52});
-    e[0xAE] = 1;
-    e[0xAF] = 1;
-  }
+  // Head ID A..G: A at most 3, B..F each at most 0x65, G at most 2.
+  const std::array<std::uint8_t, 7> headId =
+      q30 ? std::array<std::uint8_t, 7>{0, 0x31, 0x07, 0x52, 0x44, 0x18, 2}
+          : std::array<std::uint8_t, 7>{1, 0x23, 0x45, 0x17, 0x38, 0x52, 1};
+  for (std::size_t i = 0; i < headId.size(); ++i) e[eeprom::kHeadId[i]] = headId[i];
   // USB ID: a 10-character serial number and its 8-character date code.
   const std::string_view usbId = q30 ? "Q3B005432134HF3S00" : "Q4A007123433CAKA00";
   for (std::size_t i = 0; i < usbId.size(); ++i) {
-    e[0xC2 + i] = static_cast<std::uint8_t>(usbId[i]);
+    e[eeprom::kUsbIdFirst + i] = static_cast<std::uint8_t>(usbId[i]);
   }
   return e;
 }

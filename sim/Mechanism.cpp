@@ -4,7 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
-#include "link/FactoryCommands.h"
+#include "link/EepromAddresses.h"
+#include "link/Protocol.h"
 #include "sim/ControlReplies.h"
 #include "sim/Texts.h"
 
@@ -55,12 +56,10 @@ std::int16_t Le16s(const std::uint8_t* p) {
 
 // Code, sub-code and body length of every factory frame the printer obeys.
 constexpr wire::FrameCode kFactoryCodes[] = {
-    wire::kEepromReadFrame,                                    // EEPROM read on the data channel
-    {0x00, 0x00, 10},                                          // Bi-D values
-    {0x84, 0x42, 6},                                           // cleaning or ink charge
-    {0xCB, 0xE5, 5},        {0xD1, 0xE8, 6}, {0x50, 0x28, 5},  // end of an adjustment write
-    {0x04, 0x02, 6},                                           // PF value
-    {0xCD, 0xE6, 9},        {0xC5, 0xE2, 9}, {0xCA, 0x65, 6},
+    wire::kEepromReadFrame, wire::kBidValuesFrame, wire::kCleanOrChargeFrame,
+    wire::kCommandCBFrame,  wire::kCommandD1Frame, wire::kFinishAdjustWriteFrame,
+    wire::kPfValueFrame,    wire::kCrCDFrame,      wire::kCrC5Frame,
+    wire::kCrCAFrame,
 };
 
 }  // namespace
@@ -347,12 +346,12 @@ void PrinterMechanism::FactoryFrame(std::span<const std::uint8_t> body) {
   }
   const std::span<const std::uint8_t> p = body.subspan(5);
   switch (code) {
-    case 0x41: {
+    case wire::kEepromReadFrame.code: {
       const std::uint8_t address = p[0];
       if (dataReply_) dataReply_(EepromReadText(address, store_[address]));
       return;
     }
-    case 0x00: {
+    case wire::kBidValuesFrame.code: {
       // Kinds 1..3 are VSD1..VSD3 at 0x72..0x77; kind 4, ECO, sits below them at 0x70.
       const std::uint8_t kind = p[0];
       if (kind < 1 || kind > 4) return;
@@ -366,16 +365,16 @@ void PrinterMechanism::FactoryFrame(std::span<const std::uint8_t> body) {
       }
       return;
     }
-    case 0x84:
+    case wire::kCleanOrChargeFrame.code:
       Clean(p[0]);
       return;
-    case 0x04:
+    case wire::kPfValueFrame.code:
       store_.Store(eeprom::kPfValue, p[0]);
       return;
-    case 0x50:
+    case wire::kFinishAdjustWriteFrame.code:
       return;  // the values are already kept
-    case 0xCB:
-    case 0xD1:
+    case wire::kCommandCBFrame.code:
+    case wire::kCommandD1Frame.code:
       Queue(Activity::Busy, kShortCommandMs);
       return;
     default:
@@ -384,13 +383,13 @@ void PrinterMechanism::FactoryFrame(std::span<const std::uint8_t> body) {
 }
 
 void PrinterMechanism::CarriageCommand(std::uint8_t code, std::span<const std::uint8_t> p) {
-  if (code == 0xCA) {
+  if (code == wire::kCrCAFrame.code) {
     Queue(Activity::Busy, kPumpUnitMs * std::max<int>(1, p[0]));
     return;
   }
   const std::uint8_t a = p[0];
   const std::int16_t n = Le16s(&p[2]);
-  if (code == 0xC5) {
+  if (code == wire::kCrC5Frame.code) {
     Queue(Activity::Busy, kFeedBaseMs + static_cast<std::uint16_t>(n) / 10);
     return;
   }

@@ -12,9 +12,8 @@
 #include "adjust/panels/PanelParts.h"
 #include "adjust/panels/RadioGroup.h"
 #include "adjust/panels/ScanFiles.h"
-#include "adjust/procedures/SharedIds.h"
+#include "adjust/procedures/ScanEntries.h"
 #include "raster/Malbid.h"
-#include "sheet/SheetReader.h"
 
 namespace vantor {
 
@@ -30,7 +29,6 @@ constexpr const char* kRange = "Adjustable range is -60 to 60.";
 constexpr const char* kOk = "OK";
 constexpr const char* kPrevious = "Previous";
 constexpr const char* kOpenScans = "The scanned Bi-D sheets";
-constexpr const char* kCannotRead = "Cannot read the sheets: ";
 constexpr const char* kFilled = "The changes read from the scan are in the boxes: ";
 constexpr const char* kAllTrue = "The scan shows every row read as true; nothing was changed.";
 constexpr const char* kUnsure = "Not sure, left as they were (judge these by eye): ";
@@ -65,7 +63,6 @@ QString FromView(std::string_view s) {
 
 void BidPanels::Build(WorkArea& area) {
   area_ = &area;
-  ids_->Attach(area.Messages());
   BuildItemsPanel();
   BuildInputPanel();
   area.SetMenuHandler(MenuItem::Bid, [this] { area_->ShowPanel(itemsPnl_); });
@@ -126,16 +123,15 @@ void BidPanels::ResetInputs() {
 }
 
 void BidPanels::BidOKBtnClick() {
-  Reporter& reporter = area_->Messages();
   switch (itemsRdo_->ItemIndex()) {
     case kPrint:
-      procedures::PrintBidAdjustment(reporter, ids_->GetRaster());
+      (void)procedures::PrintBidAdjustment(area_->GetBench());
       break;
     case kAdjust:
       Adjust();
       break;
     case kCheck:
-      procedures::ShowPresentBidValues(reporter, ids_->GetRaster());
+      (void)procedures::ShowPresentBidValues(area_->GetBench());
       break;
     default:
       break;
@@ -145,8 +141,8 @@ void BidPanels::BidOKBtnClick() {
 void BidPanels::Adjust() {
   area_->ResetWorkArea(false);
   area_->ShowPanel(inputPnl_);
-  const Result r = procedures::ReadBidRows(
-      area_->Messages(), ids_->GetRaster(), [this](std::size_t row, const std::string& value) {
+  const Result r =
+      procedures::ReadBidRows(area_->GetBench(), [this](std::size_t row, const std::string& value) {
         if (row < rows_.size()) rows_[row].edit->setText(QString::fromStdString(value));
       });
   // A failed read leaves the rows filled so far marked, as the technician saw them change.
@@ -159,7 +155,7 @@ void BidPanels::BidWrtOKBtnClick() {
   for (std::size_t i = 0; i < rows_.size(); ++i) {
     if (rows_[i].check->isChecked()) entries[i] = rows_[i].edit->text().toStdString();
   }
-  const auto registered = procedures::WriteBidRows(area_->Messages(), ids_->GetRaster(), entries);
+  const auto registered = procedures::WriteBidRows(area_->GetBench(), entries);
   for (std::size_t i = 0; i < rows_.size(); ++i) {
     if (registered[i]) area_->SetAdjustedItem(kRowNames[i].summary, rows_[i].edit->text());
   }
@@ -173,35 +169,34 @@ void BidPanels::BidReadScanBtnClick() {
   if (files.isEmpty()) return;
   MessageDisplay& display = area_->Messages().Display();
   display.Show(MessageKind::Busy, kReadingScans);
-  std::vector<sheet::SheetImage> pages;
   std::string error;
-  std::optional<sheet::BidReading> reading;
-  if (LoadScans(files, pages, error)) {
-    std::string why;
-    reading = sheet::ReadBidSheets(pages, why);
-    if (!reading) error = text::kCannotRead + why;
-  }
+  const std::optional<sheet::BidReading> reading =
+      procedures::ReadBidScans(ScanPaths(files), error);
   if (!reading) {
     display.Show(MessageKind::Error, error);
     return;
+  }
+  std::array<std::optional<int>, procedures::kBidRowCount> present{};
+  for (std::size_t i = 0; i < rows_.size(); ++i) {
+    bool shown = false;
+    const int value = rows_[i].edit->text().toInt(&shown);
+    if (shown) present[i] = value;
   }
   std::string filled, unsure, missing;
   const auto add = [](std::string& list, std::string_view item) {
     list += (list.empty() ? "" : ", ") + std::string(item);
   };
+  const auto entries = procedures::BidEntriesFromScan(*reading, present);
   for (std::size_t i = 0; i < rows_.size(); ++i) {
-    const sheet::BidRowReading& r = reading->rows[i];
+    const procedures::BidScanEntry& e = entries[i];
     const std::string_view caption = procedures::kBidRows[i].caption;
-    bool shown = false;
-    const int present = rows_[i].edit->text().toInt(&shown);
-    if (!r.read) {
+    if (e.state == procedures::ScanRow::Missing) {
       add(missing, caption);
-    } else if (r.confidence < sheet::kTrustedConfidence || !shown) {
+    } else if (e.state == procedures::ScanRow::Unsure) {
       add(unsure, caption);
-    } else if (r.suggested != 0) {
-      rows_[i].edit->setText(QString::number(present + r.suggested));
-      add(filled,
-          std::string(caption) + (r.suggested > 0 ? " +" : " ") + std::to_string(r.suggested));
+    } else if (e.change != 0) {
+      rows_[i].edit->setText(QString::number(e.value));
+      add(filled, std::string(caption) + (e.change > 0 ? " +" : " ") + std::to_string(e.change));
     }
   }
   std::string words = filled.empty() ? text::kAllTrue : text::kFilled + filled + ".";

@@ -14,14 +14,11 @@ class QPushButton;
 namespace vantor {
 
 class RadioGroup;
-class SharedIds;
 class TitledPanel;
 class UpDown;
 
 class BidPanels final : public WorkflowModule {
  public:
-  explicit BidPanels(std::shared_ptr<SharedIds> ids) : ids_(std::move(ids)) {}
-
   void Build(WorkArea& area) override;
   void ResetInputs() override;
 
@@ -42,7 +39,6 @@ class BidPanels final : public WorkflowModule {
   void BuildInputPanel();
   void Adjust();
 
-  std::shared_ptr<SharedIds> ids_;
   WorkArea* area_ = nullptr;
   TitledPanel* itemsPnl_ = nullptr;
   TitledPanel* inputPnl_ = nullptr;

@@ -16,7 +16,6 @@
 #include "adjust/panels/UpperCaseEdit.h"
 #include "adjust/procedures/CheckPatternProcedure.h"
 #include "adjust/procedures/Procedures.h"
-#include "adjust/procedures/SharedIds.h"
 #include "ids/Datamanu.h"
 
 namespace vantor {
@@ -62,12 +61,10 @@ constexpr const char* kDigits = "0123456789ABCDEF";
 
 }  // namespace
 
-EepromPanels::EepromPanels(std::shared_ptr<SharedIds> ids) : ids_(std::move(ids)) {}
 EepromPanels::~EepromPanels() = default;
 
 void EepromPanels::Build(WorkArea& area) {
   area_ = &area;
-  ids_->Attach(area.Messages());
   BuildItems();
   BuildCheck();
   BuildGrid();
@@ -225,9 +222,9 @@ void EepromPanels::EepromItemsOKBtnClick() {
 void EepromPanels::EepromReadOkBtnClick() {
   Reporter& reporter = area_->Messages();
   procedures::InputField focus = procedures::InputField::Start;
-  const auto range = procedures::CheckEepromRange(reporter, eepReadBegEdit_->text().toStdString(),
-                                                  eepReadEndEdit_->text().toStdString(), focus);
-  if (!range) {
+  procedures::EepromRange range;
+  if (procedures::CheckEepromRange(area_->GetBench(), eepReadBegEdit_->text().toStdString(),
+                                   eepReadEndEdit_->text().toStdString(), range, focus) != kOk) {
     (focus == procedures::InputField::Start ? eepReadBegEdit_ : eepReadEndEdit_)->setFocus();
     return;
   }
@@ -237,7 +234,7 @@ void EepromPanels::EepromReadOkBtnClick() {
   EmptyCells();
   ShowHourglass();
   const Result r = procedures::ReadEepromRange(
-      reporter, *range, [this](std::uint8_t address, std::uint8_t value) {
+      area_->GetBench(), range, [this](std::uint8_t address, std::uint8_t value) {
         const auto pair = ByteToHexPair(value);
         eepromStrGrid_->item(address / 16 + 1, address % 16 + 1)
             ->setText(QString::fromLatin1(pair.data(), 2));
@@ -260,10 +257,9 @@ void EepromPanels::EepromGridRtnBtnClick() {
 }
 
 void EepromPanels::EepromWriteOkBtnClick() {
-  const auto outcome =
-      procedures::ChangeEepromByte(area_->Messages(), eepWriteAddEdit_->text().toStdString(),
-                                   eepWriteDataEdit_->text().toStdString());
-  if (!outcome) eepWriteAddEdit_->setFocus();
+  if (procedures::ChangeEepromByte(area_->GetBench(), eepWriteAddEdit_->text().toStdString(),
+                                   eepWriteDataEdit_->text().toStdString()) == kInputRejected)
+    eepWriteAddEdit_->setFocus();
 }
 
 void EepromPanels::EepromWriteRtnBtnClick() {
@@ -271,7 +267,7 @@ void EepromPanels::EepromWriteRtnBtnClick() {
 }
 
 void EepromPanels::A3PPrintOKBtnClick() {
-  procedures::PrintA4CheckPattern(area_->Messages(), ids_->GetRaster());
+  (void)procedures::PrintA4CheckPattern(area_->GetBench());
 }
 
 }  // namespace vantor

@@ -12,11 +12,9 @@ class QWidget;
 namespace vantor {
 
 class RadioGroup;
-class SharedIds;
 
 class EepromPanels final : public WorkflowModule {
  public:
-  explicit EepromPanels(std::shared_ptr<SharedIds> ids);
   ~EepromPanels() override;
 
   void Build(WorkArea& area) override;
@@ -40,7 +38,6 @@ class EepromPanels final : public WorkflowModule {
   void ShowCheckPanel();
   void EmptyCells();
 
-  std::shared_ptr<SharedIds> ids_;
   WorkArea* area_ = nullptr;
   QWidget* eepromItemsPnl_ = nullptr;
   QWidget* eepromCheckPnl_ = nullptr;

@@ -10,7 +10,6 @@
 #include "adjust/panels/RadioGroup.h"
 #include "adjust/panels/WindowTimer.h"
 #include "adjust/procedures/HeadAngleProcedure.h"
-#include "adjust/procedures/SharedIds.h"
 
 namespace vantor {
 
@@ -78,7 +77,6 @@ void AddLines(TitledPanel* panel, const std::array<const char*, N>& lines) {
 
 void HeadAngularPanels::Build(WorkArea& area) {
   area_ = &area;
-  ids_->Attach(area.Messages());
   BuildPanels();
   area.Timer(WindowTimerId::HeadAngGetStatus).SetHandler([this] { HeadAngGetStatusTimerTimer(); });
   area.SetMenuHandler(MenuItem::HeadAngular, [this] { area_->ShowPanel(itemsPnl_); });
@@ -134,8 +132,8 @@ void HeadAngularPanels::BuildPanels() {
   area_->AddCancelButton(complete);
 }
 
-ReportedResult HeadAngularPanels::CheckPrint() {
-  return procedures::PrintHeadAngleCheck(area_->Messages(), ids_->GetRaster());
+Result HeadAngularPanels::CheckPrint() {
+  return procedures::PrintHeadAngleCheck(area_->GetBench());
 }
 
 void HeadAngularPanels::HdAngItemsOKBtnClick() {
@@ -143,13 +141,13 @@ void HeadAngularPanels::HdAngItemsOKBtnClick() {
   area_->ResetWorkArea(false);
   area_->ShowPanel(step1Pnl_);
   area_->LockWorkflow();
-  CheckPrint();
+  (void)CheckPrint();
 }
 
 void HeadAngularPanels::EndWorkflow() {
   area_->ShowPanel(itemsPnl_);
   // Unlocked even when the eject fails: its words are shown and the items panel is back.
-  procedures::EjectHeadAngleSheet(area_->Messages(), ids_->GetRaster());
+  (void)procedures::EjectHeadAngleSheet(area_->GetBench());
   headAngleAdjusting_ = false;
   area_->UnlockWorkflow();
 }
@@ -188,8 +186,7 @@ void HeadAngularPanels::SusPlateSelectOKBtnClick() {
 }
 
 void HeadAngularPanels::HeadAngGetStatusTimerTimer() {
-  Reporter& reporter = area_->Messages();
-  switch (procedures::WatchHeadAngleStatus(reporter)) {
+  switch (procedures::WatchHeadAngleStatus(area_->GetBench())) {
     case procedures::HeadAngleWatch::Cleaning:
       PrintAfterCleaning();
       return;
@@ -199,7 +196,7 @@ void HeadAngularPanels::HeadAngGetStatusTimerTimer() {
     case procedures::HeadAngleWatch::Error:
       area_->ResetWorkArea(false);
       area_->ShowPanel(itemsPnl_);
-      reporter.ShowPrinterError();
+      area_->Messages().ShowPrinterError();
       area_->UnlockWorkflow();
       area_->Timer(WindowTimerId::HeadAngGetStatus).Stop();
       return;
@@ -210,7 +207,7 @@ void HeadAngularPanels::HeadAngGetStatusTimerTimer() {
 }
 
 void HeadAngularPanels::PrintAfterCleaning() {
-  if (procedures::AwaitEndOfCleaning(area_->Messages()) != kOk) return;
+  if (procedures::AwaitEndOfCleaning(area_->GetBench()) != kOk) return;
   area_->ResetWorkArea(false);
   area_->ShowPanel(step1Pnl_);
   // A failed print is reported and the watch goes on, so the next cleaning prints again.

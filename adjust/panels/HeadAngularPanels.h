@@ -9,14 +9,11 @@
 namespace vantor {
 
 class RadioGroup;
-class SharedIds;
 class TitledPanel;
 
 class HeadAngularPanels final : public WorkflowModule {
  public:
   enum FastenerType { kNewFastener = 0, kOldFastener = 1 };
-
-  explicit HeadAngularPanels(std::shared_ptr<SharedIds> ids) : ids_(std::move(ids)) {}
 
   void Build(WorkArea& area) override;
   void WindowClosing() override;
@@ -33,12 +30,11 @@ class HeadAngularPanels final : public WorkflowModule {
 
  private:
   void BuildPanels();
-  ReportedResult CheckPrint();  // its failure has been shown
+  Result CheckPrint();  // its failure has been shown
   // The decision panel again after a print; the watch has seen the cleaning.
   void PrintAfterCleaning();
   void EndWorkflow();
 
-  std::shared_ptr<SharedIds> ids_;
   WorkArea* area_ = nullptr;
   TitledPanel* itemsPnl_ = nullptr;
   TitledPanel* step1Pnl_ = nullptr;

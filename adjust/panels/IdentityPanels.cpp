@@ -17,7 +17,6 @@
 #include "adjust/panels/UpperCaseEdit.h"
 #include "adjust/procedures/IdentityProcedure.h"
 #include "adjust/procedures/Procedures.h"
-#include "adjust/procedures/SharedIds.h"
 #include "ids/Malheadid.h"
 #include "ids/Malusbid.h"
 #include "words/Words.h"
@@ -83,12 +82,10 @@ QPixmap HeadPicture() {
 
 }  // namespace
 
-IdentityPanels::IdentityPanels(std::shared_ptr<SharedIds> ids) : ids_(std::move(ids)) {}
 IdentityPanels::~IdentityPanels() = default;
 
 void IdentityPanels::Build(WorkArea& area) {
   area_ = &area;
-  ids_->Attach(area.Messages());
   BuildEepromInit();
   BuildHeadId();
   BuildUsbId();
@@ -193,7 +190,7 @@ void IdentityPanels::ShowOnly(QWidget* panel) {
 
 void IdentityPanels::DefaultSetBtnClick() {
   ShowHourglass();
-  procedures::InitializeEeprom(area_->Messages());
+  (void)procedures::InitializeEeprom(area_->GetBench());
   ShowNormalCursor();
 }
 
@@ -208,7 +205,7 @@ void IdentityPanels::HdVolOKBtnClick() {
     case kCheckIndex: {
       ShowHourglass();
       std::string id;
-      (void)procedures::ReadHeadId(area_->Messages(), ids_->HeadId(), id);
+      (void)procedures::ReadHeadId(area_->GetBench(), id);
       ShowNormalCursor();
       break;
     }
@@ -219,8 +216,8 @@ void IdentityPanels::HdVolOKBtnClick() {
 
 void IdentityPanels::HeadIDInputOKBtnClick() {
   std::string registered;
-  if (procedures::RegisterHeadId(area_->Messages(), ids_->HeadId(),
-                                 leftHeadIdInputEdit_->text().toStdString(), registered) != kOk) {
+  if (procedures::RegisterHeadId(area_->GetBench(), leftHeadIdInputEdit_->text().toStdString(),
+                                 registered) != kOk) {
     // The text stays for correction.
     leftHeadIdInputEdit_->setFocus();
     return;
@@ -242,7 +239,7 @@ void IdentityPanels::UsbIdOKBtnClick() {
       break;
     case kReadoutIndex: {
       std::string id;
-      (void)procedures::ReadUsbId(area_->Messages(), ids_->UsbId(), id);
+      (void)procedures::ReadUsbId(area_->GetBench(), id);
       break;
     }
     default:
@@ -260,12 +257,11 @@ void IdentityPanels::UsbIdInputOKBtnClick() {
   } else if (!original.empty()) {
     // The field shows what the printer now holds, not what was typed.
     std::string stored;
-    if (procedures::RegisterUsbId(reporter, ids_->UsbId(), original, stored) != kOk) return;
+    if (procedures::RegisterUsbId(area_->GetBench(), original, stored) != kOk) return;
     ShowUsbIdField(stored.substr(0, usbid::kSerialLength), stored.substr(usbid::kSerialLength));
   } else if (!serial.empty()) {
     procedures::SerialRegistration registered;
-    if (procedures::RegisterSerialNumber(reporter, ids_->UsbId(), serial, registered) != kOk)
-      return;
+    if (procedures::RegisterSerialNumber(area_->GetBench(), serial, registered) != kOk) return;
     ShowUsbIdField(registered.serial, registered.dateCode);
   }
 }

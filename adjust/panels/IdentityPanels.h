@@ -12,11 +12,9 @@ class QWidget;
 namespace vantor {
 
 class RadioGroup;
-class SharedIds;
 
 class IdentityPanels final : public WorkflowModule {
  public:
-  explicit IdentityPanels(std::shared_ptr<SharedIds> ids);
   ~IdentityPanels() override;
 
   void Build(WorkArea& area) override;
@@ -37,7 +35,6 @@ class IdentityPanels final : public WorkflowModule {
   void ShowOnly(QWidget* panel);
   void ShowUsbIdField(std::string_view serial, std::string_view rest);
 
-  std::shared_ptr<SharedIds> ids_;
   WorkArea* area_ = nullptr;
   QWidget* defaultSetPnl_ = nullptr;
   QWidget* headIdItemsPnl_ = nullptr;

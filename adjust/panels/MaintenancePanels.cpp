@@ -74,7 +74,7 @@ MaintenancePanels::~MaintenancePanels() = default;
 
 void MaintenancePanels::Build(WorkArea& area) {
   area_ = &area;
-  exchange_ = std::make_unique<procedures::ExchangeProcedure>(area.Messages());
+  exchange_ = std::make_unique<procedures::ExchangeProcedure>(area.GetBench());
   BuildCleaningAndCharge();
   BuildCounters();
   BuildExchange();
@@ -266,11 +266,11 @@ void MaintenancePanels::ShowOnly(QWidget* panel) {
 // --- Cleaning, ink charge, counters ---
 
 void MaintenancePanels::CleaningOKBtnClick() {
-  procedures::HeadCleaning(area_->Messages());
+  (void)procedures::HeadCleaning(area_->GetBench());
 }
 
 void MaintenancePanels::ChargeOKBtnClick() {
-  procedures::InkCharge(area_->Messages());
+  (void)procedures::InkCharge(area_->GetBench());
 }
 
 void MaintenancePanels::ProCounterOKBtnClick() {
@@ -280,7 +280,7 @@ void MaintenancePanels::ProCounterOKBtnClick() {
   if (index == kCheckIndex) {
     area_->ShowPanel(proCounterCheckPnl_);
     area_->RepaintNow();
-    procedures::CheckProtectionCounter(area_->Messages());
+    (void)procedures::CheckProtectionCounter(area_->GetBench());
   } else {
     area_->ShowPanel(newProCounterClearPnl_);
   }
@@ -291,7 +291,7 @@ void MaintenancePanels::CounterCheckRtnBtnClick() {
 }
 
 void MaintenancePanels::ClearProtectionCounter(bool newType) {
-  if (procedures::ClearProtectionCounter(area_->Messages(), newType) == kOk)
+  if (procedures::ClearProtectionCounter(area_->GetBench(), newType) == kOk)
     area_->SetAdjustedItem(AdjustedItem::ProtectionCounter, text::kCleared);
 }
 
@@ -308,11 +308,11 @@ void MaintenancePanels::CounterClearRtnBtnClick() {
 }
 
 void MaintenancePanels::PageCountOKBtnClick() {
-  procedures::ShowPageCounter(area_->Messages());
+  (void)procedures::ShowPageCounter(area_->GetBench());
 }
 
 void MaintenancePanels::PrintPassCountOKBtnClick() {
-  procedures::ShowPassCounter(area_->Messages());
+  (void)procedures::ShowPassCounter(area_->GetBench());
 }
 
 // --- Transportation liquid exchange ---

@@ -111,8 +111,13 @@ QLabel* ValueField(const char* objectName, QWidget* parent) {
 
 }  // namespace
 
-TFormAdjust::TFormAdjust(Link& link, DialogService& dialogs, QWidget* parent)
-    : QWidget(parent, Qt::Window), link_(link), dialogs_(dialogs), reporter_(link, *this) {
+TFormAdjust::TFormAdjust(LinkSession& session, DialogService& dialogs, QWidget* parent)
+    : QWidget(parent, Qt::Window),
+      session_(session),
+      link_(session.GetLink()),
+      dialogs_(dialogs),
+      bench_(session.BenchFor(*this)),
+      reporter_(bench_.reporter) {
   setObjectName("TFormAdjust");
   setWindowTitle(text::kCaption);
 
@@ -599,6 +604,7 @@ WindowTimer& TFormAdjust::Timer(WindowTimerId id) {
 
 void TFormAdjust::GetStatusBtnClick() {
   reporter_.ShowStatus();
+  ShowLosses(session_.OutputLosses(), false);
 }
 
 void TFormAdjust::AdjustRtnBtnClick() {
@@ -668,12 +674,24 @@ void TFormAdjust::FormClose() {
   EndWaitTime();
 
   if (quit_ != nullptr) quit_->show();
-  if (!skipLinkShutdown_) link_.channel.ShutdownLink();
-  link_.port.ClosePort();
+  const SessionLosses losses = session_.Finish(!skipLinkShutdown_);
   skipLinkShutdown_ = false;
   reporter_.SetRecorder(nullptr);
   record_.reset();
   ShowNormalCursor();
+  ShowLosses(losses, true);
+}
+
+void TFormAdjust::ShowLosses(SessionLosses losses, bool windowClosed) {
+  // The words of a refused write were shown when it was refused.
+  if (session_.SaveFailureShown()) losses.eeprom.clear();
+  if (!losses.Any()) return;
+  const std::string words = losses.Words();
+  if (windowClosed) {
+    dialogs_.Error(quit_ != nullptr ? quit_ : this, FromView(words));
+  } else {
+    Show(MessageKind::Error, words);
+  }
 }
 
 }  // namespace vantor

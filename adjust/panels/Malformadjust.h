@@ -14,6 +14,7 @@
 #include "adjust/panels/WorkflowModule.h"
 #include "adjust/procedures/Messages.h"
 #include "adjust/procedures/ServiceRecord.h"
+#include "app/session/LinkSession.h"
 #include "link/Link.h"
 
 class QAbstractButton;
@@ -38,7 +39,7 @@ class TFormAdjust final : public QWidget,
   Q_OBJECT
 
  public:
-  TFormAdjust(Link& link, DialogService& dialogs, QWidget* parent = nullptr);
+  TFormAdjust(LinkSession& session, DialogService& dialogs, QWidget* parent = nullptr);
   ~TFormAdjust() override;
 
   // Created after this window; shown by the close sequence.
@@ -76,7 +77,7 @@ class TFormAdjust final : public QWidget,
   void HideMessageArea() override;
   bool MessageAreaEmpty() const override;
   void RepaintNow() override;
-  Reporter& Messages() override { return reporter_; }
+  Bench& GetBench() override { return bench_; }
   DialogService& Dialogs() override { return dialogs_; }
   Model SelectedModel() const override { return link_.channel.SelectedModel(); }
   // Esc presses the first visible, enabled one of these, else "Quit".
@@ -117,10 +118,14 @@ class TFormAdjust final : public QWidget,
   void StartWaitTime();
   void ShowWaitTime();
   void EndWaitTime();
+  // A trace, capture or EEPROM save that was lost, in red; in a box once the window is closed.
+  void ShowLosses(SessionLosses losses, bool windowClosed);
 
+  LinkSession& session_;
   Link& link_;
   DialogService& dialogs_;
-  Reporter reporter_;
+  Bench& bench_;
+  Reporter& reporter_;
   QWidget* quit_ = nullptr;
 
   QTabWidget* tab_;

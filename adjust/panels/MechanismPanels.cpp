@@ -18,8 +18,7 @@
 #include "adjust/panels/ScanFiles.h"
 #include "adjust/procedures/PfProcedure.h"
 #include "adjust/procedures/Procedures.h"
-#include "adjust/procedures/SharedIds.h"
-#include "sheet/SheetReader.h"
+#include "adjust/procedures/ScanEntries.h"
 
 namespace vantor {
 
@@ -37,7 +36,6 @@ constexpr const char* kPfAdjustTitle = "PF adjustment";
 constexpr const char* kPfConfirmed = "Input your confirmed value.";
 constexpr const char* kPfRange = "(-4 to 4)";
 constexpr const char* kPfOpenScan = "The scanned PF sheet";
-constexpr const char* kPfCannotRead = "Cannot read the sheet: ";
 constexpr const char* kPfFilled = "The value read from the scan is in the box: ";
 constexpr const char* kPfPressOk = "Press OK to register.";
 constexpr const char* kPfUnsure =
@@ -80,7 +78,6 @@ QCheckBox* MakeCheckBox(const char* objectName, const char* caption, QWidget* pa
 
 void MechanismPanels::Build(WorkArea& area) {
   area_ = &area;
-  ids_->Attach(area.Messages());
   BuildPfPanels();
   BuildTopMarginPanels();
   BuildCrDispersionPanel();
@@ -129,22 +126,22 @@ void MechanismPanels::BuildPfPanels() {
 }
 
 void MechanismPanels::PFOKBtnClick() {
-  Reporter& reporter = area_->Messages();
+  Bench& bench = area_->GetBench();
   switch (pfRdo_->ItemIndex()) {
     case kPfPrint:
-      procedures::PrintPfAdjustment(reporter, ids_->GetRaster());
+      (void)procedures::PrintPfAdjustment(bench);
       break;
     case kPfAdjust: {
       area_->ResetWorkArea(false);
       area_->ShowPanel(pfAdjustPnl_);
       std::string value;
-      if (procedures::ReadPfValue(reporter, value) == kOk) {
+      if (procedures::ReadPfValue(bench, value) == kOk) {
         pfEdit_->setText(QString::fromStdString(value));
       }
       break;
     }
     case kPfCheck:
-      procedures::ShowPresentPfValue(reporter);
+      (void)procedures::ShowPresentPfValue(bench);
       break;
     default:
       break;
@@ -153,8 +150,7 @@ void MechanismPanels::PFOKBtnClick() {
 
 void MechanismPanels::PFWriteOKBtnClick() {
   const QString entry = pfEdit_->text();
-  const auto outcome = procedures::WritePfValue(area_->Messages(), entry.toStdString());
-  if (outcome == procedures::WriteOutcome::Registered) {
+  if (procedures::WritePfValue(area_->GetBench(), entry.toStdString()) == kOk) {
     area_->SetAdjustedItem(AdjustedItem::Pf, entry);
   }
 }
@@ -165,19 +161,14 @@ void MechanismPanels::PFReadScanBtnClick() {
   if (files.isEmpty()) return;
   MessageDisplay& display = area_->Messages().Display();
   display.Show(MessageKind::Busy, kReadingScans);
-  std::vector<sheet::SheetImage> pages;
   std::string error;
-  std::optional<sheet::PfReading> reading;
-  if (LoadScans(files, pages, error)) {
-    std::string why;
-    reading = sheet::ReadPfSheet(pages.front(), why);
-    if (!reading) error = text::kPfCannotRead + why;
-  }
+  const std::optional<sheet::PfReading> reading =
+      procedures::ReadPfScan(ScanPaths(files).front(), error);
   if (!reading) {
     display.Show(MessageKind::Error, error);
     return;
   }
-  if (reading->confidence < sheet::kTrustedConfidence) {
+  if (!procedures::Trusted(*reading)) {
     display.Show(MessageKind::Error,
                  QString(text::kPfUnsure).arg(reading->value, 0, 'f', 1).toStdString());
     return;
@@ -223,16 +214,16 @@ void MechanismPanels::BuildTopMarginPanels() {
 }
 
 void MechanismPanels::TopMarginMainBtnClick() {
-  Reporter& reporter = area_->Messages();
+  Bench& bench = area_->GetBench();
   switch (topMarginRdo_->ItemIndex()) {
     case kTopMarginCheck:
-      procedures::PrintTopMarginCheck(reporter, ids_->GetRaster());
+      (void)procedures::PrintTopMarginCheck(bench);
       break;
     case kTopMarginAdjust: {
       area_->ResetWorkArea(false);
       area_->ShowPanel(topMarginPnl_);
       std::uint8_t stored = 0;
-      if (procedures::ReadTopMarginList(reporter, topMargin_, stored) != kOk) break;
+      if (procedures::ReadTopMarginList(bench, topMargin_, stored) != kOk) break;
       if (!topMargin_.filled) break;
       for (std::string_view entry : topMargin_.entries) topMarginCombo_->addItem(FromView(entry));
       // Nothing is chosen for the technician.
@@ -246,8 +237,7 @@ void MechanismPanels::TopMarginMainBtnClick() {
 
 void MechanismPanels::TopMarginWriteOKBtnClick() {
   const int index = topMarginCombo_->currentIndex();
-  const auto outcome = procedures::WriteTopMargin(area_->Messages(), topMargin_, index);
-  if (outcome == procedures::WriteOutcome::Registered) {
+  if (procedures::WriteTopMargin(area_->GetBench(), topMargin_, index) == kOk) {
     area_->SetAdjustedItem(AdjustedItem::TopMargin, topMarginCombo_->currentText());
   }
 }
@@ -304,7 +294,7 @@ void MechanismPanels::CRHeatProtectOffsetOKBtnClick() {
   parts.psBoard = psBoard_->isChecked();
   parts.crMotor = crMotor_->isChecked();
   parts.crGuideShaft = crShaft_->isChecked();
-  procedures::CrMotorDriveDispersion(area_->Messages(), parts);
+  (void)procedures::CrMotorDriveDispersion(area_->GetBench(), parts);
 }
 
 }  // namespace vantor

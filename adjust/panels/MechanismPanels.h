@@ -13,14 +13,11 @@ class QLineEdit;
 namespace vantor {
 
 class RadioGroup;
-class SharedIds;
 class TitledPanel;
 class UpDown;
 
 class MechanismPanels final : public WorkflowModule {
  public:
-  explicit MechanismPanels(std::shared_ptr<SharedIds> ids) : ids_(std::move(ids)) {}
-
   void Build(WorkArea& area) override;
   void ResetInputs() override;
 
@@ -43,7 +40,6 @@ class MechanismPanels final : public WorkflowModule {
   void BuildCrDispersionPanel();
   void ShowCrDispersionPanel();
 
-  std::shared_ptr<SharedIds> ids_;
   WorkArea* area_ = nullptr;
 
   TitledPanel* pfItemsPnl_ = nullptr;

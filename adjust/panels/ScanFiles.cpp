@@ -11,14 +11,10 @@ QStringList ChooseScans(WorkArea& area, const QString& title, bool several) {
   return area.Dialogs().OpenImages(area.PanelParent(), title, several);
 }
 
-bool LoadScans(const QStringList& files, std::vector<sheet::SheetImage>& pages,
-               std::string& error) {
-  for (const QString& file : files) {
-    sheet::SheetImage image;
-    if (!sheet::LoadPng(QFile::encodeName(file).toStdString(), image, error)) return false;
-    pages.push_back(std::move(image));
-  }
-  return true;
+std::vector<std::string> ScanPaths(const QStringList& files) {
+  std::vector<std::string> paths;
+  for (const QString& file : files) paths.push_back(QFile::encodeName(file).toStdString());
+  return paths;
 }
 
 }  // namespace vantor

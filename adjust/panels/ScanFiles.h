@@ -6,8 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "sheet/SheetImage.h"
-
 namespace vantor {
 
 class WorkArea;
@@ -18,7 +16,7 @@ inline constexpr const char* kReadingScans = "Reading the scanned sheets.";
 // Asks for the scans through the window's dialogs; empty when the technician cancels.
 QStringList ChooseScans(WorkArea& area, const QString& title, bool several);
 
-// Loads every file; false with the loader's words at the first that cannot be read.
-bool LoadScans(const QStringList& files, std::vector<sheet::SheetImage>& pages, std::string& error);
+// The chosen files as the paths the sheet reader opens.
+std::vector<std::string> ScanPaths(const QStringList& files);
 
 }  // namespace vantor

@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "adjust/procedures/Messages.h"
+#include "adjust/procedures/Bench.h"
 #include "link/Link.h"
 #include "link/Model.h"
 
@@ -91,7 +91,9 @@ class WorkArea {
   // Paints at once; the caller usually goes on blocking.
   virtual void RepaintNow() = 0;
 
-  virtual Reporter& Messages() = 0;
+  // What the workflows' procedures run with; its reporter is the window's message interface.
+  virtual Bench& GetBench() = 0;
+  Reporter& Messages() { return GetBench().reporter; }
   virtual DialogService& Dialogs() = 0;
   virtual Model SelectedModel() const = 0;
 };

@@ -11,34 +11,6 @@ namespace text {
 constexpr std::string_view kPrinting = "Now Bi-D pattern is printing.";
 constexpr std::string_view kRegistered = " has registered in EEPROM.";
 }  // namespace text
-
-// A range failure goes below whatever the memo holds, even the lines of an earlier OK; on an
-// empty memo it is the whole text, in red.
-class BidRangeWords final : public FormatWords {
- public:
-  void Set(std::string_view words) { words_ = words; }
-  void ShowWords(Reporter& reporter) const override {
-    reporter.ShowMessage(
-        reporter.Display().MessageAreaEmpty() ? MessageKind::Error : MessageKind::NewLine, words_);
-  }
-
- private:
-  std::string_view words_;
-};
-
-// Keeps the words registered only while they exist.
-class RegisteredWords {
- public:
-  RegisteredWords(Reporter& reporter, const FormatWords& words) : reporter_(reporter) {
-    reporter_.SetFormatWords(kBidRangeFailure, &words);
-  }
-  ~RegisteredWords() { reporter_.SetFormatWords(kBidRangeFailure, nullptr); }
-  RegisteredWords(const RegisteredWords&) = delete;
-  RegisteredWords& operator=(const RegisteredWords&) = delete;
-
- private:
-  Reporter& reporter_;
-};
 }  // namespace
 
 const std::array<BidRow, kBidRowCount> kBidRows = {{
@@ -60,23 +32,25 @@ const std::array<BidRow, kBidRowCount> kBidRows = {{
      "  ECO Color value = ", "The ECO Color value is out of the range -60 to 60."},
 }};
 
-ReportedResult PrintBidAdjustment(Reporter& reporter, Raster& raster) {
+Result PrintBidAdjustment(Bench& bench) {
+  Reporter& reporter = bench.reporter;
   VANTOR_TRY(reporter.ShowMessage(MessageKind::Busy, text::kPrinting));
   VANTOR_TRY(ReportedJob(reporter, [&]() -> Result {
-    VANTOR_TRY(RemoteModeBlock(reporter.GetLink().remote));
-    LinkAccess& access = AccessOf(raster);
+    VANTOR_TRY(RemoteModeBlock(bench.link.remote));
+    LinkAccess& access = bench.access;
     VANTOR_TRY(access.WaitUntilReady());
     StoredBid stored{};
     VANTOR_TRY(access.ReadStoredBid(stored));
-    VANTOR_TRY(raster.PrintBidPattern(stored, access));
-    return raster.FormFeed();
+    VANTOR_TRY(bench.raster.PrintBidPattern(stored, access));
+    return bench.raster.FormFeed();
   }));
   return reporter.ShowMessage(MessageKind::Done, kCompletionOfPrinting);
 }
 
-Result ReadBidRows(Reporter& reporter, Raster& raster,
+Result ReadBidRows(Bench& bench,
                    const std::function<void(std::size_t row, const std::string& text)>& fill) {
-  FactoryCommands& factory = AccessOf(raster).GetLink().factory;
+  Reporter& reporter = bench.reporter;
+  FactoryCommands& factory = bench.link.factory;
   const FactoryRead read = [&](std::uint8_t address, std::uint8_t& value) {
     return factory.FactoryReadEepromByte(address, value);
   };
@@ -92,10 +66,11 @@ Result ReadBidRows(Reporter& reporter, Raster& raster,
   });
 }
 
-ReportedResult ShowPresentBidValues(Reporter& reporter, Raster& raster) {
+Result ShowPresentBidValues(Bench& bench) {
+  Reporter& reporter = bench.reporter;
   std::array<std::string, kBidRowCount> values;
-  VANTOR_TRY(ReadBidRows(reporter, raster,
-                         [&](std::size_t row, const std::string& text) { values[row] = text; }));
+  VANTOR_TRY(
+      ReadBidRows(bench, [&](std::size_t row, const std::string& text) { values[row] = text; }));
   for (std::size_t i = 0; i < kBidRows.size(); ++i) {
     // Two rows to a line: black, then colour after two blanks.
     MessageKind kind = MessageKind::Append;
@@ -110,14 +85,12 @@ ReportedResult ShowPresentBidValues(Reporter& reporter, Raster& raster) {
 }
 
 std::array<bool, kBidRowCount> WriteBidRows(
-    Reporter& reporter, Raster& raster,
-    const std::array<std::optional<std::string>, kBidRowCount>& entries) {
-  FactoryCommands& factory = AccessOf(raster).GetLink().factory;
+    Bench& bench, const std::array<std::optional<std::string>, kBidRowCount>& entries) {
+  Reporter& reporter = bench.reporter;
+  FactoryCommands& factory = bench.link.factory;
   const BidWrite write = [&](std::uint8_t dotType, int black, int colour) {
     return factory.SetBidValues(dotType, black, colour);
   };
-  BidRangeWords words;
-  RegisteredWords registration(reporter, words);
   std::array<bool, kBidRowCount> registered{};
   std::vector<RecordedChange> changes;
   Result failure = kOk;
@@ -138,7 +111,7 @@ std::array<bool, kBidRowCount> WriteBidRows(
                          static_cast<std::uint8_t>(TextToInt(value, 0))});
     } else {
       failure = r;
-      words.Set(row.rangeWords);
+      bench.bidRangeWords.Set(row.rangeWords);
       reporter.ReportResult(r);
     }
     firstLine = false;

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "adjust/procedures/Messages.h"
+#include "adjust/procedures/Bench.h"
 #include "raster/Malraster.h"
 
 namespace vantor::procedures {
@@ -27,21 +27,20 @@ inline constexpr std::size_t kBidRowCount = 8;
 extern const std::array<BidRow, kBidRowCount> kBidRows;
 
 // "Printing the Bi-D adjustment pattern": remote-mode block, the pattern, the page eject.
-ReportedResult PrintBidAdjustment(Reporter& reporter, Raster& raster);
+Result PrintBidAdjustment(Bench& bench);
 
 // "Adjust": reads the rows in order, handing each value's text to fill; stops at the first
 // failure, which is reported.
-Result ReadBidRows(Reporter& reporter, Raster& raster,
+Result ReadBidRows(Bench& bench,
                    const std::function<void(std::size_t row, const std::string& text)>& fill);
 
 // "Checking present Bi-D parameter": the four memo lines.
-ReportedResult ShowPresentBidValues(Reporter& reporter, Raster& raster);
+Result ShowPresentBidValues(Bench& bench);
 
 // Writes every row given an entry (the checked rows), in table order, one report line each;
 // a failing row is reported and the others are still written; FinishAdjustWrite once at the
 // end. Returns which rows were registered.
 std::array<bool, kBidRowCount> WriteBidRows(
-    Reporter& reporter, Raster& raster,
-    const std::array<std::optional<std::string>, kBidRowCount>& entries);
+    Bench& bench, const std::array<std::optional<std::string>, kBidRowCount>& entries);
 
 }  // namespace vantor::procedures

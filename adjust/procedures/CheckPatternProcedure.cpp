@@ -8,16 +8,17 @@ namespace {
 constexpr std::string_view kPrinting = "Now A4 pattern is printing.";
 }  // namespace
 
-ReportedResult PrintA4CheckPattern(Reporter& reporter, Raster& raster) {
+Result PrintA4CheckPattern(Bench& bench) {
+  Reporter& reporter = bench.reporter;
   VANTOR_TRY(reporter.ShowMessage(MessageKind::Busy, kPrinting));
   VANTOR_TRY(ReportedJob(reporter, [&]() -> Result {
-    VANTOR_TRY(RemoteModeBlock(reporter.GetLink().remote));
-    LinkAccess& access = AccessOf(raster);
+    VANTOR_TRY(RemoteModeBlock(bench.link.remote));
+    LinkAccess& access = bench.access;
     // Every readout is taken before anything prints.
     VANTOR_TRY(access.WaitUntilReady());
     CheckReadouts readouts;
     VANTOR_TRY(access.ReadCheckReadouts(readouts));
-    return raster.PrintCheckPattern(readouts, access);
+    return bench.raster.PrintCheckPattern(readouts, access);
   }));
   return reporter.ShowMessage(MessageKind::Done, kCompletionOfPrinting);
 }

@@ -1,13 +1,13 @@
 // The A4 check-pattern print of the check-pattern menu.
 #pragma once
 
-#include "adjust/procedures/Messages.h"
+#include "adjust/procedures/Bench.h"
 #include "raster/Malraster.h"
 
 namespace vantor::procedures {
 
 // Remote-mode block, then the four pages. A head ID or USB ID that cannot be read stops the
 // job with 0x5000 or 0x8000, so the caller's words for those modules should be registered.
-ReportedResult PrintA4CheckPattern(Reporter& reporter, Raster& raster);
+Result PrintA4CheckPattern(Bench& bench);
 
 }  // namespace vantor::procedures

@@ -5,7 +5,7 @@
 
 #include "ids/Malheadid.h"
 #include "ids/Malusbid.h"
-#include "link/FactoryCommands.h"
+#include "link/EepromAddresses.h"
 
 namespace vantor::procedures {
 
@@ -18,7 +18,7 @@ struct Group {
 
 // Head ID bytes are not contiguous; head-id is handled apart.
 constexpr std::array<Group, 11> kGroups = {{
-    {"bid", 0x70, 0x77},
+    {"bid", eeprom::kBidFirst, eeprom::kBidLast},
     {"pf", eeprom::kPfValue, eeprom::kPfValue},
     {"top-margin", eeprom::kTopMargin, eeprom::kTopMargin},
     {"cr-dispersion", eeprom::kCrDispersion, eeprom::kCrDispersion},
@@ -27,11 +27,14 @@ constexpr std::array<Group, 11> kGroups = {{
     {"protection-counter", eeprom::kProtectionCounterHi, eeprom::kProtectionCounterLo},
     {"page-counter", eeprom::kPageCounter, eeprom::kPageCounter + 3},
     {"pass-counter", eeprom::kPassCounter, eeprom::kPassCounter + 3},
-    {"ink-counters", 0x08, 0x0B},
-    {"ink-counters", 0x10, 0x1F},
+    {"ink-counters", eeprom::kInkCountersA, eeprom::kInkCountersA + 3},
+    {"ink-counters", eeprom::kInkCountersB, eeprom::kInkCountersB + 15},
 }};
 
-constexpr std::array<std::uint8_t, 5> kDefaults = {0x51, 0x52, 0x65, eeprom::kModelDefault, 0xE1};
+// The bytes the EEPROM initialization writes, in address order.
+constexpr std::array<std::uint8_t, 5> kDefaults = {
+    eeprom::kDefaults[0].address, eeprom::kDefaults[1].address, eeprom::kDefaults[2].address,
+    eeprom::kModelDefault, eeprom::kDefaults[3].address};
 
 constexpr std::array<std::string_view, 8> kBidNames = {
     "Bi-D ECO Black",  "Bi-D ECO Color",  "Bi-D VSD1 Black", "Bi-D VSD1 Color",
@@ -68,7 +71,8 @@ std::string Hex(std::uint8_t value) {
 
 EepromByteMeaning MeaningOf(std::uint8_t a) {
   using E = ByteEncoding;
-  if (a >= 0x70 && a <= 0x77) return {std::string(kBidNames[a - 0x70]), E::Signed};
+  if (a >= eeprom::kBidFirst && a <= eeprom::kBidLast)
+    return {std::string(kBidNames[a - eeprom::kBidFirst]), E::Signed};
   if (a == eeprom::kPfValue) return {"PF value", E::Signed};
   if (a == eeprom::kTopMargin) return {"top margin", E::Unsigned};
   if (a == eeprom::kCrDispersion) return {"CR motor drive dispersion", E::Signed};

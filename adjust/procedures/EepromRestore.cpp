@@ -8,13 +8,12 @@
 
 namespace vantor::procedures {
 
-Result ReadWholeEeprom(Reporter& reporter, EepromBytes& bytes,
-                       const std::function<void(int)>& progress) {
-  PacketChannel& channel = reporter.GetLink().channel;
+Result ReadWholeEeprom(Bench& bench, EepromBytes& bytes, const std::function<void(int)>& progress) {
+  PacketChannel& channel = bench.link.channel;
   for (std::size_t a = 0; a < bytes.size(); ++a) {
     const Result r = channel.ReadEepromByte(static_cast<std::uint8_t>(a), bytes[a]);
     if (r != kOk) {
-      reporter.ReportResult(r);
+      bench.reporter.ReportResult(r);
       return r;
     }
     if (progress) progress(static_cast<int>(a) + 1);
@@ -43,8 +42,8 @@ ImageFit CheckImageFits(const EepromImage& image, Model model, const EepromBytes
   return ImageFit::Fits;
 }
 
-RestoreOutcome WriteChanges(Reporter& reporter, const std::vector<ByteChange>& changes) {
-  Link& link = reporter.GetLink();
+RestoreOutcome WriteChanges(Bench& bench, const std::vector<ByteChange>& changes) {
+  Link& link = bench.link;
   RestoreOutcome outcome;
   std::vector<RecordedChange> recorded;
   std::size_t next = 0;
@@ -76,14 +75,14 @@ RestoreOutcome WriteChanges(Reporter& reporter, const std::vector<ByteChange>& c
     if (!outcome.verified.empty() || outcome.mismatch)
       outcome.result = link.factory.FinishAdjustWrite();
   }
-  if (outcome.result != kOk) reporter.ReportResult(outcome.result);
+  if (outcome.result != kOk) bench.reporter.ReportResult(outcome.result);
   std::string result = ResultText(outcome.result);
   if (outcome.mismatch) {
     result = "address " + HexText(*outcome.mismatch) + " read back " + HexText(outcome.readBack);
   } else if (outcome.uncertain) {
     result += "; address " + HexText(*outcome.uncertain) + " unknown";
   }
-  RecordOperation(reporter, "EEPROM restore", std::move(recorded), result);
+  RecordOperation(bench.reporter, "EEPROM restore", std::move(recorded), result);
   return outcome;
 }
 

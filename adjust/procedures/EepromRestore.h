@@ -5,14 +5,14 @@
 #include <optional>
 #include <vector>
 
+#include "adjust/procedures/Bench.h"
 #include "adjust/procedures/EepromImage.h"
-#include "adjust/procedures/Messages.h"
 
 namespace vantor::procedures {
 
 // Reads the 256 bytes in address order; progress gets the count read so far. A failure is
 // reported.
-Result ReadWholeEeprom(Reporter& reporter, EepromBytes& bytes,
+Result ReadWholeEeprom(Bench& bench, EepromBytes& bytes,
                        const std::function<void(int done)>& progress = {});
 
 struct ByteChange {
@@ -41,6 +41,6 @@ struct RestoreOutcome {
 };
 // Writes each change, reads it back and stops at the first failure or mismatch; ends the
 // write session as the adjustment workflows do. A link failure is reported.
-RestoreOutcome WriteChanges(Reporter& reporter, const std::vector<ByteChange>& changes);
+RestoreOutcome WriteChanges(Bench& bench, const std::vector<ByteChange>& changes);
 
 }  // namespace vantor::procedures

@@ -27,14 +27,14 @@ Result ExchangeProcedure::Run(std::string_view busy, Body body, std::string_view
 }
 
 Result ExchangeProcedure::MoveToOperatingPosition() {
-  FactoryCommands& f = reporter_.GetLink().factory;
+  FactoryCommands& f = bench_.link.factory;
   VANTOR_TRY(f.CrCommandC5(0x43, 1, 2480));
   VANTOR_TRY(f.CrCommandCD(6, 91));
   return f.CrCommandCD(5, 385);
 }
 
 Result ExchangeProcedure::ResetCountersAndFlags() {
-  PacketChannel& channel = reporter_.GetLink().channel;
+  PacketChannel& channel = bench_.link.channel;
   std::vector<RecordedChange> written;
   const auto write = [&](std::uint8_t a, std::uint8_t value) {
     const Result r = channel.WriteEepromByte(a, value);
@@ -52,14 +52,14 @@ Result ExchangeProcedure::ResetCountersAndFlags() {
     }
     VANTOR_TRY(write(eeprom::kExchangeState, kExchangeFinished));
     VANTOR_TRY(write(kExchangeFlagClear, 0x00));
-    return reporter_.GetLink().factory.FinishAdjustWrite();
+    return bench_.link.factory.FinishAdjustWrite();
   }();
   RecordOperation(reporter_, "transportation liquid exchange", std::move(written), r);
   return r;
 }
 
 Result ExchangeProcedure::Start() {
-  Link& link = reporter_.GetLink();
+  Link& link = bench_.link;
   const auto reported = [&](Result r) {
     if (r != kOk) reporter_.ReportResult(r);
     return r;
@@ -73,7 +73,7 @@ Result ExchangeProcedure::Start() {
 }
 
 Result ExchangeProcedure::AirExchange() {
-  FactoryCommands& f = reporter_.GetLink().factory;
+  FactoryCommands& f = bench_.link.factory;
   VANTOR_TRY(Run(
       exchange::kAirExchangeRunning,
       [&]() -> Result {
@@ -88,7 +88,7 @@ Result ExchangeProcedure::AirExchange() {
 }
 
 Result ExchangeProcedure::LiquidCleaning(bool& lastCycle) {
-  FactoryCommands& f = reporter_.GetLink().factory;
+  FactoryCommands& f = bench_.link.factory;
   const std::uint32_t next = step_ + 1;
   const bool last = next >= exchange::kLastStep;
   lastCycle = false;
@@ -115,7 +115,7 @@ Result ExchangeProcedure::LiquidCleaning(bool& lastCycle) {
 }
 
 Result ExchangeProcedure::Finish() {
-  Link& link = reporter_.GetLink();
+  Link& link = bench_.link;
   VANTOR_TRY(reporter_.ShowMessage(MessageKind::Busy, exchange::kReturningHome));
   if (const Result r = link.factory.CarriageToHome(); r != kOk) {
     reporter_.ReportResult(r);

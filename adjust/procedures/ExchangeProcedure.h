@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "adjust/procedures/Messages.h"
+#include "adjust/procedures/Bench.h"
 
 namespace vantor::procedures {
 
@@ -48,7 +48,7 @@ inline constexpr std::uint32_t kLastStep = 7;
 // that finds the printer not ready counts as such a failure (already reported).
 class ExchangeProcedure {
  public:
-  explicit ExchangeProcedure(Reporter& reporter) : reporter_(reporter) {}
+  explicit ExchangeProcedure(Bench& bench) : bench_(bench), reporter_(bench.reporter) {}
 
   std::uint32_t ExchangeStep() const { return step_; }
   // 1..4: the cycle whose air exchange or cleaning comes next.
@@ -77,6 +77,7 @@ class ExchangeProcedure {
   template <typename Body>
   Result Run(std::string_view busy, Body body, std::string_view done);
 
+  Bench& bench_;
   Reporter& reporter_;
   std::uint32_t step_ = 0;
 };

@@ -8,26 +8,29 @@ namespace {
 constexpr std::string_view kPrinting = "Now head angle pattern is printing.";
 }  // namespace
 
-ReportedResult PrintHeadAngleCheck(Reporter& reporter, Raster& raster) {
+Result PrintHeadAngleCheck(Bench& bench) {
+  Reporter& reporter = bench.reporter;
   VANTOR_TRY(reporter.ShowMessage(MessageKind::Busy, kPrinting));
-  Link& link = reporter.GetLink();
+  Link& link = bench.link;
   VANTOR_TRY(ReportedJob(reporter, [&]() -> Result {
     VANTOR_TRY(link.channel.WaitUntilReady());
     VANTOR_TRY(link.factory.FactoryCommandD1(0x00));
-    VANTOR_TRY(raster.PrintHeadAngularPattern(AccessOf(raster)));
-    VANTOR_TRY(raster.InitPrinter());
+    VANTOR_TRY(bench.raster.PrintHeadAngularPattern(bench.access));
+    VANTOR_TRY(bench.raster.InitPrinter());
     VANTOR_TRY(link.factory.FactoryCommandCB());
     return link.factory.FactoryCommandD1(0xFF);
   }));
   return reporter.ShowMessage(MessageKind::Done, kCompletionOfPrinting);
 }
 
-ReportedResult EjectHeadAngleSheet(Reporter& reporter, Raster& raster) {
-  return ReportedJob(reporter, [&] { return raster.FormFeed(); });
+Result EjectHeadAngleSheet(Bench& bench) {
+  Reporter& reporter = bench.reporter;
+  return ReportedJob(reporter, [&] { return bench.raster.FormFeed(); });
 }
 
-HeadAngleWatch WatchHeadAngleStatus(Reporter& reporter) {
-  PacketChannel& channel = reporter.GetLink().channel;
+HeadAngleWatch WatchHeadAngleStatus(Bench& bench) {
+  Reporter& reporter = bench.reporter;
+  PacketChannel& channel = bench.link.channel;
   for (;;) {
     if (ReportedJob(reporter, [&] { return channel.ReadStatus(); }) != kOk)
       return HeadAngleWatch::ReadFailed;
@@ -49,8 +52,9 @@ HeadAngleWatch WatchHeadAngleStatus(Reporter& reporter) {
   }
 }
 
-Result AwaitEndOfCleaning(Reporter& reporter) {
-  return ReportedJob(reporter, [&] { return reporter.GetLink().channel.PollUntilReady(); });
+Result AwaitEndOfCleaning(Bench& bench) {
+  Reporter& reporter = bench.reporter;
+  return ReportedJob(reporter, [&] { return bench.link.channel.PollUntilReady(); });
 }
 
 }  // namespace vantor::procedures

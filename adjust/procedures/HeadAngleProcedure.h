@@ -1,16 +1,16 @@
 // The head angular workflow's printer procedures; the window keeps the panels and the watch.
 #pragma once
 
-#include "adjust/procedures/Messages.h"
+#include "adjust/procedures/Bench.h"
 #include "raster/Malraster.h"
 
 namespace vantor::procedures {
 
 // The head angle check print. The sheet stays in: each check prints below the last one.
-ReportedResult PrintHeadAngleCheck(Reporter& reporter, Raster& raster);
+Result PrintHeadAngleCheck(Bench& bench);
 
 // Ejects the sheet when the workflow ends; a failure is reported.
-ReportedResult EjectHeadAngleSheet(Reporter& reporter, Raster& raster);
+Result EjectHeadAngleSheet(Bench& bench);
 
 // What the status watch saw while the technician works at the mechanism.
 enum class HeadAngleWatch {
@@ -23,9 +23,9 @@ enum class HeadAngleWatch {
 
 // One tick of the watch: reads the status, and again at once while the printer is in a
 // passing state (printing, busy, nozzle check).
-HeadAngleWatch WatchHeadAngleStatus(Reporter& reporter);
+HeadAngleWatch WatchHeadAngleStatus(Bench& bench);
 
 // Waits until the cleaning the ink switch started is over; a failure is reported.
-Result AwaitEndOfCleaning(Reporter& reporter);
+Result AwaitEndOfCleaning(Bench& bench);
 
 }  // namespace vantor::procedures

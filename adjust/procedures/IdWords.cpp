@@ -19,4 +19,9 @@ void UsbIdWords::ShowWords(Reporter& reporter) const {
   ShowIfAny(reporter, usbId_.Message());
 }
 
+void BidRangeWords::ShowWords(Reporter& reporter) const {
+  reporter.ShowMessage(
+      reporter.Display().MessageAreaEmpty() ? MessageKind::Error : MessageKind::NewLine, words_);
+}
+
 }  // namespace vantor

@@ -1,4 +1,4 @@
-// The words of the head ID and USB ID workflows, and of their format faults for ReportResult.
+// The words of the head ID and USB ID workflows, and of the format faults ReportResult shows.
 #pragma once
 
 #include <string_view>
@@ -38,6 +38,17 @@ class UsbIdWords final : public FormatWords {
 
  private:
   const Malusbid& usbId_;
+};
+
+// A range failure goes below whatever the memo holds, even the lines of an earlier OK; on an
+// empty memo it is the whole text, in red.
+class BidRangeWords final : public FormatWords {
+ public:
+  void Set(std::string_view words) { words_ = words; }
+  void ShowWords(Reporter& reporter) const override;
+
+ private:
+  std::string_view words_;
 };
 
 }  // namespace vantor

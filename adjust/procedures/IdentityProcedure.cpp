@@ -37,17 +37,18 @@ std::string UpperCaseId(std::string_view typed) {
   return text;
 }
 
-Result ReadHeadId(Reporter& reporter, Malheadid& headId, std::string& id) {
-  VANTOR_TRY(Reported(reporter, headId.ReadHeadID(reporter.GetLink().channel, id)));
+Result ReadHeadId(Bench& bench, std::string& id) {
+  Reporter& reporter = bench.reporter;
+  VANTOR_TRY(Reported(reporter, bench.headId.ReadHeadID(bench.link.channel, id)));
   reporter.ShowMessage(MessageKind::Replace, idwords::kHeadIdIs);
   reporter.ShowMessage(MessageKind::Append, id);
   return kOk;
 }
 
-Result RegisterHeadId(Reporter& reporter, Malheadid& headId, std::string_view typed,
-                      std::string& registered) {
+Result RegisterHeadId(Bench& bench, std::string_view typed, std::string& registered) {
+  Reporter& reporter = bench.reporter;
   const std::string text = UpperCaseId(typed);
-  const Result written = headId.WriteHeadID(reporter.GetLink().channel, text);
+  const Result written = bench.headId.WriteHeadID(bench.link.channel, text);
   RecordOperation(reporter, "Head ID registration: " + text, {}, written);
   VANTOR_TRY(Reported(reporter, written));
   reporter.ShowMessage(MessageKind::Replace, idwords::kHeadIdTyped);
@@ -57,28 +58,29 @@ Result RegisterHeadId(Reporter& reporter, Malheadid& headId, std::string_view ty
   return kOk;
 }
 
-Result ReadUsbId(Reporter& reporter, Malusbid& usbId, std::string& id, MessageKind first) {
-  VANTOR_TRY(Reported(reporter, usbId.ReadUSBID(reporter.GetLink().channel, id)));
+Result ReadUsbId(Bench& bench, std::string& id, MessageKind first) {
+  Reporter& reporter = bench.reporter;
+  VANTOR_TRY(Reported(reporter, bench.usbId.ReadUSBID(bench.link.channel, id)));
   reporter.ShowMessage(first, idwords::kUsbIdIs);
   reporter.ShowMessage(MessageKind::Append, id);
   return kOk;
 }
 
-Result RegisterUsbId(Reporter& reporter, Malusbid& usbId, std::string_view typed,
-                     std::string& stored) {
+Result RegisterUsbId(Bench& bench, std::string_view typed, std::string& stored) {
+  Reporter& reporter = bench.reporter;
   const std::string text = UpperCaseId(typed);
-  const Result written = usbId.WriteUSBID(reporter.GetLink().channel, text);
+  const Result written = bench.usbId.WriteUSBID(bench.link.channel, text);
   RecordOperation(reporter, "USB ID registration: " + text, {}, written);
   VANTOR_TRY(Reported(reporter, written));
   VANTOR_TRY(ShowUsbIdRegistered(reporter, text, {}));
-  return ReadUsbId(reporter, usbId, stored, MessageKind::NewLine);
+  return ReadUsbId(bench, stored, MessageKind::NewLine);
 }
 
-Result RegisterSerialNumber(Reporter& reporter, Malusbid& usbId, std::string_view typed,
-                            SerialRegistration& registered) {
+Result RegisterSerialNumber(Bench& bench, std::string_view typed, SerialRegistration& registered) {
+  Reporter& reporter = bench.reporter;
   const std::string text = UpperCaseId(typed);
   std::string dateCode;
-  const Result written = usbId.WriteSerialNumber(reporter.GetLink().channel, text, dateCode);
+  const Result written = bench.usbId.WriteSerialNumber(bench.link.channel, text, dateCode);
   RecordOperation(reporter, "Serial number registration: " + text + " " + dateCode, {}, written);
   VANTOR_TRY(Reported(reporter, written));
   VANTOR_TRY(ShowUsbIdRegistered(reporter, text, dateCode));

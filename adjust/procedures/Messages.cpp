@@ -71,13 +71,13 @@ void Reporter::ShowResultWords(Result result) {
       display_.ApplyMenuMode(link_.channel.PrinterStatus());
       return;
     case kHeadIdFailure:
-      format = headIdWords_;
+      format = words_.headId;
       break;
     case kBidRangeFailure:
-      format = bidWords_;
+      format = words_.bidRange;
       break;
     case kUsbIdFailure:
-      format = usbIdWords_;
+      format = words_.usbId;
       break;
     default:
       return;
@@ -98,22 +98,6 @@ ReportedResult Reporter::ShowStatus() {
   }
   display_.ApplyMenuMode(status);
   return kOk;
-}
-
-void Reporter::SetFormatWords(Result failureClass, const FormatWords* words) {
-  switch (failureClass) {
-    case kHeadIdFailure:
-      headIdWords_ = words;
-      break;
-    case kBidRangeFailure:
-      bidWords_ = words;
-      break;
-    case kUsbIdFailure:
-      usbIdWords_ = words;
-      break;
-    default:
-      break;
-  }
 }
 
 }  // namespace vantor

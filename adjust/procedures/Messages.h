@@ -40,6 +40,12 @@ class MessageDisplay {
   virtual void EndOfReport() {}
 };
 
+// A display nobody reads: a bench that drives procedures for their wire traffic alone.
+class SilentDisplay final : public MessageDisplay {
+ public:
+  void Show(MessageKind, std::string_view) override {}
+};
+
 class Reporter;
 
 // A result whose failure has been shown to the technician already (ShowMessage's waits, and
@@ -59,9 +65,17 @@ class FormatWords {
   virtual void ShowWords(Reporter& reporter) const = 0;
 };
 
+// The words of the three format checks, each shown when its class of failure is reported.
+struct FormatWordsSet {
+  const FormatWords* headId = nullptr;    // 0x5000
+  const FormatWords* bidRange = nullptr;  // 0x7000
+  const FormatWords* usbId = nullptr;     // 0x8000
+};
+
 class Reporter {
  public:
-  Reporter(Link& link, MessageDisplay& display) : link_(link), display_(display) {}
+  Reporter(Link& link, MessageDisplay& display, FormatWordsSet words = {})
+      : link_(link), display_(display), words_(words) {}
 
   // Kinds 2 and 3 first wait until the printer is ready; that wait's failure is reported and
   // returned.
@@ -77,13 +91,10 @@ class Reporter {
   // The words of the printer error from the last status read; nothing when there is none.
   void ShowPrinterError();
 
-  // Registers the words for 0x5000 (head ID), 0x7000 (Bi-D range) or 0x8000 (USB ID).
-  void SetFormatWords(Result failureClass, const FormatWords* words);
   // Words that say more than "Communication error." about a channel failure when the session
   // knows its cause (a virtual printer that cannot keep its EEPROM); empty: the usual words.
   void SetChannelFailureCause(std::function<std::string()> cause) { cause_ = std::move(cause); }
 
-  Link& GetLink() { return link_; }
   MessageDisplay& Display() { return display_; }
   // Where the procedures record what they change; none by default.
   void SetRecorder(ServiceRecorder* recorder) { recorder_ = recorder; }
@@ -94,9 +105,7 @@ class Reporter {
 
   Link& link_;
   MessageDisplay& display_;
-  const FormatWords* headIdWords_ = nullptr;
-  const FormatWords* bidWords_ = nullptr;
-  const FormatWords* usbIdWords_ = nullptr;
+  FormatWordsSet words_;
   ServiceRecorder* recorder_ = nullptr;
   std::function<std::string()> cause_;
   Result lastReported_ = kOk;

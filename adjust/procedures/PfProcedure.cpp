@@ -17,15 +17,16 @@ constexpr std::string_view kRegistered = " has been registered in EEPROM.";
 constexpr int kNotANumber = 100;
 }  // namespace
 
-ReportedResult PrintPfAdjustment(Reporter& reporter, Raster& raster) {
+Result PrintPfAdjustment(Bench& bench) {
+  Reporter& reporter = bench.reporter;
   VANTOR_TRY(reporter.ShowMessage(MessageKind::Busy, text::kPrinting));
-  Link& link = AccessOf(raster).GetLink();
+  Link& link = bench.link;
   VANTOR_TRY(ReportedJob(reporter, [&]() -> Result {
     VANTOR_TRY(link.channel.WaitUntilReady());
     std::uint8_t stored = 0;
     VANTOR_TRY(link.channel.ReadEepromByte(eeprom::kPfValue, stored));
     bool candidateSent = false;
-    const Result r = raster.PrintPfCandidates([&](std::int8_t candidate) -> Result {
+    const Result r = bench.raster.PrintPfCandidates([&](std::int8_t candidate) -> Result {
       candidateSent = true;
       VANTOR_TRY(link.factory.SetPfValue(static_cast<std::uint8_t>(candidate)));
       return link.factory.FinishAdjustWrite();
@@ -38,47 +39,50 @@ ReportedResult PrintPfAdjustment(Reporter& reporter, Raster& raster) {
       return r;
     }
     VANTOR_TRY(link.factory.SetPfValue(stored));
-    return raster.FormFeed();
+    return bench.raster.FormFeed();
   }));
   return reporter.ShowMessage(MessageKind::Done, kCompletionOfPrinting);
 }
 
-Result ReadPfValue(Reporter& reporter, std::string& text) {
+Result ReadPfValue(Bench& bench, std::string& text) {
+  Reporter& reporter = bench.reporter;
   return ReportedJob(reporter, [&]() -> Result {
     std::uint8_t stored = 0;
-    VANTOR_TRY(reporter.GetLink().channel.ReadEepromByte(eeprom::kPfValue, stored));
+    VANTOR_TRY(bench.link.channel.ReadEepromByte(eeprom::kPfValue, stored));
     text = std::to_string(static_cast<std::int8_t>(stored));
     RecordKnown(reporter, eeprom::kPfValue, stored);
     return kOk;
   });
 }
 
-ReportedResult ShowPresentPfValue(Reporter& reporter) {
+Result ShowPresentPfValue(Bench& bench) {
+  Reporter& reporter = bench.reporter;
   std::string value;
-  VANTOR_TRY(ReadPfValue(reporter, value));
+  VANTOR_TRY(ReadPfValue(bench, value));
   reporter.ShowMessage(MessageKind::Replace, text::kValueIs);
   reporter.ShowMessage(MessageKind::Append, value);
   return kOk;
 }
 
-WriteOutcome WritePfValue(Reporter& reporter, std::string_view text) {
+Result WritePfValue(Bench& bench, std::string_view text) {
+  Reporter& reporter = bench.reporter;
   const int value = TextToInt(text, kNotANumber);
   if (value < kPfMin || value > kPfMax) {
     reporter.ShowMessage(MessageKind::Error, words::kInputDataWrong);
-    return WriteOutcome::InputRejected;
+    return kInputRejected;
   }
-  FactoryCommands& factory = reporter.GetLink().factory;
+  FactoryCommands& factory = bench.link.factory;
   const Result r = ReportedJob(reporter, [&]() -> Result {
     VANTOR_TRY(factory.SetPfValue(static_cast<std::uint8_t>(static_cast<std::int8_t>(value))));
     return factory.FinishAdjustWrite();
   });
   RecordOperation(reporter, "PF adjustment",
                   {{eeprom::kPfValue, std::nullopt, static_cast<std::uint8_t>(value)}}, r);
-  if (r != kOk) return WriteOutcome::Failed;
+  if (r != kOk) return r;
   reporter.ShowMessage(MessageKind::Replace, text::kRegisteredAs);
   reporter.ShowMessage(MessageKind::Append, text);
   reporter.ShowMessage(MessageKind::Append, text::kRegistered);
-  return WriteOutcome::Registered;
+  return kOk;
 }
 
 }  // namespace vantor::procedures

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "adjust/procedures/Messages.h"
+#include "adjust/procedures/Bench.h"
 #include "adjust/procedures/PrintJob.h"
 #include "raster/Malraster.h"
 
@@ -15,15 +15,15 @@ inline constexpr int kPfMax = 4;
 
 // "Printing the PF adjustment pattern": nine candidates around the stored value; the pattern
 // ejects its own page.
-ReportedResult PrintPfAdjustment(Reporter& reporter, Raster& raster);
+Result PrintPfAdjustment(Bench& bench);
 
 // "Adjust": the stored value as signed decimal, for the edit; a failure is reported.
-Result ReadPfValue(Reporter& reporter, std::string& text);
+Result ReadPfValue(Bench& bench, std::string& text);
 
 // "Checking present PF parameter".
-ReportedResult ShowPresentPfValue(Reporter& reporter);
+Result ShowPresentPfValue(Bench& bench);
 
 // Checks the entry (-4..4, a number) and registers it.
-WriteOutcome WritePfValue(Reporter& reporter, std::string_view text);
+Result WritePfValue(Bench& bench, std::string_view text);
 
 }  // namespace vantor::procedures

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "adjust/procedures/PrintJob.h"
 #include "adjust/procedures/ServiceRecord.h"
 #include "ids/Datamanu.h"
 #include "words/Words.h"
@@ -44,30 +45,23 @@ constexpr std::uint8_t kInkChargeKind = 6;
 constexpr std::uint8_t kFixedDispersion = 25;
 constexpr std::uint16_t kNewPadCounter = 3937;
 
-// Runs body and reports its failure; the common shape of the single-step workflows.
-template <typename Body>
-Result Reported(Reporter& reporter, Body body) {
-  const Result r = body();
-  if (r != kOk) reporter.ReportResult(r);
-  return r;
-}
-
-Result BusyOperationDone(Reporter& reporter, std::string_view busy, std::uint8_t kind,
+Result BusyOperationDone(Bench& bench, std::string_view busy, std::uint8_t kind,
                          std::string_view done) {
+  Reporter& reporter = bench.reporter;
   VANTOR_TRY(reporter.ShowMessage(MessageKind::Busy, busy));
-  const Result r =
-      Reported(reporter, [&] { return reporter.GetLink().factory.CleanOrCharge(kind); });
+  const Result r = ReportedJob(reporter, [&] { return bench.link.factory.CleanOrCharge(kind); });
   RecordOperation(reporter, kind == kCleaningKind ? "head cleaning" : "ink charge", {}, r);
   VANTOR_TRY(r);
   // The done message waits for the end of the operation and reports its own failure.
   return reporter.ShowMessage(MessageKind::Done, done);
 }
 
-Result ShowCounter(Reporter& reporter, std::string_view label,
+Result ShowCounter(Bench& bench, std::string_view label,
                    Result (MaintenanceCommands::*read)(std::string&)) {
+  Reporter& reporter = bench.reporter;
   std::string value;
-  return Reported(reporter, [&]() -> Result {
-    VANTOR_TRY((reporter.GetLink().maintenance.*read)(value));
+  return ReportedJob(reporter, [&]() -> Result {
+    VANTOR_TRY((bench.link.maintenance.*read)(value));
     reporter.ShowMessage(MessageKind::Replace, label);
     reporter.ShowMessage(MessageKind::Append, value);
     return kOk;
@@ -79,25 +73,27 @@ bool IsHexPair(std::string_view text, std::uint8_t& value) {
 }
 }  // namespace
 
-ReportedResult HeadCleaning(Reporter& reporter) {
-  return BusyOperationDone(reporter, text::kCleaningBusy, kCleaningKind, text::kCleaningDone);
+Result HeadCleaning(Bench& bench) {
+  return BusyOperationDone(bench, text::kCleaningBusy, kCleaningKind, text::kCleaningDone);
 }
 
-ReportedResult InkCharge(Reporter& reporter) {
-  return BusyOperationDone(reporter, text::kChargeBusy, kInkChargeKind, text::kChargeDone);
+Result InkCharge(Bench& bench) {
+  return BusyOperationDone(bench, text::kChargeBusy, kInkChargeKind, text::kChargeDone);
 }
 
-ReportedResult CheckProtectionCounter(Reporter& reporter) {
+Result CheckProtectionCounter(Bench& bench) {
+  Reporter& reporter = bench.reporter;
   const Result r =
-      ShowCounter(reporter, text::kProtectionCounter, &MaintenanceCommands::ReadProtectionCounter);
+      ShowCounter(bench, text::kProtectionCounter, &MaintenanceCommands::ReadProtectionCounter);
   if (r == kOk) reporter.ShowMessage(MessageKind::Append, text::kPoints);
   return r;
 }
 
-ReportedResult ClearProtectionCounter(Reporter& reporter, bool newType) {
+Result ClearProtectionCounter(Bench& bench, bool newType) {
+  Reporter& reporter = bench.reporter;
   reporter.ShowMessage(MessageKind::Replace, "");
-  const Result r = Reported(reporter, [&]() -> Result {
-    MaintenanceCommands& m = reporter.GetLink().maintenance;
+  const Result r = ReportedJob(reporter, [&]() -> Result {
+    MaintenanceCommands& m = bench.link.maintenance;
     VANTOR_TRY(newType ? m.SetNewInkPadCounter() : m.ClearProtectionCounter());
     reporter.ShowMessage(MessageKind::Replace, text::kCounterCleared);
     return kOk;
@@ -111,16 +107,17 @@ ReportedResult ClearProtectionCounter(Reporter& reporter, bool newType) {
   return r;
 }
 
-ReportedResult ShowPageCounter(Reporter& reporter) {
-  return ShowCounter(reporter, text::kPageCounter, &MaintenanceCommands::ReadPageCount);
+Result ShowPageCounter(Bench& bench) {
+  return ShowCounter(bench, text::kPageCounter, &MaintenanceCommands::ReadPageCount);
 }
 
-ReportedResult ShowPassCounter(Reporter& reporter) {
-  return ShowCounter(reporter, text::kPassCounter, &MaintenanceCommands::ReadPassCount);
+Result ShowPassCounter(Bench& bench) {
+  return ShowCounter(bench, text::kPassCounter, &MaintenanceCommands::ReadPassCount);
 }
 
-ReportedResult InitializeEeprom(Reporter& reporter) {
-  const Result r = reporter.GetLink().factory.WriteEepromDefaults();
+Result InitializeEeprom(Bench& bench) {
+  Reporter& reporter = bench.reporter;
+  const Result r = bench.link.factory.WriteEepromDefaults();
   RecordOperation(reporter, "EEPROM initialization", {}, r);
   if (r != kOk) {
     reporter.Display().ErrorBox(words::kCommunicationError);
@@ -130,41 +127,41 @@ ReportedResult InitializeEeprom(Reporter& reporter) {
   return kOk;
 }
 
-std::optional<EepromRange> CheckEepromRange(Reporter& reporter, std::string_view start,
-                                            std::string_view end, InputField& focus) {
-  EepromRange range;
-  const auto wrong = [&](InputField field) -> std::optional<EepromRange> {
+Result CheckEepromRange(Bench& bench, std::string_view start, std::string_view end,
+                        EepromRange& range, InputField& focus) {
+  const auto wrong = [&](InputField field) -> Result {
     focus = field;
-    reporter.ShowMessage(MessageKind::Error, words::kInputDataWrong);
-    return std::nullopt;
+    bench.reporter.ShowMessage(MessageKind::Error, words::kInputDataWrong);
+    return kInputRejected;
   };
   if (start.size() != 2) return wrong(InputField::Start);
   if (end.size() != 2) return wrong(InputField::End);
   if (!IsHexPair(start, range.start)) return wrong(InputField::Start);
   if (!IsHexPair(end, range.end) || range.end < range.start) return wrong(InputField::End);
-  return range;
+  return kOk;
 }
 
-Result ReadEepromRange(Reporter& reporter, EepromRange range,
+Result ReadEepromRange(Bench& bench, EepromRange range,
                        const std::function<void(std::uint8_t, std::uint8_t)>& cell) {
+  Reporter& reporter = bench.reporter;
   for (int a = range.start; a <= range.end; ++a) {
     std::uint8_t value = 0;
-    VANTOR_TRY(reporter.GetLink().channel.ReadEepromByte(static_cast<std::uint8_t>(a), value));
+    VANTOR_TRY(bench.link.channel.ReadEepromByte(static_cast<std::uint8_t>(a), value));
     RecordKnown(reporter, static_cast<std::uint8_t>(a), value);
     if (cell) cell(static_cast<std::uint8_t>(a), value);
   }
   return kOk;
 }
 
-std::optional<Result> ChangeEepromByte(Reporter& reporter, std::string_view address,
-                                       std::string_view data) {
+Result ChangeEepromByte(Bench& bench, std::string_view address, std::string_view data) {
+  Reporter& reporter = bench.reporter;
   std::uint8_t a = 0, d = 0;
   if (address.size() != 2 || data.size() != 2 || !IsHexPair(address, a) || !IsHexPair(data, d)) {
     reporter.ShowMessage(MessageKind::Error, words::kInputDataWrong);
-    return std::nullopt;
+    return kInputRejected;
   }
-  return Reported(reporter, [&]() -> Result {
-    const Result w = reporter.GetLink().channel.WriteEepromByte(a, d);
+  return ReportedJob(reporter, [&]() -> Result {
+    const Result w = bench.link.channel.WriteEepromByte(a, d);
     RecordOperation(reporter, "EEPROM byte change", {{a, std::nullopt, d}}, w);
     VANTOR_TRY(w);
     reporter.ShowMessage(MessageKind::Replace, text::kAddress);
@@ -175,10 +172,11 @@ std::optional<Result> ChangeEepromByte(Reporter& reporter, std::string_view addr
   });
 }
 
-ReportedResult CrMotorDriveDispersion(Reporter& reporter, ReplacedParts parts,
-                                      const FactoryCommands::Progress& progress,
-                                      std::optional<std::int8_t>* stored) {
-  Link& link = reporter.GetLink();
+Result CrMotorDriveDispersion(Bench& bench, ReplacedParts parts,
+                              const FactoryCommands::Progress& progress,
+                              std::optional<std::int8_t>* stored) {
+  Reporter& reporter = bench.reporter;
+  Link& link = bench.link;
   reporter.ShowMessage(MessageKind::Replace, "");
   if (!parts.mainBoard && !parts.crMotor && !parts.psBoard) {
     link.channel.GetClock().SleepMs(100);
@@ -193,7 +191,7 @@ ReportedResult CrMotorDriveDispersion(Reporter& reporter, ReplacedParts parts,
   VANTOR_TRY(
       reporter.ShowMessage(MessageKind::Busy, measure ? text::kMeasuring : text::kWritingFixed));
   std::int8_t value = static_cast<std::int8_t>(kFixedDispersion);
-  const Result r = Reported(reporter, [&]() -> Result {
+  const Result r = ReportedJob(reporter, [&]() -> Result {
     if (!measure) return link.channel.WriteEepromByte(eeprom::kCrDispersion, kFixedDispersion);
     return link.factory.MeasureCrDispersion(value, progress);
   });

@@ -7,38 +7,37 @@
 #include <optional>
 #include <string_view>
 
-#include "adjust/procedures/Messages.h"
+#include "adjust/procedures/Bench.h"
 
 namespace vantor::procedures {
 
-ReportedResult HeadCleaning(Reporter& reporter);
-ReportedResult InkCharge(Reporter& reporter);
-ReportedResult CheckProtectionCounter(Reporter& reporter);
+Result HeadCleaning(Bench& bench);
+Result InkCharge(Bench& bench);
+Result CheckProtectionCounter(Bench& bench);
 // Old type clears to 0; new type sets 3937. The memo is cleared first.
-ReportedResult ClearProtectionCounter(Reporter& reporter, bool newType);
-ReportedResult ShowPageCounter(Reporter& reporter);
-ReportedResult ShowPassCounter(Reporter& reporter);
+Result ClearProtectionCounter(Bench& bench, bool newType);
+Result ShowPageCounter(Bench& bench);
+Result ShowPassCounter(Bench& bench);
 
 // A link failure shows the modal "Communication error." box, not the memo.
-ReportedResult InitializeEeprom(Reporter& reporter);
+Result InitializeEeprom(Bench& bench);
 
 struct EepromRange {
   std::uint8_t start = 0;
   std::uint8_t end = 0;
 };
 enum class InputField { Start, End };
-// Checks two typed addresses as the window does; on a fault shows "Input data is wrong." and
-// names the edit that gets the focus.
-std::optional<EepromRange> CheckEepromRange(Reporter& reporter, std::string_view start,
-                                            std::string_view end, InputField& focus);
+// Checks two typed addresses as the window does; on a fault shows "Input data is wrong.",
+// names the edit that gets the focus and returns kInputRejected.
+Result CheckEepromRange(Bench& bench, std::string_view start, std::string_view end,
+                        EepromRange& range, InputField& focus);
 // Reads the range byte by byte in table order, handing each to cell. A failure is returned
 // without being reported, so the window can change its panel first.
-Result ReadEepromRange(Reporter& reporter, EepromRange range,
+Result ReadEepromRange(Bench& bench, EepromRange range,
                        const std::function<void(std::uint8_t address, std::uint8_t value)>& cell);
 // Checks and writes one byte, then shows the two lines "Address = .." and "Data = ..".
-// Returns nullopt for an input fault (already shown), else the link result.
-std::optional<Result> ChangeEepromByte(Reporter& reporter, std::string_view address,
-                                       std::string_view data);
+// An input fault is shown and returned as kInputRejected.
+Result ChangeEepromByte(Bench& bench, std::string_view address, std::string_view data);
 
 struct ReplacedParts {
   bool mainBoard = false;
@@ -49,8 +48,8 @@ struct ReplacedParts {
 // Measures when the guide shaft was replaced with one of the others, else registers the fixed
 // value; asks the technician through the display's question box first.
 // stored, when given, receives the value written to the EEPROM.
-ReportedResult CrMotorDriveDispersion(Reporter& reporter, ReplacedParts parts,
-                                      const FactoryCommands::Progress& progress = {},
-                                      std::optional<std::int8_t>* stored = nullptr);
+Result CrMotorDriveDispersion(Bench& bench, ReplacedParts parts,
+                              const FactoryCommands::Progress& progress = {},
+                              std::optional<std::int8_t>* stored = nullptr);
 
 }  // namespace vantor::procedures

@@ -53,31 +53,32 @@ std::optional<std::uint8_t> TopMarginValue(std::uint16_t group, int index) {
   return std::nullopt;
 }
 
-ReportedResult PrintTopMarginCheck(Reporter& reporter, Raster& raster) {
+Result PrintTopMarginCheck(Bench& bench) {
+  Reporter& reporter = bench.reporter;
   VANTOR_TRY(reporter.ShowMessage(MessageKind::Busy, text::kPrinting));
-  Link& link = reporter.GetLink();
+  Link& link = bench.link;
   VANTOR_TRY(ReportedJob(reporter, [&]() -> Result {
     VANTOR_TRY(link.channel.WaitUntilReady());
-    VANTOR_TRY(raster.InitPrinter());
+    VANTOR_TRY(bench.raster.InitPrinter());
     VANTOR_TRY(link.remote.EnterRemoteMode());
     VANTOR_TRY(link.remote.SendSnCommand(0, 3));
     VANTOR_TRY(link.remote.ExitRemoteMode());
-    VANTOR_TRY(raster.InitPrinter());
-    LinkAccess& access = AccessOf(raster);
+    VANTOR_TRY(bench.raster.InitPrinter());
+    LinkAccess& access = bench.access;
     access.SleepMs(10);
     std::uint8_t margin = 0;
     VANTOR_TRY(link.channel.ReadEepromByte(eeprom::kTopMargin, margin));
-    return raster.PrintTopMarginPattern(margin, access);
+    return bench.raster.PrintTopMarginPattern(margin, access);
   }));
   return reporter.ShowMessage(MessageKind::Done, kCompletionOfPrinting);
 }
 
-Result ReadTopMarginList(Reporter& reporter, TopMarginList& list, std::uint8_t& stored) {
+Result ReadTopMarginList(Bench& bench, TopMarginList& list, std::uint8_t& stored) {
+  Reporter& reporter = bench.reporter;
   list.filled = false;
   list.entries = {};
-  VANTOR_TRY(ReportedJob(reporter, [&] {
-    return reporter.GetLink().channel.ReadEepromByte(eeprom::kTopMargin, stored);
-  }));
+  VANTOR_TRY(ReportedJob(
+      reporter, [&] { return bench.link.channel.ReadEepromByte(eeprom::kTopMargin, stored); }));
   RecordKnown(reporter, eeprom::kTopMargin, stored);
   if (const auto ladder = TopMarginLadderFor(stored)) {
     list.group = ladder->group;
@@ -87,25 +88,26 @@ Result ReadTopMarginList(Reporter& reporter, TopMarginList& list, std::uint8_t& 
   return kOk;
 }
 
-WriteOutcome WriteTopMargin(Reporter& reporter, const TopMarginList& list, int index) {
+Result WriteTopMargin(Bench& bench, const TopMarginList& list, int index) {
+  Reporter& reporter = bench.reporter;
   const std::optional<std::uint8_t> value =
       list.filled ? TopMarginValue(list.group, index) : std::nullopt;
   if (!value) {
     reporter.ShowMessage(MessageKind::Error, words::kInputDataWrong);
-    return WriteOutcome::InputRejected;
+    return kInputRejected;
   }
-  Link& link = reporter.GetLink();
+  Link& link = bench.link;
   const Result r = ReportedJob(reporter, [&]() -> Result {
     VANTOR_TRY(link.channel.WriteEepromByte(eeprom::kTopMargin, *value));
     return link.factory.FinishAdjustWrite();
   });
   RecordOperation(reporter, "top margin adjustment", {{eeprom::kTopMargin, std::nullopt, *value}},
                   r);
-  if (r != kOk) return WriteOutcome::Failed;
+  if (r != kOk) return r;
   reporter.ShowMessage(MessageKind::Replace, text::kRegisteredAs);
   reporter.ShowMessage(MessageKind::Append, list.entries[static_cast<std::size_t>(index)]);
   reporter.ShowMessage(MessageKind::Append, text::kRegistered);
-  return WriteOutcome::Registered;
+  return kOk;
 }
 
 }  // namespace vantor::procedures

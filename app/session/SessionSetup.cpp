@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <iterator>
 
-#include "link/FactoryCommands.h"
+#include "link/EepromAddresses.h"
 #include "link/backends/PortDefaults.h"
 #include "sim/VirtualPrinter.h"
 
@@ -14,7 +14,7 @@ Model ModelFromStateFile(const std::string& path) {
   if (!in) return Model::Q40;
   const std::vector<char> image{std::istreambuf_iterator<char>(in), {}};
   if (image.size() != 256) return Model::Q40;
-  return std::uint8_t(image[eeprom::kModelDefault]) == 0x95 ? Model::Q30 : Model::Q40;
+  return std::uint8_t(image[eeprom::kModelDefault]) == eeprom::kModelQ30 ? Model::Q30 : Model::Q40;
 }
 
 SessionSetup::SessionSetup(Clock& clock) : clock_(clock) {}

@@ -42,7 +42,7 @@ struct SetupFailure {
   std::string message;  // "cannot write FILE", "--device NAME=PATH: reason", ...
 };
 
-// The model a virtual printer's state file holds (0x95 in its model byte: Q30); else the Q40.
+// The model a virtual printer's state file holds (the Q30 value in its model byte); else the Q40.
 Model ModelFromStateFile(const std::string& path);
 
 class SessionSetup {

@@ -20,7 +20,7 @@ class Exchange : public ProcedureFixture {
   }
   std::string LastLine() const { return memo.lines.empty() ? "" : memo.lines.back(); }
 
-  ExchangeProcedure exchange{reporter};
+  ExchangeProcedure exchange{bench};
 };
 
 // The printer answers writes while it works with 'B': the last cycle's resets wait for the

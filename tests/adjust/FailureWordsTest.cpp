@@ -15,7 +15,6 @@
 #include "adjust/procedures/Procedures.h"
 #include "adjust/procedures/TopMarginProcedure.h"
 #include "link/FactoryCommands.h"
-#include "raster/LinkAccess.h"
 #include "tests/support/TempPath.h"
 #include "tests/support/VirtualBench.h"
 
@@ -45,8 +44,8 @@ class Memo final : public MessageDisplay {
 };
 
 // One printer and link per run, so a fault never leaks into the next procedure.
-struct Bench : VirtualBench {
-  explicit Bench(const std::string& stateFile) {
+struct PoweredPrinter : VirtualBench {
+  explicit PoweredPrinter(const std::string& stateFile) {
     if (!stateFile.empty()) {
       std::string error;
       EXPECT_TRUE(printer.UseStateFile(stateFile, error)) << error;
@@ -54,47 +53,42 @@ struct Bench : VirtualBench {
     EXPECT_TRUE(Start());
   }
   Memo memo;
-  Reporter reporter{link, memo};
-  Malheadid headId;
-  Malusbid usbId;
-  LinkAccess access{link, headId, usbId};
-  Raster raster{access};
+  Bench& bench = Procedures(memo);
 };
 
 struct Procedure {
   std::string_view name;
-  std::function<Result(Bench&)> run;
+  std::function<Result(PoweredPrinter&)> run;
 };
 
 const std::vector<Procedure>& AllProcedures() {
   static const std::vector<Procedure> all = {
-      {"head cleaning", [](Bench& b) { return HeadCleaning(b.reporter); }},
-      {"ink charge", [](Bench& b) { return InkCharge(b.reporter); }},
-      {"protection counter", [](Bench& b) { return CheckProtectionCounter(b.reporter); }},
-      {"counter clear", [](Bench& b) { return ClearProtectionCounter(b.reporter, true); }},
-      {"page counter", [](Bench& b) { return ShowPageCounter(b.reporter); }},
-      {"pass counter", [](Bench& b) { return ShowPassCounter(b.reporter); }},
-      {"EEPROM init", [](Bench& b) { return InitializeEeprom(b.reporter); }},
-      {"EEPROM change",
-       [](Bench& b) { return ChangeEepromByte(b.reporter, "70", "01").value_or(kOk); }},
+      {"head cleaning", [](PoweredPrinter& b) { return HeadCleaning(b.bench); }},
+      {"ink charge", [](PoweredPrinter& b) { return InkCharge(b.bench); }},
+      {"protection counter", [](PoweredPrinter& b) { return CheckProtectionCounter(b.bench); }},
+      {"counter clear", [](PoweredPrinter& b) { return ClearProtectionCounter(b.bench, true); }},
+      {"page counter", [](PoweredPrinter& b) { return ShowPageCounter(b.bench); }},
+      {"pass counter", [](PoweredPrinter& b) { return ShowPassCounter(b.bench); }},
+      {"EEPROM init", [](PoweredPrinter& b) { return InitializeEeprom(b.bench); }},
+      {"EEPROM change", [](PoweredPrinter& b) { return ChangeEepromByte(b.bench, "70", "01"); }},
       {"CR dispersion",
-       [](Bench& b) {
-         return CrMotorDriveDispersion(b.reporter, {true, false, false, true});
+       [](PoweredPrinter& b) {
+         return CrMotorDriveDispersion(b.bench, {true, false, false, true});
        }},
-      {"Bi-D print", [](Bench& b) { return PrintBidAdjustment(b.reporter, b.raster); }},
-      {"Bi-D present", [](Bench& b) { return ShowPresentBidValues(b.reporter, b.raster); }},
-      {"PF print", [](Bench& b) { return PrintPfAdjustment(b.reporter, b.raster); }},
-      {"PF present", [](Bench& b) { return ShowPresentPfValue(b.reporter); }},
-      {"top margin print", [](Bench& b) { return PrintTopMarginCheck(b.reporter, b.raster); }},
-      {"head angle print", [](Bench& b) { return PrintHeadAngleCheck(b.reporter, b.raster); }},
-      {"head angle eject", [](Bench& b) { return EjectHeadAngleSheet(b.reporter, b.raster); }},
-      {"A4 check", [](Bench& b) { return PrintA4CheckPattern(b.reporter, b.raster); }},
-      {"exchange start", [](Bench& b) { return ExchangeProcedure(b.reporter).Start(); }},
-      {"exchange air", [](Bench& b) { return ExchangeProcedure(b.reporter).AirExchange(); }},
+      {"Bi-D print", [](PoweredPrinter& b) { return PrintBidAdjustment(b.bench); }},
+      {"Bi-D present", [](PoweredPrinter& b) { return ShowPresentBidValues(b.bench); }},
+      {"PF print", [](PoweredPrinter& b) { return PrintPfAdjustment(b.bench); }},
+      {"PF present", [](PoweredPrinter& b) { return ShowPresentPfValue(b.bench); }},
+      {"top margin print", [](PoweredPrinter& b) { return PrintTopMarginCheck(b.bench); }},
+      {"head angle print", [](PoweredPrinter& b) { return PrintHeadAngleCheck(b.bench); }},
+      {"head angle eject", [](PoweredPrinter& b) { return EjectHeadAngleSheet(b.bench); }},
+      {"A4 check", [](PoweredPrinter& b) { return PrintA4CheckPattern(b.bench); }},
+      {"exchange start", [](PoweredPrinter& b) { return ExchangeProcedure(b.bench).Start(); }},
+      {"exchange air", [](PoweredPrinter& b) { return ExchangeProcedure(b.bench).AirExchange(); }},
       {"exchange liquid",
-       [](Bench& b) {
+       [](PoweredPrinter& b) {
          bool last = false;
-         return ExchangeProcedure(b.reporter).LiquidCleaning(last);
+         return ExchangeProcedure(b.bench).LiquidCleaning(last);
        }},
   };
   return all;
@@ -102,7 +96,7 @@ const std::vector<Procedure>& AllProcedures() {
 
 struct Trouble {
   std::string_view name;
-  std::function<void(Bench&)> arrange;
+  std::function<void(PoweredPrinter&)> arrange;
   bool stateBeforeFill = false;
 };
 
@@ -119,14 +113,14 @@ TEST(FailureWords, EveryFailureOfEveryProcedureLeavesRedWords) {
   TempPath state("before-fill.bin");
   WriteBeforeFillState(state);
   const Trouble troubles[] = {
-      {"before initial fill", [](Bench&) {}, true},
-      {"ink out", [](Bench& b) { b.printer.RaiseError(0x05); }},
-      {"unlisted error", [](Bench& b) { b.printer.RaiseError(0x02); }},
+      {"before initial fill", [](PoweredPrinter&) {}, true},
+      {"ink out", [](PoweredPrinter& b) { b.printer.RaiseError(0x05); }},
+      {"unlisted error", [](PoweredPrinter& b) { b.printer.RaiseError(0x02); }},
       {"channel refused",
-       [](Bench& b) { b.printer.GetFaults().errorReply = sim::Faults::ErrorReply{0x02}; }},
-      {"no reply", [](Bench& b) { b.printer.GetFaults().dropReplies = -1; }},
+       [](PoweredPrinter& b) { b.printer.GetFaults().errorReply = sim::Faults::ErrorReply{0x02}; }},
+      {"no reply", [](PoweredPrinter& b) { b.printer.GetFaults().dropReplies = -1; }},
       {"slow write",
-       [](Bench& b) {
+       [](PoweredPrinter& b) {
          b.printer.GetFaults().writeDelayMs = 10'000;
          b.printer.GetFaults().slowWrites = -1;
        }},
@@ -134,7 +128,7 @@ TEST(FailureWords, EveryFailureOfEveryProcedureLeavesRedWords) {
   for (const Trouble& trouble : troubles) {
     int failures = 0;
     for (const Procedure& procedure : AllProcedures()) {
-      Bench bench(trouble.stateBeforeFill ? state.string() : std::string());
+      PoweredPrinter bench(trouble.stateBeforeFill ? state.string() : std::string());
       trouble.arrange(bench);
       const Result r = procedure.run(bench);
       if (r == kOk) continue;
@@ -150,8 +144,8 @@ TEST(FailureWords, EveryFailureOfEveryProcedureLeavesRedWords) {
 TEST(FailureWords, NotReadyWithoutAnErrorShowsTheStatusWordsInRed) {
   TempPath state("before-fill.bin");
   WriteBeforeFillState(state);
-  Bench bench(state.string());
-  ASSERT_EQ(HeadCleaning(bench.reporter), kNotReady);
+  PoweredPrinter bench(state.string());
+  ASSERT_EQ(HeadCleaning(bench.bench), kNotReady);
   ASSERT_FALSE(bench.memo.shown.empty());
   EXPECT_EQ(bench.memo.shown.back(),
             (std::pair<MessageKind, std::string>{MessageKind::Error, "Before initial fill up."}));

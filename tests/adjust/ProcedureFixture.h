@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "adjust/procedures/Messages.h"
+#include "adjust/procedures/Bench.h"
 #include "link/Link.h"
 #include "tests/support/VirtualBench.h"
 
@@ -30,7 +30,8 @@ class ProcedureFixture : public ::testing::Test, protected VirtualBench {
   void SetUp() override { ASSERT_TRUE(Start()); }
 
   Memo memo;
-  Reporter reporter{link, memo};
+  Bench& bench = Procedures(memo);
+  Reporter& reporter = bench.reporter;
 };
 
 }  // namespace vantor::test

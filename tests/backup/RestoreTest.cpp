@@ -8,10 +8,7 @@
 #include "adjust/procedures/BidProcedure.h"
 #include "adjust/procedures/EepromRestore.h"
 #include "adjust/procedures/ServiceRecord.h"
-#include "ids/Malheadid.h"
-#include "ids/Malusbid.h"
 #include "link/Link.h"
-#include "raster/LinkAccess.h"
 #include "sim/VirtualPrinter.h"
 #include "tests/support/VirtualBench.h"
 
@@ -25,8 +22,8 @@ class Memo final : public MessageDisplay {
 };
 
 // One power-on of a virtual printer and a started link to it.
-struct Bench : test::VirtualBench {
-  explicit Bench(const EepromBytes* eeprom = nullptr) {
+struct PoweredPrinter : test::VirtualBench {
+  explicit PoweredPrinter(const EepromBytes* eeprom = nullptr) {
     if (eeprom) {
       for (int a = 0; a < 256; ++a)
         printer.SetEeprom(static_cast<std::uint8_t>(a), (*eeprom)[static_cast<std::size_t>(a)]);
@@ -34,13 +31,14 @@ struct Bench : test::VirtualBench {
     started = Start();
   }
   Memo memo;
-  Reporter reporter{link, memo};
+  Bench& context = Procedures(memo);
+  Reporter& reporter = context.reporter;
   bool started = false;
 };
 
-EepromImage Backup(Bench& bench) {
+EepromImage Backup(PoweredPrinter& bench) {
   EepromImage image;
-  EXPECT_EQ(ReadWholeEeprom(bench.reporter, image.bytes), kOk);
+  EXPECT_EQ(ReadWholeEeprom(bench.context, image.bytes), kOk);
   return image;
 }
 
@@ -51,7 +49,7 @@ std::vector<std::uint8_t> Addresses(const std::vector<ByteChange>& changes) {
 }
 
 TEST(Restore, RoundTripPutsBackEveryChangedByteVerified) {
-  Bench bench;
+  PoweredPrinter bench;
   ASSERT_TRUE(bench.started);
   const EepromImage image = Backup(bench);
   EXPECT_EQ(image.bytes, bench.printer.EepromImage());
@@ -60,18 +58,18 @@ TEST(Restore, RoundTripPutsBackEveryChangedByteVerified) {
   bench.printer.SetEeprom(0x7D, 0x03);
   bench.printer.SetEeprom(0x5D, 134);
   EepromBytes now{};
-  ASSERT_EQ(ReadWholeEeprom(bench.reporter, now), kOk);
+  ASSERT_EQ(ReadWholeEeprom(bench.context, now), kOk);
   const auto changes = Differences(now, image.bytes);
   ASSERT_EQ(Addresses(changes), (std::vector<std::uint8_t>{0x5D, 0x72, 0x7D}));
   EXPECT_EQ(changes[1].printer, 0xFD);
   EXPECT_EQ(changes[1].image, 0x02);
 
-  const RestoreOutcome outcome = WriteChanges(bench.reporter, changes);
+  const RestoreOutcome outcome = WriteChanges(bench.context, changes);
   EXPECT_TRUE(outcome.Complete());
   EXPECT_EQ(outcome.verified, (std::vector<std::uint8_t>{0x5D, 0x72, 0x7D}));
   EXPECT_TRUE(outcome.notWritten.empty());
   EXPECT_EQ(bench.printer.EepromImage(), image.bytes);
-  ASSERT_EQ(ReadWholeEeprom(bench.reporter, now), kOk);
+  ASSERT_EQ(ReadWholeEeprom(bench.context, now), kOk);
   EXPECT_TRUE(Differences(now, image.bytes).empty());
 }
 
@@ -104,7 +102,7 @@ TEST(Restore, RefusesAnImageOfAnotherModelOrPrinter) {
 }
 
 TEST(Restore, PowerLossMidwayIsNamedAndASecondRunFinishes) {
-  auto bench = std::make_unique<Bench>();
+  auto bench = std::make_unique<PoweredPrinter>();
   ASSERT_TRUE(bench->started);
   const EepromImage image = Backup(*bench);
   const std::vector<std::uint8_t> changed = {0x10, 0x20, 0x5D, 0x72, 0x7D};
@@ -112,7 +110,7 @@ TEST(Restore, PowerLossMidwayIsNamedAndASecondRunFinishes) {
   const EepromBytes before = bench->printer.EepromImage();
 
   bench->printer.GetFaults().eepromWritesBeforePowerLoss = 2;
-  const RestoreOutcome first = WriteChanges(bench->reporter, Differences(before, image.bytes));
+  const RestoreOutcome first = WriteChanges(bench->context, Differences(before, image.bytes));
   EXPECT_FALSE(first.Complete());
   EXPECT_NE(first.result, kOk);
   EXPECT_EQ(first.verified, (std::vector<std::uint8_t>{0x10, 0x20}));
@@ -125,22 +123,22 @@ TEST(Restore, PowerLossMidwayIsNamedAndASecondRunFinishes) {
   EXPECT_EQ(afterLoss[0x10], image.bytes[0x10]);
   EXPECT_EQ(afterLoss[0x20], image.bytes[0x20]);
   for (const std::uint8_t a : {0x5D, 0x72, 0x7D}) EXPECT_EQ(afterLoss[a], before[a]) << int(a);
-  bench = std::make_unique<Bench>(&afterLoss);
+  bench = std::make_unique<PoweredPrinter>(&afterLoss);
   ASSERT_TRUE(bench->started);
 
   EepromBytes now{};
-  ASSERT_EQ(ReadWholeEeprom(bench->reporter, now), kOk);
+  ASSERT_EQ(ReadWholeEeprom(bench->context, now), kOk);
   const auto rest = Differences(now, image.bytes);
   EXPECT_EQ(Addresses(rest), (std::vector<std::uint8_t>{0x5D, 0x72, 0x7D}));
-  const RestoreOutcome second = WriteChanges(bench->reporter, rest);
+  const RestoreOutcome second = WriteChanges(bench->context, rest);
   EXPECT_TRUE(second.Complete());
   EXPECT_EQ(bench->printer.EepromImage(), image.bytes);
-  ASSERT_EQ(ReadWholeEeprom(bench->reporter, now), kOk);
+  ASSERT_EQ(ReadWholeEeprom(bench->context, now), kOk);
   EXPECT_TRUE(Differences(now, image.bytes).empty()) << "a third run has nothing to do";
 }
 
 TEST(Restore, AWriteThatDoesNotTakeStopsAtThatByte) {
-  Bench bench;
+  PoweredPrinter bench;
   ASSERT_TRUE(bench.started);
   const EepromImage image = Backup(bench);
   bench.printer.SetEeprom(0x72, 0x11);
@@ -150,7 +148,7 @@ TEST(Restore, AWriteThatDoesNotTakeStopsAtThatByte) {
   const auto changes = Differences(before, image.bytes);
 
   bench.printer.GetFaults().eepromWritesIgnored = 1;
-  const RestoreOutcome outcome = WriteChanges(bench.reporter, changes);
+  const RestoreOutcome outcome = WriteChanges(bench.context, changes);
   EXPECT_FALSE(outcome.Complete());
   EXPECT_EQ(outcome.result, kOk) << "the link itself is fine";
   EXPECT_TRUE(outcome.verified.empty());
@@ -173,23 +171,19 @@ class Record : public ::testing::Test {
 };
 
 TEST_F(Record, BidSessionKeepsOldAndNewValuesAndTheReportShowsThem) {
-  Bench bench;
+  PoweredPrinter bench;
   ASSERT_TRUE(bench.started);
   FileServiceRecord record(folder_.string(), "test 1", "TVUSB1", Model::Q40);
   bench.reporter.SetRecorder(&record);
-  Malheadid headId;
-  Malusbid usbId;
-  LinkAccess access(bench.link, headId, usbId);
-  Raster raster(access);
 
   EepromBytes bytes{};
-  ASSERT_EQ(ReadWholeEeprom(bench.reporter, bytes), kOk);
+  ASSERT_EQ(ReadWholeEeprom(bench.context, bytes), kOk);
   record.Identified(bytes);
-  ASSERT_EQ(ReadBidRows(bench.reporter, raster, {}), kOk);
+  ASSERT_EQ(ReadBidRows(bench.context, {}), kOk);
   std::array<std::optional<std::string>, kBidRowCount> entries;
   entries[0] = "-3";  // VSD1 Black, stored at 0x72 as 0x02
   entries[7] = "99";  // out of range: refused
-  WriteBidRows(bench.reporter, raster, entries);
+  WriteBidRows(bench.context, entries);
   ASSERT_EQ(bench.printer.Eeprom(0x72), 0xFD);
 
   std::vector<RecordEntry> read;

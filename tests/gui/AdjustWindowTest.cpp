@@ -374,5 +374,21 @@ TEST_F(AdjustWindow, ConsoleDrivesThePrinterTheWindowReports) {
   EXPECT_EQ(Memo(), "Ready to print.");
 }
 
+class LostTrace : public GuiTest {
+ protected:
+  void Configure(ProgramOptions& options) override { options.traceFile = "/dev/full"; }
+};
+
+// The trace cannot be written: the window says so in red as soon as it shows, and only once.
+TEST_F(LostTrace, IsToldInRedOnceAndNotAgainAtTheClose) {
+  OpenAdjustment();
+  EXPECT_TRUE(Memo().contains("/dev/full")) << Memo().toStdString();
+  EXPECT_EQ(MemoColor(), kRed);
+  PressStatus();
+  EXPECT_EQ(Memo(), "Ready to print.");
+  Click(&Adjust(), "AdjustRtnBtn");
+  EXPECT_TRUE(dialogs_.boxes.empty());
+}
+
 }  // namespace
 }  // namespace vantor::test

@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "adjust/procedures/IdWords.h"
+#include "adjust/procedures/Bench.h"
 #include "tests/ids/FakeEeprom.h"
 
 namespace vantor {
@@ -24,17 +24,11 @@ class IdWordsTest : public ::testing::Test {
   VirtualClock clock;
   Link link{table, clock};
   RecordingDisplay display;
-  Reporter reporter{link, display};
+  Bench bench{link, display};
+  Reporter& reporter = bench.reporter;
+  Malheadid& headId = bench.headId;
+  Malusbid& usbId = bench.usbId;
   test::FakeEeprom eeprom;
-  Malheadid headId;
-  Malusbid usbId;
-  HeadIdWords headIdWords{headId};
-  UsbIdWords usbIdWords{usbId};
-
-  void SetUp() override {
-    reporter.SetFormatWords(kHeadIdFailure, &headIdWords);
-    reporter.SetFormatWords(kUsbIdFailure, &usbIdWords);
-  }
   using Shown = std::vector<std::pair<MessageKind, std::string>>;
 };
 

@@ -73,7 +73,8 @@ class Recorder final : public PrintSink, public JobSteps {
   // What a procedure reads before a job, from this EEPROM and these texts.
   StoredBid Stored() const {
     StoredBid stored{};
-    for (std::size_t i = 0; i < kBidReadOrder.size(); ++i) stored[i] = eeprom[kBidReadOrder[i]];
+    for (std::size_t i = 0; i < eeprom::kBidReadOrder.size(); ++i)
+      stored[i] = eeprom[eeprom::kBidReadOrder[i]];
     return stored;
   }
   CheckReadouts Readouts() const {

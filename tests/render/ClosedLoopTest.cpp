@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "link/FactoryCommands.h"
-#include "raster/LinkAccess.h"
 #include "raster/Malbid.h"
 #include "raster/Malraster.h"
 #include "sim/VirtualPrinter.h"
@@ -103,10 +102,9 @@ class ClosedLoop : public ::testing::Test, protected VirtualBench {
   std::vector<sim::Page> sheets;
   sim::PageRenderer renderer{printer.Mechanics(),
                              [this](sim::Page&& page) { sheets.push_back(std::move(page)); }};
-  Malheadid headId;
-  Malusbid usbId;
-  LinkAccess access{link, headId, usbId};
-  Raster raster{access};
+  Bench& bench = Procedures();
+  LinkAccess& access = bench.access;
+  Raster& raster = bench.raster;
 };
 
 TEST_F(ClosedLoop, BidCandidatesReadOffTheSheetMakeThePrinterPrintTrue) {

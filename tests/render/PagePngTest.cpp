@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "raster/LinkAccess.h"
 #include "raster/Malraster.h"
 #include "sim/PagePng.h"
 #include "sim/VirtualPrinter.h"
+#include "tests/support/VirtualBench.h"
 
 namespace vantor::test {
 namespace {
@@ -108,26 +108,16 @@ TEST(PagePng, EachColourCountTakesTheSmallestPaletteAndEveryPixelSurvives) {
 
 // The data-channel stream of a check-pattern job, as the printer received it.
 Bytes CheckPatternStream() {
-  VirtualClock clock;
-  sim::VirtualPrinter printer(clock, Model::Q40);
+  test::VirtualBench bench;
   std::ostringstream capture;
-  printer.SetCapture(&capture);
-  PortTable table;
-  printer.AttachTo(table);
-  Link link(table, clock);
-  link.channel.SetModel(Model::Q40);
-  Malheadid headId;
-  Malusbid usbId;
-  LinkAccess access(link, headId, usbId);
-  Raster raster(access);
+  bench.printer.SetCapture(&capture);
+  EXPECT_TRUE(bench.Start());
+  LinkAccess& access = bench.Procedures().access;
   CheckReadouts readouts;
-  EXPECT_EQ(link.port.OpenPort(0x501), kOk);
-  EXPECT_EQ(link.channel.StartLink(), kOk);
   EXPECT_EQ(access.WaitUntilReady(), kOk);
   EXPECT_EQ(access.ReadCheckReadouts(readouts), kOk);
-  EXPECT_EQ(raster.PrintCheckPattern(readouts, access), kOk);
-  link.channel.ShutdownLink();
-  link.port.ClosePort();
+  EXPECT_EQ(bench.Procedures().raster.PrintCheckPattern(readouts, access), kOk);
+  EXPECT_FALSE(bench.session.Finish().Any());
   const std::string s = capture.str();
   return Bytes(s.begin(), s.end());
 }

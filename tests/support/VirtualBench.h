@@ -1,8 +1,11 @@
-// A virtual printer on the virtual clock and the link that talks to it, started as the start
-// window starts it.
+// A virtual printer on the virtual clock and the link that talks to it, in a session started
+// as the start window starts it.
 #pragma once
 
-#include "link/Link.h"
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/session/LinkSession.h"
 #include "sim/VirtualPrinter.h"
 
 namespace vantor::test {
@@ -10,16 +13,29 @@ namespace vantor::test {
 struct VirtualBench {
   // Whatever must hear the printer from its first byte (a capture, a page listener, a state
   // file) is set up before this.
-  bool Start(Model model = Model::Q40) {
-    printer.AttachTo(table);
-    link.channel.SetModel(model);
-    return link.port.OpenPort(0x501) == kOk && link.channel.StartLink() == kOk;
-  }
+  bool Start(Model model = Model::Q40) { return session.Start(0x501, model).result == kOk; }
+  // The procedure context; the first call names the display it reports to.
+  Bench& Procedures(MessageDisplay& display) { return session.BenchFor(display); }
+  Bench& Procedures() { return session.BenchFor(silent); }
 
   VirtualClock clock;
-  sim::VirtualPrinter printer{clock, Model::Q40};
-  PortTable table;
-  Link link{table, clock};
+  LinkSession session{clock};
+  SilentDisplay silent;
+
+ private:
+  bool configured_ = [this] {
+    SessionOptions options;
+    options.virtualPrinter = true;
+    SetupFailure failure;
+    if (session.Configure(options, failure)) return true;
+    std::fprintf(stderr, "the virtual printer cannot be set up: %s\n", failure.message.c_str());
+    std::abort();
+  }();
+
+ public:
+  sim::VirtualPrinter& printer = *session.Printer();
+  PortTable& table = session.Setup().Ports();
+  Link& link = session.GetLink();
 };
 
 }  // namespace vantor::test

@@ -51,7 +51,8 @@ class Transcript : public ::testing::TestWithParam<PortCode> {
   PortTable table;
   Link link{table, clock};
   Lines display;
-  Reporter reporter{link, display};
+  Bench bench{link, display};
+  Reporter& reporter = bench.reporter;
 };
 
 TEST_P(Transcript, LinkStart) {
@@ -65,12 +66,12 @@ TEST_P(Transcript, EepromRangeReadThenOneByteChanged) {
   Play({"link-start.trace", "eeprom-read-write.trace"});
   ASSERT_EQ(link.channel.StartLink(), kOk);
   std::vector<std::pair<int, int>> cells;
-  EXPECT_EQ(procedures::ReadEepromRange(
-                reporter, {0x5D, 0x5E},
-                [&](std::uint8_t a, std::uint8_t v) { cells.emplace_back(a, v); }),
-            kOk);
+  EXPECT_EQ(
+      procedures::ReadEepromRange(
+          bench, {0x5D, 0x5E}, [&](std::uint8_t a, std::uint8_t v) { cells.emplace_back(a, v); }),
+      kOk);
   EXPECT_EQ(cells, (std::vector<std::pair<int, int>>{{0x5D, 0x0E}, {0x5E, 0xA3}}));
-  EXPECT_EQ(procedures::ChangeEepromByte(reporter, "5D", "0F"), kOk);
+  EXPECT_EQ(procedures::ChangeEepromByte(bench, "5D", "0F"), kOk);
   EXPECT_EQ(display.text_, (std::vector<std::string>{"Address = 5D", "Data = 0F"}));
   ExpectAllPlayed();
 }
@@ -85,10 +86,9 @@ TEST_P(Transcript, Shutdown) {
 TEST_P(Transcript, HeadIdRegistration) {
   Play({"link-start.trace", "head-id-write.trace"});
   ASSERT_EQ(link.channel.StartLink(), kOk);
-  Malheadid headId;
   std::string registered;
   // Typed in lower case: the procedure writes what the window's edit box would show.
-  EXPECT_EQ(procedures::RegisterHeadId(reporter, headId, "21a2b3c4d5e12", registered), kOk);
+  EXPECT_EQ(procedures::RegisterHeadId(bench, "21a2b3c4d5e12", registered), kOk);
   EXPECT_EQ(registered, "21A2B3C4D5E12");
   ExpectAllPlayed();
 }

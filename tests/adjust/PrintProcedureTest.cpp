@@ -11,7 +11,6 @@
 #include "adjust/procedures/HeadAngleProcedure.h"
 #include "adjust/procedures/PfProcedure.h"
 #include "adjust/procedures/TopMarginProcedure.h"
-#include "raster/LinkAccess.h"
 #include "tests/support/VirtualBench.h"
 #include "words/Words.h"
 
@@ -55,11 +54,8 @@ class ProcedureTest : public ::testing::Test, protected VirtualBench {
 
   std::ostringstream capture;
   Memo memo;
-  Reporter reporter{link, memo};
-  Malheadid headId;
-  Malusbid usbId;
-  LinkAccess access{link, headId, usbId};
-  Raster raster{access};
+  Bench& bench = Procedures(memo);
+  Reporter& reporter = bench.reporter;
 };
 
 // FinishAdjustWrite: ESC | 00, body length 5, model bytes, 50 AF 28.
@@ -111,17 +107,17 @@ TEST_F(ProcedureTest, TopMarginWritesTheChosenLadderPosition) {
   TopMarginList list;
   std::uint8_t stored = 0;
   printer.SetEeprom(0x5D, 28);
-  ASSERT_EQ(ReadTopMarginList(reporter, list, stored), kOk);
+  ASSERT_EQ(ReadTopMarginList(bench, list, stored), kOk);
   ASSERT_TRUE(list.filled);
   EXPECT_EQ(list.entries[4], "+3");
-  EXPECT_EQ(WriteTopMargin(reporter, list, 4), WriteOutcome::Registered);
+  EXPECT_EQ(WriteTopMargin(bench, list, 4), kOk);
   EXPECT_EQ(printer.Eeprom(0x5D), 70);
   EXPECT_EQ(memo.lines, (std::vector<std::string>{"As top margin value, +3 has been registered."}));
   EXPECT_EQ(Occurrences(kFinishFrame), 1u);
 
   printer.SetEeprom(0x5D, 85);
-  ASSERT_EQ(ReadTopMarginList(reporter, list, stored), kOk);
-  EXPECT_EQ(WriteTopMargin(reporter, list, 0), WriteOutcome::Registered);
+  ASSERT_EQ(ReadTopMarginList(bench, list, stored), kOk);
+  EXPECT_EQ(WriteTopMargin(bench, list, 0), kOk);
   EXPECT_EQ(printer.Eeprom(0x5D), 14);
 }
 
@@ -129,15 +125,15 @@ TEST_F(ProcedureTest, TopMarginWritesNothingWithoutAKnownLadderAndEntry) {
   TopMarginList list;
   std::uint8_t stored = 0;
   printer.SetEeprom(0x5D, 28);
-  ASSERT_EQ(ReadTopMarginList(reporter, list, stored), kOk);
-  EXPECT_EQ(WriteTopMargin(reporter, list, -1), WriteOutcome::InputRejected);
-  EXPECT_EQ(WriteTopMargin(reporter, list, 5), WriteOutcome::InputRejected);
+  ASSERT_EQ(ReadTopMarginList(bench, list, stored), kOk);
+  EXPECT_EQ(WriteTopMargin(bench, list, -1), kInputRejected);
+  EXPECT_EQ(WriteTopMargin(bench, list, 5), kInputRejected);
   // A value of neither ladder empties the list although the group of the last read stays.
   printer.SetEeprom(0x5D, 30);
-  ASSERT_EQ(ReadTopMarginList(reporter, list, stored), kOk);
+  ASSERT_EQ(ReadTopMarginList(bench, list, stored), kOk);
   EXPECT_EQ(list.group, kTopMarginLadderLow);
   EXPECT_FALSE(list.filled);
-  EXPECT_EQ(WriteTopMargin(reporter, list, 0), WriteOutcome::InputRejected);
+  EXPECT_EQ(WriteTopMargin(bench, list, 0), kInputRejected);
   EXPECT_EQ(printer.Eeprom(0x5D), 30);
   EXPECT_EQ(memo.lines, (std::vector<std::string>{"Input data is wrong."}));
   EXPECT_EQ(memo.kinds.back(), MessageKind::Error);
@@ -147,22 +143,22 @@ TEST_F(ProcedureTest, TopMarginWritesNothingWithoutAKnownLadderAndEntry) {
 TEST_F(ProcedureTest, PfWriteChecksTheEntry) {
   printer.SetEeprom(0x7D, 1);
   for (const char* text : {"252", "-5", "5", "abc", ""}) {
-    EXPECT_EQ(WritePfValue(reporter, text), WriteOutcome::InputRejected) << text;
+    EXPECT_EQ(WritePfValue(bench, text), kInputRejected) << text;
     EXPECT_EQ(memo.lines, (std::vector<std::string>{"Input data is wrong."}));
   }
   EXPECT_EQ(printer.Eeprom(0x7D), 1);
-  EXPECT_EQ(WritePfValue(reporter, "-2"), WriteOutcome::Registered);
+  EXPECT_EQ(WritePfValue(bench, "-2"), kOk);
   EXPECT_EQ(printer.Eeprom(0x7D), 0xFE);
   EXPECT_EQ(memo.lines,
             (std::vector<std::string>{"As PF adjustment data, -2 has been registered in EEPROM."}));
-  EXPECT_EQ(ShowPresentPfValue(reporter), kOk);
+  EXPECT_EQ(ShowPresentPfValue(bench), kOk);
   EXPECT_EQ(memo.lines, (std::vector<std::string>{"PF adjustment value = -2"}));
 }
 
 TEST_F(ProcedureTest, PfPrintLeavesTheStoredValue) {
   printer.SetEeprom(0x7D, 3);
   const auto pages = Pages();
-  ASSERT_EQ(PrintPfAdjustment(reporter, raster), kOk);
+  ASSERT_EQ(PrintPfAdjustment(bench), kOk);
   EXPECT_EQ(printer.Eeprom(0x7D), 3);
   EXPECT_EQ(Pages() - pages, 1u);
   EXPECT_EQ(Occurrences(kFinishFrame), 9u);
@@ -218,7 +214,7 @@ TEST_F(RestoreTest, FailedPrintKeepsItsCauseThroughTheRestore) {
   ASSERT_FALSE(words.empty());
   printer.SetEeprom(0x7D, 3);
   FailAfter("\x1B\x7C");  // the first candidate's factory frame
-  EXPECT_EQ(PrintPfAdjustment(reporter, raster), kPortFailure);
+  EXPECT_EQ(PrintPfAdjustment(bench), kPortFailure);
   EXPECT_EQ(printer.Eeprom(0x7D), 3);
   EXPECT_EQ(memo.lines, (std::vector<std::string>{words}));
   EXPECT_EQ(memo.kinds.back(), MessageKind::Error);
@@ -226,7 +222,7 @@ TEST_F(RestoreTest, FailedPrintKeepsItsCauseThroughTheRestore) {
 
 TEST_F(RestoreTest, FailedBidPrintKeepsItsCauseThroughTheRestore) {
   FailAfter(std::string("\x07\x4C\x00\xFF\x00", 5));  // SetBidValues after the model bytes
-  EXPECT_EQ(PrintBidAdjustment(reporter, raster), kPortFailure);
+  EXPECT_EQ(PrintBidAdjustment(bench), kPortFailure);
   EXPECT_EQ(memo.lines,
             (std::vector<std::string>{std::string(words::PortErrorWords(kPortWriteFailed))}));
   EXPECT_EQ(memo.kinds.back(), MessageKind::Error);
@@ -235,7 +231,7 @@ TEST_F(RestoreTest, FailedBidPrintKeepsItsCauseThroughTheRestore) {
 TEST_F(ProcedureTest, BidWriteReportsEachCheckedRow) {
   std::array<std::optional<std::string>, kBidRowCount> entries;
   entries[3] = "12";  // VSD2 Color
-  auto registered = WriteBidRows(reporter, raster, entries);
+  auto registered = WriteBidRows(bench, entries);
   EXPECT_TRUE(registered[3]);
   EXPECT_EQ(memo.lines,
             (std::vector<std::string>{"As VSD2 Color data, \"12 has registered in EEPROM."}));
@@ -246,7 +242,7 @@ TEST_F(ProcedureTest, BidWriteReportsEachCheckedRow) {
   entries[0] = "-5";
   entries[2] = "61";
   entries[7] = "60";
-  registered = WriteBidRows(reporter, raster, entries);
+  registered = WriteBidRows(bench, entries);
   EXPECT_EQ(registered,
             (std::array<bool, 8>{true, false, false, false, false, false, false, true}));
   EXPECT_EQ(memo.lines,
@@ -260,7 +256,7 @@ TEST_F(ProcedureTest, BidWriteReportsEachCheckedRow) {
   // Nothing checked: only the closing FinishAdjustWrite.
   const std::string before = capture.str();
   entries = {};
-  WriteBidRows(reporter, raster, entries);
+  WriteBidRows(bench, entries);
   EXPECT_EQ(capture.str().substr(before.size()),
             std::string(kFinishFrame.begin(), kFinishFrame.end()));
 }
@@ -271,7 +267,7 @@ TEST_F(ProcedureTest, BidRangeFailureIsAddedBelowTheMemoText) {
   std::array<std::optional<std::string>, kBidRowCount> entries;
   entries[1] = "abc";
   entries[2] = "7";
-  WriteBidRows(reporter, raster, entries);
+  WriteBidRows(bench, entries);
   EXPECT_EQ(memo.lines,
             (std::vector<std::string>{"As VSD1 Color data, \"5 has registered in EEPROM.",
                                       "The VSD1 Color value is out of the range -60 to 60.",
@@ -285,7 +281,7 @@ TEST_F(ProcedureTest, BidRangeFailureIsAddedBelowTheMemoText) {
   memo.lines.clear();
   entries = {};
   entries[1] = "61";
-  WriteBidRows(reporter, raster, entries);
+  WriteBidRows(bench, entries);
   EXPECT_EQ(memo.lines,
             (std::vector<std::string>{"The VSD1 Color value is out of the range -60 to 60."}));
   EXPECT_EQ(memo.kinds.back(), MessageKind::Error);
@@ -295,7 +291,7 @@ TEST_F(ProcedureTest, PresentBidValuesInFourLines) {
   const Bytes values = {0xFC, 0x02, 0x05, 0x06, 0xFD, 0x0C, 0x00, 0xC4};  // 0x70..0x77
   for (std::size_t i = 0; i < values.size(); ++i)
     printer.SetEeprom(static_cast<std::uint8_t>(0x70 + i), values[i]);
-  ASSERT_EQ(ShowPresentBidValues(reporter, raster), kOk);
+  ASSERT_EQ(ShowPresentBidValues(bench), kOk);
   EXPECT_EQ(memo.lines, (std::vector<std::string>{"VSD1 Black value = 5  VSD1 Color value = 6",
                                                   "VSD2 Black value = -3  VSD2 Color value = 12",
                                                   "VSD3 Black value = 0  VSD3 Color value = -60",
@@ -304,22 +300,22 @@ TEST_F(ProcedureTest, PresentBidValuesInFourLines) {
 
 TEST_F(ProcedureTest, PrintJobsEjectTheirPages) {
   auto pages = Pages();
-  ASSERT_EQ(PrintBidAdjustment(reporter, raster), kOk);
+  ASSERT_EQ(PrintBidAdjustment(bench), kOk);
   EXPECT_EQ(Pages() - pages, 2u);
 
   pages = Pages();
-  ASSERT_EQ(PrintHeadAngleCheck(reporter, raster), kOk);
-  ASSERT_EQ(PrintHeadAngleCheck(reporter, raster), kOk);
+  ASSERT_EQ(PrintHeadAngleCheck(bench), kOk);
+  ASSERT_EQ(PrintHeadAngleCheck(bench), kOk);
   EXPECT_EQ(Pages() - pages, 0u);  // both checks on the one sheet
-  ASSERT_EQ(EjectHeadAngleSheet(reporter, raster), kOk);
+  ASSERT_EQ(EjectHeadAngleSheet(bench), kOk);
   EXPECT_EQ(Pages() - pages, 1u);
 
   pages = Pages();
-  ASSERT_EQ(PrintTopMarginCheck(reporter, raster), kOk);
+  ASSERT_EQ(PrintTopMarginCheck(bench), kOk);
   EXPECT_EQ(Pages() - pages, 1u);
 
   pages = Pages();
-  ASSERT_EQ(PrintA4CheckPattern(reporter, raster), kOk);
+  ASSERT_EQ(PrintA4CheckPattern(bench), kOk);
   EXPECT_EQ(Pages() - pages, 4u);
   EXPECT_EQ(memo.lines, (std::vector<std::string>{"Completion the printing."}));
 }
