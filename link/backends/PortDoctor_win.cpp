@@ -80,7 +80,12 @@ std::vector<std::string> AdviceFor(const PortCheck& check) {
     return advice;
   }
   if (!check.failure.empty()) {
-    if (check.failure.find("busy") != std::string::npos) {
+    if (check.failure.find(texts::kPortKeyRefused) != std::string::npos) {
+      // The lookup asks for the key with full access, which Windows gives administrators only.
+      advice.push_back(
+          "Windows refused the settings of the printer's USB port driver. Run vantorctl from a "
+          "command prompt opened with \"Run as administrator\", then `vantorctl ports` again.");
+    } else if (check.failure.find("busy") != std::string::npos) {
       const std::string who = JoinedHolders(check);
       advice.push_back(
           "Another program holds " + check.node +
