@@ -64,9 +64,12 @@ std::vector<std::string> AdviceFor(const PortCheck& check) {
   std::vector<std::string> advice;
   const bool usb = check.name.starts_with("TVUSB");
   if (check.device.empty()) {
-    advice.push_back(usb ? "Connect the printer by USB and switch it on; Device Manager should "
-                           "then list it under Printers or USB devices, and this port shows the "
-                           "device it maps to."
+    advice.push_back(usb ? "Connect the printer by USB and switch it on. " + check.name +
+                               " is looked for in this order: the port of the printer's USB port "
+                               "driver named " +
+                               check.name + ": (by PortName, then as \\\\.\\" + check.name +
+                               ":), then printer " + check.name.substr(5) +
+                               " of Windows' USB printing class (Device Manager, Printers)."
                          : "Point the name at a port: vantorctl --device " + check.name +
                                "=\\\\.\\LPT1 ...");
     return advice;

@@ -23,7 +23,7 @@ constexpr GUID kPrintClass = {
 constexpr const char* kEnumerator = "ROOT\\VANTORLOOKUPTEST\\";
 
 std::string InstanceId(HDEVINFO set, SP_DEVINFO_DATA& info) {
-  char id[MAX_DEVICE_ID_LEN] = {};
+  char id[200] = {};  // a device instance ID is at most 200 characters
   return SetupDiGetDeviceInstanceIdA(set, &info, id, sizeof id, nullptr) ? id : "";
 }
 
