@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -12,45 +13,38 @@
 namespace vantor {
 namespace {
 
-struct FakeMember {
-  std::string path;
-  std::optional<std::string> portName;  // empty: the value cannot be read
-  bool detail = true;
-  bool key = true;
-};
-
-FakeMember NoDetail(std::string path, std::string name) {
-  return {std::move(path), std::move(name), false, false};
-}
-FakeMember NoKey(std::string path) {
-  return {std::move(path), "TVUSB2:", true, false};
-}
-
+// The driver's interfaces as words: "a=TVUSB2:" is member a with that PortName, "a?" one whose
+// value cannot be read, "a-" one whose detail fails, "a!" one whose device key is refused.
+// "x" alone makes the list itself fail.
 class FakeRegistry final : public UsbPortRegistry {
  public:
-  bool listFails = false;
-  bool direct = false;
-  std::vector<FakeMember> members;
-  std::vector<std::string> printClass;
+  FakeRegistry(const std::string& members, const std::string& printClass, bool direct = false)
+      : direct_(direct) {
+    std::istringstream words(members), paths(printClass);
+    for (std::string word; words >> word;) members_.push_back(word);
+    for (std::string path; paths >> path;) printClass_.push_back(path);
+  }
 
-  bool ListPortInterfaces() override { return !listFails; }
+  bool ListPortInterfaces() override { return members_ != std::vector<std::string>{"x"}; }
   Member PortInterface(std::size_t index, std::string& path) override {
-    if (index >= members.size()) return Member::End;
-    if (!members[index].detail) return Member::DetailFailed;
-    path = members[index].path;
-    return Member::Listed;
+    if (index >= members_.size()) return Member::End;
+    path = members_[index].substr(0, 1);
+    return members_[index][1] == '-' ? Member::DetailFailed : Member::Listed;
   }
   bool ReadPortName(std::size_t index, std::optional<std::string>& value,
                     std::string& why) override {
-    if (!members[index].key) {
-      why = "Access is denied";
-      return false;
-    }
-    value = members[index].portName;
-    return true;
+    const std::string& word = members_[index];
+    if (word[1] == '-') ADD_FAILURE() << "the key of a member without detail was read";
+    if (word[1] == '!') why = "Access is denied";
+    if (word[1] == '=') value = word.substr(2);
+    return word[1] != '!';
   }
-  bool DirectNameExists(std::size_t) override { return direct; }
-  std::vector<std::string> PrintClassPaths() override { return printClass; }
+  bool DirectNameExists(std::size_t) override { return direct_; }
+  std::vector<std::string> PrintClassPaths() override { return printClass_; }
+
+ private:
+  bool direct_;
+  std::vector<std::string> members_, printClass_;
 };
 
 // "driver:PATH direct:PATH class:PATH" in order, or "fails at PATH".
@@ -66,101 +60,53 @@ std::string Render(const UsbLookup& lookup) {
   return text;
 }
 
-struct LookupCase {
-  const char* what;
-  std::vector<FakeMember> members;
-  std::vector<std::string> printClass;
-  std::size_t index;
-  std::string expected;
-};
-
 TEST(UsbPortLookup, FindsThePortByItsPortNameThenTheDirectNameThenThePrintClass) {
-  const std::vector<LookupCase> cases = {
-      {"upper case", {{"a", "TVUSB1:"}, {"b", "TVUSB2:"}}, {}, 1, "driver:b direct:\\\\.\\TVUSB2:"},
-      {"lower case", {{"a", "tvusb3:"}}, {}, 2, "driver:a direct:\\\\.\\TVUSB3:"},
-      {"first match wins",
-       {{"a", "TVUSB2:"}, {"b", "tvusb2:"}},
-       {},
-       1,
-       "driver:a direct:\\\\.\\TVUSB2:"},
-      {"member without detail skipped, its key unread",
-       {NoDetail("a", "TVUSB2:"), {"b", "TVUSB2:"}},
-       {},
-       1,
-       "driver:b direct:\\\\.\\TVUSB2:"},
-      {"unreadable value passed over",
-       {{"a", std::nullopt}, {"b", "TVUSB1:"}},
-       {},
-       0,
-       "driver:b direct:\\\\.\\TVUSB1:"},
-      {"only the whole name matches",
-       {{"a", "TVUSB2"}, {"b", "TVUSB2: "}, {"c", "TVUSB12:"}, {"d", ""}},
-       {},
-       1,
-       "direct:\\\\.\\TVUSB2:"},
-      {"no match: print class at the same position after the direct name",
-       {{"a", "TVUSB1:"}},
-       {"p0", "p1"},
-       1,
-       "direct:\\\\.\\TVUSB2: class:p1"},
-      {"print class too short", {}, {"p0"}, 1, "direct:\\\\.\\TVUSB2:"},
-      {"a match keeps the print class last",
-       {{"a", "TVUSB1:"}},
-       {"p0"},
-       0,
-       "driver:a direct:\\\\.\\TVUSB1: class:p0"},
-      {"a key that cannot be opened ends the lookup",
-       {NoKey("a"), {"b", "TVUSB2:"}},
-       {"p0", "p1"},
-       1,
-       "fails at a"},
-      {"a refused key after the match is never reached",
-       {{"a", "TVUSB2:"}, NoKey("b")},
-       {},
-       1,
-       "driver:a direct:\\\\.\\TVUSB2:"},
+  struct Case {
+    const char* what;
+    const char* members;
+    const char* printClass;
+    std::size_t index;
+    std::string expected;
+  };
+  const std::string direct2 = "direct:\\\\.\\TVUSB2:";
+  const std::vector<Case> cases = {
+      {"lower case", "a=TVUSB1: b=tvusb3:", "", 2, "driver:b direct:\\\\.\\TVUSB3:"},
+      {"first match wins", "a=TVUSB2: b=TVUSB2:", "", 1, "driver:a " + direct2},
+      {"no detail: skipped, key unread", "a- b=TVUSB2:", "", 1, "driver:b " + direct2},
+      {"unreadable value passed over", "a? b=TVUSB2:", "", 1, "driver:b " + direct2},
+      {"only the whole name", "a=TVUSB2 b=TVUSB2:x c=TVUSB12: d=", "", 1, direct2},
+      {"no match: print class after the direct name", "a=TVUSB1:", "p0 p1", 1,
+       direct2 + " class:p1"},
+      {"print class too short", "", "p0", 1, direct2},
+      {"match: print class still last", "a=TVUSB2:", "p0 p1", 1,
+       "driver:a " + direct2 + " class:p1"},
+      {"a refused key ends the lookup", "a! b=TVUSB2:", "p0 p1", 1, "fails at a"},
+      {"a refused key after the match", "a=TVUSB2: b!", "", 1, "driver:a " + direct2},
+      {"no list of the driver's interfaces", "x", "p0 p1", 1, "fails at "},
   };
   for (const auto& c : cases) {
-    FakeRegistry registry;
-    registry.members = c.members;
-    registry.printClass = c.printClass;
+    FakeRegistry registry(c.members, c.printClass);
     EXPECT_EQ(Render(LookUpUsbPort(c.index, registry)), c.expected) << c.what;
   }
-}
-
-TEST(UsbPortLookup, AListThatCannotBeHadEndsTheLookup) {
-  FakeRegistry registry;
-  registry.listFails = true;
-  registry.printClass = {"p0"};
-  const UsbLookup lookup = LookUpUsbPort(0, registry);
-  EXPECT_EQ(Render(lookup), "fails at ");
-  EXPECT_EQ(*lookup.failure, texts::kNoPortInterfaces);
 }
 
 TEST(UsbPortLookup, DescriptionNamesTheFirstWayThatIsThereNow) {
   struct Case {
     const char* what;
-    std::vector<FakeMember> members;
+    const char* members;
     bool direct;
-    std::vector<std::string> printClass;
+    const char* printClass;
     std::string expected;
   };
   const std::vector<Case> cases = {
-      {"match", {{"a", "TVUSB2:"}}, true, {"p0", "p1"}, "a (USB port driver, by PortName)"},
-      {"direct name known to Windows",
-       {},
-       true,
-       {"p0", "p1"},
-       "\\\\.\\TVUSB2: (USB port driver, direct name)"},
-      {"direct name unknown", {}, false, {"p0", "p1"}, "p1 (Windows USB printing class)"},
-      {"nothing", {}, false, {"p0"}, ""},
-      {"refused key", {NoKey("a")}, true, {}, "a (USB port driver, by PortName)"},
+      {"match", "a=TVUSB2:", true, "p0 p1", "a (USB port driver, by PortName)"},
+      {"direct name", "", true, "p0 p1", "\\\\.\\TVUSB2: (USB port driver, direct name)"},
+      {"direct name unknown", "", false, "p0 p1", "p1 (Windows USB printing class)"},
+      {"nothing", "", false, "p0", ""},
+      {"refused key", "a!", true, "", "a (USB port driver, by PortName)"},
   };
   for (const auto& c : cases) {
-    FakeRegistry registry;
-    registry.members = c.members;
-    registry.direct = c.direct;
-    registry.printClass = c.printClass;
+    FakeRegistry registry(c.members, c.printClass, c.direct);
     EXPECT_EQ(DescribeUsbLookup(LookUpUsbPort(1, registry)), c.expected) << c.what;
   }
 }
@@ -174,40 +120,39 @@ class NullDevice final : public PortDevice {
 };
 
 TEST(UsbPortLookup, OpensTheCandidatesInTurnAndSaysWhatEachAnswered) {
-  UsbLookup all;
-  all.index = 1;
-  all.candidates = {{UsbWay::PortDriver, "a"},
-                    {UsbWay::DirectName, "\\\\.\\TVUSB2:"},
-                    {UsbWay::PrintClass, "p1"}};
-  UsbLookup noClass;
-  noClass.index = 1;
-  noClass.candidates = {{UsbWay::DirectName, "\\\\.\\TVUSB2:"}};
-  UsbLookup refused;
-  refused.failure = "key refused";
   struct Case {
     const char* what;
-    const UsbLookup& lookup;
+    const char* members;
+    const char* printClass;
     std::set<std::string> opens;
     std::string tried;
     std::string reason;  // empty when something opened
   };
+  const std::string d = "\\\\.\\TVUSB2:";
   const std::vector<Case> cases = {
-      {"match opens", all, {"a", "\\\\.\\TVUSB2:", "p1"}, "a", ""},
-      {"matched path fails: direct name", all, {"\\\\.\\TVUSB2:", "p1"}, "a \\\\.\\TVUSB2:", ""},
-      {"print class last", all, {"p1"}, "a \\\\.\\TVUSB2: p1", ""},
-      {"none opens", all, {}, "a \\\\.\\TVUSB2: p1", "a: gone; \\\\.\\TVUSB2:: gone; p1: gone"},
+      {"match opens", "a=TVUSB2:", "p0 p1", {"a", d, "p1"}, "a", ""},
+      {"matched path fails: direct name", "a=TVUSB2:", "p0 p1", {d, "p1"}, "a " + d, ""},
+      {"print class last", "a=TVUSB2:", "p0 p1", {"p1"}, "a " + d + " p1", ""},
+      {"none opens", "", "p0 p1", {}, d + " p1", d + ": gone; p1: gone"},
       {"no print class printer",
-       noClass,
+       "",
+       "",
        {},
-       "\\\\.\\TVUSB2:",
-       "\\\\.\\TVUSB2:: gone; " + std::string(texts::kNoPrintClassPrinter)},
-      {"failed lookup opens nothing", refused, {"a"}, "", "key refused"},
+       d,
+       d + ": gone; " + std::string(texts::kNoPrintClassPrinter)},
+      {"failed lookup opens nothing",
+       "a!",
+       "p0 p1",
+       {"a", d, "p1"},
+       "",
+       std::string(texts::kPortKeyRefused) + " (Access is denied)"},
   };
   for (const auto& c : cases) {
+    FakeRegistry registry(c.members, c.printClass);
     std::string tried;
     OpenFailure why;
     const auto device = OpenUsbLookup(
-        c.lookup,
+        LookUpUsbPort(1, registry),
         [&](const UsbCandidate& candidate, OpenFailure& failure) -> std::unique_ptr<PortDevice> {
           tried += (tried.empty() ? "" : " ") + candidate.path;
           if (c.opens.contains(candidate.path)) return std::make_unique<NullDevice>();

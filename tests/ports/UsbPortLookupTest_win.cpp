@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-#include "link/PrinterPort.h"
 #include "link/backends/PortDefaults.h"
 #include "link/backends/PortTexts.h"
 #include "link/backends/UsbPortRegistry_win.h"
@@ -129,7 +128,7 @@ TEST_F(UsbPortLookupWin, RegisteredPortNamesLeadToTheirInterfaces) {
   EXPECT_EQ(why.reason, "\\\\.\\TVUSB1: does not exist; " + printer + " does not exist");
 }
 
-TEST_F(UsbPortLookupWin, AMemberWithoutDeviceKeyEndsTheLookupWithCannotOpen) {
+TEST_F(UsbPortLookupWin, AMemberWithoutDeviceKeyEndsTheLookup) {
   const std::string second = Register(0, kUsbPortDriverClass, "TVUSB2:");
   const std::string keyless = Register(1, kUsbPortDriverClass, nullptr);
   ASSERT_FALSE(keyless.empty()) << "Wine refused the registration";
@@ -139,12 +138,9 @@ TEST_F(UsbPortLookupWin, AMemberWithoutDeviceKeyEndsTheLookupWithCannotOpen) {
 
   PortTable table;
   AddDefaultPorts(table);
-  SystemClock clock;
-  PrinterPort port(table, clock);
-  EXPECT_EQ(port.OpenPort(0x501).Value(), kPortFailure.Value());
-  EXPECT_EQ(port.PortError(), kPortCannotOpen);
-  EXPECT_TRUE(port.OpenFailureReason().starts_with(texts::kPortKeyRefused))
-      << port.OpenFailureReason();
+  OpenFailure why;
+  EXPECT_EQ(table.Open("TVUSB1", InterfaceKind::Usb, why), nullptr);
+  EXPECT_TRUE(why.reason.starts_with(texts::kPortKeyRefused)) << why.reason;
 }
 
 }  // namespace
