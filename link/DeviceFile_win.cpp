@@ -22,6 +22,9 @@ namespace {
 // A USB printer-class read answers at once with zero bytes when the printer has nothing.
 constexpr DWORD kEmptyReadPauseMs = 5;
 constexpr std::string_view kPipePrefix = "\\\\.\\pipe\\";
+// The device-ID request of the printer's USB port driver, and the reply room it expects.
+constexpr DWORD kPortDriverIdRequest = 0x221804;
+constexpr std::size_t kPortDriverIdSize = 200;
 
 DWORD WaitMs(std::int64_t ms) {
   return static_cast<DWORD>(std::clamp<std::int64_t>(ms, 0, 0x7FFFFFFF));
@@ -83,6 +86,11 @@ class DeviceFile final : public StreamDevice {
     if (Control(code, buffer, got) && got >= 2) {
       const std::size_t n = buffer[0] * 256u + buffer[1];
       return std::min<std::size_t>({n, got, buffer.size()});
+    }
+    // The printer's own USB port driver knows only its request; any bytes it gives are the reply.
+    if (kind_ == InterfaceKind::Usb && buffer.size() >= kPortDriverIdSize &&
+        Control(kPortDriverIdRequest, buffer.first(kPortDriverIdSize), got) && got > 0) {
+      return got;
     }
     return DeviceIdFromFile(options_, buffer);
   }

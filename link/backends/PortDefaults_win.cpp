@@ -1,11 +1,13 @@
-// The port table on Windows: every port is a device file opened through Windows' own drivers
-// (USB printing, parallel class), so normal printing keeps working beside this program.
+// The port table on Windows: every port is a device file opened through a driver Windows
+// already has (the printer's USB port driver, USB printing, parallel class), so normal printing
+// keeps working beside this program.
 #include <string>
 
 #include "link/DeviceFile.h"
 #include "link/backends/PortDefaults.h"
 #include "link/backends/PortTexts.h"
-#include "link/backends/UsbPrintClass_win.h"
+#include "link/backends/UsbPortLookup.h"
+#include "link/backends/UsbPortRegistry_win.h"
 
 namespace vantor {
 
@@ -20,10 +22,18 @@ std::unique_ptr<PortDevice> OpenRoute(const PortRoute& route, InterfaceKind kind
   return OpenDeviceFile(DeviceFileOptions{route.device, {}}, kind, why);
 }
 
-PortRoute UsbRouteAt(std::size_t index) {
-  const auto found = FindUsbPrintInterfaces();
-  if (index >= found.size()) return {};
-  return PortRoute{Backend::DeviceFile, found[index].path, std::nullopt};
+UsbLookup LookUpUsbPortNow(std::size_t index) {
+  WindowsUsbPortRegistry registry;
+  return LookUpUsbPort(index, registry);
+}
+
+std::unique_ptr<PortDevice> OpenUsbPort(std::size_t index, InterfaceKind kind, OpenFailure& why) {
+  return OpenUsbLookup(
+      LookUpUsbPortNow(index),
+      [kind](const UsbCandidate& candidate, OpenFailure& failure) {
+        return OpenDeviceFile(DeviceFileOptions{candidate.path, {}}, kind, failure);
+      },
+      why);
 }
 
 }  // namespace
@@ -46,16 +56,9 @@ void AddDefaultPorts(PortTable& table) {
     const PortRoute lpt = RouteParallelPort(i);
     table.Set("LPT" + std::to_string(i + 1), DescribeRoute(lpt),
               [lpt](InterfaceKind kind, OpenFailure& why) { return OpenRoute(lpt, kind, why); });
-    // Resolved again on open: the printer may have been plugged in since the table was made.
-    table.Set("TVUSB" + std::to_string(i + 1), DescribeRoute(UsbRouteAt(i)),
-              [i](InterfaceKind kind, OpenFailure& why) {
-                const PortRoute route = UsbRouteAt(i);
-                if (route.backend == Backend::None) {
-                  why.reason = std::string(texts::kNoUsbPrinter);
-                  return std::unique_ptr<PortDevice>();
-                }
-                return OpenRoute(route, kind, why);
-              });
+    // Looked up again on open: the printer may have been plugged in since the table was made.
+    table.Set("TVUSB" + std::to_string(i + 1), DescribeUsbLookup(LookUpUsbPortNow(i)),
+              [i](InterfaceKind kind, OpenFailure& why) { return OpenUsbPort(i, kind, why); });
   }
 }
 

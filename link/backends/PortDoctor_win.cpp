@@ -64,9 +64,12 @@ std::vector<std::string> AdviceFor(const PortCheck& check) {
   std::vector<std::string> advice;
   const bool usb = check.name.starts_with("TVUSB");
   if (check.device.empty()) {
-    advice.push_back(usb ? "Connect the printer by USB and switch it on; Device Manager should "
-                           "then list it under Printers or USB devices, and this port shows the "
-                           "device it maps to."
+    advice.push_back(usb ? "Connect the printer by USB and switch it on. " + check.name +
+                               " is looked for in this order: the port of the printer's USB port "
+                               "driver named " +
+                               check.name + ": (by PortName, then as \\\\.\\" + check.name +
+                               ":), then printer " + check.name.substr(5) +
+                               " of Windows' USB printing class (Device Manager, Printers)."
                          : "Point the name at a port: vantorctl --device " + check.name +
                                "=\\\\.\\LPT1 ...");
     return advice;
@@ -80,7 +83,12 @@ std::vector<std::string> AdviceFor(const PortCheck& check) {
     return advice;
   }
   if (!check.failure.empty()) {
-    if (check.failure.find("busy") != std::string::npos) {
+    if (check.failure.find(texts::kPortKeyRefused) != std::string::npos) {
+      // The lookup asks for the key with full access, which Windows gives administrators only.
+      advice.push_back(
+          "Windows refused the settings of the printer's USB port driver. Run vantorctl from a "
+          "command prompt opened with \"Run as administrator\", then `vantorctl ports` again.");
+    } else if (check.failure.find("busy") != std::string::npos) {
       const std::string who = JoinedHolders(check);
       advice.push_back(
           "Another program holds " + check.node +

@@ -16,6 +16,13 @@ inline constexpr std::string_view kNotAPrinter = "no bidirectional USB printer a
 inline constexpr std::string_view kNoParallelPort = "no such parallel port";
 inline constexpr std::string_view kParallelInit = "the parallel port could not be set up";
 inline constexpr std::string_view kNoDevice = "no device";
+// Windows: the USB port lookup.
+inline constexpr std::string_view kNoPortInterfaces =
+    "Windows would not list the interfaces of the printer's USB port driver";
+inline constexpr std::string_view kPortKeyRefused =
+    "the device key of a USB port driver interface cannot be opened";
+inline constexpr std::string_view kNoPrintClassPrinter =
+    "no printer of Windows' USB printing class at this position";
 
 // The doctor's report.
 inline constexpr std::string_view kDoctorTitle = "Printer ports on this machine:";
