@@ -30,6 +30,7 @@ image=$(apt-cache depends linux-image-amd64 2>/dev/null |
 package=$image-unsigned
 deb=$(ls "$work/deb/${package}_"*.deb 2>/dev/null | tail -1 || true)
 if [ -z "$deb" ]; then
+  rm -f "$work"/deb/*.deb # an older kernel's
   (cd "$work/deb" && apt-get download -q "$package" >/dev/null 2>&1) ||
     skip "the kernel package $package cannot be downloaded"
   deb=$(ls "$work/deb/${package}_"*.deb | tail -1)
