@@ -77,10 +77,10 @@ serve() { # MODEL STATE: a fresh server, its console on descriptor 3
   exec 3>console
   waitfor grep -q "serving on" serve.log || bad "serve-virtual did not start: $(cat serve.log)"
 }
-stop_serving() {
+stop_serving() { # by its console, as a technician ends it
   [ -n "$server" ] || return 0
-  kill "$server"
-  wait "$server"
+  echo quit >&3
+  wait "$server" || bad "serve-virtual ended with exit $?: $(cat serve.log)"
   server=
   exec 3>&-
 }
