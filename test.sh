@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, checks the layers and the formatting, builds the debug, sanitizer,
-# release and headless (no Qt) builds and runs every test of each, then runs each fuzz target
-# briefly, then cross-builds for Windows and runs those tests under Wine.
+# release and headless (no Qt) builds and runs every test of each, then drives the headless
+# vantorctl through a real kernel's USB stack in QEMU, then runs each fuzz target briefly, then
+# cross-builds for Windows and runs those tests under Wine.
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh
@@ -20,6 +21,17 @@ for preset in dev asan ci-release headless; do
   ctest --preset "$preset" -j "$jobs" || status=1
   echo "== $preset: tests ran in $((SECONDS - started)) s"
 done
+# USB through Debian's own kernel in QEMU, when QEMU and the kernel package can be had.
+if ./scripts/install-deps.sh --usb-kernel; then
+  echo "== usb-kernel"
+  started=$SECONDS
+  usb=0
+  ./scripts/usb-kernel-stage.sh build/headless/cli/vantorctl || usb=$?
+  [ $usb -eq 0 ] || [ $usb -eq 77 ] || status=1
+  echo "== usb-kernel: ran in $((SECONDS - started)) s"
+else
+  echo "== usb-kernel: skipped (QEMU, busybox-static or cpio could not be installed)"
+fi
 echo "== fuzz"
 ./scripts/fuzz.sh || status=1
 # vantorctl.exe, cross-built and tested under Wine, when MinGW-w64 and Wine can be had

@@ -1,4 +1,5 @@
-// serve-virtual: the virtual printer on a pseudo-terminal for another program to drive.
+// serve-virtual: the virtual printer on a pseudo-terminal, or on a device file such as a USB
+// gadget's printer file, for another program to drive.
 #include <CLI/CLI.hpp>
 #include <cmath>
 #include <cstdlib>
@@ -17,6 +18,7 @@ namespace {
 
 struct ServeSettings {
   std::string link;
+  std::string device;
   std::string state;
   std::string pages;
   double timeScale = 1.0;
@@ -28,11 +30,19 @@ void AddVirtualPrinterCommands(Cli& cli) {
   auto settings = std::make_shared<ServeSettings>();
   CLI::App* sub = cli.App().add_subcommand(
       "serve-virtual",
-      "serve the virtual printer on a pseudo-terminal; console lines on standard input: "
+      "serve the virtual printer on a pseudo-terminal or a device file; console lines on "
+      "standard input: "
       "ink, paper out, paper in, error NN, clear, lever N, nozzle, fault KIND[,...], fault off, "
       "status, "
       "quit");
-  sub->add_option("--link", settings->link, "symbolic link to create to the terminal")->required();
+  CLI::Option_group* where = sub->add_option_group("carrier", "where the printer is served");
+  where->add_option("--link", settings->link, "symbolic link to create to a new terminal");
+  // Its own option here, not the global NAME=PATH: this is the printer's end of a device.
+  where
+      ->add_option("--device", settings->device,
+                   "an existing device file instead, e.g. a USB gadget's /dev/g_printer0")
+      ->option_text("FILE");
+  where->require_option(1);
   sub->add_option("--state", settings->state, "keep the EEPROM in this 256-byte file");
   sub->add_option("--pages", settings->pages, "write each printed sheet into DIR as a PNG")
       ->option_text("DIR");
@@ -70,7 +80,9 @@ void AddVirtualPrinterCommands(Cli& cli) {
     sim::ServeOptions serve;
     serve.errors = &std::cerr;
     const int status =
-        sim::ServeVirtual(printer, clock, settings->link, std::cin, std::cout, serve);
+        settings->device.empty()
+            ? sim::ServeVirtual(printer, clock, settings->link, std::cin, std::cout, serve)
+            : sim::ServeVirtualOnDevice(printer, settings->device, std::cin, std::cout, serve);
     return status == 0 ? kExitOk : kExitFailure;
   });
 }

@@ -2,6 +2,8 @@
 # Installs the Debian packages the build, the tests and the programs need, when missing.
 # With --windows, the MinGW-w64 cross-compiler, Wine and the MinGW zlib instead, and the
 # source lines that `apt-get source libpng1.6` needs; exits 1 when they cannot be had.
+# With --usb-kernel, what scripts/usb-kernel-stage.sh needs to boot a guest (the kernel package
+# itself it fetches with `apt-get download` and unpacks, rather than installing it here).
 set -euo pipefail
 
 windows=0
@@ -9,6 +11,8 @@ windows=0
 
 if [ $windows -eq 1 ]; then
   packages=(g++-mingw-w64-x86-64-posix wine64 libz-mingw-w64-dev dpkg-dev)
+elif [ "${1:-}" = --usb-kernel ]; then
+  packages=(qemu-system-x86 busybox-static cpio binutils)
 else
   packages=(
     build-essential cmake ninja-build pkg-config

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "link/DeviceFile.h"
+#include "sim/ServeLoop.h"
 #include "sim/StateFiles.h"
 #include "sim/Texts.h"
 
@@ -50,6 +51,91 @@ int Fail(std::ostream& log, const std::string& what) {
   return 1;
 }
 
+// Signals are read as events, so that whatever serving made is always removed.
+void CatchSignals(Resources& r) {
+  sigset_t mask;
+  sigemptyset(&mask);
+  sigaddset(&mask, SIGINT);
+  sigaddset(&mask, SIGTERM);
+  if (::pthread_sigmask(SIG_BLOCK, &mask, &r.oldMask) == 0) r.maskChanged = true;
+  r.signals = ::signalfd(-1, &mask, SFD_CLOEXEC | SFD_NONBLOCK);
+}
+
+bool HostWentAway(int error) {
+  return error != EAGAIN && error != EWOULDBLOCK && error != EINTR;
+}
+
+int OpenDevice(const std::string& path) {
+  return ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+}
+
+// The loop of both carriers. A terminal's host never goes away (the server holds its other
+// end). A device's host may: the device is then closed and opened again on every round until
+// it opens. Closed at once, because a gadget's printer file is made anew when the gadget is
+// bound again, and a file kept open across that breaks the kernel's list of its users.
+int Serve(Resources& r, const std::string* device, VirtualPrinter& printer, std::istream& console,
+          std::ostream& log, std::ostream& errors, const ServeOptions& options) {
+  const bool hostCanGo = device != nullptr;
+  ServedPrinter served(printer);
+  const bool consoleIsStdin = console.rdbuf() == std::cin.rdbuf();
+  int consoleFd = consoleIsStdin ? STDIN_FILENO : -1;
+  ConsoleLines consoleLines;
+  std::vector<std::uint8_t> buffer(4096);
+  bool hostThere = true;
+  const auto hostGone = [&] {
+    served.HostGone();
+    ::close(r.master);
+    r.master = -1;
+    hostThere = false;
+  };
+  bool running = true;
+  while (running) {
+    if (!hostThere) hostThere = (r.master = OpenDevice(*device)) >= 0;
+    const int fd = r.master;
+    const short want = static_cast<short>(POLLIN | (served.Outgoing().empty() ? 0 : POLLOUT));
+    pollfd fds[3] = {
+        {hostThere ? fd : -1, want, 0}, {r.signals, POLLIN, 0}, {consoleFd, POLLIN, 0}};
+    const int ready = ::poll(fds, consoleFd >= 0 ? 3 : 2, options.pollMs);
+    if (ready < 0 && errno != EINTR) return Fail(errors, "poll");
+    if (options.stop && options.stop->load()) break;
+    if (r.signals >= 0 && (fds[1].revents & POLLIN)) break;
+
+    if (hostCanGo && (fds[0].revents & (POLLERR | POLLHUP))) hostGone();
+    if (hostThere && (fds[0].revents & POLLIN)) {
+      const ssize_t n = ::read(fd, buffer.data(), buffer.size());
+      if (n > 0) {
+        served.FromHost({buffer.data(), static_cast<std::size_t>(n)});
+      } else if (hostCanGo && (n == 0 || HostWentAway(errno))) {
+        hostGone();
+      }
+    }
+    served.CollectReplies();
+    if (!hostThere) served.Outgoing().clear();  // nobody to hear them
+    while (!served.Outgoing().empty()) {
+      const ssize_t n = ::write(fd, served.Outgoing().data(), served.Outgoing().size());
+      if (n > 0) {
+        served.Sent(static_cast<std::size_t>(n));
+        continue;
+      }
+      if (hostCanGo && n < 0 && HostWentAway(errno)) hostGone();
+      break;  // full; poll says when it drains
+    }
+
+    if (consoleFd >= 0 && (fds[2].revents & (POLLIN | POLLHUP))) {
+      char chunk[256];
+      const ssize_t n = ::read(consoleFd, chunk, sizeof chunk);
+      if (n <= 0) {
+        consoleFd = -1;  // no more console; serving goes on
+      } else {
+        running = consoleLines.Feed(printer, chunk, static_cast<std::size_t>(n), log);
+      }
+    } else if (!consoleIsStdin) {
+      running = ConsoleLines::Drain(printer, console, log);
+    }
+  }
+  return 0;
+}
+
 }  // namespace
 
 int ServeVirtual(VirtualPrinter& printer, Clock& clock, const std::string& linkPath,
@@ -59,15 +145,10 @@ int ServeVirtual(VirtualPrinter& printer, Clock& clock, const std::string& linkP
 
 int ServeVirtual(VirtualPrinter& printer, Clock& clock, const std::string& linkPath,
                  std::istream& console, std::ostream& log, const ServeOptions& options) {
+  (void)clock;
   std::ostream& errors = options.errors ? *options.errors : log;
   Resources r;
-  // Signals are read as events, so the link and the ID file are always removed.
-  sigset_t mask;
-  sigemptyset(&mask);
-  sigaddset(&mask, SIGINT);
-  sigaddset(&mask, SIGTERM);
-  if (::pthread_sigmask(SIG_BLOCK, &mask, &r.oldMask) == 0) r.maskChanged = true;
-  r.signals = ::signalfd(-1, &mask, SFD_CLOEXEC | SFD_NONBLOCK);
+  CatchSignals(r);
 
   r.master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (r.master < 0) return Fail(errors, "cannot open a pseudo-terminal");
@@ -108,71 +189,28 @@ int ServeVirtual(VirtualPrinter& printer, Clock& clock, const std::string& linkP
   if (::symlink(name, linkPath.c_str()) != 0) return Fail(errors, "cannot create " + linkPath);
   r.link = linkPath;
 
-  std::vector<std::uint8_t> id(2 + printer.DeviceIdText().size());
-  auto device = printer.Connect(InterfaceKind::Usb);
-  id.resize(device->DeviceId(id));
+  if (!WriteDeviceIdFile(ServedPrinter(printer).DeviceId(), linkPath, errors)) return 1;
   r.idFile = DeviceIdFileFor(linkPath);
-  RemoveStaleTemporaries(r.idFile);
-  if (std::string why; !ReplaceFile(r.idFile, id, 0644, why)) {
-    r.idFile.clear();
-    errors << "cannot write " << DeviceIdFileFor(linkPath) << ": " << why << std::endl;
-    return 1;
-  }
 
   log << texts::kServing << linkPath << std::endl;
+  return Serve(r, nullptr, printer, console, log, errors, options);
+}
 
-  const bool consoleIsStdin = console.rdbuf() == std::cin.rdbuf();
-  int consoleFd = consoleIsStdin ? STDIN_FILENO : -1;
-  std::string consoleLine;
-  std::vector<std::uint8_t> outgoing;
-  std::vector<std::uint8_t> buffer(4096);
-  bool running = true;
-  while (running) {
-    pollfd fds[3] = {{r.master, static_cast<short>(POLLIN | (outgoing.empty() ? 0 : POLLOUT)), 0},
-                     {r.signals, POLLIN, 0},
-                     {consoleFd, POLLIN, 0}};
-    const int ready = ::poll(fds, consoleFd >= 0 ? 3 : 2, options.pollMs);
-    if (ready < 0 && errno != EINTR) return Fail(errors, "poll");
-    if (options.stop && options.stop->load()) break;
-    if (r.signals >= 0 && (fds[1].revents & POLLIN)) break;
-
-    if (fds[0].revents & POLLIN) {
-      const ssize_t n = ::read(r.master, buffer.data(), buffer.size());
-      if (n > 0) device->Write({buffer.data(), static_cast<std::size_t>(n)}, 0);
-    }
-    // Replies, including late ones whose time has come.
-    for (;;) {
-      const IoResult io = device->Read(buffer, 0);
-      if (io.count == 0) break;
-      outgoing.insert(outgoing.end(), buffer.begin(), buffer.begin() + io.count);
-    }
-    while (!outgoing.empty()) {
-      const ssize_t n = ::write(r.master, outgoing.data(), outgoing.size());
-      if (n <= 0) break;  // the terminal is full; poll says when it drains
-      outgoing.erase(outgoing.begin(), outgoing.begin() + n);
-    }
-
-    if (consoleFd >= 0 && (fds[2].revents & (POLLIN | POLLHUP))) {
-      char chunk[256];
-      const ssize_t n = ::read(consoleFd, chunk, sizeof chunk);
-      if (n <= 0) {
-        consoleFd = -1;  // no more console; serving goes on
-      } else {
-        consoleLine.append(chunk, static_cast<std::size_t>(n));
-        for (std::size_t nl; running && (nl = consoleLine.find('\n')) != std::string::npos;) {
-          running = RunConsoleLine(printer, consoleLine.substr(0, nl), log);
-          consoleLine.erase(0, nl + 1);
-        }
-      }
-    } else if (!consoleIsStdin) {
-      std::string line;
-      while (running && console.rdbuf()->in_avail() > 0 && std::getline(console, line)) {
-        running = RunConsoleLine(printer, line, log);
-      }
-    }
+int ServeVirtualOnDevice(VirtualPrinter& printer, const std::string& devicePath,
+                         std::istream& console, std::ostream& log, const ServeOptions& options) {
+  std::ostream& errors = options.errors ? *options.errors : log;
+  Resources r;
+  CatchSignals(r);
+  // Held as the master is, so that it is closed on every way out.
+  r.master = OpenDevice(devicePath);
+  if (r.master < 0) return Fail(errors, "cannot open " + devicePath);
+  struct stat st {};
+  if (::fstat(r.master, &st) != 0 || !S_ISCHR(st.st_mode)) {
+    errors << devicePath << " is not a character device" << std::endl;
+    return 1;
   }
-  (void)clock;
-  return 0;
+  log << texts::kServing << devicePath << std::endl;
+  return Serve(r, &devicePath, printer, console, log, errors, options);
 }
 
 }  // namespace vantor::sim

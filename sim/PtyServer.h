@@ -30,6 +30,13 @@ int ServeVirtual(VirtualPrinter& printer, Clock& clock, const std::string& linkP
 int ServeVirtual(VirtualPrinter& printer, Clock& clock, const std::string& linkPath,
                  std::istream& console, std::ostream& log);
 
+// Serves on an existing character device instead (a USB gadget's printer file): the host is
+// whoever is at its other end. The host going away (the cable pulled) drops what it did not
+// hear, and the next host starts afresh. No device-ID file: the device's own driver answers
+// that request. Not on Windows.
+int ServeVirtualOnDevice(VirtualPrinter& printer, const std::string& devicePath,
+                         std::istream& console, std::ostream& log, const ServeOptions& options);
+
 // One console line; false when it asks to quit.
 bool RunConsoleLine(VirtualPrinter& printer, const std::string& line, std::ostream& log);
 

@@ -12,7 +12,7 @@
 
 #include "link/DeviceFile.h"
 #include "sim/PtyServer.h"
-#include "sim/StateFiles.h"
+#include "sim/ServeLoop.h"
 #include "sim/Texts.h"
 
 namespace vantor::sim {
@@ -97,16 +97,9 @@ int ServeVirtual(VirtualPrinter& printer, Clock& clock, const std::string& linkP
   r.readDone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   r.connected = CreateEventW(nullptr, TRUE, FALSE, nullptr);
 
-  std::vector<std::uint8_t> id(2 + printer.DeviceIdText().size());
-  auto device = printer.Connect(InterfaceKind::Usb);
-  id.resize(device->DeviceId(id));
+  ServedPrinter served(printer);
+  if (!WriteDeviceIdFile(served.DeviceId(), linkPath, errors)) return 1;
   r.idFile = DeviceIdFileFor(linkPath);
-  RemoveStaleTemporaries(r.idFile);
-  if (std::string why; !ReplaceFile(r.idFile, id, 0644, why)) {
-    r.idFile.clear();
-    errors << "cannot write " << DeviceIdFileFor(linkPath) << ": " << why << std::endl;
-    return 1;
-  }
 
   log << texts::kServing << linkPath << std::endl;
 
@@ -122,7 +115,6 @@ int ServeVirtual(VirtualPrinter& printer, Clock& clock, const std::string& linkP
   bool reading = false;
   bool waitingForClient = false;
   std::vector<std::uint8_t> incoming(4096);
-  std::vector<std::uint8_t> buffer(4096);
   const auto dropClient = [&] {
     CancelIoEx(r.pipe, nullptr);
     DisconnectNamedPipe(r.pipe);
@@ -168,26 +160,25 @@ int ServeVirtual(VirtualPrinter& printer, Clock& clock, const std::string& linkP
       DWORD n = 0;
       reading = false;
       if (GetOverlappedResult(r.pipe, &read, &n, FALSE)) {
-        if (n > 0) device->Write({incoming.data(), n}, 0);
+        served.FromHost({incoming.data(), n});
       } else {
         dropClient();  // the client closed its end
       }
     }
-    // Replies, including late ones whose time has come.
-    for (;;) {
-      const IoResult io = device->Read(buffer, 0);
-      if (io.count == 0) break;
-      if (!client) continue;  // nobody to hear it
+    served.CollectReplies();
+    if (client && !served.Outgoing().empty()) {
+      std::vector<std::uint8_t>& out = served.Outgoing();
       OVERLAPPED write{};
       write.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
       DWORD n = 0;
       const bool ok =
-          (WriteFile(r.pipe, buffer.data(), static_cast<DWORD>(io.count), nullptr, &write) ||
+          (WriteFile(r.pipe, out.data(), static_cast<DWORD>(out.size()), nullptr, &write) ||
            GetLastError() == ERROR_IO_PENDING) &&
           GetOverlappedResult(r.pipe, &write, &n, TRUE);
       CloseHandle(write.hEvent);
       if (!ok) dropClient();
     }
+    served.Outgoing().clear();  // sent whole, or nobody to hear it
 
     if (stdinLines) {
       std::deque<std::string> lines;
@@ -199,14 +190,18 @@ int ServeVirtual(VirtualPrinter& printer, Clock& clock, const std::string& linkP
         if (running) running = RunConsoleLine(printer, line, log);
       }
     } else {
-      std::string line;
-      while (running && console.rdbuf()->in_avail() > 0 && std::getline(console, line)) {
-        running = RunConsoleLine(printer, line, log);
-      }
+      running = ConsoleLines::Drain(printer, console, log);
     }
   }
   (void)clock;
   return 0;
+}
+
+int ServeVirtualOnDevice(VirtualPrinter&, const std::string&, std::istream&, std::ostream& log,
+                         const ServeOptions& options) {
+  (options.errors ? *options.errors : log)
+      << "serving on a device file is for Linux; serve on a pipe name (--link)" << std::endl;
+  return 1;
 }
 
 }  // namespace vantor::sim

@@ -1,4 +1,5 @@
-// The virtual printer served on a pseudo-terminal, driven through the link like a device file.
+// The virtual printer served on a pseudo-terminal or an existing device, driven through the
+// link like a device file; and what every carrier shares.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -14,6 +15,7 @@
 
 #include "link/DeviceFile.h"
 #include "sim/PtyServer.h"
+#include "sim/ServeLoop.h"
 #include "tests/sim/SimWire.h"
 
 namespace vantor::sim::test {
@@ -140,6 +142,113 @@ TEST(PtyServer, OneServerPerLinkAndItsFilesAreNotWrittenThroughPlantedLinks) {
   std::ifstream in(victim);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "keep me");
   fs::remove_all(dir);
+}
+
+TEST(ServedPrinter, AHostThatGoesAwayLeavesNothingBehindForTheNext) {
+  VirtualClock clock;
+  VirtualPrinter printer(clock, Model::Q40);
+  ServedPrinter served(printer);
+  const Bytes entryReply{0x00, 0x00, 0x00, 0x08, 0x01, 0x00, 0xDA, 0x00};
+  served.FromHost(kEntryPacket);
+  served.CollectReplies();
+  EXPECT_EQ(served.Outgoing(), entryReply);
+  // Gone halfway through a packet, and before hearing the reply to the first.
+  served.FromHost({kInitPacket.data(), 3});
+  served.HostGone();
+  EXPECT_TRUE(served.Outgoing().empty());
+  served.FromHost(kEntryPacket);
+  served.CollectReplies();
+  EXPECT_EQ(served.Outgoing(), entryReply);
+  served.Sent(3);
+  EXPECT_EQ(served.Outgoing(), Bytes(entryReply.begin() + 3, entryReply.end()));
+}
+
+TEST(ConsoleLines, RunsWholeLinesFromPiecesAndStopsAtQuit) {
+  struct Case {
+    std::vector<std::string> pieces;
+    bool goesOn;
+    bool paperOut;
+  };
+  const Case cases[] = {
+      {{"paper out\n"}, true, true},
+      {{"pap", "er o", "ut\n"}, true, true},
+      {{"paper out"}, true, false},  // not a line yet
+      {{"quit\npaper out\n"}, false, false},
+  };
+  for (const Case& c : cases) {
+    VirtualClock clock;
+    VirtualPrinter printer(clock, Model::Q40);
+    ConsoleLines lines;
+    std::ostringstream log;
+    bool goesOn = true;
+    for (const std::string& piece : c.pieces) {
+      goesOn = lines.Feed(printer, piece.data(), piece.size(), log);
+      if (!goesOn) break;
+    }
+    EXPECT_EQ(goesOn, c.goesOn) << c.pieces[0];
+    EXPECT_EQ(printer.State().paperOut, c.paperOut) << c.pieces[0];
+  }
+}
+
+// A pseudo-terminal's far end stands in for a gadget's printer file: a character device whose
+// host can go away.
+TEST(DeviceServer, ServesAnExistingDeviceAndOutlivesItsHost) {
+  const int host = ::posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(host, 0);
+  ASSERT_EQ(::grantpt(host), 0);
+  ASSERT_EQ(::unlockpt(host), 0);
+  const std::string device = ::ptsname(host);
+  // Raw, so that the terminal passes the bytes as they are; kept open so that it stays raw.
+  const int keep = ::open(device.c_str(), O_RDWR | O_NOCTTY);
+  termios t{};
+  ::tcgetattr(keep, &t);
+  ::cfmakeraw(&t);
+  ::tcsetattr(keep, TCSANOW, &t);
+
+  VirtualClock clock;
+  VirtualPrinter printer(clock, Model::Q40);
+  std::istringstream console;
+  std::ostringstream log;
+  std::atomic<bool> stop{false};
+  int status = -1;
+  std::thread server([&] {
+    status = ServeVirtualOnDevice(printer, device, console, log, ServeOptions{&stop, 10});
+  });
+  ASSERT_EQ(::write(host, kEntryPacket.data(), kEntryPacket.size()),
+            static_cast<ssize_t>(kEntryPacket.size()));
+  EXPECT_EQ(ReadFor(host, 8), (Bytes{0x00, 0x00, 0x00, 0x08, 0x01, 0x00, 0xDA, 0x00}));
+  ::close(host);  // the device's far end hangs up for good
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  stop = true;
+  server.join();
+  ::close(keep);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(log.str(), "serving on " + device + "\n");
+}
+
+TEST(DeviceServer, RefusesWhatIsNoDevice) {
+  const std::string file =
+      (fs::temp_directory_path() / ("vantor-dev-" + std::to_string(::getpid()))).string();
+  std::ofstream(file) << "not a device";
+  const struct {
+    std::string path;
+    std::string words;
+  } cases[] = {
+      {file, file + " is not a character device\n"},
+      {file + ".missing", "cannot open " + file + ".missing: No such file or directory\n"},
+  };
+  for (const auto& c : cases) {
+    VirtualClock clock;
+    VirtualPrinter printer(clock, Model::Q40);
+    std::istringstream console;
+    std::ostringstream log, errors;
+    std::atomic<bool> stop{true};
+    EXPECT_EQ(ServeVirtualOnDevice(printer, c.path, console, log, ServeOptions{&stop, 10, &errors}),
+              1);
+    EXPECT_EQ(errors.str(), c.words);
+    EXPECT_EQ(log.str(), "");
+  }
+  fs::remove(file);
 }
 
 TEST(PtyServer, ConsoleSwitchesFaultsOnAndOff) {
