@@ -65,10 +65,6 @@ constexpr const char* kCrGuideShaft = "CR guide shaft";
 enum PfItem { kPfPrint, kPfAdjust, kPfCheck };
 enum TopMarginItem { kTopMarginCheck, kTopMarginAdjust };
 
-QString FromView(std::string_view s) {
-  return QString::fromUtf8(s.data(), qsizetype(s.size()));
-}
-
 QCheckBox* MakeCheckBox(const char* objectName, const char* caption, QWidget* parent) {
   auto* box = new QCheckBox(caption, parent);
   box->setObjectName(objectName);
