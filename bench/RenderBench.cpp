@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "raster/LinkAccess.h"
-#include "raster/Malraster.h"
+#include "adjust/procedures/CheckPatternProcedure.h"
+#include "app/session/LinkSession.h"
 #include "sim/PagePng.h"
 #include "sim/VirtualPrinter.h"
 
@@ -19,36 +19,23 @@ namespace {
 
 constexpr int kSheets = 4;
 
-// As the check-pattern procedure runs it: readouts first, then the job.
-bool PrintCheckPattern(vantor::LinkAccess& access, vantor::Raster& raster) {
-  vantor::CheckReadouts readouts;
-  return access.WaitUntilReady() == vantor::kOk &&
-         access.ReadCheckReadouts(readouts) == vantor::kOk &&
-         raster.PrintCheckPattern(readouts, access) == vantor::kOk;
-}
-
 // The data-channel stream of one check-pattern job, as the printer received it.
 const std::vector<std::uint8_t>& CheckPatternStream() {
   static const std::vector<std::uint8_t> stream = [] {
     vantor::VirtualClock clock;
-    vantor::sim::VirtualPrinter printer(clock, vantor::Model::Q40);
+    vantor::LinkSession session(clock);
+    vantor::SessionOptions options;
+    options.virtualPrinter = true;
+    vantor::SetupFailure failure;
     std::ostringstream capture;
-    printer.SetCapture(&capture);
-    vantor::PortTable table;
-    printer.AttachTo(table);
-    vantor::Link link(table, clock);
-    link.channel.SetModel(vantor::Model::Q40);
-    vantor::Malheadid headId;
-    vantor::Malusbid usbId;
-    vantor::LinkAccess access(link, headId, usbId);
-    vantor::Raster raster(access);
-    if (link.port.OpenPort(0x501) != vantor::kOk || link.channel.StartLink() != vantor::kOk ||
-        !PrintCheckPattern(access, raster)) {
+    if (session.Configure(options, failure)) session.Printer()->SetCapture(&capture);
+    vantor::SilentDisplay display;
+    if (session.Start(0x501, vantor::Model::Q40).result != vantor::kOk ||
+        vantor::procedures::PrintA4CheckPattern(session.BenchFor(display)) != vantor::kOk ||
+        session.Finish().Any()) {
       std::fputs("render_bench: the check pattern did not print\n", stderr);
       std::abort();
     }
-    link.channel.ShutdownLink();
-    link.port.ClosePort();
     const std::string s = capture.str();
     return std::vector<std::uint8_t>(s.begin(), s.end());
   }();

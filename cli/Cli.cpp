@@ -306,7 +306,11 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
       false, StdinIsTerminal() && !report.JsonWanted());
   display.ShowWaits(interactive);
   WaitShowingClock waitClock(clock, display);
-  Clock& sessionClock = interactive ? static_cast<Clock&>(waitClock) : clock;
+  CountingClock countingClock(interactive ? static_cast<Clock&>(waitClock) : clock);
+  const bool countSleeps = std::getenv("VANTOR_SLEEP_TOTAL") != nullptr;
+  Clock& sessionClock = countSleeps   ? static_cast<Clock&>(countingClock)
+                        : interactive ? static_cast<Clock&>(waitClock)
+                                      : clock;
 
   SessionOptions setupOptions;
   setupOptions.virtualPrinter = isVirtual;
@@ -404,6 +408,7 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
   if (display.Declined()) status = kExitCancelled;
   const SessionLosses losses = linkSession.Finish(!session.skipLinkShutdown);
   ended();
+  if (countSleeps) err << "requested sleeps: " << countingClock.RequestedMs() << " ms\n";
   if (!losses.eeprom.empty()) {
     if (!linkSession.SaveFailureShown()) display.Show(MessageKind::Error, losses.eeprom);
     display.EndLine();

@@ -65,4 +65,22 @@ class WaitShowingClock final : public Clock {
   TerminalDisplay& display_;
 };
 
+// Sums the sleeps a session asks for, so a benchmark can set its wall time against the waits
+// the protocol requires (VANTOR_SLEEP_TOTAL).
+class CountingClock final : public Clock {
+ public:
+  explicit CountingClock(Clock& clock) : clock_(clock) {}
+  void SleepMs(std::int64_t ms) override {
+    if (ms > 0) requestedMs_ += ms;
+    clock_.SleepMs(ms);
+  }
+  std::int64_t NowMs() override { return clock_.NowMs(); }
+  LocalDateTime LocalNow() override { return clock_.LocalNow(); }
+  std::int64_t RequestedMs() const { return requestedMs_; }
+
+ private:
+  Clock& clock_;
+  std::int64_t requestedMs_ = 0;
+};
+
 }  // namespace vantor::cli

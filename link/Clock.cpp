@@ -1,9 +1,6 @@
 #include "Clock.h"
 
-#include <atomic>
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
 #include <ctime>
 #include <thread>
 
@@ -33,29 +30,9 @@ LocalDateTime LocalOf(std::time_t t) {
 }
 }  // namespace
 
-namespace {
-// With VANTOR_SLEEP_TOTAL set, the requested sleeps are summed and printed on stderr at exit,
-// so a benchmark can set a session's wall time against the waits it asked for.
-std::atomic<std::int64_t> requestedMs{0};
-
-void PrintRequested() {
-  std::fprintf(stderr, "requested sleeps: %lld ms\n", static_cast<long long>(requestedMs.load()));
-}
-
-bool CountRequested() {
-  static const bool counting = [] {
-    if (std::getenv("VANTOR_SLEEP_TOTAL") == nullptr) return false;
-    std::atexit(PrintRequested);
-    return true;
-  }();
-  return counting;
-}
-}  // namespace
-
 void SystemClock::SleepMs(std::int64_t ms) {
   using namespace std::chrono;
   if (ms <= 0) return;
-  if (CountRequested()) requestedMs += ms;
   // The system oversleeps by a fraction of a millisecond; sleep to just short of the deadline
   // and finish on the monotonic clock, so a 10 ms wait costs 10 ms.
   constexpr auto kMargin = microseconds(400);

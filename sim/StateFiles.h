@@ -2,8 +2,6 @@
 // a planted link, and held by one process at a time.
 #pragma once
 
-#include <sys/types.h>
-
 #include <cstdint>
 #include <span>
 #include <string>
@@ -16,8 +14,8 @@ std::string FollowLinks(const std::string& path);
 
 // Replaces path with bytes through a fresh temporary file beside it, so a crash leaves the old
 // content or the new, never a mixture. An existing file keeps its mode; a new one gets
-// newMode. On failure error holds the system's reason.
-bool ReplaceFile(const std::string& path, std::span<const std::uint8_t> bytes, mode_t newMode,
+// newMode (permission bits, where the system has them). On failure error holds the system's reason.
+bool ReplaceFile(const std::string& path, std::span<const std::uint8_t> bytes, unsigned newMode,
                  std::string& error);
 
 // Removes the temporary files that processes no longer running left beside path.

@@ -61,7 +61,7 @@ std::string FollowLinks(const std::string& path) {
 }
 
 // Windows has no mode bits: the new file takes its folder's permissions.
-bool ReplaceFile(const std::string& path, std::span<const std::uint8_t> bytes, mode_t,
+bool ReplaceFile(const std::string& path, std::span<const std::uint8_t> bytes, unsigned,
                  std::string& error) {
   std::string temp;
   HANDLE h = INVALID_HANDLE_VALUE;

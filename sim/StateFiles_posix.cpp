@@ -1,5 +1,3 @@
-#include "sim/StateFiles.h"
-
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -11,6 +9,8 @@
 #include <climits>
 #include <cstring>
 #include <random>
+
+#include "sim/StateFiles.h"
 
 namespace vantor::sim {
 
@@ -60,10 +60,11 @@ std::string FollowLinks(const std::string& path) {
   return current;
 }
 
-bool ReplaceFile(const std::string& path, std::span<const std::uint8_t> bytes, mode_t newMode,
+bool ReplaceFile(const std::string& path, std::span<const std::uint8_t> bytes, unsigned newMode,
                  std::string& error) {
   struct stat st {};
-  const mode_t mode = ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : newMode;
+  const mode_t mode =
+      ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : static_cast<mode_t>(newMode);
   // An unpredictable name, created only when nothing (not even a link) is there already.
   std::string temp;
   int fd = -1;
