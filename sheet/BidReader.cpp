@@ -1,0 +1,414 @@
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+#include <optional>
+
+#include "sheet/PageGeometry.h"
+#include "sheet/SheetReader.h"
+
+namespace vantor::sheet {
+
+namespace {
+
+using namespace detail;
+
+// The sheets' geometry in printer dots (1/360 inch), as the patterns print them.
+constexpr double kBarPitch = 40;           // Bi-D bars stand 10 bytes apart
+constexpr int kBarsPerBlock = 34;          // in each of the black and the colour block
+constexpr double kHalfHeight = 60;         // each pass of a Bi-D block
+constexpr double kColourFromBlack = 1520;  // colour bars start 380 bytes right of the black ones
+constexpr double kBidDotsPerStep = 1;      // a Bi-D value step moves the return pass one dot
+
+struct BarBlock {
+  Frame frame;           // origin at the left end of the meeting line
+  double u0 = 0;         // first bar, dots from the blob's centre
+  double step = kNaN;    // lower pass minus upper pass, dots
+  double error = kNaN;   // standard error of the step, dots
+  double agreement = 0;  // share of the bars that agree with the step
+  double v = 0, u = 0;   // position of the meeting line's centre in the page frame, dots
+};
+
+// Measures one block of bars around a blob: the period fixes the scale, the phase the bars,
+// and the phase difference between the two passes the step.
+std::optional<BarBlock> MeasureBarBlock(const SheetImage& image, const Blob& blob, double angle,
+                                        double scale) {
+  Frame f{blob.cx, blob.cy, angle, scale};
+  const double half = (kBarsPerBlock * kBarPitch) / 2;
+  const double sample = 0.5;
+  // Meeting line: the middle of the block's height, where bars of the pitch stand. Only the
+  // bars count: the value labels close above and noise on the paper have no pitch. Short
+  // stretches, as the scale is known only roughly yet.
+  constexpr double kRowStep = 2;
+  std::vector<double> column;
+  for (double v = -2 * kHalfHeight; v < 2 * kHalfHeight; v += kRowStep) {
+    const auto row = Profile(image, f, -half * 0.8, half * 0.8, v, v + kRowStep, 1.0);
+    double strength = 0;
+    constexpr std::size_t kStretch = 4 * static_cast<std::size_t>(kBarPitch);
+    for (std::size_t from = 0; from + kStretch <= row.size(); from += kStretch) {
+      strength += std::abs(Coefficient(row, -half * 0.8, 1.0, kBarPitch, from, from + kStretch));
+    }
+    column.push_back(strength);
+  }
+  std::vector<double> sorted = column;
+  std::nth_element(sorted.begin(), sorted.begin() + static_cast<long>(sorted.size() / 10),
+                   sorted.end());
+  const double floor = sorted[sorted.size() / 10];
+  const double peak = *std::max_element(column.begin(), column.end());
+  if (peak <= floor) return std::nullopt;
+  // The run of rows around the strongest; a colour block's passes are of two inks, one of
+  // them lighter, so the run goes down to a quarter.
+  const double threshold = floor + (peak - floor) / 4;
+  const auto strongest = std::max_element(column.begin(), column.end()) - column.begin();
+  std::ptrdiff_t top = strongest, bottom = strongest;
+  while (top > 0 && column[static_cast<std::size_t>(top - 1)] > threshold) --top;
+  while (bottom + 1 < static_cast<std::ptrdiff_t>(column.size()) &&
+         column[static_cast<std::size_t>(bottom + 1)] > threshold)
+    ++bottom;
+  const double height = static_cast<double>(bottom - top + 1) * kRowStep;
+  if (height < 1.6 * kHalfHeight || height > 2.4 * kHalfHeight) return std::nullopt;
+  const double mid = -2 * kHalfHeight + static_cast<double>(top + bottom + 1) * kRowStep / 2;
+  f.cx = f.X(0, mid);
+  f.cy = f.Y(0, mid);
+
+  const double span = half + 3 * kBarPitch;
+  const auto both = Profile(image, f, -span, span, -kHalfHeight + 6, kHalfHeight - 6, sample);
+  // The bars' pitch fixes the scale to within a fraction of a percent.
+  double bestPeriod = kBarPitch, bestPower = 0;
+  for (double p = kBarPitch * 0.85; p <= kBarPitch * 1.15; p += 0.25) {
+    const double power = std::abs(Coefficient(both, -span, sample, p));
+    if (power > bestPower) {
+      bestPower = power;
+      bestPeriod = p;
+    }
+  }
+  const double coarse = bestPeriod;
+  for (double p = coarse - 0.25; p <= coarse + 0.25; p += 0.02) {
+    const double power = std::abs(Coefficient(both, -span, sample, p));
+    if (power > bestPower) {
+      bestPower = power;
+      bestPeriod = p;
+    }
+  }
+  f.scale = scale * bestPeriod / kBarPitch;
+  const auto upper = Profile(image, f, -span, span, -kHalfHeight + 6, -6, sample);
+  const auto lower = Profile(image, f, -span, span, 6, kHalfHeight - 6, sample);
+  const double phase = Phase(Coefficient(upper, -span, sample, kBarPitch), kBarPitch);
+  // Which 34 bar positions hold bars: the strongest run of them.
+  std::vector<double> strength;
+  const double first = phase - kBarPitch * std::ceil((phase + span) / kBarPitch);
+  for (double b = first; b < span; b += kBarPitch) {
+    auto at = [&](double u) {
+      const long i = std::lround((u + span) / sample);
+      if (i < 0 || i >= static_cast<long>(upper.size())) return 0.0;
+      return upper[static_cast<std::size_t>(i)];
+    };
+    strength.push_back(at(b) - (at(b - kBarPitch / 2) + at(b + kBarPitch / 2)) / 2);
+  }
+  if (strength.size() < kBarsPerBlock) return std::nullopt;
+  double best = -1e9;
+  std::size_t firstBar = 0;
+  for (std::size_t s = 0; s + kBarsPerBlock <= strength.size(); ++s) {
+    const double total =
+        std::accumulate(strength.begin() + static_cast<long>(s),
+                        strength.begin() + static_cast<long>(s) + kBarsPerBlock, 0.0);
+    if (total > best) {
+      best = total;
+      firstBar = s;
+    }
+  }
+  BarBlock block;
+  block.u0 = first + static_cast<double>(firstBar) * kBarPitch;
+  // Each bar on its own first: the share that agrees with the others tells how sure the block
+  // is, and a bar far off (a smudge, a speck) is left out.
+  std::vector<double> steps;
+  std::vector<Complex> pairs;
+  for (int i = 0; i < kBarsPerBlock; ++i) {
+    const double c = block.u0 + i * kBarPitch;
+    const auto from = static_cast<std::size_t>(std::max(0.0, (c - kBarPitch / 2 + span) / sample));
+    const auto to = static_cast<std::size_t>(std::max(0.0, (c + kBarPitch / 2 + span) / sample));
+    const Complex cu = Coefficient(upper, -span, sample, kBarPitch, from, to);
+    const Complex cl = Coefficient(lower, -span, sample, kBarPitch, from, to);
+    pairs.push_back(cl * std::conj(cu));
+    steps.push_back(Phase(pairs.back(), kBarPitch));
+  }
+  // A bar narrower than a pixel lands on the pixel grid, so single bars scatter by up to a
+  // pixel either way, in whole pixels: the median would pick one of the grid's values, while
+  // the bars together, each as strong as it printed, average the grid out.
+  const double median = Median(steps);
+  const double window = 1.5 / f.scale + 1.5;
+  Complex together = 0;
+  std::vector<double> kept;
+  for (std::size_t i = 0; i < steps.size(); ++i) {
+    if (std::abs(Wrap(steps[i] - median, kBarPitch)) > window) continue;
+    together += pairs[i];
+    kept.push_back(steps[i]);
+  }
+  const int agree = static_cast<int>(kept.size());
+  block.step = Phase(together, kBarPitch);
+  double square = 0;
+  for (const double k : kept)
+    square += Wrap(k - block.step, kBarPitch) * Wrap(k - block.step, kBarPitch);
+  block.error = std::sqrt(square / std::max(1, agree - 1) / std::max(1, agree));
+  block.agreement = static_cast<double>(agree) / kBarsPerBlock;
+  block.frame = f;
+  return block;
+}
+
+constexpr double kMaxTilt = 6 * std::numbers::pi / 180;
+constexpr double kMaxForeign = 800;  // dots: anything longer that is not a block is foreign
+
+// Meeting lines of the black blocks down one Bi-D sheet, from the first: three candidates of
+// one dot type, then three of the next. A candidate takes 424 rows, a dot type 664 more.
+constexpr std::array<double, 6> kBidSlots = {0, 424, 848, 1512, 1936, 2360};
+constexpr double kColourBelowBlack = 62;
+// The dot type's title line, above the first black meeting line of its three candidates.
+constexpr double kTitleFrom = -300, kTitleTo = -265;
+constexpr double kShortTitle = 360;  // "ECO DOT" is about 250 dots long, the others 470
+
+struct PageBlocks {
+  std::array<std::optional<BarBlock>, 6> black, colour;
+  bool second = false;  // VSD3 and ECO
+  double noise = 0;     // the scan's grain
+};
+
+const char* const kNotBid =
+    "this image is not a Bi-D adjustment sheet printed by this tool (no rows of Bi-D bars found)";
+
+std::optional<PageBlocks> ReadBidPage(const SheetImage& image, std::string& why) {
+  const double guess = GuessScale(image);
+  const std::vector<Blob> blobs = FindBlobs(image, guess);
+  std::vector<const Blob*> bars;
+  for (const Blob& b : blobs) {
+    const double aspect = b.length / std::max(1.0, b.height);
+    const double length = b.length / guess;
+    if (aspect > 6 && aspect < 18 && length > 900 && length < 1900 && b.fill < 0.3 &&
+        std::abs(AngleNear0(b.angle)) < kMaxTilt) {
+      bars.push_back(&b);
+    }
+  }
+  if (bars.size() < 3) {
+    why = kNotBid;
+    return std::nullopt;
+  }
+  std::vector<double> angles, lengths;
+  for (const Blob* b : bars) {
+    angles.push_back(AngleNear0(b->angle));
+    lengths.push_back(b->length);
+  }
+  const double angle = Median(angles);
+  const double scale = Median(lengths) / (kBarsPerBlock * kBarPitch);
+  for (const Blob& b : blobs) {
+    const bool isBar = std::find(bars.begin(), bars.end(), &b) != bars.end();
+    // A row of bars that the grain broke in two is no foreign mark; it is only not measured.
+    const bool brokenRow = b.length / scale < 1.1 * kBarsPerBlock * kBarPitch &&
+                           std::abs(b.height / scale / (2 * kHalfHeight) - 1) < 0.4 &&
+                           b.length > 4 * b.height && b.fill < 0.3 &&
+                           std::abs(AngleNear0(b.angle)) < kMaxTilt;
+    if (!isBar && !brokenRow && !b.edge && std::max(b.length, b.height) / scale > kMaxForeign) {
+      why =
+          "this image holds more than a Bi-D adjustment sheet (a check pattern or another "
+          "print?); scan the Bi-D sheets alone";
+      return std::nullopt;
+    }
+  }
+
+  struct Placed {
+    BarBlock block;
+    double u, v;  // page frame, dots
+  };
+  std::vector<Placed> placed;
+  for (const Blob* b : bars) {
+    auto block = MeasureBarBlock(image, *b, angle, scale);
+    if (!block) continue;
+    const Frame& f = block->frame;
+    const double u = (f.cx * std::cos(angle) + f.cy * std::sin(angle)) / scale;
+    const double v = (-f.cx * std::sin(angle) + f.cy * std::cos(angle)) / scale;
+    placed.push_back({*block, u + block->u0, v});
+  }
+  // The black column is the one with the colour column 1520 dots to its right.
+  std::optional<double> blackU;
+  for (const Placed& a : placed) {
+    for (const Placed& b : placed) {
+      if (std::abs(b.u - a.u - kColourFromBlack) < 60 &&
+          std::abs(b.v - a.v - kColourBelowBlack) < 40) {
+        if (!blackU || a.u < *blackU) blackU = a.u;
+      }
+    }
+  }
+  if (!blackU) {
+    why = kNotBid;
+    return std::nullopt;
+  }
+  // The slots: the first black meeting line that puts the most blocks on a slot.
+  std::vector<double> blackV;
+  for (const Placed& p : placed) {
+    if (std::abs(p.u - *blackU) < 60) blackV.push_back(p.v);
+    if (std::abs(p.u - *blackU - kColourFromBlack) < 60) blackV.push_back(p.v - kColourBelowBlack);
+  }
+  double origin = 0;
+  int bestHits = -1;
+  for (const double v : blackV) {
+    for (const double slot : kBidSlots) {
+      int hits = 0;
+      for (const double w : blackV) {
+        for (const double s : kBidSlots) hits += std::abs(w - (v - slot) - s) < 40;
+      }
+      if (hits > bestHits) {
+        bestHits = hits;
+        origin = v - slot;
+      }
+    }
+  }
+  PageBlocks page;
+  page.noise = image.noise;
+  for (const Placed& p : placed) {
+    const bool black = std::abs(p.u - *blackU) < 60;
+    const bool colour = std::abs(p.u - *blackU - kColourFromBlack) < 60;
+    const double v = p.v - (colour ? kColourBelowBlack : 0) - origin;
+    for (std::size_t s = 0; s < kBidSlots.size(); ++s) {
+      if (std::abs(v - kBidSlots[s]) >= 40) continue;
+      if (black) page.black[s] = p.block;
+      if (colour) page.colour[s] = p.block;
+    }
+  }
+  // The second sheet's lower dot type is ECO, the only short title.
+  Frame pageFrame{0, 0, angle, scale};
+  const double titleV = origin + kBidSlots[3];
+  const auto title = Profile(image, pageFrame, *blackU - 40, *blackU + 700, titleV + kTitleFrom,
+                             titleV + kTitleTo, 2.0);
+  const double peak = title.empty() ? 0 : *std::max_element(title.begin(), title.end());
+  int last = -1, first = -1;
+  for (std::size_t i = 0; i < title.size(); ++i) {
+    if (title[i] > peak / 3) {
+      if (first < 0) first = static_cast<int>(i);
+      last = static_cast<int>(i);
+    }
+  }
+  page.second = peak > 0.05 && (last - first) * 2.0 < kShortTitle;
+  return page;
+}
+
+// One Bi-D row from its three candidates' steps: each candidate says where the true value is,
+// as sure as its bars agree; where the candidates agree too the value between them is trusted.
+// The confidence is the chance that the whole value to register is the right one.
+BidRowReading ReadBidRow(const std::array<std::optional<BarBlock>, 3>& blocks, double sign,
+                         double noise) {
+  BidRowReading row;
+  row.read = true;
+  std::vector<double> estimates, variances;
+  double bestStep = 1e9;
+  double agreement = 1;
+  double pixel = 0;  // dots
+  for (int k = 0; k < 3; ++k) {
+    const auto& b = blocks[static_cast<std::size_t>(k)];
+    row.steps[static_cast<std::size_t>(k)] = b ? b->step * sign : kNaN;
+    if (!b || b->agreement < 0.5) continue;
+    const double s = b->step * sign;
+    if (std::abs(s) < bestStep) {
+      bestStep = std::abs(s);
+      row.best = k;
+    }
+    // Steps close to half the bar pitch are ambiguous.
+    if (std::abs(s) > kBarPitch / 2 - 4) continue;
+    estimates.push_back(2.0 * (k - 1) - s / kBidDotsPerStep);
+    // Far from meeting a print's step may not be linear in the value: the meeting candidate
+    // counts most.
+    const double model = 0.03 * (1 + std::abs(s));
+    variances.push_back(b->error * b->error + model * model);
+    agreement = std::min(agreement, b->agreement);
+    pixel = std::max(pixel, 1 / b->frame.scale);
+  }
+  if (row.best < 0) {
+    row.read = false;
+    return row;
+  }
+  if (estimates.empty()) {
+    row.offset = 2.0 * (row.best - 1);
+    row.suggested = 2 * (row.best - 1);
+    row.confidence = 0.2;
+    return row;
+  }
+  double sum = 0, wsum = 0;
+  for (std::size_t i = 0; i < estimates.size(); ++i) {
+    sum += estimates[i] / variances[i];
+    wsum += 1 / variances[i];
+  }
+  row.offset = sum / wsum;
+  double spread = 0, chi2 = 0;
+  for (std::size_t i = 0; i < estimates.size(); ++i) {
+    const double d = estimates[i] - row.offset;
+    spread = std::max(spread, std::abs(d));
+    chi2 += d * d / variances[i];
+  }
+  // Candidates that disagree beyond their own errors widen the error by as much; a floor for
+  // what no scan shows (paper stretch, a pass that wanders).
+  double sigma2 = 1 / wsum;
+  if (estimates.size() > 1)
+    sigma2 *= std::max(1.0, chi2 / static_cast<double>(estimates.size() - 1));
+  // Grain on a coarse scan moves the bars by parts of a pixel the same way in every candidate,
+  // which no spread shows.
+  const double grain = 7 * noise * pixel;
+  const double sigma = std::sqrt(sigma2 + 0.08 * 0.08 + grain * grain);
+  row.suggested = static_cast<int>(std::lround(row.offset));
+  const double off = std::abs(row.offset - row.suggested);
+  double confidence = NormalCdf((0.5 - off) / sigma) + NormalCdf((0.5 + off) / sigma) - 1;
+  // Bars lost to a smudge or a speck, and a single candidate without a second opinion.
+  confidence *= std::min(1.0, agreement / 0.8);
+  if (estimates.size() < 2) confidence *= 0.8;
+  row.confidence = std::clamp(confidence, 0.0, 1.0);
+  if (spread > 1.0) {
+    // The candidates disagree by more than a value: say only which one meets best.
+    row.suggested = 2 * (row.best - 1);
+    row.offset = row.suggested;
+    row.confidence = std::min(row.confidence, 0.3);
+  }
+  return row;
+}
+
+}  // namespace
+
+std::optional<BidReading> ReadBidSheets(const std::vector<SheetImage>& pages, std::string& why) {
+  if (pages.empty() || pages.size() > 2) {
+    why = "give the one or two pages of one Bi-D print";
+    return std::nullopt;
+  }
+  std::array<std::optional<PageBlocks>, 2> sheets;
+  for (const SheetImage& image : pages) {
+    auto page = ReadBidPage(image, why);
+    if (!page) return std::nullopt;
+    auto& slot = sheets[page->second ? 1 : 0];
+    if (slot) {
+      why = page->second ? "both pages are the second sheet (VSD3 and ECO) of a Bi-D print"
+                         : "both pages are the first sheet (VSD1 and VSD2) of a Bi-D print";
+      return std::nullopt;
+    }
+    slot = *page;
+  }
+  BidReading reading;
+  // The colour blocks' passes are printed the other way round.
+  constexpr double kBlackSign = 1, kColourSign = 1;
+  for (std::size_t row = 0; row < 8; ++row) {
+    const std::size_t type = row / 2;  // VSD1, VSD2, VSD3, ECO
+    const bool colour = row % 2 == 1;
+    BidRowReading r;
+    const auto& sheet = sheets[type / 2];
+    if (sheet) {
+      const auto& column = colour ? sheet->colour : sheet->black;
+      const std::size_t from = (type % 2) * 3;
+      r = ReadBidRow({column[from], column[from + 1], column[from + 2]},
+                     colour ? kColourSign : kBlackSign, sheet->noise);
+    }
+    r.dotType = static_cast<int>(4 + type);
+    r.colour = colour;
+    reading.rows[row] = r;
+  }
+  bool any = false;
+  for (const auto& r : reading.rows) any = any || (r.read && r.confidence > 0);
+  if (!any) {
+    why = "the sheet is too degraded to read: no row of bars could be measured";
+    return std::nullopt;
+  }
+  return reading;
+}
+
+}  // namespace vantor::sheet
