@@ -174,7 +174,7 @@ struct PageBlocks {
 const char* const kNotBid =
     "this image is not a Bi-D adjustment sheet printed by this tool (no rows of Bi-D bars found)";
 
-std::optional<PageBlocks> ReadBidPage(const SheetImage& image, std::string& why) {
+std::optional<PageBlocks> ReadBidPage(const SheetImage& image, Refusal& refusal) {
   const double guess = GuessScale(image);
   const std::vector<Blob> blobs = FindBlobs(image, guess);
   std::vector<const Blob*> bars;
@@ -187,8 +187,7 @@ std::optional<PageBlocks> ReadBidPage(const SheetImage& image, std::string& why)
     }
   }
   if (bars.size() < 3) {
-    why = kNotBid;
-    return std::nullopt;
+    return Refuse(refusal, RefusalKind::kNotASheet, kNotBid);
   }
   std::vector<double> angles, lengths;
   for (const Blob* b : bars) {
@@ -205,10 +204,9 @@ std::optional<PageBlocks> ReadBidPage(const SheetImage& image, std::string& why)
                            b.length > 4 * b.height && b.fill < 0.3 &&
                            std::abs(AngleNear0(b.angle)) < kMaxTilt;
     if (!isBar && !brokenRow && !b.edge && std::max(b.length, b.height) / scale > kMaxForeign) {
-      why =
-          "this image holds more than a Bi-D adjustment sheet (a check pattern or another "
-          "print?); scan the Bi-D sheets alone";
-      return std::nullopt;
+      return Refuse(refusal, RefusalKind::kNotASheet,
+                    "this image holds more than a Bi-D adjustment sheet (a check pattern or "
+                    "another print?); scan the Bi-D sheets alone");
     }
   }
 
@@ -236,8 +234,7 @@ std::optional<PageBlocks> ReadBidPage(const SheetImage& image, std::string& why)
     }
   }
   if (!blackU) {
-    why = kNotBid;
-    return std::nullopt;
+    return Refuse(refusal, RefusalKind::kNotASheet, kNotBid);
   }
   // The slots: the first black meeting line that puts the most blocks on a slot.
   std::vector<double> blackV;
@@ -367,20 +364,20 @@ BidRowReading ReadBidRow(const std::array<std::optional<BarBlock>, 3>& blocks, d
 
 }  // namespace
 
-std::optional<BidReading> ReadBidSheets(const std::vector<SheetImage>& pages, std::string& why) {
+std::optional<BidReading> ReadBidSheets(const std::vector<SheetImage>& pages, Refusal& refusal) {
   if (pages.empty() || pages.size() > 2) {
-    why = "give the one or two pages of one Bi-D print";
-    return std::nullopt;
+    return Refuse(refusal, RefusalKind::kWrongPages, "give the one or two pages of one Bi-D print");
   }
   std::array<std::optional<PageBlocks>, 2> sheets;
   for (const SheetImage& image : pages) {
-    auto page = ReadBidPage(image, why);
+    auto page = ReadBidPage(image, refusal);
     if (!page) return std::nullopt;
     auto& slot = sheets[page->second ? 1 : 0];
     if (slot) {
-      why = page->second ? "both pages are the second sheet (VSD3 and ECO) of a Bi-D print"
-                         : "both pages are the first sheet (VSD1 and VSD2) of a Bi-D print";
-      return std::nullopt;
+      return Refuse(refusal, RefusalKind::kWrongPages,
+                    page->second
+                        ? "both pages are the second sheet (VSD3 and ECO) of a Bi-D print"
+                        : "both pages are the first sheet (VSD1 and VSD2) of a Bi-D print");
     }
     slot = *page;
   }
@@ -405,9 +402,16 @@ std::optional<BidReading> ReadBidSheets(const std::vector<SheetImage>& pages, st
   bool any = false;
   for (const auto& r : reading.rows) any = any || (r.read && r.confidence > 0);
   if (!any) {
-    why = "the sheet is too degraded to read: no row of bars could be measured";
-    return std::nullopt;
+    return Refuse(refusal, RefusalKind::kDegraded,
+                  "the sheet is too degraded to read: no row of bars could be measured");
   }
+  return reading;
+}
+
+std::optional<BidReading> ReadBidSheets(const std::vector<SheetImage>& pages, std::string& why) {
+  Refusal refusal;
+  auto reading = ReadBidSheets(pages, refusal);
+  if (!reading) why = refusal.words;
   return reading;
 }
 

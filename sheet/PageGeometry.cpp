@@ -7,6 +7,11 @@
 
 namespace vantor::sheet::detail {
 
+std::nullopt_t Refuse(Refusal& refusal, RefusalKind kind, std::string words) {
+  refusal = {kind, std::move(words)};
+  return std::nullopt;
+}
+
 double Wrap(double d, double period) {
   return d - period * std::round(d / period);
 }

@@ -6,9 +6,12 @@
 #include <cstdint>
 #include <limits>
 #include <numbers>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "sheet/SheetImage.h"
+#include "sheet/SheetReader.h"
 
 namespace vantor::sheet::detail {
 
@@ -17,6 +20,9 @@ inline constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 inline constexpr double kA4WidthDots = 2976;
 // Beyond this the image is no sheet laid on a scanner or held before a camera.
 inline constexpr double kMaxTilt = 6 * std::numbers::pi / 180;
+
+// Sets the refusal; for `return Refuse(...)` in readers that return an optional.
+std::nullopt_t Refuse(Refusal& refusal, RefusalKind kind, std::string words);
 
 double Wrap(double d, double period);
 double Median(std::vector<double> v);

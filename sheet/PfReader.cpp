@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <optional>
 
 #include "sheet/PageGeometry.h"
@@ -21,7 +22,6 @@ const char* const kNotPf =
     "this image is not a PF adjustment sheet printed by this tool (the nine candidates were not "
     "found)";
 
-// Where a profile crosses halfway between its ink and its paper, from index from towards to;
 struct Joint {
   double gap = 0;               // dots
   double leftX = 0, leftY = 0;  // the upper bar's left end, pixels
@@ -52,26 +52,52 @@ std::optional<Joint> MeasureJoint(const SheetImage& image, const Blob& blob, dou
     return std::nullopt;
   }
   // Left of the lower bar only the upper one ends; right of the upper bar only the lower one
-  // starts.
+  // starts. The two edges stand a bar's width apart along the row, so the rows' own slope is
+  // taken out: a camera's lean or keystone tilts them against the column of joints.
   const double uL1 = -reach + l1 * 0.5, uL2 = -reach + l2 * 0.5;
   const double uR1 = -reach + r1 * 0.5, uR2 = -reach + r2 * 0.5;
-  const double inset = 0.2 * (uL2 - uL1);
-  const auto aOnly = ColumnProfile(image, f, uL1 + inset, uL2 - inset, vTop - h / 4, vBottom, 0.5);
-  const auto bOnly = ColumnProfile(image, f, uR1 + inset, uR2 - inset, vTop, vBottom + h / 4, 0.5);
-  // From inside each bar outwards to its edge at the joint.
-  const double upperEnd =
-      Crossing(aOnly, static_cast<long>(h / 2 / 0.5), static_cast<long>(aOnly.size()) - 1);
-  const double lowerStart = Crossing(bOnly, static_cast<long>(0.75 * h / 0.5), 0);
-  if (upperEnd < 0 || lowerStart < 0) return std::nullopt;
-  const double vUpperEnd = vTop - h / 4 + upperEnd * 0.5;
-  const double vLowerStart = vTop + lowerStart * 0.5;
-  return Joint{(vLowerStart - vUpperEnd) / scale, f.X(uL1, vTop + 0.25 * h),
-               f.Y(uL1, vTop + 0.25 * h)};
+  const double width = uL2 - uL1;
+  const double inset = 0.2 * width;
+  const double step = 0.5;
+  struct Edges {
+    double top = -1, bottom = -1;  // v, or below vTop - h when not found
+    double u = 0;                  // middle of the stretch
+  };
+  // The outer edges of what is inked in a stretch along the row; `inner` is where the joint's
+  // own edge is looked for, from inside the bar outwards.
+  const auto edges = [&](double u0, double u1, double v0, double v1) {
+    const auto p = ColumnProfile(image, f, u0, u1, v0, v1, step);
+    const long end = static_cast<long>(p.size()) - 1;
+    Edges e;
+    e.u = (u0 + u1) / 2;
+    const double t = Crossing(p, 0, end), b = Crossing(p, end, 0);
+    e.top = t < 0 ? kNaN : v0 + t * step;
+    e.bottom = b < 0 ? kNaN : v0 + b * step;
+    return e;
+  };
+  const Edges a = edges(uL1 + inset, uL2 - inset, vTop - h / 4, vTop + h / 2);
+  const Edges aEnd = edges(uL1 + inset, uL2 - inset, vTop + h / 4, vBottom);
+  const Edges b = edges(uR1 + inset, uR2 - inset, vBottom - h / 2, vBottom + h / 4);
+  const Edges bStart = edges(uR1 + inset, uR2 - inset, vTop, vBottom - h / 4);
+  const Edges upperRight = edges(uR1 - width + inset, uR1 - inset, vTop - h / 4, vTop + h / 2);
+  const Edges lowerLeft = edges(uL2 + inset, uL2 + width - inset, vBottom - h / 2, vBottom + h / 4);
+  const double rowSlope = ((upperRight.top - a.top) / (upperRight.u - a.u) +
+                           (b.bottom - lowerLeft.bottom) / (b.u - lowerLeft.u)) /
+                          2;
+  const double gap = bStart.top - aEnd.bottom - rowSlope * (b.u - a.u);
+  if (!std::isfinite(gap)) return std::nullopt;
+  return Joint{gap / scale, f.X(uL1, vTop + 0.25 * h), f.Y(uL1, vTop + 0.25 * h)};
 }
 
-}  // namespace
+// The candidates printed, and the feed's step between two of them, in dots.
+constexpr int kPfLowest = -4, kPfHighest = 4;
+constexpr double kPfDotsPerStep = 2;
 
-std::optional<PfReading> ReadPfSheet(const SheetImage& image, std::string& why) {
+// Reads the page as it stands; `reversed` is set when the gaps shrink down the page, as they do
+// on a sheet turned upside down.
+std::optional<PfReading> ReadPfAsItStands(const SheetImage& image, Refusal& refusal,
+                                          bool& reversed) {
+  reversed = false;
   const std::vector<Blob> blobs = FindBlobs(image, GuessScale(image));
   // Solid joints, two bars offset: wider than tall, about alike.
   std::vector<const Blob*> joints;
@@ -84,12 +110,44 @@ std::optional<PfReading> ReadPfSheet(const SheetImage& image, std::string& why) 
   for (const Blob* b : joints) sizes.push_back(b->length);
   const double size = Median(sizes);
   std::erase_if(joints, [size](const Blob* b) { return std::abs(b->length / size - 1) > 0.2; });
-  if (joints.size() != kPfCandidates) {
-    why = kNotPf;
-    return std::nullopt;
-  }
   std::sort(joints.begin(), joints.end(),
             [](const Blob* a, const Blob* b) { return a->cy < b->cy; });
+  // A crease or a pen line across a joint joins it to a mark of another shape. With the first
+  // and the last joint found, the others stand evenly between them: the lost one is measured
+  // where it must be.
+  std::vector<Blob> filled;
+  if (joints.size() >= kPfCandidates - 2 && joints.size() < kPfCandidates) {
+    const Blob& first = *joints.front();
+    const Blob& last = *joints.back();
+    const double dx = (last.cx - first.cx) / (kPfCandidates - 1);
+    const double dy = (last.cy - first.cy) / (kPfCandidates - 1);
+    bool even = dy > 0;
+    std::array<const Blob*, kPfCandidates> at{};
+    for (const Blob* b : joints) {
+      const long k = std::lround((b->cy - first.cy) / dy);
+      if (k < 0 || k >= kPfCandidates || at[static_cast<std::size_t>(k)] ||
+          std::abs(b->cy - first.cy - static_cast<double>(k) * dy) > 0.1 * dy) {
+        even = false;
+        break;
+      }
+      at[static_cast<std::size_t>(k)] = b;
+    }
+    if (even) {
+      filled.reserve(kPfCandidates);
+      for (std::size_t k = 0; k < kPfCandidates; ++k) {
+        if (at[k]) continue;
+        Blob b = first;
+        b.cx = first.cx + dx * static_cast<double>(k);
+        b.cy = first.cy + dy * static_cast<double>(k);
+        filled.push_back(b);
+        at[k] = &filled.back();
+      }
+      joints.assign(at.begin(), at.end());
+    }
+  }
+  if (joints.size() != kPfCandidates) {
+    return Refuse(refusal, RefusalKind::kNotASheet, kNotPf);
+  }
   // The candidates stand one under the other, and the upper bars' left ends in a line: first
   // roughly from the joints' middles (which a growing gap moves), then from those ends.
   std::vector<std::pair<double, double>> points;
@@ -108,14 +166,14 @@ std::optional<PfReading> ReadPfSheet(const SheetImage& image, std::string& why) 
     }
     angle = std::atan2(-sxy, syy);
     if (std::abs(angle) > kMaxTilt) {
-      why = kNotPf;
-      return std::nullopt;
+      return Refuse(refusal, RefusalKind::kNotASheet, kNotPf);
     }
     for (std::size_t k = 0; k < kPfCandidates; ++k) {
       const auto joint = MeasureJoint(image, *joints[k], angle);
       if (!joint) {
-        why = "the PF sheet is too degraded to read: a candidate's joint could not be measured";
-        return std::nullopt;
+        return Refuse(refusal, RefusalKind::kDegraded,
+                      "the PF sheet is too degraded to read: a candidate's joint could not be "
+                      "measured");
       }
       measured[k] = *joint;
       points[k] = {joint->leftX, joint->leftY};
@@ -136,11 +194,16 @@ std::optional<PfReading> ReadPfSheet(const SheetImage& image, std::string& why) 
   const double n = kPfCandidates;
   const double slope = (n * scg - sc * sg) / (n * scc - sc * sc);
   const double intercept = (sg - slope * sc) / n;
-  if (std::abs(slope) < 0.5) {
-    why =
-        "the PF sheet is too degraded to read: the joints do not change from one candidate to "
-        "the next";
-    return std::nullopt;
+  // The pattern's own step tells the sheet's way up and whether the joints were measured at
+  // all: the upper bar of each joint is printed first, so the gap grows down the page.
+  if (std::abs(std::abs(slope) / kPfDotsPerStep - 1) > 0.25) {
+    return Refuse(refusal, RefusalKind::kDegraded,
+                  "the PF sheet is too degraded to read: the joints do not change by the "
+                  "printed step from one candidate to the next");
+  }
+  if (slope < 0) {
+    reversed = true;
+    return Refuse(refusal, RefusalKind::kUpsideDown, "the sheet is upside down: turn it");
   }
   double residual = 0;
   for (int k = 0; k < kPfCandidates; ++k) {
@@ -149,11 +212,36 @@ std::optional<PfReading> ReadPfSheet(const SheetImage& image, std::string& why) 
   }
   const double spread = std::sqrt(residual / (n - 2)) / std::abs(slope);
   reading.value = -intercept / slope;
+  if (reading.value < kPfLowest - 0.5 || reading.value > kPfHighest + 0.5) {
+    // Outside the candidates the line is extrapolated, not seen meeting.
+    return Refuse(refusal, RefusalKind::kOutOfReach,
+                  "the feed is off beyond the printed candidates (-4 to +4): the bars meet at "
+                  "none of them, so no value can be read; have the paper feed serviced");
+  }
   reading.suggested = static_cast<int>(std::lround(reading.value));
   const double sigma = std::sqrt(spread * spread / n + 0.08 * 0.08);
-  const double off = std::abs(reading.value - reading.suggested);
-  reading.confidence =
-      std::clamp(NormalCdf((0.5 - off) / sigma) + NormalCdf((0.5 + off) / sigma) - 1, 0.0, 1.0);
+  reading.confidence = RoundingConfidence(reading.value, sigma);
+  return reading;
+}
+
+}  // namespace
+
+std::optional<PfReading> ReadPfSheet(const SheetImage& image, Refusal& refusal) {
+  // Upright first; a sheet turned a quarter shows no joints, a sheet upside down reversed ones.
+  for (const int quarters : {0, 1, 3}) {
+    const SheetImage turned = Turned(image, quarters);
+    bool reversed = false;
+    auto reading = ReadPfAsItStands(turned, refusal, reversed);
+    if (reversed) reading = ReadPfAsItStands(Turned(turned, 2), refusal, reversed);
+    if (reading || refusal.kind != RefusalKind::kNotASheet) return reading;
+  }
+  return Refuse(refusal, RefusalKind::kNotASheet, kNotPf);
+}
+
+std::optional<PfReading> ReadPfSheet(const SheetImage& image, std::string& why) {
+  Refusal refusal;
+  auto reading = ReadPfSheet(image, refusal);
+  if (!reading) why = refusal.words;
   return reading;
 }
 

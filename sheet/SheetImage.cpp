@@ -1,7 +1,5 @@
 #include "sheet/SheetImage.h"
 
-#include <png.h>
-
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -19,10 +17,6 @@ namespace {
 constexpr double kPaperRank = 0.85;
 // Below this the "paper" is a dark surround or a solid print; levelling stops there.
 constexpr float kDarkestPaper = 40.0f;
-// A legal-size scanner bed at 600 dpi, with room to spare; the reading holds about ten bytes a
-// pixel.
-constexpr std::uint64_t kMaxPixels = 64'000'000;
-constexpr png_uint_32 kMaxSide = 16'384;
 
 // Each exchange step drops a value that has at least three of the others above it (or below
 // it), which cannot be the median: six comparisons instead of a sort.
@@ -180,39 +174,6 @@ SheetImage FromPixels(int width, int height, int channels, const std::uint8_t* p
     }
   }
   return image;
-}
-
-bool LoadPng(const std::string& path, SheetImage& image, std::string& error) {
-  png_image png{};
-  png.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_file(&png, path.c_str())) {
-    error = path + ": not a readable PNG image (" + png.message + ")";
-    return false;
-  }
-  // Checked against the header before anything is allocated: a damaged or hostile header may
-  // claim any size.
-  if (static_cast<std::uint64_t>(png.width) * png.height > kMaxPixels ||
-      std::max(png.width, png.height) > kMaxSide) {
-    error = path + ": the image is too large to be a scan of a sheet (" +
-            std::to_string(png.width) + " x " + std::to_string(png.height) +
-            " pixels; scan at 150 to 600 dpi)";
-    png_image_free(&png);
-    return false;
-  }
-  // Scanners write 16-bit samples coded like 8-bit ones, without saying so; a file that does
-  // say it is linear is still converted.
-  png.flags |= PNG_IMAGE_FLAG_16BIT_sRGB;
-  png.format = PNG_FORMAT_RGB;
-  std::vector<std::uint8_t> rgb(PNG_IMAGE_SIZE(png));
-  // Transparent parts are paper, not ink.
-  const png_color white{255, 255, 255};
-  if (!png_image_finish_read(&png, &white, rgb.data(), 0, nullptr)) {
-    error = path + ": the PNG image is damaged (" + png.message + ")";
-    png_image_free(&png);
-    return false;
-  }
-  image = FromPixels(static_cast<int>(png.width), static_cast<int>(png.height), 3, rgb.data());
-  return true;
 }
 
 }  // namespace vantor::sheet
