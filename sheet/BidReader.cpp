@@ -1,4 +1,6 @@
 #include <algorithm>
+#include <array>
+#include <cstdio>
 #include <cmath>
 #include <numeric>
 #include <optional>
@@ -18,6 +20,10 @@ constexpr int kBarsPerBlock = 34;          // in each of the black and the colou
 constexpr double kHalfHeight = 60;         // each pass of a Bi-D block
 constexpr double kColourFromBlack = 1520;  // colour bars start 380 bytes right of the black ones
 constexpr double kBidDotsPerStep = 1;      // a Bi-D value step moves the return pass one dot
+// Each pass is measured from kPassTo to kPassFrom dots off the meeting line: clear of the other
+// pass by more than a coarse scan's blur, which would mix a large step into both.
+constexpr double kPassFrom = kHalfHeight - 6, kPassTo = 12;
+constexpr double kPassesApart = kPassFrom + kPassTo;  // between the middles of the two ranges
 
 struct BarBlock {
   Frame frame;           // origin at the left end of the meeting line
@@ -26,6 +32,8 @@ struct BarBlock {
   double error = kNaN;   // standard error of the step, dots
   double agreement = 0;  // share of the bars that agree with the step
   double v = 0, u = 0;   // position of the meeting line's centre in the page frame, dots
+  // The upper pass's bars in the first and the last third of the block, pixels.
+  std::array<double, 2> leftThird{}, rightThird{};
 };
 
 // Measures one block of bars around a blob: the period fixes the scale, the phase the bars,
@@ -71,8 +79,9 @@ std::optional<BarBlock> MeasureBarBlock(const SheetImage& image, const Blob& blo
   f.cy = f.Y(0, mid);
 
   const double span = half + 3 * kBarPitch;
-  const auto both = Profile(image, f, -span, span, -kHalfHeight + 6, kHalfHeight - 6, sample);
-  // The bars' pitch fixes the scale to within a fraction of a percent.
+  // The bars' pitch fixes the scale to within a fraction of a percent: one pass alone, as two
+  // passes half a pitch apart would show half the pitch.
+  const auto both = Profile(image, f, -span, span, -kPassFrom, -kPassTo, sample);
   double bestPeriod = kBarPitch, bestPower = 0;
   for (double p = kBarPitch * 0.85; p <= kBarPitch * 1.15; p += 0.25) {
     const double power = std::abs(Coefficient(both, -span, sample, p));
@@ -90,34 +99,55 @@ std::optional<BarBlock> MeasureBarBlock(const SheetImage& image, const Blob& blo
     }
   }
   f.scale = scale * bestPeriod / kBarPitch;
-  const auto upper = Profile(image, f, -span, span, -kHalfHeight + 6, -6, sample);
-  const auto lower = Profile(image, f, -span, span, 6, kHalfHeight - 6, sample);
-  const double phase = Phase(Coefficient(upper, -span, sample, kBarPitch), kBarPitch);
+  const auto upper = Profile(image, f, -span, span, -kPassFrom, -kPassTo, sample);
+  const auto lower = Profile(image, f, -span, span, kPassTo, kPassFrom, sample);
   // Which 34 bar positions hold bars: the strongest run of them.
-  std::vector<double> strength;
-  const double first = phase - kBarPitch * std::ceil((phase + span) / kBarPitch);
-  for (double b = first; b < span; b += kBarPitch) {
-    auto at = [&](double u) {
-      const long i = std::lround((u + span) / sample);
-      if (i < 0 || i >= static_cast<long>(upper.size())) return 0.0;
-      return upper[static_cast<std::size_t>(i)];
-    };
-    strength.push_back(at(b) - (at(b - kBarPitch / 2) + at(b + kBarPitch / 2)) / 2);
-  }
-  if (strength.size() < kBarsPerBlock) return std::nullopt;
-  double best = -1e9;
-  std::size_t firstBar = 0;
-  for (std::size_t s = 0; s + kBarsPerBlock <= strength.size(); ++s) {
-    const double total =
-        std::accumulate(strength.begin() + static_cast<long>(s),
-                        strength.begin() + static_cast<long>(s) + kBarsPerBlock, 0.0);
-    if (total > best) {
-      best = total;
-      firstBar = s;
+  const auto runStart = [&](const std::vector<double>& pass) -> std::optional<double> {
+    const double phase = Phase(Coefficient(pass, -span, sample, kBarPitch), kBarPitch);
+    std::vector<double> strength;
+    const double first = phase - kBarPitch * std::ceil((phase + span) / kBarPitch);
+    for (double b = first; b < span; b += kBarPitch) {
+      auto at = [&](double u) {
+        const long i = std::lround((u + span) / sample);
+        if (i < 0 || i >= static_cast<long>(pass.size())) return 0.0;
+        return pass[static_cast<std::size_t>(i)];
+      };
+      strength.push_back(at(b) - (at(b - kBarPitch / 2) + at(b + kBarPitch / 2)) / 2);
     }
-  }
+    if (strength.size() < kBarsPerBlock) return std::nullopt;
+    double best = -1e9;
+    std::size_t firstBar = 0;
+    for (std::size_t s = 0; s + kBarsPerBlock <= strength.size(); ++s) {
+      const double total =
+          std::accumulate(strength.begin() + static_cast<long>(s),
+                          strength.begin() + static_cast<long>(s) + kBarsPerBlock, 0.0);
+      if (total > best) {
+        best = total;
+        firstBar = s;
+      }
+    }
+    return first + static_cast<double>(firstBar) * kBarPitch;
+  };
+  const auto upperStart = runStart(upper);
+  if (!upperStart) return std::nullopt;
   BarBlock block;
-  block.u0 = first + static_cast<double>(firstBar) * kBarPitch;
+  block.u0 = *upperStart;
+  // The upper pass in the block's first and last third: black blocks print it one way only,
+  // in one column down the page, so these show how the photo leans.
+  const auto where = [&](int from, int to) {
+    const double centre = block.u0 + (from + to - 1) / 2.0 * kBarPitch;
+    const auto lo = static_cast<std::size_t>(
+        std::max(0.0, (block.u0 + (from - 0.5) * kBarPitch + span) / sample));
+    const auto hi = static_cast<std::size_t>(
+        std::max(0.0, (block.u0 + (to - 0.5) * kBarPitch + span) / sample));
+    const double at =
+        Phase(Coefficient(upper, -span, sample, kBarPitch, lo, hi), kBarPitch);
+    const double u = centre + Wrap(at - centre, kBarPitch);
+    const double v = -kPassesApart / 2;
+    return std::array<double, 2>{f.X(u, v), f.Y(u, v)};
+  };
+  block.leftThird = where(0, kBarsPerBlock / 3);
+  block.rightThird = where(kBarsPerBlock - kBarsPerBlock / 3, kBarsPerBlock);
   // Each bar on its own first: the share that agrees with the others tells how sure the block
   // is, and a bar far off (a smudge, a speck) is left out.
   std::vector<double> steps;
@@ -169,6 +199,9 @@ struct PageBlocks {
   std::array<std::optional<BarBlock>, 6> black, colour;
   bool second = false;  // VSD3 and ECO
   double noise = 0;     // the scan's grain
+  bool leaned = false;  // the photo's lean was measured and taken out
+  double lean = 0;      // the largest lean taken out, dots across per dot down
+  double unexplained = 0;  // dots the black column strays from the corrected geometry
 };
 
 const char* const kNotBid =
@@ -234,7 +267,77 @@ std::optional<PageBlocks> ReadBidPage(const SheetImage& image, Refusal& refusal)
     }
   }
   if (!blackU) {
+    // Turned half round, the colour blocks stand left of the black ones and above them.
+    for (const Placed& a : placed) {
+      for (const Placed& b : placed) {
+        if (std::abs(a.u - b.u - kColourFromBlack) < 60 &&
+            std::abs(a.v - b.v - kColourBelowBlack) < 40) {
+          return Refuse(refusal, RefusalKind::kUpsideDown, "the sheet is upside down: turn it");
+        }
+      }
+    }
     return Refuse(refusal, RefusalKind::kNotASheet, kNotBid);
+  }
+  // How the photo leans, from the black column's upper passes, at the left and the right of
+  // the column: a keystone leans the left and the right of the sheet apart.
+  std::vector<const BarBlock*> column;
+  for (const Placed& p : placed) {
+    if (std::abs(p.u - *blackU) < 60) column.push_back(&p.block);
+  }
+  const double cosA = std::cos(angle), sinA = std::sin(angle);
+  const auto across = [&](const std::array<double, 2>& px) { return px[0] * cosA + px[1] * sinA; };
+  const auto down = [&](const std::array<double, 2>& px) { return -px[0] * sinA + px[1] * cosA; };
+  struct Lean {
+    double at = 0, lean = 0, residual = 0;  // pixels across; dots across per dot down; pixels
+  };
+  std::sort(column.begin(), column.end(), [&](const BarBlock* a, const BarBlock* b) {
+    return down(a->leftThird) < down(b->leftThird);
+  });
+  const double pitch = kBarPitch * scale;  // pixels
+  const auto fit = [&](bool right) {
+    Lean l;
+    double n = 0, su = 0, sv = 0, svv = 0, suv = 0;
+    // Each block's bars are placed to a pitch only: down the column, each is taken nearest to
+    // the one above it.
+    std::vector<std::array<double, 2>> points;
+    for (const BarBlock* c : column) {
+      const auto& px = right ? c->rightThird : c->leftThird;
+      double u = across(px);
+      if (!points.empty()) u = points.back()[0] + Wrap(u - points.back()[0], pitch);
+      points.push_back({u, down(px)});
+    }
+    for (const auto& [u, v] : points) {
+      n += 1;
+      su += u;
+      sv += v;
+      svv += v * v;
+      suv += u * v;
+    }
+    if (n < 2) return l;
+    l.at = su / n;
+    l.lean = (n * suv - su * sv) / (n * svv - sv * sv);
+    const double a = (su - l.lean * sv) / n;
+    double square = 0;
+    for (const auto& [u, v] : points) square += (u - a - l.lean * v) * (u - a - l.lean * v);
+    l.residual = n > 2 ? std::sqrt(square / (n - 2)) : 0;
+    return l;
+  };
+  const Lean left = fit(false), right = fit(true);
+  PageBlocks page;
+  page.leaned = column.size() >= 2;
+  page.unexplained = std::max(left.residual, right.residual) / scale;
+  fprintf(stderr, "column %zu unexplained %.3f lean %.5f %.5f\n", column.size(), page.unexplained, left.lean, right.lean);
+  if (page.leaned) {
+    for (Placed& p : placed) {
+      const Frame& f = p.block.frame;
+      const double centre = p.block.u0 + (kBarsPerBlock - 1) * kBarPitch / 2;
+      const double u = across({f.X(centre, 0), f.Y(centre, 0)});
+      const double lean =
+          left.lean + (right.lean - left.lean) * (u - left.at) / (right.at - left.at);
+      // The lower pass stands a pass's height below the upper one: a lean moves it across.
+      p.block.step -= lean * kPassesApart;
+      page.lean = std::max(page.lean, std::abs(lean));
+    }
   }
   // The slots: the first black meeting line that puts the most blocks on a slot.
   std::vector<double> blackV;
@@ -256,7 +359,6 @@ std::optional<PageBlocks> ReadBidPage(const SheetImage& image, Refusal& refusal)
       }
     }
   }
-  PageBlocks page;
   page.noise = image.noise;
   for (const Placed& p : placed) {
     const bool black = std::abs(p.u - *blackU) < 60;
@@ -268,20 +370,51 @@ std::optional<PageBlocks> ReadBidPage(const SheetImage& image, Refusal& refusal)
       if (colour) page.colour[s] = p.block;
     }
   }
-  // The second sheet's lower dot type is ECO, the only short title.
-  Frame pageFrame{0, 0, angle, scale};
-  const double titleV = origin + kBidSlots[3];
-  const auto title = Profile(image, pageFrame, *blackU - 40, *blackU + 700, titleV + kTitleFrom,
-                             titleV + kTitleTo, 2.0);
-  const double peak = title.empty() ? 0 : *std::max_element(title.begin(), title.end());
-  int last = -1, first = -1;
-  for (std::size_t i = 0; i < title.size(); ++i) {
-    if (title[i] > peak / 3) {
-      if (first < 0) first = static_cast<int>(i);
-      last = static_cast<int>(i);
-    }
+  // Which group is which is read from the titles above them: the second sheet's lower dot
+  // type is ECO, the only short title. A page seen whole shows its two groups, one under the
+  // other; a part of a page shows one, which only the short title names.
+  bool upperSeen = false, lowerSeen = false;
+  for (std::size_t s = 0; s < kBidSlots.size(); ++s) {
+    const bool seen = page.black[s] || page.colour[s];
+    (s < 3 ? upperSeen : lowerSeen) = (s < 3 ? upperSeen : lowerSeen) || seen;
   }
-  page.second = peak > 0.05 && (last - first) * 2.0 < kShortTitle;
+  const Frame pageFrame{0, 0, angle, scale};
+  // The title's length in dots from the left end of the black bars, where it starts; 0 when
+  // there is none. Measured from inside the sheet, so a dark surround does not lengthen it.
+  const auto titleLength = [&](double groupV) {
+    const auto title = Profile(image, pageFrame, *blackU + 4, *blackU + 700, groupV + kTitleFrom,
+                               groupV + kTitleTo, 2.0);
+    const double peak = title.empty() ? 0 : *std::max_element(title.begin(), title.end());
+    if (peak < 0.05) return 0.0;
+    int last = -1;
+    for (std::size_t i = 0; i < title.size(); ++i) {
+      if (title[i] > peak / 3) last = static_cast<int>(i);
+    }
+    return 4 + (last + 1) * 2.0;
+  };
+  const double upperTitle = titleLength(origin + kBidSlots[0]);
+  const double lowerTitle = titleLength(origin + kBidSlots[3]);
+  // Turned half round, the colour column passes for the black one, but no title stands above
+  // a group.
+  if (upperSeen && lowerSeen && upperTitle == 0 && lowerTitle == 0) {
+    return Refuse(refusal, RefusalKind::kUpsideDown, "the sheet is upside down: turn it");
+  }
+  if (upperSeen && lowerSeen) {
+    page.second = lowerTitle > 0 && lowerTitle < kShortTitle;
+  } else {
+    // One group: named only when it is ECO, which then is the lower one.
+    const double only = titleLength(origin + kBidSlots[upperSeen ? 0 : 3]);
+    if (!(only > 0 && only < kShortTitle)) {
+      return Refuse(refusal, RefusalKind::kPartial,
+                    "only part of the page: scan the whole sheet (the rows of bars seen "
+                    "cannot be named)");
+    }
+    if (upperSeen) {
+      std::rotate(page.black.begin(), page.black.begin() + 3, page.black.end());
+      std::rotate(page.colour.begin(), page.colour.begin() + 3, page.colour.end());
+    }
+    page.second = true;
+  }
   return page;
 }
 
@@ -289,7 +422,8 @@ std::optional<PageBlocks> ReadBidPage(const SheetImage& image, Refusal& refusal)
 // as sure as its bars agree; where the candidates agree too the value between them is trusted.
 // The confidence is the chance that the whole value to register is the right one.
 BidRowReading ReadBidRow(const std::array<std::optional<BarBlock>, 3>& blocks, double sign,
-                         double noise) {
+                         const PageBlocks& page) {
+  const double noise = page.noise;
   BidRowReading row;
   row.read = true;
   std::vector<double> estimates, variances;
@@ -305,12 +439,10 @@ BidRowReading ReadBidRow(const std::array<std::optional<BarBlock>, 3>& blocks, d
       bestStep = std::abs(s);
       row.best = k;
     }
-    // Steps close to half the bar pitch are ambiguous.
-    if (std::abs(s) > kBarPitch / 2 - 4) continue;
     estimates.push_back(2.0 * (k - 1) - s / kBidDotsPerStep);
     // Far from meeting a print's step may not be linear in the value: the meeting candidate
     // counts most.
-    const double model = 0.03 * (1 + std::abs(s));
+    const double model = 0.03 + 0.01 * std::abs(s);
     variances.push_back(b->error * b->error + model * model);
     agreement = std::min(agreement, b->agreement);
     pixel = std::max(pixel, 1 / b->frame.scale);
@@ -325,12 +457,18 @@ BidRowReading ReadBidRow(const std::array<std::optional<BarBlock>, 3>& blocks, d
     row.confidence = 0.2;
     return row;
   }
+  // The bars repeat every pitch, so each candidate gives the value modulo the pitch: the
+  // candidates are brought together first, then the value is the one within half a pitch.
+  // Steps of 18 or 19 thus read as large, not as a neighbour candidate's small one.
+  for (double& e : estimates) e = estimates.front() + Wrap(e - estimates.front(), kBarPitch);
   double sum = 0, wsum = 0;
   for (std::size_t i = 0; i < estimates.size(); ++i) {
     sum += estimates[i] / variances[i];
     wsum += 1 / variances[i];
   }
-  row.offset = sum / wsum;
+  const double turns = kBarPitch * std::round(sum / wsum / kBarPitch);
+  for (double& e : estimates) e -= turns;
+  row.offset = sum / wsum - turns;
   double spread = 0, chi2 = 0;
   for (std::size_t i = 0; i < estimates.size(); ++i) {
     const double d = estimates[i] - row.offset;
@@ -345,7 +483,10 @@ BidRowReading ReadBidRow(const std::array<std::optional<BarBlock>, 3>& blocks, d
   // Grain on a coarse scan moves the bars by parts of a pixel the same way in every candidate,
   // which no spread shows.
   const double grain = 7 * noise * pixel;
-  const double sigma = std::sqrt(sigma2 + 0.08 * 0.08 + grain * grain);
+  // What the page's geometry did not explain; a lean that could not be measured (one block of
+  // the black column seen) may be as large as a hand-held photo gives.
+  const double geometry = page.leaned ? page.unexplained : 0.3;
+  const double sigma = std::sqrt(sigma2 + 0.08 * 0.08 + grain * grain + geometry * geometry);
   row.suggested = static_cast<int>(std::lround(row.offset));
   const double off = std::abs(row.offset - row.suggested);
   double confidence = NormalCdf((0.5 - off) / sigma) + NormalCdf((0.5 + off) / sigma) - 1;
@@ -354,11 +495,16 @@ BidRowReading ReadBidRow(const std::array<std::optional<BarBlock>, 3>& blocks, d
   if (estimates.size() < 2) confidence *= 0.8;
   row.confidence = std::clamp(confidence, 0.0, 1.0);
   if (spread > 1.0) {
-    // The candidates disagree by more than a value: say only which one meets best.
-    row.suggested = 2 * (row.best - 1);
-    row.offset = row.suggested;
+    // The candidates disagree by more than a value: say only which one meets best, when one
+    // nearly meets; far from all of them keep the reading, unsure.
+    if (bestStep < 3) {
+      row.suggested = 2 * (row.best - 1);
+      row.offset = row.suggested;
+    }
     row.confidence = std::min(row.confidence, 0.3);
   }
+  // Half a pitch either way shows the same bars.
+  if (std::abs(row.offset) > kBarPitch / 2 - 0.5) row.confidence = std::min(row.confidence, 0.3);
   return row;
 }
 
@@ -371,6 +517,7 @@ std::optional<BidReading> ReadBidSheets(const std::vector<SheetImage>& pages, Re
   std::array<std::optional<PageBlocks>, 2> sheets;
   for (const SheetImage& image : pages) {
     auto page = ReadBidPage(image, refusal);
+    if (!page && refusal.kind == RefusalKind::kUpsideDown) page = ReadBidPage(Turned(image, 2), refusal);
     if (!page) return std::nullopt;
     auto& slot = sheets[page->second ? 1 : 0];
     if (slot) {
@@ -393,7 +540,7 @@ std::optional<BidReading> ReadBidSheets(const std::vector<SheetImage>& pages, Re
       const auto& column = colour ? sheet->colour : sheet->black;
       const std::size_t from = (type % 2) * 3;
       r = ReadBidRow({column[from], column[from + 1], column[from + 2]},
-                     colour ? kColourSign : kBlackSign, sheet->noise);
+                     colour ? kColourSign : kBlackSign, *sheet);
     }
     r.dotType = static_cast<int>(4 + type);
     r.colour = colour;

@@ -23,7 +23,9 @@ const char* const kNotPf =
     "found)";
 
 struct Joint {
-  double gap = 0;               // dots
+  double gap = 0;       // dots, between the two edges as they stand in the frame
+  double slope = 0;     // of the rows against the frame, dots down per dot along
+  double apart = 0;     // dots along the row between the two edges
   double leftX = 0, leftY = 0;  // the upper bar's left end, pixels
 };
 
@@ -84,9 +86,10 @@ std::optional<Joint> MeasureJoint(const SheetImage& image, const Blob& blob, dou
   const double rowSlope = ((upperRight.top - a.top) / (upperRight.u - a.u) +
                            (b.bottom - lowerLeft.bottom) / (b.u - lowerLeft.u)) /
                           2;
-  const double gap = bStart.top - aEnd.bottom - rowSlope * (b.u - a.u);
-  if (!std::isfinite(gap)) return std::nullopt;
-  return Joint{gap / scale, f.X(uL1, vTop + 0.25 * h), f.Y(uL1, vTop + 0.25 * h)};
+  const double gap = bStart.top - aEnd.bottom;
+  if (!std::isfinite(gap) || !std::isfinite(rowSlope)) return std::nullopt;
+  return Joint{gap / scale, rowSlope, (b.u - a.u) / scale, f.X(uL1, vTop + 0.25 * h),
+               f.Y(uL1, vTop + 0.25 * h)};
 }
 
 // The candidates printed, and the feed's step between two of them, in dots.
@@ -179,10 +182,24 @@ std::optional<PfReading> ReadPfAsItStands(const SheetImage& image, Refusal& refu
       points[k] = {joint->leftX, joint->leftY};
     }
   }
+  // The rows' slope changes slowly down the page (not at all for a lean, evenly for a
+  // keystone): a line through the joints' own slopes takes their noise out, fitted by medians
+  // so that a joint a crease runs through does not bend it.
+  std::vector<double> pairSlopes, starts;
+  for (std::size_t k = 0; k < kPfCandidates; ++k) {
+    for (std::size_t l = k + 1; l < kPfCandidates; ++l) {
+      pairSlopes.push_back((measured[l].slope - measured[k].slope) / static_cast<double>(l - k));
+    }
+  }
+  const double slopeTrend = Median(pairSlopes);
+  for (std::size_t k = 0; k < kPfCandidates; ++k)
+    starts.push_back(measured[k].slope - slopeTrend * static_cast<double>(k));
+  const double slopeAt0 = Median(starts);
   PfReading reading;
   double sc = 0, sg = 0, scc = 0, scg = 0;
   for (int k = 0; k < kPfCandidates; ++k) {
-    const double gap = measured[static_cast<std::size_t>(k)].gap;
+    const Joint& j = measured[static_cast<std::size_t>(k)];
+    const double gap = j.gap - (slopeAt0 + slopeTrend * k) * j.apart;
     reading.gaps[static_cast<std::size_t>(k)] = gap;
     const double c = k - 4;
     sc += c;

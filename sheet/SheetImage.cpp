@@ -83,6 +83,26 @@ double Grain(int width, int height, const std::vector<std::uint8_t>& light) {
   return static_cast<double>(median) / 0.954;
 }
 
+// Whether one-pixel lines across the image outnumber those down it by far: a pixel darker
+// than both neighbours two away along one axis and not along the other.
+bool LinesRunAcross(int width, int height, const std::vector<std::uint8_t>& light) {
+  constexpr int kContrast = 15;
+  long down = 0, across = 0;
+  const auto w = static_cast<std::size_t>(width);
+  for (int y = 2; y + 2 < height; y += 3) {
+    for (int x = 2; x + 2 < width; ++x) {
+      const std::size_t i = static_cast<std::size_t>(y) * w + static_cast<std::size_t>(x);
+      const int v = light[i];
+      const bool inRow = v + kContrast < std::min(light[i - 2], light[i + 2]);
+      const bool inColumn = v + kContrast < std::min(light[i - 2 * w], light[i + 2 * w]);
+      down += inRow && !inColumn;
+      across += inColumn && !inRow;
+    }
+  }
+  const long enough = static_cast<long>(w) * height / 3 / 2000;
+  return across > enough && across > 3 * down;
+}
+
 }  // namespace
 
 float SheetImage::Sample(double x, double y) const {
@@ -111,6 +131,21 @@ SheetImage FromPixels(int width, int height, int channels, const std::uint8_t* p
     std::uint8_t v = p[0];
     for (int c = 1; c < colours; ++c) v = std::min(v, p[c]);
     light[i] = v;
+  }
+  // Bars run down a sheet; fine lines across the image are a sheet turned a quarter, which is
+  // turned back before the smoothing down the columns would wipe them out.
+  if (LinesRunAcross(width, height, light)) {
+    std::vector<std::uint8_t> turned(count);
+    for (int y = 0; y < width; ++y) {
+      for (int x = 0; x < height; ++x) {
+        turned[static_cast<std::size_t>(y) * height + x] =
+            light[static_cast<std::size_t>(height - 1 - x) * width + y];
+      }
+    }
+    light.swap(turned);
+    std::swap(width, height);
+    image.width = width;
+    image.height = height;
   }
   SmoothDown(width, height, light);
   const double grain = Grain(width, height, light);

@@ -301,7 +301,8 @@ void Check(const char* name, const std::optional<sheet::BidReading>& reading,
       const bool trusted = r.read && r.confidence >= sheet::kTrustedConfidence;
       // The one result that must never happen.
       if (trusted) {
-        EXPECT_EQ(r.suggested, want[i]) << "row " << i << " offset " << r.offset;
+        EXPECT_EQ(r.suggested, want[i]) << "row " << i << " offset " << r.offset << " steps "
+                                        << r.steps[0] << " " << r.steps[1] << " " << r.steps[2];
       }
       if (outcome.kind == RefusalKind::kNone && i < rows) {
         EXPECT_TRUE(trusted) << "row " << i << " offset " << r.offset << " confidence "
@@ -410,6 +411,17 @@ TEST_F(DegradedSheets, LargeBidErrorsReadAsLargeAndATiltedHeadIsNamed) {
       "vsd3-colour:0,eco-black:-17,eco-colour:+5");
   const std::vector<Rgb> pages = Print(false);
   ASSERT_EQ(pages.size(), 2u);
+  if (getenv("RAW")) {
+    sheet::Refusal r0;
+    auto raw = sheet::ReadBidSheets({Scan(pages[0]), Scan(pages[1])}, r0);
+    Check("raw", raw, r0, want, 8, kRight);
+  }
+  if (getenv("DUMP")) {
+    FILE* f = fopen("/tmp/x/large.ppm", "wb");
+    fprintf(f, "P6\n%d %d\n255\n", pages[0].width, pages[0].height);
+    fwrite(pages[0].px.data(), 1, pages[0].px.size(), f);
+    fclose(f);
+  }
   sheet::Refusal refusal;
   auto reading = sheet::ReadBidSheets(
       {Scan(Photograph(pages[0], {})), Scan(Photograph(pages[1], {.keystone = 0.02}))}, refusal);
