@@ -1,6 +1,5 @@
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <cmath>
 #include <numeric>
 #include <optional>
@@ -24,6 +23,7 @@ constexpr double kBidDotsPerStep = 1;      // a Bi-D value step moves the return
 // pass by more than a coarse scan's blur, which would mix a large step into both.
 constexpr double kPassFrom = kHalfHeight - 6, kPassTo = 12;
 constexpr double kPassesApart = kPassFrom + kPassTo;  // between the middles of the two ranges
+constexpr double kTiltedSlant = 0.025;
 
 struct BarBlock {
   Frame frame;           // origin at the left end of the meeting line
@@ -32,6 +32,7 @@ struct BarBlock {
   double error = kNaN;   // standard error of the step, dots
   double agreement = 0;  // share of the bars that agree with the step
   double v = 0, u = 0;   // position of the meeting line's centre in the page frame, dots
+  double slant = 0;  // dots across per dot down within one pass
   // The upper pass's bars in the first and the last third of the block, pixels.
   std::array<double, 2> leftThird{}, rightThird{};
 };
@@ -99,7 +100,13 @@ std::optional<BarBlock> MeasureBarBlock(const SheetImage& image, const Blob& blo
     }
   }
   f.scale = scale * bestPeriod / kBarPitch;
-  const auto upper = Profile(image, f, -span, span, -kPassFrom, -kPassTo, sample);
+  // The upper pass in its top and bottom halves: bars that slant within one pass are a tilted
+  // head (or a photo's lean, which the page's geometry tells apart).
+  constexpr double kPassMiddle = (kPassFrom + kPassTo) / 2;
+  const auto upperTop = Profile(image, f, -span, span, -kPassFrom, -kPassMiddle, sample);
+  const auto upperBottom = Profile(image, f, -span, span, -kPassMiddle, -kPassTo, sample);
+  std::vector<double> upper(upperTop.size());
+  for (std::size_t i = 0; i < upper.size(); ++i) upper[i] = (upperTop[i] + upperBottom[i]) / 2;
   const auto lower = Profile(image, f, -span, span, kPassTo, kPassFrom, sample);
   // Which 34 bar positions hold bars: the strongest run of them.
   const auto runStart = [&](const std::vector<double>& pass) -> std::optional<double> {
@@ -175,6 +182,10 @@ std::optional<BarBlock> MeasureBarBlock(const SheetImage& image, const Blob& blo
   }
   const int agree = static_cast<int>(kept.size());
   block.step = Phase(together, kBarPitch);
+  block.slant = Wrap(Phase(Coefficient(upperBottom, -span, sample, kBarPitch), kBarPitch) -
+                         Phase(Coefficient(upperTop, -span, sample, kBarPitch), kBarPitch),
+                     kBarPitch) /
+                (kPassFrom - kPassMiddle);
   double square = 0;
   for (const double k : kept)
     square += Wrap(k - block.step, kBarPitch) * Wrap(k - block.step, kBarPitch);
@@ -202,6 +213,7 @@ struct PageBlocks {
   bool leaned = false;  // the photo's lean was measured and taken out
   double lean = 0;      // the largest lean taken out, dots across per dot down
   double unexplained = 0;  // dots the black column strays from the corrected geometry
+  bool tilted = false;     // the bars slant within each pass
 };
 
 const char* const kNotBid =
@@ -326,7 +338,7 @@ std::optional<PageBlocks> ReadBidPage(const SheetImage& image, Refusal& refusal)
   PageBlocks page;
   page.leaned = column.size() >= 2;
   page.unexplained = std::max(left.residual, right.residual) / scale;
-  fprintf(stderr, "column %zu unexplained %.3f lean %.5f %.5f\n", column.size(), page.unexplained, left.lean, right.lean);
+  std::vector<double> slants;
   if (page.leaned) {
     for (Placed& p : placed) {
       const Frame& f = p.block.frame;
@@ -337,6 +349,7 @@ std::optional<PageBlocks> ReadBidPage(const SheetImage& image, Refusal& refusal)
       // The lower pass stands a pass's height below the upper one: a lean moves it across.
       p.block.step -= lean * kPassesApart;
       page.lean = std::max(page.lean, std::abs(lean));
+      slants.push_back(p.block.slant - lean);
     }
   }
   // The slots: the first black meeting line that puts the most blocks on a slot.
@@ -360,6 +373,9 @@ std::optional<PageBlocks> ReadBidPage(const SheetImage& image, Refusal& refusal)
     }
   }
   page.noise = image.noise;
+  // A lever step tilts the head by a twentieth of a dot per dot; half of that is no lean a
+  // photo leaves once its geometry is taken out.
+  page.tilted = !slants.empty() && std::abs(Median(slants)) > kTiltedSlant;
   for (const Placed& p : placed) {
     const bool black = std::abs(p.u - *blackU) < 60;
     const bool colour = std::abs(p.u - *blackU - kColourFromBlack) < 60;
@@ -527,6 +543,13 @@ std::optional<BidReading> ReadBidSheets(const std::vector<SheetImage>& pages, Re
                         : "both pages are the first sheet (VSD1 and VSD2) of a Bi-D print");
     }
     slot = *page;
+  }
+  for (const auto& sheet : sheets) {
+    if (sheet && sheet->tilted) {
+      return Refuse(refusal, RefusalKind::kHeadTilted,
+                    "the head looks tilted: adjust the head angle first (the bars slant within "
+                    "each pass)");
+    }
   }
   BidReading reading;
   // The colour blocks' passes are printed the other way round.

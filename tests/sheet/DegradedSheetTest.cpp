@@ -427,7 +427,7 @@ TEST_F(DegradedSheets, LargeBidErrorsReadAsLargeAndATiltedHeadIsNamed) {
       {Scan(Photograph(pages[0], {})), Scan(Photograph(pages[1], {.keystone = 0.02}))}, refusal);
   Check("large", reading, refusal, want, 8, kRight);
 
-  Misalign("tilt=1");
+  Misalign("tilt=2");
   const std::vector<Rgb> tilted = Print(false);
   ASSERT_EQ(tilted.size(), 2u);
   reading = sheet::ReadBidSheets({Scan(Photograph(tilted[0], {})), Scan(Photograph(tilted[1], {}))},
