@@ -1,5 +1,7 @@
 #include <algorithm>
 #include <array>
+#include <cstdio>
+#include <cstdlib>
 #include <cmath>
 #include <numeric>
 #include <optional>
@@ -40,7 +42,7 @@ struct BarBlock {
 // Measures one block of bars around a blob: the period fixes the scale, the phase the bars,
 // and the phase difference between the two passes the step.
 std::optional<BarBlock> MeasureBarBlock(const SheetImage& image, const Blob& blob, double angle,
-                                        double scale) {
+                                        double scale, int attempt = 0) {
   Frame f{blob.cx, blob.cy, angle, scale};
   const double half = (kBarsPerBlock * kBarPitch) / 2;
   const double sample = 0.5;
@@ -137,6 +139,18 @@ std::optional<BarBlock> MeasureBarBlock(const SheetImage& image, const Blob& blo
   };
   const auto upperStart = runStart(upper);
   if (!upperStart) return std::nullopt;
+  // A run against the end of the window may go on past it: a blob cut short (by the edge of a
+  // dark surround) is centred off its block. The window moves that way and the block is
+  // measured again.
+  const bool pinnedLeft = *upperStart < -span + kBarPitch;
+  const bool pinnedRight = *upperStart + kBarsPerBlock * kBarPitch > span - kBarPitch;
+  if ((pinnedLeft || pinnedRight) && attempt < 2) {
+    Blob moved = blob;
+    const double by = (pinnedLeft ? -3 : 3) * kBarPitch * scale;
+    moved.cx += by * std::cos(angle);
+    moved.cy += by * std::sin(angle);
+    return MeasureBarBlock(image, moved, angle, scale, attempt + 1);
+  }
   BarBlock block;
   block.u0 = *upperStart;
   // The upper pass in the block's first and last third: black blocks print it one way only,
@@ -231,6 +245,12 @@ std::optional<PageBlocks> ReadBidPage(const SheetImage& image, Refusal& refusal)
       bars.push_back(&b);
     }
   }
+  if (getenv("SHEET_DEBUG")) {
+    for (const Blob& bl : blobs) {
+      if (bl.length / guess > 300)
+        fprintf(stderr, "blob %.0f,%.0f len %.0f h %.0f fill %.2f edge %d angle %.3f\n", bl.cx, bl.cy, bl.length / guess, bl.height / guess, bl.fill, bl.edge, bl.angle);
+    }
+  }
   if (bars.size() < 3) {
     return Refuse(refusal, RefusalKind::kNotASheet, kNotBid);
   }
@@ -239,16 +259,17 @@ std::optional<PageBlocks> ReadBidPage(const SheetImage& image, Refusal& refusal)
     angles.push_back(AngleNear0(b->angle));
     lengths.push_back(b->length);
   }
-  const double angle = Median(angles);
-  const double scale = Median(lengths) / (kBarsPerBlock * kBarPitch);
+  const double roughAngle = Median(angles);
+  const double roughScale = Median(lengths) / (kBarsPerBlock * kBarPitch);
   for (const Blob& b : blobs) {
     const bool isBar = std::find(bars.begin(), bars.end(), &b) != bars.end();
     // A row of bars that the grain broke in two is no foreign mark; it is only not measured.
-    const bool brokenRow = b.length / scale < 1.1 * kBarsPerBlock * kBarPitch &&
-                           std::abs(b.height / scale / (2 * kHalfHeight) - 1) < 0.4 &&
+    const bool brokenRow = b.length / roughScale < 1.1 * kBarsPerBlock * kBarPitch &&
+                           std::abs(b.height / roughScale / (2 * kHalfHeight) - 1) < 0.4 &&
                            b.length > 4 * b.height && b.fill < 0.3 &&
                            std::abs(AngleNear0(b.angle)) < kMaxTilt;
-    if (!isBar && !brokenRow && !b.edge && std::max(b.length, b.height) / scale > kMaxForeign) {
+    if (!isBar && !brokenRow && !b.edge &&
+        std::max(b.length, b.height) / roughScale > kMaxForeign) {
       return Refuse(refusal, RefusalKind::kNotASheet,
                     "this image holds more than a Bi-D adjustment sheet (a check pattern or "
                     "another print?); scan the Bi-D sheets alone");
@@ -259,14 +280,23 @@ std::optional<PageBlocks> ReadBidPage(const SheetImage& image, Refusal& refusal)
     BarBlock block;
     double u, v;  // page frame, dots
   };
-  std::vector<Placed> placed;
+  std::vector<BarBlock> blocks;
   for (const Blob* b : bars) {
-    auto block = MeasureBarBlock(image, *b, angle, scale);
-    if (!block) continue;
-    const Frame& f = block->frame;
+    if (auto block = MeasureBarBlock(image, *b, roughAngle, roughScale)) blocks.push_back(*block);
+  }
+  if (blocks.empty()) return Refuse(refusal, RefusalKind::kNotASheet, kNotBid);
+  // The bars' pitch gives the scale far better than the blobs' lengths, which a crop or a dark
+  // surround shortens.
+  std::vector<double> scales;
+  for (const BarBlock& block : blocks) scales.push_back(block.frame.scale);
+  const double scale = Median(scales);
+  const double angle = roughAngle;
+  std::vector<Placed> placed;
+  for (const BarBlock& block : blocks) {
+    const Frame& f = block.frame;
     const double u = (f.cx * std::cos(angle) + f.cy * std::sin(angle)) / scale;
     const double v = (-f.cx * std::sin(angle) + f.cy * std::cos(angle)) / scale;
-    placed.push_back({*block, u + block->u0, v});
+    placed.push_back({block, u + block.u0 * f.scale / scale, v});
   }
   // The black column is the one with the colour column 1520 dots to its right.
   std::optional<double> blackU;
@@ -389,6 +419,10 @@ std::optional<PageBlocks> ReadBidPage(const SheetImage& image, Refusal& refusal)
   // Which group is which is read from the titles above them: the second sheet's lower dot
   // type is ECO, the only short title. A page seen whole shows its two groups, one under the
   // other; a part of a page shows one, which only the short title names.
+  if (getenv("SHEET_DEBUG")) {
+    fprintf(stderr, "blackU %.1f origin %.1f\n", *blackU, origin);
+    for (const Placed& p : placed) fprintf(stderr, " placed u %.1f v %.1f step %.2f\n", p.u, p.v, p.block.step);
+  }
   bool upperSeen = false, lowerSeen = false;
   for (std::size_t s = 0; s < kBidSlots.size(); ++s) {
     const bool seen = page.black[s] || page.colour[s];

@@ -1,7 +1,8 @@
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
+#include <array>
 #include <optional>
+#include <vector>
 
 #include "sheet/PageGeometry.h"
 #include "sheet/SheetReader.h"
@@ -196,21 +197,50 @@ std::optional<PfReading> ReadPfAsItStands(const SheetImage& image, Refusal& refu
     starts.push_back(measured[k].slope - slopeTrend * static_cast<double>(k));
   const double slopeAt0 = Median(starts);
   PfReading reading;
-  double sc = 0, sg = 0, scc = 0, scg = 0;
   for (int k = 0; k < kPfCandidates; ++k) {
     const Joint& j = measured[static_cast<std::size_t>(k)];
-    const double gap = j.gap - (slopeAt0 + slopeTrend * k) * j.apart;
-    reading.gaps[static_cast<std::size_t>(k)] = gap;
-    const double c = k - 4;
-    sc += c;
-    sg += gap;
-    scc += c * c;
-    scg += c * gap;
+    reading.gaps[static_cast<std::size_t>(k)] = j.gap - (slopeAt0 + slopeTrend * k) * j.apart;
   }
   // The gap grows with the candidate by the feed's step; where it is nought the feed is true.
-  const double n = kPfCandidates;
-  const double slope = (n * scg - sc * sg) / (n * scc - sc * sc);
-  const double intercept = (sg - slope * sc) / n;
+  // A joint a crease or a mark runs through stands off that line: it is left out, once.
+  std::array<bool, kPfCandidates> used{};
+  used.fill(true);
+  double slope = 0, intercept = 0, n = 0, residual = 0;
+  for (int round = 0; round < 2; ++round) {
+    double sc = 0, sg = 0, scc = 0, scg = 0;
+    n = 0;
+    for (int k = 0; k < kPfCandidates; ++k) {
+      if (!used[static_cast<std::size_t>(k)]) continue;
+      const double gap = reading.gaps[static_cast<std::size_t>(k)];
+      const double c = k - 4;
+      n += 1;
+      sc += c;
+      sg += gap;
+      scc += c * c;
+      scg += c * gap;
+    }
+    slope = (n * scg - sc * sg) / (n * scc - sc * sc);
+    intercept = (sg - slope * sc) / n;
+    residual = 0;
+    double worst = 0;
+    int worstAt = -1;
+    std::vector<double> offs;
+    for (int k = 0; k < kPfCandidates; ++k) {
+      const double r = reading.gaps[static_cast<std::size_t>(k)] - (slope * (k - 4) + intercept);
+      if (!used[static_cast<std::size_t>(k)]) continue;
+      residual += r * r;
+      offs.push_back(std::abs(r));
+      if (std::abs(r) > worst) {
+        worst = std::abs(r);
+        worstAt = k;
+      }
+    }
+    if (round == 0 && worstAt >= 0 && worst > std::max(1.0, 4 * Median(offs))) {
+      used[static_cast<std::size_t>(worstAt)] = false;
+    } else {
+      break;
+    }
+  }
   // The pattern's own step tells the sheet's way up and whether the joints were measured at
   // all: the upper bar of each joint is printed first, so the gap grows down the page.
   if (std::abs(std::abs(slope) / kPfDotsPerStep - 1) > 0.25) {
@@ -221,11 +251,6 @@ std::optional<PfReading> ReadPfAsItStands(const SheetImage& image, Refusal& refu
   if (slope < 0) {
     reversed = true;
     return Refuse(refusal, RefusalKind::kUpsideDown, "the sheet is upside down: turn it");
-  }
-  double residual = 0;
-  for (int k = 0; k < kPfCandidates; ++k) {
-    const double r = reading.gaps[static_cast<std::size_t>(k)] - (slope * (k - 4) + intercept);
-    residual += r * r;
   }
   const double spread = std::sqrt(residual / (n - 2)) / std::abs(slope);
   reading.value = -intercept / slope;
