@@ -1,7 +1,5 @@
 #include <algorithm>
 #include <array>
-#include <cstdio>
-#include <cstdlib>
 #include <cmath>
 #include <numeric>
 #include <optional>
@@ -34,7 +32,7 @@ struct BarBlock {
   double error = kNaN;   // standard error of the step, dots
   double agreement = 0;  // share of the bars that agree with the step
   double v = 0, u = 0;   // position of the meeting line's centre in the page frame, dots
-  double slant = 0;  // dots across per dot down within one pass
+  double slant = 0;      // dots across per dot down within one pass
   // The upper pass's bars in the first and the last third of the block, pixels.
   std::array<double, 2> leftThird{}, rightThird{};
 };
@@ -161,8 +159,7 @@ std::optional<BarBlock> MeasureBarBlock(const SheetImage& image, const Blob& blo
         std::max(0.0, (block.u0 + (from - 0.5) * kBarPitch + span) / sample));
     const auto hi = static_cast<std::size_t>(
         std::max(0.0, (block.u0 + (to - 0.5) * kBarPitch + span) / sample));
-    const double at =
-        Phase(Coefficient(upper, -span, sample, kBarPitch, lo, hi), kBarPitch);
+    const double at = Phase(Coefficient(upper, -span, sample, kBarPitch, lo, hi), kBarPitch);
     const double u = centre + Wrap(at - centre, kBarPitch);
     const double v = -kPassesApart / 2;
     return std::array<double, 2>{f.X(u, v), f.Y(u, v)};
@@ -222,10 +219,10 @@ constexpr double kShortTitle = 360;  // "ECO DOT" is about 250 dots long, the ot
 
 struct PageBlocks {
   std::array<std::optional<BarBlock>, 6> black, colour;
-  bool second = false;  // VSD3 and ECO
-  double noise = 0;     // the scan's grain
-  bool leaned = false;  // the photo's lean was measured and taken out
-  double lean = 0;      // the largest lean taken out, dots across per dot down
+  bool second = false;     // VSD3 and ECO
+  double noise = 0;        // the scan's grain
+  bool leaned = false;     // the photo's lean was measured and taken out
+  double lean = 0;         // the largest lean taken out, dots across per dot down
   double unexplained = 0;  // dots the black column strays from the corrected geometry
   bool tilted = false;     // the bars slant within each pass
 };
@@ -243,12 +240,6 @@ std::optional<PageBlocks> ReadBidPage(const SheetImage& image, Refusal& refusal)
     if (aspect > 6 && aspect < 18 && length > 900 && length < 1900 && b.fill < 0.3 &&
         std::abs(AngleNear0(b.angle)) < kMaxTilt) {
       bars.push_back(&b);
-    }
-  }
-  if (getenv("SHEET_DEBUG")) {
-    for (const Blob& bl : blobs) {
-      if (bl.length / guess > 300)
-        fprintf(stderr, "blob %.0f,%.0f len %.0f h %.0f fill %.2f edge %d angle %.3f\n", bl.cx, bl.cy, bl.length / guess, bl.height / guess, bl.fill, bl.edge, bl.angle);
     }
   }
   if (bars.size() < 3) {
@@ -419,10 +410,6 @@ std::optional<PageBlocks> ReadBidPage(const SheetImage& image, Refusal& refusal)
   // Which group is which is read from the titles above them: the second sheet's lower dot
   // type is ECO, the only short title. A page seen whole shows its two groups, one under the
   // other; a part of a page shows one, which only the short title names.
-  if (getenv("SHEET_DEBUG")) {
-    fprintf(stderr, "blackU %.1f origin %.1f\n", *blackU, origin);
-    for (const Placed& p : placed) fprintf(stderr, " placed u %.1f v %.1f step %.2f\n", p.u, p.v, p.block.step);
-  }
   bool upperSeen = false, lowerSeen = false;
   for (std::size_t s = 0; s < kBidSlots.size(); ++s) {
     const bool seen = page.black[s] || page.colour[s];
@@ -567,7 +554,8 @@ std::optional<BidReading> ReadBidSheets(const std::vector<SheetImage>& pages, Re
   std::array<std::optional<PageBlocks>, 2> sheets;
   for (const SheetImage& image : pages) {
     auto page = ReadBidPage(image, refusal);
-    if (!page && refusal.kind == RefusalKind::kUpsideDown) page = ReadBidPage(Turned(image, 2), refusal);
+    if (!page && refusal.kind == RefusalKind::kUpsideDown)
+      page = ReadBidPage(Turned(image, 2), refusal);
     if (!page) return std::nullopt;
     auto& slot = sheets[page->second ? 1 : 0];
     if (slot) {

@@ -1,6 +1,6 @@
 #include <algorithm>
-#include <cmath>
 #include <array>
+#include <cmath>
 #include <optional>
 #include <vector>
 
@@ -24,9 +24,9 @@ const char* const kNotPf =
     "found)";
 
 struct Joint {
-  double gap = 0;       // dots, between the two edges as they stand in the frame
-  double slope = 0;     // of the rows against the frame, dots down per dot along
-  double apart = 0;     // dots along the row between the two edges
+  double gap = 0;               // dots, between the two edges as they stand in the frame
+  double slope = 0;             // of the rows against the frame, dots down per dot along
+  double apart = 0;             // dots along the row between the two edges
   double leftX = 0, leftY = 0;  // the upper bar's left end, pixels
 };
 
