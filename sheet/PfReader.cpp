@@ -31,7 +31,9 @@ struct Joint {
 };
 
 // The gap of one candidate's joint, with the frame in pixels (scale 1) at the blob.
-std::optional<Joint> MeasureJoint(const SheetImage& image, const Blob& blob, double angle) {
+// With `whole` false only the bars' ends are found, to line the joints up.
+std::optional<Joint> MeasureJoint(const SheetImage& image, const Blob& blob, double angle,
+                                  bool whole) {
   Frame f{blob.cx, blob.cy, angle, 1};
   const double reach = std::sqrt(blob.length * blob.length + blob.height * blob.height);
   // Through the middle both bars stand: the joint's whole height, from the outside in, as a
@@ -53,6 +55,10 @@ std::optional<Joint> MeasureJoint(const SheetImage& image, const Blob& blob, dou
   const double shift = (l2 - l1) * 0.5 / scale;
   if (std::abs(shift / kPfShift - 1) > 0.25 || std::abs((r2 - l2) / (r1 - l1) - 1) > 0.1) {
     return std::nullopt;
+  }
+  if (!whole) {
+    const double uL1 = -reach + l1 * 0.5;
+    return Joint{0, 0, 0, f.X(uL1, vTop + 0.25 * h), f.Y(uL1, vTop + 0.25 * h)};
   }
   // Left of the lower bar only the upper one ends; right of the upper bar only the lower one
   // starts. The two edges stand a bar's width apart along the row, so the rows' own slope is
@@ -173,7 +179,7 @@ std::optional<PfReading> ReadPfAsItStands(const SheetImage& image, Refusal& refu
       return Refuse(refusal, RefusalKind::kNotASheet, kNotPf);
     }
     for (std::size_t k = 0; k < kPfCandidates; ++k) {
-      const auto joint = MeasureJoint(image, *joints[k], angle);
+      const auto joint = MeasureJoint(image, *joints[k], angle, pass == 1);
       if (!joint) {
         return Refuse(refusal, RefusalKind::kDegraded,
                       "the PF sheet is too degraded to read: a candidate's joint could not be "
