@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
@@ -93,6 +94,8 @@ bool DecodeJpeg(std::FILE* file, const std::string& path, std::vector<std::uint8
                 int& width, int& height, std::string& error) {
   jpeg_decompress_struct info{};
   JpegFailure failure;
+  // Declared before the jump point: a longjmp skips the destructors of what comes after it.
+  std::vector<std::uint8_t> row;
   info.err = jpeg_std_error(&failure.manager);
   failure.manager.error_exit = JpegExit;
   failure.manager.emit_message = JpegQuiet;
@@ -114,7 +117,7 @@ bool DecodeJpeg(std::FILE* file, const std::string& path, std::vector<std::uint8
   width = static_cast<int>(info.output_width);
   height = static_cast<int>(info.output_height);
   const auto channels = static_cast<std::size_t>(info.output_components);
-  std::vector<std::uint8_t> row(static_cast<std::size_t>(width) * channels);
+  row.resize(static_cast<std::size_t>(width) * channels);
   rgb.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3, 255);
   while (info.output_scanline < info.output_height) {
     JSAMPROW rows[1] = {row.data()};
