@@ -89,8 +89,9 @@ bool LinesRunAcross(int width, int height, const std::vector<std::uint8_t>& ligh
   constexpr int kContrast = 15;
   long down = 0, across = 0;
   const auto w = static_cast<std::size_t>(width);
-  for (int y = 2; y + 2 < height; y += 3) {
-    for (int x = 2; x + 2 < width; ++x) {
+  // Every sixth row and every other pixel: the sheet's bars give thousands either way.
+  for (int y = 2; y + 2 < height; y += 6) {
+    for (int x = 2; x + 2 < width; x += 2) {
       const std::size_t i = static_cast<std::size_t>(y) * w + static_cast<std::size_t>(x);
       const int v = light[i];
       const bool inRow = v + kContrast < std::min(light[i - 2], light[i + 2]);
@@ -99,8 +100,73 @@ bool LinesRunAcross(int width, int height, const std::vector<std::uint8_t>& ligh
       across += inColumn && !inRow;
     }
   }
-  const long enough = static_cast<long>(w) * height / 3 / 2000;
+  const long enough = static_cast<long>(w) * height / 12 / 2000;
   return across > enough && across > 3 * down;
+}
+
+// What lies around the sheet (an open lid, a table) is dark and reaches the image border; it
+// is no ink, and its edge against the sheet is no mark either. Cells of a few pixels darker
+// than the paper by far are followed in from the border and cleared, with the dark pixels of
+// the cells beside them (the sheet's edge).
+void ClearSurround(SheetImage& image, const std::vector<std::uint8_t>& light, float paper) {
+  constexpr int kCell = 4;
+  const int w = image.width, h = image.height;
+  const int cw = (w + kCell - 1) / kCell, ch = (h + kCell - 1) / kCell;
+  std::vector<char> dark(static_cast<std::size_t>(cw) * ch, 0), around(dark.size(), 0);
+  for (int cy = 0; cy < ch; ++cy) {
+    for (int cx = 0; cx < cw; ++cx) {
+      long sum = 0, n = 0;
+      for (int y = cy * kCell; y < std::min(h, (cy + 1) * kCell); ++y) {
+        for (int x = cx * kCell; x < std::min(w, (cx + 1) * kCell); ++x, ++n)
+          sum += light[static_cast<std::size_t>(y) * w + x];
+      }
+      dark[static_cast<std::size_t>(cy) * cw + cx] =
+          static_cast<double>(sum) < 0.6 * paper * static_cast<double>(n);
+    }
+  }
+  std::vector<int> todo;
+  for (int c = 0; c < cw * ch; ++c) {
+    const int x = c % cw, y = c / cw;
+    if ((x == 0 || y == 0 || x == cw - 1 || y == ch - 1) && dark[static_cast<std::size_t>(c)]) {
+      around[static_cast<std::size_t>(c)] = 1;
+      todo.push_back(c);
+    }
+  }
+  if (todo.empty()) return;
+  while (!todo.empty()) {
+    const int c = todo.back();
+    todo.pop_back();
+    const int x = c % cw, y = c / cw;
+    for (const auto& [dx, dy] : {std::pair{1, 0}, {-1, 0}, {0, 1}, {0, -1}}) {
+      const int nx = x + dx, ny = y + dy;
+      if (nx < 0 || ny < 0 || nx >= cw || ny >= ch) continue;
+      const auto n = static_cast<std::size_t>(ny * cw + nx);
+      if (!around[n] && dark[n]) {
+        around[n] = 1;
+        todo.push_back(ny * cw + nx);
+      }
+    }
+  }
+  for (int cy = 0; cy < ch; ++cy) {
+    for (int cx = 0; cx < cw; ++cx) {
+      bool near = false;
+      for (int dy = -1; dy <= 1 && !near; ++dy) {
+        for (int dx = -1; dx <= 1 && !near; ++dx) {
+          const int nx = cx + dx, ny = cy + dy;
+          near = nx >= 0 && ny >= 0 && nx < cw && ny < ch &&
+                 around[static_cast<std::size_t>(ny * cw + nx)];
+        }
+      }
+      if (!near) continue;
+      const bool inside = around[static_cast<std::size_t>(cy) * cw + cx];
+      for (int y = cy * kCell; y < std::min(h, (cy + 1) * kCell); ++y) {
+        for (int x = cx * kCell; x < std::min(w, (cx + 1) * kCell); ++x) {
+          const std::size_t i = static_cast<std::size_t>(y) * w + x;
+          if (inside || light[i] < 0.8 * paper) image.dark[i] = 0;
+        }
+      }
+    }
+  }
 }
 
 }  // namespace
@@ -208,6 +274,7 @@ SheetImage FromPixels(int width, int height, int channels, const std::uint8_t* p
       out[x] = std::clamp(1.0f - static_cast<float>(in[x]) / bright, 0.0f, 1.0f);
     }
   }
+  ClearSurround(image, light, levels[levels.size() / 2]);
   return image;
 }
 
