@@ -18,6 +18,8 @@ namespace vantor::sheet::detail {
 using Complex = std::complex<double>;
 inline constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 inline constexpr double kA4WidthDots = 2976;
+inline constexpr const char* kAtAnAngle =
+    "photographed at an angle: hold the phone square or use a scanner";
 // Beyond this the image is no sheet laid on a scanner or held before a camera.
 inline constexpr double kMaxTilt = 6 * std::numbers::pi / 180;
 

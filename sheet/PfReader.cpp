@@ -202,6 +202,11 @@ std::optional<PfReading> ReadPfAsItStands(const SheetImage& image, Refusal& refu
   for (std::size_t k = 0; k < kPfCandidates; ++k)
     starts.push_back(measured[k].slope - slopeTrend * static_cast<double>(k));
   const double slopeAt0 = Median(starts);
+  // Rows leaning by more than a few degrees against the column of joints: no flat sheet seen
+  // at a slight angle.
+  if (std::max(std::abs(slopeAt0), std::abs(slopeAt0 + slopeTrend * (kPfCandidates - 1))) > 0.05) {
+    return Refuse(refusal, RefusalKind::kAngle, kAtAnAngle);
+  }
   PfReading reading;
   for (int k = 0; k < kPfCandidates; ++k) {
     const Joint& j = measured[static_cast<std::size_t>(k)];
