@@ -17,7 +17,7 @@ else
   packages=(
     build-essential cmake ninja-build pkg-config
     libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev
-    qt6-base-dev libqt6svg6 libgl-dev libpng-dev
+    qt6-base-dev libqt6svg6 libgl-dev libpng-dev libjpeg62-turbo-dev libtiff-dev
     libusb-1.0-0-dev libieee1284-3-dev umockdev libumockdev-dev
     xvfb xauth clang-format
     help2man groff-base desktop-file-utils librsvg2-bin

@@ -1,7 +1,5 @@
 #include "sheet/SheetImage.h"
 
-#include <png.h>
-
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -19,10 +17,6 @@ namespace {
 constexpr double kPaperRank = 0.85;
 // Below this the "paper" is a dark surround or a solid print; levelling stops there.
 constexpr float kDarkestPaper = 40.0f;
-// A legal-size scanner bed at 600 dpi, with room to spare; the reading holds about ten bytes a
-// pixel.
-constexpr std::uint64_t kMaxPixels = 64'000'000;
-constexpr png_uint_32 kMaxSide = 16'384;
 
 // Each exchange step drops a value that has at least three of the others above it (or below
 // it), which cannot be the median: six comparisons instead of a sort.
@@ -89,6 +83,92 @@ double Grain(int width, int height, const std::vector<std::uint8_t>& light) {
   return static_cast<double>(median) / 0.954;
 }
 
+// Whether one-pixel lines across the image outnumber those down it by far: a pixel darker
+// than both neighbours two away along one axis and not along the other.
+bool LinesRunAcross(int width, int height, const std::vector<std::uint8_t>& light) {
+  constexpr int kContrast = 15;
+  long down = 0, across = 0;
+  const auto w = static_cast<std::size_t>(width);
+  // Every sixth row and every other pixel: the sheet's bars give thousands either way.
+  for (int y = 2; y + 2 < height; y += 6) {
+    for (int x = 2; x + 2 < width; x += 2) {
+      const std::size_t i = static_cast<std::size_t>(y) * w + static_cast<std::size_t>(x);
+      const int v = light[i];
+      const bool inRow = v + kContrast < std::min(light[i - 2], light[i + 2]);
+      const bool inColumn = v + kContrast < std::min(light[i - 2 * w], light[i + 2 * w]);
+      down += inRow && !inColumn;
+      across += inColumn && !inRow;
+    }
+  }
+  const long enough = static_cast<long>(w) * height / 12 / 2000;
+  return across > enough && across > 3 * down;
+}
+
+// What lies around the sheet (an open lid, a table) is dark and reaches the image border; it
+// is no ink, and its edge against the sheet is no mark either. Cells of a few pixels darker
+// than the paper by far are followed in from the border and cleared, with the dark pixels of
+// the cells beside them (the sheet's edge).
+void ClearSurround(SheetImage& image, const std::vector<std::uint8_t>& light, float paper) {
+  constexpr int kCell = 4;
+  const int w = image.width, h = image.height;
+  const int cw = (w + kCell - 1) / kCell, ch = (h + kCell - 1) / kCell;
+  std::vector<char> dark(static_cast<std::size_t>(cw) * ch, 0), around(dark.size(), 0);
+  for (int cy = 0; cy < ch; ++cy) {
+    for (int cx = 0; cx < cw; ++cx) {
+      long sum = 0, n = 0;
+      for (int y = cy * kCell; y < std::min(h, (cy + 1) * kCell); ++y) {
+        for (int x = cx * kCell; x < std::min(w, (cx + 1) * kCell); ++x, ++n)
+          sum += light[static_cast<std::size_t>(y) * w + x];
+      }
+      dark[static_cast<std::size_t>(cy) * cw + cx] =
+          static_cast<double>(sum) < 0.6 * paper * static_cast<double>(n);
+    }
+  }
+  std::vector<int> todo;
+  for (int c = 0; c < cw * ch; ++c) {
+    const int x = c % cw, y = c / cw;
+    if ((x == 0 || y == 0 || x == cw - 1 || y == ch - 1) && dark[static_cast<std::size_t>(c)]) {
+      around[static_cast<std::size_t>(c)] = 1;
+      todo.push_back(c);
+    }
+  }
+  if (todo.empty()) return;
+  while (!todo.empty()) {
+    const int c = todo.back();
+    todo.pop_back();
+    const int x = c % cw, y = c / cw;
+    for (const auto& [dx, dy] : {std::pair{1, 0}, {-1, 0}, {0, 1}, {0, -1}}) {
+      const int nx = x + dx, ny = y + dy;
+      if (nx < 0 || ny < 0 || nx >= cw || ny >= ch) continue;
+      const auto n = static_cast<std::size_t>(ny * cw + nx);
+      if (!around[n] && dark[n]) {
+        around[n] = 1;
+        todo.push_back(ny * cw + nx);
+      }
+    }
+  }
+  for (int cy = 0; cy < ch; ++cy) {
+    for (int cx = 0; cx < cw; ++cx) {
+      bool near = false;
+      for (int dy = -1; dy <= 1 && !near; ++dy) {
+        for (int dx = -1; dx <= 1 && !near; ++dx) {
+          const int nx = cx + dx, ny = cy + dy;
+          near = nx >= 0 && ny >= 0 && nx < cw && ny < ch &&
+                 around[static_cast<std::size_t>(ny * cw + nx)];
+        }
+      }
+      if (!near) continue;
+      const bool inside = around[static_cast<std::size_t>(cy) * cw + cx];
+      for (int y = cy * kCell; y < std::min(h, (cy + 1) * kCell); ++y) {
+        for (int x = cx * kCell; x < std::min(w, (cx + 1) * kCell); ++x) {
+          const std::size_t i = static_cast<std::size_t>(y) * w + x;
+          if (inside || light[i] < 0.8 * paper) image.dark[i] = 0;
+        }
+      }
+    }
+  }
+}
+
 }  // namespace
 
 float SheetImage::Sample(double x, double y) const {
@@ -117,6 +197,21 @@ SheetImage FromPixels(int width, int height, int channels, const std::uint8_t* p
     std::uint8_t v = p[0];
     for (int c = 1; c < colours; ++c) v = std::min(v, p[c]);
     light[i] = v;
+  }
+  // Bars run down a sheet; fine lines across the image are a sheet turned a quarter, which is
+  // turned back before the smoothing down the columns would wipe them out.
+  if (LinesRunAcross(width, height, light)) {
+    std::vector<std::uint8_t> turned(count);
+    for (int y = 0; y < width; ++y) {
+      for (int x = 0; x < height; ++x) {
+        turned[static_cast<std::size_t>(y) * height + x] =
+            light[static_cast<std::size_t>(height - 1 - x) * width + y];
+      }
+    }
+    light.swap(turned);
+    std::swap(width, height);
+    image.width = width;
+    image.height = height;
   }
   SmoothDown(width, height, light);
   const double grain = Grain(width, height, light);
@@ -179,40 +274,8 @@ SheetImage FromPixels(int width, int height, int channels, const std::uint8_t* p
       out[x] = std::clamp(1.0f - static_cast<float>(in[x]) / bright, 0.0f, 1.0f);
     }
   }
+  ClearSurround(image, light, levels[levels.size() / 2]);
   return image;
-}
-
-bool LoadPng(const std::string& path, SheetImage& image, std::string& error) {
-  png_image png{};
-  png.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_file(&png, path.c_str())) {
-    error = path + ": not a readable PNG image (" + png.message + ")";
-    return false;
-  }
-  // Checked against the header before anything is allocated: a damaged or hostile header may
-  // claim any size.
-  if (static_cast<std::uint64_t>(png.width) * png.height > kMaxPixels ||
-      std::max(png.width, png.height) > kMaxSide) {
-    error = path + ": the image is too large to be a scan of a sheet (" +
-            std::to_string(png.width) + " x " + std::to_string(png.height) +
-            " pixels; scan at 150 to 600 dpi)";
-    png_image_free(&png);
-    return false;
-  }
-  // Scanners write 16-bit samples coded like 8-bit ones, without saying so; a file that does
-  // say it is linear is still converted.
-  png.flags |= PNG_IMAGE_FLAG_16BIT_sRGB;
-  png.format = PNG_FORMAT_RGB;
-  std::vector<std::uint8_t> rgb(PNG_IMAGE_SIZE(png));
-  // Transparent parts are paper, not ink.
-  const png_color white{255, 255, 255};
-  if (!png_image_finish_read(&png, &white, rgb.data(), 0, nullptr)) {
-    error = path + ": the PNG image is damaged (" + png.message + ")";
-    png_image_free(&png);
-    return false;
-  }
-  image = FromPixels(static_cast<int>(png.width), static_cast<int>(png.height), 3, rgb.data());
-  return true;
 }
 
 }  // namespace vantor::sheet

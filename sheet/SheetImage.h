@@ -22,10 +22,18 @@ struct SheetImage {
 };
 
 // Builds the darkness map from 8-bit pixels with `channels` samples each (1 grey, 3 RGB,
-// 4 RGBA). Uneven lighting is levelled against the brightest paper nearby.
+// 4 RGBA). Uneven lighting is levelled against the brightest paper nearby. Fine lines that run
+// across the image instead of down it are a sheet turned a quarter: it is turned back first.
 SheetImage FromPixels(int width, int height, int channels, const std::uint8_t* pixels);
 
-// Reads a PNG file of any bit depth and colour type; false with words on failure.
-bool LoadPng(const std::string& path, SheetImage& image, std::string& error);
+// Reads a scan or photo: PNG of any bit depth and colour type, JPEG (baseline, progressive,
+// grey, colour or CMYK) or TIFF (strips or tiles, any common sample layout), told apart by
+// their first bytes. A sheet turned a quarter is turned back upright or upside down. False
+// with words on failure.
+bool LoadImage(const std::string& path, SheetImage& image, std::string& error);
+// The former name, for callers written when only PNG was read.
+inline bool LoadPng(const std::string& path, SheetImage& image, std::string& error) {
+  return LoadImage(path, image, error);
+}
 
 }  // namespace vantor::sheet

@@ -1,10 +1,12 @@
-// Reads the Bi-D adjustment sheets this tool prints back from scans or photographs,
+// Reads the Bi-D and PF adjustment sheets this tool prints back from scans or photographs,
 // and suggests the values that make the printer true.
 //
-// The sheets carry their own geometry: the rows of bars are the anchors, so rotation by a few
-// degrees, any resolution from 150 dpi up, an uneven crop, uneven lighting, noise and blur are
-// taken out before anything is measured. A reading that is not sure says so through its
-// confidence; an image that is not one of the sheets is refused with words.
+// The sheets carry their own geometry: the rows of bars and the joints are the anchors, so a
+// quarter turn or a half turn, rotation by a few degrees, the lean and the keystone of a photo
+// taken at a slight angle, any resolution from 75 dpi up, an uneven crop, uneven lighting,
+// noise and blur are taken out before anything is measured. What that correction cannot
+// explain lowers the confidence; a reading that is not sure says so. An image that cannot be
+// read is refused with its reason and what to do.
 #pragma once
 
 #include <array>
@@ -15,6 +17,25 @@
 #include "sheet/SheetImage.h"
 
 namespace vantor::sheet {
+
+// Why an image was refused; every kind is a refusal of the image, not a fault of the tool.
+enum class RefusalKind {
+  kNone,
+  kFile,        // no readable image file
+  kNotASheet,   // no sheet of the kind asked for in the image
+  kWrongPages,  // pages missing, doubled or too many for one print
+  kPartial,     // only part of a page: a group of rows cannot be named
+  kUpsideDown,  // a sheet that can only be read turned
+  kAngle,       // photographed at an angle beyond what can be corrected
+  kHeadTilted,  // the bars slant as a tilted head prints them
+  kDegraded,    // too damaged, faint or blurred to measure
+  kOutOfReach,  // a value outside what the printed candidates can show
+};
+
+struct Refusal {
+  RefusalKind kind = RefusalKind::kNone;
+  std::string words;  // the reason and the next step
+};
 
 // Below this a row's suggestion is only a hint; the technician judges by eye.
 inline constexpr double kTrustedConfidence = 0.6;
@@ -38,8 +59,9 @@ struct BidReading {
   std::array<BidRowReading, 8> rows{};
 };
 
-// Reads the pages of one Bi-D print (both sheets, or one), in any order. On refusal the
-// words say why.
+// Reads the pages of one Bi-D print (both sheets, or one), in any order and orientation.
+std::optional<BidReading> ReadBidSheets(const std::vector<SheetImage>& pages, Refusal& refusal);
+// The same with the words alone.
 std::optional<BidReading> ReadBidSheets(const std::vector<SheetImage>& pages, std::string& why);
 
 struct PfReading {
@@ -51,8 +73,8 @@ struct PfReading {
   double confidence = 0;
 };
 
-// Reads the page of a PF print: the nine candidates' joints down the page. On refusal the words
-// say why.
+// Reads the page of a PF print: the nine candidates' joints down the page, in any orientation.
+std::optional<PfReading> ReadPfSheet(const SheetImage& page, Refusal& refusal);
 std::optional<PfReading> ReadPfSheet(const SheetImage& page, std::string& why);
 
 }  // namespace vantor::sheet

@@ -56,6 +56,19 @@ bool RunConsoleLine(VirtualPrinter& printer, const std::string& raw, std::ostrea
       log << why << std::endl;
       return true;
     }
+  } else if (word == "misalign") {
+    // The settings hold no spaces; a line may still space its parts.
+    std::string rest;
+    std::getline(words, rest);
+    const std::string text = arg + rest;
+    if (text.empty()) {
+      log << printer.MisalignmentText() << std::endl;
+      return true;
+    }
+    if (std::string why; !printer.SetMisalignment(text, why)) {
+      log << why << std::endl;
+      return true;
+    }
   } else if (word == "status" && arg.empty()) {
     log << Describe(printer.State()) << std::endl;
     return true;

@@ -25,8 +25,7 @@ inline constexpr std::string_view kPortDescription = "virtual printer";
 inline constexpr std::string_view kServing = "serving on ";
 inline constexpr std::string_view kConsoleHelp =
     "commands: ink, paper out, paper in, error NN, clear, lever N, nozzle, fault KIND[,...], fault "
-    "off, "
-    "status, quit";
+    "off, misalign [bid=ROW:STEPS,...;pf=N;tilt=N;top=N], status, quit";
 inline constexpr std::string_view kConsoleUnknown = "unknown command: ";
 inline constexpr std::string_view kConsoleDone = "ok";
 

@@ -1,8 +1,11 @@
 #include "sim/VirtualPrinter.h"
 
 #include <algorithm>
+#include <fstream>
 
 #include "link/FactoryCommands.h"
+#include "sim/Misalignment.h"
+#include "sim/StateFiles.h"
 #include "sim/Texts.h"
 
 namespace vantor::sim {
@@ -74,9 +77,48 @@ bool VirtualPrinter::SaveState() {
 
 bool VirtualPrinter::UseStateFile(const std::string& path, std::string& error) {
   if (!store_.UseFile(path, error)) return false;
+  // The mechanism is kept as errors against the factory image and the lever at 0, so that it
+  // stays what it is whatever the EEPROM holds; a state file without one is a factory unit.
+  mechanismPath_ = path + ".mechanism";
+  std::ifstream in(mechanismPath_);
+  if (in) {
+    std::string text, why;
+    std::getline(in, text);
+    Misalignment errors;
+    if (!ParseMisalignment(text, errors, why)) {
+      error = mechanismPath_ + ": " + why;
+      return false;
+    }
+    mechanism_.SetTrue(
+        ApplyMisalignment(errors, PrinterMechanism::Factory(model_), FactoryImage(model_), 0));
+  }
   mechanism_.PowerOn();
   Changed();
   return true;
+}
+
+bool VirtualPrinter::SetMisalignment(const std::string& text, std::string& why) {
+  Misalignment errors;
+  if (!ParseMisalignment(text, errors, why)) return false;
+  mechanism_.SetTrue(
+      ApplyMisalignment(errors, mechanism_.True(), store_.Image(), HeadAngleLever()));
+  if (!mechanismPath_.empty()) {
+    const std::string line =
+        FormatMisalignment(ErrorsOf(mechanism_.True(), FactoryImage(model_), 0)) + "\n";
+    std::string reason;
+    if (!ReplaceFile(mechanismPath_,
+                     {reinterpret_cast<const std::uint8_t*>(line.data()), line.size()}, 0644,
+                     reason)) {
+      why = "cannot save " + mechanismPath_ + ": " + reason;
+      return false;
+    }
+  }
+  Changed();
+  return true;
+}
+
+std::string VirtualPrinter::MisalignmentText() const {
+  return FormatMisalignment(ErrorsOf(mechanism_.True(), store_.Image(), HeadAngleLever()));
 }
 
 void VirtualPrinter::SetEeprom(std::uint8_t address, std::uint8_t value) {

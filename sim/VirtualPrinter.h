@@ -121,6 +121,11 @@ class VirtualPrinter final : private PacketHandler {
   static TrueMechanism FactoryMechanism(Model model) { return PrinterMechanism::Factory(model); }
   const TrueMechanism& Mechanism() const { return mechanism_.True(); }
   void SetMechanism(const TrueMechanism& mechanism) { mechanism_.SetTrue(mechanism); }
+  // Sets mechanical errors from text (sim/Misalignment.h) against the values stored now; with a
+  // state file they are kept beside it, in STATE.mechanism. False with words on bad text.
+  bool SetMisalignment(const std::string& text, std::string& why);
+  // The present errors, every part named, in the same words.
+  std::string MisalignmentText() const;
   // The mechanism as the page renderer sees it: true values against the EEPROM and the lever.
   const PrintMechanics& Mechanics() const { return mechanism_.Mechanics(); }
 
@@ -144,6 +149,7 @@ class VirtualPrinter final : private PacketHandler {
 
   Clock& clock_;
   Model model_;
+  std::string mechanismPath_;  // beside the state file; empty without one
   Faults faults_;
   EepromStore store_;
   PrinterMechanism mechanism_;

@@ -617,9 +617,11 @@ TEST_F(SheetReading, PfSheetReadsAlikeInEveryPngForm) {
       if (kind == PngKind::Rgb) colour = reading;
       EXPECT_EQ(reading->suggested, truth) << reading->value;
       EXPECT_GE(reading->confidence, sheet::kTrustedConfidence);
-      EXPECT_NEAR(reading->value, colour->value, 0.1);
+      // The rows' own slope is measured from the bars' edges, which a coarse palette moves by
+      // a part of a pixel: the gaps all shift alike, the value far less.
+      EXPECT_NEAR(reading->value, colour->value, 0.15);
       for (std::size_t k = 0; k < 9; ++k)
-        EXPECT_NEAR(reading->gaps[k], colour->gaps[k], 0.5) << "candidate " << k;
+        EXPECT_NEAR(reading->gaps[k], colour->gaps[k], 1.0) << "candidate " << k;
     }
   }
 }

@@ -1,0 +1,362 @@
+#include "sheet/PageGeometry.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <utility>
+
+namespace vantor::sheet::detail {
+
+std::nullopt_t Refuse(Refusal& refusal, RefusalKind kind, std::string words) {
+  refusal = {kind, std::move(words)};
+  return std::nullopt;
+}
+
+double Wrap(double d, double period) {
+  return d - period * std::round(d / period);
+}
+
+double Median(std::vector<double> v) {
+  if (v.empty()) return kNaN;
+  std::sort(v.begin(), v.end());
+  const std::size_t n = v.size();
+  return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+double AngleNear0(double a) {
+  while (a > std::numbers::pi / 2) a -= std::numbers::pi;
+  while (a <= -std::numbers::pi / 2) a += std::numbers::pi;
+  return a;
+}
+
+double NormalCdf(double x) {
+  return 0.5 * std::erfc(-x / std::numbers::sqrt2);
+}
+
+double RoundingConfidence(double value, double sigma) {
+  const double off = std::abs(value - std::round(value));
+  return std::clamp(NormalCdf((0.5 - off) / sigma) + NormalCdf((0.5 + off) / sigma) - 1, 0.0, 1.0);
+}
+
+double Frame::X(double u, double v) const {
+  return cx + scale * ((u + lean * v) * std::cos(angle) - v * std::sin(angle));
+}
+
+double Frame::Y(double u, double v) const {
+  return cy + scale * ((u + lean * v) * std::sin(angle) + v * std::cos(angle));
+}
+
+namespace {
+
+// The unit steps along two axes in pixels: a frame walked without a sine per sample.
+struct Axes {
+  double ux, uy, vx, vy;
+};
+
+Axes AxesOf(const Frame& f) {
+  const double c = f.scale * std::cos(f.angle), s = f.scale * std::sin(f.angle);
+  return {c, s, -s + f.lean * c, c + f.lean * s};
+}
+
+std::vector<double> ProfileAlong(const SheetImage& image, double cx, double cy, const Axes& d,
+                                 double u0, double u1, double v0, double v1, double step) {
+  const int n = std::max(1, static_cast<int>((u1 - u0) / step));
+  // About two pixels apart across: the bars run along v, so more rows only average noise.
+  const double vStep = std::max(1.0, 2.0 / std::hypot(d.vx, d.vy));
+  const int rows = std::max(1, static_cast<int>((v1 - v0) / vStep));
+  const double dv = (v1 - v0) / rows;
+  std::vector<double> profile(static_cast<std::size_t>(n));
+  for (int i = 0; i < n; ++i) {
+    const double u = u0 + i * step;
+    const double v = v0 + 0.5 * dv;
+    double x = cx + u * d.ux + v * d.vx;
+    double y = cy + u * d.uy + v * d.vy;
+    double sum = 0;
+    for (int r = 0; r < rows; ++r) {
+      sum += image.Sample(x, y);
+      x += dv * d.vx;
+      y += dv * d.vy;
+    }
+    profile[static_cast<std::size_t>(i)] = sum / rows;
+  }
+  return profile;
+}
+
+}  // namespace
+
+std::vector<double> Profile(const SheetImage& image, const Frame& f, double u0, double u1,
+                            double v0, double v1, double step) {
+  return ProfileAlong(image, f.cx, f.cy, AxesOf(f), u0, u1, v0, v1, step);
+}
+
+std::vector<double> ColumnProfile(const SheetImage& image, const Frame& f, double u0, double u1,
+                                  double v0, double v1, double step) {
+  // Along the v axis, the u axis turned back across it.
+  const Axes a = AxesOf(f);
+  return ProfileAlong(image, f.cx, f.cy, {a.vx, a.vy, -a.ux, -a.uy}, v0, v1, -u1, -u0, step);
+}
+
+Complex Coefficient(const std::vector<double>& p, double u0, double step, double period,
+                    std::size_t from, std::size_t to) {
+  Complex sum = 0;
+  to = std::min(to, p.size());
+  if (from >= to) return sum;
+  // The phasor turns by a fixed angle per sample; renormalised now and then against drift.
+  const Complex turn = std::polar(1.0, -2 * std::numbers::pi * step / period);
+  Complex z =
+      std::polar(1.0, -2 * std::numbers::pi * (u0 + static_cast<double>(from) * step) / period);
+  for (std::size_t i = from; i < to; ++i) {
+    sum += p[i] * z;
+    z *= turn;
+    if ((i & 255) == 255) z /= std::abs(z);
+  }
+  return sum;
+}
+
+double Phase(Complex c, double period) {
+  return -std::arg(c) * period / (2 * std::numbers::pi);
+}
+
+std::vector<Blob> FindBlobs(const SheetImage& image, double guessScale) {
+  // Wide enough to hold a bar of every row of bars, low enough to keep the rows of a sheet apart.
+  const int cellW = std::max(2, static_cast<int>(std::lround(guessScale * 45)));
+  const int cellH = std::max(2, static_cast<int>(std::lround(guessScale * 22)));
+  const int cw = (image.width + cellW - 1) / cellW;
+  const int ch = (image.height + cellH - 1) / cellH;
+  std::vector<double> mean(static_cast<std::size_t>(cw) * ch, 0.0);
+  for (int y = 0; y < image.height; ++y) {
+    for (int x = 0; x < image.width; ++x) {
+      mean[static_cast<std::size_t>(y / cellH) * cw + x / cellW] += image.At(x, y);
+    }
+  }
+  std::vector<double> square(mean.size(), 0.0);
+  for (int y = 0; y < image.height; ++y) {
+    for (int x = 0; x < image.width; ++x) {
+      square[static_cast<std::size_t>(y / cellH) * cw + x / cellW] +=
+          double{image.At(x, y)} * image.At(x, y);
+    }
+  }
+  const double noise2 = double{image.noise} * image.noise;
+  // A flat grey (a scanner lid, a shadow) is no ink: marks are either sharp or solid.
+  std::vector<char> flat(mean.size(), 0), even(mean.size(), 0);
+  for (int cy = 0; cy < ch; ++cy) {
+    for (int cx = 0; cx < cw; ++cx) {
+      const int w = std::min(cellW, image.width - cx * cellW);
+      const int h = std::min(cellH, image.height - cy * cellH);
+      const std::size_t i = static_cast<std::size_t>(cy) * cw + cx;
+      mean[i] /= w * h;
+      // Only what stands out of the scanner's grain is structure.
+      const double spread =
+          std::sqrt(std::max(0.0, square[i] / (w * h) - mean[i] * mean[i] - noise2));
+      flat[i] = spread < 0.02 && mean[i] < 0.5;
+      even[i] = spread < 0.05 && mean[i] > 0.04;
+    }
+  }
+  // Whatever lies around the sheet (lid, table, shadow) reaches the image border without a
+  // break; the sheet's edge against it is a sharp line, but no mark of the sheet.
+  std::vector<char> around(mean.size(), 0);
+  std::vector<int> todo;
+  for (int c = 0; c < cw * ch; ++c) {
+    const int x = c % cw, y = c / cw;
+    if ((x == 0 || y == 0 || x == cw - 1 || y == ch - 1) && even[static_cast<std::size_t>(c)]) {
+      around[static_cast<std::size_t>(c)] = 1;
+      todo.push_back(c);
+    }
+  }
+  while (!todo.empty()) {
+    const int c = todo.back();
+    todo.pop_back();
+    const int x = c % cw, y = c / cw;
+    for (const auto& [dx, dy] : {std::pair{1, 0}, {-1, 0}, {0, 1}, {0, -1}}) {
+      const int nx = x + dx, ny = y + dy;
+      if (nx < 0 || ny < 0 || nx >= cw || ny >= ch) continue;
+      const auto n = static_cast<std::size_t>(ny * cw + nx);
+      if (!around[n] && even[n]) {
+        around[n] = 1;
+        todo.push_back(ny * cw + nx);
+      }
+    }
+  }
+  std::vector<char> nearAround(mean.size(), 0);
+  for (int c = 0; c < cw * ch; ++c) {
+    const int x = c % cw, y = c / cw;
+    for (int dy = -1; dy <= 1; ++dy) {
+      for (int dx = -1; dx <= 1; ++dx) {
+        const int nx = x + dx, ny = y + dy;
+        if (nx < 0 || ny < 0 || nx >= cw || ny >= ch) continue;
+        if (around[static_cast<std::size_t>(ny * cw + nx)])
+          nearAround[static_cast<std::size_t>(c)] = 1;
+      }
+    }
+  }
+  // Ink against the paper nearby: sparse bars cover a fortieth of a cell, so the reference is
+  // the median of the neighbourhood, not an absolute level.
+  // On a grainy scan three cells along the rows together: the rows of bars are thirty cells
+  // long, and the grain would otherwise break them into pieces.
+  std::vector<double> rowMean(mean.size());
+  for (int cy = 0; cy < ch; ++cy) {
+    for (int cx = 0; cx < cw; ++cx) {
+      const std::size_t row = static_cast<std::size_t>(cy) * cw;
+      rowMean[row + cx] = (mean[row + std::max(0, cx - 1)] + mean[row + cx] +
+                           mean[row + std::min(cw - 1, cx + 1)]) /
+                          3;
+    }
+  }
+  const bool grainy = image.noise > 0.01f;
+  const std::vector<double>& judged = grainy ? rowMean : mean;
+  // Coloured bars on a grey scan are half as dark as black ones, and the sparse bars of a cell
+  // then lift its mean by about a hundredth: the bar is set by the grain left in a cell's mean
+  // (the smoothing down the columns binds about four pixels together), not at a fixed level.
+  const double cellPixels = static_cast<double>(cellW) * cellH * (grainy ? 3 : 1);
+  const double cellGrain = image.noise * 2 / std::sqrt(cellPixels);
+  const double inkLevel = std::max(0.005, 4 * cellGrain);
+  const int r = 8;
+  std::vector<char> inked(mean.size(), 0);
+  std::vector<double> window;
+  for (int cy = 0; cy < ch; ++cy) {
+    for (int cx = 0; cx < cw; ++cx) {
+      window.clear();
+      for (int y = std::max(0, cy - r); y <= std::min(ch - 1, cy + r); y += 2) {
+        for (int x = std::max(0, cx - r); x <= std::min(cw - 1, cx + r); x += 2) {
+          window.push_back(judged[static_cast<std::size_t>(y) * cw + x]);
+        }
+      }
+      std::nth_element(window.begin(), window.begin() + static_cast<long>(window.size() / 2),
+                       window.end());
+      const double paper = window[window.size() / 2];
+      const std::size_t i = static_cast<std::size_t>(cy) * cw + cx;
+      inked[i] = !flat[i] && !nearAround[i] && judged[i] - paper > inkLevel;
+    }
+  }
+
+  std::vector<Blob> blobs;
+  std::vector<int> stack;
+  for (int start = 0; start < cw * ch; ++start) {
+    if (!inked[static_cast<std::size_t>(start)]) continue;
+    std::vector<int> cells;
+    stack.push_back(start);
+    inked[static_cast<std::size_t>(start)] = 0;
+    while (!stack.empty()) {
+      const int c = stack.back();
+      stack.pop_back();
+      cells.push_back(c);
+      const int x = c % cw, y = c / cw;
+      for (int dy = -1; dy <= 1; ++dy) {
+        for (int dx = -1; dx <= 1; ++dx) {
+          const int nx = x + dx, ny = y + dy;
+          if (nx < 0 || ny < 0 || nx >= cw || ny >= ch) continue;
+          const int n = ny * cw + nx;
+          if (inked[static_cast<std::size_t>(n)]) {
+            inked[static_cast<std::size_t>(n)] = 0;
+            stack.push_back(n);
+          }
+        }
+      }
+    }
+    if (cells.size() < 4) continue;
+    bool edge = false;
+    for (const int c : cells) {
+      edge = edge || c % cw == 0 || c / cw == 0 || c % cw == cw - 1 || c / cw == ch - 1;
+    }
+    // Moments of the ink in the blob's cells. What counts as ink is relative to the blob's
+    // darkest pixels: blur spreads a one-dot bar into a faint band.
+    std::array<int, 101> histogram{};
+    int pixels = 0;
+    for (const int c : cells) {
+      const int x0 = (c % cw) * cellW, y0 = (c / cw) * cellH;
+      for (int y = y0; y < std::min(image.height, y0 + cellH); ++y) {
+        for (int x = x0; x < std::min(image.width, x0 + cellW); ++x) {
+          ++histogram[static_cast<std::size_t>(std::lround(image.At(x, y) * 100))];
+          ++pixels;
+        }
+      }
+    }
+    int level = 100;
+    for (int seen = 0; level > 0; --level) {
+      seen += histogram[static_cast<std::size_t>(level)];
+      if (seen > pixels / 100) break;
+    }
+    const float threshold = std::max(0.03f, 0.3f * static_cast<float>(level) / 100);
+    double sw = 0, sx = 0, sy = 0, sxx = 0, syy = 0, sxy = 0;
+    for (const int c : cells) {
+      const int x0 = (c % cw) * cellW, y0 = (c / cw) * cellH;
+      for (int y = y0; y < std::min(image.height, y0 + cellH); ++y) {
+        for (int x = x0; x < std::min(image.width, x0 + cellW); ++x) {
+          const double w = image.At(x, y) > threshold ? image.At(x, y) : 0.0;
+          sw += w;
+          sx += w * x;
+          sy += w * y;
+          sxx += w * x * x;
+          syy += w * y * y;
+          sxy += w * x * y;
+        }
+      }
+    }
+    if (sw <= 0) continue;
+    Blob b;
+    b.edge = edge;
+    b.cx = sx / sw;
+    b.cy = sy / sw;
+    const double vxx = sxx / sw - b.cx * b.cx;
+    const double vyy = syy / sw - b.cy * b.cy;
+    const double vxy = sxy / sw - b.cx * b.cy;
+    b.angle = 0.5 * std::atan2(2 * vxy, vxx - vyy);
+    // A uniform box has variance extent^2 / 12 along each axis.
+    const double c2 = std::cos(b.angle), s2 = std::sin(b.angle);
+    const double along = vxx * c2 * c2 + 2 * vxy * c2 * s2 + vyy * s2 * s2;
+    const double across = vxx * s2 * s2 - 2 * vxy * c2 * s2 + vyy * c2 * c2;
+    b.length = std::sqrt(12 * std::max(0.0, along));
+    b.height = std::sqrt(12 * std::max(0.0, across));
+    double inkSum = 0;
+    for (const int c : cells) {
+      const int x0 = (c % cw) * cellW, y0 = (c / cw) * cellH;
+      for (int y = y0; y < std::min(image.height, y0 + cellH); ++y) {
+        for (int x = x0; x < std::min(image.width, x0 + cellW); ++x) inkSum += image.At(x, y);
+      }
+    }
+    b.fill = inkSum / std::max(1.0, b.length * b.height);
+    blobs.push_back(b);
+  }
+  return blobs;
+}
+
+double GuessScale(const SheetImage& image) {
+  return image.width / kA4WidthDots;
+}
+
+double Crossing(const std::vector<double>& p, long from, long to) {
+  if (p.empty()) return -1;
+  const auto [low, high] = std::minmax_element(p.begin(), p.end());
+  const double half = (*low + *high) / 2;
+  const long step = to > from ? 1 : -1;
+  for (long i = from; i != to; i += step) {
+    const double a = p[static_cast<std::size_t>(i)], b = p[static_cast<std::size_t>(i + step)];
+    if ((a - half) * (b - half) <= 0 && a != b) {
+      return static_cast<double>(i) + static_cast<double>(step) * (a - half) / (a - b);
+    }
+  }
+  return -1;
+}
+
+SheetImage Turned(const SheetImage& image, int quarters) {
+  quarters = ((quarters % 4) + 4) % 4;
+  if (quarters == 0) return image;
+  SheetImage out;
+  out.noise = image.noise;
+  const int w = image.width, h = image.height;
+  out.width = quarters == 2 ? w : h;
+  out.height = quarters == 2 ? h : w;
+  out.dark.resize(image.dark.size());
+  for (int y = 0; y < out.height; ++y) {
+    float* row = &out.dark[static_cast<std::size_t>(y) * out.width];
+    for (int x = 0; x < out.width; ++x) {
+      // The source pixel that lands at (x, y) after the turn.
+      const int sx = quarters == 1 ? y : quarters == 2 ? w - 1 - x : w - 1 - y;
+      const int sy = quarters == 1 ? h - 1 - x : quarters == 2 ? h - 1 - y : x;
+      row[x] = image.At(sx, sy);
+    }
+  }
+  return out;
+}
+
+}  // namespace vantor::sheet::detail
