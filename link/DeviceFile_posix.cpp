@@ -1,5 +1,3 @@
-#include "DeviceFile.h"
-
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
@@ -15,6 +13,7 @@
 #include <cstring>
 #include <vector>
 
+#include "DeviceFile.h"
 #include "StreamDevice.h"
 
 namespace vantor {

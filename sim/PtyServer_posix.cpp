@@ -1,5 +1,3 @@
-#include "sim/PtyServer.h"
-
 #include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
@@ -17,6 +15,7 @@
 #include <vector>
 
 #include "link/DeviceFile.h"
+#include "sim/PtyServer.h"
 #include "sim/ServeLoop.h"
 #include "sim/StateFiles.h"
 #include "sim/Texts.h"

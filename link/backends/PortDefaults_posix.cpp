@@ -1,5 +1,3 @@
-#include "link/backends/PortDefaults.h"
-
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
@@ -8,6 +6,7 @@
 
 #include "link/DeviceFile.h"
 #include "link/backends/ParallelBackend.h"
+#include "link/backends/PortDefaults.h"
 #include "link/backends/PortTexts.h"
 
 namespace vantor {

@@ -1,5 +1,3 @@
-#include "link/backends/PortDoctor.h"
-
 #include <grp.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "link/backends/PortDoctor.h"
 #include "link/backends/PortDoctorSteps.h"
 #include "link/backends/PortTexts.h"
 #include "link/backends/UsbBackend.h"
