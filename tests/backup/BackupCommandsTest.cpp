@@ -148,12 +148,15 @@ TEST_F(BackupCommand, IdRegistrationsAreInTheHistory) {
   Backup();  // identifies the printer
   ASSERT_EQ(Run({"head-id", "set", "21a2b3c4d5e12"}).status, kExitOk);
   ASSERT_EQ(Run({"usb-id", "set", "q30abc0001aa99t010"}).status, kExitOk);
-  const Outcome history = Run({"history"});
+  const Outcome history = Run({"history", "Q4A0071234"});
   EXPECT_EQ(history.status, kExitOk);
   EXPECT_NE(history.out.find("Head ID registration: 21A2B3C4D5E12"), std::string::npos)
       << history.out;
-  EXPECT_NE(history.out.find("USB ID registration: Q30ABC0001AA99T010"), std::string::npos)
-      << history.out;
+  // A new serial number makes the printer known by it from then on.
+  const Outcome renamed = Run({"history"});
+  EXPECT_NE(renamed.out.find("Service record of Q30ABC0001"), std::string::npos) << renamed.out;
+  EXPECT_NE(renamed.out.find("USB ID registration: Q30ABC0001AA99T010"), std::string::npos)
+      << renamed.out;
 }
 
 }  // namespace
