@@ -183,7 +183,10 @@ std::string RecordsFolder() {
 }
 
 std::string VirtualRecordsFolder(const std::string& stateFile) {
-  return stateFile + ".records";
+  // One folder per state file, named as the file, so that any state file name fits.
+  const fs::path state(stateFile);
+  const fs::path parent = state.has_parent_path() ? state.parent_path() : fs::path(".");
+  return (parent / "vantor-records" / state.filename()).string();
 }
 
 FileServiceRecord::FileServiceRecord(std::string folder, std::string program, std::string_view port,
@@ -219,8 +222,11 @@ void FileServiceRecord::ReadSerial() {
       bytes[a] = k->second;
       continue;
     }
-    // A signal or a lost link: nothing more is asked of the printer.
+    // After a signal or a failure nothing more is asked of the printer: the failure's words
+    // are still to be shown from the link's error codes.
     if (link_ == nullptr || link_->channel.Cancelled() || !link_->channel.ControlChannelOpen() ||
+        link_->port.PortError() != kPortNoError ||
+        link_->channel.ChannelError() != kChannelNoError ||
         link_->channel.ReadEepromByte(a, bytes[a]) != kOk) {
       return;
     }

@@ -55,8 +55,8 @@ std::string DataFolder();
 
 // The technician's records: DataFolder()/records.
 std::string RecordsFolder();
-// A virtual printer's records, kept beside its state file so that its sessions never mix with
-// real printers' (every virtual printer has the same serial number).
+// A virtual printer's records, kept beside its state file (vantor-records/NAME) so that its
+// sessions never mix with real printers' or other virtual printers' (all have one serial).
 std::string VirtualRecordsFolder(const std::string& stateFile);
 inline constexpr std::string_view kUnidentified = "unidentified";
 
