@@ -389,10 +389,8 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
     err << "vantorctl: the printer reports itself as " << ModelName(*start.reported)
         << "; going on as " << ModelName(model) << " (--model)\n";
   }
-  procedures::FileServiceRecord record(procedures::DataFolder(),
-                                       "vantorctl " + std::string(procedures::ProgramVersion()),
-                                       o.port, model);
-  report.ForwardTo(&record);
+  report.ForwardTo(linkSession.OpenRecord("vantorctl " + std::string(procedures::ProgramVersion()),
+                                          o.port, model));
   bench.reporter.SetRecorder(&report);
   Session session{bench, link,        bench.reporter, sessionClock, out,
                   err,   interactive, printer,        report};

@@ -1,5 +1,6 @@
 // EEPROM backup, differences and verified restore; the service record's history and report.
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iomanip>
@@ -11,6 +12,7 @@
 #include "cli/Cli.h"
 #include "cli/TerminalDisplay.h"
 #include "link/Hex.h"
+#include "sim/StateFiles.h"
 
 namespace vantor::cli {
 
@@ -24,23 +26,31 @@ using procedures::EepromImage;
 struct BackupOptions {
   std::string file, serial, html, json;
   std::vector<std::string> only;
-  bool dryRun = false, yes = false, otherPrinter = false;
+  bool dryRun = false, yes = false, otherPrinter = false, force = false;
 };
 
 Model SessionModel(Session& s) {
   return s.link.channel.SelectedModel();
 }
 
-// Reads all 256 bytes, with progress on a terminal; the record learns whose they are.
-bool ReadPrinter(Session& s, EepromBytes& bytes) {
-  const auto progress = [&s](int done) {
-    if (s.interactive) s.err << "\rReading EEPROM " << done << "/256" << std::flush;
+// Reads the bytes in which, with progress on a terminal; the record learns whose they are.
+bool ReadPrinter(Session& s, EepromBytes& bytes, const procedures::AddressSet& which) {
+  const auto progress = [&s](int done, int total) {
+    if (s.interactive) s.err << "\rReading EEPROM " << done << "/" << total << std::flush;
   };
-  const Result r = procedures::ReadWholeEeprom(s.bench, bytes, progress);
+  const Result r = procedures::ReadEepromBytes(s.bench, bytes, which, progress);
   if (s.interactive) s.err << "\r\033[K" << std::flush;
   if (r != kOk) return false;
-  if (ServiceRecorder* recorder = s.reporter.Recorder()) recorder->Identified(bytes);
+  const bool whole = std::find(which.begin(), which.end(), false) == which.end();
+  if (ServiceRecorder* recorder = s.reporter.Recorder())
+    recorder->Identified(bytes, whole ? nullptr : &which);
   return true;
+}
+
+bool ReadPrinter(Session& s, EepromBytes& bytes) {
+  procedures::AddressSet all{};
+  all.fill(true);
+  return ReadPrinter(s, bytes, all);
 }
 
 std::string AddressList(const std::vector<std::uint8_t>& addresses) {
@@ -80,16 +90,34 @@ std::string DefaultBackupPath(const EepromBytes& bytes) {
   return (folder / (identity.serial.value_or("unidentified") + "-" + stamp + ".json")).string();
 }
 
+// Anything at path, a dangling link too.
+bool Exists(const std::string& path) {
+  std::error_code ec;
+  return fs::exists(fs::symlink_status(path, ec));
+}
+
 int Backup(Session& s, const BackupOptions& o) {
+  if (!o.file.empty() && !o.force && Exists(o.file)) {
+    s.err << "vantorctl: " << o.file << " exists; --force replaces it\n";
+    return kExitUsage;
+  }
   EepromImage image;
   image.model = SessionModel(s);
   if (!ReadPrinter(s, image.bytes)) return kExitFailure;
   image.savedAt = procedures::LocalTimeStamp();
   image.program = "vantorctl " + std::string(procedures::ProgramVersion());
   const std::string path = o.file.empty() ? DefaultBackupPath(image.bytes) : o.file;
+  if (o.file.empty() && Exists(path)) {
+    s.err << "vantorctl: " << path << " exists; nothing written\n";
+    return kExitFailure;
+  }
+  // Through the state files' temporary file: a new name nobody could plant a link at, then
+  // renamed, so a broken-off backup leaves no half file.
+  const std::string text = procedures::ImageToJson(image);
   std::string why;
-  if (!procedures::SaveImage(path, image, why)) {
-    s.err << "vantorctl: " << why << '\n';
+  if (!sim::ReplaceFile(path, {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()},
+                        0644, why)) {
+    s.err << "vantorctl: cannot write " << path << ": " << why << '\n';
     return kExitFailure;
   }
   RecordOperation(s.reporter, "EEPROM backup to " + path, {}, kOk);
@@ -99,9 +127,15 @@ int Backup(Session& s, const BackupOptions& o) {
 
 bool Load(Session& s, const std::string& path, EepromImage& image) {
   std::string why;
-  if (procedures::LoadImage(path, image, why)) return true;
-  s.err << "vantorctl: " << why << '\n';
-  return false;
+  if (!procedures::LoadImage(path, image, why)) {
+    s.err << "vantorctl: " << why << '\n';
+    return false;
+  }
+  if (image.version == 1) {
+    s.err << "vantorctl: " << path
+          << " is a version 1 image: it carries no checksum, so an edit cannot be detected\n";
+  }
+  return true;
 }
 
 int Diff(Session& s, const BackupOptions& o) {
@@ -140,8 +174,12 @@ int Restore(Session& s, const BackupOptions& o) {
   }
   EepromImage image;
   if (!Load(s, o.file, image)) return kExitFailure;
-  EepromBytes printer{};
-  if (!ReadPrinter(s, printer)) return kExitFailure;
+  // With --only, the identity and the bytes asked for are all that is compared.
+  procedures::AddressSet read = procedures::IdentityAddresses();
+  if (o.only.empty()) read.fill(true);
+  for (std::size_t a = 0; a < read.size(); ++a) read[a] = read[a] || only[a];
+  EepromBytes printer = image.bytes;
+  if (!ReadPrinter(s, printer, read)) return kExitFailure;
   switch (procedures::CheckImageFits(image, SessionModel(s), printer)) {
     case procedures::ImageFit::OtherModel:
       s.err << "vantorctl: " << o.file << " holds the EEPROM of a " << ModelName(image.model)
@@ -170,10 +208,29 @@ int Restore(Session& s, const BackupOptions& o) {
   return outcome.Complete() ? kExitOk : kExitFailure;
 }
 
+// The records of the printer the global options name: a virtual printer's beside its state
+// file, else the technician's.
+bool RecordsFolder(CLI::App& app, std::string& folder) {
+  const CLI::Option* virtualOption = app.get_option_no_throw("--virtual");
+  if (virtualOption == nullptr || virtualOption->count() == 0) {
+    folder = procedures::RecordsFolder();
+    return true;
+  }
+  const std::string stateFile = GlobalOption(app, "--virtual", "");
+  if (stateFile.empty()) {
+    std::cerr << "vantorctl: a virtual printer without a state file keeps no record; use "
+                 "--virtual=FILE\n";
+    return false;
+  }
+  folder = procedures::VirtualRecordsFolder(stateFile);
+  return true;
+}
+
 // The serial given, else the printer whose record changed last.
-bool ChooseRecord(const std::string& given, std::string& serial,
+bool ChooseRecord(CLI::App& app, const std::string& given, std::string& serial,
                   std::vector<procedures::RecordEntry>& entries) {
-  const std::string folder = procedures::DataFolder();
+  std::string folder;
+  if (!RecordsFolder(app, folder)) return false;
   serial = given;
   if (serial.empty()) {
     const auto printers = procedures::RecordedPrinters(folder);
@@ -184,9 +241,14 @@ bool ChooseRecord(const std::string& given, std::string& serial,
     serial = printers.front();
   }
   std::string why;
-  if (!procedures::ReadRecord(folder, serial, entries, why)) {
+  int damaged = 0;
+  if (!procedures::ReadRecord(folder, serial, entries, damaged, why)) {
     std::cerr << "vantorctl: " << why << '\n';
     return false;
+  }
+  if (damaged > 0) {
+    std::cerr << "vantorctl: " << damaged << (damaged == 1 ? " damaged line" : " damaged lines")
+              << " skipped in the record of " << serial << '\n';
   }
   return true;
 }
@@ -209,6 +271,7 @@ void AddEepromBackupCommands(Cli& cli) {
 
   auto* backup = eeprom->add_subcommand("backup", "save all 256 bytes and the printer's identity");
   backup->add_option("FILE", o->file, "image file (default: under the user's data folder)");
+  backup->add_flag("--force", o->force, "replace an existing FILE");
   cli.AddCommand(
       backup, [o](Session& s) { return Backup(s, *o); }, false);
 
@@ -230,11 +293,16 @@ void AddEepromBackupCommands(Cli& cli) {
 
   auto* history = app.add_subcommand("history", "list the service sessions of a printer");
   history->add_option("SERIAL", o->serial, "serial number (default: the last printer served)");
-  cli.AddOfflineCommand(history, [o] {
+  cli.AddOfflineCommand(history, [o, &app] {
     std::string serial;
     std::vector<procedures::RecordEntry> entries;
-    if (!ChooseRecord(o->serial, serial, entries)) return kExitFailure;
-    std::cout << "Service record of " << serial << ":\n" << procedures::HistoryText(entries);
+    if (!ChooseRecord(app, o->serial, serial, entries)) return kExitFailure;
+    if (serial == procedures::kUnidentified) {
+      std::cout << "Sessions that did not identify their printer:\n";
+    } else {
+      std::cout << "Service record of " << serial << ":\n";
+    }
+    std::cout << procedures::HistoryText(entries);
     return kExitOk;
   });
 
@@ -245,10 +313,10 @@ void AddEepromBackupCommands(Cli& cli) {
   report->callback([html, json] {
     if (!html->count() && !json->count()) throw CLI::RequiredError("--html or --json");
   });
-  cli.AddOfflineCommand(report, [o] {
+  cli.AddOfflineCommand(report, [o, &app] {
     std::string serial;
     std::vector<procedures::RecordEntry> entries;
-    if (!ChooseRecord(o->serial, serial, entries)) return kExitFailure;
+    if (!ChooseRecord(app, o->serial, serial, entries)) return kExitFailure;
     if (!o->html.empty() && !WriteText(o->html, procedures::ReportHtml(serial, entries)))
       return kExitFailure;
     if (!o->json.empty() && !WriteText(o->json, procedures::ReportJson(serial, entries)))

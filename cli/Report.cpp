@@ -60,8 +60,8 @@ void Report::Known(std::uint8_t address, std::uint8_t value) {
   if (record_) record_->Known(address, value);
 }
 
-void Report::Identified(const procedures::EepromBytes& bytes) {
-  if (record_) record_->Identified(bytes);
+void Report::Identified(const procedures::EepromBytes& bytes, const procedures::AddressSet* read) {
+  if (record_) record_->Identified(bytes, read);
 }
 
 void Report::Operation(std::string_view operation, std::vector<RecordedChange> changes,

@@ -41,7 +41,8 @@ class Report final : public ServiceRecorder {
   const RecordedChange* LastChangeAt(std::uint8_t address) const;
 
   void Known(std::uint8_t address, std::uint8_t value) override;
-  void Identified(const procedures::EepromBytes& bytes) override;
+  void Identified(const procedures::EepromBytes& bytes,
+                  const procedures::AddressSet* read = nullptr) override;
   void Operation(std::string_view operation, std::vector<RecordedChange> changes,
                  std::string_view result) override;
 

@@ -323,10 +323,8 @@ void TFormAdjust::ArrangeTabOrder() {
 
 void TFormAdjust::PrepareForModel(Model model) {
   modelLbl_->setText(FromView(ModelName(model)));
-  record_ = std::make_unique<procedures::FileServiceRecord>(
-      procedures::DataFolder(), "vantor-adjust " + std::string(procedures::ProgramVersion()),
-      link_.port.PortName(), model);
-  reporter_.SetRecorder(record_.get());
+  reporter_.SetRecorder(session_.OpenRecord(
+      "vantor-adjust " + std::string(procedures::ProgramVersion()), link_.port.PortName(), model));
   FillMenu(kAdjustMenu, kStartAdjustItems);
 }
 
@@ -674,7 +672,6 @@ void TFormAdjust::FormClose() {
   const SessionLosses losses = session_.Finish(!skipLinkShutdown_);
   skipLinkShutdown_ = false;
   reporter_.SetRecorder(nullptr);
-  record_.reset();
   ShowNormalCursor();
   ShowLosses(losses, true);
 }

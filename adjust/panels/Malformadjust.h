@@ -152,8 +152,6 @@ class TFormAdjust final : public QWidget,
   std::vector<QAbstractButton*> cancelButtons_;
   std::map<MenuItem, std::function<void()>> menuHandlers_;
   std::vector<std::unique_ptr<WorkflowModule>> modules_;
-  // What this visit does to the printer, kept in the same record vantorctl keeps.
-  std::unique_ptr<ServiceRecorder> record_;
 
   QColor memoColor_ = Qt::black;
   bool skipLinkShutdown_ = false;

@@ -1,12 +1,13 @@
 #include "adjust/procedures/EepromImage.h"
 
+#include <cstdio>
 #include <ctime>
 #include <fstream>
 #include <nlohmann/json.hpp>
-#include <sstream>
 
 #include "ids/Malheadid.h"
 #include "ids/Malusbid.h"
+#include "link/EepromAddresses.h"
 #include "link/Hex.h"
 
 namespace vantor::procedures {
@@ -17,6 +18,12 @@ constexpr std::string_view kFormat = "vantor-adjust EEPROM image";
 constexpr std::size_t kRowBytes = 16;
 
 using nlohmann::json;
+
+std::string HexOf(std::uint8_t value) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%02X", value);
+  return text;
+}
 
 json Optional(const std::optional<std::string>& text) {
   return text ? json(*text) : json();
@@ -40,7 +47,33 @@ bool IsAlphanumeric(std::uint8_t c) {
   return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
+// Over the bytes, then the model and identity fields as written, so an edit of any of them
+// shows.
+std::string Checksum(Model model, const EepromBytes& bytes, const PrinterIdentity& id) {
+  std::string text(bytes.begin(), bytes.end());
+  text += std::string(ModelName(model)) + '\n' + id.headId.value_or("") + '\n' +
+          id.usbId.value_or("") + '\n' + id.serial.value_or("");
+  char hex[12];
+  std::snprintf(hex, sizeof hex, "%08X",
+                unsigned{Crc32({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()})});
+  return hex;
+}
+
+// The model byte decides what the printer is; a file must not say otherwise.
+bool ModelAgrees(Model model, std::uint8_t byte) {
+  return (model == Model::Q30) == (byte == eeprom::kModelQ30);
+}
+
 }  // namespace
+
+std::uint32_t Crc32(std::span<const std::uint8_t> bytes) {
+  std::uint32_t crc = 0xFFFFFFFF;
+  for (const std::uint8_t b : bytes) {
+    crc ^= b;
+    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320 & (0U - (crc & 1)));
+  }
+  return ~crc;
+}
 
 PrinterIdentity IdentityOf(const EepromBytes& bytes) {
   PrinterIdentity id;
@@ -94,7 +127,8 @@ std::string ImageToJson(const EepromImage& image) {
   file["savedAt"] = image.savedAt;
   file["program"] = image.program;
   file["eeprom"] = rows;
-  return file.dump(2) + "\n";
+  file["checksum"] = Checksum(image.model, image.bytes, id);
+  return file.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }
 
 bool ImageFromJson(std::string_view text, EepromImage& image, std::string& why) {
@@ -113,12 +147,14 @@ bool ImageFromJson(std::string_view text, EepromImage& image, std::string& why) 
     return false;
   }
   const json* version = field("version");
-  if (!version || !version->is_number_integer() || version->get<int>() != kEepromImageVersion) {
+  if (!version || !version->is_number_integer() ||
+      (version->get<int>() != 1 && version->get<int>() != kEepromImageVersion)) {
     why = "image format version " + (version ? version->dump() : std::string("(none)")) +
-          " is not " + std::to_string(kEepromImageVersion);
+          " is not 1 or " + std::to_string(kEepromImageVersion);
     return false;
   }
   EepromImage loaded;
+  loaded.version = version->get<int>();
   const json* model = field("model");
   const auto m = model && model->is_string() ? ModelNamed(model->get<std::string>()) : std::nullopt;
   if (!m) {
@@ -158,30 +194,25 @@ bool ImageFromJson(std::string_view text, EepromImage& image, std::string& why) 
       return false;
     }
   }
+  if (!ModelAgrees(loaded.model, loaded.bytes[eeprom::kModelDefault])) {
+    why = "the model " + std::string(ModelName(loaded.model)) +
+          " does not agree with the model byte 0xB0 (" +
+          HexOf(loaded.bytes[eeprom::kModelDefault]) + ")";
+    return false;
+  }
+  if (loaded.version >= 2) {
+    const json* checksum = field("checksum");
+    if (!checksum || !checksum->is_string() ||
+        checksum->get<std::string>() != Checksum(loaded.model, loaded.bytes, id)) {
+      why = "the checksum does not match: the file was changed or damaged";
+      return false;
+    }
+  }
   const json* savedAt = field("savedAt");
   const json* program = field("program");
   loaded.savedAt = savedAt && savedAt->is_string() ? savedAt->get<std::string>() : "";
   loaded.program = program && program->is_string() ? program->get<std::string>() : "";
   image = loaded;
-  return true;
-}
-
-bool SaveImage(const std::string& path, const EepromImage& image, std::string& why) {
-  const std::string temp = path + ".part";
-  {
-    std::ofstream file(temp, std::ios::trunc);
-    file << ImageToJson(image);
-    file.close();
-    if (!file) {
-      why = "cannot write " + temp;
-      return false;
-    }
-  }
-  if (std::rename(temp.c_str(), path.c_str()) != 0) {
-    why = "cannot write " + path;
-    std::remove(temp.c_str());
-    return false;
-  }
   return true;
 }
 
@@ -191,9 +222,19 @@ bool LoadImage(const std::string& path, EepromImage& image, std::string& why) {
     why = "cannot read " + path;
     return false;
   }
-  std::ostringstream text;
-  text << file.rdbuf();
-  if (!ImageFromJson(text.str(), image, why)) {
+  std::string text(kImageFileLimit + 1, '\0');
+  file.read(text.data(), static_cast<std::streamsize>(text.size()));
+  text.resize(static_cast<std::size_t>(file.gcount()));
+  if (text.size() > kImageFileLimit) {
+    why = path + " is larger than any EEPROM image (" + std::to_string(kImageFileLimit / 1024) +
+          " KiB); not read";
+    return false;
+  }
+  if (file.bad()) {
+    why = "cannot read " + path;
+    return false;
+  }
+  if (!ImageFromJson(text, image, why)) {
     why = path + ": " + why;
     return false;
   }

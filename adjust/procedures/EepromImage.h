@@ -1,7 +1,10 @@
 // The EEPROM image file: the 256 bytes of one printer and what identifies that printer.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -10,7 +13,10 @@
 
 namespace vantor::procedures {
 
-inline constexpr int kEepromImageVersion = 1;
+// Version 2 adds the checksum; version 1 files are still read.
+inline constexpr int kEepromImageVersion = 2;
+// Far above any image (about 1 KB); a device that never ends, such as /dev/zero, stops here.
+inline constexpr std::size_t kImageFileLimit = std::size_t{64} << 10;
 
 // What the bytes say about their printer; empty where the stored bytes form no valid ID.
 struct PrinterIdentity {
@@ -23,9 +29,13 @@ PrinterIdentity IdentityOf(const EepromBytes& bytes);
 struct EepromImage {
   Model model = Model::Q40;
   EepromBytes bytes{};
-  std::string savedAt;  // local time, ISO 8601 with offset
-  std::string program;  // the program and version that read the bytes
+  std::string savedAt;                // local time, ISO 8601 with offset
+  std::string program;                // the program and version that read the bytes
+  int version = kEepromImageVersion;  // as read: 1 carries no checksum
 };
+
+// CRC-32 as in zip and PNG (reflected polynomial 0xEDB88320).
+std::uint32_t Crc32(std::span<const std::uint8_t> bytes);
 
 // The version of the program that writes the files.
 std::string_view ProgramVersion();
@@ -33,11 +43,11 @@ std::string_view ProgramVersion();
 std::string LocalTimeStamp();
 
 std::string ImageToJson(const EepromImage& image);
-// False with the reason for a text that is not an image of this version, or whose
-// identity does not agree with its bytes.
+// False with the reason for a text that is not an image of a known version, whose identity or
+// model does not agree with its bytes, or whose checksum does not match.
 bool ImageFromJson(std::string_view text, EepromImage& image, std::string& why);
 
-bool SaveImage(const std::string& path, const EepromImage& image, std::string& why);
+// Refuses a file above kImageFileLimit before reading the rest of it.
 bool LoadImage(const std::string& path, EepromImage& image, std::string& why);
 
 }  // namespace vantor::procedures

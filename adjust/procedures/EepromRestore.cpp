@@ -9,16 +9,35 @@
 namespace vantor::procedures {
 
 Result ReadWholeEeprom(Bench& bench, EepromBytes& bytes, const std::function<void(int)>& progress) {
+  AddressSet all{};
+  all.fill(true);
+  return ReadEepromBytes(bench, bytes, all, [&](int done, int) {
+    if (progress) progress(done);
+  });
+}
+
+Result ReadEepromBytes(Bench& bench, EepromBytes& bytes, const AddressSet& which,
+                       const std::function<void(int, int)>& progress) {
   PacketChannel& channel = bench.link.channel;
+  const int total = static_cast<int>(std::count(which.begin(), which.end(), true));
+  int done = 0;
   for (std::size_t a = 0; a < bytes.size(); ++a) {
+    if (!which[a]) continue;
     const Result r = channel.ReadEepromByte(static_cast<std::uint8_t>(a), bytes[a]);
     if (r != kOk) {
       bench.reporter.ReportResult(r);
       return r;
     }
-    if (progress) progress(static_cast<int>(a) + 1);
+    if (progress) progress(++done, total);
   }
   return kOk;
+}
+
+AddressSet IdentityAddresses() {
+  AddressSet set{};
+  for (const std::uint8_t a : headid::kAddresses) set[a] = true;
+  for (std::size_t i = 0; i < usbid::kSerialLength; ++i) set[usbid::kFirstAddress + i] = true;
+  return set;
 }
 
 std::vector<ByteChange> Differences(const EepromBytes& printer, const EepromBytes& image,
@@ -76,9 +95,10 @@ RestoreOutcome WriteChanges(Bench& bench, const std::vector<ByteChange>& changes
       outcome.result = link.factory.FinishAdjustWrite();
   }
   if (outcome.result != kOk) bench.reporter.ReportResult(outcome.result);
-  std::string result = ResultText(outcome.result);
+  std::string result = FinalResult(bench, outcome.result);
   if (outcome.mismatch) {
-    result = "address " + HexText(*outcome.mismatch) + " read back " + HexText(outcome.readBack);
+    result = "not confirmed: address " + HexText(*outcome.mismatch) + " read back " +
+             HexText(outcome.readBack);
   } else if (outcome.uncertain) {
     result += "; address " + HexText(*outcome.uncertain) + " unknown";
   }

@@ -14,6 +14,12 @@ namespace vantor::procedures {
 // reported.
 Result ReadWholeEeprom(Bench& bench, EepromBytes& bytes,
                        const std::function<void(int done)>& progress = {});
+// The same for the addresses in which only (the others stay as they are); progress gets the
+// count read so far and the count to read.
+Result ReadEepromBytes(Bench& bench, EepromBytes& bytes, const AddressSet& which,
+                       const std::function<void(int done, int total)>& progress = {});
+// The bytes that tell one printer from another: the head ID and the serial number.
+AddressSet IdentityAddresses();
 
 struct ByteChange {
   std::uint8_t address = 0;

@@ -50,10 +50,12 @@ Result BusyOperationDone(Bench& bench, std::string_view busy, std::uint8_t kind,
   Reporter& reporter = bench.reporter;
   VANTOR_TRY(reporter.ShowMessage(MessageKind::Busy, busy));
   const Result r = ReportedJob(reporter, [&] { return bench.link.factory.CleanOrCharge(kind); });
-  RecordOperation(reporter, kind == kCleaningKind ? "head cleaning" : "ink charge", {}, r);
-  VANTOR_TRY(r);
-  // The done message waits for the end of the operation and reports its own failure.
-  return reporter.ShowMessage(MessageKind::Done, done);
+  // The done message waits for the end of the operation and reports its own failure; only
+  // that end makes the operation done.
+  const Result end = r == kOk ? Result(reporter.ShowMessage(MessageKind::Done, done)) : r;
+  RecordOperation(reporter, kind == kCleaningKind ? "head cleaning" : "ink charge", {},
+                  FinalResult(bench, end, r == kOk));
+  return end;
 }
 
 Result ShowCounter(Bench& bench, std::string_view label,
@@ -195,12 +197,14 @@ Result CrMotorDriveDispersion(Bench& bench, ReplacedParts parts,
     if (!measure) return link.channel.WriteEepromByte(eeprom::kCrDispersion, kFixedDispersion);
     return link.factory.MeasureCrDispersion(value, progress);
   });
+  if (r == kOk && stored != nullptr) *stored = value;
+  const Result end =
+      r == kOk ? Result(reporter.ShowMessage(MessageKind::Done, text::kDispersionDone)) : r;
   RecordOperation(reporter,
                   measure ? "CR motor drive dispersion measurement" : "CR motor drive dispersion",
-                  {{eeprom::kCrDispersion, std::nullopt, static_cast<std::uint8_t>(value)}}, r);
-  VANTOR_TRY(r);
-  if (stored != nullptr) *stored = value;
-  return reporter.ShowMessage(MessageKind::Done, text::kDispersionDone);
+                  {{eeprom::kCrDispersion, std::nullopt, static_cast<std::uint8_t>(value)}},
+                  FinalResult(bench, end, r == kOk));
+  return end;
 }
 
 }  // namespace vantor::procedures

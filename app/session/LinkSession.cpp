@@ -21,6 +21,8 @@ bool LinkSession::Configure(const SessionOptions& options, SetupFailure& failure
   link_.port.SetTrace(setup_.Trace());
   traceFile_ = options.traceFile;
   captureFile_ = options.capture;
+  virtualPrinter_ = options.virtualPrinter;
+  stateFile_ = options.stateFile;
   return true;
 }
 
@@ -78,6 +80,21 @@ void LinkSession::Collect(SessionLosses& losses) {
     pagesLossTold_ = true;
     losses.files.push_back(setup_.PagesError());
   }
+  if (!recordLossTold_ && record_ && !record_->Error().empty()) {
+    recordLossTold_ = true;
+    losses.files.push_back(record_->Error());
+  }
+}
+
+ServiceRecorder* LinkSession::OpenRecord(const std::string& program, std::string_view port,
+                                         Model model) {
+  record_.reset();
+  recordLossTold_ = false;
+  if (virtualPrinter_ && stateFile_.empty()) return nullptr;
+  const std::string folder =
+      virtualPrinter_ ? procedures::VirtualRecordsFolder(stateFile_) : procedures::RecordsFolder();
+  record_ = std::make_unique<procedures::FileServiceRecord>(folder, program, port, model, &link_);
+  return record_.get();
 }
 
 }  // namespace vantor

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "adjust/procedures/Bench.h"
+#include "adjust/procedures/ServiceRecord.h"
 #include "app/session/SessionSetup.h"
 #include "link/Link.h"
 
@@ -26,7 +27,7 @@ struct SessionStart {
 // What the end of a session could not keep, in words; empty when nothing was lost.
 struct SessionLosses {
   std::string eeprom;              // the virtual printer's EEPROM could not be saved
-  std::vector<std::string> files;  // trace, capture and pages: "cannot write FILE", ...
+  std::vector<std::string> files;  // trace, capture, pages, record: "cannot write FILE", ...
   bool Any() const { return !eeprom.empty() || !files.empty(); }
   // One line each.
   std::string Words() const;
@@ -63,6 +64,12 @@ class LinkSession {
   // Whether the words of a refused write were shown already (they are not told twice).
   bool SaveFailureShown() const { return saveFailureShown_; }
 
+  // --- The service record ---
+  // This session's record, opened after Start: a real printer's in the technician's records,
+  // a virtual printer's beside its state file; null for a virtual printer kept in memory. A
+  // record that cannot be written is a loss the finish tells. Lives until the next one.
+  ServiceRecorder* OpenRecord(const std::string& program, std::string_view port, Model model);
+
  private:
   void Collect(SessionLosses& losses);
 
@@ -71,6 +78,10 @@ class LinkSession {
   std::unique_ptr<Bench> bench_;
   const MessageDisplay* benchDisplay_ = nullptr;
   std::string traceFile_, captureFile_;
+  bool virtualPrinter_ = false;
+  std::string stateFile_;
+  std::unique_ptr<procedures::FileServiceRecord> record_;
+  bool recordLossTold_ = false;
   bool saveFailureShown_ = false;
   bool traceLossTold_ = false, captureLossTold_ = false, pagesLossTold_ = false;
 };

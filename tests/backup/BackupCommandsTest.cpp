@@ -148,12 +148,105 @@ TEST_F(BackupCommand, IdRegistrationsAreInTheHistory) {
   Backup();  // identifies the printer
   ASSERT_EQ(Run({"head-id", "set", "21a2b3c4d5e12"}).status, kExitOk);
   ASSERT_EQ(Run({"usb-id", "set", "q30abc0001aa99t010"}).status, kExitOk);
-  const Outcome history = Run({"history"});
+  const Outcome history = Run({"history", "Q4A0071234"});
   EXPECT_EQ(history.status, kExitOk);
   EXPECT_NE(history.out.find("Head ID registration: 21A2B3C4D5E12"), std::string::npos)
       << history.out;
-  EXPECT_NE(history.out.find("USB ID registration: Q30ABC0001AA99T010"), std::string::npos)
-      << history.out;
+  // A new serial number makes the printer known by it from then on.
+  const Outcome renamed = Run({"history"});
+  EXPECT_NE(renamed.out.find("Service record of Q30ABC0001"), std::string::npos) << renamed.out;
+  EXPECT_NE(renamed.out.find("USB ID registration: Q30ABC0001AA99T010"), std::string::npos)
+      << renamed.out;
+}
+
+// Each virtual printer keeps its records beside its state file, and a session lands only under
+// the printer it read: printer B's adjustment is never filed in printer A's history.
+TEST_F(BackupCommand, SessionsStayWithTheVirtualPrinterTheyRead) {
+  Backup();  // printer A identified on TVUSB1
+  const std::string b = "--virtual=" + (dir_ / "b.bin").string();
+  ASSERT_EQ(test::RunVantorctl({b, "pf", "set", "3"}).status, kExitOk);
+
+  const Outcome a = Run({"history"});
+  EXPECT_EQ(a.out.find("PF adjustment"), std::string::npos) << a.out;
+  const Outcome other = test::RunVantorctl({b, "history", "Q4A0071234"});
+  EXPECT_EQ(other.status, kExitOk) << other.err;
+  EXPECT_NE(other.out.find("PF adjustment"), std::string::npos) << other.out;
+  EXPECT_FALSE(fs::exists(dir_ / "data" / "vantor-adjust" / "records"))
+      << "nothing in the technician's records";
+  EXPECT_EQ(test::RunVantorctl({"--virtual", "history"}).status, kExitFailure);
+}
+
+// A record that cannot be written is said, and the command fails, after the work it did.
+TEST_F(BackupCommand, ALostRecordFailsTheCommandInWords) {
+  fs::create_directories(dir_ / "vantor-records");
+  std::ofstream((dir_ / "vantor-records" / "printer.bin").string()) << "a file, not a folder";
+  const Outcome o = Run({"pf", "set", "3"});
+  EXPECT_EQ(o.status, kExitFailure);
+  EXPECT_NE(o.out.find("registered in EEPROM"), std::string::npos) << o.out;
+  EXPECT_NE(o.err.find("the service record could not be written"), std::string::npos) << o.err;
+}
+
+TEST_F(BackupCommand, HistoryAndReportSkipDamagedLines) {
+  Backup();
+  {
+    std::ofstream record(dir_ / "vantor-records" / "printer.bin" / "Q4A0071234.jsonl",
+                         std::ios::app);
+    record << R"({"session":"x","operation":"y","result":"done","changes":["x"]})" << '\n'
+           << R"({"session":"x","operation":"y","result":"done","identified":"yes"})" << '\n';
+  }
+  const Outcome history = Run({"history"});
+  EXPECT_EQ(history.status, kExitOk);
+  EXPECT_NE(history.out.find("EEPROM backup"), std::string::npos) << history.out;
+  EXPECT_NE(history.err.find("2 damaged lines skipped"), std::string::npos) << history.err;
+  const Outcome report = Run({"report", "--json", (dir_ / "r.json").string()});
+  EXPECT_EQ(report.status, kExitOk);
+  EXPECT_NE(report.err.find("2 damaged lines skipped"), std::string::npos) << report.err;
+}
+
+// An existing file is kept unless --force; a link planted at the name is replaced, never
+// followed.
+TEST_F(BackupCommand, BackupKeepsAnExistingFileAndFollowsNoLink) {
+  const fs::path file = dir_ / "taken.json", victim = dir_ / "victim";
+  std::ofstream(file.string()) << "keep me";
+  std::ofstream(victim.string()) << "victim";
+  const Outcome refused = Run({"eeprom", "backup", file.string()});
+  EXPECT_EQ(refused.status, kExitUsage);
+  EXPECT_NE(refused.err.find("exists; --force replaces it"), std::string::npos) << refused.err;
+  EXPECT_EQ(Read(file), "keep me");
+
+  EXPECT_EQ(Run({"eeprom", "backup", file.string(), "--force"}).status, kExitOk);
+  EXPECT_NE(Read(file).find("vantor-adjust EEPROM image"), std::string::npos);
+
+  if (test::OnWindows()) return;
+  const fs::path link = dir_ / "link.json";
+  fs::create_symlink(victim, link);
+  EXPECT_EQ(Run({"eeprom", "backup", link.string()}).status, kExitUsage) << "a dangling name too";
+  EXPECT_EQ(Run({"eeprom", "backup", link.string(), "--force"}).status, kExitOk);
+  EXPECT_EQ(Read(victim), "victim");
+  EXPECT_FALSE(fs::is_symlink(link));
+  for (const auto& e : fs::directory_iterator(dir_)) {
+    EXPECT_EQ(e.path().string().find(".tmp."), std::string::npos) << e.path();
+  }
+}
+
+// A restore of chosen bytes reads the identity and those bytes, nothing else.
+TEST_F(BackupCommand, RestoreOfChosenBytesReadsOnlyThem) {
+  const std::string file = Backup();
+  const std::string trace = (dir_ / "restore.trace").string();
+  const Outcome o = Run({"--trace", trace, "eeprom", "restore", file, "--only", "5D", "--dry-run"});
+  EXPECT_EQ(o.status, kExitOk) << o.err;
+  std::istringstream lines(Read(trace));
+  std::vector<std::string> read;
+  // EEPROM reads: 7c 7c, body length 6, the Q40's model bytes, 41 be a0, the address.
+  const std::string command = "7c 7c 06 00 07 4c 41 be a0 ";
+  for (std::string line; std::getline(lines, line);) {
+    const std::size_t at = line.find(command);
+    if (line.rfind("W ", 0) == 0 && at != std::string::npos)
+      read.push_back(line.substr(at + command.size()));
+  }
+  // Head ID at 0xA0-0xA4, 0xAE, 0xAF; serial number at 0xC2-0xCB; and 0x5D, in address order.
+  EXPECT_EQ(read, (std::vector<std::string>{"5d", "a0", "a1", "a2", "a3", "a4", "ae", "af", "c2",
+                                            "c3", "c4", "c5", "c6", "c7", "c8", "c9", "ca", "cb"}));
 }
 
 }  // namespace

@@ -5,9 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "adjust/procedures/BidProcedure.h"
 #include "adjust/procedures/EepromRestore.h"
-#include "adjust/procedures/ServiceRecord.h"
 #include "link/Link.h"
 #include "sim/VirtualPrinter.h"
 #include "tests/support/VirtualBench.h"
@@ -156,86 +154,6 @@ TEST(Restore, AWriteThatDoesNotTakeStopsAtThatByte) {
   EXPECT_EQ(outcome.readBack, 0x11);
   EXPECT_EQ(outcome.notWritten, (std::vector<std::uint8_t>{0x73, 0x74}));
   EXPECT_EQ(bench.printer.EepromImage(), before) << "nothing after the failing byte is written";
-}
-
-class Record : public ::testing::Test {
- protected:
-  void SetUp() override {
-    folder_ = std::filesystem::temp_directory_path() /
-              ("backup-record-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(folder_);
-  }
-  void TearDown() override { std::filesystem::remove_all(folder_); }
-  std::filesystem::path folder_;
-};
-
-TEST_F(Record, BidSessionKeepsOldAndNewValuesAndTheReportShowsThem) {
-  PoweredPrinter bench;
-  ASSERT_TRUE(bench.started);
-  FileServiceRecord record(folder_.string(), "test 1", "TVUSB1", Model::Q40);
-  bench.reporter.SetRecorder(&record);
-
-  EepromBytes bytes{};
-  ASSERT_EQ(ReadWholeEeprom(bench.context, bytes), kOk);
-  record.Identified(bytes);
-  ASSERT_EQ(ReadBidRows(bench.context, {}), kOk);
-  std::array<std::optional<std::string>, kBidRowCount> entries;
-  entries[0] = "-3";  // VSD1 Black, stored at 0x72 as 0x02
-  entries[7] = "99";  // out of range: refused
-  WriteBidRows(bench.context, entries);
-  ASSERT_EQ(bench.printer.Eeprom(0x72), 0xFD);
-
-  std::vector<RecordEntry> read;
-  std::string why;
-  ASSERT_TRUE(ReadRecord(folder_.string(), "Q4A0071234", read, why)) << why;
-  ASSERT_EQ(read.size(), 1u);
-  const RecordEntry& e = read[0];
-  EXPECT_EQ(e.operation, "Bi-D adjustment");
-  EXPECT_EQ(e.result, "failed (result 0x7000)");
-  EXPECT_EQ(e.model, "Vantor Q40");
-  EXPECT_EQ(e.headId, "123451738521%");  // weighted sum 1149, K = 37 - 2
-  ASSERT_EQ(e.changes.size(), 1u);
-  EXPECT_EQ(e.changes[0].address, 0x72);
-  EXPECT_EQ(e.changes[0].before, std::optional<std::uint8_t>(0x02));
-  EXPECT_EQ(e.changes[0].after, 0xFD);
-  ASSERT_TRUE(e.bytes);
-  EXPECT_EQ((*e.bytes)[0x72], 0x02);
-
-  const std::string html = ReportHtml("Q4A0071234", read);
-  EXPECT_NE(html.find("<td>0x72</td><td>Bi-D VSD1 Black</td><td>2 (02)</td><td>-3 (FD)</td>"),
-            std::string::npos)
-      << html;
-  EXPECT_NE(html.find("<td>Q4A0071234</td>"), std::string::npos);
-  EXPECT_NE(html.find("class=\"failed\""), std::string::npos);
-  // Factory counters of the Q40: 0x1A2B points, 0x0F3C pages.
-  EXPECT_NE(html.find("6699 points"), std::string::npos);
-  EXPECT_NE(html.find("<td>3900</td>"), std::string::npos);
-}
-
-TEST_F(Record, ALaterSessionIsFiledUnderThePrinterLastIdentifiedOnItsPort) {
-  {
-    FileServiceRecord first(folder_.string(), "test 1", "TVUSB1", Model::Q40);
-    first.Identified(sim::VirtualPrinter::FactoryImage(Model::Q40));
-    first.Operation("EEPROM backup", {}, "done");
-  }
-  FileServiceRecord second(folder_.string(), "test 1", "TVUSB1", Model::Q40);
-  second.Operation("PF adjustment", {{0x7D, std::nullopt, 0x02}}, "done");
-  FileServiceRecord elsewhere(folder_.string(), "test 1", "LPT1", Model::Q40);
-  elsewhere.Operation("head cleaning", {}, "done");
-
-  EXPECT_EQ(RecordedPrinters(folder_.string()).size(), 2u);
-  std::vector<RecordEntry> read;
-  std::string why;
-  ASSERT_TRUE(ReadRecord(folder_.string(), "Q4A0071234", read, why)) << why;
-  ASSERT_EQ(read.size(), 2u);
-  EXPECT_TRUE(read[0].identified);
-  EXPECT_FALSE(read[1].identified);
-  EXPECT_FALSE(read[1].changes[0].before) << "nothing read it";
-  EXPECT_NE(read[0].session, read[1].session);
-  ASSERT_TRUE(ReadRecord(folder_.string(), "unidentified", read, why)) << why;
-  EXPECT_EQ(read[0].operation, "head cleaning");
-  EXPECT_NE(HistoryText(read).find("head cleaning"), std::string::npos);
 }
 
 }  // namespace

@@ -1,3 +1,7 @@
+#include <unistd.h>
+
+#include <filesystem>
+
 #include "adjust/procedures/ServiceRecord.h"
 #include "tests/gui/WorkflowSteps.h"
 
@@ -102,27 +106,42 @@ TEST_F(BidWorkflow, OneSpinChangeWritesOnlyItsRow) {
   EXPECT_TRUE(Checked("BidVSD2YMCCheckBox"));
 }
 
-// The window keeps the same service record as vantorctl: the row read when the panel opened
-// is the old value, the registered one the new.
-TEST_F(BidWorkflow, AWriteIsKeptInTheServiceRecordWithItsOldValue) {
+// The window keeps the same service record as vantorctl (a virtual printer's beside its state
+// file): the row read when the panel opened is the old value, the registered one the new.
+class BidRecordWorkflow : public BidWorkflow {
+ protected:
+  void Configure(ProgramOptions& options) override {
+    options.stateFile = (std::filesystem::path(::testing::TempDir()) /
+                         ("bid-record-" + std::to_string(::getpid()) + ".bin"))
+                            .string();
+    std::filesystem::remove_all(procedures::VirtualRecordsFolder(options.stateFile));
+    stateFile_ = options.stateFile;
+  }
+  void TearDown() override {
+    BidWorkflow::TearDown();
+    std::filesystem::remove(stateFile_);
+    std::filesystem::remove_all(procedures::VirtualRecordsFolder(stateFile_));
+  }
+  std::string stateFile_;
+};
+
+TEST_F(BidRecordWorkflow, AWriteIsKeptInTheServiceRecordWithItsOldValue) {
   OpenInputPanel();
   Spin("BidVSD2YMCUpDown", +1);
   Press("BidWrtOKBtn");
-  // Other tests may write to the same folder at the same time: look for this write.
-  const std::string folder = procedures::DataFolder();
-  bool found = false;
-  for (const std::string& serial : procedures::RecordedPrinters(folder)) {
-    std::vector<procedures::RecordEntry> entries;
-    std::string why;
-    ASSERT_TRUE(procedures::ReadRecord(folder, serial, entries, why)) << why;
-    for (const procedures::RecordEntry& e : entries) {
-      if (e.program.rfind("vantor-adjust", 0) != 0 || e.changes.size() != 1) continue;
-      const RecordedChange& c = e.changes[0];
-      found = found || (c.address == 0x75 && c.before == std::optional<std::uint8_t>(0x02) &&
-                        c.after == 0x03);
-    }
-  }
-  EXPECT_TRUE(found);
+  std::vector<procedures::RecordEntry> entries;
+  std::string why;
+  int damaged = 0;
+  ASSERT_TRUE(procedures::ReadRecord(procedures::VirtualRecordsFolder(stateFile_), "Q4A0071234",
+                                     entries, damaged, why))
+      << why;
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].program.rfind("vantor-adjust", 0), 0u);
+  ASSERT_EQ(entries[0].changes.size(), 1u);
+  const RecordedChange& c = entries[0].changes[0];
+  EXPECT_EQ(c.address, 0x75);
+  EXPECT_EQ(c.before, std::optional<std::uint8_t>(0x02));
+  EXPECT_EQ(c.after, 0x03);
 }
 
 TEST_F(BidWorkflow, SpinStopsAtTheEndsOfTheRange) {
