@@ -6,6 +6,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "PrinterPort.h"
+
 namespace vantor {
 
 namespace {
@@ -52,8 +54,10 @@ IoResult StreamDevice::ReadReply(std::span<std::uint8_t> buffer, std::int64_t li
   std::vector<std::uint8_t> frame(header, header + first.count);
   const std::int64_t deadline = SteadyMs() + kFrameLimitMs;
   const auto wanted = [&frame] {
-    return frame.size() < kHeader ? kHeader
-                                  : std::max<std::size_t>(kHeader, frame[2] * 256u + frame[3]);
+    if (frame.size() < kHeader) return kHeader;
+    const std::size_t length = frame[2] * 256u + frame[3];
+    // No reply is longer than the port takes: such a length is not waited for.
+    return length > kPortBufferSize ? frame.size() : std::max(kHeader, length);
   };
   while (frame.size() < wanted()) {
     const std::int64_t left = deadline - SteadyMs();

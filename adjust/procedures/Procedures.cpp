@@ -3,6 +3,7 @@
 #include <string>
 
 #include "adjust/procedures/PrintJob.h"
+#include "adjust/procedures/ReadBack.h"
 #include "adjust/procedures/ServiceRecord.h"
 #include "ids/Datamanu.h"
 #include "words/Words.h"
@@ -36,6 +37,7 @@ constexpr std::string_view kMeasuring =
     "Now, CR motor drive dispersion measurement sequence is running.";
 constexpr std::string_view kWritingFixed =
     "Now, a value for the CR motor drive dispersion is writing.";
+constexpr std::string_view kDispersionName = "CR motor drive dispersion value";
 constexpr std::string_view kDispersionDone =
     "A value for the CR motor drive dispersion has successfully registered.";
 }  // namespace text
@@ -191,13 +193,15 @@ Result CrMotorDriveDispersion(Bench& bench, ReplacedParts parts,
   VANTOR_TRY(
       reporter.ShowMessage(MessageKind::Busy, measure ? text::kMeasuring : text::kWritingFixed));
   std::int8_t value = static_cast<std::int8_t>(kFixedDispersion);
-  const Result r = ReportedJob(reporter, [&]() -> Result {
-    if (!measure) return link.channel.WriteEepromByte(eeprom::kCrDispersion, kFixedDispersion);
-    return link.factory.MeasureCrDispersion(value, progress);
-  });
-  RecordOperation(reporter,
+  const Result written =
+      measure ? link.factory.MeasureCrDispersion(value, progress)
+              : link.channel.WriteEepromByte(eeprom::kCrDispersion, kFixedDispersion);
+  WrittenValue dispersion{std::string(text::kDispersionName), std::to_string(value),
+                          eeprom::kCrDispersion, static_cast<std::uint8_t>(value)};
+  const Result r = ConfirmWrites(bench, {&dispersion, 1}, written);
+  RecordConfirmed(reporter,
                   measure ? "CR motor drive dispersion measurement" : "CR motor drive dispersion",
-                  {{eeprom::kCrDispersion, std::nullopt, static_cast<std::uint8_t>(value)}}, r);
+                  {&dispersion, 1}, r);
   VANTOR_TRY(r);
   if (stored != nullptr) *stored = value;
   return reporter.ShowMessage(MessageKind::Done, text::kDispersionDone);
