@@ -30,13 +30,15 @@ Result ReadBack(Link& link, std::span<WrittenValue> values) {
 
 Result ReportUnconfirmed(Reporter& reporter, std::span<const WrittenValue> values, Result failure) {
   if (failure != kOk) reporter.ReportResult(failure);
-  // One red block: a window's memo holds one colour, a terminal keeps it on standard error.
+  // One red block, beneath the failure's words where the display still shows them (a window's
+  // memo); a terminal puts it on standard error.
   bool first = true;
   for (const WrittenValue& v : values) {
     if (v.Confirmed()) continue;
     std::string line = v.name + " " + v.text + std::string(text::kNotConfirmed);
     line += v.held ? std::string(text::kHolds) + HeldText(v) : std::string(text::kNotReadBack);
-    reporter.ShowMessage(first ? MessageKind::Error : MessageKind::NewLine, line + ".");
+    const bool opens = first && (failure == kOk || reporter.Display().MessageAreaEmpty());
+    reporter.ShowMessage(opens ? MessageKind::Error : MessageKind::NewLine, line + ".");
     first = false;
   }
   if (failure != kOk || first) return failure;
