@@ -65,9 +65,10 @@ const char* const kFaults[] = {
     "oversize",           "short-write", "power-loss", "busy",
 };
 
-// Replies into the command at which the fault fires (the link start takes 6); a longer command
-// is also faulted halfway and just before its end (see PointsFor).
-const int kPoints[] = {2, 7, 12, 30};
+// Replies into the command at which the fault fires (the link start takes 6; at 9 a command's
+// first data-channel writes go out unanswered); a longer command is also faulted halfway and
+// just before its end (see PointsFor).
+const int kPoints[] = {2, 7, 9, 12, 30};
 
 // The upper bound after the printer falls silent.
 constexpr std::int64_t kBoundMs = 12'000;
