@@ -51,6 +51,7 @@ class Guide {
   bool Repeat(Step step) {
     while (step() != kOk) {
       if (!WaitForOk(kPromptRepeat)) return false;
+      session_.link.channel.RetryAfterSilence();
     }
     EndLine();
     return true;

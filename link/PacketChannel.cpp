@@ -31,6 +31,9 @@ std::string_view PacketChannel::ReplyText() const {
 Result PacketChannel::Transact(const std::uint8_t* packet, std::size_t length) {
   errorCode_ = kChannelNoError;
   replyLength_ = 0;
+  // A request whose answer would not be read must not go out: its late answer would be taken
+  // for the next one's.
+  if (GivesUp()) return SilentFailure();
   VANTOR_TRY(Watched(port_.WritePort(packet, length)));
   VANTOR_TRY(ReadReply());
   const wire::TransactionReply r = wire::ClassifyTransactionReply(Reply(), packet[6]);
@@ -45,13 +48,22 @@ Result PacketChannel::Watched(Result r) {
   return r;
 }
 
+bool PacketChannel::GivesUp() const {
+  return waitOnce_ && silent_ && !retry_;
+}
+
+Result PacketChannel::SilentFailure() {
+  replyLength_ = 0;
+  port_.RestoreError(kPortReceiveTimeout);
+  return kPortFailure;
+}
+
 Result PacketChannel::ReadReply() {
-  if (waitOnce_ && silent_) {
-    replyLength_ = 0;
-    port_.RestoreError(kPortReceiveTimeout);
-    return kPortFailure;
-  }
-  return Watched(port_.ReadPort(reply_.data(), replyLength_));
+  if (GivesUp()) return SilentFailure();
+  retry_ = false;
+  const Result r = Watched(port_.ReadPort(reply_.data(), replyLength_));
+  if (r == kOk) silent_ = false;
+  return r;
 }
 
 Result PacketChannel::ClassifyErrorReply() {
@@ -173,6 +185,7 @@ Result PacketChannel::StartLink() {
   controlOpen_ = false;
   dataOpen_ = false;
   silent_ = false;
+  retry_ = false;
   fill_ = 0;
   VANTOR_TRY(port_.QueryDeviceId());
   VANTOR_TRY(EnterPacketMode());
@@ -188,7 +201,7 @@ void PacketChannel::ShutdownLink() {
   const std::int16_t channelError = errorCode_;
   for (int step = 0; step < 4; ++step) {
     if (step) clock_.SleepMs(100);
-    // Once the printer has been waited for in vain, the rest still goes out unanswered.
+    // While the printer is silent, the rest still goes out unanswered.
     if (silent_) {
       if (!SendUnanswered(step)) break;
       continue;

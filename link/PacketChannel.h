@@ -31,10 +31,12 @@ class PacketChannel {
   Model SelectedModel() const { return model_; }
   ModelBytes GetModelBytes() const { return modelBytes_; }
   void SetPaperOutNotifier(PaperOutNotifier* notifier) { paperOut_ = notifier; }
-  // For a link that serves one command: after one receive time-out, later exchanges still
-  // send but fail at once instead of waiting again. A window keeps waiting, so that the
-  // technician can repeat a step once the printer answers again.
+  // For a link that serves one command: after one receive time-out, later exchanges fail at
+  // once instead of waiting again, and their requests stay unsent. A window keeps waiting, so
+  // that the technician can repeat a step once the printer answers again.
   void SetWaitForSilenceOnce(bool once) { waitOnce_ = once; }
+  // The technician repeats a step: its next exchange waits for the printer once more.
+  void RetryAfterSilence() { retry_ = true; }
   // Bounds every readiness wait (a negative limit: none, as in the window); a wait that runs
   // out ends as "not ready" with the printer's last state for its words.
   void SetWaitLimitMs(std::int64_t limitMs) { waitLimitMs_ = limitMs; }
@@ -109,8 +111,11 @@ class PacketChannel {
   Result WaitLoop(bool resetFirst);
   // Notes a transfer that ran out of time: the printer has fallen silent.
   Result Watched(Result r);
-  // Reads a reply, or fails at once when the printer is known silent and waits once only.
+  // Reads a reply, or fails at once when the printer is known silent and waits once only;
+  // any reply ends the silence.
   Result ReadReply();
+  bool GivesUp() const;
+  Result SilentFailure();
   // One shutdown step written without waiting for its answer.
   bool SendUnanswered(int step);
 
@@ -130,8 +135,9 @@ class PacketChannel {
   std::uint16_t printerCredits_ = 0;
   bool dataOpen_ = false;
   bool controlOpen_ = false;
-  bool silent_ = false;  // a transfer timed out since the link was started
+  bool silent_ = false;  // a transfer timed out and no reply has come since
   bool waitOnce_ = false;
+  bool retry_ = false;
   std::int64_t waitLimitMs_ = -1;
   const std::atomic<bool>* cancel_ = nullptr;
   std::int16_t errorCode_ = kChannelNoError;

@@ -96,11 +96,21 @@ Result PrinterPort::ReadUsb(std::uint8_t* buffer, std::size_t& count) {
   count = 0;
   for (int attempt = 1;; ++attempt) {
     clock_.SleepMs(kReadDelayMs);
+    const std::int64_t startSeconds = clock_.WholeSeconds();
     const IoResult io = device_->ReadReply({buffer, kUsbReadSize}, kUsbAttemptLimitMs);
+    const std::size_t got = io.ok ? std::min(io.count, kUsbReadSize) : 0;
+    if (trace_ && got) trace_->Read({buffer, got});
+    // A reply that began and did not come whole within the 10-second rule: the printer fell
+    // silent halfway, which the link must know to stop waiting for it.
+    if (clock_.WholeSeconds() - startSeconds >= 10) return Fail(kPortReceiveTimeout);
     if (!io.ok) return Fail(kPortReadFailed);
-    if (io.count > 0) {
-      count = std::min(io.count, kUsbReadSize);
-      if (trace_) trace_->Read({buffer, count});
+    if (got > 0) {
+      // As on the parallel port, a length the buffer cannot hold is a broken reply.
+      const wire::FrameState state = wire::FrameOf({buffer, got}, kPortBufferSize).state;
+      if (state == wire::FrameState::TooShort || state == wire::FrameState::TooLong) {
+        return Fail(kPortReadFailed);
+      }
+      count = got;
       return kOk;
     }
     if (attempt == kUsbAttempts) return Fail(kPortReceiveTimeout);

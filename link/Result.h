@@ -29,6 +29,8 @@ inline constexpr Result kBidRangeFailure{0x7000};
 inline constexpr Result kUsbIdFailure{0x8000};
 // The technician's entry was refused with words ("Input data is wrong."); nothing was sent.
 inline constexpr Result kInputRejected{0x9000};
+// A value was written but the EEPROM does not hold it when read back; the procedure names it.
+inline constexpr Result kNotConfirmed{0xA000};
 
 // Callers stop at the first result other than success and hand it up unchanged.
 #define VANTOR_TRY(expr) VANTOR_TRY_AS(expr, VANTOR_TRY_NAME(vantor_r_, __COUNTER__))

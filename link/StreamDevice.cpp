@@ -6,6 +6,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "PrinterPort.h"
+
 namespace vantor {
 
 namespace {
@@ -51,9 +53,13 @@ IoResult StreamDevice::ReadReply(std::span<std::uint8_t> buffer, std::int64_t li
   if (!first.ok || first.count == 0) return first;
   std::vector<std::uint8_t> frame(header, header + first.count);
   const std::int64_t deadline = SteadyMs() + kFrameLimitMs;
-  const auto wanted = [&frame] {
-    return frame.size() < kHeader ? kHeader
-                                  : std::max<std::size_t>(kHeader, frame[2] * 256u + frame[3]);
+  const auto absurd = [&frame] {
+    return frame.size() >= kHeader && frame[2] * 256u + frame[3] > kPortBufferSize;
+  };
+  const auto wanted = [&frame, &absurd] {
+    if (frame.size() < kHeader) return kHeader;
+    // No reply is longer than the port takes: such a length is not waited for.
+    return absurd() ? frame.size() : std::max<std::size_t>(kHeader, frame[2] * 256u + frame[3]);
   };
   while (frame.size() < wanted()) {
     const std::int64_t left = deadline - SteadyMs();
@@ -63,6 +69,12 @@ IoResult StreamDevice::ReadReply(std::span<std::uint8_t> buffer, std::int64_t li
     const IoResult io = ReadSome({chunk, ask}, left);
     if (!io.ok) return io;
     frame.insert(frame.end(), chunk, chunk + io.count);
+  }
+  if (absurd()) {
+    // What has come of it goes up whole, for the port to refuse.
+    std::uint8_t chunk[1024];
+    const IoResult io = ReadSome(chunk, 0);
+    if (io.ok) frame.insert(frame.end(), chunk, chunk + io.count);
   }
   pending_ = std::move(frame);
   return {true, TakePending(buffer)};

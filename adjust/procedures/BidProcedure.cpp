@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "adjust/procedures/PrintJob.h"
+#include "adjust/procedures/ReadBack.h"
 #include "adjust/procedures/ServiceRecord.h"
 #include "raster/Malbid.h"
 
@@ -116,34 +117,52 @@ std::array<bool, kBidRowCount> WriteBidRows(
   const BidWrite write = [&](std::uint8_t dotType, int black, int colour) {
     return factory.SetBidValues(dotType, black, colour);
   };
-  std::array<bool, kBidRowCount> registered{};
-  std::vector<RecordedChange> changes;
+  // Every row in range is sent; which of them the printer holds is known only afterwards.
+  std::array<bool, kBidRowCount> outOfRange{};
+  std::vector<WrittenValue> values;
+  std::array<std::size_t, kBidRowCount> valueOf{};
   Result failure = kOk;
+  for (std::size_t i = 0; i < kBidRows.size(); ++i) {
+    if (!entries[i]) continue;
+    const BidRow& row = kBidRows[i];
+    std::uint16_t detail = 0;
+    const Result r = WriteBidValue(write, detail, row.which, row.dotType, *entries[i]);
+    if (r == kBidRangeFailure) {
+      outOfRange[i] = true;
+      continue;
+    }
+    if (r != kOk && failure == kOk) failure = r;
+    valueOf[i] = values.size();
+    values.push_back({std::string(row.caption), *entries[i], BidAddress(row.which, row.dotType),
+                      static_cast<std::uint8_t>(TextToInt(*entries[i], 0))});
+  }
+  const Result finish = factory.FinishAdjustWrite();
+  if (failure == kOk) failure = finish;
+  if (failure == kOk) failure = ReadBack(bench.link, values);
+
+  std::array<bool, kBidRowCount> registered{};
+  Result rangeFailure = kOk;
   bool firstLine = true;
   for (std::size_t i = 0; i < kBidRows.size(); ++i) {
     if (!entries[i]) continue;
     const BidRow& row = kBidRows[i];
-    const std::string& value = *entries[i];
-    std::uint16_t detail = 0;
-    const Result r = WriteBidValue(write, detail, row.which, row.dotType, value);
-    if (r == kOk) {
+    if (outOfRange[i]) {
+      rangeFailure = kBidRangeFailure;
+      bench.bidRangeWords.Set(row.rangeWords);
+      reporter.ReportResult(kBidRangeFailure);
+    } else if (values[valueOf[i]].Confirmed()) {
       reporter.ShowMessage(firstLine ? MessageKind::Replace : MessageKind::NewLine,
                            row.registeredAs);
-      reporter.ShowMessage(MessageKind::Append, value);
+      reporter.ShowMessage(MessageKind::Append, *entries[i]);
       reporter.ShowMessage(MessageKind::Append, text::kRegistered);
       registered[i] = true;
-      changes.push_back({BidAddress(row.which, row.dotType), std::nullopt,
-                         static_cast<std::uint8_t>(TextToInt(value, 0))});
     } else {
-      failure = r;
-      bench.bidRangeWords.Set(row.rangeWords);
-      reporter.ReportResult(r);
+      continue;  // named with the others below
     }
     firstLine = false;
   }
-  // Its result is not reported: every row has been answered already.
-  (void)factory.FinishAdjustWrite();
-  RecordOperation(reporter, "Bi-D adjustment", std::move(changes), failure);
+  const Result confirmed = ReportUnconfirmed(reporter, values, failure);
+  RecordConfirmed(bench, "Bi-D adjustment", values, confirmed != kOk ? confirmed : rangeFailure);
   return registered;
 }
 

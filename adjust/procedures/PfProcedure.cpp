@@ -1,5 +1,6 @@
 #include "adjust/procedures/PfProcedure.h"
 
+#include "adjust/procedures/ReadBack.h"
 #include "adjust/procedures/ServiceRecord.h"
 #include "raster/Malbid.h"
 #include "words/Words.h"
@@ -12,6 +13,7 @@ constexpr std::string_view kPrinting = "Now PF pattern is printing.";
 constexpr std::string_view kValueIs = "PF adjustment value = ";
 constexpr std::string_view kRegisteredAs = "As PF adjustment data, ";
 constexpr std::string_view kRegistered = " has been registered in EEPROM.";
+constexpr std::string_view kName = "PF adjustment value";
 }  // namespace text
 
 constexpr int kNotANumber = 100;
@@ -72,12 +74,14 @@ Result WritePfValue(Bench& bench, std::string_view text) {
     return kInputRejected;
   }
   FactoryCommands& factory = bench.link.factory;
-  const Result r = ReportedJob(reporter, [&]() -> Result {
-    VANTOR_TRY(factory.SetPfValue(static_cast<std::uint8_t>(static_cast<std::int8_t>(value))));
+  const auto stored = static_cast<std::uint8_t>(static_cast<std::int8_t>(value));
+  const Result written = [&]() -> Result {
+    VANTOR_TRY(factory.SetPfValue(stored));
     return factory.FinishAdjustWrite();
-  });
-  RecordOperation(reporter, "PF adjustment",
-                  {{eeprom::kPfValue, std::nullopt, static_cast<std::uint8_t>(value)}}, r);
+  }();
+  WrittenValue written1{std::string(text::kName), std::string(text), eeprom::kPfValue, stored};
+  const Result r = ConfirmWrites(bench, {&written1, 1}, written);
+  RecordConfirmed(bench, "PF adjustment", {&written1, 1}, r);
   if (r != kOk) return r;
   reporter.ShowMessage(MessageKind::Replace, text::kRegisteredAs);
   reporter.ShowMessage(MessageKind::Append, text);

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "adjust/procedures/PrintJob.h"
+#include "adjust/procedures/ReadBack.h"
 #include "adjust/procedures/ServiceRecord.h"
 #include "ids/Datamanu.h"
 #include "words/Words.h"
@@ -36,6 +37,7 @@ constexpr std::string_view kMeasuring =
     "Now, CR motor drive dispersion measurement sequence is running.";
 constexpr std::string_view kWritingFixed =
     "Now, a value for the CR motor drive dispersion is writing.";
+constexpr std::string_view kDispersionName = "CR motor drive dispersion value";
 constexpr std::string_view kDispersionDone =
     "A value for the CR motor drive dispersion has successfully registered.";
 }  // namespace text
@@ -193,18 +195,18 @@ Result CrMotorDriveDispersion(Bench& bench, ReplacedParts parts,
   VANTOR_TRY(
       reporter.ShowMessage(MessageKind::Busy, measure ? text::kMeasuring : text::kWritingFixed));
   std::int8_t value = static_cast<std::int8_t>(kFixedDispersion);
-  const Result r = ReportedJob(reporter, [&]() -> Result {
-    if (!measure) return link.channel.WriteEepromByte(eeprom::kCrDispersion, kFixedDispersion);
-    return link.factory.MeasureCrDispersion(value, progress);
-  });
-  if (r == kOk && stored != nullptr) *stored = value;
-  const Result end =
-      r == kOk ? Result(reporter.ShowMessage(MessageKind::Done, text::kDispersionDone)) : r;
-  RecordOperation(reporter,
+  const Result written =
+      measure ? link.factory.MeasureCrDispersion(value, progress)
+              : link.channel.WriteEepromByte(eeprom::kCrDispersion, kFixedDispersion);
+  WrittenValue dispersion{std::string(text::kDispersionName), std::to_string(value),
+                          eeprom::kCrDispersion, static_cast<std::uint8_t>(value)};
+  const Result r = ConfirmWrites(bench, {&dispersion, 1}, written);
+  RecordConfirmed(bench,
                   measure ? "CR motor drive dispersion measurement" : "CR motor drive dispersion",
-                  {{eeprom::kCrDispersion, std::nullopt, static_cast<std::uint8_t>(value)}},
-                  FinalResult(bench, end, r == kOk));
-  return end;
+                  {&dispersion, 1}, r);
+  VANTOR_TRY(r);
+  if (stored != nullptr) *stored = value;
+  return reporter.ShowMessage(MessageKind::Done, text::kDispersionDone);
 }
 
 }  // namespace vantor::procedures

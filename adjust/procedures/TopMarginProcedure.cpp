@@ -1,5 +1,6 @@
 #include "adjust/procedures/TopMarginProcedure.h"
 
+#include "adjust/procedures/ReadBack.h"
 #include "adjust/procedures/ServiceRecord.h"
 #include "words/Words.h"
 
@@ -10,6 +11,7 @@ namespace text {
 constexpr std::string_view kPrinting = "Now top margin line is printing.";
 constexpr std::string_view kRegisteredAs = "As top margin value, ";
 constexpr std::string_view kRegistered = " has been registered.";
+constexpr std::string_view kName = "Top margin";
 }  // namespace text
 
 constexpr int kStep = 14;
@@ -97,15 +99,18 @@ Result WriteTopMargin(Bench& bench, const TopMarginList& list, int index) {
     return kInputRejected;
   }
   Link& link = bench.link;
-  const Result r = ReportedJob(reporter, [&]() -> Result {
+  const Result written = [&]() -> Result {
     VANTOR_TRY(link.channel.WriteEepromByte(eeprom::kTopMargin, *value));
     return link.factory.FinishAdjustWrite();
-  });
-  RecordOperation(reporter, "top margin adjustment", {{eeprom::kTopMargin, std::nullopt, *value}},
-                  r);
+  }();
+  const std::string_view entry = list.entries[static_cast<std::size_t>(index)];
+  WrittenValue margin{std::string(text::kName), std::string(entry), eeprom::kTopMargin, *value,
+                      false};
+  const Result r = ConfirmWrites(bench, {&margin, 1}, written);
+  RecordConfirmed(bench, "top margin adjustment", {&margin, 1}, r);
   if (r != kOk) return r;
   reporter.ShowMessage(MessageKind::Replace, text::kRegisteredAs);
-  reporter.ShowMessage(MessageKind::Append, list.entries[static_cast<std::size_t>(index)]);
+  reporter.ShowMessage(MessageKind::Append, entry);
   reporter.ShowMessage(MessageKind::Append, text::kRegistered);
   return kOk;
 }

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <tuple>
 
+#include "link/PrinterPort.h"
 #include "link/backends/PortTexts.h"
 
 namespace vantor {
@@ -19,8 +20,8 @@ constexpr std::uint8_t kPrinterSubclass = 1;
 constexpr std::uint8_t kProtocolBidirectional = 2;
 constexpr std::uint8_t kProtocol1284_4 = 3;
 constexpr std::size_t kHeaderSize = 6;
-// A header announcing more than this is not a 1284.4 packet; the bytes go up as they came.
-constexpr std::size_t kLargestFrame = 0x2000;
+// A header announcing more than the port takes is no reply; the bytes go up as they came.
+constexpr std::size_t kLargestFrame = kPortBufferSize;
 constexpr unsigned kDeviceIdTimeoutMs = 5000;
 // Class request, device to host, to the interface.
 constexpr std::uint8_t kGetDeviceIdRequestType = 0xA1;

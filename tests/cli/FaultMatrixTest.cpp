@@ -14,9 +14,11 @@
 #include <utility>
 #include <vector>
 
+#include "adjust/procedures/BidProcedure.h"
 #include "cli/Cli.h"
 #include "ids/Malusbid.h"
 #include "link/FactoryCommands.h"
+#include "raster/Malbid.h"
 
 namespace vantor::cli {
 namespace {
@@ -63,9 +65,10 @@ const char* const kFaults[] = {
     "oversize",           "short-write", "power-loss", "busy",
 };
 
-// Replies into the command at which the fault fires (the link start takes 6); a longer command
-// is also faulted halfway and just before its end (see PointsFor).
-const int kPoints[] = {2, 7, 12, 30};
+// Replies into the command at which the fault fires (the link start takes 6; at 9 a command's
+// first data-channel writes go out unanswered); a longer command is also faulted halfway and
+// just before its end (see PointsFor).
+const int kPoints[] = {2, 7, 9, 12, 30};
 
 // The upper bound after the printer falls silent.
 constexpr std::int64_t kBoundMs = 12'000;
@@ -114,6 +117,17 @@ bool IsCounter(std::size_t address) {
   return (address >= eeprom::kProtectionCounterHi && address <= eeprom::kProtectionCounterHi + 1) ||
          (address >= eeprom::kPageCounter && address < eeprom::kPageCounter + 8) ||
          address == eeprom::kCrReadingHi || address == eeprom::kCrReadingLo;
+}
+
+// Whether the words say the byte at address was registered: a line of bid set names its row,
+// any other such line speaks for the command's whole change.
+bool ClaimsRegistered(const std::string& command, const std::string& out, std::size_t address) {
+  if (!command.starts_with("bid set")) return out.find("registered") != std::string::npos;
+  for (const auto& row : procedures::kBidRows) {
+    if (BidAddress(row.which, row.dotType) == address)
+      return out.find("As " + std::string(row.caption) + " data") != std::string::npos;
+  }
+  return false;
 }
 
 class FaultMatrix : public ::testing::Test {
@@ -216,6 +230,15 @@ class FaultMatrix : public ::testing::Test {
       EXPECT_FALSE(r.err.empty()) << where << "\nout: " << r.out;
     }
     ASSERT_EQ(r.image.size(), 256u) << where;
+    // Success is said only of what the printer holds: no exit 0 and no "registered" unless the
+    // bytes the command writes are there.
+    for (std::size_t a = 0; a < 256; ++a) {
+      if (clean.image[a] == factory[a] || IsCounter(a) || IsCandidate(command, a)) continue;
+      if (r.status == kExitOk || ClaimsRegistered(command, r.out, a)) {
+        EXPECT_EQ(r.image[a], clean.image[a])
+            << where << ": reported done, yet EEPROM byte " << a << " does not hold it";
+      }
+    }
     for (std::size_t a = 0; a < 256; ++a) {
       if (IsCounter(a) || IsCandidate(command, a) || r.image[a] == factory[a] ||
           r.image[a] == clean.image[a])
@@ -229,6 +252,15 @@ class FaultMatrix : public ::testing::Test {
 
 TEST_F(FaultMatrix, EveryCommandEndsBoundedWithWordsAndNoStrayWrite) {
   RunMatrix(false);
+}
+
+// A step the technician repeats tries the printer again, so one lost reply costs one repeat.
+TEST_F(FaultMatrix, ARepeatedExchangeStepSucceedsOnceThePrinterAnswersAgain) {
+  for (const char* port : {"TVUSB1", "LPT1"}) {
+    const Outcome r = Vantorctl("exchange", port, "no-reply,after=20,count=1");
+    EXPECT_EQ(r.status, kExitOk) << port << "\n" << r.out << r.err;
+    EXPECT_EQ(Count(r.out, kRepeatOffer), 1) << port;
+  }
 }
 
 // Print jobs, the exchange and the other long commands, faulted halfway and near their end.

@@ -87,6 +87,14 @@ TEST_F(DeviceFileTest, ReplyLongerThanTheBufferComesInPieces) {
   EXPECT_EQ(io.count, reply.size() - 256);
 }
 
+TEST_F(DeviceFileTest, ALengthNoReplyCanHaveIsNotWaitedFor) {
+  FromPrinter({0x02, 0x02, 0xFF, 0xFF, 0x00, 0x00, '@', 'B'});
+  std::uint8_t buffer[256];
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(device_->ReadReply(buffer, 1000).count, 8u);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+}
+
 TEST_F(DeviceFileTest, NothingArrivingReturnsEmptyWithinTheLimit) {
   std::uint8_t buffer[16];
   const auto start = std::chrono::steady_clock::now();

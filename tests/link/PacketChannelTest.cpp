@@ -99,6 +99,44 @@ TEST_P(SilenceTest, ALinkThatWaitsOnceFailsLaterExchangesAtOnce) {
   EXPECT_LE(clock.NowMs() - silentAt, 12'000);
 }
 
+// After a time-out: whether the next exchange goes out and is answered, and whether the
+// shutdown then reads its replies (none left waiting) or sends them unanswered.
+TEST_P(SilenceTest, AnAnswerEndsTheSilenceAndARepeatTriesAgain) {
+  struct Row {
+    const char* what;
+    bool waitOnce;
+    bool retry;
+    bool answersAgain;
+    Result next;
+    bool sent;
+    bool repliesLeft;
+  };
+  const Row rows[] = {
+      {"window, printer back", false, false, true, kOk, true, false},
+      {"one command, printer back", true, false, true, kPortFailure, false, true},
+      {"one command, repeated, printer back", true, true, true, kOk, true, false},
+      {"one command, repeated, still silent", true, true, false, kPortFailure, true, false},
+  };
+  for (const Row& row : rows) {
+    printer.silent = false;
+    StartLink(GetParam());
+    link.channel.SetWaitForSilenceOnce(row.waitOnce);
+    printer.silent = true;
+    ASSERT_EQ(link.channel.ReadStatus(), kPortFailure) << row.what;
+    printer.silent = !row.answersAgain;
+    if (row.retry) link.channel.RetryAfterSilence();
+    const std::size_t before = printer.written.size();
+    EXPECT_EQ(link.channel.ReadStatus(), row.next) << row.what;
+    EXPECT_EQ(printer.written.size() > before, row.sent) << row.what;
+    link.channel.ShutdownLink();
+    std::array<std::uint8_t, kPortBufferSize> buffer{};
+    std::size_t count = 0;
+    EXPECT_EQ(link.port.ReadPort(buffer.data(), count) == kOk, row.repliesLeft) << row.what;
+    while (link.port.ReadPort(buffer.data(), count) == kOk) {
+    }
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(BothInterfaces, SilenceTest,
                          ::testing::Values(PortCode{0x401}, PortCode{0x501}));
 

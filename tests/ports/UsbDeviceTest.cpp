@@ -156,6 +156,48 @@ TEST_F(UsbDevice, SilentPrinterGivesReceiveErrorAfterTenAttempts) {
   EXPECT_LT(clock.NowMs() - start, 10'000);
 }
 
+// What the port makes of a reply as the printer sends it, and how soon: a reply cut short by a
+// printer that falls silent is a receive time-out (the link stops waiting for it), a length no
+// reply can have is refused at once.
+TEST_F(UsbDevice, PortJudgesEachReplyWithinTheTenSecondRule) {
+  struct Row {
+    const char* what;
+    Bytes reply;
+    Result result;
+    std::int16_t error;
+    std::int64_t mostMs;
+  };
+  const Row rows[] = {
+      {"whole", kInitReply, kOk, kPortNoError, 100},
+      {"half, then silence",
+       {0x02, 0x02, 0x00, 0x19, 0x00, 0x00, '@', 'B', 'D', 'C'},
+       kPortFailure,
+       kPortReceiveTimeout,
+       10'100},
+      {"length beyond the buffer",
+       {0x02, 0x02, 0xFF, 0xFF, 0x00, 0x00, '@', 'B', 'D', 'C'},
+       kPortFailure,
+       kPortReadFailed,
+       100},
+      {"length inside the header",
+       {0x02, 0x02, 0x00, 0x03, 0x00, 0x00},
+       kPortFailure,
+       kPortReadFailed,
+       100},
+  };
+  for (const Row& row : rows) {
+    PrinterPort port(table, clock);
+    OpenThroughPort(port);
+    printer.incoming = {{0, row.reply}};
+    std::array<std::uint8_t, kPortBufferSize> buffer{};
+    std::size_t count = 0;
+    const std::int64_t start = clock.NowMs();
+    EXPECT_EQ(port.ReadPort(buffer.data(), count), row.result) << row.what;
+    EXPECT_EQ(port.PortError(), row.error) << row.what;
+    EXPECT_LE(clock.NowMs() - start, row.mostMs) << row.what;
+  }
+}
+
 TEST_F(UsbDevice, FailedTransferIsAReadFailure) {
   printer.inFails = true;
   PrinterPort port(table, clock);
