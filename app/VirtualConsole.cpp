@@ -121,8 +121,10 @@ VirtualConsole::VirtualConsole(sim::VirtualPrinter& printer, QWidget* parent)
   auto* controls = new QGroupBox("Console", this);
   auto* grid = new QVBoxLayout(controls);
   auto* row1 = new QHBoxLayout;
+  // A short press moves the carriage out or back (then cleans); held, the switch cleans.
+  row1->addWidget(button("InkSwitchBtn", "Press ink switch", [this] { printer_.TapInkSwitch(); }));
   row1->addWidget(
-      button("InkSwitchBtn", "Press ink switch", [this] { printer_.PressInkSwitch(); }));
+      button("InkSwitchHoldBtn", "Hold ink switch", [this] { printer_.PressInkSwitch(); }));
   row1->addWidget(button("PaperOutBtn", "Take paper out", [this] { printer_.SetPaperOut(true); }));
   row1->addWidget(button("PaperInBtn", "Load paper", [this] { printer_.SetPaperOut(false); }));
   grid->addLayout(row1);
