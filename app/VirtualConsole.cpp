@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 
 #include "app/PageViewer.h"
+#include "link/Hex.h"
 #include "sim/VirtualPrinter.h"
 
 namespace vantor {
@@ -68,10 +69,6 @@ QString StateText(std::uint8_t st) {
     default:
       return "state " + QString::number(st, 16);
   }
-}
-
-QString Hex2(std::uint8_t v) {
-  return QString("%1").arg(v, 2, 16, QChar('0')).toUpper();
 }
 
 }  // namespace
@@ -238,10 +235,10 @@ void VirtualConsole::Refresh() {
   if (refreshing_) return;
   refreshing_ = true;
   const sim::VirtualPrinter::Snapshot s = printer_.State();
-  statusLbl_->setText(Hex2(s.st) + "  " + StateText(s.st));
+  statusLbl_->setText(QString::fromStdString(ByteHex(s.st)) + "  " + StateText(s.st));
   QString error = "none";
   if (s.er) {
-    error = Hex2(*s.er) + " (unlisted)";
+    error = QString::fromStdString(ByteHex(*s.er)) + " (unlisted)";
     for (const ErrorChoice& e : kErrors) {
       if (e.er == *s.er) error = e.text;
     }

@@ -10,6 +10,7 @@
 #include "adjust/procedures/ServiceRecord.h"
 #include "cli/Cli.h"
 #include "cli/TerminalDisplay.h"
+#include "link/Hex.h"
 
 namespace vantor::cli {
 
@@ -42,17 +43,11 @@ bool ReadPrinter(Session& s, EepromBytes& bytes) {
   return true;
 }
 
-std::string Hex2(std::uint8_t v) {
-  std::ostringstream t;
-  t << std::uppercase << std::hex << std::setw(2) << std::setfill('0') << static_cast<int>(v);
-  return t.str();
-}
-
 std::string AddressList(const std::vector<std::uint8_t>& addresses) {
   std::string list;
   for (const std::uint8_t a : addresses) {
     if (!list.empty()) list += ' ';
-    list += Hex2(a);
+    list += ByteHex(a);
   }
   return list.empty() ? "none" : list;
 }
@@ -66,8 +61,8 @@ void PrintDifferences(std::ostream& out, const std::vector<ByteChange>& changes)
   for (const ByteChange& c : changes) {
     std::string name = procedures::MeaningOf(c.address).name;
     if (name.empty()) name = "-";
-    out << "  " << Hex2(c.address) << "     " << std::left << std::setw(40) << name << std::setw(15)
-        << procedures::DescribeValue(c.address, c.printer)
+    out << "  " << ByteHex(c.address) << "     " << std::left << std::setw(40) << name
+        << std::setw(15) << procedures::DescribeValue(c.address, c.printer)
         << procedures::DescribeValue(c.address, c.image) << std::right << '\n';
   }
   out << changes.size() << (changes.size() == 1 ? " byte differs.\n" : " bytes differ.\n");
@@ -121,11 +116,11 @@ int Diff(Session& s, const BackupOptions& o) {
 void PrintOutcome(std::ostream& out, const procedures::RestoreOutcome& r) {
   out << "Written and verified: " << AddressList(r.verified) << '\n';
   if (r.mismatch) {
-    out << "Not verified: " << Hex2(*r.mismatch) << " was answered as written but reads back "
-        << Hex2(r.readBack) << '\n';
+    out << "Not verified: " << ByteHex(*r.mismatch) << " was answered as written but reads back "
+        << ByteHex(r.readBack) << '\n';
   }
   if (r.uncertain) {
-    out << "Unknown: " << Hex2(*r.uncertain)
+    out << "Unknown: " << ByteHex(*r.uncertain)
         << " may hold the old or the new value (the link failed during its write)\n";
   }
   if (!r.Complete()) {

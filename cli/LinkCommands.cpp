@@ -26,12 +26,11 @@ std::string Upper(std::string text) {
 
 void PrintTable(std::ostream& out, procedures::EepromRange range,
                 const std::array<std::uint8_t, 256>& bytes) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
   out << ' ';
-  for (int c = 0; c < 16; ++c) out << "  " << kDigits[c];
+  for (unsigned c = 0; c < 16; ++c) out << "  " << HexDigit(c);
   out << '\n';
   for (int r = 0; r < 16; ++r) {
-    std::string line(1, kDigits[r]);
+    std::string line(1, HexDigit(unsigned(r)));
     for (int c = 0; c < 16; ++c) {
       const int a = r * 16 + c;
       line += ' ';

@@ -25,23 +25,11 @@ constexpr std::string_view kTopMarginEntries = "Entries: ";
 constexpr std::string_view kNoLadder = "none (the value is on neither ladder)";
 }  // namespace text
 
-// "VSD2 Color" -> "vsd2-color".
-std::string RowKey(std::string_view caption) {
-  std::string key(caption);
-  for (char& c : key) {
-    if (c == ' ')
-      c = '-';
-    else if (c >= 'A' && c <= 'Z')
-      c = static_cast<char>(c - 'A' + 'a');
-  }
-  return key;
-}
-
 std::string RowKeys() {
   std::string keys;
   for (const auto& row : procedures::kBidRows) {
     if (!keys.empty()) keys += ", ";
-    keys += RowKey(row.caption);
+    keys += row.key;
   }
   return keys;
 }
@@ -50,16 +38,13 @@ int BidSet(Session& s, const std::vector<std::string>& assignments) {
   std::array<std::optional<std::string>, procedures::kBidRowCount> entries;
   for (const std::string& assignment : assignments) {
     const auto equals = assignment.find('=');
-    const std::string key = RowKey(assignment.substr(0, equals));
-    std::size_t row = 0;
-    while (row < procedures::kBidRows.size() && RowKey(procedures::kBidRows[row].caption) != key)
-      ++row;
-    if (equals == std::string::npos || row == procedures::kBidRows.size()) {
+    const auto found = procedures::BidRowByKey(assignment.substr(0, equals));
+    if (equals == std::string::npos || !found) {
       s.err << "bid set: expected ROW=VALUE with ROW one of " << RowKeys() << ", got '"
             << assignment << "'\n";
       return kExitUsage;
     }
-    entries[row] = assignment.substr(equals + 1);
+    entries[*found] = assignment.substr(equals + 1);
   }
   const auto registered = procedures::WriteBidRows(s.bench, entries);
   for (std::size_t i = 0; i < entries.size(); ++i)
@@ -125,7 +110,7 @@ void AddPrintCommands(Cli& cli) {
     Json values = Json::object();
     const Result r =
         procedures::ReadBidRows(s.bench, [&values](std::size_t row, const std::string& text) {
-          values[RowKey(procedures::kBidRows[row].caption)] = std::stoi(text);
+          values[std::string(procedures::kBidRows[row].key)] = std::stoi(text);
         });
     if (r == kOk) s.report.Set("bid", std::move(values));
     return ExitForResult(r);

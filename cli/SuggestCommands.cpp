@@ -23,9 +23,6 @@ namespace vantor::cli {
 
 namespace {
 
-constexpr const char* kRowNames[8] = {"VSD1 black", "VSD1 colour", "VSD2 black", "VSD2 colour",
-                                      "VSD3 black", "VSD3 colour", "ECO black",  "ECO colour"};
-
 struct SuggestOptions {
   std::vector<std::string> files;
   bool apply = false;
@@ -34,11 +31,9 @@ struct SuggestOptions {
 
 using procedures::Trusted;
 
-// "VSD2 Color" -> "vsd2-color", the row names of bid and bid set.
+// The row names of bid and bid set ("vsd2-color").
 std::string SuggestedRowKey(std::size_t row) {
-  std::string key(procedures::kBidRows[row].caption);
-  for (char& c : key) c = c == ' ' ? '-' : static_cast<char>(std::tolower(c));
-  return key;
+  return std::string(procedures::kBidRows[row].key);
 }
 
 void ShowSuggestion(const sheet::BidReading& reading, std::ostream& out) {
@@ -49,10 +44,12 @@ void ShowSuggestion(const sheet::BidReading& reading, std::ostream& out) {
     const auto& r = reading.rows[i];
     char line[128];
     if (!r.read) {
-      std::snprintf(line, sizeof line, "  %-12s not on these pages\n", kRowNames[i]);
+      std::snprintf(line, sizeof line, "  %-12s not on these pages\n",
+                    std::string(procedures::kBidRows[i].caption).c_str());
     } else {
-      std::snprintf(line, sizeof line, "  %-12s %+d (%.1f)  confidence %.2f%s\n", kRowNames[i],
-                    r.suggested, std::abs(r.offset) < 0.05 ? 0.0 : r.offset, r.confidence,
+      std::snprintf(line, sizeof line, "  %-12s %+d (%.1f)  confidence %.2f%s\n",
+                    std::string(procedures::kBidRows[i].caption).c_str(), r.suggested,
+                    std::abs(r.offset) < 0.05 ? 0.0 : r.offset, r.confidence,
                     Trusted(r) ? "" : "  unsure: judge by eye");
     }
     out << line;

@@ -25,9 +25,4 @@ int TextHexToByte(std::string_view text, std::uint8_t& byte) {
   return HexPairToByte(text[0], text[1], byte) ? 1 : 0;
 }
 
-std::array<char, 3> ByteToHexPair(std::uint8_t byte) {
-  static constexpr std::string_view kDigits = "0123456789ABCDEF";
-  return {kDigits[byte >> 4], kDigits[byte & 0x0F], '\0'};
-}
-
 }  // namespace vantor

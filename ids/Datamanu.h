@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "link/Hex.h"
+
 namespace vantor {
 
 // '0'-'9' and 'A'-'F' only (lower case is refused); byte is left untouched on failure.
@@ -13,12 +15,5 @@ bool HexPairToByte(char first, char second, std::uint8_t& byte);
 // The same conversion of the first two characters of text. Returns 1 on success, 0 when the
 // text is shorter than two characters or either character is no upper-case hexadecimal digit.
 int TextHexToByte(std::string_view text, std::uint8_t& byte);
-
-// Two upper-case hexadecimal characters, high nibble first, and a terminating zero.
-std::array<char, 3> ByteToHexPair(std::uint8_t byte);
-// The two characters without the terminator; the pair must outlive the view.
-inline std::string_view HexPairView(const std::array<char, 3>& pair) {
-  return {pair.data(), 2};
-}
 
 }  // namespace vantor

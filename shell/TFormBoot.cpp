@@ -16,6 +16,7 @@
 #include <optional>
 
 #include "adjust/panels/DialogService.h"
+#include "adjust/panels/PanelParts.h"
 #include "shell/TAboutBox.h"
 #include "words/Words.h"
 
@@ -33,10 +34,6 @@ constexpr const char* kQuit = "Quit";
 constexpr const char* kVersion = "Version";
 constexpr const char* kOtherModel = "The printer reports itself as %1; continue as %2?";
 }  // namespace text
-
-QString FromView(std::string_view s) {
-  return QString::fromUtf8(s.data(), qsizetype(s.size()));
-}
 
 constexpr PortCode kPortCodes[] = {0x401, 0x402, 0x403, 0x501, 0x502, 0x503};
 }  // namespace

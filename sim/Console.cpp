@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "link/Hex.h"
 #include "sim/PtyServer.h"
 #include "sim/Texts.h"
 
@@ -17,15 +18,9 @@ std::string Trim(const std::string& s) {
   return s.substr(first, last - first + 1);
 }
 
-std::string Hex2(unsigned v) {
-  char b[3];
-  std::snprintf(b, sizeof b, "%02X", v & 0xFF);
-  return b;
-}
-
 std::string Describe(const VirtualPrinter::Snapshot& s) {
   std::ostringstream out;
-  out << "ST:" << Hex2(s.st) << " ER:" << (s.er ? Hex2(*s.er) : std::string("--"))
+  out << "ST:" << ByteHex(s.st) << " ER:" << (s.er ? ByteHex(*s.er) : std::string("--"))
       << " paper:" << (s.paperOut ? "out" : "in") << " protection:" << s.protectionCounter
       << " pages:" << s.pageCounter << " passes:" << s.passCounter << " ink:";
   for (std::size_t i = 0; i < s.ink.size(); ++i) out << (i ? "/" : "") << int(s.ink[i]);

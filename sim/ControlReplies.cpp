@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "link/Hex.h"
 #include "link/Protocol.h"
 #include "sim/Mechanism.h"
 #include "sim/Texts.h"
@@ -10,12 +11,6 @@
 namespace vantor::sim {
 
 namespace {
-
-std::string Hex2(unsigned v) {
-  char b[3];
-  std::snprintf(b, sizeof b, "%02X", v & 0xFF);
-  return b;
-}
 
 std::uint16_t Le16(const std::uint8_t* p) {
   return static_cast<std::uint16_t>(p[0] | p[1] << 8);
@@ -27,14 +22,14 @@ bool IsLetter(std::uint8_t b) {
 
 std::string VerdictReply(std::string_view name, std::uint8_t code, std::string_view verdict) {
   // name ":" code ":" puts the verdict's first letter at position 6.
-  return std::string(name) + ":" + Hex2(code) + ":" + std::string(verdict) +
+  return std::string(name) + ":" + ByteHex(code) + ":" + std::string(verdict) +
          std::string(texts::kReplyEnd);
 }
 
 }  // namespace
 
 std::string EepromReadText(std::uint8_t address, std::uint8_t value) {
-  return std::string(texts::kEepromReadHead) + Hex2(address) + Hex2(value) +
+  return std::string(texts::kEepromReadHead) + ByteHex(address) + ByteHex(value) +
          std::string(texts::kReplyEnd);
 }
 

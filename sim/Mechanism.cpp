@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "link/EepromAddresses.h"
+#include "link/Hex.h"
 #include "link/Protocol.h"
 #include "sim/ControlReplies.h"
 #include "sim/Texts.h"
@@ -43,12 +44,6 @@ constexpr std::int64_t kEjectMs = 3000;
 // The two directions of a measuring move read 192 apart plus the unit's own dispersion,
 // which the host's (576 + A - B) / 3 recovers.
 constexpr int kCrJitter[] = {0, 1, -1, 2, -2, 1, 0, -1};
-
-std::string Hex2(unsigned v) {
-  char b[3];
-  std::snprintf(b, sizeof b, "%02X", v & 0xFF);
-  return b;
-}
 
 std::int16_t Le16s(const std::uint8_t* p) {
   return static_cast<std::int16_t>(static_cast<std::uint16_t>(p[0] | p[1] << 8));
@@ -281,16 +276,16 @@ std::uint8_t PrinterMechanism::StNow() const {
 std::string PrinterMechanism::StatusText() {
   Update();
   std::string text(texts::kStatusHead);
-  text += "ST:" + Hex2(StNow()) + ";";
+  text += "ST:" + ByteHex(StNow()) + ";";
   // Error and warning come before the ink levels, where every host's parser finds them.
-  if (const auto er = ErrorNow()) text += "ER:" + Hex2(*er) + ";";
-  unsigned low = 0;
+  if (const auto er = ErrorNow()) text += "ER:" + ByteHex(*er) + ";";
+  std::uint8_t low = 0;
   for (std::size_t i = 0; i < ink_.size(); ++i) {
-    if (ink_[i] < kInkLowPercent) low |= 1u << i;
+    if (ink_[i] < kInkLowPercent) low = static_cast<std::uint8_t>(low | 1u << i);
   }
-  text += "WR:" + Hex2(low) + ";";
+  text += "WR:" + ByteHex(low) + ";";
   text += "IQ:";
-  for (const std::uint8_t level : ink_) text += Hex2(level);
+  for (const std::uint8_t level : ink_) text += ByteHex(level);
   text += ";\r\n";
   return text;
 }

@@ -56,9 +56,6 @@ constexpr std::array<RowNames, procedures::kBidRowCount> kRowNames = {{
     {"BidECOYMCCheckBox", "BidECOYMCWrtEdit", "BidECOYMCUpDown", AdjustedItem::EcoColor},
 }};
 
-QString FromView(std::string_view s) {
-  return QString::fromUtf8(s.data(), qsizetype(s.size()));
-}
 }  // namespace
 
 void BidPanels::Build(WorkArea& area) {

@@ -67,7 +67,6 @@ constexpr int kCheckIndex = 0;
 constexpr int kChangeIndex = 1;
 constexpr int kPairLength = 2;
 constexpr int kGridSize = 17;
-constexpr const char* kDigits = "0123456789ABCDEF";
 
 }  // namespace
 
@@ -142,8 +141,8 @@ void EepromPanels::BuildGrid() {
     for (int c = 0; c < kGridSize; ++c) {
       auto* item = new QTableWidgetItem;
       item->setTextAlignment(Qt::AlignCenter);
-      if (r == 0 && c > 0) item->setText(QString(QChar(kDigits[c - 1])));
-      if (c == 0 && r > 0) item->setText(QString(QChar(kDigits[r - 1])));
+      if (r == 0 && c > 0) item->setText(QString(QChar(HexDigit(unsigned(c - 1)))));
+      if (c == 0 && r > 0) item->setText(QString(QChar(HexDigit(unsigned(r - 1)))));
       if (r == 0 || c == 0) item->setBackground(headingBrush);
       eepromStrGrid_->setItem(r, c, item);
     }

@@ -58,10 +58,6 @@ constexpr int kCheckIndex = 1;
 constexpr int kInputIndex = 0;
 constexpr int kReadoutIndex = 1;
 
-QString FromStd(std::string_view s) {
-  return QString::fromUtf8(s.data(), qsizetype(s.size()));
-}
-
 // The head seen from its side, with the label that carries the ID marked.
 QPixmap HeadPicture() {
   QPixmap picture(220, 110);
@@ -223,7 +219,7 @@ void IdentityPanels::HeadIDInputOKBtnClick() {
     leftHeadIdInputEdit_->setFocus();
     return;
   }
-  area_->SetAdjustedItem(AdjustedItem::HeadId, FromStd(registered));
+  area_->SetAdjustedItem(AdjustedItem::HeadId, FromView(registered));
 }
 
 void IdentityPanels::HeadIDInputRtnBtnClick() {
@@ -270,7 +266,7 @@ void IdentityPanels::UsbIdInputOKBtnClick() {
 
 // The ID split after the serial number by one blank.
 void IdentityPanels::ShowUsbIdField(std::string_view serial, std::string_view rest) {
-  area_->SetAdjustedItem(AdjustedItem::UsbId, FromStd(serial) + ' ' + FromStd(rest));
+  area_->SetAdjustedItem(AdjustedItem::UsbId, FromView(serial) + ' ' + FromView(rest));
 }
 
 void IdentityPanels::UsbIdInputRtnBtnClick() {

@@ -57,10 +57,6 @@ constexpr const char* kPrevious = "Previous";
 constexpr int kCheckIndex = 0;
 constexpr int kClearIndex = 1;
 
-QString FromStd(std::string_view s) {
-  return QString::fromUtf8(s.data(), qsizetype(s.size()));
-}
-
 QLabel* Bold(QLabel* label) {
   QFont font = label->font();
   font.setBold(true);
@@ -168,14 +164,14 @@ void MaintenancePanels::BuildCounters() {
 
 void MaintenancePanels::BuildExchange() {
   namespace ex = procedures::exchange;
-  const QString title = FromStd(ex::kTitle);
+  const QString title = FromView(ex::kTitle);
 
   TitledPanel* step0 = AddTitledPanel(*area_, "TraStep0Pnl", title);
   traStep0Pnl_ = step0;
-  step0->AddText(FromStd(ex::kRequiresFourCycles));
+  step0->AddText(FromView(ex::kRequiresFourCycles));
   // A single item that nothing reads: OK starts the sequence whatever it shows.
   auto* start = new RadioGroup("MessageSelectRdoGrp", "", step0);
-  start->SetItems({FromStd(ex::kStart)});
+  start->SetItems({FromView(ex::kStart)});
   step0->Body()->addWidget(start);
   step0->Finish();
   QObject::connect(step0->AddButton("MessageOKBtn", text::kOk), &QPushButton::clicked, step0,
@@ -184,14 +180,14 @@ void MaintenancePanels::BuildExchange() {
 
   TitledPanel* step1 = AddTitledPanel(*area_, "TraStep1Pnl", title);
   traStep1Pnl_ = step1;
-  dischargeStatusLbl_ = Bold(step1->AddText(FromStd(ex::kCycleLabels[0])));
+  dischargeStatusLbl_ = Bold(step1->AddText(FromView(ex::kCycleLabels[0])));
   dischargeStatusLbl_->setObjectName("DischargeStatusLbl");
-  dischargeProcedure0Lbl_ = step1->AddText(FromStd(ex::kRemoveCartridges));
+  dischargeProcedure0Lbl_ = step1->AddText(FromView(ex::kRemoveCartridges));
   dischargeProcedure0Lbl_->setObjectName("DischargeProcedure0Lbl");
-  dischareProcedure1Lbl_ = step1->AddText(FromStd(ex::kRemoveCartridgesOrTubes));
+  dischareProcedure1Lbl_ = step1->AddText(FromView(ex::kRemoveCartridgesOrTubes));
   dischareProcedure1Lbl_->setObjectName("DischareProcedure1Lbl");
   dischareProcedure1Lbl_->hide();
-  step1->AddText(FromStd(ex::kThenPressOk))->setObjectName("DischargeProcedure2Lbl");
+  step1->AddText(FromView(ex::kThenPressOk))->setObjectName("DischargeProcedure2Lbl");
   // Which cycle of four, and the printer work left, on every step.
   leftLbl1_ = step1->AddText(QString());
   leftLbl1_->setObjectName("ExchangeLeftLbl1");
@@ -201,8 +197,8 @@ void MaintenancePanels::BuildExchange() {
 
   TitledPanel* step2 = AddTitledPanel(*area_, "TraStep2Pnl", title);
   traStep2Pnl_ = step2;
-  step2->AddText(FromStd(ex::kInstallLiquid));
-  step2->AddText(FromStd(ex::kPressOk));
+  step2->AddText(FromView(ex::kInstallLiquid));
+  step2->AddText(FromView(ex::kPressOk));
   leftLbl2_ = step2->AddText(QString());
   leftLbl2_->setObjectName("ExchangeLeftLbl2");
   step2->Finish();
@@ -211,18 +207,18 @@ void MaintenancePanels::BuildExchange() {
 
   TitledPanel* step3 = AddTitledPanel(*area_, "TraStep3Pnl", title);
   traStep3Pnl_ = step3;
-  step3->AddText(FromStd(ex::kRemoveCartridges));
-  step3->AddText(FromStd(ex::kPressOk));
-  Bold(step3->AddText(FromStd(ex::kFinalOperation)));
+  step3->AddText(FromView(ex::kRemoveCartridges));
+  step3->AddText(FromView(ex::kPressOk));
+  Bold(step3->AddText(FromView(ex::kFinalOperation)));
   step3->Finish();
   QObject::connect(step3->AddButton("TransCompleteBtn", text::kOk), &QPushButton::clicked, step3,
                    [this] { TransCompleteBtnClick(); });
 
   TitledPanel* step4 = AddTitledPanel(*area_, "TraStep4Pnl", title);
   traStep4Pnl_ = step4;
-  step4->AddText(FromStd(ex::kTurnOff));
-  step4->AddText(FromStd(ex::kPressOk));
-  dischargeWaitLbl_ = Bold(step4->AddText(FromStd(ex::kWaitTenSeconds)));
+  step4->AddText(FromView(ex::kTurnOff));
+  step4->AddText(FromView(ex::kPressOk));
+  dischargeWaitLbl_ = Bold(step4->AddText(FromView(ex::kWaitTenSeconds)));
   dischargeWaitLbl_->setObjectName("DischargeWaitLbl");
   dischargeCountDownMemo_ = new QPlainTextEdit(step4);
   dischargeCountDownMemo_->setObjectName("DischargeCountDownMemo");
@@ -235,7 +231,7 @@ void MaintenancePanels::BuildExchange() {
   dischargeCountDownMemo_->setFont(big);
   dischargeCountDownMemo_->setFixedSize(80, QFontMetrics(big).height() + 16);
   step4->Body()->addWidget(dischargeCountDownMemo_);
-  dischargeCompleteLbl_ = Bold(step4->AddText(FromStd(ex::kRemoveAcCable)));
+  dischargeCompleteLbl_ = Bold(step4->AddText(FromView(ex::kRemoveAcCable)));
   dischargeCompleteLbl_->setObjectName("DischargeCompleteLbl");
   step4->Finish();
   QObject::connect(step4->AddButton("PowerSwOffOKBtn", text::kOk), &QPushButton::clicked, step4,
@@ -336,7 +332,7 @@ void MaintenancePanels::ShowLeft(int cycle, bool airNext) {
 }
 
 void MaintenancePanels::ShowCycle() {
-  dischargeStatusLbl_->setText(FromStd(exchange_->CycleLabel()));
+  dischargeStatusLbl_->setText(FromView(exchange_->CycleLabel()));
   ShowLeft(exchange_->Cycle(), true);
   const bool firstCycle = exchange_->Cycle() == 1;
   dischargeProcedure0Lbl_->setVisible(firstCycle);

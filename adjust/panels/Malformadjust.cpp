@@ -23,6 +23,7 @@
 #include <QVBoxLayout>
 
 #include "adjust/panels/DialogService.h"
+#include "adjust/panels/PanelParts.h"
 #include "adjust/panels/RadioGroup.h"
 #include "adjust/procedures/EepromImage.h"
 #include "link/PacketChannel.h"
@@ -98,10 +99,6 @@ const Entry kMaintItems = {
 };
 const Entry kPatternItems = {{"A4 normal paper printing", MenuItem::A4Pattern}};
 const Entry kAppendixItems = {{"EEPROM data", MenuItem::EepromData}};
-
-QString FromView(std::string_view s) {
-  return QString::fromUtf8(s.data(), qsizetype(s.size()));
-}
 
 QLabel* ValueField(const char* objectName, QWidget* parent) {
   auto* field = new QLabel(parent);

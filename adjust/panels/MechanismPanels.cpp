@@ -9,7 +9,6 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QVBoxLayout>
-#include <array>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,8 +21,8 @@
 #include "adjust/procedures/PfProcedure.h"
 #include "adjust/procedures/Procedures.h"
 #include "adjust/procedures/ScanEntries.h"
-#include "ids/Datamanu.h"
 #include "link/EepromAddresses.h"
+#include "link/Hex.h"
 
 namespace vantor {
 
@@ -70,10 +69,6 @@ constexpr const char* kCrGuideShaft = "CR guide shaft";
 
 enum PfItem { kPfPrint, kPfAdjust, kPfCheck };
 enum TopMarginItem { kTopMarginCheck, kTopMarginAdjust };
-
-QString FromView(std::string_view s) {
-  return QString::fromUtf8(s.data(), qsizetype(s.size()));
-}
 
 QCheckBox* MakeCheckBox(const char* objectName, const char* caption, QWidget* parent) {
   auto* box = new QCheckBox(caption, parent);
@@ -315,10 +310,9 @@ void MechanismPanels::CRHeatProtectOffsetOKBtnClick() {
   });
   if (r != kOk || !stored) return;
   // The technician notes the value for the service record, as vantorctl prints it.
-  const std::array<char, 3> address = ByteToHexPair(eeprom::kCrDispersion);
   bench.reporter.Display().Show(MessageKind::NewLine,
                                 QString(text::kCrStored)
-                                    .arg(QString::fromLatin1(address.data(), 2))
+                                    .arg(QString::fromStdString(ByteHex(eeprom::kCrDispersion)))
                                     .arg(*stored)
                                     .toStdString());
 }

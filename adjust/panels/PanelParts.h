@@ -5,6 +5,7 @@
 #include <QFrame>
 #include <QString>
 #include <QWidget>
+#include <string_view>
 
 class QKeyEvent;
 class QLabel;
@@ -16,6 +17,11 @@ class QVBoxLayout;
 namespace vantor {
 
 class WorkArea;
+
+// The program's words (UTF-8) as the widgets take them.
+inline QString FromView(std::string_view s) {
+  return QString::fromUtf8(s.data(), qsizetype(s.size()));
+}
 
 // A work panel with its bold title line; further rows go into Body().
 class TitledPanel final : public QFrame {

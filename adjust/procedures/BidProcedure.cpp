@@ -1,5 +1,7 @@
 #include "adjust/procedures/BidProcedure.h"
 
+#include <cctype>
+
 #include "adjust/procedures/PrintJob.h"
 #include "adjust/procedures/ServiceRecord.h"
 #include "raster/Malbid.h"
@@ -14,23 +16,46 @@ constexpr std::string_view kRegistered = " has registered in EEPROM.";
 }  // namespace
 
 const std::array<BidRow, kBidRowCount> kBidRows = {{
-    {"VSD1 Black", 4, kBidBlack, "As VSD1 Black data, \"",
+    {"VSD1 Black", "vsd1-black", 4, kBidBlack, "As VSD1 Black data, \"",
      "VSD1 Black value = ", "The VSD1 Black value is out of the range -60 to 60."},
-    {"VSD1 Color", 4, kBidColour, "As VSD1 Color data, \"",
+    {"VSD1 Color", "vsd1-color", 4, kBidColour, "As VSD1 Color data, \"",
      "  VSD1 Color value = ", "The VSD1 Color value is out of the range -60 to 60."},
-    {"VSD2 Black", 5, kBidBlack, "As VSD2 Black data, \"",
+    {"VSD2 Black", "vsd2-black", 5, kBidBlack, "As VSD2 Black data, \"",
      "VSD2 Black value = ", "The VSD2 Black value is out of the range -60 to 60."},
-    {"VSD2 Color", 5, kBidColour, "As VSD2 Color data, \"",
+    {"VSD2 Color", "vsd2-color", 5, kBidColour, "As VSD2 Color data, \"",
      "  VSD2 Color value = ", "The VSD2 Color value is out of the range -60 to 60."},
-    {"VSD3 Black", 6, kBidBlack, "As VSD3 Black data, \"",
+    {"VSD3 Black", "vsd3-black", 6, kBidBlack, "As VSD3 Black data, \"",
      "VSD3 Black value = ", "The VSD3 Black value is out of the range -60 to 60."},
-    {"VSD3 Color", 6, kBidColour, "As VSD3 Color data, \"",
+    {"VSD3 Color", "vsd3-color", 6, kBidColour, "As VSD3 Color data, \"",
      "  VSD3 Color value = ", "The VSD3 Color value is out of the range -60 to 60."},
-    {"ECO Black", 7, kBidBlack, "As ECO Black data, \"",
+    {"ECO Black", "eco-black", 7, kBidBlack, "As ECO Black data, \"",
      "ECO Black value = ", "The ECO Black value is out of the range -60 to 60."},
-    {"ECO Color", 7, kBidColour, "As ECO Color data, \"",
+    {"ECO Color", "eco-color", 7, kBidColour, "As ECO Color data, \"",
      "  ECO Color value = ", "The ECO Color value is out of the range -60 to 60."},
 }};
+
+std::optional<std::size_t> BidRowByKey(std::string_view typed) {
+  for (std::size_t i = 0; i < kBidRows.size(); ++i) {
+    const std::string_view key = kBidRows[i].key;
+    if (typed.size() != key.size()) continue;
+    bool same = true;
+    for (std::size_t c = 0; c < key.size() && same; ++c) {
+      const char t = typed[c] == ' '
+                         ? '-'
+                         : static_cast<char>(std::tolower(static_cast<unsigned char>(typed[c])));
+      same = t == key[c];
+    }
+    if (same) return i;
+  }
+  return std::nullopt;
+}
+
+std::optional<std::size_t> BidRowAt(std::uint8_t address) {
+  for (std::size_t i = 0; i < kBidRows.size(); ++i) {
+    if (BidAddress(kBidRows[i].which, kBidRows[i].dotType) == address) return i;
+  }
+  return std::nullopt;
+}
 
 Result PrintBidAdjustment(Bench& bench) {
   Reporter& reporter = bench.reporter;

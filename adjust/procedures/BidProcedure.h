@@ -17,6 +17,7 @@ namespace vantor::procedures {
 // The eight values in the order every operation visits them.
 struct BidRow {
   std::string_view caption;  // "VSD1 Black"
+  std::string_view key;      // "vsd1-black", as vantorctl and its JSON name the row
   std::uint8_t dotType;
   std::uint8_t which;             // kBidBlack or kBidColour
   std::string_view registeredAs;  // with its opening quotation mark
@@ -25,6 +26,11 @@ struct BidRow {
 };
 inline constexpr std::size_t kBidRowCount = 8;
 extern const std::array<BidRow, kBidRowCount> kBidRows;
+// The row a typed key names, in any case, a blank for the hyphen ("VSD1 Black"); nullopt for
+// none.
+std::optional<std::size_t> BidRowByKey(std::string_view typed);
+// The row whose value lives at an EEPROM address; nullopt for none.
+std::optional<std::size_t> BidRowAt(std::uint8_t address);
 
 // "Printing the Bi-D adjustment pattern": remote-mode block, the pattern, the page eject.
 Result PrintBidAdjustment(Bench& bench);

@@ -7,6 +7,7 @@
 
 #include "ids/Malheadid.h"
 #include "ids/Malusbid.h"
+#include "link/Hex.h"
 
 namespace vantor::procedures {
 
@@ -75,13 +76,10 @@ std::string LocalTimeStamp() {
 std::string ImageToJson(const EepromImage& image) {
   const PrinterIdentity id = IdentityOf(image.bytes);
   json rows = json::array();
-  static constexpr char kDigits[] = "0123456789ABCDEF";
   for (std::size_t r = 0; r < image.bytes.size() / kRowBytes; ++r) {
     std::string row;
     for (std::size_t c = 0; c < kRowBytes; ++c) {
-      const std::uint8_t b = image.bytes[r * kRowBytes + c];
-      row += kDigits[b >> 4];
-      row += kDigits[b & 0x0F];
+      row += ByteHex(image.bytes[r * kRowBytes + c]);
     }
     rows.push_back(row);
   }

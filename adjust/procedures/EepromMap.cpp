@@ -3,9 +3,11 @@
 #include <cctype>
 #include <cstdio>
 
+#include "adjust/procedures/BidProcedure.h"
 #include "ids/Malheadid.h"
 #include "ids/Malusbid.h"
 #include "link/EepromAddresses.h"
+#include "link/Hex.h"
 
 namespace vantor::procedures {
 
@@ -36,10 +38,6 @@ constexpr std::array<std::uint8_t, 5> kDefaults = {
     eeprom::kDefaults[0].address, eeprom::kDefaults[1].address, eeprom::kDefaults[2].address,
     eeprom::kModelDefault, eeprom::kDefaults[3].address};
 
-constexpr std::array<std::string_view, 8> kBidNames = {
-    "Bi-D ECO Black",  "Bi-D ECO Color",  "Bi-D VSD1 Black", "Bi-D VSD1 Color",
-    "Bi-D VSD2 Black", "Bi-D VSD2 Color", "Bi-D VSD3 Black", "Bi-D VSD3 Color"};
-
 // Head ID bytes in the order of the typed text: 1, 2-3, 4-5, 6-7, 8-9, 10-11, 12.
 constexpr std::array<std::string_view, 7> kHeadIdDigits = {
     "head ID digit 1",    "head ID digits 2-3",   "head ID digits 4-5", "head ID digits 6-7",
@@ -61,18 +59,12 @@ std::optional<std::uint8_t> HexByte(std::string_view text) {
   return static_cast<std::uint8_t>(value);
 }
 
-std::string Hex(std::uint8_t value) {
-  char text[3];
-  std::snprintf(text, sizeof text, "%02X", value);
-  return text;
-}
-
 }  // namespace
 
 EepromByteMeaning MeaningOf(std::uint8_t a) {
   using E = ByteEncoding;
-  if (a >= eeprom::kBidFirst && a <= eeprom::kBidLast)
-    return {std::string(kBidNames[a - eeprom::kBidFirst]), E::Signed};
+  if (const auto row = BidRowAt(a))
+    return {"Bi-D " + std::string(kBidRows[*row].caption), E::Signed};
   if (a == eeprom::kPfValue) return {"PF value", E::Signed};
   if (a == eeprom::kTopMargin) return {"top margin", E::Unsigned};
   if (a == eeprom::kCrDispersion) return {"CR motor drive dispersion", E::Signed};
@@ -136,7 +128,7 @@ std::string_view SelectionGroups() {
 }
 
 std::string DescribeValue(std::uint8_t address, std::uint8_t value) {
-  const std::string hex = " (" + Hex(value) + ")";
+  const std::string hex = " (" + ByteHex(value) + ")";
   switch (MeaningOf(address).encoding) {
     case ByteEncoding::Signed:
       return std::to_string(static_cast<std::int8_t>(value)) + hex;

@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "link/FactoryCommands.h"
+#include "link/Hex.h"
 
 namespace vantor {
 
@@ -19,9 +20,7 @@ namespace fs = std::filesystem;
 using nlohmann::json;
 
 std::string HexText(std::uint8_t value) {
-  char text[8];
-  std::snprintf(text, sizeof text, "0x%02X", value);
-  return text;
+  return "0x" + ByteHex(value);
 }
 
 std::string ResultText(Result result) {
@@ -60,14 +59,10 @@ fs::path LastPrinterPath(const std::string& folder, const std::string& port) {
 }
 
 json Rows(const EepromBytes& bytes) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
   json rows = json::array();
   for (std::size_t r = 0; r < 16; ++r) {
     std::string row;
-    for (std::size_t c = 0; c < 16; ++c) {
-      row += kDigits[bytes[r * 16 + c] >> 4];
-      row += kDigits[bytes[r * 16 + c] & 0x0F];
-    }
+    for (std::size_t c = 0; c < 16; ++c) row += ByteHex(bytes[r * 16 + c]);
     rows.push_back(row);
   }
   return rows;
