@@ -229,10 +229,10 @@ void EepromPanels::EmptyCells() {
 
 QString EepromPanels::TableText() const {
   QString out = "   ";
-  for (int low = 0; low < 16; ++low) out += QString(" +%1").arg(kDigits[low]);
+  for (int low = 0; low < 16; ++low) out += QString(" +%1").arg(HexDigit(unsigned(low)));
   out += '\n';
   for (int high = 0; high < 16; ++high) {
-    QString row = QString("%1:").arg(QString(QChar(kDigits[high])) + '0');
+    QString row = QString("%1:").arg(QString(QChar(HexDigit(unsigned(high)))) + '0');
     bool any = false;
     for (int low = 0; low < 16; ++low) {
       const auto& value = read_[std::size_t(high * 16 + low)];
