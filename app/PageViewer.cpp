@@ -19,28 +19,29 @@ constexpr double kDotsPerMm = sim::kPageDpi / 25.4;
 }  // namespace
 
 QImage WithMillimetreRuler(const QImage& page) {
-  QImage out = page.convertToFormat(QImage::Format_RGB32);
+  const int margin = kRulerMargin;
+  QImage out(page.width() + margin, page.height() + margin, QImage::Format_RGB32);
+  out.fill(QColor(235, 235, 235));
   QPainter p(&out);
+  // The sheet stays as printed; scales and numbers stand in the band above and to its left.
+  p.drawImage(margin, margin, page);
   const QColor ink(200, 0, 0);
   p.setPen(QPen(ink, 2));
   QFont font = p.font();
   font.setPixelSize(int(kDotsPerMm * 2.5));
   p.setFont(font);
-  for (int mm = 0; mm * kDotsPerMm < out.width(); ++mm) {
-    const int x = int(mm * kDotsPerMm + 0.5);
-    // 1 mm ticks, longer every 5 mm, numbered every 10 mm.
-    const double length = mm % 10 == 0 ? 4.0 : mm % 5 == 0 ? 2.5 : 1.5;
-    p.drawLine(x, 0, x, int(length * kDotsPerMm));
-    if (mm % 10 == 0 && mm > 0) {
-      p.drawText(x + 4, int(6.5 * kDotsPerMm), QString::number(mm));
-    }
+  const auto length = [](int mm) { return mm % 10 == 0 ? 4.0 : mm % 5 == 0 ? 2.5 : 1.5; };
+  // Across the top edge, the whole width: 1 mm ticks, longer every 5 mm, numbered every 10 mm.
+  for (int mm = 0; mm * kDotsPerMm < page.width(); ++mm) {
+    const int x = margin + int(mm * kDotsPerMm + 0.5);
+    p.drawLine(x, margin - 1, x, margin - 1 - int(length(mm) * kDotsPerMm));
+    if (mm % 10 == 0 && mm > 0) p.drawText(x + 4, int(3.5 * kDotsPerMm), QString::number(mm));
   }
-  // The sheet's edge and a scale down the left side too, since the top margin is a height.
-  for (int mm = 0; mm * kDotsPerMm < out.height() && mm <= 40; ++mm) {
-    const int y = int(mm * kDotsPerMm + 0.5);
-    const double length = mm % 10 == 0 ? 4.0 : mm % 5 == 0 ? 2.5 : 1.5;
-    p.drawLine(0, y, int(length * kDotsPerMm), y);
-    if (mm % 10 == 0 && mm > 0) p.drawText(int(4.5 * kDotsPerMm), y + 10, QString::number(mm));
+  // Down the left edge, the whole length, since the top margin is a height.
+  for (int mm = 0; mm * kDotsPerMm < page.height(); ++mm) {
+    const int y = margin + int(mm * kDotsPerMm + 0.5);
+    p.drawLine(margin - 1, y, margin - 1 - int(length(mm) * kDotsPerMm), y);
+    if (mm % 10 == 0 && mm > 0) p.drawText(2, y - 4, QString::number(mm));
   }
   return out;
 }
@@ -88,6 +89,7 @@ void PageViewer::Show() {
       page_.scaled(size, Qt::KeepAspectRatio,
                    scale_ < 1.0 ? Qt::SmoothTransformation : Qt::FastTransformation)));
   label_->resize(size);
+  emit ScaleChanged(scale_);
 }
 
 void PageViewer::resizeEvent(QResizeEvent* event) {

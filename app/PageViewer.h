@@ -23,6 +23,10 @@ class PageViewer final : public QScrollArea {
   double Scale() const { return scale_; }
   bool Fitted() const { return fitted_; }
 
+ signals:
+  // Screen pixels per page dot, after every zoom and fit.
+  void ScaleChanged(double scale);
+
  protected:
   void resizeEvent(QResizeEvent* event) override;
   void wheelEvent(QWheelEvent* event) override;
@@ -40,7 +44,10 @@ class PageViewer final : public QScrollArea {
   QPoint dragFrom_;
 };
 
-// The sheet with a millimetre ruler drawn over its top edge, at the page's 360 dots per inch.
+// Dots of the band the ruler adds above and to the left of the sheet (8 mm).
+inline constexpr int kRulerMargin = 113;
+// The sheet with millimetre scales along its whole top and left edges, at the page's 360 dots
+// per inch, drawn in a band outside it so that nothing covers the print.
 QImage WithMillimetreRuler(const QImage& page);
 
 }  // namespace vantor

@@ -47,7 +47,9 @@ bool Program::Configure(const ProgramOptions& options, std::string& error) {
   setup.pagesDir = options.pagesDir;
   // The console shows every sheet, so they are rendered even without a directory.
   if (options.virtualPrinter)
-    setup.pageObserver = [this](const sim::Page& page) { ShowPage(page); };
+    setup.pageObserver = [this](const sim::Page& page, const std::string& file) {
+      ShowPage(page, file);
+    };
   for (const auto& [name, path] : options.devices) setup.devices.push_back(name + "=" + path);
   setup.traceFile = options.traceFile;
   SetupFailure failure;
@@ -63,7 +65,7 @@ bool Program::Configure(const ProgramOptions& options, std::string& error) {
 }
 
 // Written by the session first; a failed write is told once, as it happens.
-void Program::ShowPage(const sim::Page& page) {
+void Program::ShowPage(const sim::Page& page, const std::string& file) {
   if (!pageErrorShown_ && !session_->Setup().PagesError().empty()) {
     std::cerr << "vantor-adjust: " << session_->Setup().PagesError() << "\n";
     pageErrorShown_ = true;
@@ -71,7 +73,8 @@ void Program::ShowPage(const sim::Page& page) {
   if (console_) {
     const QImage view(page.rgb.data(), page.width, page.height, page.width * 3,
                       QImage::Format_RGB888);
-    console_->AddPage(view.copy());
+    // The console keeps the file, or a compressed copy; the pixels stay the renderer's.
+    console_->AddPage(view, QString::fromStdString(file));
   }
 }
 
@@ -108,13 +111,18 @@ void Program::ShowConsole() {
 void Program::ShowWindows() {
   boot_->show();
   if (console_) {
-    // Beside the program's windows, so both can be used at once.
-    QRect place = console_->frameGeometry();
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-      place.moveTopRight(screen->availableGeometry().topRight());
-    }
-    console_->move(place.topLeft());
+    // At the screen's right edge, beside the adjustment window at its left; the frame is
+    // known once shown, so the place is set again then.
+    const auto place = [this] {
+      if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame = console_->frameGeometry();
+        frame.moveTopRight(screen->availableGeometry().topRight());
+        console_->move(frame.topLeft());
+      }
+    };
+    place();
     console_->show();
+    place();
   }
   // A key typed at start is meant for the start window, never for the console's buttons.
   boot_->raise();

@@ -55,7 +55,7 @@ class Program {
   void ShowConsole();
 
  private:
-  void ShowPage(const sim::Page& page);
+  void ShowPage(const sim::Page& page, const std::string& file);
 
   Clock& clock_;
   DialogService& dialogs_;

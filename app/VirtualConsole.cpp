@@ -1,5 +1,7 @@
 #include "app/VirtualConsole.h"
 
+#include <QAbstractButton>
+#include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
@@ -10,6 +12,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTime>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -34,6 +37,17 @@ constexpr ErrorChoice kErrors[] = {
     {"06 paper out", sim::kErPaperOut},
     {"10 maintenance", sim::kErMaintenance},
     {"12 double feed", sim::kErDoubleFeed},
+};
+
+struct FaultChoice {
+  const char* text;
+  const char* setting;
+};
+constexpr FaultChoice kFaults[] = {
+    {"No reply (next command)", "no-reply"},
+    {"Late reply, 12 s (next)", "late-reply,ms=12000"},
+    {"Busy answers (next 3)", "busy,count=3"},
+    {"Power loss", "power-loss"},
 };
 
 QString StateText(std::uint8_t st) {
@@ -104,8 +118,10 @@ VirtualConsole::VirtualConsole(sim::VirtualPrinter& printer, QWidget* parent)
   auto* controls = new QGroupBox("Console", this);
   auto* grid = new QVBoxLayout(controls);
   auto* row1 = new QHBoxLayout;
+  // A short press moves the carriage out or back (then cleans); held, the switch cleans.
+  row1->addWidget(button("InkSwitchBtn", "Press ink switch", [this] { printer_.TapInkSwitch(); }));
   row1->addWidget(
-      button("InkSwitchBtn", "Press ink switch", [this] { printer_.PressInkSwitch(); }));
+      button("InkSwitchHoldBtn", "Hold ink switch", [this] { printer_.PressInkSwitch(); }));
   row1->addWidget(button("PaperOutBtn", "Take paper out", [this] { printer_.SetPaperOut(true); }));
   row1->addWidget(button("PaperInBtn", "Load paper", [this] { printer_.SetPaperOut(false); }));
   grid->addLayout(row1);
@@ -129,8 +145,39 @@ VirtualConsole::VirtualConsole(sim::VirtualPrinter& printer, QWidget* parent)
   row3->addWidget(leverSpin_);
   row3->addWidget(button("LeverBtn", "Move lever",
                          [this] { printer_.SetHeadAngleLever(leverSpin_->value()); }));
-  row3->addStretch();
+  // Says where the lever now stands, so a press is seen to have taken.
+  leverLbl_ = new QLabel(this);
+  leverLbl_->setObjectName("LeverLbl");
+  row3->addWidget(leverLbl_, 1);
   grid->addLayout(row3);
+
+  // The faults vantorctl's --virtual-fault sets, and a cable pulled and plugged in again.
+  faultCombo_ = new QComboBox(this);
+  faultCombo_->setObjectName("FaultCombo");
+  for (const FaultChoice& f : kFaults) faultCombo_->addItem(f.text, QString(f.setting));
+  auto* row4 = new QHBoxLayout;
+  row4->addWidget(faultCombo_, 1);
+  row4->addWidget(button("SetFaultBtn", "Set fault", [this] {
+    std::string why;
+    printer_.GetFaults().Apply(faultCombo_->currentData().toString().toStdString(), why);
+  }));
+  row4->addWidget(button("ClearFaultsBtn", "Clear faults", [this] {
+    std::string why;
+    printer_.GetFaults().Apply("off", why);
+    cableBtn_->setChecked(false);
+  }));
+  grid->addLayout(row4);
+  cableBtn_ = new QPushButton("Pull the cable", this);
+  cableBtn_->setObjectName("CableBtn");
+  cableBtn_->setCheckable(true);
+  // Unplugged, the printer hears nothing and answers nothing until it is plugged in again.
+  connect(cableBtn_, &QPushButton::toggled, this, [this](bool pulled) {
+    sim::Faults& faults = printer_.GetFaults();
+    faults.dropReplies = pulled ? -1 : 0;
+    cableBtn_->setText(pulled ? "Plug the cable in" : "Pull the cable");
+    Refresh();
+  });
+  grid->addWidget(cableBtn_);
 
   auto* printed = new QGroupBox("Printed pages", this);
   auto* printedLayout = new QVBoxLayout(printed);
@@ -156,6 +203,7 @@ VirtualConsole::VirtualConsole(sim::VirtualPrinter& printer, QWidget* parent)
   pages_->setObjectName("PagesList");
   pages_->setViewMode(QListView::IconMode);
   pages_->setIconSize(QSize(96, 136));
+  pages_->setWordWrap(true);
   pages_->setResizeMode(QListView::Adjust);
   pages_->setMovement(QListView::Static);
   printedLayout->addWidget(pages_);
@@ -208,7 +256,9 @@ void VirtualConsole::Refresh() {
   if (s.controlOpen) link << "control open";
   if (s.dataOpen) link << "data open";
   link << QString("%1 bytes of print data").arg(s.dataBytes);
+  if (printer_.GetFaults().dropReplies < 0) link << "cable pulled";
   linkLbl_->setText(link.join(", "));
+  leverLbl_->setText(QString("lever at %1").arg(s.headAngleLever));
   ShowSheet(s.dataBytes);
   refreshing_ = false;
 }
@@ -231,27 +281,52 @@ void VirtualConsole::ShowSheet(std::uint64_t dataBytes) {
       QPixmap::fromImage(view.scaled(96, 136, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
 }
 
-void VirtualConsole::AddPage(const QImage& page) {
+void VirtualConsole::AddPage(const QImage& page, const QString& file) {
   // The ejected sheet is no longer in the printer.
   sheetBytes_ = ~std::uint64_t{0};
   sheetShown_.invalidate();
-  pageImages_.push_back(page);
+  KeptPage kept{file, {}};
+  if (file.isEmpty()) {
+    // Check patterns are mostly white paper: a few hundred kilobytes as PNG.
+    QBuffer buffer(&kept.png);
+    buffer.open(QIODevice::WriteOnly);
+    page.save(&buffer, "PNG");
+  }
+  kept_.push_back(std::move(kept));
+  const int number = int(kept_.size());
+  const QString label =
+      QString("Page %1\n%2").arg(number).arg(QTime::currentTime().toString("HH:mm:ss"));
   auto* item = new QListWidgetItem(QIcon(QPixmap::fromImage(page.scaled(
                                        96, 136, Qt::KeepAspectRatio, Qt::SmoothTransformation))),
-                                   QString("Page %1").arg(pageImages_.size()), pages_);
-  item->setData(Qt::UserRole, int(pageImages_.size() - 1));
+                                   label, pages_);
+  item->setData(Qt::UserRole, number - 1);
+  item->setToolTip(file.isEmpty() ? QString("Page %1").arg(number) : file);
   pages_->setCurrentItem(item);
   pages_->scrollToItem(item);
 }
 
 int VirtualConsole::PageCount() const {
-  return int(pageImages_.size());
+  return int(kept_.size());
+}
+
+QImage VirtualConsole::PageImage(int index) const {
+  if (index < 0 || index >= int(kept_.size())) return {};
+  const KeptPage& kept = kept_[std::size_t(index)];
+  if (!kept.file.isEmpty()) return QImage(kept.file);
+  return QImage::fromData(kept.png, "PNG");
+}
+
+qsizetype VirtualConsole::KeptBytes() const {
+  qsizetype bytes = 0;
+  for (const KeptPage& k : kept_) bytes += k.png.size() + k.file.size() * 2;
+  return bytes;
 }
 
 void VirtualConsole::OpenPage(QListWidgetItem* item) {
   const int index = item->data(Qt::UserRole).toInt();
-  if (index < 0 || index >= int(pageImages_.size())) return;
-  OpenImage(pageImages_[std::size_t(index)], item->text());
+  const QImage page = PageImage(index);
+  if (page.isNull()) return;
+  OpenImage(page, QString("Page %1").arg(index + 1));
 }
 
 void VirtualConsole::OpenImage(const QImage& page, const QString& title) {
@@ -278,6 +353,13 @@ void VirtualConsole::OpenImage(const QImage& page, const QString& title) {
   tools->addWidget(tool("ZoomOutBtn", "-", [viewer] { viewer->ZoomBy(0.8); }));
   tools->addWidget(ruler);
   tools->addStretch();
+  auto* zoom = new QLabel(view);
+  zoom->setObjectName("ZoomLbl");
+  connect(viewer, &PageViewer::ScaleChanged, zoom,
+          [zoom](double scale) { zoom->setText(QString("Zoom %1 %").arg(qRound(scale * 100))); });
+  tools->addWidget(zoom);
+  // The keys are the viewer's whatever was clicked last: the tools never take the focus.
+  for (QWidget* w : view->findChildren<QAbstractButton*>()) w->setFocusPolicy(Qt::NoFocus);
   auto* layout = new QVBoxLayout(view);
   layout->addLayout(tools);
   layout->addWidget(viewer, 1);

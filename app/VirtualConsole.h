@@ -1,6 +1,7 @@
 // The virtual printer's front panel and paper tray, in a window beside the program.
 #pragma once
 
+#include <QByteArray>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QWidget>
@@ -10,6 +11,7 @@ class QComboBox;
 class QLabel;
 class QListWidget;
 class QListWidgetItem;
+class QPushButton;
 class QSpinBox;
 class QTimer;
 
@@ -27,9 +29,15 @@ class VirtualConsole final : public QWidget {
   explicit VirtualConsole(sim::VirtualPrinter& printer, QWidget* parent = nullptr);
   ~VirtualConsole() override;
 
-  // A printed page, shown as a thumbnail that opens full size.
-  void AddPage(const QImage& page);
+  // A printed page, shown as a labelled thumbnail that opens full size. A sheet is 37 MB of
+  // pixels, so only the file it was written to (or, without one, a compressed copy) is kept,
+  // and it is decoded again when opened.
+  void AddPage(const QImage& page, const QString& file = {});
   int PageCount() const;
+  // The page as kept, decoded; null when its file is gone.
+  QImage PageImage(int index) const;
+  // Bytes held for the kept pages (thumbnails aside).
+  qsizetype KeptBytes() const;
   // Reads the printer's state into the labels.
   void Refresh();
   // Where the console finds the sheet being printed, so it shows before it is ejected.
@@ -52,13 +60,20 @@ class VirtualConsole final : public QWidget {
   QLabel* linkLbl_;
   QComboBox* errorCombo_;
   QSpinBox* leverSpin_;
+  QLabel* leverLbl_;
+  QComboBox* faultCombo_;
+  QPushButton* cableBtn_;
   QListWidget* pages_;
   QLabel* sheetLbl_;
   std::function<const sim::Page*()> sheetSource_;
   std::uint64_t sheetBytes_ = ~std::uint64_t{0};
   QElapsedTimer sheetShown_;
   QTimer* refreshTimer_;
-  std::vector<QImage> pageImages_;
+  struct KeptPage {
+    QString file;
+    QByteArray png;
+  };
+  std::vector<KeptPage> kept_;
   bool refreshing_ = false;
 };
 

@@ -9,10 +9,10 @@
 
 #include "adjust/procedures/EepromRestore.h"
 #include "adjust/procedures/ServiceRecord.h"
+#include "app/session/BackupFile.h"
 #include "cli/Cli.h"
 #include "cli/TerminalDisplay.h"
 #include "link/Hex.h"
-#include "sim/StateFiles.h"
 
 namespace vantor::cli {
 
@@ -113,10 +113,8 @@ int Backup(Session& s, const BackupOptions& o) {
   }
   // Through the state files' temporary file: a new name nobody could plant a link at, then
   // renamed, so a broken-off backup leaves no half file.
-  const std::string text = procedures::ImageToJson(image);
   std::string why;
-  if (!sim::ReplaceFile(path, {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()},
-                        0644, why)) {
+  if (!WriteBackupFile(path, image, why)) {
     s.err << "vantorctl: cannot write " << path << ": " << why << '\n';
     return kExitFailure;
   }

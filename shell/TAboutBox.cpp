@@ -9,6 +9,8 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include "adjust/procedures/EepromImage.h"
+
 namespace vantor {
 
 namespace {
@@ -18,6 +20,7 @@ constexpr const char* kProduct = "Vantor Q40 / Q30";
 constexpr const char* kProgram = "Adjustment Program";
 constexpr const char* kPlatform = "for Windows98";
 constexpr const char* kVersion = "Version 1.7";
+constexpr const char* kBuild = "vantor-adjust %1";
 constexpr const char* kOk = "OK";
 }  // namespace text
 }  // namespace
@@ -36,6 +39,13 @@ TAboutBox::TAboutBox(QWidget* parent)
   for (const char* line : {text::kProduct, text::kProgram, text::kPlatform, text::kVersion}) {
     labels->addWidget(new QLabel(line, this));
   }
+  // The build the technician runs, for support calls; the lines above are the product's own.
+  const std::string_view version = procedures::ProgramVersion();
+  auto* build = new QLabel(
+      QString(text::kBuild).arg(QString::fromUtf8(version.data(), qsizetype(version.size()))),
+      this);
+  build->setObjectName("ProgramVersionLbl");
+  labels->addWidget(build);
   auto* top = new QHBoxLayout;
   top->addWidget(icon, 0, Qt::AlignTop);
   top->addSpacing(12);

@@ -123,6 +123,8 @@ void TFormBoot::FormShow() {
   usePortCombo_->setCurrentIndex(-1);
   okBtn_->setEnabled(true);
   endBtn_->setEnabled(true);
+  // Back from the quit window ("Next"), the first choice to make is the model again.
+  modelNameCombo_->setFocus(Qt::OtherFocusReason);
 }
 
 void TFormBoot::PortSelectOKBtnClick() {
@@ -159,7 +161,8 @@ void TFormBoot::PortSelectOKBtnClick() {
     const QString question =
         QString(text::kOtherModel)
             .arg(FromView(ModelName(*reported)), FromView(ModelName(selectedModel_)));
-    if (!dialogs_.Question(this, kApplicationTitle, question)) {
+    // Enter must not go on with the wrong model.
+    if (!dialogs_.Question(this, kApplicationTitle, question, DialogService::Enter::Cancel)) {
       if (const SessionLosses losses = session_.Finish(); losses.Any())
         dialogs_.Error(this, QString::fromStdString(losses.Words()));
       return;

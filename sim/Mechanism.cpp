@@ -421,6 +421,17 @@ void PrinterMechanism::PressInkSwitch() {
   store_.SaveIfDirty();
 }
 
+void PrinterMechanism::TapInkSwitch() {
+  Update();
+  if (beforeFill_ || carriageOut_) {
+    carriageOut_ = false;
+    PressInkSwitch();
+    return;
+  }
+  carriageOut_ = true;
+  Queue(Activity::Busy, kMoveBaseMs);
+}
+
 void PrinterMechanism::SetPaperOut(bool out) {
   Update();
   paperOut_ = out;

@@ -82,8 +82,12 @@ class PrinterMechanism {
   int HeadAngleLever() const { return headAngleLever_; }
   std::uint32_t PagesPrinted() const { return pagesPrinted_; }
 
-  // The console.
+  // The console. Held down (over about three seconds) the ink switch runs a cleaning; a short
+  // press at home sends the carriage to the cartridge position, and the next short press
+  // brings it back and cleans, as the head-angle steps use it.
   void PressInkSwitch();
+  void TapInkSwitch();
+  bool CarriageOut() const { return carriageOut_; }
   void SetPaperOut(bool out);
   void RaiseError(std::uint8_t erValue);
   void ClearError();
@@ -123,6 +127,7 @@ class PrinterMechanism {
   std::optional<std::uint8_t> error_;  // raised from the console or by the mechanism
   bool paperOut_ = false;
   bool beforeFill_ = false;
+  bool carriageOut_ = false;  // at the cartridge position after a short press
   int headAngleLever_ = 0;
   std::array<std::uint8_t, 4> ink_{82, 74, 77, 69};
   bool carriageMeasured_ = false;  // an a=0 move came before the measuring move

@@ -199,6 +199,11 @@ void VirtualPrinter::PressInkSwitch() {
   Changed();
 }
 
+void VirtualPrinter::TapInkSwitch() {
+  mechanism_.TapInkSwitch();
+  Changed();
+}
+
 void VirtualPrinter::SetPaperOut(bool out) {
   mechanism_.SetPaperOut(out);
   Changed();

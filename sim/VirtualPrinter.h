@@ -75,8 +75,9 @@ class VirtualPrinter final : private PacketHandler {
   EepromBytes EepromImage() const { return store_.Image(); }
   static EepromBytes FactoryImage(Model model) { return EepromStore::FactoryImage(model); }
 
-  // The console of the printer.
+  // The console of the printer: the ink switch held down, or pressed briefly.
   void PressInkSwitch();
+  void TapInkSwitch();
   void SetPaperOut(bool out);
   void RaiseError(std::uint8_t erValue);
   void ClearError();

@@ -10,10 +10,11 @@ namespace vantor {
 namespace {
 
 int RunBox(QWidget* owner, QMessageBox::Icon icon, const QString& title, const QString& text,
-           QMessageBox::StandardButtons buttons) {
+           QMessageBox::StandardButtons buttons,
+           QMessageBox::StandardButton enter = QMessageBox::Ok) {
   QMessageBox box(icon, title, text, buttons, owner);
   if (owner != nullptr) box.setWindowModality(Qt::WindowModal);
-  box.setDefaultButton(QMessageBox::Ok);
+  box.setDefaultButton(enter);
   // A box must be answerable even while the owner is disabled by a busy message.
   const bool wasHourglass = HourglassShown();
   ShowNormalCursor();
@@ -28,9 +29,10 @@ void QtDialogService::Error(QWidget* owner, const QString& text) {
   RunBox(owner, QMessageBox::Critical, QString::fromUtf8(kApplicationTitle), text, QMessageBox::Ok);
 }
 
-bool QtDialogService::Question(QWidget* owner, const QString& title, const QString& text) {
-  return RunBox(owner, QMessageBox::Question, title, text, QMessageBox::Ok | QMessageBox::Cancel) ==
-         QMessageBox::Ok;
+bool QtDialogService::Question(QWidget* owner, const QString& title, const QString& text,
+                               Enter enter) {
+  return RunBox(owner, QMessageBox::Question, title, text, QMessageBox::Ok | QMessageBox::Cancel,
+                enter == Enter::Cancel ? QMessageBox::Cancel : QMessageBox::Ok) == QMessageBox::Ok;
 }
 
 QStringList QtDialogService::OpenImages(QWidget* owner, const QString& title, bool several) {
@@ -46,6 +48,15 @@ QStringList QtDialogService::OpenImages(QWidget* owner, const QString& title, bo
   }
   if (wasHourglass) ShowHourglass();
   return files;
+}
+
+QString QtDialogService::SaveFile(QWidget* owner, const QString& title, const QString& suggested) {
+  const bool wasHourglass = HourglassShown();
+  ShowNormalCursor();
+  const QString file = QFileDialog::getSaveFileName(owner, title, suggested,
+                                                    QStringLiteral("Backup images (*.json)"));
+  if (wasHourglass) ShowHourglass();
+  return file;
 }
 
 void ShowHourglass() {

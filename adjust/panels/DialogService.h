@@ -16,11 +16,18 @@ class DialogService {
   virtual ~DialogService() = default;
   // Error icon, OK button.
   virtual void Error(QWidget* owner, const QString& text) = 0;
+  // Which button Enter presses.
+  enum class Enter { Ok, Cancel };
   // OK and Cancel; true for OK.
-  virtual bool Question(QWidget* owner, const QString& title, const QString& text) = 0;
+  virtual bool Question(QWidget* owner, const QString& title, const QString& text, Enter enter) = 0;
+  bool Question(QWidget* owner, const QString& title, const QString& text) {
+    return Question(owner, title, text, Enter::Ok);
+  }
   // Image files chosen by the technician, one or several; empty when cancelled. Opens in
   // ImageFolder() when one is set.
   virtual QStringList OpenImages(QWidget* owner, const QString& title, bool several) = 0;
+  // A file to write, suggested by name; empty when cancelled.
+  virtual QString SaveFile(QWidget* owner, const QString& title, const QString& suggested) = 0;
 
   // The virtual printer's page folder, where the sheets it printed are to be found.
   void SetImageFolder(const QString& folder) { imageFolder_ = folder; }
@@ -35,8 +42,10 @@ class DialogService {
 class QtDialogService final : public DialogService {
  public:
   void Error(QWidget* owner, const QString& text) override;
-  bool Question(QWidget* owner, const QString& title, const QString& text) override;
+  using DialogService::Question;
+  bool Question(QWidget* owner, const QString& title, const QString& text, Enter enter) override;
   QStringList OpenImages(QWidget* owner, const QString& title, bool several) override;
+  QString SaveFile(QWidget* owner, const QString& title, const QString& suggested) override;
 };
 
 // Hourglass and normal cursor; idempotent so that unbalanced calls cannot leave it stuck.

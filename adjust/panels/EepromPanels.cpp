@@ -1,6 +1,9 @@
 #include "adjust/panels/EepromPanels.h"
 
+#include <QAction>
+#include <QClipboard>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -9,13 +12,17 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "adjust/panels/DialogService.h"
 #include "adjust/panels/PanelParts.h"
 #include "adjust/panels/RadioGroup.h"
 #include "adjust/panels/UpperCaseEdit.h"
 #include "adjust/procedures/CheckPatternProcedure.h"
+#include "adjust/procedures/EepromImage.h"
+#include "adjust/procedures/InputFaults.h"
 #include "adjust/procedures/Procedures.h"
+#include "app/session/BackupFile.h"
 #include "ids/Datamanu.h"
 
 namespace vantor {
@@ -51,6 +58,10 @@ constexpr const char* kA4Contents[] = {"1. Beta pattern(BK-Y-M-C)",
                                        "10. Protection counter"};
 constexpr const char* kOk = "OK";
 constexpr const char* kPrevious = "Previous";
+constexpr const char* kCopyAsText = "Copy as text";
+constexpr const char* kSaveImage = "Save as backup image...";
+constexpr const char* kSaveImageTitle = "Save the EEPROM as a backup image";
+constexpr const char* kSaved = "Backup image saved: ";
 }  // namespace text
 
 constexpr int kCheckIndex = 0;
@@ -122,10 +133,10 @@ void EepromPanels::BuildGrid() {
   eepromStrGrid_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   eepromStrGrid_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   eepromStrGrid_->setSelectionMode(QAbstractItemView::NoSelection);
-  eepromStrGrid_->horizontalHeader()->setDefaultSectionSize(28);
+  eepromStrGrid_->horizontalHeader()->setDefaultSectionSize(26);
   eepromStrGrid_->verticalHeader()->setDefaultSectionSize(20);
   eepromStrGrid_->setMinimumHeight(20 * kGridSize + 4);
-  eepromStrGrid_->setMinimumWidth(28 * kGridSize + 24);
+  eepromStrGrid_->setMinimumWidth(26 * kGridSize + 24);
   const QBrush headingBrush(QColor(225, 225, 225));
   for (int r = 0; r < kGridSize; ++r) {
     for (int c = 0; c < kGridSize; ++c) {
@@ -137,6 +148,17 @@ void EepromPanels::BuildGrid() {
       eepromStrGrid_->setItem(r, c, item);
     }
   }
+  // Right click: the table to the clipboard, or the whole EEPROM as a backup image.
+  eepromStrGrid_->setContextMenuPolicy(Qt::ActionsContextMenu);
+  auto* copy = new QAction(text::kCopyAsText, eepromStrGrid_);
+  copy->setObjectName("EepromCopyAct");
+  QObject::connect(copy, &QAction::triggered, eepromStrGrid_,
+                   [this] { QGuiApplication::clipboard()->setText(TableText()); });
+  saveAct_ = new QAction(text::kSaveImage, eepromStrGrid_);
+  saveAct_->setObjectName("EepromSaveAct");
+  QObject::connect(saveAct_, &QAction::triggered, eepromStrGrid_, [this] { SaveBackupImage(); });
+  eepromStrGrid_->addAction(copy);
+  eepromStrGrid_->addAction(saveAct_);
   grid->addWidget(eepromStrGrid_, 1, 1);
   grid->setColumnStretch(2, 1);
   panel->Body()->addLayout(grid);
@@ -202,6 +224,52 @@ void EepromPanels::ShowCheckPanel() {
 void EepromPanels::EmptyCells() {
   for (int r = 1; r < kGridSize; ++r)
     for (int c = 1; c < kGridSize; ++c) eepromStrGrid_->item(r, c)->setText(QString());
+  read_.fill(std::nullopt);
+  saveAct_->setEnabled(false);
+}
+
+QString EepromPanels::TableText() const {
+  QString out = "   ";
+  for (int low = 0; low < 16; ++low) out += QString(" +%1").arg(HexDigit(unsigned(low)));
+  out += '\n';
+  for (int high = 0; high < 16; ++high) {
+    QString row = QString("%1:").arg(QString(QChar(HexDigit(unsigned(high)))) + '0');
+    bool any = false;
+    for (int low = 0; low < 16; ++low) {
+      const auto& value = read_[std::size_t(high * 16 + low)];
+      any = any || value.has_value();
+      row += ' ';
+      if (value) {
+        const auto pair = ByteToHexPair(*value);
+        row += QString::fromLatin1(pair.data(), 2);
+      } else {
+        row += "--";
+      }
+    }
+    if (any) out += row + '\n';
+  }
+  return out;
+}
+
+// A backup image holds all 256 bytes, so it is offered once the whole EEPROM is in the table.
+void EepromPanels::SaveBackupImage() {
+  procedures::EepromImage image;
+  for (std::size_t a = 0; a < read_.size(); ++a) {
+    if (!read_[a]) return;
+    image.bytes[a] = *read_[a];
+  }
+  image.model = area_->SelectedModel();
+  image.savedAt = procedures::LocalTimeStamp();
+  image.program = "vantor-adjust " + std::string(procedures::ProgramVersion());
+  const QString path =
+      area_->Dialogs().SaveFile(eepromStrGrid_, text::kSaveImageTitle, "eeprom.json");
+  if (path.isEmpty()) return;
+  std::string why;
+  if (!WriteBackupFile(path.toStdString(), image, why)) {
+    area_->Dialogs().Error(eepromStrGrid_, QString::fromStdString(why));
+    return;
+  }
+  area_->Messages().ShowMessage(MessageKind::Replace, text::kSaved + path.toStdString());
 }
 
 void EepromPanels::EepromItemsOKBtnClick() {
@@ -224,6 +292,9 @@ void EepromPanels::EepromReadOkBtnClick() {
   procedures::EepromRange range;
   if (procedures::CheckEepromRange(area_->GetBench(), eepReadBegEdit_->text().toStdString(),
                                    eepReadEndEdit_->text().toStdString(), range, focus) != kOk) {
+    reporter.ShowMessage(MessageKind::NewLine,
+                         procedures::EepromRangeFault(eepReadBegEdit_->text().toStdString(),
+                                                      eepReadEndEdit_->text().toStdString()));
     (focus == procedures::InputField::Start ? eepReadBegEdit_ : eepReadEndEdit_)->setFocus();
     return;
   }
@@ -235,10 +306,13 @@ void EepromPanels::EepromReadOkBtnClick() {
   const Result r = procedures::ReadEepromRange(
       area_->GetBench(), range, [this](std::uint8_t address, std::uint8_t value) {
         const auto pair = ByteToHexPair(value);
+        read_[address] = value;
         eepromStrGrid_->item(address / 16 + 1, address % 16 + 1)
             ->setText(QString::fromLatin1(pair.data(), 2));
         area_->RepaintNow();
       });
+  saveAct_->setEnabled(
+      std::all_of(read_.begin(), read_.end(), [](const auto& v) { return v.has_value(); }));
   if (r != kOk) {
     // The cells read so far go with the table.
     ShowOnly(eepromCheckPnl_);
@@ -256,9 +330,13 @@ void EepromPanels::EepromGridRtnBtnClick() {
 }
 
 void EepromPanels::EepromWriteOkBtnClick() {
-  if (procedures::ChangeEepromByte(area_->GetBench(), eepWriteAddEdit_->text().toStdString(),
-                                   eepWriteDataEdit_->text().toStdString()) == kInputRejected)
+  const std::string address = eepWriteAddEdit_->text().toStdString();
+  const std::string data = eepWriteDataEdit_->text().toStdString();
+  if (procedures::ChangeEepromByte(area_->GetBench(), address, data) == kInputRejected) {
+    area_->Messages().ShowMessage(MessageKind::NewLine,
+                                  procedures::EepromChangeFault(address, data));
     eepWriteAddEdit_->setFocus();
+  }
 }
 
 void EepromPanels::EepromWriteRtnBtnClick() {

@@ -1,11 +1,15 @@
 // The EEPROM view and single-byte change of the appendix, and the A4 check-pattern print.
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "adjust/panels/WorkflowModule.h"
 
 class QLineEdit;
+class QAction;
 class QTableWidget;
 class QWidget;
 
@@ -37,6 +41,9 @@ class EepromPanels final : public WorkflowModule {
   void ShowOnly(QWidget* panel);
   void ShowCheckPanel();
   void EmptyCells();
+  // The table as text for the clipboard: a row per sixteen bytes, "--" where none was read.
+  QString TableText() const;
+  void SaveBackupImage();
 
   WorkArea* area_ = nullptr;
   QWidget* eepromItemsPnl_ = nullptr;
@@ -50,6 +57,9 @@ class EepromPanels final : public WorkflowModule {
   QLineEdit* eepWriteAddEdit_ = nullptr;
   QLineEdit* eepWriteDataEdit_ = nullptr;
   QTableWidget* eepromStrGrid_ = nullptr;
+  QAction* saveAct_ = nullptr;
+  // What the last read brought, by address.
+  std::array<std::optional<std::uint8_t>, 256> read_{};
 };
 
 }  // namespace vantor

@@ -47,6 +47,7 @@ constexpr const char* kUsbIdInputTitle = "USB ID Input ";
 constexpr const char* kInputOriginalOrSerial = "Input Original USB ID, or Serial number";
 constexpr const char* kOriginalUsbId = "1. Original USB ID (18-digits)";
 constexpr const char* kSerialNumber = "2. Serial number (10-digits)";
+constexpr const char* kOnlyOne = "Original USB ID and Serial number: fill in one of the two.";
 constexpr const char* kOk = "OK";
 constexpr const char* kPrevious = "Previous";
 constexpr const char* kIdHere = "ID";
@@ -250,6 +251,7 @@ void IdentityPanels::UsbIdInputOKBtnClick() {
   const std::string serial = usbIdInputEdit_->text().toStdString();
   if (!original.empty() && !serial.empty()) {
     reporter.ShowMessage(MessageKind::Error, words::kInputDataWrong);
+    reporter.ShowMessage(MessageKind::NewLine, text::kOnlyOne);
   } else if (!original.empty()) {
     // The field shows what the printer now holds, not what was typed.
     std::string stored;

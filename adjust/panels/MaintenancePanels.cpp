@@ -9,6 +9,7 @@
 
 #include "adjust/panels/PanelParts.h"
 #include "adjust/panels/RadioGroup.h"
+#include "adjust/panels/WaitEstimates.h"
 #include "adjust/panels/WindowTimer.h"
 #include "adjust/procedures/Procedures.h"
 
@@ -187,6 +188,9 @@ void MaintenancePanels::BuildExchange() {
   dischareProcedure1Lbl_->setObjectName("DischareProcedure1Lbl");
   dischareProcedure1Lbl_->hide();
   step1->AddText(FromView(ex::kThenPressOk))->setObjectName("DischargeProcedure2Lbl");
+  // Which cycle of four, and the printer work left, on every step.
+  leftLbl1_ = step1->AddText(QString());
+  leftLbl1_->setObjectName("ExchangeLeftLbl1");
   step1->Finish();
   QObject::connect(step1->AddButton("CRmoveBtn", text::kOk), &QPushButton::clicked, step1,
                    [this] { CRmoveBtnClick(); });
@@ -195,6 +199,8 @@ void MaintenancePanels::BuildExchange() {
   traStep2Pnl_ = step2;
   step2->AddText(FromView(ex::kInstallLiquid));
   step2->AddText(FromView(ex::kPressOk));
+  leftLbl2_ = step2->AddText(QString());
+  leftLbl2_->setObjectName("ExchangeLeftLbl2");
   step2->Finish();
   QObject::connect(step2->AddButton("CRreturnBtn", text::kOk), &QPushButton::clicked, step2,
                    [this] { CRreturnBtnClick(); });
@@ -262,11 +268,13 @@ void MaintenancePanels::ShowOnly(QWidget* panel) {
 // --- Cleaning, ink charge, counters ---
 
 void MaintenancePanels::CleaningOKBtnClick() {
-  (void)procedures::HeadCleaning(area_->GetBench());
+  (void)wait::Expecting(*area_, wait::kCleaning,
+                        [this] { return procedures::HeadCleaning(area_->GetBench()); });
 }
 
 void MaintenancePanels::ChargeOKBtnClick() {
-  (void)procedures::InkCharge(area_->GetBench());
+  (void)wait::Expecting(*area_, wait::kInkCharge,
+                        [this] { return procedures::InkCharge(area_->GetBench()); });
 }
 
 void MaintenancePanels::ProCounterOKBtnClick() {
@@ -319,8 +327,13 @@ void MaintenancePanels::StayOn(QWidget* panel) {
   area_->ShowPanel(panel);
 }
 
+void MaintenancePanels::ShowLeft(int cycle, bool airNext) {
+  for (QLabel* left : {leftLbl1_, leftLbl2_}) left->setText(wait::ExchangeContext(cycle, airNext));
+}
+
 void MaintenancePanels::ShowCycle() {
   dischargeStatusLbl_->setText(FromView(exchange_->CycleLabel()));
+  ShowLeft(exchange_->Cycle(), true);
   const bool firstCycle = exchange_->Cycle() == 1;
   dischargeProcedure0Lbl_->setVisible(firstCycle);
   dischareProcedure1Lbl_->setVisible(!firstCycle);
@@ -328,20 +341,32 @@ void MaintenancePanels::ShowCycle() {
 
 // Nothing has moved when the start fails, so the window stays usable.
 void MaintenancePanels::MessageOKBtnClick() {
-  if (exchange_->Start() != kOk) return;
+  if (wait::Expecting(
+          *area_, wait::kExchangeStart, [this] { return exchange_->Start(); },
+          wait::ExchangeContext(1, true)) != kOk)
+    return;
   ShowOnly(traStep1Pnl_);
   ShowCycle();
   area_->LockWorkflow();
 }
 
 void MaintenancePanels::CRmoveBtnClick() {
-  if (exchange_->AirExchange() != kOk) return StayOn(traStep1Pnl_);
+  const int cycle = exchange_->Cycle();
+  if (wait::Expecting(
+          *area_, wait::kAirExchange, [this] { return exchange_->AirExchange(); },
+          wait::ExchangeContext(cycle, true)) != kOk)
+    return StayOn(traStep1Pnl_);
+  ShowLeft(cycle, false);
   ShowOnly(traStep2Pnl_);
 }
 
 void MaintenancePanels::CRreturnBtnClick() {
   bool lastCycle = false;
-  if (exchange_->LiquidCleaning(lastCycle) != kOk) return StayOn(traStep2Pnl_);
+  if (wait::Expecting(
+          *area_, wait::kLiquidCleaning,
+          [this, &lastCycle] { return exchange_->LiquidCleaning(lastCycle); },
+          wait::ExchangeContext(exchange_->Cycle(), false)) != kOk)
+    return StayOn(traStep2Pnl_);
   // After the fourth cycle the labels are ready for the next exchange.
   ShowCycle();
   ShowOnly(lastCycle ? traStep3Pnl_ : traStep1Pnl_);

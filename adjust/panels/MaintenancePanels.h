@@ -51,6 +51,7 @@ class MaintenancePanels final : public WorkflowModule {
   // A failed step keeps its panel, even when an error state has cleared the work area.
   void StayOn(QWidget* panel);
   void ShowCycle();
+  void ShowLeft(int cycle, bool airNext);
   void CountDown(WindowTimerId self, WindowTimerId other);
 
   WorkArea* area_ = nullptr;
@@ -71,6 +72,8 @@ class MaintenancePanels final : public WorkflowModule {
   QWidget* traStep3Pnl_ = nullptr;
   QWidget* traStep4Pnl_ = nullptr;
   QLabel* dischargeStatusLbl_ = nullptr;
+  QLabel* leftLbl1_ = nullptr;
+  QLabel* leftLbl2_ = nullptr;
   QLabel* dischargeProcedure0Lbl_ = nullptr;
   QLabel* dischareProcedure1Lbl_ = nullptr;
   QLabel* dischargeWaitLbl_ = nullptr;

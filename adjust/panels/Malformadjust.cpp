@@ -13,6 +13,8 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QShortcut>
 #include <QTabBar>
 #include <QTabWidget>
@@ -53,6 +55,7 @@ constexpr const char* kProtectionCounter = "Protection counter";
 constexpr const char* kTopMargin = "Top Margin";
 constexpr const char* kPf = "PF Adjustment value";
 constexpr const char* kWaiting = "Waiting for the printer: %1 s";
+constexpr const char* kWaitingOf = "Waiting for the printer: %1 s of about %2 s";
 }  // namespace text
 
 using Entry = std::vector<std::pair<const char*, MenuItem>>;
@@ -147,9 +150,10 @@ TFormAdjust::TFormAdjust(LinkSession& session, DialogService& dialogs, QWidget* 
             [this, menu](int index) { MenuClick(menu, index); });
   }
   connect(tab_, &QTabWidget::currentChanged, this, &TFormAdjust::AdjustmentTabChange);
-  // All four captions in view: a hidden tab would hide its menu.
+  // All four captions in view (a hidden tab would hide its menu), down the left edge: across
+  // the top they would take the width the panels need beside the console.
   tab_->setUsesScrollButtons(false);
-  tab_->setMinimumWidth(tab_->tabBar()->sizeHint().width() + 8);
+  tab_->setTabPosition(QTabWidget::West);
   FillMenu(kAdjustMenu, kNormalAdjustItems);
   FillMenu(kMaintMenu, kMaintItems);
   FillMenu(kPatternMenu, kPatternItems);
@@ -178,6 +182,10 @@ TFormAdjust::TFormAdjust(LinkSession& session, DialogService& dialogs, QWidget* 
 
   waitLbl_ = new QLabel(this);
   waitLbl_->setObjectName("WaitLbl");
+  // Its room is kept while hidden, so showing it moves nothing.
+  QSizePolicy waitPolicy = waitLbl_->sizePolicy();
+  waitPolicy.setRetainSizeWhenHidden(true);
+  waitLbl_->setSizePolicy(waitPolicy);
   waitLbl_->hide();
   // Readable while the window is disabled by the busy message it belongs to.
   QPalette waitPalette = waitLbl_->palette();
@@ -202,8 +210,15 @@ TFormAdjust::TFormAdjust(LinkSession& session, DialogService& dialogs, QWidget* 
   connect(escape, &QShortcut::activated, this, &TFormAdjust::EscapePressed);
   qApp->installEventFilter(this);
 
+  // Panels taller or wider than the room scroll inside it: the window keeps its size from panel
+  // to panel and fits small screens.
+  workScroll_ = new QScrollArea(this);
+  workScroll_->setObjectName("WorkScroll");
+  workScroll_->setFrameShape(QFrame::NoFrame);
+  workScroll_->setWidgetResizable(true);
+  workScroll_->setWidget(workArea_);
   auto* centre = new QVBoxLayout;
-  centre->addWidget(workArea_, 1);
+  centre->addWidget(workScroll_, 1);
   centre->addWidget(memo_);
   centre->addWidget(waitLbl_);
   auto* right = new QVBoxLayout;
@@ -230,9 +245,26 @@ TFormAdjust::TFormAdjust(LinkSession& session, DialogService& dialogs, QWidget* 
   ResetWorkArea(false);
   ShowCanvas();
   ArrangeTabOrder();
-  resize(1240, 660);
+  FitToScreen();
   // Runs from creation: the window is enabled at its first tick.
   disableTimer_->Start();
+}
+
+// Wide enough for every panel at 100 %, and narrow enough to leave the virtual printer's console
+// room beside it on a 1600 px screen. Smaller screens get what they have; panels then scroll.
+void TFormAdjust::FitToScreen() {
+  constexpr QSize kPreferred(1150, 660);
+  // The window system's title bar and borders are not known before the first show.
+  constexpr QSize kFrame(16, 48);
+  QSize size = kPreferred;
+  QPoint place(0, 0);
+  if (const QScreen* s = screen()) {
+    const QRect room = s->availableGeometry();
+    size = size.boundedTo(room.size() - kFrame);
+    place = room.topLeft();
+  }
+  resize(size.expandedTo(minimumSizeHint()));
+  move(place);
 }
 
 TFormAdjust::~TFormAdjust() {
@@ -426,17 +458,29 @@ void TFormAdjust::EnableWindow() {
 
 // Long work shows that it is alive: the seconds since the busy message, beside the hourglass.
 void TFormAdjust::StartWaitTime() {
-  busySince_.start();
+  // The link's clock: the one the printer work is waited on.
+  busySinceMs_ = link_.channel.GetClock().NowMs();
   ShowWaitTime();
   waitLbl_->show();
   waitTick_->start();
 }
 
 void TFormAdjust::ShowWaitTime() {
-  waitLbl_->setText(QString(text::kWaiting).arg(busySince_.elapsed() / 1000));
+  const std::int64_t seconds = (link_.channel.GetClock().NowMs() - busySinceMs_) / 1000;
+  QString line = expectedSeconds_ > 0 ? QString(text::kWaitingOf).arg(seconds).arg(expectedSeconds_)
+                                      : QString(text::kWaiting).arg(seconds);
+  if (!waitContext_.isEmpty()) line += "  -  " + waitContext_;
+  waitLbl_->setText(line);
+}
+
+void TFormAdjust::ExpectWait(int seconds, const QString& context) {
+  expectedSeconds_ = seconds;
+  waitContext_ = context;
 }
 
 void TFormAdjust::EndWaitTime() {
+  expectedSeconds_ = 0;
+  waitContext_.clear();
   waitTick_->stop();
   waitLbl_->hide();
   // Readable while the window is disabled by the busy message it belongs to.

@@ -22,6 +22,7 @@ class QFrame;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
+class QScrollArea;
 class QTabWidget;
 class QTimer;
 class QGridLayout;
@@ -77,6 +78,7 @@ class TFormAdjust final : public QWidget,
   void HideMessageArea() override;
   bool MessageAreaEmpty() const override;
   void RepaintNow() override;
+  void ExpectWait(int seconds, const QString& context = {}) override;
   Bench& GetBench() override { return bench_; }
   DialogService& Dialogs() override { return dialogs_; }
   Model SelectedModel() const override { return link_.channel.SelectedModel(); }
@@ -115,6 +117,7 @@ class TFormAdjust final : public QWidget,
   // Menus, then the work area, then the rest: panels and refilled menus are built after the
   // window, so creation order alone would put them last.
   void ArrangeTabOrder();
+  void FitToScreen();
   void StartWaitTime();
   void ShowWaitTime();
   void EndWaitTime();
@@ -132,13 +135,16 @@ class TFormAdjust final : public QWidget,
   std::array<RadioGroup*, kMenuCount> menus_{};
   std::array<std::vector<MenuItem>, kMenuCount> menuItems_;
   QWidget* workArea_ = nullptr;
+  QScrollArea* workScroll_ = nullptr;
   QGridLayout* workLayout_;
   QFrame* canvas_;
   QPlainTextEdit* memo_;
   QLabel* modelLbl_;
   QLabel* waitLbl_;
   QTimer* waitTick_;
-  QElapsedTimer busySince_;
+  std::int64_t busySinceMs_ = 0;
+  int expectedSeconds_ = 0;
+  QString waitContext_;
   QPushButton* rtnBtn_;
   QPushButton* statusBtn_;
   std::map<AdjustedItem, QLabel*> adjusted_;

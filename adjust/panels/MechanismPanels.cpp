@@ -16,9 +16,13 @@
 #include "adjust/panels/PanelParts.h"
 #include "adjust/panels/RadioGroup.h"
 #include "adjust/panels/ScanFiles.h"
+#include "adjust/panels/WaitEstimates.h"
+#include "adjust/procedures/InputFaults.h"
 #include "adjust/procedures/PfProcedure.h"
 #include "adjust/procedures/Procedures.h"
 #include "adjust/procedures/ScanEntries.h"
+#include "link/EepromAddresses.h"
+#include "link/Hex.h"
 
 namespace vantor {
 
@@ -59,6 +63,7 @@ constexpr const char* kReplacedParts = "replaced parts";
 constexpr const char* kMainBoard = "main board";
 constexpr const char* kPsBoard = "PS board";
 constexpr const char* kCrMotor = "CR motor";
+constexpr const char* kCrStored = "Value stored at 0x%1: %2";
 constexpr const char* kCrGuideShaft = "CR guide shaft";
 }  // namespace text
 
@@ -146,8 +151,12 @@ void MechanismPanels::PFOKBtnClick() {
 
 void MechanismPanels::PFWriteOKBtnClick() {
   const QString entry = pfEdit_->text();
-  if (procedures::WritePfValue(area_->GetBench(), entry.toStdString()) == kOk) {
+  const Result r = procedures::WritePfValue(area_->GetBench(), entry.toStdString());
+  if (r == kOk) {
     area_->SetAdjustedItem(AdjustedItem::Pf, entry);
+  } else if (r == kInputRejected) {
+    area_->Messages().ShowMessage(MessageKind::NewLine,
+                                  procedures::PfValueFault(entry.toStdString()));
   }
 }
 
@@ -233,8 +242,12 @@ void MechanismPanels::TopMarginMainBtnClick() {
 
 void MechanismPanels::TopMarginWriteOKBtnClick() {
   const int index = topMarginCombo_->currentIndex();
-  if (procedures::WriteTopMargin(area_->GetBench(), topMargin_, index) == kOk) {
+  const Result r = procedures::WriteTopMargin(area_->GetBench(), topMargin_, index);
+  if (r == kOk) {
     area_->SetAdjustedItem(AdjustedItem::TopMargin, topMarginCombo_->currentText());
+  } else if (r == kInputRejected) {
+    area_->Messages().ShowMessage(MessageKind::NewLine,
+                                  procedures::TopMarginFault(topMargin_, index));
   }
 }
 
@@ -290,7 +303,18 @@ void MechanismPanels::CRHeatProtectOffsetOKBtnClick() {
   parts.psBoard = psBoard_->isChecked();
   parts.crMotor = crMotor_->isChecked();
   parts.crGuideShaft = crShaft_->isChecked();
-  (void)procedures::CrMotorDriveDispersion(area_->GetBench(), parts);
+  Bench& bench = area_->GetBench();
+  std::optional<std::int8_t> stored;
+  const Result r = wait::Expecting(*area_, parts.crGuideShaft ? wait::kCrMeasurement : 0, [&] {
+    return procedures::CrMotorDriveDispersion(bench, parts, {}, &stored);
+  });
+  if (r != kOk || !stored) return;
+  // The technician notes the value for the service record, as vantorctl prints it.
+  bench.reporter.Display().Show(MessageKind::NewLine,
+                                QString(text::kCrStored)
+                                    .arg(QString::fromStdString(ByteHex(eeprom::kCrDispersion)))
+                                    .arg(*stored)
+                                    .toStdString());
 }
 
 }  // namespace vantor

@@ -51,17 +51,19 @@ bool PageOutput::Attach(sim::VirtualPrinter& printer, const std::string& dir, Ob
 }
 
 void PageOutput::Write(const sim::Page& page) {
+  std::string file;
   if (!dir_.empty()) {
     const std::string path = (std::filesystem::path(dir_) / PageName(next_++)).string();
     std::string why;
     if (sim::WritePng(page, path, why)) {
       written_.push_back(path);
+      file = path;
     } else if (error_.empty()) {
       // Keeps the first failure; later pages are still tried.
       error_ = why;
     }
   }
-  if (observer_) observer_(page);
+  if (observer_) observer_(page, file);
 }
 
 void PageOutput::Detach() {

@@ -1,5 +1,6 @@
 // Every sheet the virtual printer ejects: written into a directory as page-NNN.png, and handed
-// to an observer (the desktop program's console) when there is one. Numbering continues after
+// to an observer (the desktop program's console) when there is one, with the file it went to
+// so the observer need not keep the pixels. Numbering continues after
 // the highest page already in the directory, so a second run never overwrites the first.
 #pragma once
 
@@ -16,7 +17,8 @@ namespace vantor {
 
 class PageOutput {
  public:
-  using Observer = std::function<void(const sim::Page&)>;
+  // file: where the sheet was written; empty without a directory or when the write failed.
+  using Observer = std::function<void(const sim::Page&, const std::string& file)>;
 
   PageOutput() = default;
   PageOutput(const PageOutput&) = delete;

@@ -317,6 +317,7 @@ TEST_F(AdjustWindow, CloseShutsTheLinkDownAndOffersTheQuitWindow) {
   EXPECT_TRUE(Boot().isVisible());
   EXPECT_EQ(Find<QComboBox>(&Boot(), "ModelNameCombo")->currentIndex(), -1);
   EXPECT_EQ(Find<QComboBox>(&Boot(), "UsePortCombo")->currentIndex(), -1);
+  EXPECT_EQ(Boot().focusWidget(), Find<QComboBox>(&Boot(), "ModelNameCombo"));
   OpenAdjustment();
   EXPECT_EQ(Adjust().AdjustedItemText(AdjustedItem::HeadId), "");
   EXPECT_EQ(Adjust().AdjustedItemText(AdjustedItem::Pf), "");

@@ -1,8 +1,14 @@
+#include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QPlainTextEdit>
 #include <QTabWidget>
 #include <QTableWidget>
 
+#include "adjust/procedures/EepromImage.h"
+#include "adjust/procedures/InputFaults.h"
 #include "tests/gui/WorkflowSteps.h"
+#include "tests/support/TempPath.h"
 
 namespace vantor::test {
 namespace {
@@ -83,11 +89,45 @@ TEST_F(EepromPanels, FaultyRangesAreRefusedWithTheFocusOnTheFaultyEdit) {
     Type("EepReadBegEdit", f.start);
     Type("EepReadEndEdit", f.end);
     Press("EepromReadOkBtn");
-    EXPECT_EQ(Memo(), "Input data is wrong.") << f.start << "-" << f.end;
+    EXPECT_EQ(Memo(), Refused(procedures::EepromRangeFault(f.start, f.end)))
+        << f.start << "-" << f.end;
     EXPECT_EQ(MemoColor(), kRed);
     EXPECT_TRUE(Shown("EEPROMCheckPnl"));
     EXPECT_EQ(Focused(), Find<QLineEdit>(&Adjust(), f.focus)) << f.start << "-" << f.end;
   }
+}
+
+// Right click on the table: the rows read as text, and all 256 bytes as a backup image.
+TEST_F(EepromPanels, TableIsCopiedAsTextAndSavedAsABackupImage) {
+  Printer().SetEeprom(0x7F, 0x0C);
+  OpenEepromData(0);
+  Type("EepReadBegEdit", "7E");
+  Type("EepReadEndEdit", "7F");
+  Press("EepromReadOkBtn");
+  auto* copy = Find<QAction>(Grid(), "EepromCopyAct");
+  auto* save = Find<QAction>(Grid(), "EepromSaveAct");
+  EXPECT_EQ(Grid()->contextMenuPolicy(), Qt::ActionsContextMenu);
+  // Part of the EEPROM cannot make a backup image.
+  EXPECT_FALSE(save->isEnabled());
+  copy->trigger();
+  const QStringList lines = QGuiApplication::clipboard()->text().split('\n', Qt::SkipEmptyParts);
+  ASSERT_EQ(lines.size(), 2);  // the heading, and the one row read
+  EXPECT_TRUE(lines[1].startsWith("70:")) << lines[1].toStdString();
+  EXPECT_TRUE(lines[1].endsWith(" " + Cell(8, 15) + " 0C")) << lines[1].toStdString();
+
+  Press("EepromGridRtnBtn");
+  Type("EepReadBegEdit", "00");
+  Type("EepReadEndEdit", "FF");
+  Press("EepromReadOkBtn");
+  ASSERT_TRUE(save->isEnabled());
+  const TempPath file("backup.json");
+  dialogs_.saveFiles.push_back(QString::fromStdString(file.string()));
+  save->trigger();
+  procedures::EepromImage image;
+  std::string why;
+  ASSERT_TRUE(procedures::LoadImage(file.string(), image, why)) << why;
+  EXPECT_EQ(image.bytes, Printer().EepromImage());
+  EXPECT_EQ(image.model, Model::Q40);
 }
 
 TEST_F(EepromPanels, FailedReadReturnsToTheRangePanel) {
@@ -125,7 +165,8 @@ TEST_F(EepromPanels, ChangesOneByte) {
     Type("EepWriteAddEdit", address);
     Type("EepWriteDataEdit", data);
     Press("EepromWriteOkBtn");
-    EXPECT_EQ(Memo(), "Input data is wrong.") << address << " " << data;
+    EXPECT_EQ(Memo(), Refused(procedures::EepromChangeFault(address, data)))
+        << address << " " << data;
     EXPECT_EQ(Focused(), Find<QLineEdit>(&Adjust(), "EepWriteAddEdit"));
   }
   EXPECT_EQ(Printer().EepromImage(), expected);

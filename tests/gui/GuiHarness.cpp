@@ -17,8 +17,8 @@ void ScriptedDialogs::Error(QWidget*, const QString& text) {
   if (onError) onError(text);
 }
 
-bool ScriptedDialogs::Question(QWidget*, const QString&, const QString& text) {
-  boxes.push_back({text, true});
+bool ScriptedDialogs::Question(QWidget*, const QString&, const QString& text, Enter enter) {
+  boxes.push_back({text, true, enter});
   if (answers.empty()) return false;
   const bool answer = answers.front();
   answers.pop_front();
@@ -33,6 +33,13 @@ QStringList ScriptedDialogs::OpenImages(QWidget*, const QString&, bool several) 
   images.pop_front();
   if (!several && files.size() > 1) files = files.mid(0, 1);
   return files;
+}
+
+QString ScriptedDialogs::SaveFile(QWidget*, const QString&, const QString&) {
+  if (saveFiles.empty()) return {};
+  QString file = saveFiles.front();
+  saveFiles.pop_front();
+  return file;
 }
 
 QStringList ScriptedDialogs::Texts() const {

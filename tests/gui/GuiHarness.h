@@ -30,15 +30,19 @@ class ScriptedDialogs final : public DialogService {
   struct Box {
     QString text;
     bool question;
+    Enter enter = Enter::Ok;
   };
   void Error(QWidget* owner, const QString& text) override;
-  bool Question(QWidget* owner, const QString& title, const QString& text) override;
+  bool Question(QWidget* owner, const QString& title, const QString& text, Enter enter) override;
   // Answered from a queue of file lists (cancelled when it is empty); the folder it opened in
   // is kept.
   QStringList OpenImages(QWidget* owner, const QString& title, bool several) override;
+  // Answered from saveFiles (cancelled when it is empty).
+  QString SaveFile(QWidget* owner, const QString& title, const QString& suggested) override;
 
   std::vector<Box> boxes;
   std::deque<QStringList> images;
+  std::deque<QString> saveFiles;
   QString openedIn;
   int imageRequests = 0;
   std::deque<bool> answers;

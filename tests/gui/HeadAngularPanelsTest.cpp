@@ -1,5 +1,6 @@
 #include <QLabel>
 
+#include "app/VirtualConsole.h"
 #include "tests/gui/WorkflowSteps.h"
 
 namespace vantor::test {
@@ -114,6 +115,25 @@ TEST_F(HeadAngularWorkflow, OldFastenerPrintsOnlyAfterTheCleaningAndEndsAtOnce) 
   EXPECT_TRUE(Shown("HdAngItemsPnl"));
   EXPECT_EQ(stream_.formFeeds, 1);
   EXPECT_FALSE(Locked());
+}
+
+// The steps press the ink switch twice: the first press only moves the carriage out, so
+// nothing is printed until the second brings it back and the cleaning has run.
+TEST_F(HeadAngularWorkflow, TheConsolesFirstPressMovesTheCarriageAndTheSecondReprints) {
+  FirstPrint();
+  Press("HdAngStep1OKBtn");
+  Choose("SusPlateSelectRdoGrp", 1);
+  Press("SusPlateSelectOKBtn");
+  ASSERT_TRUE(Shown("HeadAngOldPnl"));
+  Click(program_->Console(), "InkSwitchBtn");
+  Watch().Tick();
+  Watch().Tick();
+  EXPECT_TRUE(Shown("HeadAngOldPnl"));
+  EXPECT_TRUE(stream_.Commands().empty());
+  Click(program_->Console(), "InkSwitchBtn");
+  Watch().Tick();
+  EXPECT_TRUE(Shown("HdAngStep1Pnl"));
+  ExpectOneCheckPrint();
 }
 
 TEST_F(HeadAngularWorkflow, NewFastenerEndsThroughTheCompletionSteps) {

@@ -1,3 +1,5 @@
+#include "adjust/procedures/InputFaults.h"
+#include "adjust/procedures/TopMarginProcedure.h"
 #include "app/VirtualConsole.h"
 #include "tests/gui/WorkflowSteps.h"
 
@@ -89,7 +91,7 @@ TEST_F(MechanismWorkflow, PfEntriesOutsideTheRangeAreRejected) {
   for (const char* entry : {"252", "-5", "x", ""}) {
     Type("PFEdit", entry);
     Press("PFWriteOKBtn");
-    EXPECT_EQ(Memo(), "Input data is wrong.") << entry;
+    EXPECT_EQ(Memo(), Refused(procedures::PfValueFault(entry))) << entry;
     EXPECT_EQ(MemoColor(), kRed);
     EXPECT_TRUE(Shown("PFAdjustPnl"));
   }
@@ -133,7 +135,8 @@ TEST_F(MechanismWorkflow, TopMarginLowLadderFrom28) {
   Screenshot(Adjust(), "top-margin-list");
   // Nothing chosen yet: nothing may be written.
   Press("TopMarginWriteOKBtn");
-  EXPECT_EQ(Memo(), "Input data is wrong.");
+  EXPECT_EQ(Memo(),
+            Refused(procedures::TopMarginFault({procedures::kTopMarginLadderLow, true, {}}, -1)));
   EXPECT_EQ(MemoColor(), kRed);
   EXPECT_TRUE(stream_.Commands().empty());
   EXPECT_EQ(Printer().Eeprom(0x5D), 28);
@@ -176,7 +179,7 @@ TEST_F(MechanismWorkflow, TopMarginHighLadderAndUnknownValues) {
   OpenTopMarginList(84);
   EXPECT_TRUE(ComboItems().isEmpty());
   Press("TopMarginWriteOKBtn");
-  EXPECT_EQ(Memo(), "Input data is wrong.");
+  EXPECT_EQ(Memo(), Refused(procedures::TopMarginFault({}, -1)));
   EXPECT_TRUE(stream_.Commands().empty());
   EXPECT_EQ(Printer().Eeprom(0x5D), 84);
 }
@@ -209,7 +212,9 @@ TEST_F(MechanismWorkflow, CrPsBoardRegistersTheFixedValue) {
             "Once you select OK button, a value for the CR motor drive dispersion will "
             "automatically be registered.");
   EXPECT_EQ(Printer().Eeprom(0x79), 25);
-  EXPECT_EQ(Memo(), "A value for the CR motor drive dispersion has successfully registered.");
+  EXPECT_EQ(Memo(),
+            "A value for the CR motor drive dispersion has successfully registered.\n"
+            "Value stored at 0x79: 25");
 }
 
 TEST_F(MechanismWorkflow, CrMotorWithGuideShaftMeasures) {
@@ -221,7 +226,10 @@ TEST_F(MechanismWorkflow, CrMotorWithGuideShaftMeasures) {
   EXPECT_EQ(dialogs_.boxes[0].text,
             "Once you select OK button, the CR motor drive dispersion measurement sequence will "
             "be run.");
-  EXPECT_EQ(Memo(), "A value for the CR motor drive dispersion has successfully registered.");
+  // The second line names the value the measurement stored.
+  EXPECT_EQ(Memo(), QString("A value for the CR motor drive dispersion has successfully "
+                            "registered.\nValue stored at 0x79: %1")
+                        .arg(std::int8_t(Printer().Eeprom(0x79))));
   EXPECT_NE(Printer().Eeprom(0x79), 0x11);
   EXPECT_NE(Printer().Eeprom(0x79), 25);
 

@@ -97,6 +97,7 @@ TEST_F(StartWindow, AModelOtherThanTheReportedOneIsAskedAboutAndCancelLetsGo) {
   EXPECT_TRUE(dialogs_.boxes[0].question);
   EXPECT_EQ(dialogs_.boxes[0].text,
             "The printer reports itself as Vantor Q40; continue as Vantor Q30?");
+  EXPECT_EQ(dialogs_.boxes[0].enter, DialogService::Enter::Cancel);
   // Cancel: the printer is let go, the port closed and the choice can be made again.
   EXPECT_FALSE(GetLink().port.IsOpen());
   EXPECT_FALSE(GetLink().channel.ControlChannelOpen());

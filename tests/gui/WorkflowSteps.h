@@ -54,6 +54,11 @@ class StreamRecord final : public sim::PrintStreamListener {
 
 const QColor kBlack(Qt::black), kBlue(Qt::blue), kRed(Qt::red);
 
+// "Input data is wrong." with the line under it that names the field.
+inline QString Refused(const std::string& why) {
+  return "Input data is wrong.\n" + QString::fromStdString(why);
+}
+
 // FinishAdjustWrite as the Q40 receives it: model bytes, 0x50, its complement, sub-code 0x28.
 inline const Bytes kFinishAdjustWrite = {0x07, 0x4C, 0x50, 0xAF, 0x28};
 

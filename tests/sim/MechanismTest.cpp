@@ -57,6 +57,21 @@ TEST(VirtualMechanism, PaperOutStandsUntilPaperIsLoaded) {
   EXPECT_FALSE(w.printer.State().er);
 }
 
+TEST(VirtualMechanism, ShortPressesMoveTheCarriageOutThenBackWithACleaning) {
+  Wire w;
+  w.printer.TapInkSwitch();
+  EXPECT_EQ(w.printer.State().st, kStBusy);
+  w.clock.Advance(1'000);
+  EXPECT_EQ(w.printer.State().st, kStReady);
+  w.printer.TapInkSwitch();
+  EXPECT_EQ(w.printer.State().st, kStCleaning);
+  w.clock.Advance(40'000);
+  EXPECT_EQ(w.printer.State().st, kStReady);
+  // Home again: the next short press goes out once more.
+  w.printer.TapInkSwitch();
+  EXPECT_EQ(w.printer.State().st, kStBusy);
+}
+
 TEST(VirtualMechanism, InkSwitchCleansAndProtectionLimitStopsThePrinter) {
   Wire w;
   int notified = 0;

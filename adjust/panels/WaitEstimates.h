@@ -1,0 +1,46 @@
+// How long the printer's longer work takes, in seconds, so the waiting line can say "of
+// about". A printer at its usual pace; a test holds the virtual printer to these figures.
+#pragma once
+
+#include <QString>
+
+#include "adjust/panels/WorkflowModule.h"
+
+namespace vantor::wait {
+
+inline constexpr int kCleaning = 45;
+inline constexpr int kInkCharge = 110;
+// At least 31 s of waits inside the sequence, plus its transfers.
+inline constexpr int kCrMeasurement = 35;
+// The transportation liquid exchange, step by step.
+inline constexpr int kExchangeStart = 3;
+inline constexpr int kAirExchange = 48;
+inline constexpr int kLiquidCleaning = 115;
+inline constexpr int kExchangeCycles = 4;
+
+// Printer work left in the exchange from the start of `cycle` (1..4), air exchange first when
+// airNext, else the cleaning of that cycle.
+inline int ExchangeSecondsLeft(int cycle, bool airNext) {
+  const int whole = kExchangeCycles - cycle;
+  return whole * (kAirExchange + kLiquidCleaning) + (airNext ? kAirExchange : 0) + kLiquidCleaning;
+}
+
+// "cycle 2 of 4, about 9 min left in all"
+inline QString ExchangeContext(int cycle, bool airNext) {
+  const int minutes = (ExchangeSecondsLeft(cycle, airNext) + 59) / 60;
+  return QString("cycle %1 of %2, about %3 min left in all")
+      .arg(cycle)
+      .arg(kExchangeCycles)
+      .arg(minutes);
+}
+
+// Runs work with the waiting line expecting `seconds`; the expectation ends with it.
+template <class Work>
+auto Expecting(WorkArea& area, int seconds, Work work, const QString& context = {}) {
+  area.ExpectWait(seconds, context);
+  auto result = work();
+  area.ExpectWait(0);
+  return result;
+}
+
+}  // namespace vantor::wait
