@@ -145,6 +145,7 @@ struct Cli::Options {
   std::string capture;
   std::string pages;
   std::vector<std::string> faults;
+  std::string misalign;
   double waitLimitSeconds = -1;  // none
   bool realTime = false;
 };
@@ -199,6 +200,10 @@ Cli::Cli()
                   "virtual printer: KIND[,after=N][,count=N|all][,ms=N] with KIND one of " +
                       std::string(sim::Faults::kKinds))
       ->type_name("KIND[,...]");
+  app_.add_option("--virtual-misalign", options_->misalign,
+                  "virtual printer: its mechanical errors, e.g. "
+                  "bid=vsd1-black:+18,eco-color:-3;pf=-2;tilt=1;top=+4 (kept with --virtual=FILE)")
+      ->type_name("ERRORS");
 }
 
 Cli::~Cli() = default;
@@ -294,6 +299,10 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
     err << "vantorctl: --virtual-fault needs --virtual\n";
     return kExitUsage;
   }
+  if (!o.misalign.empty() && !isVirtual) {
+    err << "vantorctl: --virtual-misalign needs --virtual\n";
+    return kExitUsage;
+  }
   const std::int64_t startedMs = clock.NowMs();
   lastMsAfterFault_ = -1;
 
@@ -339,6 +348,10 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
   };
   if (printer != nullptr) {
     std::string why;
+    if (!o.misalign.empty() && !printer->SetMisalignment(o.misalign, why)) {
+      err << "vantorctl: --virtual-misalign: " << why << '\n';
+      return kExitUsage;
+    }
     for (const std::string& setting : o.faults) {
       if (!printer->GetFaults().Apply(setting, why)) {
         err << "vantorctl: " << why << '\n';

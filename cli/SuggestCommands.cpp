@@ -83,10 +83,10 @@ int SuggestOffline(const char* command, bool json, Read read,
   const std::optional<Reading> reading = read(error);
   if (!reading) {
     if (json)
-      report.WriteFailure(kExitFailure, error + "\n", std::cerr);
+      report.WriteFailure(kExitUsage, error + "\n", std::cerr);
     else
       std::cerr << error << "\n";
-    return kExitFailure;
+    return kExitUsage;
   }
   if (!json) {
     show(*reading, std::cout);
@@ -112,7 +112,7 @@ int SuggestBidApply(Session& s, const SuggestOptions& o) {
   const auto reading = procedures::ReadBidScans(o.files, error);
   if (!reading) {
     s.err << error << "\n";
-    return kExitFailure;
+    return kExitUsage;
   }
   ShowSuggestion(*reading, s.out);
   s.report.Set("suggested", SuggestionJson(*reading));
@@ -200,7 +200,7 @@ int SuggestPfApply(Session& s, const PfSuggestOptions& o) {
   const auto reading = procedures::ReadPfScan(o.file, error);
   if (!reading) {
     s.err << error << "\n";
-    return kExitFailure;
+    return kExitUsage;
   }
   ShowPfSuggestion(*reading, s.out);
   s.report.Set("suggested", PfSuggestionJson(*reading));

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string_view>
 
 namespace vantor::eeprom {
 
@@ -22,6 +23,10 @@ inline constexpr std::uint8_t kBidFirst = 0x70;
 inline constexpr std::uint8_t kBidLast = 0x77;
 inline constexpr std::uint8_t kBidEcoBlack = 0x70;
 inline constexpr std::uint8_t kBidVsd1Black = 0x72;
+// Their names as vantorctl, its JSON and the virtual printer take them, in EEPROM order.
+inline constexpr std::array<std::string_view, 8> kBidKeys = {
+    "eco-black",  "eco-color",  "vsd1-black", "vsd1-color",
+    "vsd2-black", "vsd2-color", "vsd3-black", "vsd3-color"};
 // The order in which the Bi-D jobs read the stored values: VSD1, VSD2, VSD3, ECO; black first.
 inline constexpr std::array<std::uint8_t, 8> kBidReadOrder = {0x72, 0x73, 0x74, 0x75,
                                                               0x76, 0x77, 0x70, 0x71};

@@ -31,9 +31,4 @@ SheetImage FromPixels(int width, int height, int channels, const std::uint8_t* p
 // their first bytes. A sheet turned a quarter is turned back upright or upside down. False
 // with words on failure.
 bool LoadImage(const std::string& path, SheetImage& image, std::string& error);
-// The former name, for callers written when only PNG was read.
-inline bool LoadPng(const std::string& path, SheetImage& image, std::string& error) {
-  return LoadImage(path, image, error);
-}
-
 }  // namespace vantor::sheet

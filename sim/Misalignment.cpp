@@ -67,7 +67,7 @@ bool ParseMisalignment(const std::string& text, Misalignment& out, std::string& 
       std::string_view rows = value;
       if (Trimmed(rows).empty()) {
         why = "misalignment bid: expected ROW:STEPS[,ROW:STEPS...], rows " +
-              std::string(kBidRowNames[2]) + " to " + kBidRowNames[1];
+              std::string(kBidRowNames[2]) + " to " + std::string(kBidRowNames[1]);
         return false;
       }
       while (!rows.empty()) {
@@ -82,8 +82,8 @@ bool ParseMisalignment(const std::string& text, Misalignment& out, std::string& 
         }
         if (row == kBidRowNames.size() || colon == std::string_view::npos) {
           why = "misalignment bid: unknown row \"" + std::string(name) +
-                "\" (rows: vsd1-black, vsd1-colour, vsd2-black, vsd2-colour, vsd3-black, "
-                "vsd3-colour, eco-black, eco-colour)";
+                "\" (rows: vsd1-black, vsd1-color, vsd2-black, vsd2-color, vsd3-black, "
+                "vsd3-color, eco-black, eco-color)";
           return false;
         }
         int v = 0;

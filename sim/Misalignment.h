@@ -1,7 +1,7 @@
 // The mechanical errors of the virtual printer written as text, so that a training set, a test
 // or a technician's own scans can start from any misalignment:
 //
-//   bid=vsd1-black:+18,eco-colour:-3;pf=-2;tilt=1;top=+4
+//   bid=vsd1-black:+18,eco-color:-3;pf=-2;tilt=1;top=+4
 //
 // Parts apart by ';', each optional. bid: per row, the steps the return pass lands off at the
 // stored value (the value a Bi-D sheet then suggests); pf: the steps the feed is off at the
@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 
+#include "link/EepromAddresses.h"
 #include "sim/EepromStore.h"
 #include "sim/Mechanism.h"
 
@@ -24,9 +25,7 @@ struct Misalignment {
 };
 
 // The row names, in EEPROM order.
-inline constexpr std::array<const char*, 8> kBidRowNames = {
-    "eco-black",  "eco-colour",  "vsd1-black", "vsd1-colour",
-    "vsd2-black", "vsd2-colour", "vsd3-black", "vsd3-colour"};
+inline constexpr const auto& kBidRowNames = eeprom::kBidKeys;
 
 // Bi-D and PF errors within what the EEPROM byte and a feed can hold.
 inline constexpr int kMaxBidError = 40;

@@ -17,21 +17,21 @@ constexpr std::string_view kRegistered = " has registered in EEPROM.";
 }  // namespace
 
 const std::array<BidRow, kBidRowCount> kBidRows = {{
-    {"VSD1 Black", "vsd1-black", 4, kBidBlack, "As VSD1 Black data, \"",
+    {"VSD1 Black", eeprom::kBidKeys[2], 4, kBidBlack, "As VSD1 Black data, \"",
      "VSD1 Black value = ", "The VSD1 Black value is out of the range -60 to 60."},
-    {"VSD1 Color", "vsd1-color", 4, kBidColour, "As VSD1 Color data, \"",
+    {"VSD1 Color", eeprom::kBidKeys[3], 4, kBidColour, "As VSD1 Color data, \"",
      "  VSD1 Color value = ", "The VSD1 Color value is out of the range -60 to 60."},
-    {"VSD2 Black", "vsd2-black", 5, kBidBlack, "As VSD2 Black data, \"",
+    {"VSD2 Black", eeprom::kBidKeys[4], 5, kBidBlack, "As VSD2 Black data, \"",
      "VSD2 Black value = ", "The VSD2 Black value is out of the range -60 to 60."},
-    {"VSD2 Color", "vsd2-color", 5, kBidColour, "As VSD2 Color data, \"",
+    {"VSD2 Color", eeprom::kBidKeys[5], 5, kBidColour, "As VSD2 Color data, \"",
      "  VSD2 Color value = ", "The VSD2 Color value is out of the range -60 to 60."},
-    {"VSD3 Black", "vsd3-black", 6, kBidBlack, "As VSD3 Black data, \"",
+    {"VSD3 Black", eeprom::kBidKeys[6], 6, kBidBlack, "As VSD3 Black data, \"",
      "VSD3 Black value = ", "The VSD3 Black value is out of the range -60 to 60."},
-    {"VSD3 Color", "vsd3-color", 6, kBidColour, "As VSD3 Color data, \"",
+    {"VSD3 Color", eeprom::kBidKeys[7], 6, kBidColour, "As VSD3 Color data, \"",
      "  VSD3 Color value = ", "The VSD3 Color value is out of the range -60 to 60."},
-    {"ECO Black", "eco-black", 7, kBidBlack, "As ECO Black data, \"",
+    {"ECO Black", eeprom::kBidKeys[0], 7, kBidBlack, "As ECO Black data, \"",
      "ECO Black value = ", "The ECO Black value is out of the range -60 to 60."},
-    {"ECO Color", "eco-color", 7, kBidColour, "As ECO Color data, \"",
+    {"ECO Color", eeprom::kBidKeys[1], 7, kBidColour, "As ECO Color data, \"",
      "  ECO Color value = ", "The ECO Color value is out of the range -60 to 60."},
 }};
 

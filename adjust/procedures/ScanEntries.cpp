@@ -7,7 +7,7 @@ std::optional<sheet::BidReading> ReadBidScans(const std::vector<std::string>& fi
   std::vector<sheet::SheetImage> pages;
   for (const std::string& file : files) {
     sheet::SheetImage image;
-    if (!sheet::LoadPng(file, image, error)) return std::nullopt;
+    if (!sheet::LoadImage(file, image, error)) return std::nullopt;
     pages.push_back(std::move(image));
   }
   std::string why;
@@ -18,7 +18,7 @@ std::optional<sheet::BidReading> ReadBidScans(const std::vector<std::string>& fi
 
 std::optional<sheet::PfReading> ReadPfScan(const std::string& file, std::string& error) {
   sheet::SheetImage image;
-  if (!sheet::LoadPng(file, image, error)) return std::nullopt;
+  if (!sheet::LoadImage(file, image, error)) return std::nullopt;
   std::string why;
   auto reading = sheet::ReadPfSheet(image, why);
   if (!reading) error = "Cannot read the sheet: " + why;

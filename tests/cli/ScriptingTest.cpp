@@ -1,7 +1,9 @@
 // vantorctl as scripts meet it: typo help, the exit code of each class of failure, --version.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <iostream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -141,6 +143,30 @@ TEST(TerminalWaitTest, LongWaitsShowTheirSecondsAndShortOnesNothing) {
   WaitShowingClock quietWaits(clock, quiet);
   quietWaits.SleepMs(5000);
   EXPECT_EQ(err2.str(), "");
+}
+
+// The twin's mechanical errors are set from the command line and kept beside the state file.
+TEST_F(ScriptingTest, VirtualMisalignIsKeptOrRefusedWithWords) {
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::string words;  // in standard error
+  };
+  const std::vector<Case> cases = {
+      {{"--virtual-misalign", "pf=-2;tilt=0", "status"}, kExitOk, ""},
+      {{"--virtual-misalign", "pf=zz", "status"}, kExitUsage, "--virtual-misalign"},
+  };
+  for (const Case& c : cases) {
+    const Outcome o = Run(c.args);
+    EXPECT_EQ(o.status, c.status) << o.err;
+    EXPECT_NE(o.err.find(c.words), std::string::npos) << o.err;
+  }
+  std::ifstream side(state_.string() + ".mechanism");
+  std::string kept((std::istreambuf_iterator<char>(side)), {});
+  EXPECT_NE(kept.find("pf=-2"), std::string::npos) << kept;
+  const Outcome real = test::RunVantorctl({"--virtual-misalign", "pf=1", "status"});
+  EXPECT_EQ(real.status, kExitUsage);
+  EXPECT_NE(real.err.find("needs --virtual"), std::string::npos) << real.err;
 }
 
 TEST_F(ScriptingTest, BiDRowNamesIgnoreCase) {

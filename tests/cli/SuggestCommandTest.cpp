@@ -194,7 +194,7 @@ TEST_F(SuggestCommand, PfValueReadIsTrueAndSurvivesRescanning) {
   // A Bi-D sheet is no PF sheet.
   const auto bid = Print("bid");
   suggestPf(bid[0]);
-  EXPECT_EQ(last.status, cli::kExitFailure);
+  EXPECT_EQ(last.status, cli::kExitUsage);
   EXPECT_NE(last.err.find("not a PF adjustment sheet"), std::string::npos) << last.err;
 }
 
@@ -223,10 +223,10 @@ TEST_F(SuggestCommand, UnreadablePageIsRefusedWithWords) {
   o.format = PNG_FORMAT_GRAY;
   ASSERT_TRUE(png_image_write_to_file(&o, blank.string().c_str(), 0, white.data(), 0, nullptr));
   const json failed = Suggest({blank.string()}, {"--apply", "--yes"});
-  EXPECT_EQ(last.status, cli::kExitFailure);
+  EXPECT_EQ(last.status, cli::kExitUsage);
   EXPECT_NE(last.err.find("not a Bi-D adjustment sheet"), std::string::npos) << last.err;
   const CliOutcome text = RunVantorctl({"bid", "suggest", (root / "missing.png").string()});
-  EXPECT_EQ(text.status, cli::kExitFailure);
+  EXPECT_EQ(text.status, cli::kExitUsage);
   EXPECT_NE(text.err.find("not a readable PNG image"), std::string::npos) << text.err;
 }
 

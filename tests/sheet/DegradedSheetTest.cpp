@@ -321,8 +321,8 @@ TEST_F(DegradedSheets, BidPhotosAndScansAreReadRightOrRefused) {
   // Panel order VSD1 black, VSD1 colour, ..., ECO colour.
   const std::array<int, 8> want = {2, -1, 0, 3, -2, 1, -3, 0};
   Misalign(
-      "bid=vsd1-black:+2,vsd1-colour:-1,vsd2-black:0,vsd2-colour:+3,vsd3-black:-2,"
-      "vsd3-colour:+1,eco-black:-3,eco-colour:0");
+      "bid=vsd1-black:+2,vsd1-color:-1,vsd2-black:0,vsd2-color:+3,vsd3-black:-2,"
+      "vsd3-color:+1,eco-black:-3,eco-color:0");
   const std::vector<Rgb> pages = Print(false);
   ASSERT_EQ(pages.size(), 2u);
   const auto photo = [&](View v) {
@@ -413,8 +413,8 @@ TEST_F(DegradedSheets, BidPhotosAndScansAreReadRightOrRefused) {
 TEST_F(DegradedSheets, LargeBidErrorsReadAsLargeAndATiltedHeadIsNamed) {
   const std::array<int, 8> want = {18, -19, 19, -18, 17, 0, -17, 5};
   Misalign(
-      "bid=vsd1-black:+18,vsd1-colour:-19,vsd2-black:+19,vsd2-colour:-18,vsd3-black:+17,"
-      "vsd3-colour:0,eco-black:-17,eco-colour:+5");
+      "bid=vsd1-black:+18,vsd1-color:-19,vsd2-black:+19,vsd2-color:-18,vsd3-black:+17,"
+      "vsd3-color:0,eco-black:-17,eco-color:+5");
   const std::vector<Rgb> pages = Print(false);
   ASSERT_EQ(pages.size(), 2u);
   sheet::Refusal refusal;

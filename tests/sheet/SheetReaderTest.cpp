@@ -552,7 +552,7 @@ SheetImage AsPng(const Rgb& img, PngKind kind, const std::filesystem::path& path
   }
   SheetImage image;
   std::string why;
-  EXPECT_TRUE(sheet::LoadPng(path.string(), image, why)) << NameOf(kind) << ": " << why;
+  EXPECT_TRUE(sheet::LoadImage(path.string(), image, why)) << NameOf(kind) << ": " << why;
   if (kind == PngKind::GreyAlpha || kind == PngKind::Rgba) {
     EXPECT_LT(image.At(margin / 2, h / 2), 0.05) << NameOf(kind) << ": transparent is paper";
   }
@@ -733,7 +733,7 @@ TEST(SheetPng, BrokenAndOversizedFilesAreRefusedWithWords) {
     WriteFile(path, c.bytes);
     SheetImage image;
     std::string why;
-    EXPECT_FALSE(sheet::LoadPng(path.string(), image, why)) << c.name;
+    EXPECT_FALSE(sheet::LoadImage(path.string(), image, why)) << c.name;
     EXPECT_NE(why.find(c.words), std::string::npos) << c.name << ": " << why;
     EXPECT_EQ(why.rfind(path.string(), 0), 0u) << c.name << ": " << why;
   }
@@ -741,7 +741,7 @@ TEST(SheetPng, BrokenAndOversizedFilesAreRefusedWithWords) {
   WriteFile(dir / "tall.png", PngHeader(5100, 8400));
   SheetImage image;
   std::string why;
-  EXPECT_FALSE(sheet::LoadPng((dir / "tall.png").string(), image, why));
+  EXPECT_FALSE(sheet::LoadImage((dir / "tall.png").string(), image, why));
   EXPECT_NE(why.find("damaged"), std::string::npos) << why;
 }
 

@@ -24,9 +24,9 @@ TEST(Misalignment, TextIsParsedOrRefusedWithWords) {
     const char* canonical;
   } cases[] = {
       {"", "", ""},
-      {"bid=vsd1-black:+18,eco-colour:-3", "", "bid=vsd1-black:+18,eco-colour:-3"},
+      {"bid=vsd1-black:+18,eco-color:-3", "", "bid=vsd1-black:+18,eco-color:-3"},
       {" pf = -2 ; tilt=1;top=+4;", "", "pf=-2;tilt=+1;top=+4"},
-      {"bid=vsd3-colour:19;pf=4", "", "bid=vsd3-colour:+19;pf=+4"},
+      {"bid=vsd3-color:19;pf=4", "", "bid=vsd3-color:+19;pf=+4"},
       {"bid=vsd1-black:+41", "from -40 to +40", ""},
       {"bid=vsd4-black:1", "unknown row \"vsd4-black\"", ""},
       {"bid=vsd1-black", "unknown row", ""},
@@ -65,8 +65,8 @@ TEST(Misalignment, ErrorsAreAgainstTheStoredValuesAndTheLever) {
   EXPECT_EQ(t.squareLever, 1);
   EXPECT_EQ(t.topMarginOffset, 4);
   EXPECT_EQ(FormatMisalignment(ErrorsOf(t, stored, 2)),
-            "bid=vsd1-black:+18,vsd1-colour:+0,vsd2-black:+0,vsd2-colour:+0,vsd3-black:+0,"
-            "vsd3-colour:+0,eco-black:+0,eco-colour:+0;pf=-2;tilt=+1;top=+4");
+            "bid=vsd1-black:+18,vsd1-color:+0,vsd2-black:+0,vsd2-color:+0,vsd3-black:+0,"
+            "vsd3-color:+0,eco-black:+0,eco-color:+0;pf=-2;tilt=+1;top=+4");
 }
 
 TEST(Misalignment, KeptBesideTheStateFileAndSetFromTheConsole) {
