@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "raster/LinkAccess.h"
+#include "app/session/LinkSession.h"
 #include "raster/Malraster.h"
 #include "sheet/SheetReader.h"
 #include "sim/VirtualPrinter.h"
@@ -71,38 +71,41 @@ Scan Photo(const vantor::sim::Page& page) {
 // The pages of one print job on the virtual printer, as `scan` turns them into images.
 std::vector<Scan> Printed(bool pf, Scan (*scan)(const vantor::sim::Page&)) {
   vantor::VirtualClock clock;
-  vantor::sim::VirtualPrinter printer(clock, vantor::Model::Q40);
+  vantor::LinkSession session(clock);
+  vantor::SessionOptions options;
+  options.virtualPrinter = true;
+  std::vector<Scan> pages;
+  options.pageObserver = [&](const vantor::sim::Page& page, const std::string&) {
+    pages.push_back(scan(page));
+  };
+  vantor::SetupFailure failure;
   std::string why;
   // Square head: a tilted one is refused, not read.
-  if (!printer.SetMisalignment("tilt=0;pf=-2;bid=vsd1-black:+3,eco-colour:-2", why)) std::abort();
-  std::vector<Scan> pages;
-  vantor::sim::PageRenderer renderer(
-      printer.Mechanics(), [&](vantor::sim::Page&& page) { pages.push_back(scan(page)); });
-  printer.SetPageListener(&renderer);
-  vantor::PortTable table;
-  printer.AttachTo(table);
-  vantor::Link link(table, clock);
-  link.channel.SetModel(vantor::Model::Q40);
-  vantor::Malheadid headId;
-  vantor::Malusbid usbId;
-  vantor::LinkAccess access(link, headId, usbId);
-  vantor::Raster raster(access);
+  if (!session.Configure(options, failure) ||
+      !session.Printer()->SetMisalignment("tilt=0;pf=-2;bid=vsd1-black:+3,eco-color:-2", why)) {
+    std::fprintf(stderr, "sheet_bench: %s%s\n", failure.message.c_str(), why.c_str());
+    std::abort();
+  }
+  vantor::SilentDisplay display;
+  const bool started = session.Start(0x501, vantor::Model::Q40).result == vantor::kOk;
+  vantor::Bench& bench = session.BenchFor(display);
+  vantor::Link& link = bench.link;
   vantor::StoredBid stored{};
   const auto setPf = [&](std::int8_t value) -> vantor::Result {
     VANTOR_TRY(link.factory.SetPfValue(static_cast<std::uint8_t>(value)));
     return link.factory.FinishAdjustWrite();
   };
-  const bool printed = link.port.OpenPort(0x501) == vantor::kOk &&
-                       link.channel.StartLink() == vantor::kOk &&
-                       (pf ? raster.PrintPfCandidates(setPf) == vantor::kOk
-                           : access.ReadStoredBid(stored) == vantor::kOk &&
-                                 raster.PrintBidPattern(stored, access) == vantor::kOk) &&
-                       raster.FormFeed() == vantor::kOk && pages.size() == (pf ? 1u : 2u);
+  const bool printed =
+      started &&
+      (pf ? bench.raster.PrintPfCandidates(setPf) == vantor::kOk
+          : bench.access.ReadStoredBid(stored) == vantor::kOk &&
+                bench.raster.PrintBidPattern(stored, bench.access) == vantor::kOk) &&
+      bench.raster.FormFeed() == vantor::kOk && pages.size() == (pf ? 1u : 2u);
   if (!printed) {
     std::fputs("sheet_bench: the pattern did not print\n", stderr);
     std::abort();
   }
-  link.channel.ShutdownLink();
+  (void)session.Finish();
   return pages;
 }
 
