@@ -84,9 +84,15 @@ if [ -n "${VANTOR_MINGW_QT:-}" ]; then
   kit=$build/relink
   rm -rf "$kit" && mkdir -p "$kit"
   link=$(cd "$build" && ninja -t commands app/vantor-adjust.exe | tail -n1)
+  # Libraries of the deps prefix (libpng) travel with the kit; Qt's come from $QT.
+  link=${link//$prefix\//prefix/}
   for word in $link; do
     case $word in
-      *.obj | *.a) [ -f "$build/$word" ] && install -D -m 644 "$build/$word" "$kit/$word" ;;
+      *.obj | *.a | *.res)
+        from=$build/$word
+        [ "${word#prefix/}" = "$word" ] || from=$prefix/${word#prefix/}
+        if [ -f "$from" ]; then install -D -m 644 "$from" "$kit/$word"; fi
+        ;;
     esac
   done
   {

@@ -14,12 +14,22 @@ work=$(mktemp -d)
 shots=${VANTOR_SCREENSHOT_DIR:-$work}
 mkdir -p "$shots"
 pids=()
+# A Wine of its own (WINEPREFIX, kept between runs): a Wine server whose desktop was started
+# without a display, as the other tests' is, shows no windows.
+wineserver=$(command -v wineserver || echo "$(dirname "$wine")/wineserver")
 finish() {
   local p
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  "$wineserver" -k 2>/dev/null || true
   rm -rf "$work"
 }
 trap finish EXIT
+if [ ! -e "$WINEPREFIX/system.reg" ]; then
+  mkdir -p "$WINEPREFIX"
+  # No offer to install Wine's .NET and browser parts on the display.
+  DISPLAY= WINEDLLOVERRIDES="mscoree,mshtml=" timeout 300 "$wine" wineboot -i >/dev/null 2>&1 || true
+  "$wineserver" -k 2>/dev/null || true
+fi
 
 # A display of its own, numbered by the server.
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -br -nolisten tcp 3>"$work/display" \
