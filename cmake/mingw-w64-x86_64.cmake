@@ -1,7 +1,7 @@
 # Cross-build for 64-bit Windows with Debian's MinGW-w64 (posix thread model, so std::thread
 # works), linked statically so the .exe needs no MinGW DLLs beside it. Libraries come from the
-# MinGW sysroot and from VANTOR_MINGW_PREFIX (the ones scripts/build-windows.sh builds), never
-# from the host.
+# MinGW sysroot, from VANTOR_MINGW_PREFIX (the ones scripts/build-windows.sh builds) and from
+# VANTOR_MINGW_QT (the static Qt of scripts/build-qt-mingw.sh), never from the host.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
@@ -10,12 +10,14 @@ set(CMAKE_C_COMPILER ${_host}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${_host}-g++-posix)
 set(CMAKE_RC_COMPILER ${_host}-windres)
 
-if(NOT VANTOR_MINGW_PREFIX AND DEFINED ENV{VANTOR_MINGW_PREFIX})
-  set(VANTOR_MINGW_PREFIX $ENV{VANTOR_MINGW_PREFIX})
-endif()
-list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES VANTOR_MINGW_PREFIX)
+foreach(_var VANTOR_MINGW_PREFIX VANTOR_MINGW_QT)
+  if(NOT ${_var} AND DEFINED ENV{${_var}})
+    set(${_var} $ENV{${_var}})
+  endif()
+endforeach()
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES VANTOR_MINGW_PREFIX VANTOR_MINGW_QT)
 
-set(CMAKE_FIND_ROOT_PATH /usr/${_host} ${VANTOR_MINGW_PREFIX})
+set(CMAKE_FIND_ROOT_PATH /usr/${_host} ${VANTOR_MINGW_PREFIX} ${VANTOR_MINGW_QT})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)

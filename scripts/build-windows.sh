@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# Cross-builds vantorctl.exe and the non-GUI tests for 64-bit Windows with MinGW-w64 and runs
-# the tests under Wine. The libraries Debian does not package for MinGW (libpng, GoogleTest)
-# are built once from Debian's own sources into build/mingw-deps and reused.
+# Cross-builds vantorctl.exe, vantor-adjust.exe and their tests for 64-bit Windows with
+# MinGW-w64 and runs the tests under Wine. The libraries Debian does not package for MinGW
+# (libpng, GoogleTest, a static Qt) are built once from Debian's own sources into
+# build/mingw-deps and reused.
 #   --no-tests   build only
-# VANTOR_LINUX_VANTORCTL names a Linux vantorctl whose output the Windows one must match.
+# VANTOR_LINUX_VANTORCTL names a Linux vantorctl whose output the Windows one must match;
+# VANTOR_LINUX_ADJUST a Linux vantor-adjust whose adjustment window the Windows one must match.
+# VANTOR_WINDOWS_GUI=0 leaves out Qt and the desktop program.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 src=$PWD
@@ -55,14 +58,54 @@ if [ ! -e "$deps/libpng.done" ]; then
   touch "$deps/libpng.done"
 fi
 
+gui=(-DVANTOR_BUILD_GUI=OFF)
+if [ "${VANTOR_WINDOWS_GUI:-1}" = 1 ]; then
+  VANTOR_MINGW_QT=$("$src/scripts/build-qt-mingw.sh" "$deps" | tail -n1)
+  export VANTOR_MINGW_QT
+  # The host's Qt tools (moc, rcc, uic) of the same version serve the cross-build.
+  gui=(-DVANTOR_BUILD_GUI=ON -DQT_HOST_PATH=/usr
+    -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake
+    -DVANTOR_LINUX_ADJUST="${VANTOR_LINUX_ADJUST:-}")
+fi
+
 echo "== windows: configure and build"
 cmake -S "$src" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
   -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-O0 -DCMAKE_C_FLAGS_DEBUG=-O0 \
-  -DVANTOR_WERROR=ON -DVANTOR_BUILD_GUI=OFF \
+  -DVANTOR_WERROR=ON "${gui[@]}" \
   -DVANTOR_BUILD_BENCHMARKS=OFF \
   -DVANTOR_LINUX_VANTORCTL="${VANTOR_LINUX_VANTORCTL:-}" \
   "${launcher[@]}" >/dev/null
 cmake --build "$build" -j "$jobs"
+
+# Qt's licence lets the program link Qt statically when its users can relink it with another
+# Qt: its object files and static libraries, and the link command with Qt's prefix left open,
+# for the Windows zip to carry beside the Qt recipe (scripts/build-qt-mingw.sh).
+if [ -n "${VANTOR_MINGW_QT:-}" ]; then
+  kit=$build/relink
+  rm -rf "$kit" && mkdir -p "$kit"
+  link=$(cd "$build" && ninja -t commands app/vantor-adjust.exe | tail -n1)
+  # Libraries of the deps prefix (libpng) travel with the kit; Qt's come from $QT.
+  link=${link//$prefix\//prefix/}
+  for word in $link; do
+    case $word in
+      *.obj | *.a | *.res)
+        from=$build/$word
+        [ "${word#prefix/}" = "$word" ] || from=$prefix/${word#prefix/}
+        if [ -f "$from" ]; then install -D -m 644 "$from" "$kit/$word"; fi
+        ;;
+    esac
+  done
+  {
+    echo '#!/bin/sh'
+    echo '# Relinks vantor-adjust.exe with the static Qt in $QT (MinGW-w64, posix threads).'
+    echo 'set -e'
+    echo 'cd "$(dirname "$0")"'
+    echo ": \"\${QT:?QT names the Qt install prefix}\""
+    echo "${link//$VANTOR_MINGW_QT/\$QT}"
+  } >"$kit/link.sh"
+  chmod +x "$kit/link.sh"
+  cp "$VANTOR_MINGW_QT/configure-options.txt" "$kit/qt-configure-options.txt"
+fi
 [ $run_tests -eq 1 ] || exit 0
 
 echo "== windows: tests under Wine"

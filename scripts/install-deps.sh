@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the programs need, when missing.
-# With --windows, the MinGW-w64 cross-compiler, Wine and the MinGW zlib instead, and the
-# source lines that `apt-get source libpng1.6` needs; exits 1 when they cannot be had.
+# With --windows, the MinGW-w64 cross-compiler, Wine, the MinGW zlib and what the desktop
+# program's Windows build and its screenshot check need instead, and the source lines that
+# `apt-get source` needs for libpng1.6 and qt6-base; exits 1 when they cannot be had.
 # With --usb-kernel, what scripts/usb-kernel-stage.sh needs to boot a guest (the kernel package
 # itself it fetches with `apt-get download` and unpacks, rather than installing it here).
 set -euo pipefail
@@ -10,7 +11,13 @@ windows=0
 [ "${1:-}" = --windows ] && windows=1
 
 if [ $windows -eq 1 ]; then
-  packages=(g++-mingw-w64-x86-64-posix wine64 libz-mingw-w64-dev dpkg-dev)
+  # Qt for MinGW is built with the host's Qt tools of the same version; the icon is drawn from
+  # the SVG; the screenshot check drives both builds of the program on a virtual X display.
+  packages=(
+    g++-mingw-w64-x86-64-posix wine64 libz-mingw-w64-dev dpkg-dev
+    cmake ninja-build qt6-base-dev qt6-base-dev-tools librsvg2-bin icoutils
+    xvfb xauth xdotool x11-apps python3 fonts-dejavu-core
+  )
 elif [ "${1:-}" = --usb-kernel ]; then
   packages=(qemu-system-x86 busybox-static cpio binutils)
 else
@@ -25,10 +32,15 @@ else
   )
 fi
 
-# libpng for MinGW is built from Debian's own source package.
+# libpng and Qt for MinGW are built from Debian's own source packages.
 src_list=/etc/apt/sources.list.d/vantor-deb-src.sources
+sources=(libpng1.6 qt6-base)
+have_sources() {
+  local s
+  for s in "${sources[@]}"; do apt-cache showsrc "$s" 2>/dev/null | grep -q '^Package:' || return 1; done
+}
 need_src=0
-if [ $windows -eq 1 ] && ! apt-cache showsrc libpng1.6 >/dev/null 2>&1; then need_src=1; fi
+if [ $windows -eq 1 ] && ! have_sources; then need_src=1; fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -59,7 +71,7 @@ SRC
 fi
 apt-get update -qq
 [ ${#missing[@]} -eq 0 ] || apt-get install -y -qq --no-install-recommends "${missing[@]}"
-if [ $need_src -eq 1 ] && ! apt-cache showsrc libpng1.6 >/dev/null 2>&1; then
-  echo "libpng1.6's source package cannot be had from the configured archive" >&2
+if [ $need_src -eq 1 ] && ! have_sources; then
+  echo "The source packages ${sources[*]} cannot be had from the configured archive" >&2
   exit 1
 fi

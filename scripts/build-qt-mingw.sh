@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# Builds a static Qt for 64-bit Windows (MinGW-w64) from Debian's own qt6-base source package,
+# the same version as the host's Qt tools, which serve as its host tools. Only what the desktop
+# program and its tests need: Core, Gui, Widgets, Test, the Windows and offscreen platform
+# plugins, with zlib, libpng, PCRE2, HarfBuzz and FreeType bundled.
+#   build-qt-mingw.sh DEPS   prints the install prefix on its last line
+# The install tree is DEPS/qt-KEY, keyed by the package version and these options, so a second
+# run with the same ones reuses it. The build tree is removed once installed (2 GB) unless
+# VANTOR_KEEP_QT_BUILD=1. This script is also the recipe a relinking user follows.
+set -euo pipefail
+src=$(cd "$(dirname "$0")/.." && pwd)
+deps=${1:?usage: build-qt-mingw.sh DEPS}
+mkdir -p "$deps"
+deps=$(cd "$deps" && pwd)
+
+# Host tools and target must agree on the version: moc's output is checked against it.
+version=$(dpkg-query -W -f='${Version}' qt6-base-dev-tools)
+options=(
+  -static -release -opensource -confirm-license
+  -xplatform win32-g++ -qt-host-path /usr
+  -nomake examples -nomake tests
+  -qt-zlib -qt-libpng -no-libjpeg -qt-pcre -qt-harfbuzz -qt-freetype
+  -no-opengl -no-vulkan -no-dbus -no-icu
+  -no-feature-sql -no-feature-network -no-feature-printsupport -no-feature-concurrent
+  -no-feature-xml
+  # Debian's source has no wintab headers.
+  -no-feature-tabletevent
+)
+key=$(printf '%s\n' "$version" "${options[@]}" | sha256sum | cut -c1-12)
+prefix=$deps/qt-$key
+# Two stages building at once wait for one Qt.
+exec 9>"$deps/qt-$key.lock"
+flock 9
+if [ -e "$prefix/.done" ]; then
+  echo "$prefix"
+  exit 0
+fi
+
+work=$deps/qt-$key-build
+echo "== windows: Qt $version for MinGW-w64 from Debian's source package (about 10 minutes on 2 cores)" >&2
+rm -rf "$work/build" "$prefix"
+qt_src=$work/src/qt6-base-${version%-*}
+if [ ! -d "$qt_src" ]; then
+  rm -rf "$work/src" && mkdir -p "$work/src"
+  (cd "$work/src" && apt-get source -qq "qt6-base=$version" >/dev/null 2>&1)
+fi
+[ -d "$qt_src" ] || {
+  echo "qt6-base $version: no source tree after apt-get source" >&2
+  exit 1
+}
+
+mkdir -p "$work/build"
+cd "$work/build"
+# Debian's multiarch layout puts the host Qt's CMake files where Qt does not look by itself.
+"$qt_src/configure" -prefix "$prefix" "${options[@]}" -- \
+  -G Ninja -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-w64-x86_64-qt.cmake" \
+  -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake >configure.log 2>&1 || {
+  tail -n 40 configure.log >&2
+  exit 1
+}
+cmake --build . --parallel "$(nproc)" >build.log 2>&1 || {
+  grep -m 20 -B 2 -A 10 -E 'error|FAILED' build.log >&2 || tail -n 40 build.log >&2
+  exit 1
+}
+cmake --install . >install.log 2>&1
+printf '%s\n' "qt6-base $version" "${options[@]}" >"$prefix/configure-options.txt"
+touch "$prefix/.done"
+cd "$deps"
+[ "${VANTOR_KEEP_QT_BUILD:-0}" = 1 ] || rm -rf "$work"
+echo "$prefix"
