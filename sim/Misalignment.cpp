@@ -128,20 +128,31 @@ Misalignment ErrorsOf(const TrueMechanism& mechanism, const EepromBytes& stored,
 }
 
 std::string FormatMisalignment(const Misalignment& errors) {
-  const auto signedText = [](int v) { return (v >= 0 ? "+" : "") + std::to_string(v); };
+  // Appended, not prefixed: GCC 12 at -O3 takes a prefix for an overlapping copy.
+  const auto signedText = [](int v) {
+    std::string t(v >= 0 ? "+" : "");
+    t += std::to_string(v);
+    return t;
+  };
   std::string text;
   std::string rows;
   // Panel order reads as the sheets print.
   for (const std::size_t i : {2, 3, 4, 5, 6, 7, 0, 1}) {
     if (!errors.bid[i]) continue;
-    rows +=
-        (rows.empty() ? "" : ",") + std::string(kBidRowNames[i]) + ":" + signedText(*errors.bid[i]);
+    if (!rows.empty()) rows += ',';
+    rows += kBidRowNames[i];
+    rows += ':';
+    rows += signedText(*errors.bid[i]);
   }
-  const auto add = [&](const std::string& part) { text += (text.empty() ? "" : ";") + part; };
-  if (!rows.empty()) add("bid=" + rows);
-  if (errors.pf) add("pf=" + signedText(*errors.pf));
-  if (errors.tilt) add("tilt=" + signedText(*errors.tilt));
-  if (errors.top) add("top=" + signedText(*errors.top));
+  const auto add = [&](std::string_view name, const std::string& value) {
+    if (!text.empty()) text += ';';
+    text += name;
+    text += value;
+  };
+  if (!rows.empty()) add("bid=", rows);
+  if (errors.pf) add("pf=", signedText(*errors.pf));
+  if (errors.tilt) add("tilt=", signedText(*errors.tilt));
+  if (errors.top) add("top=", signedText(*errors.top));
   return text;
 }
 
