@@ -98,9 +98,12 @@ TEST(Misalignment, KeptBesideTheStateFileAndSetFromTheConsole) {
   }
   // A damaged side file is named, not ignored.
   std::ofstream(path + ".mechanism") << "pf=lots\n";
-  Wire broken;
-  EXPECT_FALSE(broken.printer.UseStateFile(path, error));
-  EXPECT_NE(error.find("printer.eeprom.mechanism"), std::string::npos) << error;
+  {
+    Wire broken;
+    EXPECT_FALSE(broken.printer.UseStateFile(path, error));
+    EXPECT_NE(error.find("printer.eeprom.mechanism"), std::string::npos) << error;
+  }
+  // Windows removes no file a printer still holds.
   fs::remove_all(dir);
 }
 
