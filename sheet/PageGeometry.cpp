@@ -154,29 +154,7 @@ std::vector<Blob> FindBlobs(const SheetImage& image, double guessScale) {
   }
   // Whatever lies around the sheet (lid, table, shadow) reaches the image border without a
   // break; the sheet's edge against it is a sharp line, but no mark of the sheet.
-  std::vector<char> around(mean.size(), 0);
-  std::vector<int> todo;
-  for (int c = 0; c < cw * ch; ++c) {
-    const int x = c % cw, y = c / cw;
-    if ((x == 0 || y == 0 || x == cw - 1 || y == ch - 1) && even[static_cast<std::size_t>(c)]) {
-      around[static_cast<std::size_t>(c)] = 1;
-      todo.push_back(c);
-    }
-  }
-  while (!todo.empty()) {
-    const int c = todo.back();
-    todo.pop_back();
-    const int x = c % cw, y = c / cw;
-    for (const auto& [dx, dy] : {std::pair{1, 0}, {-1, 0}, {0, 1}, {0, -1}}) {
-      const int nx = x + dx, ny = y + dy;
-      if (nx < 0 || ny < 0 || nx >= cw || ny >= ch) continue;
-      const auto n = static_cast<std::size_t>(ny * cw + nx);
-      if (!around[n] && even[n]) {
-        around[n] = 1;
-        todo.push_back(ny * cw + nx);
-      }
-    }
-  }
+  const std::vector<char> around = ReachFromBorder(even, cw, ch);
   std::vector<char> nearAround(mean.size(), 0);
   for (int c = 0; c < cw * ch; ++c) {
     const int x = c % cw, y = c / cw;

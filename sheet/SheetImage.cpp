@@ -112,7 +112,7 @@ void ClearSurround(SheetImage& image, const std::vector<std::uint8_t>& light, fl
   constexpr int kCell = 4;
   const int w = image.width, h = image.height;
   const int cw = (w + kCell - 1) / kCell, ch = (h + kCell - 1) / kCell;
-  std::vector<char> dark(static_cast<std::size_t>(cw) * ch, 0), around(dark.size(), 0);
+  std::vector<char> dark(static_cast<std::size_t>(cw) * ch, 0), around;
   for (int cy = 0; cy < ch; ++cy) {
     for (int cx = 0; cx < cw; ++cx) {
       long sum = 0, n = 0;
@@ -124,29 +124,8 @@ void ClearSurround(SheetImage& image, const std::vector<std::uint8_t>& light, fl
           static_cast<double>(sum) < 0.6 * paper * static_cast<double>(n);
     }
   }
-  std::vector<int> todo;
-  for (int c = 0; c < cw * ch; ++c) {
-    const int x = c % cw, y = c / cw;
-    if ((x == 0 || y == 0 || x == cw - 1 || y == ch - 1) && dark[static_cast<std::size_t>(c)]) {
-      around[static_cast<std::size_t>(c)] = 1;
-      todo.push_back(c);
-    }
-  }
-  if (todo.empty()) return;
-  while (!todo.empty()) {
-    const int c = todo.back();
-    todo.pop_back();
-    const int x = c % cw, y = c / cw;
-    for (const auto& [dx, dy] : {std::pair{1, 0}, {-1, 0}, {0, 1}, {0, -1}}) {
-      const int nx = x + dx, ny = y + dy;
-      if (nx < 0 || ny < 0 || nx >= cw || ny >= ch) continue;
-      const auto n = static_cast<std::size_t>(ny * cw + nx);
-      if (!around[n] && dark[n]) {
-        around[n] = 1;
-        todo.push_back(ny * cw + nx);
-      }
-    }
-  }
+  around = ReachFromBorder(dark, cw, ch);
+  if (std::find(around.begin(), around.end(), 1) == around.end()) return;
   for (int cy = 0; cy < ch; ++cy) {
     for (int cx = 0; cx < cw; ++cx) {
       bool near = false;
@@ -170,6 +149,33 @@ void ClearSurround(SheetImage& image, const std::vector<std::uint8_t>& light, fl
 }
 
 }  // namespace
+
+std::vector<char> ReachFromBorder(const std::vector<char>& cells, int cw, int ch) {
+  std::vector<char> reached(cells.size(), 0);
+  std::vector<int> todo;
+  for (int c = 0; c < cw * ch; ++c) {
+    const int x = c % cw, y = c / cw;
+    if ((x == 0 || y == 0 || x == cw - 1 || y == ch - 1) && cells[static_cast<std::size_t>(c)]) {
+      reached[static_cast<std::size_t>(c)] = 1;
+      todo.push_back(c);
+    }
+  }
+  while (!todo.empty()) {
+    const int c = todo.back();
+    todo.pop_back();
+    const int x = c % cw, y = c / cw;
+    for (const auto& [dx, dy] : {std::pair{1, 0}, {-1, 0}, {0, 1}, {0, -1}}) {
+      const int nx = x + dx, ny = y + dy;
+      if (nx < 0 || ny < 0 || nx >= cw || ny >= ch) continue;
+      const auto n = static_cast<std::size_t>(ny * cw + nx);
+      if (!reached[n] && cells[n]) {
+        reached[n] = 1;
+        todo.push_back(ny * cw + nx);
+      }
+    }
+  }
+  return reached;
+}
 
 float SheetImage::Sample(double x, double y) const {
   if (!(x >= 0 && y >= 0 && x <= width - 1 && y <= height - 1)) return 0.0f;
