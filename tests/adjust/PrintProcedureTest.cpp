@@ -12,6 +12,7 @@
 #include "adjust/procedures/PfProcedure.h"
 #include "adjust/procedures/TopMarginProcedure.h"
 #include "tests/support/VirtualBench.h"
+#include "tests/support/WindowMemo.h"
 #include "words/Words.h"
 
 namespace vantor::test {
@@ -20,21 +21,7 @@ namespace {
 using namespace procedures;
 using Bytes = std::vector<std::uint8_t>;
 
-class Memo final : public MessageDisplay {
- public:
-  void Show(MessageKind kind, std::string_view text) override {
-    kinds.push_back(kind);
-    if (kind == MessageKind::Append && !lines.empty())
-      lines.back() += text;
-    else if (kind == MessageKind::NewLine)
-      lines.emplace_back(text);
-    else
-      lines.assign(1, std::string(text));
-  }
-  bool MessageAreaEmpty() const override { return lines.empty(); }
-  std::vector<std::string> lines;
-  std::vector<MessageKind> kinds;
-};
+using Memo = WindowMemo;
 
 class ProcedureTest : public ::testing::Test, protected VirtualBench {
  protected:

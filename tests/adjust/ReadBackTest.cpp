@@ -11,28 +11,14 @@
 #include "adjust/procedures/Procedures.h"
 #include "adjust/procedures/TopMarginProcedure.h"
 #include "tests/link/LinkFixture.h"
+#include "tests/support/WindowMemo.h"
 
 namespace vantor::test {
 namespace {
 
 using namespace procedures;
 
-class Memo final : public MessageDisplay {
- public:
-  void Show(MessageKind kind, std::string_view text) override {
-    if (kind == MessageKind::Append && !lines.empty())
-      lines.back() += text;
-    else if (kind == MessageKind::NewLine)
-      lines.emplace_back(text);
-    else
-      lines.assign(1, std::string(text));
-    if (kind != MessageKind::Append && kind != MessageKind::NewLine) opening = kind;
-  }
-  bool MessageAreaEmpty() const override { return lines.empty(); }
-  bool Question(std::string_view, std::string_view) override { return true; }
-  std::vector<std::string> lines;
-  MessageKind opening = MessageKind::Replace;  // the kind that began the text shown
-};
+using Memo = WindowMemo;
 
 // An EEPROM read reply carrying `value` at text positions 14-15.
 std::string Holds(const std::string& hex) {
@@ -77,6 +63,7 @@ TEST_P(ReadBackTest, OnlyWhatTheEepromHoldsIsRegistered) {
   StartLink();
   link.channel.SetWaitForSilenceOnce(true);
   Memo memo;
+  memo.answer = true;
   Bench bench(link, memo);
   printer.controlTexts.assign(c.answers.begin(), c.answers.end());
   printer.silent = c.silent;
