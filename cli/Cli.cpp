@@ -72,9 +72,41 @@ std::string CommandPath(CLI::App* app) {
   return path;
 }
 
+// The commands that have an option of this name (an option group counts as its command's).
+void OwnersOf(const CLI::App& app, const std::string& name, std::vector<std::string>& owners) {
+  for (const CLI::App* sub : app.get_subcommands({})) {
+    const CLI::App& named = sub->get_name().empty() ? app : *sub;
+    for (const CLI::Option* o : sub->get_options()) {
+      if (!o->get_positional() && o->check_name(name)) {
+        owners.push_back(CommandPath(const_cast<CLI::App*>(&named)));
+        break;
+      }
+    }
+    if (!sub->get_name().empty()) OwnersOf(*sub, name, owners);
+  }
+}
+
+// An option typed before the command it belongs to: named with that command.
+bool ExplainEarlyOption(CLI::App& root, CLI::App* innermost, const std::string& name,
+                        std::ostream& err) {
+  std::vector<std::string> owners;
+  OwnersOf(root, name, owners);
+  if (owners.empty()) return false;
+  const std::string given = CommandPath(innermost);
+  for (const std::string& owner : owners) {
+    if (given == owner || given.rfind(owner + " ", 0) == 0) owners = {owner};
+  }
+  err << "vantorctl: " << name << " belongs after ";
+  for (std::size_t i = 0; i < owners.size(); ++i) {
+    err << (i == 0 ? "" : i + 1 == owners.size() ? " or " : ", ") << "'" << owners[i] << "'";
+  }
+  err << '\n';
+  return true;
+}
+
 // Names a word the parser could not place, with the nearest command or option; false when the
 // parser's own message says it better (a missing value, a value out of a list).
-bool ExplainUnknownWord(CLI::App& root, std::ostream& err) {
+bool ExplainUnknownWord(CLI::App& root, const std::vector<std::string>& args, std::ostream& err) {
   CLI::App* app = InnermostParsed(&root);
   const auto remaining = root.remaining(true);
   if (remaining.empty()) return false;
@@ -82,6 +114,7 @@ bool ExplainUnknownWord(CLI::App& root, std::ostream& err) {
   std::vector<std::string> candidates;
   std::string kind;
   if (word.rfind("-", 0) == 0) {
+    if (ExplainEarlyOption(root, app, word.substr(0, word.find('=')), err)) return true;
     kind = "option";
     for (CLI::App* a = app; a; a = a->get_parent()) {
       for (const CLI::Option* o : a->get_options()) {
@@ -90,6 +123,13 @@ bool ExplainUnknownWord(CLI::App& root, std::ostream& err) {
     }
   } else {
     kind = "command";
+    // --virtual never takes the next word as its file (it may be a command).
+    const auto at = std::find(args.begin(), args.end(), word);
+    if (at != args.begin() && at != args.end() && *(at - 1) == "--virtual" &&
+        word.find_first_of("./\\") != std::string::npos) {
+      err << "vantorctl: --virtual takes a file only after '=': write --virtual=" << word << '\n';
+      return true;
+    }
     for (const CLI::App* sub : app->get_subcommands({})) {
       if (!sub->get_group().empty()) candidates.push_back(sub->get_name());
     }
@@ -107,6 +147,25 @@ bool ExplainUnknownWord(CLI::App& root, std::ostream& err) {
   return true;
 }
 
+// A command, or an argument of one, left out: the level's usage follows the complaint.
+bool ExplainMissing(const CLI::ParseError& e, CLI::App& root, bool json, std::ostream& err) {
+  if (dynamic_cast<const CLI::RequiredError*>(&e) == nullptr) return false;
+  CLI::App* app = InnermostParsed(&root);
+  std::string what = e.what();
+  if (what == "A subcommand is required") what = "a command is required";
+  const std::string path = CommandPath(app);
+  err << "vantorctl: " << (path.empty() ? "" : path + ": ") << what << '\n';
+  if (!json) err << '\n' << UsageText(*app);
+  return true;
+}
+
+class HelpFormatter final : public CLI::Formatter {
+ public:
+  std::string make_help(const CLI::App* app, std::string, CLI::AppFormatMode mode) const override {
+    return HelpText(*app, mode == CLI::AppFormatMode::All);
+  }
+};
+
 }  // namespace
 
 std::string GlobalOption(CLI::App& app, const std::string& name, const std::string& fallback) {
@@ -115,8 +174,11 @@ std::string GlobalOption(CLI::App& app, const std::string& name, const std::stri
   return option->as<std::string>();
 }
 
-bool ColourWanted(bool errTerminal, const char* noColour) {
-  return errTerminal && (noColour == nullptr || *noColour == '\0');
+bool ColourWanted(std::string_view mode, bool errTerminal, const char* noColour, const char* term) {
+  if (mode == "always") return true;
+  if (mode == "never") return false;
+  const bool dumb = term != nullptr && std::string_view(term) == "dumb";
+  return errTerminal && !dumb && (noColour == nullptr || *noColour == '\0');
 }
 
 std::string NearestWord(std::string_view word, const std::vector<std::string>& candidates) {
@@ -135,6 +197,12 @@ std::string NearestWord(std::string_view word, const std::vector<std::string>& c
   return !best.empty() && bestDistance <= allowed ? best : std::string();
 }
 
+namespace {
+// After a failure of a real link, what the technician can do about it.
+constexpr std::string_view kLinkNextStep =
+    "Check the cable and the power, then run 'vantorctl ports'.";
+}  // namespace
+
 struct Cli::Options {
   std::string model = "Q40";
   bool modelGiven = false;  // else the model is the one the printer's device ID names
@@ -146,6 +214,7 @@ struct Cli::Options {
   std::string pages;
   std::vector<std::string> faults;
   std::string misalign;
+  std::string colour = "auto";
   double waitLimitSeconds = -1;  // none
   bool realTime = false;
 };
@@ -156,28 +225,42 @@ std::atomic<bool> interrupted{false};
 }  // namespace
 
 Cli::Cli()
-    : appOwner_(std::make_unique<CLI::App>(
-          "vantorctl: service functions of Vantor Q40 and Q30 printers")),
+    : appOwner_(std::make_unique<CLI::App>("service functions of Vantor Q40 and Q30 printers",
+                                           "vantorctl")),
       app_(*appOwner_),
       options_(std::make_unique<Options>()) {
   app_.require_subcommand(1);
+  // Set before the commands are added, which inherit both.
+  app_.formatter(std::make_shared<HelpFormatter>());
+  app_.set_help_flag("-h,--help", "show this help");
+  app_.set_help_all_flag("--help-all", "the help of every command below this one as well");
   // Global options may also follow the command (bid suggest D/*.png --json); subcommands created
   // after this inherit it.
   app_.fallthrough();
-  app_.add_option("--model", options_->model, "printer model")
-      ->check(CLI::IsMember({"Q40", "Q30"}))
-      ->capture_default_str();
+  // Typed in any case; the check turns it into the name the rest of the program knows.
+  app_.add_option("--model", options_->model,
+                  "printer model, in any case; without it the model is the one the printer "
+                  "reports")
+      ->transform(CLI::IsMember({"Q40", "Q30"}, CLI::ignore_case).description(""))
+      ->type_name("Q40|Q30");
   app_.add_option("--port", options_->port, "interface name")
-      ->check(CLI::IsMember({"LPT1", "LPT2", "LPT3", "TVUSB1", "TVUSB2", "TVUSB3"}))
+      ->transform(
+          CLI::IsMember({"LPT1", "LPT2", "LPT3", "TVUSB1", "TVUSB2", "TVUSB3"}, CLI::ignore_case)
+              .description(""))
+      ->type_name("LPT1..3|TVUSB1..3")
       ->capture_default_str();
-  app_.add_option("--device", options_->devices, "point an interface at a device: NAME=PATH")
+  app_.add_option("--device", options_->devices, "point an interface at a device (repeatable)")
+      ->type_name("NAME=PATH")
       ->take_all();
   // Only --virtual=FILE names the file, so a following command is never taken for one.
   app_.add_flag("--virtual{}", virtualFile_,
-                "use the virtual printer; --virtual=FILE keeps its EEPROM in FILE");
-  app_.add_option("--trace", options_->trace, "record every port transfer in FILE");
+                "use the virtual printer; --virtual=FILE keeps its EEPROM in FILE")
+      ->option_text("[=FILE]");
+  app_.add_option("--trace", options_->trace, "record every port transfer in FILE")
+      ->type_name("FILE");
   app_.add_option("--capture", options_->capture,
-                  "virtual printer: write the data-channel byte stream to FILE");
+                  "virtual printer: write the data-channel byte stream to FILE")
+      ->type_name("FILE");
   app_.add_option("--pages", options_->pages,
                   "virtual printer: write each printed sheet to DIR as page-001.png, ...")
       ->type_name("DIR");
@@ -185,8 +268,14 @@ Cli::Cli()
   app_.add_flag("--json", json_,
                 "write the values as one JSON object on standard output, a failure as one on "
                 "standard error");
-  app_.set_version_flag("--version", "vantorctl " + std::string(procedures::ProgramVersion()));
-  app_.footer(std::string(kExitCodeTable));
+  app_.add_option("--color", options_->colour,
+                  "colour the errors: auto (on a terminal, unless NO_COLOR is set or TERM=dumb), "
+                  "always or never")
+      ->transform(CLI::IsMember({"auto", "always", "never"}).description(""))
+      ->type_name("WHEN")
+      ->capture_default_str();
+  app_.set_version_flag("--version", "vantorctl " + std::string(procedures::ProgramVersion()),
+                        "show the program's version");
   app_.add_option("--wait-limit", options_->waitLimitSeconds,
                   "end every wait for the printer after SECONDS (scripts); no limit by default")
       ->type_name("SECONDS")
@@ -218,6 +307,7 @@ void AddAllCommands(Cli& cli) {
   AddRenderCommands(cli);
   AddVirtualPrinterCommands(cli);
   AddPortCommands(cli);
+  AddHelpCommand(cli);
   AddCompletionCommands(cli);
 }
 
@@ -232,15 +322,21 @@ void Cli::AddOfflineCommand(CLI::App* subcommand, std::function<int()> body, boo
 }
 
 int Cli::Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
+  const std::vector<std::string> args(argv + std::min(argc, 1), argv + argc);
   try {
     app_.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
-    // With --json the parser's words go into the failure object.
+    // With --json the parser's words go into the failure object; the flag is counted as soon as
+    // it is read, also when the fault lies in a word before it.
+    const bool json = json_ || app_.get_option("--json")->count() > 0;
     std::ostringstream words;
-    std::ostream& to = json_ && e.get_exit_code() != 0 ? words : err;
+    std::ostream& to = json && e.get_exit_code() != 0 ? words : err;
     int code = kExitUsage;
-    if (e.get_exit_code() == 0 || !ExplainUnknownWord(app_, to))
+    if (e.get_exit_code() == 0) {
       code = app_.exit(e, out, to) == 0 ? kExitOk : kExitUsage;
+    } else if (!ExplainUnknownWord(app_, args, to) && !ExplainMissing(e, app_, json, to)) {
+      to << "vantorctl: " << e.what() << '\n';
+    }
     if (&to == &words) {
       Report report(true);
       report.SetCommand(CommandPath(InnermostParsed(&app_)));
@@ -295,6 +391,14 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
     err << "vantorctl: --pages needs --virtual\n";
     return kExitUsage;
   }
+  if (!o.capture.empty() && !isVirtual) {
+    err << "vantorctl: --capture needs --virtual\n";
+    return kExitUsage;
+  }
+  if (o.realTime && !isVirtual) {
+    err << "vantorctl: --real-time needs --virtual\n";
+    return kExitUsage;
+  }
   if (!o.faults.empty() && !isVirtual) {
     err << "vantorctl: --virtual-fault needs --virtual\n";
     return kExitUsage;
@@ -310,9 +414,11 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
   // A JSON run neither draws progress nor asks: its output is for a program.
   const bool errTerminal = StderrIsTerminal() && !report.JsonWanted();
   const bool interactive = errTerminal;
-  TerminalDisplay display(
-      out, err, ColourWanted(errTerminal, std::getenv("NO_COLOR")) && PrepareColourOnStderr(),
-      false, StdinIsTerminal() && !report.JsonWanted());
+  const bool colour =
+      !report.JsonWanted() &&
+      ColourWanted(o.colour, StderrIsTerminal(), std::getenv("NO_COLOR"), std::getenv("TERM")) &&
+      PrepareColourOnStderr();
+  TerminalDisplay display(out, err, colour, false, StdinIsTerminal() && !report.JsonWanted());
   display.ShowWaits(interactive);
   WaitShowingClock waitClock(clock, display);
   CountingClock countingClock(interactive ? static_cast<Clock&>(waitClock) : clock);
@@ -393,6 +499,7 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
     }
     display.Show(MessageKind::Error, words::kCommunicationError);
     display.EndLine();
+    if (printer == nullptr) err << kLinkNextStep << '\n';
     return kExitFailure;
   }
   if (!o.modelGiven) {
@@ -416,6 +523,11 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
     }
   }
   display.EndLine();
+  if (const std::uint16_t linkClass = bench.reporter.LastReported().Class();
+      printer == nullptr && !interrupted &&
+      (linkClass == kPortFailure.Value() || linkClass == kChannelFailure.Value())) {
+    err << kLinkNextStep << '\n';
+  }
   if (display.Declined()) status = kExitCancelled;
   const SessionLosses losses = linkSession.Finish(!session.skipLinkShutdown);
   ended();

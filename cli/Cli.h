@@ -34,14 +34,17 @@ inline constexpr std::string_view kExitCodeTable =
     "  0  done\n"
     "  1  the printer or the link failed (including a printer error or a printer not ready)\n"
     "  2  usage or invalid input (unknown command, wrong value, value out of range)\n"
-    "  3  cancelled (a declined confirmation or no answer)\n";
+    "  3  cancelled (a declined confirmation or no answer)\n"
+    "  130  interrupted by Ctrl-C (SIGINT); the link was shut down\n"
+    "  143  ended by SIGTERM; the link was shut down\n";
 
 // The class of a printer result: a format or range check of typed input is a usage fault, the
 // rest is the printer's or the link's.
 int ExitForResult(Result result);
 
-// Colour only on a terminal, and never when NO_COLOR is set to anything.
-bool ColourWanted(bool errTerminal, const char* noColour);
+// --color=always and never decide; auto colours a terminal that can show it (not TERM=dumb)
+// unless NO_COLOR is set to anything.
+bool ColourWanted(std::string_view mode, bool errTerminal, const char* noColour, const char* term);
 
 // A global option's value as typed, or fallback when it was not given (offline commands read
 // them themselves, since they run without a session).
@@ -125,6 +128,12 @@ void AddCompletionCommands(Cli& cli);      // completion bash (hidden)
 // The bash completion script for the commands and long options of app.
 std::string BashCompletion(const CLI::App& app);
 void AddSuggestCommands(Cli& cli);  // bid suggest
+void AddHelpCommand(Cli& cli);      // help [COMMAND...]
+// The help of one command: description, usage, arguments, options and the commands below it;
+// all adds each command below with its own arguments and options (the manual pages).
+std::string HelpText(const CLI::App& command, bool all);
+// The usage line and the commands (or arguments) of one level, shown when something is missing.
+std::string UsageText(const CLI::App& command);
 // Every group above, in the order vantorctl lists them.
 void AddAllCommands(Cli& cli);
 

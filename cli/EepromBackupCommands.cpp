@@ -26,7 +26,7 @@ using procedures::EepromImage;
 struct BackupOptions {
   std::string file, serial, html, json;
   std::vector<std::string> only;
-  bool dryRun = false, yes = false, otherPrinter = false, force = false;
+  bool dryRun = false, yes = false, otherPrinter = false, force = false, exitCode = false;
 };
 
 Model SessionModel(Session& s) {
@@ -35,11 +35,13 @@ Model SessionModel(Session& s) {
 
 // Reads the bytes in which, with progress on a terminal; the record learns whose they are.
 bool ReadPrinter(Session& s, EepromBytes& bytes, const procedures::AddressSet& which) {
-  const auto progress = [&s](int done, int total) {
-    if (s.interactive) s.err << "\rReading EEPROM " << done << "/" << total << std::flush;
+  auto* terminal = dynamic_cast<TerminalDisplay*>(&s.reporter.Display());
+  const auto progress = [&s, terminal](int done, int total) {
+    if (s.interactive && terminal)
+      terminal->Progress("Reading EEPROM " + std::to_string(done) + "/" + std::to_string(total));
   };
   const Result r = procedures::ReadEepromBytes(s.bench, bytes, which, progress);
-  if (s.interactive) s.err << "\r\033[K" << std::flush;
+  if (terminal) terminal->EndProgress();
   if (r != kOk) return false;
   const bool whole = std::find(which.begin(), which.end(), false) == which.end();
   if (ServiceRecorder* recorder = s.reporter.Recorder())
@@ -62,6 +64,24 @@ std::string AddressList(const std::vector<std::uint8_t>& addresses) {
   return list.empty() ? "none" : list;
 }
 
+Json AddressesJson(const std::vector<std::uint8_t>& addresses) {
+  Json list = Json::array();
+  for (const std::uint8_t a : addresses) list.push_back(ByteJson(a));
+  return list;
+}
+
+Json DifferencesJson(const std::vector<ByteChange>& changes) {
+  Json list = Json::array();
+  for (const ByteChange& c : changes) {
+    const std::string name = procedures::MeaningOf(c.address).name;
+    list.push_back({{"address", ByteJson(c.address)},
+                    {"meaning", name.empty() ? Json() : Json(name)},
+                    {"printer", ByteJson(c.printer)},
+                    {"file", ByteJson(c.image)}});
+  }
+  return list;
+}
+
 void PrintDifferences(std::ostream& out, const std::vector<ByteChange>& changes) {
   if (changes.empty()) {
     out << "No differences.\n";
@@ -76,6 +96,16 @@ void PrintDifferences(std::ostream& out, const std::vector<ByteChange>& changes)
         << procedures::DescribeValue(c.address, c.image) << std::right << '\n';
   }
   out << changes.size() << (changes.size() == 1 ? " byte differs.\n" : " bytes differ.\n");
+}
+
+// The table for people; with --json the same goes into the object instead.
+void ShowDifferences(Session& s, const std::vector<ByteChange>& changes) {
+  if (s.report.JsonWanted()) {
+    s.report.Set("differences", DifferencesJson(changes));
+    s.report.Set("same", changes.empty());
+  } else {
+    PrintDifferences(s.out, changes);
+  }
 }
 
 std::string DefaultBackupPath(const EepromBytes& bytes) {
@@ -119,6 +149,7 @@ int Backup(Session& s, const BackupOptions& o) {
     return kExitFailure;
   }
   RecordOperation(s.reporter, "EEPROM backup to " + path, {}, kOk);
+  s.report.Set("file", path);
   s.out << "EEPROM saved to " << path << '\n';
   return kExitOk;
 }
@@ -141,8 +172,19 @@ int Diff(Session& s, const BackupOptions& o) {
   if (!Load(s, o.file, image)) return kExitFailure;
   EepromBytes printer{};
   if (!ReadPrinter(s, printer)) return kExitFailure;
-  PrintDifferences(s.out, procedures::Differences(printer, image.bytes));
-  return kExitOk;
+  const auto changes = procedures::Differences(printer, image.bytes);
+  ShowDifferences(s, changes);
+  // As diff(1) does for scripts: 1 when they differ.
+  return o.exitCode && !changes.empty() ? kExitFailure : kExitOk;
+}
+
+void ReportOutcome(Report& report, const procedures::RestoreOutcome& r) {
+  report.Set("written", AddressesJson(r.verified));
+  report.Set("not_verified", r.mismatch ? Json{{"address", ByteJson(*r.mismatch)},
+                                               {"read_back", ByteJson(r.readBack)}}
+                                        : Json());
+  report.Set("unknown", r.uncertain ? ByteJson(*r.uncertain) : Json());
+  report.Set("not_written", AddressesJson(r.notWritten));
 }
 
 void PrintOutcome(std::ostream& out, const procedures::RestoreOutcome& r) {
@@ -193,22 +235,26 @@ int Restore(Session& s, const BackupOptions& o) {
   }
   const auto changes =
       procedures::Differences(printer, image.bytes, o.only.empty() ? nullptr : &only);
-  PrintDifferences(s.out, changes);
+  ShowDifferences(s, changes);
   if (changes.empty() || o.dryRun) return kExitOk;
   if (auto* terminal = dynamic_cast<TerminalDisplay*>(&s.reporter.Display())) {
     terminal->SetAssumeYes(o.yes);
   }
-  const std::string ask = "Write " + std::to_string(changes.size()) + " bytes from " + o.file + "?";
+  const std::string ask = "Write " + std::to_string(changes.size()) +
+                          (changes.size() == 1 ? " byte from " : " bytes from ") + o.file + "?";
   if (!s.reporter.Display().Question("Confirmation", ask)) return kExitCancelled;
   const procedures::RestoreOutcome outcome = procedures::WriteChanges(s.bench, changes);
   if (auto* terminal = dynamic_cast<TerminalDisplay*>(&s.reporter.Display())) terminal->EndLine();
-  PrintOutcome(s.out, outcome);
+  if (s.report.JsonWanted())
+    ReportOutcome(s.report, outcome);
+  else
+    PrintOutcome(s.out, outcome);
   return outcome.Complete() ? kExitOk : kExitFailure;
 }
 
 // The records of the printer the global options name: a virtual printer's beside its state
 // file, else the technician's.
-bool RecordsFolder(CLI::App& app, std::string& folder) {
+bool RecordsFolder(CLI::App& app, std::string& folder, std::ostream& err) {
   const CLI::Option* virtualOption = app.get_option_no_throw("--virtual");
   if (virtualOption == nullptr || virtualOption->count() == 0) {
     folder = procedures::RecordsFolder();
@@ -216,8 +262,8 @@ bool RecordsFolder(CLI::App& app, std::string& folder) {
   }
   const std::string stateFile = GlobalOption(app, "--virtual", "");
   if (stateFile.empty()) {
-    std::cerr << "vantorctl: a virtual printer without a state file keeps no record; use "
-                 "--virtual=FILE\n";
+    err << "vantorctl: a virtual printer without a state file keeps no record; use "
+           "--virtual=FILE\n";
     return false;
   }
   folder = procedures::VirtualRecordsFolder(stateFile);
@@ -226,14 +272,14 @@ bool RecordsFolder(CLI::App& app, std::string& folder) {
 
 // The serial given, else the printer whose record changed last.
 bool ChooseRecord(CLI::App& app, const std::string& given, std::string& serial,
-                  std::vector<procedures::RecordEntry>& entries) {
+                  std::vector<procedures::RecordEntry>& entries, std::ostream& err = std::cerr) {
   std::string folder;
-  if (!RecordsFolder(app, folder)) return false;
+  if (!RecordsFolder(app, folder, err)) return false;
   serial = given;
   if (serial.empty()) {
     const auto printers = procedures::RecordedPrinters(folder);
     if (printers.empty()) {
-      std::cerr << "vantorctl: no service record in " << folder << '\n';
+      err << "vantorctl: no service record in " << folder << '\n';
       return false;
     }
     serial = printers.front();
@@ -241,14 +287,66 @@ bool ChooseRecord(CLI::App& app, const std::string& given, std::string& serial,
   std::string why;
   int damaged = 0;
   if (!procedures::ReadRecord(folder, serial, entries, damaged, why)) {
-    std::cerr << "vantorctl: " << why << '\n';
+    err << "vantorctl: " << why << '\n';
     return false;
   }
   if (damaged > 0) {
-    std::cerr << "vantorctl: " << damaged << (damaged == 1 ? " damaged line" : " damaged lines")
-              << " skipped in the record of " << serial << '\n';
+    err << "vantorctl: " << damaged << (damaged == 1 ? " damaged line" : " damaged lines")
+        << " skipped in the record of " << serial << '\n';
   }
   return true;
+}
+
+Json SessionsJson(const std::vector<procedures::RecordEntry>& entries) {
+  Json sessions = Json::array();
+  for (const procedures::RecordEntry& e : entries) {
+    Json changes = Json::array();
+    for (const RecordedChange& c : e.changes) {
+      const std::string name = procedures::MeaningOf(c.address).name;
+      changes.push_back({{"address", ByteJson(c.address)},
+                         {"meaning", name.empty() ? Json() : Json(name)},
+                         {"before", c.before ? ByteJson(*c.before) : Json()},
+                         {"after", ByteJson(c.after)}});
+    }
+    sessions.push_back({{"session", e.session},
+                        {"time", e.time},
+                        {"program", e.program},
+                        {"model", e.model},
+                        {"port", e.port},
+                        {"operation", e.operation},
+                        {"result", e.result},
+                        {"identified", e.identified},
+                        {"changes", std::move(changes)}});
+  }
+  return sessions;
+}
+
+int History(CLI::App& app, const std::string& given, bool json) {
+  std::string serial;
+  std::vector<procedures::RecordEntry> entries;
+  std::ostringstream notes;
+  const bool found = ChooseRecord(app, given, serial, entries, json ? notes : std::cerr);
+  if (json) {
+    Report report(true);
+    report.SetCommand("history");
+    if (!found) {
+      report.WriteFailure(kExitFailure, notes.str(), std::cerr);
+      return kExitFailure;
+    }
+    report.Set("serial", serial == procedures::kUnidentified ? Json() : Json(serial));
+    report.Set("sessions", SessionsJson(entries));
+    // Damaged lines skipped are said in the words.
+    report.Write(kExitOk, notes.str(), "", std::cout, std::cerr);
+    return kExitOk;
+  }
+  if (!found) return kExitFailure;
+  if (serial == procedures::kUnidentified) {
+    std::cout << "Sessions that did not identify their printer:\n";
+  } else {
+    std::cout << "Service record of " << serial << ":\n";
+  }
+  std::cout << procedures::HistoryText(entries);
+  return kExitOk;
 }
 
 bool WriteText(const std::string& path, const std::string& text) {
@@ -270,39 +368,32 @@ void AddEepromBackupCommands(Cli& cli) {
   auto* backup = eeprom->add_subcommand("backup", "save all 256 bytes and the printer's identity");
   backup->add_option("FILE", o->file, "image file (default: under the user's data folder)");
   backup->add_flag("--force", o->force, "replace an existing FILE");
-  cli.AddCommand(
-      backup, [o](Session& s) { return Backup(s, *o); }, false);
+  cli.AddCommand(backup, [o](Session& s) { return Backup(s, *o); });
 
   auto* diff = eeprom->add_subcommand("diff", "list the bytes that differ from an image file");
   diff->add_option("FILE", o->file, "image file")->required();
-  cli.AddCommand(
-      diff, [o](Session& s) { return Diff(s, *o); }, false);
+  diff->add_flag("--exit-code", o->exitCode,
+                 "exit 1 when the bytes differ, 0 when they are the same");
+  cli.AddCommand(diff, [o](Session& s) { return Diff(s, *o); });
 
   auto* restore = eeprom->add_subcommand("restore", "write back the bytes that differ, verified");
   restore->add_option("FILE", o->file, "image file")->required();
-  restore->add_option("--only", o->only, "restore only these: a name, an address or a range")
-      ->type_name("NAME|ADDR-RANGE");
+  restore
+      ->add_option(
+          "--only", o->only,
+          "restore only these (repeatable): " + std::string(procedures::SelectionGroups()) +
+              ", an address (5D) or a range (70-77)")
+      ->type_name("WHAT");
   restore->add_flag("--dry-run", o->dryRun, "show what would be written, write nothing");
-  restore->add_flag("--yes", o->yes, "answer OK to the confirmation");
+  restore->add_flag("-y,--yes", o->yes, "answer OK to the confirmation");
   restore->add_flag("--other-printer", o->otherPrinter,
                     "accept an image of another printer (after a main-board change)");
-  cli.AddCommand(
-      restore, [o](Session& s) { return Restore(s, *o); }, false);
+  cli.AddCommand(restore, [o](Session& s) { return Restore(s, *o); });
 
   auto* history = app.add_subcommand("history", "list the service sessions of a printer");
   history->add_option("SERIAL", o->serial, "serial number (default: the last printer served)");
-  cli.AddOfflineCommand(history, [o, &app] {
-    std::string serial;
-    std::vector<procedures::RecordEntry> entries;
-    if (!ChooseRecord(app, o->serial, serial, entries)) return kExitFailure;
-    if (serial == procedures::kUnidentified) {
-      std::cout << "Sessions that did not identify their printer:\n";
-    } else {
-      std::cout << "Service record of " << serial << ":\n";
-    }
-    std::cout << procedures::HistoryText(entries);
-    return kExitOk;
-  });
+  cli.AddOfflineCommand(
+      history, [o, &app, &cli] { return History(app, o->serial, cli.JsonWanted()); }, true);
 
   auto* report = app.add_subcommand("report", "write a printer's service report");
   report->add_option("SERIAL", o->serial, "serial number (default: the last printer served)");

@@ -118,7 +118,7 @@ int RunExchange(Session& session, std::istream& in, bool echoEnter) {
 
 void AddExchangeCommands(Cli& cli) {
   auto* exchange = cli.App().add_subcommand(
-      "exchange", "Transportation liquid exchange: four guided cycles, then power-off");
+      "exchange", "transportation liquid exchange: four guided cycles, then power-off");
   cli.AddCommand(
       exchange, [](Session& session) { return RunExchange(session, std::cin, !StdinIsTerminal()); },
       false);

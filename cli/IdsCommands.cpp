@@ -11,10 +11,10 @@ namespace vantor::cli {
 void AddIdsCommands(Cli& cli) {
   CLI::App& app = cli.App();
 
-  auto* headId = app.add_subcommand("head-id", "Show the print head's ID, or register a new one");
-  auto* headIdSet = headId->add_subcommand("set", "Register the 13-character head ID");
+  auto* headId = app.add_subcommand("head-id", "show the print head's ID, or register a new one");
+  auto* headIdSet = headId->add_subcommand("set", "register the 13-character head ID");
   auto headIdText = std::make_shared<std::string>();
-  headIdSet->add_option("TEXT", *headIdText, "The head ID as printed on the head")->required();
+  headIdSet->add_option("ID", *headIdText, "the head ID as printed on the head")->required();
   cli.AddCommand(headId, [headIdSet, headIdText](Session& session) {
     // The modules' words are registered for this command only.
     std::string id;
@@ -25,14 +25,14 @@ void AddIdsCommands(Cli& cli) {
     return ExitForResult(r);
   });
 
-  auto* usbId = app.add_subcommand("usb-id", "Show the printer's USB ID, or register one");
-  auto* usbIdSet = usbId->add_subcommand("set", "Register the original 18-character USB ID");
+  auto* usbId = app.add_subcommand("usb-id", "show the printer's USB ID, or register one");
+  auto* usbIdSet = usbId->add_subcommand("set", "register the original 18-character USB ID");
   auto usbIdText = std::make_shared<std::string>();
-  usbIdSet->add_option("TEXT", *usbIdText, "The original USB ID")->required();
+  usbIdSet->add_option("ID", *usbIdText, "the original USB ID")->required();
   auto* usbIdSerial = usbId->add_subcommand(
-      "serial", "Register the 10-character serial number with a date code of this PC's clock");
+      "serial", "register the 10-character serial number with a date code of this PC's clock");
   auto serialText = std::make_shared<std::string>();
-  usbIdSerial->add_option("TEXT", *serialText, "The serial number")->required();
+  usbIdSerial->add_option("SERIAL", *serialText, "the serial number")->required();
   usbId->require_subcommand(0, 1);
   cli.AddCommand(usbId, [usbIdSet, usbIdText, usbIdSerial, serialText](Session& session) {
     std::string id;

@@ -29,7 +29,8 @@ void PrintTable(std::ostream& out, procedures::EepromRange range,
   out << ' ';
   for (unsigned c = 0; c < 16; ++c) out << "  " << HexDigit(c);
   out << '\n';
-  for (int r = 0; r < 16; ++r) {
+  // Only the rows that hold an address asked for.
+  for (int r = range.start / 16; r <= range.end / 16; ++r) {
     std::string line(1, HexDigit(unsigned(r)));
     for (int c = 0; c < 16; ++c) {
       const int a = r * 16 + c;
@@ -51,14 +52,17 @@ int EepromRead(Session& s, const std::string& startText,
   if (procedures::CheckEepromRange(s.bench, start, end, range, focus) != kOk) return kExitUsage;
   std::array<std::uint8_t, 256> bytes{};
   const int total = range.end - range.start + 1;
-  const bool progress = s.interactive && total > 1;
+  auto* terminal = dynamic_cast<TerminalDisplay*>(&s.reporter.Display());
+  const bool progress = s.interactive && total > 1 && terminal != nullptr;
   int done = 0;
   const Result r =
       procedures::ReadEepromRange(s.bench, range, [&](std::uint8_t address, std::uint8_t value) {
         bytes[address] = value;
-        if (progress) s.err << "\rReading EEPROM " << ++done << '/' << total << std::flush;
+        if (progress)
+          terminal->Progress("Reading EEPROM " + std::to_string(++done) + "/" +
+                             std::to_string(total));
       });
-  if (progress) s.err << "\r\033[K" << std::flush;
+  if (progress) terminal->EndProgress();
   if (r != kOk) {
     s.reporter.ReportResult(r);
     return kExitFailure;
@@ -111,9 +115,21 @@ void AddLinkCommands(Cli& cli) {
     if (s.reporter.ShowStatus() != kOk) return kExitFailure;
     const std::uint16_t code = s.link.channel.PrinterStatus();
     s.report.Set("status", CodeJson(code));
-    s.report.Set("status_words", words::StatusWords(code));
     s.report.Set("printer_error", code == kStatusError);
-    return code == kStatusError ? kExitFailure : kExitOk;
+    if (code != kStatusError) {
+      s.report.Set("status_words", words::StatusWords(code));
+      return kExitOk;
+    }
+    // In the error state the printer's error is its status, in the words the terminal shows.
+    const std::uint16_t error = s.link.channel.PrinterErrorCode();
+    std::string said(words::PrinterErrorWords(error));
+    if (error == kErrorOther) {
+      said += " (" + std::string(words::kErrorCodeLine) + " " +
+              std::to_string(s.link.channel.RawErrorCode()) + ")";
+    }
+    s.report.Set("status_words", said);
+    s.report.Set("error_code", CodeJson(error));
+    return kExitFailure;
   });
 
   auto* eeprom = app.add_subcommand("eeprom", "read, write, initialize, back up or restore EEPROM");
@@ -170,10 +186,13 @@ void AddLinkCommands(Cli& cli) {
   cli.AddCommand(charge, [](Session& s) { return ExitForResult(procedures::InkCharge(s.bench)); });
 
   auto* cr = app.add_subcommand("cr-dispersion", "CR motor drive dispersion after a part change");
-  cr->add_option("--replaced", o->replaced, "replaced parts")
+  cr->add_option("--replaced", o->replaced,
+                 "the parts replaced: main-board, ps-board, cr-motor, cr-guide-shaft")
       ->delimiter(',')
-      ->check(CLI::IsMember({"main-board", "ps-board", "cr-motor", "cr-guide-shaft"}));
-  cr->add_flag("--yes", o->yes, "answer OK to the confirmation");
+      ->check(
+          CLI::IsMember({"main-board", "ps-board", "cr-motor", "cr-guide-shaft"}).description(""))
+      ->type_name("PART,...");
+  cr->add_flag("-y,--yes", o->yes, "answer OK to the confirmation");
   cli.AddCommand(cr, [o](Session& s) {
     procedures::ReplacedParts parts;
     for (const std::string& p : o->replaced) {
@@ -185,10 +204,13 @@ void AddLinkCommands(Cli& cli) {
     if (auto* terminal = dynamic_cast<TerminalDisplay*>(&s.reporter.Display())) {
       terminal->SetAssumeYes(o->yes);
     }
-    const auto progress = [&s](int step, int steps) {
-      if (!s.interactive) return;
-      s.err << "\rMeasuring " << step << '/' << steps << (step == steps ? "\r\033[K" : "")
-            << std::flush;
+    auto* terminal = dynamic_cast<TerminalDisplay*>(&s.reporter.Display());
+    const auto progress = [&s, terminal](int step, int steps) {
+      if (!s.interactive || terminal == nullptr) return;
+      if (step == steps)
+        terminal->EndProgress();
+      else
+        terminal->Progress("Measuring " + std::to_string(step) + "/" + std::to_string(steps));
     };
     std::optional<std::int8_t> stored;
     const int exit =

@@ -13,10 +13,10 @@ namespace vantor::cli {
 void AddPortCommands(Cli& cli) {
   CLI::App& app = cli.App();
   auto* ports = app.add_subcommand(
-      "ports", "Show where each port name leads, what is missing and what to do about it");
+      "ports", "show where each port name leads, what is missing and what to do about it");
   // Opening a port to ask for its device ID takes it from a print queue for a moment.
   auto noOpen = std::make_shared<bool>(false);
-  ports->add_flag("--no-open", *noOpen, "Do not open the ports (no device IDs)");
+  ports->add_flag("--no-open", *noOpen, "do not open the ports (no device IDs)");
   cli.AddOfflineCommand(
       ports,
       [&cli, &app, noOpen] {

@@ -230,7 +230,7 @@ void AddSuggestCommands(Cli& cli) {
   pfSuggest->add_option("PAGE", po->file, "the scanned page")->required();
   pfSuggest->add_flag("--apply", po->apply,
                       "register the value read with trust, as pf set does, after a confirmation");
-  pfSuggest->add_flag("--yes", po->yes, "answer OK to the confirmation");
+  pfSuggest->add_flag("-y,--yes", po->yes, "answer OK to the confirmation");
   cli.AddOfflineCommand(
       pfSuggest, [&cli, po] { return SuggestPfOffline(*po, cli.JsonWanted()); }, true);
   cli.AddCommand(pfSuggest, [po](Session& s) { return SuggestPfApply(s, *po); });
@@ -243,7 +243,7 @@ void AddSuggestCommands(Cli& cli) {
   suggest->add_option("PAGE", o->files, "the one or two scanned pages")->required();
   suggest->add_flag("--apply", o->apply,
                     "register the values read with trust, as bid set does, after a confirmation");
-  suggest->add_flag("--yes", o->yes, "answer OK to the confirmation");
+  suggest->add_flag("-y,--yes", o->yes, "answer OK to the confirmation");
   cli.AddOfflineCommand(
       suggest, [&cli, o] { return SuggestBidOffline(*o, cli.JsonWanted()); }, true);
   cli.AddCommand(suggest, [o](Session& s) { return SuggestBidApply(s, *o); });

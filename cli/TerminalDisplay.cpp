@@ -19,7 +19,7 @@ TerminalDisplay::TerminalDisplay(std::ostream& out, std::ostream& err, bool colo
     : out_(out), err_(err), colour_(colourErrors), assumeYes_(assumeYes), canAsk_(canAsk) {}
 
 void TerminalDisplay::Slept(std::int64_t nowMs, std::int64_t sleptMs) {
-  if (!showWaits_) return;
+  if (!showWaits_ || sleptMs < kPacingMs) return;
   if (waitStartMs_ < 0) waitStartMs_ = nowMs - sleptMs;
   const std::int64_t seconds = (nowMs - waitStartMs_) / 1000;
   if (seconds < 1 || seconds == shownSeconds_) return;
@@ -27,6 +27,19 @@ void TerminalDisplay::Slept(std::int64_t nowMs, std::int64_t sleptMs) {
   if (line_ == &out_) CloseLine();
   err_ << kClearLine << kWaiting << seconds << " s" << std::flush;
   shownSeconds_ = seconds;
+}
+
+void TerminalDisplay::Progress(std::string_view text) {
+  if (line_ == &out_) CloseLine();
+  err_ << kClearLine << text << std::flush;
+  progressShown_ = true;
+  waitStartMs_ = -1;
+  shownSeconds_ = -1;
+}
+
+void TerminalDisplay::EndProgress() {
+  if (progressShown_) err_ << kClearLine << std::flush;
+  progressShown_ = false;
 }
 
 void TerminalDisplay::EndWait() {
@@ -46,6 +59,7 @@ void WaitShowingClock::SleepMs(std::int64_t ms) {
 }
 
 void TerminalDisplay::EndLine() {
+  EndProgress();
   EndWait();
   CloseLine();
 }
@@ -100,22 +114,25 @@ void TerminalDisplay::ErrorBox(std::string_view text) {
   Show(MessageKind::Error, text);
 }
 
+// The question and its answer go to standard error, so that standard output (a log, a pipe)
+// holds the results only.
 bool TerminalDisplay::Question(std::string_view title, std::string_view text) {
   EndLine();
-  out_ << title << ": " << text << '\n';
+  err_ << title << ": " << text << '\n';
   if (assumeYes_) {
-    out_ << "OK (--yes)\n";
+    err_ << "OK (--yes)\n";
     return true;
   }
   if (!canAsk_) {
-    out_ << "Cancelled: no answer on a terminal; run again with --yes to confirm.\n";
+    err_ << "Cancelled: no answer on a terminal; run again with --yes (-y) to confirm.\n";
     declined_ = true;
     return false;
   }
-  out_ << "Continue? [y/N] " << std::flush;
+  err_ << "Continue? [y/N] " << std::flush;
   std::string answer;
   const bool yes = std::getline(std::cin, answer) && !answer.empty() &&
                    (answer[0] == 'o' || answer[0] == 'O' || answer[0] == 'y' || answer[0] == 'Y');
+  if (!yes) err_ << "Cancelled.\n";
   declined_ = !yes;
   return yes;
 }
@@ -129,6 +146,8 @@ void TerminalDisplay::PaperOut() {
   showedError_ = true;
   Write(words::kPaperOutError);
   EndLine();
+  // The printer waits for the paper; the command goes on by itself once it is loaded.
+  err_ << "load paper, or Ctrl-C to stop\n";
 }
 
 }  // namespace vantor::cli

@@ -30,9 +30,15 @@ class TerminalDisplay final : public MessageDisplay, public PaperOutNotifier {
   // A confirmation was declined or went unanswered.
   bool Declined() const { return declined_; }
   // Shows "Waiting for the printer: N s" on standard error once a wait has lasted a second;
-  // a wait runs from the first pause after a message to the next message.
+  // a wait runs from the first pause after a message, a counter or a transfer to the next one.
+  // The link's own pacing between transfers (pauses under kPacingMs) is no wait.
   void ShowWaits(bool show) { showWaits_ = show; }
   void Slept(std::int64_t nowMs, std::int64_t sleptMs);
+  static constexpr std::int64_t kPacingMs = 100;
+  // A counter of work under way ("Reading EEPROM 18/256") on standard error, drawn over the
+  // last one on a cleared line; work that moves is no wait.
+  void Progress(std::string_view text);
+  void EndProgress();
 
  private:
   void Write(std::string_view text);
@@ -48,6 +54,7 @@ class TerminalDisplay final : public MessageDisplay, public PaperOutNotifier {
   bool declined_ = false;
   bool paperOutShown_ = false;  // since the last message
   bool showWaits_ = false;
+  bool progressShown_ = false;
   std::int64_t waitStartMs_ = -1;
   std::int64_t shownSeconds_ = -1;
 };

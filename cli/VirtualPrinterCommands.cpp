@@ -29,21 +29,21 @@ struct ServeSettings {
 void AddVirtualPrinterCommands(Cli& cli) {
   auto settings = std::make_shared<ServeSettings>();
   CLI::App* sub = cli.App().add_subcommand(
-      "serve-virtual",
-      "serve the virtual printer on a pseudo-terminal or a device file; console lines on "
-      "standard input: "
-      "ink, paper out, paper in, error NN, clear, lever N, nozzle, fault KIND[,...], fault off, "
-      "status, "
-      "quit");
+      "serve-virtual", "serve the virtual printer on a pseudo-terminal or a device file");
+  sub->footer(
+      "Console lines on standard input: ink, paper out, paper in, error NN, clear, lever N, "
+      "nozzle, fault KIND[,...], fault off, status, quit.");
   CLI::Option_group* where = sub->add_option_group("carrier", "where the printer is served");
-  where->add_option("--link", settings->link, "symbolic link to create to a new terminal");
+  where->add_option("--link", settings->link, "symbolic link to create to a new terminal")
+      ->type_name("PATH");
   // Its own option here, not the global NAME=PATH: this is the printer's end of a device.
   where
       ->add_option("--device", settings->device,
                    "an existing device file instead, e.g. a USB gadget's /dev/g_printer0")
       ->option_text("FILE");
   where->require_option(1);
-  sub->add_option("--state", settings->state, "keep the EEPROM in this 256-byte file");
+  sub->add_option("--state", settings->state, "keep the EEPROM in this 256-byte FILE")
+      ->type_name("FILE");
   sub->add_option("--pages", settings->pages, "write each printed sheet into DIR as a PNG")
       ->option_text("DIR");
   sub->add_option("--time-scale", settings->timeScale,
@@ -56,7 +56,8 @@ void AddVirtualPrinterCommands(Cli& cli) {
                        ? std::string()
                        : "a number above 0 and at most 100 is needed";
           },
-          "(0, 100]"))
+          ""))
+      ->type_name("X")
       ->capture_default_str();
 
   cli.AddOfflineCommand(sub, [&cli, settings]() {

@@ -93,14 +93,33 @@ TEST_F(ScriptingTest, DeclinedOrUnansweredConfirmationIsACancel) {
   EXPECT_EQ(unanswered.status, kExitCancelled) << unanswered.err;
 }
 
-TEST(ScriptingTerminal, ColourOnlyOnATerminalAndWithoutNoColor) {
-  EXPECT_TRUE(ColourWanted(true, nullptr));
-  EXPECT_TRUE(ColourWanted(true, ""));
-  EXPECT_FALSE(ColourWanted(true, "1"));
-  EXPECT_FALSE(ColourWanted(false, nullptr));
+TEST(ScriptingTerminal, ColourFollowsTheOptionThenTheTerminalNoColorAndTerm) {
+  struct Case {
+    const char* mode;
+    bool terminal;
+    const char* noColour;
+    const char* term;
+    bool colour;
+  };
+  for (const Case& c : std::vector<Case>{
+           {"auto", true, nullptr, "xterm", true},
+           {"auto", true, "", "xterm", true},  // NO_COLOR set but empty counts as unset
+           {"auto", true, "1", "xterm", false},
+           {"auto", false, nullptr, "xterm", false},
+           {"auto", true, nullptr, "dumb", false},
+           {"auto", true, nullptr, nullptr, true},
+           {"always", false, "1", "dumb", true},
+           {"never", true, nullptr, "xterm", false},
+       }) {
+    EXPECT_EQ(ColourWanted(c.mode, c.terminal, c.noColour, c.term), c.colour)
+        << c.mode << ' ' << c.terminal << ' ' << (c.noColour ? c.noColour : "-") << ' '
+        << (c.term ? c.term : "-");
+  }
 }
 
-TEST(ScriptingTerminal, ConfirmationDefaultsToNo) {
+// The question and the answer's echo go to standard error: standard output keeps the results.
+TEST(ScriptingTerminal, ConfirmationDefaultsToNoAndADeclineSaysSo) {
+  const std::string asked = "Confirmation: Write 3 bytes?\nContinue? [y/N] ";
   for (const auto& [typed, yes] : std::vector<std::pair<std::string, bool>>{
            {"y\n", true}, {"Yes\n", true}, {"\n", false}, {"n\n", false}, {"", false}}) {
     std::istringstream in(typed);
@@ -111,7 +130,8 @@ TEST(ScriptingTerminal, ConfirmationDefaultsToNo) {
     std::cin.rdbuf(saved);
     EXPECT_EQ(answer, yes) << typed;
     EXPECT_EQ(display.Declined(), !yes) << typed;
-    EXPECT_EQ(out.str(), "Confirmation: Write 3 bytes?\nContinue? [y/N] ");
+    EXPECT_EQ(out.str(), "") << typed;
+    EXPECT_EQ(err.str(), asked + (yes ? "" : "Cancelled.\n")) << typed;
   }
 }
 
@@ -175,21 +195,6 @@ TEST_F(ScriptingTest, BiDRowNamesIgnoreCase) {
   const Outcome read = Run({"bid"});
   EXPECT_NE(read.out.find("VSD1 Black value = 3 "), std::string::npos) << read.out;
   EXPECT_NE(read.out.find("ECO Color value = -2"), std::string::npos) << read.out;
-}
-
-TEST(ScriptingCompletion, BashScriptFollowsTheCommandTree) {
-  const test::CliOutcome o = test::RunVantorctl({"completion", "bash"});
-  ASSERT_EQ(o.status, kExitOk);
-  // Top level: the commands and the global options; the hidden command itself is not offered.
-  const std::size_t top = o.out.find("    \"\") echo \"");
-  ASSERT_NE(top, std::string::npos) << o.out;
-  const std::string topWords = o.out.substr(top, o.out.find('\n', top) - top);
-  EXPECT_NE(topWords.find("\"status "), std::string::npos) << topWords;
-  EXPECT_NE(topWords.find("--json"), std::string::npos) << topWords;
-  EXPECT_EQ(topWords.find("completion"), std::string::npos) << topWords;
-  EXPECT_NE(o.out.find("    \"eeprom\") echo \"read write init"), std::string::npos) << o.out;
-  EXPECT_NE(o.out.find("    \"usb-id set\") echo \"--help\" ;;"), std::string::npos) << o.out;
-  EXPECT_NE(o.out.find("complete -F _vantorctl vantorctl"), std::string::npos);
 }
 
 }  // namespace

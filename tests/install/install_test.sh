@@ -44,6 +44,10 @@ expect_file /usr/local/lib/udev/rules.d/60-vantor-adjust.rules
 ! grep -q "udev does not read" "$log" || fail_log "a udev notice for /usr/local"
 if [ "$man" = ON ]; then
   expect_file /usr/local/share/man/man1/vantorctl.1
+  expect_file /usr/local/share/man/man1/vantorctl-eeprom.1
+  # man finds the command's page under the prefix.
+  MANPATH="$root/usr/local/share/man" MANWIDTH=80 man -P cat vantorctl-eeprom 2>&1 |
+    grep -q "vantorctl eeprom read ADDR" || fail "man vantorctl-eeprom does not show its page"
   [ "$gui" = ON ] && expect_file /usr/local/share/man/man1/vantor-adjust.1
 fi
 if [ "$gui" = ON ]; then
