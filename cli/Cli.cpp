@@ -65,7 +65,7 @@ CLI::App* InnermostParsed(CLI::App* app) {
   return app;
 }
 
-std::string CommandPath(CLI::App* app) {
+std::string CommandPath(const CLI::App* app) {
   std::string path;
   for (; app && app->get_parent(); app = app->get_parent())
     path = app->get_name() + (path.empty() ? "" : " " + path);
@@ -78,7 +78,7 @@ void OwnersOf(const CLI::App& app, const std::string& name, std::vector<std::str
     const CLI::App& named = sub->get_name().empty() ? app : *sub;
     for (const CLI::Option* o : sub->get_options()) {
       if (!o->get_positional() && o->check_name(name)) {
-        owners.push_back(CommandPath(const_cast<CLI::App*>(&named)));
+        owners.push_back(CommandPath(&named));
         break;
       }
     }
@@ -546,7 +546,8 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
   if (report.JsonWanted()) {
     if (!o.pages.empty()) report.Set("pages", pages.Written());
   } else if (!pages.Written().empty()) {
-    out << pages.Written().size() << " page(s) written to " << pages.Directory() << ":";
+    const std::size_t count = pages.Written().size();
+    out << count << (count == 1 ? " page" : " pages") << " written to " << pages.Directory() << ":";
     for (const std::string& path : pages.Written()) {
       out << ' ' << std::filesystem::path(path).filename().string();
     }

@@ -31,10 +31,10 @@ inline constexpr int kExitCancelled = 3;
 // The same table for every command; --help and the README show it.
 inline constexpr std::string_view kExitCodeTable =
     "Exit codes:\n"
-    "  0  done\n"
-    "  1  the printer or the link failed (including a printer error or a printer not ready)\n"
-    "  2  usage or invalid input (unknown command, wrong value, value out of range)\n"
-    "  3  cancelled (a declined confirmation or no answer)\n"
+    "  0    done\n"
+    "  1    the printer or the link failed (including a printer error or a printer not ready)\n"
+    "  2    usage or invalid input (unknown command, wrong value, value out of range)\n"
+    "  3    cancelled (a declined confirmation or no answer)\n"
     "  130  interrupted by Ctrl-C (SIGINT); the link was shut down\n"
     "  143  ended by SIGTERM; the link was shut down\n";
 

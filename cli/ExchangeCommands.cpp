@@ -32,16 +32,17 @@ class Guide {
     EndLine();
   }
 
-  // False when the technician stops or the input ends.
+  // False when the technician stops or the input ends. The prompt goes to standard error,
+  // as every question does, so that a log of standard output holds the steps only.
   bool WaitForOk(std::string_view prompt = kPromptOk) {
     EndLine();
-    session_.out << prompt << std::flush;
+    session_.err << prompt << std::flush;
     std::string line;
     if (!std::getline(in_, line)) {
-      session_.out << '\n';
+      session_.err << '\n';
       return false;
     }
-    if (echoEnter_) session_.out << '\n';
+    if (echoEnter_) session_.err << '\n';
     return line != "q" && line != "Q";
   }
 

@@ -198,8 +198,8 @@ std::string HelpText(const CLI::App& app, bool all) {
   if (!app.get_footer().empty()) out << '\n' << app.get_footer() << '\n';
   if (all) Below(out, app);
   if (!root) {
-    out << "\nThe options of every command (--model, --port, --virtual[=FILE], --json, ...) are in "
-           "'vantorctl help'.\n";
+    out << "\nThe options every command takes (--model, --port, --virtual[=FILE], --json, ...)\n"
+           "are in 'vantorctl help'.\n";
   } else {
     out << "\n'vantorctl help COMMAND' tells more of a command.\n";
   }

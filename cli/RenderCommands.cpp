@@ -15,7 +15,7 @@ namespace {
 
 namespace text {
 constexpr std::string_view kNoPages = "render: --pages DIR is needed";
-constexpr std::string_view kWritten = " page(s) written to ";
+constexpr std::string_view kWritten = " written to ";
 constexpr std::string_view kTooLarge = " is larger than any recorded job (";
 constexpr std::string_view kNotEjected = "render: the stream ends before its last sheet is ejected";
 }  // namespace text
@@ -73,7 +73,8 @@ int Render(CLI::App& app, const RenderSettings& settings) {
     std::cerr << "vantorctl: cannot read " << settings.capture << '\n';
     return kExitFailure;
   }
-  std::cout << pages.Written() << text::kWritten << dir << '\n';
+  std::cout << pages.Written() << (pages.Written() == 1 ? " page" : " pages") << text::kWritten
+            << dir << '\n';
   if (renderer.PageStarted()) std::cerr << "vantorctl: " << text::kNotEjected << '\n';
   if (!pages.Error().empty()) {
     std::cerr << "vantorctl: " << pages.Error() << '\n';

@@ -70,6 +70,9 @@ TEST_F(ExchangeCommand, StoppingOrEndOfInputIsACancel) {
   const Outcome stopped = Run({"exchange"}, "q\n");
   EXPECT_EQ(stopped.status, kExitCancelled);
   EXPECT_EQ(stopped.out.find("Moving the CR"), std::string::npos);
+  // The prompt is a question: standard error, out of a log of the steps.
+  EXPECT_NE(stopped.err.find("[Enter = OK, q = stop] \n"), std::string::npos) << stopped.err;
+  EXPECT_EQ(stopped.out.find("[Enter"), std::string::npos) << stopped.out;
 
   // Input ends in the second cycle: the steps done stay done, and it says so.
   const Outcome ended = Run({"exchange"}, "\n\n\n\n");

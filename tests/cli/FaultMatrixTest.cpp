@@ -259,7 +259,7 @@ TEST_F(FaultMatrix, ARepeatedExchangeStepSucceedsOnceThePrinterAnswersAgain) {
   for (const char* port : {"TVUSB1", "LPT1"}) {
     const Outcome r = Vantorctl("exchange", port, "no-reply,after=20,count=1");
     EXPECT_EQ(r.status, kExitOk) << port << "\n" << r.out << r.err;
-    EXPECT_EQ(Count(r.out, kRepeatOffer), 1) << port;
+    EXPECT_EQ(Count(r.err, kRepeatOffer), 1) << port;
   }
 }
 

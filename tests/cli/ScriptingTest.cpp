@@ -165,6 +165,22 @@ TEST(TerminalWaitTest, LongWaitsShowTheirSecondsAndShortOnesNothing) {
   EXPECT_EQ(err2.str(), "");
 }
 
+// A counter is drawn over the last one on a cleared line (no "Reading EEPROM 18/256er: 1 s"),
+// and the link's 10 ms pauses between transfers are no wait for the printer.
+TEST(TerminalWaitTest, CountersClearTheirLineAndPacingIsNoWait) {
+  std::ostringstream out, err;
+  TerminalDisplay display(out, err, false, false, false);
+  display.ShowWaits(true);
+  VirtualClock clock;
+  WaitShowingClock waits(clock, display);
+  display.Progress("Reading EEPROM 18/256");
+  for (int i = 0; i < 200; ++i) waits.SleepMs(10);
+  display.Progress("Reading EEPROM 19/256");
+  display.EndProgress();
+  EXPECT_EQ(err.str(), "\r\033[KReading EEPROM 18/256\r\033[KReading EEPROM 19/256\r\033[K");
+  EXPECT_EQ(out.str(), "");
+}
+
 // The twin's mechanical errors are set from the command line and kept beside the state file.
 TEST_F(ScriptingTest, VirtualMisalignIsKeptOrRefusedWithWords) {
   struct Case {

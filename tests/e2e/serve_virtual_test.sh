@@ -54,6 +54,7 @@ check "state file in use by the server" "is in use by process $server$" \
 echo "paper out" >&3
 sleep 0.3
 check "paper out raised on the console" "^Paper out error$" "${usb[@]}" status
+check "the error state's words in JSON" '"status_words":"Paper out error"' "${usb[@]}" --json status
 echo "paper in" >&3
 sleep 0.3
 check "paper loaded again" "^Ready to print\.$" "${usb[@]}" status
