@@ -69,8 +69,7 @@ TEST_F(RenderCommands, PrintCommandsInARowKeepEveryPageAndNameTheirFiles) {
       << first.out;
   const test::CliOutcome second = Vantorctl({"--virtual", "--pages", dir.string(), "bid", "print"});
   ASSERT_EQ(second.status, kExitOk) << second.err;
-  EXPECT_NE(second.out.find(" written to " + dir.string() + ": page-1005.png"),
-            std::string::npos)
+  EXPECT_NE(second.out.find(" written to " + dir.string() + ": page-1005.png"), std::string::npos)
       << second.out;
   EXPECT_EQ(test::FileContents(dir / "page-1000.png"), "old");
   EXPECT_TRUE(fs::exists(dir / "page-1004.png"));
