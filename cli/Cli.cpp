@@ -525,7 +525,8 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
   display.EndLine();
   if (const std::uint16_t linkClass = bench.reporter.LastReported().Class();
       printer == nullptr && !interrupted &&
-      (linkClass == kPortFailure.Value() || linkClass == kChannelFailure.Value())) {
+      (linkClass == kPortFailure.Value() || linkClass == kChannelFailure.Value() ||
+       linkClass == kFactoryReplyFailure.Value())) {
     err << kLinkNextStep << '\n';
   }
   if (display.Declined()) status = kExitCancelled;
