@@ -3,6 +3,7 @@
 #include <fstream>
 #include <iostream>
 #include <memory>
+#include <sstream>
 #include <vector>
 
 #include "cli/Cli.h"
@@ -29,22 +30,23 @@ struct RenderSettings {
   std::string pages;
 };
 
-int Render(CLI::App& app, const RenderSettings& settings) {
+int Render(CLI::App& app, const RenderSettings& settings, Report& report, std::ostream& out,
+           std::ostream& err) {
   const std::string dir =
       settings.pages.empty() ? GlobalOption(app, "--pages", "") : settings.pages;
   if (dir.empty()) {
-    std::cerr << "vantorctl: " << text::kNoPages << '\n';
+    err << "vantorctl: " << text::kNoPages << '\n';
     return kExitUsage;
   }
   std::ifstream in(settings.capture, std::ios::binary);
   if (!in) {
-    std::cerr << "vantorctl: cannot read " << settings.capture << '\n';
+    err << "vantorctl: cannot read " << settings.capture << '\n';
     return kExitFailure;
   }
   sim::PageDirectory pages(dir);
   std::string why;
   if (!pages.Prepare(why)) {
-    std::cerr << "vantorctl: " << why << '\n';
+    err << "vantorctl: " << why << '\n';
     return kExitFailure;
   }
   // The candidates a job sets travel in the stream, so a fresh printer of the model reads it
@@ -63,21 +65,23 @@ int Render(CLI::App& app, const RenderSettings& settings) {
     if (got == 0) break;
     total += got;
     if (total > kCaptureLimit) {
-      std::cerr << "vantorctl: " << settings.capture << text::kTooLarge << (kCaptureLimit >> 20)
-                << " MiB)\n";
+      err << "vantorctl: " << settings.capture << text::kTooLarge << (kCaptureLimit >> 20)
+          << " MiB)\n";
       return kExitFailure;
     }
     printer.FeedPrintData({reinterpret_cast<const std::uint8_t*>(chunk.data()), got});
   }
   if (in.bad()) {
-    std::cerr << "vantorctl: cannot read " << settings.capture << '\n';
+    err << "vantorctl: cannot read " << settings.capture << '\n';
     return kExitFailure;
   }
-  std::cout << pages.Written() << (pages.Written() == 1 ? " page" : " pages") << text::kWritten
-            << dir << '\n';
-  if (renderer.PageStarted()) std::cerr << "vantorctl: " << text::kNotEjected << '\n';
+  report.Set("pages_written", pages.Written());
+  report.Set("directory", dir);
+  out << pages.Written() << (pages.Written() == 1 ? " page" : " pages") << text::kWritten << dir
+      << '\n';
+  if (renderer.PageStarted()) err << "vantorctl: " << text::kNotEjected << '\n';
   if (!pages.Error().empty()) {
-    std::cerr << "vantorctl: " << pages.Error() << '\n';
+    err << "vantorctl: " << pages.Error() << '\n';
     return kExitFailure;
   }
   return kExitOk;
@@ -93,7 +97,18 @@ void AddRenderCommands(Cli& cli) {
       "--model)");
   sub->add_option("CAPTURE", settings->capture, "the recorded stream")->required();
   sub->add_option("--pages", settings->pages, "write page-001.png, ... into DIR")->type_name("DIR");
-  cli.AddOfflineCommand(sub, [&cli, settings]() { return Render(cli.App(), *settings); });
+  cli.AddOfflineCommand(
+      sub,
+      [&cli, settings]() {
+        Report report(cli.JsonWanted());
+        report.SetCommand("render");
+        if (!report.JsonWanted()) return Render(cli.App(), *settings, report, std::cout, std::cerr);
+        std::ostringstream words, errors;
+        const int status = Render(cli.App(), *settings, report, words, errors);
+        report.Write(status, words.str(), errors.str(), std::cout, std::cerr);
+        return status;
+      },
+      true);
 }
 
 }  // namespace vantor::cli

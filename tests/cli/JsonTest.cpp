@@ -195,5 +195,21 @@ TEST(JsonPages, PrintCommandsListTheirPageFiles) {
   EXPECT_TRUE(std::filesystem::exists(files[0].get<std::string>()));
 }
 
+TEST(JsonPages, RenderCountsThePagesOfARecordedJob) {
+  test::TempPath capture{"json-render.bin"};
+  test::TempPath pages{"json-render"};
+  ASSERT_EQ(test::RunVantorctl({"--virtual", "--capture", capture.string(), "pf", "print"}).status,
+            kExitOk);
+  const auto o =
+      test::RunVantorctl({"--json", "render", capture.string(), "--pages", pages.string()});
+  ASSERT_EQ(o.status, kExitOk) << o.err;
+  const json object = json::parse(o.out);
+  EXPECT_EQ(object["pages_written"], 1);
+  EXPECT_EQ(object["directory"], pages.string());
+  const auto missing = test::RunVantorctl({"--json", "render", capture.string()});
+  EXPECT_EQ(missing.status, kExitUsage);
+  EXPECT_EQ(json::parse(missing.err)["class"], "usage");
+}
+
 }  // namespace
 }  // namespace vantor::cli
