@@ -56,6 +56,7 @@ std::string ValueKind(const CLI::Option& o) {
   std::string type = o.get_option_text().empty() ? o.get_type_name() : o.get_option_text();
   type = type.substr(0, type.find(':'));
   if (type == "DIR") return "dirs";
+  if (type == "NAME=PATH") return "rows LPT1= LPT2= LPT3= TVUSB1= TVUSB2= TVUSB3=";
   if (type == "FILE" || type == "PATH" || o.get_description().find("FILE") != std::string::npos)
     return "files";
   return "none";

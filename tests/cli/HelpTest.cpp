@@ -230,6 +230,8 @@ TEST_F(CompletionTest, ValuesWhereValuesAreExpected) {
       {"vantorctl --model Q30 ee", "eeprom"},
       {"vantorctl status --port TV", "TVUSB1 TVUSB2 TVUSB3"},
       {"vantorctl --color \"\"", "auto always never"},
+      {"vantorctl --device TV", "TVUSB1= TVUSB2= TVUSB3="},
+      {"vantorctl serve-virtual --device q4", "q40.json"},
       {"vantorctl cr-dispersion --replaced main-board,cr-",
        "main-board,cr-motor main-board,cr-guide-shaft"},
       {"vantorctl bid set vsd1-", "vsd1-black= vsd1-color="},
