@@ -138,7 +138,7 @@ bool Load(Session& s, const std::string& path, EepromImage& image) {
 
 int Diff(Session& s, const BackupOptions& o) {
   EepromImage image;
-  if (!Load(s, o.file, image)) return kExitFailure;
+  if (!Load(s, o.file, image)) return kExitUsage;
   EepromBytes printer{};
   if (!ReadPrinter(s, printer)) return kExitFailure;
   PrintDifferences(s.out, procedures::Differences(printer, image.bytes));
@@ -171,7 +171,7 @@ int Restore(Session& s, const BackupOptions& o) {
     }
   }
   EepromImage image;
-  if (!Load(s, o.file, image)) return kExitFailure;
+  if (!Load(s, o.file, image)) return kExitUsage;
   // With --only, the identity and the bytes asked for are all that is compared.
   procedures::AddressSet read = procedures::IdentityAddresses();
   if (o.only.empty()) read.fill(true);
@@ -182,12 +182,12 @@ int Restore(Session& s, const BackupOptions& o) {
     case procedures::ImageFit::OtherModel:
       s.err << "vantorctl: " << o.file << " holds the EEPROM of a " << ModelName(image.model)
             << ", not of this " << ModelName(SessionModel(s)) << "; nothing written\n";
-      return kExitFailure;
+      return kExitUsage;
     case procedures::ImageFit::OtherPrinter:
       if (o.otherPrinter) break;
       s.err << "vantorctl: " << o.file << " is from another printer (head ID or serial number"
             << " differ); after a main-board change use --other-printer; nothing written\n";
-      return kExitFailure;
+      return kExitUsage;
     case procedures::ImageFit::Fits:
       break;
   }
@@ -294,7 +294,7 @@ void AddEepromBackupCommands(Cli& cli) {
   cli.AddOfflineCommand(history, [o, &app] {
     std::string serial;
     std::vector<procedures::RecordEntry> entries;
-    if (!ChooseRecord(app, o->serial, serial, entries)) return kExitFailure;
+    if (!ChooseRecord(app, o->serial, serial, entries)) return kExitUsage;
     if (serial == procedures::kUnidentified) {
       std::cout << "Sessions that did not identify their printer:\n";
     } else {
@@ -314,7 +314,7 @@ void AddEepromBackupCommands(Cli& cli) {
   cli.AddOfflineCommand(report, [o, &app] {
     std::string serial;
     std::vector<procedures::RecordEntry> entries;
-    if (!ChooseRecord(app, o->serial, serial, entries)) return kExitFailure;
+    if (!ChooseRecord(app, o->serial, serial, entries)) return kExitUsage;
     if (!o->html.empty() && !WriteText(o->html, procedures::ReportHtml(serial, entries)))
       return kExitFailure;
     if (!o->json.empty() && !WriteText(o->json, procedures::ReportJson(serial, entries)))

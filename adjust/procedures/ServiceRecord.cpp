@@ -194,6 +194,16 @@ FileServiceRecord::FileServiceRecord(std::string folder, std::string program, st
   // Several sessions of one process (tests, the desktop program) within a second stay apart.
   static int sessions = 0;
   session_ = LocalTimeStamp() + "-" + std::to_string(::getpid()) + "-" + std::to_string(++sessions);
+  // The serial number is the one the printer held before this session changed anything.
+  if (link_) {
+    link_->channel.SetBeforeFirstChange([this] {
+      if (!identity_ && !serialTried_) ReadSerial();
+    });
+  }
+}
+
+FileServiceRecord::~FileServiceRecord() {
+  if (link_) link_->channel.SetBeforeFirstChange(nullptr);
 }
 
 void FileServiceRecord::Known(std::uint8_t address, std::uint8_t value) {

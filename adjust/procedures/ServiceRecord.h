@@ -67,6 +67,9 @@ class FileServiceRecord final : public ServiceRecorder {
  public:
   FileServiceRecord(std::string folder, std::string program, std::string_view port, Model model,
                     Link* link = nullptr);
+  ~FileServiceRecord() override;
+  FileServiceRecord(const FileServiceRecord&) = delete;
+  FileServiceRecord& operator=(const FileServiceRecord&) = delete;
   void Known(std::uint8_t address, std::uint8_t value) override;
   void Identified(const EepromBytes& bytes, const AddressSet* read = nullptr) override;
   void Operation(std::string_view operation, std::vector<RecordedChange> changes,

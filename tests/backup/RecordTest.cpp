@@ -165,6 +165,42 @@ TEST_F(Record, ASessionIsFiledOnlyUnderThePrinterItRead) {
 }
 
 // A crash that cut a line short leaves it damaged, not joined to the next session's line.
+// The serial number is read before the session's first change, so a change of the serial
+// itself, or of anything else, is filed under the printer as it came.
+TEST_F(Record, TheSerialIsReadBeforeTheFirstChange) {
+  // EEPROM write: 7c 7c, body length 7, model bytes, 42 bd 21. Factory frame: 1b 7c 00.
+  struct Case {
+    const char* what;
+    std::function<Result(Link&)> change;
+    const char* firstChange;
+  };
+  const Case cases[] = {
+      {"an EEPROM write of the serial's first character",
+       [](Link& link) { return link.channel.WriteEepromByte(0xC2, 'R'); },
+       "7c 7c 07 00 07 4c 42 bd 21 c2"},
+      {"a factory frame", [](Link& link) { return link.factory.FinishAdjustWrite(); }, "1b 7c 00"},
+  };
+  for (const Case& c : cases) {
+    fs::remove_all(folder_);
+    StartedBench bench;
+    ASSERT_TRUE(bench.started);
+    FileServiceRecord record(Folder(), "test 1", "TVUSB1", Model::Q40, &bench.link);
+    std::ostringstream wire;
+    WireTrace trace(wire);
+    bench.link.port.SetTrace(&trace);
+    ASSERT_EQ(c.change(bench.link), kOk) << c.what;
+    ASSERT_EQ(c.change(bench.link), kOk) << c.what;
+    record.Operation("change", {}, "done");
+    bench.link.port.SetTrace(nullptr);
+    const std::string text = wire.str();
+    const std::size_t change = text.find(c.firstChange);
+    ASSERT_NE(change, std::string::npos) << c.what << '\n' << text;
+    EXPECT_EQ(EepromReads(text.substr(0, change)), 10) << c.what << ": all before the change";
+    EXPECT_EQ(EepromReads(text), 10) << c.what << ": once a session";
+    EXPECT_EQ(Read(kSerial).size(), 1u) << c.what;
+  }
+}
+
 TEST_F(Record, AppendsAfterALineCutShort) {
   fs::create_directories(folder_);
   {
