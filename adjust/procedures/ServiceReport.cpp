@@ -237,6 +237,11 @@ std::string ReportHtml(const std::string& serial, const std::vector<RecordEntry>
     if (id.headId) headId = *id.headId;
   }
 
+  // A visit of one day shows the clock; several days need the date too.
+  const bool oneDay = VisitDays(v).find(" to ") == std::string::npos;
+  const auto when = [oneDay](const std::string& time) {
+    return oneDay ? ClockOf(time) : DayOf(time) + ' ' + ClockOf(time);
+  };
   std::ostringstream h;
   h << "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\"><title>Service report "
     << (identified ? Escape(serial) : "") << ' ' << Escape(details.date) << "</title>\n<style>"
@@ -279,7 +284,7 @@ std::string ReportHtml(const std::string& serial, const std::vector<RecordEntry>
       heading = by;
       h << "<tr class=\"session\"><td colspan=\"3\">" << Escape(by) << "</td></tr>\n";
     }
-    h << "<tr" << (Done(e) ? "" : " class=\"failed\"") << "><td>" << Escape(ClockOf(e.time))
+    h << "<tr" << (Done(e) ? "" : " class=\"failed\"") << "><td>" << Escape(when(e.time))
       << "</td><td>" << Escape(Capitalised(CustomerText(e.operation))) << "</td><td>"
       << Escape(e.result) << "</td></tr>\n";
   }
@@ -301,9 +306,9 @@ std::string ReportHtml(const std::string& serial, const std::vector<RecordEntry>
           before = Escape(DescribeValue(c.address, *c.before));
         } else if (last) {
           before = Escape(DescribeValue(c.address, last->value)) + " <span class=\"note\">as of " +
-                   Escape(ClockOf(last->time)) + "</span>";
+                   Escape(when(last->time)) + "</span>";
         }
-        h << "<tr" << (Done(e) ? "" : " class=\"failed\"") << "><td>" << Escape(ClockOf(e.time))
+        h << "<tr" << (Done(e) ? "" : " class=\"failed\"") << "><td>" << Escape(when(e.time))
           << "</td><td>" << Escape(SettingName(c.address)) << "</td><td>" << HexText(c.address)
           << "</td><td>" << before << "</td><td>" << Escape(DescribeValue(c.address, c.after))
           << "</td></tr>\n";

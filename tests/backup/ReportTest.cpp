@@ -189,7 +189,11 @@ TEST_F(Report, HtmlShowsTheVisitAsTheCustomerReadsIt) {
        {"+0100", "/home", "Users", "backups", "PF adjustment", "old-visit", "3900", "Q4B0000001"}) {
     EXPECT_EQ(html.find(absent), std::string::npos) << absent;
   }
-  EXPECT_NE(ReportHtml(kSerial, entries_, details_, "all").find("old-visit.json"),
+  // Every visit: the work of each day under its date.
+  const std::string all = ReportHtml(kSerial, entries_, details_, "all");
+  EXPECT_NE(all.find("<td>2026-11-02 09:00</td><td>EEPROM backup to old-visit.json</td>"),
+            std::string::npos);
+  EXPECT_NE(all.find("<tr><th>Date of the work</th><td>2026-11-02 to 2026-12-08</td></tr>"),
             std::string::npos);
 }
 
