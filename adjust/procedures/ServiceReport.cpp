@@ -273,7 +273,9 @@ std::string ReportHtml(const std::string& serial, const std::vector<RecordEntry>
       << BigEndian(b, eeprom::kPassCounter, 4) << "</td></tr></table>\n";
   }
 
-  h << "<h2>Work done</h2>\n<table>\n<tr><th>Time</th><th>Work</th><th>Result</th></tr>\n";
+  // Heads in thead: a long visit's second page repeats them.
+  h << "<h2>Work done</h2>\n<table>\n<thead><tr><th>Time</th><th>Work</th><th>Result</th></tr>"
+    << "</thead>\n";
   std::string heading;
   for (const RecordEntry& e : v.entries) {
     // The model each session ran as, over the sessions it applies to: a Q30 session is never
@@ -294,8 +296,8 @@ std::string ReportHtml(const std::string& serial, const std::vector<RecordEntry>
   bool changed = false;
   for (const RecordEntry& e : v.entries) changed = changed || !e.changes.empty();
   if (changed) {
-    h << "<h2>Settings before and after</h2>\n<table>\n<tr><th>Time</th><th>Setting</th>"
-      << "<th>Address</th><th>Before</th><th>After</th></tr>\n";
+    h << "<h2>Settings before and after</h2>\n<table>\n<thead><tr><th>Time</th><th>Setting</th>"
+      << "<th>Address</th><th>Before</th><th>After</th></tr></thead>\n";
     for (std::size_t i = 0; i < v.entries.size(); ++i) {
       const RecordEntry& e = v.entries[i];
       for (std::size_t j = 0; j < e.changes.size(); ++j) {
