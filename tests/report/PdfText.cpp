@@ -57,10 +57,10 @@ std::map<int, Object> Objects(const std::string& pdf) {
     if (stream != std::string::npos && stream < end) {
       o.dict = pdf.substr(body, stream - body);
       std::size_t data = stream + 6;
-      if (pdf[data] == '\r') ++data;
-      if (pdf[data] == '\n') ++data;
+      if (data < pdf.size() && pdf[data] == '\r') ++data;
+      if (data < pdf.size() && pdf[data] == '\n') ++data;
       const long length = NumberAfter(o.dict, "/Length ");
-      if (length < 0) break;
+      if (length < 0 || data + static_cast<std::size_t>(length) > pdf.size()) break;
       o.stream = pdf.substr(data, static_cast<std::size_t>(length));
       if (o.dict.find("/FlateDecode") != std::string::npos) {
         std::string inflated;
@@ -141,10 +141,12 @@ std::string ShowText(const std::string& content, const std::map<std::string, con
       ++i;
     } else if (c == '<' && i + 1 < content.size() && content[i + 1] != '<') {
       const std::size_t end = content.find('>', i);
+      if (end == std::string::npos) break;
       operands.push_back(content.substr(i + 1, end - i - 1));
       i = end + 1;
     } else if (c == '[') {
       const std::size_t end = content.find(']', i);
+      if (end == std::string::npos) break;
       operands.push_back(content.substr(i, end - i + 1));
       i = end + 1;
     } else if (c == '/') {
@@ -175,6 +177,7 @@ std::string ShowText(const std::string& content, const std::map<std::string, con
         const std::string& array = operands.back();
         for (std::size_t a = array.find('<'); a != std::string::npos; a = array.find('<', a + 1)) {
           const std::size_t b = array.find('>', a);
+          if (b == std::string::npos) break;
           show(array.substr(a + 1, b - a - 1));
           a = b;
         }
