@@ -29,6 +29,7 @@ else
     xvfb xauth clang-format
     help2man groff-base desktop-file-utils librsvg2-bin
     clang libclang-rt-14-dev
+    chromium  # prints the service report in its test
   )
 fi
 

@@ -81,9 +81,9 @@ TEST_F(BackupCommand, ThreeAdjustmentsAreNamedRestoredVerifiedAndReported) {
   ASSERT_EQ(Run({"report", "--html", html}).status, kExitOk);
   const std::string page = Read(html);
   for (const char* expected :
-       {"Q4A0071234", "Bi-D adjustment", "PF adjustment", "top margin adjustment", "EEPROM restore",
-        "<td>0x5D</td><td>top margin</td><td>120 (78)</td><td>134 (86)</td>",
-        "<td>0x5D</td><td>top margin</td><td>134 (86)</td><td>120 (78)</td>"}) {
+       {"Q4A0071234", "Bi-D adjustment", "PF adjustment", "Top margin adjustment", "EEPROM restore",
+        "<td>Top margin</td><td>0x5D</td><td>120 (78)</td><td>134 (86)</td>",
+        "<td>Top margin</td><td>0x5D</td><td>134 (86)</td><td>120 (78)</td>"}) {
     EXPECT_NE(page.find(expected), std::string::npos) << expected;
   }
   const Outcome history = Run({"history", "Q4A0071234"});
@@ -204,6 +204,47 @@ TEST_F(BackupCommand, HistoryAndReportSkipDamagedLines) {
   const Outcome report = Run({"report", "--json", (dir_ / "r.json").string()});
   EXPECT_EQ(report.status, kExitOk);
   EXPECT_NE(report.err.find("2 damaged lines skipped"), std::string::npos) << report.err;
+}
+
+// The report's own options against the shop's settings file; "-" is standard output.
+TEST_F(BackupCommand, ReportTakesTheSettingsFileAndItsOptions) {
+  Backup();
+  test::SetEnvironment("XDG_CONFIG_HOME", (dir_ / "config").string());
+  fs::create_directories(dir_ / "config" / "vantor-adjust");
+  std::ofstream(dir_ / "config" / "vantor-adjust" / "report.conf")
+      << "shop = File Shop\ntechnician = File Tech\nphone: 0123\n";
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::vector<std::string> out, notOut;
+    const char* err;
+  };
+  const Case cases[] = {
+      {{"report", "--html", "-", "--customer", "Job 1", "--shop", "Option Shop"},
+       kExitOk,
+       {"<strong>Option Shop</strong>", "<td>File Tech</td>", "<td>Job 1</td>"},
+       {"File Shop"},
+       "report.conf line 3: 'phone: 0123' is not one of"},
+      {{"report", "--json", "-", "--technician", "Option Tech"},
+       kExitOk,
+       {R"("technician": "Option Tech")", R"("serialNumber": "Q4A0071234")"},
+       {},
+       ""},
+      {{"report", "--html", "-", "--json", "-"}, kExitUsage, {}, {}, "standard output"},
+      {{"report", "--html", "-", "--visit", "1999-01-01"},
+       kExitUsage,
+       {},
+       {"<html"},
+       "holds no session on 1999-01-01"},
+  };
+  for (const Case& c : cases) {
+    const Outcome o = Run(c.args);
+    const std::string what = c.args.back();
+    EXPECT_EQ(o.status, c.status) << what << ": " << o.err;
+    for (const std::string& text : c.out) EXPECT_NE(o.out.find(text), std::string::npos) << text;
+    for (const std::string& text : c.notOut) EXPECT_EQ(o.out.find(text), std::string::npos) << text;
+    EXPECT_NE(o.err.find(c.err), std::string::npos) << what << ": " << o.err;
+  }
 }
 
 // An existing file is kept unless --force; a link planted at the name is replaced, never

@@ -13,6 +13,7 @@
 #include "adjust/procedures/EepromRestore.h"
 #include "adjust/procedures/Procedures.h"
 #include "adjust/procedures/ServiceRecord.h"
+#include "adjust/procedures/ServiceReport.h"
 #include "link/WireTrace.h"
 #include "sim/VirtualPrinter.h"
 #include "tests/support/Environment.h"
@@ -98,8 +99,8 @@ TEST_F(Record, BidSessionKeepsOldAndNewValuesAndTheReportShowsThem) {
   ASSERT_TRUE(e.bytes);
   EXPECT_EQ((*e.bytes)[0x72], 0x02);
 
-  const std::string html = ReportHtml(kSerial, read);
-  EXPECT_NE(html.find("<td>0x72</td><td>Bi-D VSD1 Black</td><td>2 (02)</td><td>-3 (FD)</td>"),
+  const std::string html = ReportHtml(kSerial, read, {});
+  EXPECT_NE(html.find("<td>Bi-D VSD1 Black</td><td>0x72</td><td>2 (02)</td><td>-3 (FD)</td>"),
             std::string::npos)
       << html;
   EXPECT_NE(html.find("<td>Q4A0071234</td>"), std::string::npos);
@@ -159,7 +160,8 @@ TEST_F(Record, ASessionIsFiledOnlyUnderThePrinterItRead) {
     if (c.filedUnder != std::string(kSerial)) {
       EXPECT_EQ(Read(kSerial).size(), 1u) << c.what << ": only the backup";
       EXPECT_NE(HistoryText(filed).find("(printer not identified)"), std::string::npos);
-      EXPECT_NE(ReportHtml(c.filedUnder, filed).find("<td>not identified</td>"), std::string::npos);
+      EXPECT_NE(ReportHtml(c.filedUnder, filed, {}).find("<td>not identified</td>"),
+                std::string::npos);
     }
   }
 }
