@@ -10,12 +10,19 @@ cd "$(dirname "$0")"
 
 jobs=$(nproc)
 status=0
+# One compiler cache for the run's builds, kept in the clone: the headless build compiles the
+# same files with the same flags as the debug build, and a second run rebuilds only what changed.
+launcher=()
+if command -v ccache >/dev/null; then
+  export CCACHE_DIR=${CCACHE_DIR:-$PWD/build/ccache} CCACHE_BASEDIR=$PWD CCACHE_NOHASHDIR=1
+  launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+fi
 echo "== format"
 ./scripts/check-format.sh || status=1
 for preset in dev asan ci-release headless; do
   echo "== $preset: configure and build"
   started=$SECONDS
-  cmake --preset "$preset" >/dev/null
+  cmake --preset "$preset" "${launcher[@]}" >/dev/null
   cmake --build --preset "$preset" -j "$jobs"
   echo "== $preset: built in $((SECONDS - started)) s; tests"
   started=$SECONDS

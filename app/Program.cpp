@@ -11,6 +11,7 @@
 
 #include "adjust/panels/DialogService.h"
 #include "adjust/panels/Malformadjust.h"
+#include "adjust/procedures/ServiceRecord.h"
 #include "app/VirtualConsole.h"
 #include "shell/TAboutBox.h"
 #include "shell/TFormBoot.h"
@@ -19,7 +20,8 @@
 
 namespace vantor {
 
-Program::Program(Clock& clock, DialogService& dialogs) : clock_(clock), dialogs_(dialogs) {}
+Program::Program(Clock& clock, DialogService& dialogs)
+    : clock_(clock), dialogs_(dialogs), report_(dialogs) {}
 
 // Windows go first: they hold the session, which holds the printer's device.
 Program::~Program() {
@@ -58,6 +60,11 @@ bool Program::Configure(const ProgramOptions& options, std::string& error) {
                                              : failure.message;
     return false;
   }
+  // The report reads the records the sessions write: a virtual printer's beside its state file.
+  if (!options.virtualPrinter)
+    report_.SetRecordsFolder(procedures::RecordsFolder());
+  else if (!options.stateFile.empty())
+    report_.SetRecordsFolder(procedures::VirtualRecordsFolder(options.stateFile));
   // The scans the input panels read start where the virtual printer leaves its sheets.
   if (options.virtualPrinter && !options.pagesDir.empty())
     dialogs_.SetImageFolder(QString::fromStdString(options.pagesDir));
@@ -98,6 +105,11 @@ void Program::CreateWindows() {
     auto* key = new QShortcut(QKeySequence(kConsoleShortcut), adjust_.get());
     key->setObjectName("ConsoleShortcut");
     QObject::connect(key, &QShortcut::activated, [this] { ShowConsole(); });
+  }
+  if (auto* popup = boot_->findChild<QMenu*>("PopupMenu1")) {
+    QAction* report = popup->addAction(kReportMenuText);
+    report->setObjectName("ServiceReportMenuItem");
+    QObject::connect(report, &QAction::triggered, [this] { report_.Run(boot_.get()); });
   }
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/Options.h"
+#include "app/ServiceReportAction.h"
 #include "app/session/LinkSession.h"
 #include "link/Clock.h"
 #include "link/Link.h"
@@ -27,6 +28,7 @@ class VirtualConsole;
 inline constexpr const char* kAllocationError = "Allocation error";
 inline constexpr const char* kConsoleMenuText = "Virtual printer console";
 inline constexpr const char* kConsoleShortcut = "Ctrl+Shift+V";
+inline constexpr const char* kReportMenuText = "Service report...";
 
 class Program {
  public:
@@ -51,6 +53,7 @@ class Program {
   TFormQuit& Quit() { return *quit_; }
   TAboutBox& About() { return *about_; }
   VirtualConsole* Console() { return console_.get(); }
+  ServiceReportAction& Report() { return report_; }
   // Shows the console again after it was closed.
   void ShowConsole();
 
@@ -61,6 +64,7 @@ class Program {
   DialogService& dialogs_;
   std::unique_ptr<LinkSession> session_;
   bool pageErrorShown_ = false;
+  ServiceReportAction report_;
   std::unique_ptr<TFormBoot> boot_;
   std::unique_ptr<TFormAdjust> adjust_;
   std::unique_ptr<TFormQuit> quit_;

@@ -166,7 +166,55 @@ class HelpFormatter final : public CLI::Formatter {
   }
 };
 
+// The length of the UTF-8 sequence at text[i], or 0 when the bytes there are not one.
+std::size_t Utf8SequenceAt(std::string_view text, std::size_t i) {
+  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+  const unsigned char lead = byte(i);
+  if (lead < 0x80) return 1;
+  std::size_t length = 0;
+  unsigned char low = 0x80, high = 0xBF;  // the second byte's range
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;   // overlong
+    if (lead == 0xED) high = 0x9F;  // surrogates
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;   // overlong
+    if (lead == 0xF4) high = 0x8F;  // above U+10FFFF
+  } else {
+    return 0;
+  }
+  if (i + length > text.size()) return 0;
+  if (byte(i + 1) < low || byte(i + 1) > high) return 0;
+  for (std::size_t k = 2; k < length; ++k) {
+    if (byte(i + k) < 0x80 || byte(i + k) > 0xBF) return 0;
+  }
+  return length;
+}
+
 }  // namespace
+
+std::optional<std::string> NotUtf8(std::string_view text) {
+  bool bad = false;
+  std::string shown;
+  for (std::size_t i = 0; i < text.size();) {
+    if (const std::size_t n = Utf8SequenceAt(text, i); n > 0) {
+      shown.append(text.substr(i, n));
+      i += n;
+      continue;
+    }
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    const auto b = static_cast<unsigned char>(text[i++]);
+    shown += "\\x";
+    shown += kDigits[b >> 4];
+    shown += kDigits[b & 0xF];
+    bad = true;
+  }
+  if (!bad) return std::nullopt;
+  return shown;
+}
 
 std::string GlobalOption(CLI::App& app, const std::string& name, const std::string& fallback) {
   const CLI::Option* option = app.get_option_no_throw(name);
@@ -322,6 +370,16 @@ void Cli::AddOfflineCommand(CLI::App* subcommand, std::function<int()> body, boo
 }
 
 int Cli::Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
+  const int status = RunCommand(argc, argv, out, err);
+  // A full disk or a closed pipe behind standard output loses what the command found.
+  if (!out.flush()) {
+    err << "vantorctl: standard output could not be written (a full disk or a closed file?)\n";
+    return status == kExitOk ? kExitFailure : status;
+  }
+  return status;
+}
+
+int Cli::RunCommand(int argc, char** argv, std::ostream& out, std::ostream& err) {
   const std::vector<std::string> args(argv + std::min(argc, 1), argv + argc);
   try {
     app_.parse(argc, argv);
@@ -344,6 +402,21 @@ int Cli::Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
     }
     return code;
   }
+  // Every name and value ends up in words, JSON or a record, which all need UTF-8; a file name
+  // in another encoding is refused rather than mangled.
+  for (int i = 1; i < argc; ++i) {
+    if (const auto shown = NotUtf8(argv[i])) {
+      const std::string words = "vantorctl: '" + *shown + "' is not UTF-8 text; give it in UTF-8";
+      if (json_) {
+        Report report(true);
+        report.SetCommand(CommandPath(InnermostParsed(&app_)));
+        report.WriteFailure(kExitUsage, words, err);
+      } else {
+        err << words << '\n';
+      }
+      return kExitUsage;
+    }
+  }
   if (app_.count("--virtual")) options_->virtualFile = virtualFile_;
   options_->modelGiven = app_.count("--model") > 0;
   Report report(json_);
@@ -365,6 +438,15 @@ int Cli::Run(int argc, char** argv, std::ostream& out, std::ostream& err) {
   CLI::App* innermost = InnermostParsed(&app_);
   std::stable_partition(commands_.begin(), commands_.end(),
                         [innermost](const auto& c) { return c.first == innermost; });
+  for (const auto& [sub, inputOk] : inputChecks_) {
+    if (!sub->parsed() || inputOk()) continue;
+    if (json_) {
+      report.WriteFailure(kExitUsage, words::kInputDataWrong, err);
+    } else {
+      err << words::kInputDataWrong << '\n';
+    }
+    return kExitUsage;
+  }
   for (const auto& [sub, body] : commands_) {
     if (!sub->parsed()) continue;
     if (!json_) return RunSession(body, out, err, report);
@@ -442,7 +524,10 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
   SetupFailure failure;
   if (!linkSession.Configure(setupOptions, failure)) {
     err << "vantorctl: " << failure.message << '\n';
-    return failure.step == SetupStep::Device ? kExitUsage : kExitFailure;
+    // A state file that cannot serve (a folder, the wrong size, another user's) is the file's
+    // problem; trace, capture and pages that cannot be written are output lost.
+    return failure.step == SetupStep::Device || failure.step == SetupStep::StateFile ? kExitUsage
+                                                                                     : kExitFailure;
   }
   sim::VirtualPrinter* printer = linkSession.Printer();
   // The command's end, timed from its start and from the first fault that fired.
@@ -495,7 +580,7 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
     ended();
     if (interrupted) {
       sayInterrupted("the link was not started; the port was closed.");
-      return kExitInterrupted;
+      return InterruptExitStatus();
     }
     display.Show(MessageKind::Error, words::kCommunicationError);
     display.EndLine();
@@ -539,7 +624,7 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
     if (status == kExitOk) status = kExitFailure;
   }
   if (interrupted) {
-    status = kExitInterrupted;
+    status = InterruptExitStatus();
     sayInterrupted(session.skipLinkShutdown ? "the port to the printer was closed."
                                             : "the link to the printer was shut down.");
   }

@@ -5,6 +5,7 @@
 #include <functional>
 #include <iosfwd>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,7 +34,8 @@ inline constexpr std::string_view kExitCodeTable =
     "Exit codes:\n"
     "  0    done\n"
     "  1    the printer or the link failed (including a printer error or a printer not ready)\n"
-    "  2    usage or invalid input (unknown command, wrong value, value out of range)\n"
+    "  2    usage or invalid input (unknown command, wrong value, value out of range) or a file\n"
+    "       problem (missing, damaged or foreign)\n"
     "  3    cancelled (a declined confirmation or no answer)\n"
     "  130  interrupted by Ctrl-C (SIGINT); the link was shut down\n"
     "  143  ended by SIGTERM; the link was shut down\n";
@@ -50,9 +52,13 @@ bool ColourWanted(std::string_view mode, bool errTerminal, const char* noColour,
 // them themselves, since they run without a session).
 std::string GlobalOption(CLI::App& app, const std::string& name, const std::string& fallback);
 
+// The text with every byte that is not part of a UTF-8 sequence shown as \xHH, or nothing when
+// all of it is UTF-8.
+std::optional<std::string> NotUtf8(std::string_view text);
+
 // The nearest of candidates to word, or empty when none is close enough to be meant.
 std::string NearestWord(std::string_view word, const std::vector<std::string>& candidates);
-inline constexpr int kExitInterrupted = 130;  // SIGINT or SIGTERM
+inline constexpr int kExitInterrupted = 130;  // SIGINT; SIGTERM gives 143
 
 // One started link for one command. Messages go to the terminal; errors to standard error.
 struct Session {
@@ -88,6 +94,11 @@ class Cli {
   void OnlineWhen(CLI::App* subcommand, std::function<bool()> online) {
     onlineWhen_.emplace_back(subcommand, std::move(online));
   }
+  // Typed input of subcommand is checked by inputOk before any port opens: when it fails, the
+  // command ends with "Input data is wrong." and exit 2, whether or not a printer is there.
+  void CheckInputFirst(CLI::App* subcommand, std::function<bool()> inputOk) {
+    inputChecks_.emplace_back(subcommand, std::move(inputOk));
+  }
   int Run(int argc, char** argv, std::ostream& out, std::ostream& err);
   // How long the last command's session took on its clock (virtual time on the virtual printer).
   std::int64_t LastSessionMs() const { return lastSessionMs_; }
@@ -99,6 +110,7 @@ class Cli {
 
  private:
   struct Options;
+  int RunCommand(int argc, char** argv, std::ostream& out, std::ostream& err);
   int RunSession(const CommandBody& body, std::ostream& out, std::ostream& err, Report& report);
   // The command-line library stays out of this header: it is large, and only the command files
   // need it.
@@ -110,6 +122,7 @@ class Cli {
   std::vector<std::pair<CLI::App*, CommandBody>> commands_;
   std::vector<std::pair<CLI::App*, std::function<int()>>> offline_;
   std::vector<std::pair<CLI::App*, std::function<bool()>>> onlineWhen_;
+  std::vector<std::pair<CLI::App*, std::function<bool()>>> inputChecks_;
   std::int64_t lastSessionMs_ = 0;
   std::int64_t lastMsAfterFault_ = -1;
   std::vector<CLI::App*> textOnly_;

@@ -9,6 +9,7 @@
 
 #include "adjust/procedures/EepromRestore.h"
 #include "adjust/procedures/ServiceRecord.h"
+#include "adjust/procedures/ServiceReport.h"
 #include "app/session/BackupFile.h"
 #include "cli/Cli.h"
 #include "cli/TerminalDisplay.h"
@@ -25,6 +26,7 @@ using procedures::EepromImage;
 
 struct BackupOptions {
   std::string file, serial, html, json;
+  std::string shop, technician, customer, visit;
   std::vector<std::string> only;
   bool dryRun = false, yes = false, otherPrinter = false, force = false, exitCode = false;
 };
@@ -169,7 +171,7 @@ bool Load(Session& s, const std::string& path, EepromImage& image) {
 
 int Diff(Session& s, const BackupOptions& o) {
   EepromImage image;
-  if (!Load(s, o.file, image)) return kExitFailure;
+  if (!Load(s, o.file, image)) return kExitUsage;
   EepromBytes printer{};
   if (!ReadPrinter(s, printer)) return kExitFailure;
   const auto changes = procedures::Differences(printer, image.bytes);
@@ -213,7 +215,7 @@ int Restore(Session& s, const BackupOptions& o) {
     }
   }
   EepromImage image;
-  if (!Load(s, o.file, image)) return kExitFailure;
+  if (!Load(s, o.file, image)) return kExitUsage;
   // With --only, the identity and the bytes asked for are all that is compared.
   procedures::AddressSet read = procedures::IdentityAddresses();
   if (o.only.empty()) read.fill(true);
@@ -224,12 +226,12 @@ int Restore(Session& s, const BackupOptions& o) {
     case procedures::ImageFit::OtherModel:
       s.err << "vantorctl: " << o.file << " holds the EEPROM of a " << ModelName(image.model)
             << ", not of this " << ModelName(SessionModel(s)) << "; nothing written\n";
-      return kExitFailure;
+      return kExitUsage;
     case procedures::ImageFit::OtherPrinter:
       if (o.otherPrinter) break;
       s.err << "vantorctl: " << o.file << " is from another printer (head ID or serial number"
             << " differ); after a main-board change use --other-printer; nothing written\n";
-      return kExitFailure;
+      return kExitUsage;
     case procedures::ImageFit::Fits:
       break;
   }
@@ -330,8 +332,8 @@ int History(CLI::App& app, const std::string& given, bool json) {
     Report report(true);
     report.SetCommand("history");
     if (!found) {
-      report.WriteFailure(kExitFailure, notes.str(), std::cerr);
-      return kExitFailure;
+      report.WriteFailure(kExitUsage, notes.str(), std::cerr);
+      return kExitUsage;
     }
     report.Set("serial", serial == procedures::kUnidentified ? Json() : Json(serial));
     report.Set("sessions", SessionsJson(entries));
@@ -339,7 +341,7 @@ int History(CLI::App& app, const std::string& given, bool json) {
     report.Write(kExitOk, notes.str(), "", std::cout, std::cerr);
     return kExitOk;
   }
-  if (!found) return kExitFailure;
+  if (!found) return kExitUsage;
   if (serial == procedures::kUnidentified) {
     std::cout << "Sessions that did not identify their printer:\n";
   } else {
@@ -349,7 +351,14 @@ int History(CLI::App& app, const std::string& given, bool json) {
   return kExitOk;
 }
 
+// "-" is standard output, as for other tools that write a file.
 bool WriteText(const std::string& path, const std::string& text) {
+  if (path == "-") {
+    std::cout << text << std::flush;
+    if (std::cout) return true;
+    std::cerr << "vantorctl: cannot write the report to standard output\n";
+    return false;
+  }
   std::ofstream file(path, std::ios::trunc);
   file << text;
   file.close();
@@ -397,18 +406,43 @@ void AddEepromBackupCommands(Cli& cli) {
 
   auto* report = app.add_subcommand("report", "write a printer's service report");
   report->add_option("SERIAL", o->serial, "serial number (default: the last printer served)");
-  auto* html = report->add_option("--html", o->html, "write a one-page HTML report to FILE");
-  auto* json = report->add_option("--json", o->json, "write the record as JSON to FILE");
-  report->callback([html, json] {
+  auto* html = report->add_option("--html", o->html,
+                                  "write a one-page HTML report to FILE (- for standard output)");
+  auto* json = report->add_option("--json", o->json,
+                                  "write the same data as JSON to FILE (- for standard output)");
+  report->add_option("--customer", o->customer, "the customer's name or the job number");
+  report->add_option("--shop", o->shop, "the shop's name (default: shop in report.conf)");
+  report->add_option("--technician", o->technician,
+                     "the technician's name (default: technician in report.conf)");
+  report->add_option("--visit", o->visit,
+                     "the day of the work, YYYY-MM-DD, or all (default: the last day served)");
+  report->callback([html, json, o] {
     if (!html->count() && !json->count()) throw CLI::RequiredError("--html or --json");
+    if (o->html == "-" && o->json == "-")
+      throw CLI::ValidationError("--html and --json", "only one of them can go to standard output");
   });
   cli.AddOfflineCommand(report, [o, &app] {
     std::string serial;
     std::vector<procedures::RecordEntry> entries;
-    if (!ChooseRecord(app, o->serial, serial, entries)) return kExitFailure;
-    if (!o->html.empty() && !WriteText(o->html, procedures::ReportHtml(serial, entries)))
+    if (!ChooseRecord(app, o->serial, serial, entries)) return kExitUsage;
+    if (procedures::VisitEntries(serial, entries, o->visit).empty()) {
+      std::cerr << "vantorctl: the service record of " << serial << " holds no session"
+                << (o->visit.empty() ? "" : " on " + o->visit) << '\n';
+      return kExitUsage;
+    }
+    procedures::ReportDetails details;
+    std::vector<std::string> warnings;
+    procedures::ReadReportSettings(procedures::ReportSettingsPath(), details, warnings);
+    for (const std::string& w : warnings) std::cerr << "vantorctl: " << w << '\n';
+    if (!o->shop.empty()) details.shop = o->shop;
+    if (!o->technician.empty()) details.technician = o->technician;
+    details.customer = o->customer;
+    details.date = procedures::LocalDate();
+    if (!o->html.empty() &&
+        !WriteText(o->html, procedures::ReportHtml(serial, entries, details, o->visit)))
       return kExitFailure;
-    if (!o->json.empty() && !WriteText(o->json, procedures::ReportJson(serial, entries)))
+    if (!o->json.empty() &&
+        !WriteText(o->json, procedures::ReportJson(serial, entries, details, o->visit)))
       return kExitFailure;
     return kExitOk;
   });

@@ -64,7 +64,8 @@ int EepromRead(Session& s, const std::string& startText,
       });
   if (progress) terminal->EndProgress();
   if (r != kOk) {
-    s.reporter.ReportResult(r);
+    // An interrupt is said by the session's end; half a table is no answer.
+    if (!s.link.channel.Cancelled()) s.reporter.ReportResult(r);
     return kExitFailure;
   }
   if (s.report.JsonWanted()) {
@@ -95,6 +96,10 @@ int ReportCounter(Session& s, const char* key, Result (MaintenanceCommands::*rea
   }
   s.report.Set(key, std::stoll(text));
   return kExitOk;
+}
+
+bool IsHexPair(const std::string& text, std::uint8_t& value) {
+  return text.size() == 2 && TextHexToByte(Upper(text), value) == 1;
 }
 
 struct LinkOptions {
@@ -137,11 +142,21 @@ void AddLinkCommands(Cli& cli) {
   auto* read = eeprom->add_subcommand("read", "read one byte, or a range as a table");
   read->add_option("ADDR", o->readStart, "address, two hexadecimal digits")->required();
   read->add_option("END", o->readEnd, "last address of a range");
+  // Wrong input is the technician's to fix, whether or not a printer is there.
+  cli.CheckInputFirst(read, [o] {
+    std::uint8_t start = 0, end = 0;
+    return IsHexPair(o->readStart, start) && IsHexPair(o->readEnd.value_or(o->readStart), end) &&
+           end >= start;
+  });
   cli.AddCommand(read, [o](Session& s) { return EepromRead(s, o->readStart, o->readEnd); });
 
   auto* write = eeprom->add_subcommand("write", "write one byte");
   write->add_option("ADDR", o->writeAddress, "address, two hexadecimal digits")->required();
   write->add_option("DATA", o->writeData, "data, two hexadecimal digits")->required();
+  cli.CheckInputFirst(write, [o] {
+    std::uint8_t address = 0, data = 0;
+    return IsHexPair(o->writeAddress, address) && IsHexPair(o->writeData, data);
+  });
   cli.AddCommand(write, [o](Session& s) {
     return ExitForResult(
         procedures::ChangeEepromByte(s.bench, Upper(o->writeAddress), Upper(o->writeData)));

@@ -10,6 +10,11 @@ namespace vantor::cli {
 
 namespace {
 
+// Text from the command line or a file may hold bytes that are not UTF-8: they become U+FFFD.
+std::string Dump(const Json& object) {
+  return object.dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
 std::string Hex(unsigned value, int digits) {
   char text[8];
   std::snprintf(text, sizeof text, "%0*X", digits, value);
@@ -86,7 +91,7 @@ void Report::Write(int status, std::string_view memo, std::string_view errors, s
   for (const auto& [key, value] : fields_.items()) object[key] = value;
   if (!operations_.empty()) object["operations"] = operations_;
   object["words"] = Lines(memo);
-  out << object.dump() << '\n';
+  out << Dump(object) << '\n';
   if (status != kExitOk) WriteFailure(status, errors.empty() ? memo : errors, err);
 }
 
@@ -95,7 +100,7 @@ void Report::WriteFailure(int status, std::string_view errors, std::ostream& err
   Json object = {{"command", command_}, {"exit", status}, {"class", ExitClass(status)}};
   object["result"] = result_ == kOk ? Json() : CodeJson(result_.Value());
   object["words"] = Lines(errors);
-  err << object.dump() << '\n';
+  err << Dump(object) << '\n';
 }
 
 }  // namespace vantor::cli

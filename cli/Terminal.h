@@ -20,6 +20,10 @@ class InterruptScope {
   std::unique_ptr<Saved> saved_;
 };
 
+// The exit status for the interrupt the last scope received: 130 for Ctrl-C, 143 for a
+// request to end (SIGTERM), as a shell reports a process those signals ended.
+int InterruptExitStatus();
+
 // Whether standard input or standard error is a terminal (a person, not a script or a file).
 bool StdinIsTerminal();
 bool StderrIsTerminal();

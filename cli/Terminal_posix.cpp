@@ -7,7 +7,9 @@ namespace vantor::cli {
 
 namespace {
 std::atomic<bool>* interruptFlag = nullptr;
-extern "C" void OnInterruptSignal(int) {
+volatile sig_atomic_t firstSignal = 0;
+extern "C" void OnInterruptSignal(int signal) {
+  if (firstSignal == 0) firstSignal = signal;
   if (interruptFlag) *interruptFlag = true;
 }
 }  // namespace
@@ -19,6 +21,7 @@ struct InterruptScope::Saved {
 
 InterruptScope::InterruptScope(std::atomic<bool>& flag) : saved_(std::make_unique<Saved>()) {
   flag = false;
+  firstSignal = 0;
   interruptFlag = &flag;
   struct sigaction action {};
   action.sa_handler = OnInterruptSignal;
@@ -30,6 +33,10 @@ InterruptScope::InterruptScope(std::atomic<bool>& flag) : saved_(std::make_uniqu
 InterruptScope::~InterruptScope() {
   ::sigaction(SIGINT, &saved_->oldInt, nullptr);
   ::sigaction(SIGTERM, &saved_->oldTerm, nullptr);
+}
+
+int InterruptExitStatus() {
+  return 128 + (firstSignal == 0 ? SIGINT : static_cast<int>(firstSignal));
 }
 
 bool StdinIsTerminal() {

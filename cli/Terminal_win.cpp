@@ -37,6 +37,11 @@ InterruptScope::~InterruptScope() {
   consoleInterruptFlag = nullptr;
 }
 
+// A console has no request to end that a script could tell apart from Ctrl-C.
+int InterruptExitStatus() {
+  return 130;
+}
+
 bool StdinIsTerminal() {
   return _isatty(_fileno(stdin)) != 0;
 }

@@ -74,7 +74,7 @@ void AddVirtualPrinterCommands(Cli& cli) {
     SetupFailure failure;
     if (!setup.Build(options, failure)) {
       std::cerr << "vantorctl: " << failure.message << '\n';
-      return kExitFailure;
+      return failure.step == SetupStep::StateFile ? kExitUsage : kExitFailure;
     }
     sim::VirtualPrinter& printer = *setup.Printer();
     printer.SetTimeScale(settings->timeScale);

@@ -3,14 +3,18 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <vector>
 
 #include "DeviceFile.h"
@@ -50,6 +54,29 @@ std::size_t WithLengthPrefix(const std::string& text, std::span<std::uint8_t> ou
   out[1] = static_cast<std::uint8_t>(n & 0xFF);
   std::memcpy(out.data() + 2, text.data(), n - 2);
   return n;
+}
+
+// The process that holds a lock on the file behind fd, as the kernel lists it; empty when it
+// cannot say.
+std::string FlockHolder(int fd) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return {};
+  std::ifstream locks("/proc/locks");
+  // "1: FLOCK  ADVISORY  WRITE 4242 00:19:5 0 EOF": pid, then major:minor:inode of the file.
+  for (std::string line; std::getline(locks, line);) {
+    std::istringstream fields(line);
+    std::string number, type, advisory, access, pid, where;
+    if (!(fields >> number >> type)) continue;
+    if (type == "->") fields >> type;  // a waiter
+    if (type != "FLOCK" || !(fields >> advisory >> access >> pid >> where)) continue;
+    unsigned major = 0, minor = 0;
+    unsigned long long inode = 0;
+    if (std::sscanf(where.c_str(), "%x:%x:%llu", &major, &minor, &inode) != 3) continue;
+    if (inode == st.st_ino && major == ::major(st.st_dev) && minor == ::minor(st.st_dev)) {
+      return pid;
+    }
+  }
+  return {};
 }
 
 class DeviceFile final : public StreamDevice {
@@ -181,6 +208,15 @@ std::unique_ptr<PortDevice> OpenDeviceFile(const DeviceFileOptions& options, Int
   const int fd = ::open(options.path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     why.reason = OpenErrorText(errno, options.path);
+    return nullptr;
+  }
+  // A second user's bytes would land in the middle of the first one's session: the device is
+  // held until the port closes (the lock goes with the descriptor, also when the process dies).
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+    why.reason = options.path + " is in use";
+    why.inUse = true;
+    why.holder = FlockHolder(fd);
+    ::close(fd);
     return nullptr;
   }
   return std::make_unique<DeviceFile>(fd, options);

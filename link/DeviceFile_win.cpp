@@ -184,7 +184,10 @@ std::unique_ptr<PortDevice> OpenDeviceFile(const DeviceFileOptions& options, Int
     WaitNamedPipeW(path.c_str(), 1000);
   }
   if (h == INVALID_HANDLE_VALUE) {
-    why.reason = OpenErrorText(GetLastError(), options.path);
+    const DWORD err = GetLastError();
+    why.reason = OpenErrorText(err, options.path);
+    // The handle is opened unshared, so a second user is refused here; Windows does not say who.
+    why.inUse = err == ERROR_SHARING_VIOLATION || err == ERROR_PIPE_BUSY;
     return nullptr;
   }
   return std::make_unique<DeviceFile>(h, options, kind);

@@ -15,9 +15,18 @@ std::uint8_t Lo(int v) {
 std::uint8_t Hi(int v) {
   return static_cast<std::uint8_t>((v >> 8) & 0xFF);
 }
+// Frames whose effect the printer keeps: a committed adjustment, a cleaning or an ink charge.
+// Bi-D and PF values alone only set up a print; reads and print modes leave nothing behind.
+bool ChangesPrinter(wire::FrameCode code) {
+  for (const wire::FrameCode& kept : {wire::kFinishAdjustWriteFrame, wire::kCleanOrChargeFrame}) {
+    if (code.code == kept.code && code.sub == kept.sub) return true;
+  }
+  return false;
+}
 }  // namespace
 
 Result FactoryCommands::Send(wire::FrameCode code, std::span<const std::uint8_t> params) {
+  if (ChangesPrinter(code)) channel_.BeforeChange();
   std::array<std::uint8_t, 32> frame{};
   const std::size_t body = 5 + params.size();
   const ModelBytes model = channel_.GetModelBytes();

@@ -391,6 +391,8 @@ Result PacketChannel::SendRsCommand() {
 }
 
 Result PacketChannel::ReadEepromByte(std::uint8_t address, std::uint8_t& value) {
+  // A long read stops between bytes, not after the last one.
+  if (Cancelled()) return kNotReady;
   constexpr wire::FrameCode c = wire::kEepromReadFrame;
   const std::uint8_t frame[10] = {
       wire::kFrameMark, wire::kFrameMark,      c.length, 0x00,   modelBytes_[0], modelBytes_[1],
@@ -410,6 +412,7 @@ bool PacketChannel::DecodeEepromReply(std::string_view text, std::uint8_t& value
 }
 
 Result PacketChannel::WriteEepromByte(std::uint8_t address, std::uint8_t value) {
+  BeforeChange();
   constexpr wire::FrameCode c = wire::kEepromWriteFrame;
   const std::uint8_t frame[11] = {
       wire::kFrameMark, wire::kFrameMark,      c.length, 0x00,    modelBytes_[0], modelBytes_[1],

@@ -5,8 +5,10 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string_view>
+#include <utility>
 
 #include "Clock.h"
 #include "Model.h"
@@ -42,6 +44,12 @@ class PacketChannel {
   void SetWaitLimitMs(std::int64_t limitMs) { waitLimitMs_ = limitMs; }
   // A flag that, once set, ends any wait at its next poll as "not ready".
   void SetCancel(const std::atomic<bool>* cancel) { cancel_ = cancel; }
+  // Runs hook once, just before the session's first frame that changes what the printer keeps
+  // (an EEPROM write, a committed adjustment, a cleaning), so that it can still read what it was.
+  void SetBeforeFirstChange(std::function<void()> hook) { beforeChange_ = std::move(hook); }
+  void BeforeChange() {
+    if (auto hook = std::exchange(beforeChange_, nullptr)) hook();
+  }
   bool Cancelled() const { return cancel_ && cancel_->load(); }
 
   // Transactions on socket 0.
@@ -140,6 +148,7 @@ class PacketChannel {
   bool retry_ = false;
   std::int64_t waitLimitMs_ = -1;
   const std::atomic<bool>* cancel_ = nullptr;
+  std::function<void()> beforeChange_;
   std::int16_t errorCode_ = kChannelNoError;
 
   std::uint16_t printerStatus_ = kStatusNone;

@@ -36,6 +36,10 @@ class PortDevice {
 // Why a device could not be opened, for the port doctor and traces.
 struct OpenFailure {
   std::string reason;
+  // Another user holds the device for its session; holder is its process number when the
+  // system can say.
+  bool inUse = false;
+  std::string holder;
 };
 
 // Maps the six interface names to devices. A name that maps to nothing opens nothing.

@@ -38,6 +38,10 @@ Result PrinterPort::OpenPort(PortCode code) {
   device_ = table_.Open(name, kind_, why);
   if (!device_) {
     openFailure_ = why.reason;
+    if (why.inUse) {
+      openFailure_ = portName_ + " is in use by " +
+                     (why.holder.empty() ? "another program" : "process " + why.holder);
+    }
     if (trace_) trace_->Comment("open " + portName_ + " failed: " + why.reason);
     return Fail(kPortCannotOpen);
   }

@@ -23,21 +23,32 @@ cmake --build "$build" -j "$(nproc)" --target "${targets[@]/#/fuzz_}"
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 mkdir -p "$build/artifacts"
-status=0
-for t in "${targets[@]}"; do
+# Each target runs on one core for a fixed time, so as many run at once as there are cores.
+run_one() {  # TARGET: one target's run; its summary printed at the end as one block
+  local t=$1 extra=()
   mkdir -p "$scratch/$t"
-  echo "== fuzz $t (${seconds} s)"
-  extra=()
   # Streams and pages cost per byte: shorter inputs give many more runs in the time.
   case $t in print_stream | page_renderer) extra=(-max_len=4096) ;; esac
   if ! "$build/fuzz/fuzz_$t" "${extra[@]}" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
       -artifact_prefix="$build/artifacts/$t-" "$scratch/$t" "fuzz/corpus/$t" \
       >"$scratch/$t.log" 2>&1; then
-    tail -40 "$scratch/$t.log"
-    echo "fuzz $t: FAILED; the input is in $build/artifacts/"
-    status=1
-  else
-    grep -E "^Done|#[0-9]+.*DONE" "$scratch/$t.log" | tail -1 || true
+    { echo "== fuzz $t (${seconds} s)"; tail -40 "$scratch/$t.log"; echo "fuzz $t: FAILED; the input is in $build/artifacts/"; } >"$scratch/$t.out"
+    cat "$scratch/$t.out"
+    return 1
+  fi
+  { echo "== fuzz $t (${seconds} s)"; grep -E "^Done|#[0-9]+.*DONE" "$scratch/$t.log" | tail -1 || true; } \
+    >"$scratch/$t.out"
+  cat "$scratch/$t.out"
+}
+status=0
+running=()
+for t in "${targets[@]}"; do
+  run_one "$t" &
+  running+=($!)
+  if [ ${#running[@]} -ge "$(nproc)" ]; then
+    wait "${running[0]}" || status=1
+    running=("${running[@]:1}")
   fi
 done
+for pid in "${running[@]}"; do wait "$pid" || status=1; done
 exit $status

@@ -22,13 +22,14 @@ elif [ "${1:-}" = --usb-kernel ]; then
   packages=(qemu-system-x86 busybox-static cpio binutils)
 else
   packages=(
-    build-essential cmake ninja-build pkg-config
+    build-essential cmake ninja-build pkg-config ccache
     libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev nlohmann-json3-dev
     qt6-base-dev libqt6svg6 libgl-dev libpng-dev libjpeg62-turbo-dev libtiff-dev
     libusb-1.0-0-dev libieee1284-3-dev umockdev libumockdev-dev
     xvfb xauth clang-format
     help2man groff-base desktop-file-utils librsvg2-bin
     clang libclang-rt-14-dev
+    chromium  # prints the service report in its test
   )
 fi
 

@@ -67,6 +67,9 @@ Result PrintBidAdjustment(Bench& bench) {
     VANTOR_TRY(access.WaitUntilReady());
     StoredBid stored{};
     VANTOR_TRY(access.ReadStoredBid(stored));
+    // The values printed with are the "before" of the values the technician registers next.
+    for (std::size_t i = 0; i < stored.size(); ++i)
+      RecordKnown(reporter, eeprom::kBidReadOrder[i], stored[i]);
     VANTOR_TRY(bench.raster.PrintBidPattern(stored, access));
     return bench.raster.FormFeed();
   }));

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "adjust/procedures/ReportSettings.h"
 #include "adjust/procedures/ServiceRecord.h"
 
 namespace vantor::procedures {
@@ -20,6 +21,11 @@ std::string DataFolder() {
   if (SHGetKnownFolderPath(FOLDERID_RoamingAppData, 0, nullptr, &known) == S_OK) base = known;
   CoTaskMemFree(known);
   return (base / "vantor-adjust").string();
+}
+
+// Settings stay with the records: one folder for the technician to carry to another machine.
+std::string ConfigFolder() {
+  return DataFolder();
 }
 
 }  // namespace vantor::procedures

@@ -27,6 +27,7 @@ Result PrintPfAdjustment(Bench& bench) {
     VANTOR_TRY(link.channel.WaitUntilReady());
     std::uint8_t stored = 0;
     VANTOR_TRY(link.channel.ReadEepromByte(eeprom::kPfValue, stored));
+    RecordKnown(reporter, eeprom::kPfValue, stored);
     bool candidateSent = false;
     const Result r = bench.raster.PrintPfCandidates([&](std::int8_t candidate) -> Result {
       candidateSent = true;

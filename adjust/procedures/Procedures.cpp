@@ -61,9 +61,11 @@ Result BusyOperationDone(Bench& bench, std::string_view busy, std::uint8_t kind,
 }
 
 Result ShowCounter(Bench& bench, std::string_view label,
-                   Result (MaintenanceCommands::*read)(std::string&)) {
+                   Result (MaintenanceCommands::*read)(std::string&),
+                   std::string* shown = nullptr) {
   Reporter& reporter = bench.reporter;
-  std::string value;
+  std::string local;
+  std::string& value = shown ? *shown : local;
   return ReportedJob(reporter, [&]() -> Result {
     VANTOR_TRY((bench.link.maintenance.*read)(value));
     reporter.ShowMessage(MessageKind::Replace, label);
@@ -87,9 +89,15 @@ Result InkCharge(Bench& bench) {
 
 Result CheckProtectionCounter(Bench& bench) {
   Reporter& reporter = bench.reporter;
-  const Result r =
-      ShowCounter(bench, text::kProtectionCounter, &MaintenanceCommands::ReadProtectionCounter);
-  if (r == kOk) reporter.ShowMessage(MessageKind::Append, text::kPoints);
+  std::string points;
+  const Result r = ShowCounter(bench, text::kProtectionCounter,
+                               &MaintenanceCommands::ReadProtectionCounter, &points);
+  if (r != kOk) return r;
+  reporter.ShowMessage(MessageKind::Append, text::kPoints);
+  // The count before a clear in the same session, for the record.
+  const auto count = static_cast<std::uint16_t>(std::stoul(points));
+  RecordKnown(reporter, eeprom::kProtectionCounterHi, static_cast<std::uint8_t>(count >> 8));
+  RecordKnown(reporter, eeprom::kProtectionCounterLo, static_cast<std::uint8_t>(count));
   return r;
 }
 

@@ -10,7 +10,6 @@
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
-#include <set>
 #include <sstream>
 
 #include "ids/Malheadid.h"
@@ -122,16 +121,6 @@ bool IsByte(const json& j) {
   return j.is_number_unsigned() && j.get<std::uint64_t>() <= 0xFF;
 }
 
-json Rows(const EepromBytes& bytes) {
-  json rows = json::array();
-  for (std::size_t r = 0; r < 16; ++r) {
-    std::string row;
-    for (std::size_t c = 0; c < 16; ++c) row += ByteHex(bytes[r * 16 + c]);
-    rows.push_back(row);
-  }
-  return rows;
-}
-
 std::optional<EepromBytes> BytesOf(const json& rows) {
   if (!rows.is_array() || rows.size() != 16) return std::nullopt;
   EepromBytes bytes{};
@@ -148,30 +137,17 @@ std::optional<EepromBytes> BytesOf(const json& rows) {
   return bytes;
 }
 
-std::string Escape(std::string_view text) {
-  std::string out;
-  for (const char c : text) {
-    switch (c) {
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '&':
-        out += "&amp;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
-}
-
 }  // namespace
+
+std::vector<std::string> HexRows(const EepromBytes& bytes) {
+  std::vector<std::string> rows;
+  for (std::size_t r = 0; r < 16; ++r) {
+    std::string row;
+    for (std::size_t c = 0; c < 16; ++c) row += ByteHex(bytes[r * 16 + c]);
+    rows.push_back(row);
+  }
+  return rows;
+}
 
 std::string RecordsFolder() {
   return (fs::path(DataFolder()) / "records").string();
@@ -194,6 +170,16 @@ FileServiceRecord::FileServiceRecord(std::string folder, std::string program, st
   // Several sessions of one process (tests, the desktop program) within a second stay apart.
   static int sessions = 0;
   session_ = LocalTimeStamp() + "-" + std::to_string(::getpid()) + "-" + std::to_string(++sessions);
+  // The serial number is the one the printer held before this session changed anything.
+  if (link_) {
+    link_->channel.SetBeforeFirstChange([this] {
+      if (!identity_ && !serialTried_) ReadSerial();
+    });
+  }
+}
+
+FileServiceRecord::~FileServiceRecord() {
+  if (link_) link_->channel.SetBeforeFirstChange(nullptr);
 }
 
 void FileServiceRecord::Known(std::uint8_t address, std::uint8_t value) {
@@ -261,7 +247,7 @@ void FileServiceRecord::Operation(std::string_view operation, std::vector<Record
   line["result"] = result;
   // The whole EEPROM goes with the first line of a session that read it.
   if (bytes_) {
-    line["eeprom"] = Rows(*bytes_);
+    line["eeprom"] = HexRows(*bytes_);
     bytes_.reset();
   }
   const fs::path path = RecordPath(folder_, serial);
@@ -382,87 +368,6 @@ std::string HistoryText(const std::vector<RecordEntry>& entries) {
   }
   if (!session.empty()) out << '\n';
   return out.str();
-}
-
-std::string ReportHtml(const std::string& serial, const std::vector<RecordEntry>& entries) {
-  std::optional<EepromBytes> latest;
-  std::string model, headId;
-  for (const RecordEntry& e : entries) {
-    if (e.bytes) latest = e.bytes;
-    if (!e.model.empty()) model = e.model;
-    if (!e.headId.empty()) headId = e.headId;
-  }
-  std::ostringstream h;
-  h << "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>Service report "
-    << Escape(serial) << "</title>\n<style>body{font-family:sans-serif;font-size:10pt;margin:1.5cm}"
-    << "table{border-collapse:collapse;margin-bottom:1em}td,th{border:1px solid #999;"
-    << "padding:2px 6px;text-align:left}.failed{color:#b00}</style></head><body>\n";
-  h << "<h1>Service report</h1>\n<h2>Printer</h2>\n<table>\n";
-  h << "<tr><th>Model</th><td>" << Escape(model) << "</td></tr>\n";
-  h << "<tr><th>Serial number</th><td>"
-    << (serial == kUnidentified ? "not identified" : Escape(serial)) << "</td></tr>\n";
-  if (latest) {
-    const PrinterIdentity id = IdentityOf(*latest);
-    h << "<tr><th>USB ID</th><td>" << Escape(id.usbId.value_or("")) << "</td></tr>\n";
-    if (id.headId) headId = *id.headId;
-  }
-  h << "<tr><th>Head ID</th><td>" << Escape(headId) << "</td></tr>\n</table>\n";
-  if (latest) {
-    const EepromBytes& b = *latest;
-    const auto be = [&](std::uint8_t first, int count) {
-      std::uint32_t v = 0;
-      for (int i = 0; i < count; ++i) v = v << 8 | b[static_cast<std::uint8_t>(first + i)];
-      return v;
-    };
-    h << "<h2>Counters (last read)</h2>\n<table>\n"
-      << "<tr><th>Protection counter</th><td>" << be(eeprom::kProtectionCounterHi, 2)
-      << " points</td></tr>\n<tr><th>Page counter</th><td>" << be(eeprom::kPageCounter, 4)
-      << "</td></tr>\n<tr><th>Print pass counter</th><td>" << be(eeprom::kPassCounter, 4)
-      << "</td></tr>\n</table>\n";
-  }
-  h << "<h2>Operations</h2>\n<table>\n<tr><th>Time</th><th>Program</th><th>Operation</th>"
-    << "<th>Result</th></tr>\n";
-  for (const RecordEntry& e : entries) {
-    const bool failed = e.result != "done";
-    h << "<tr" << (failed ? " class=\"failed\"" : "") << "><td>" << Escape(e.time) << "</td><td>"
-      << Escape(e.program) << "</td><td>" << Escape(e.operation) << "</td><td>" << Escape(e.result)
-      << "</td></tr>\n";
-  }
-  h << "</table>\n<h2>Values before and after</h2>\n<table>\n<tr><th>Time</th><th>Operation</th>"
-    << "<th>Address</th><th>Meaning</th><th>Before</th><th>After</th></tr>\n";
-  for (const RecordEntry& e : entries) {
-    for (const RecordedChange& c : e.changes) {
-      h << "<tr><td>" << Escape(e.time) << "</td><td>" << Escape(e.operation) << "</td><td>"
-        << HexText(c.address) << "</td><td>" << Escape(MeaningOf(c.address).name) << "</td><td>"
-        << (c.before ? Escape(DescribeValue(c.address, *c.before)) : "unknown") << "</td><td>"
-        << Escape(DescribeValue(c.address, c.after)) << "</td></tr>\n";
-    }
-  }
-  h << "</table>\n</body></html>\n";
-  return h.str();
-}
-
-std::string ReportJson(const std::string& serial, const std::vector<RecordEntry>& entries) {
-  json list = json::array();
-  for (const RecordEntry& e : entries) {
-    json changes = json::array();
-    for (const RecordedChange& c : e.changes) {
-      changes.push_back({{"address", c.address},
-                         {"name", MeaningOf(c.address).name},
-                         {"before", c.before ? json(*c.before) : json()},
-                         {"after", c.after}});
-    }
-    json entry = {{"session", e.session}, {"time", e.time},    {"program", e.program},
-                  {"model", e.model},     {"port", e.port},    {"operation", e.operation},
-                  {"result", e.result},   {"changes", changes}};
-    entry["identified"] = e.identified;
-    if (e.bytes) entry["eeprom"] = Rows(*e.bytes);
-    list.push_back(entry);
-  }
-  return json(
-             {{"serialNumber", serial == kUnidentified ? json() : json(serial)}, {"entries", list}})
-             .dump(2, ' ', false, json::error_handler_t::replace) +
-         "\n";
 }
 
 }  // namespace procedures

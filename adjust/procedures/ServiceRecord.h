@@ -67,6 +67,9 @@ class FileServiceRecord final : public ServiceRecorder {
  public:
   FileServiceRecord(std::string folder, std::string program, std::string_view port, Model model,
                     Link* link = nullptr);
+  ~FileServiceRecord() override;
+  FileServiceRecord(const FileServiceRecord&) = delete;
+  FileServiceRecord& operator=(const FileServiceRecord&) = delete;
   void Known(std::uint8_t address, std::uint8_t value) override;
   void Identified(const EepromBytes& bytes, const AddressSet* read = nullptr) override;
   void Operation(std::string_view operation, std::vector<RecordedChange> changes,
@@ -104,10 +107,8 @@ bool ReadRecord(const std::string& folder, const std::string& serial,
 
 // One line per session: time, program, operations and their results.
 std::string HistoryText(const std::vector<RecordEntry>& entries);
-// A printable one-page report: identity, counters, values before and after, failures.
-std::string ReportHtml(const std::string& serial, const std::vector<RecordEntry>& entries);
-// The same data for programs: the printer and its entries, values as numbers.
-std::string ReportJson(const std::string& serial, const std::vector<RecordEntry>& entries);
+// The 256 bytes as 16 rows of 32 hexadecimal digits, as a record line holds them.
+std::vector<std::string> HexRows(const EepromBytes& bytes);
 
 }  // namespace procedures
 }  // namespace vantor

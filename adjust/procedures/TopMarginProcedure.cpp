@@ -70,6 +70,7 @@ Result PrintTopMarginCheck(Bench& bench) {
     access.SleepMs(10);
     std::uint8_t margin = 0;
     VANTOR_TRY(link.channel.ReadEepromByte(eeprom::kTopMargin, margin));
+    RecordKnown(reporter, eeprom::kTopMargin, margin);
     return bench.raster.PrintTopMarginPattern(margin, access);
   }));
   return reporter.ShowMessage(MessageKind::Done, kCompletionOfPrinting);

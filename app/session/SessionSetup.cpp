@@ -10,6 +10,9 @@
 namespace vantor {
 
 Model ModelFromStateFile(const std::string& path) {
+  // A folder opens as a stream but throws at the first read.
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(path, ec)) return Model::Q40;
   std::ifstream in(path, std::ios::binary);
   if (!in) return Model::Q40;
   const std::vector<char> image{std::istreambuf_iterator<char>(in), {}};

@@ -81,9 +81,9 @@ TEST_F(BackupCommand, ThreeAdjustmentsAreNamedRestoredVerifiedAndReported) {
   ASSERT_EQ(Run({"report", "--html", html}).status, kExitOk);
   const std::string page = Read(html);
   for (const char* expected :
-       {"Q4A0071234", "Bi-D adjustment", "PF adjustment", "top margin adjustment", "EEPROM restore",
-        "<td>0x5D</td><td>top margin</td><td>120 (78)</td><td>134 (86)</td>",
-        "<td>0x5D</td><td>top margin</td><td>134 (86)</td><td>120 (78)</td>"}) {
+       {"Q4A0071234", "Bi-D adjustment", "PF adjustment", "Top margin adjustment", "EEPROM restore",
+        "<td>Top margin</td><td>0x5D</td><td>120 (78)</td><td>134 (86)</td>",
+        "<td>Top margin</td><td>0x5D</td><td>134 (86)</td><td>120 (78)</td>"}) {
     EXPECT_NE(page.find(expected), std::string::npos) << expected;
   }
   const Outcome history = Run({"history", "Q4A0071234"});
@@ -109,7 +109,7 @@ TEST_F(BackupCommand, RefusesOtherModelOtherPrinterAndBadFiles) {
   const Outcome model =
       test::RunVantorctl({"--model", "Q30", "--virtual=" + (dir_ / "q30.bin").string(), "eeprom",
                           "restore", file, "--yes"});
-  EXPECT_EQ(model.status, kExitFailure);
+  EXPECT_EQ(model.status, kExitUsage);
   EXPECT_NE(model.err.find("holds the EEPROM of a Vantor Q40, not of this Vantor Q30"),
             std::string::npos)
       << model.err;
@@ -117,7 +117,7 @@ TEST_F(BackupCommand, RefusesOtherModelOtherPrinterAndBadFiles) {
   // A new serial number on the printer: a main-board swap, or the wrong file.
   ASSERT_EQ(Run({"eeprom", "write", "C2", "5A"}).status, kExitOk);
   const Outcome other = Run({"eeprom", "restore", file, "--yes"});
-  EXPECT_EQ(other.status, kExitFailure);
+  EXPECT_EQ(other.status, kExitUsage);
   EXPECT_NE(other.err.find("is from another printer"), std::string::npos) << other.err;
   const Outcome swap = Run({"eeprom", "restore", file, "--yes", "--other-printer"});
   EXPECT_EQ(swap.status, kExitOk) << swap.err;
@@ -125,10 +125,10 @@ TEST_F(BackupCommand, RefusesOtherModelOtherPrinterAndBadFiles) {
 
   std::ofstream((dir_ / "broken.json")) << "{\"format\": \"vantor-adjust EEPROM image\", \"ver";
   const Outcome broken = Run({"eeprom", "restore", (dir_ / "broken.json").string(), "--yes"});
-  EXPECT_EQ(broken.status, kExitFailure);
+  EXPECT_EQ(broken.status, kExitUsage);
   EXPECT_NE(broken.err.find("broken.json: not a JSON file"), std::string::npos) << broken.err;
   const Outcome missing = Run({"eeprom", "diff", (dir_ / "none.json").string()});
-  EXPECT_EQ(missing.status, kExitFailure);
+  EXPECT_EQ(missing.status, kExitUsage);
   EXPECT_NE(missing.err.find("cannot read"), std::string::npos);
 }
 
@@ -152,11 +152,14 @@ TEST_F(BackupCommand, IdRegistrationsAreInTheHistory) {
   EXPECT_EQ(history.status, kExitOk);
   EXPECT_NE(history.out.find("Head ID registration: 21A2B3C4D5E12"), std::string::npos)
       << history.out;
-  // A new serial number makes the printer known by it from then on.
+  // The registration is filed under the printer as it came; its new serial number names it
+  // from the next session on.
+  EXPECT_NE(history.out.find("USB ID registration: Q30ABC0001AA99T010"), std::string::npos)
+      << history.out;
+  ASSERT_EQ(Run({"pf", "set", "2"}).status, kExitOk);
   const Outcome renamed = Run({"history"});
   EXPECT_NE(renamed.out.find("Service record of Q30ABC0001"), std::string::npos) << renamed.out;
-  EXPECT_NE(renamed.out.find("USB ID registration: Q30ABC0001AA99T010"), std::string::npos)
-      << renamed.out;
+  EXPECT_NE(renamed.out.find("PF adjustment"), std::string::npos) << renamed.out;
 }
 
 // Each virtual printer keeps its records beside its state file, and a session lands only under
@@ -173,7 +176,7 @@ TEST_F(BackupCommand, SessionsStayWithTheVirtualPrinterTheyRead) {
   EXPECT_NE(other.out.find("PF adjustment"), std::string::npos) << other.out;
   EXPECT_FALSE(fs::exists(dir_ / "data" / "vantor-adjust" / "records"))
       << "nothing in the technician's records";
-  EXPECT_EQ(test::RunVantorctl({"--virtual", "history"}).status, kExitFailure);
+  EXPECT_EQ(test::RunVantorctl({"--virtual", "history"}).status, kExitUsage);
 }
 
 // A record that cannot be written is said, and the command fails, after the work it did.
@@ -201,6 +204,47 @@ TEST_F(BackupCommand, HistoryAndReportSkipDamagedLines) {
   const Outcome report = Run({"report", "--json", (dir_ / "r.json").string()});
   EXPECT_EQ(report.status, kExitOk);
   EXPECT_NE(report.err.find("2 damaged lines skipped"), std::string::npos) << report.err;
+}
+
+// The report's own options against the shop's settings file; "-" is standard output.
+TEST_F(BackupCommand, ReportTakesTheSettingsFileAndItsOptions) {
+  Backup();
+  test::SetEnvironment("XDG_CONFIG_HOME", (dir_ / "config").string());
+  fs::create_directories(dir_ / "config" / "vantor-adjust");
+  std::ofstream(dir_ / "config" / "vantor-adjust" / "report.conf")
+      << "shop = File Shop\ntechnician = File Tech\nphone: 0123\n";
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::vector<std::string> out, notOut;
+    const char* err;
+  };
+  const Case cases[] = {
+      {{"report", "--html", "-", "--customer", "Job 1", "--shop", "Option Shop"},
+       kExitOk,
+       {"<strong>Option Shop</strong>", "<td>File Tech</td>", "<td>Job 1</td>"},
+       {"File Shop"},
+       "report.conf line 3: 'phone: 0123' is not one of"},
+      {{"report", "--json", "-", "--technician", "Option Tech"},
+       kExitOk,
+       {R"("technician": "Option Tech")", R"("serialNumber": "Q4A0071234")"},
+       {},
+       ""},
+      {{"report", "--html", "-", "--json", "-"}, kExitUsage, {}, {}, "standard output"},
+      {{"report", "--html", "-", "--visit", "1999-01-01"},
+       kExitUsage,
+       {},
+       {"<html"},
+       "holds no session on 1999-01-01"},
+  };
+  for (const Case& c : cases) {
+    const Outcome o = Run(c.args);
+    const std::string what = c.args.back();
+    EXPECT_EQ(o.status, c.status) << what << ": " << o.err;
+    for (const std::string& text : c.out) EXPECT_NE(o.out.find(text), std::string::npos) << text;
+    for (const std::string& text : c.notOut) EXPECT_EQ(o.out.find(text), std::string::npos) << text;
+    EXPECT_NE(o.err.find(c.err), std::string::npos) << what << ": " << o.err;
+  }
 }
 
 // An existing file is kept unless --force; a link planted at the name is replaced, never

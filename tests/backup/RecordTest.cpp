@@ -13,6 +13,7 @@
 #include "adjust/procedures/EepromRestore.h"
 #include "adjust/procedures/Procedures.h"
 #include "adjust/procedures/ServiceRecord.h"
+#include "adjust/procedures/ServiceReport.h"
 #include "link/WireTrace.h"
 #include "sim/VirtualPrinter.h"
 #include "tests/support/Environment.h"
@@ -98,8 +99,8 @@ TEST_F(Record, BidSessionKeepsOldAndNewValuesAndTheReportShowsThem) {
   ASSERT_TRUE(e.bytes);
   EXPECT_EQ((*e.bytes)[0x72], 0x02);
 
-  const std::string html = ReportHtml(kSerial, read);
-  EXPECT_NE(html.find("<td>0x72</td><td>Bi-D VSD1 Black</td><td>2 (02)</td><td>-3 (FD)</td>"),
+  const std::string html = ReportHtml(kSerial, read, {});
+  EXPECT_NE(html.find("<td>Bi-D VSD1 Black</td><td>0x72</td><td>2 (02)</td><td>-3 (FD)</td>"),
             std::string::npos)
       << html;
   EXPECT_NE(html.find("<td>Q4A0071234</td>"), std::string::npos);
@@ -159,12 +160,49 @@ TEST_F(Record, ASessionIsFiledOnlyUnderThePrinterItRead) {
     if (c.filedUnder != std::string(kSerial)) {
       EXPECT_EQ(Read(kSerial).size(), 1u) << c.what << ": only the backup";
       EXPECT_NE(HistoryText(filed).find("(printer not identified)"), std::string::npos);
-      EXPECT_NE(ReportHtml(c.filedUnder, filed).find("<td>not identified</td>"), std::string::npos);
+      EXPECT_NE(ReportHtml(c.filedUnder, filed, {}).find("<td>not identified</td>"),
+                std::string::npos);
     }
   }
 }
 
 // A crash that cut a line short leaves it damaged, not joined to the next session's line.
+// The serial number is read before the session's first change, so a change of the serial
+// itself, or of anything else, is filed under the printer as it came.
+TEST_F(Record, TheSerialIsReadBeforeTheFirstChange) {
+  // EEPROM write: 7c 7c, body length 7, model bytes, 42 bd 21. Factory frame: 1b 7c 00.
+  struct Case {
+    const char* what;
+    std::function<Result(Link&)> change;
+    const char* firstChange;
+  };
+  const Case cases[] = {
+      {"an EEPROM write of the serial's first character",
+       [](Link& link) { return link.channel.WriteEepromByte(0xC2, 'R'); },
+       "7c 7c 07 00 07 4c 42 bd 21 c2"},
+      {"a factory frame", [](Link& link) { return link.factory.FinishAdjustWrite(); }, "1b 7c 00"},
+  };
+  for (const Case& c : cases) {
+    fs::remove_all(folder_);
+    StartedBench bench;
+    ASSERT_TRUE(bench.started);
+    FileServiceRecord record(Folder(), "test 1", "TVUSB1", Model::Q40, &bench.link);
+    std::ostringstream wire;
+    WireTrace trace(wire);
+    bench.link.port.SetTrace(&trace);
+    ASSERT_EQ(c.change(bench.link), kOk) << c.what;
+    ASSERT_EQ(c.change(bench.link), kOk) << c.what;
+    record.Operation("change", {}, "done");
+    bench.link.port.SetTrace(nullptr);
+    const std::string text = wire.str();
+    const std::size_t change = text.find(c.firstChange);
+    ASSERT_NE(change, std::string::npos) << c.what << '\n' << text;
+    EXPECT_EQ(EepromReads(text.substr(0, change)), 10) << c.what << ": all before the change";
+    EXPECT_EQ(EepromReads(text), 10) << c.what << ": once a session";
+    EXPECT_EQ(Read(kSerial).size(), 1u) << c.what;
+  }
+}
+
 TEST_F(Record, AppendsAfterALineCutShort) {
   fs::create_directories(folder_);
   {

@@ -51,6 +51,14 @@ check "EEPROM read over the parallel stream" "^0E$" "${lpt[@]}" eeprom read 5D
 check "range table" "^5 .* 0E" "${usb[@]}" eeprom read 50 5F
 check "state file in use by the server" "is in use by process $server$" \
   "$ctl" --virtual="$dir/state.bin" eeprom read 5D
+# One client at a time: a second one would corrupt the first's session.
+"$ctl" --device "TVUSB1=$link" clean >"$dir/first.log" 2>&1 &
+first=$!
+sleep 0.5
+check "a second client is told who holds the link" "^\(TVUSB1 is in use by process $first;" \
+  "$ctl" --device "TVUSB1=$link" status
+wait "$first"
+check "the first client's cleaning went on untouched" "completed" cat "$dir/first.log"
 echo "paper out" >&3
 sleep 0.3
 check "paper out raised on the console" "^Paper out error$" "${usb[@]}" status

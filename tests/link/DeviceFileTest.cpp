@@ -12,6 +12,7 @@
 
 #include "gtest/gtest.h"
 #include "link/DeviceFile.h"
+#include "link/PrinterPort.h"
 #include "tests/support/ScriptedPrinter.h"
 #include "tests/support/TempPath.h"
 
@@ -172,6 +173,24 @@ TEST(DeviceFileOpen, LinkOfAServerThatIsGoneIsStaleAndTouchesNothing) {
   EXPECT_TRUE(OpenDeviceFile({link, ""}, InterfaceKind::Usb, why)) << why.reason;
   ::close(lock);
   fs::remove_all(dir);
+}
+
+// A second user would write into the first one's session: the device is held until it is
+// closed, and the port names the holder.
+TEST(DeviceFileOpen, ASecondUserIsToldWhoHoldsTheDevice) {
+  Terminal terminal;
+  PortTable table;
+  table.Set("TVUSB1", terminal.path, [&](InterfaceKind kind, OpenFailure& why) {
+    return OpenDeviceFile({terminal.path, ""}, kind, why);
+  });
+  VirtualClock clock;
+  PrinterPort first(table, clock), second(table, clock);
+  ASSERT_EQ(first.OpenPort(*PortCodeFromName("TVUSB1")), kOk) << first.OpenFailureReason();
+  EXPECT_NE(second.OpenPort(*PortCodeFromName("TVUSB1")), kOk);
+  EXPECT_EQ(second.OpenFailureReason(),
+            "TVUSB1 is in use by process " + std::to_string(::getpid()));
+  first.ClosePort();
+  EXPECT_EQ(second.OpenPort(*PortCodeFromName("TVUSB1")), kOk) << second.OpenFailureReason();
 }
 
 TEST(DeviceFileOpen, ATerminalTurnsRawOnlyOnceItAnswersAsThePrinter) {

@@ -505,5 +505,19 @@ TEST_F(WaitTest, ACancelEndsAnyWaitAtItsNextPoll) {
   EXPECT_LT(clock.NowMs() - start, 1000);
 }
 
+// A long EEPROM read stops between two bytes: nothing more goes out once cancelled.
+TEST_F(WaitTest, ACancelStopsEepromReadsBeforeTheNextByte) {
+  StartLink();
+  std::atomic<bool> cancel{false};
+  link.channel.SetCancel(&cancel);
+  printer.controlTexts.push_back("@BDC PS\r\nEE:5D0F;");
+  std::uint8_t v = 0;
+  ASSERT_EQ(link.channel.ReadEepromByte(0x5D, v), kOk);
+  cancel = true;
+  printer.written.clear();
+  EXPECT_EQ(link.channel.ReadEepromByte(0x5E, v), kNotReady);
+  EXPECT_TRUE(printer.written.empty());
+}
+
 }  // namespace
 }  // namespace vantor::test

@@ -14,12 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "link/FactoryCommands.h"
-#include "raster/LinkAccess.h"
-#include "raster/Malbid.h"
-#include "raster/Malraster.h"
 #include "sheet/SheetReader.h"
-#include "sim/VirtualPrinter.h"
+#include "tests/sheet/PrintingTwin.h"
 #include "tests/support/TempPath.h"
 
 #if VANTOR_TEST_JPEG
@@ -33,13 +29,6 @@ namespace vantor::test {
 namespace {
 
 using sheet::RefusalKind;
-
-struct Rgb {
-  int width = 0, height = 0;
-  std::vector<std::uint8_t> px;
-  std::uint8_t* At(int x, int y) { return &px[(std::size_t(y) * width + x) * 3]; }
-  const std::uint8_t* At(int x, int y) const { return &px[(std::size_t(y) * width + x) * 3]; }
-};
 
 using Matrix = std::array<double, 9>;  // row-major 3 x 3
 
@@ -235,52 +224,13 @@ sheet::SheetImage ThroughTiff(const Rgb& img, const std::filesystem::path& path)
 }
 #endif
 
-class DegradedSheets : public ::testing::Test {
+class DegradedSheets : public PrintingTwin {
  protected:
-  void SetUp() override {
-    printer.SetPageListener(&renderer);
-    printer.AttachTo(table);
-    link.channel.SetModel(Model::Q40);
-    ASSERT_EQ(link.port.OpenPort(0x501), kOk);
-    ASSERT_EQ(link.channel.StartLink(), kOk);
-  }
-
   // The twin set as the settings text says, the head square unless it says otherwise.
   void Misalign(const std::string& text) {
     std::string why;
     ASSERT_TRUE(printer.SetMisalignment("tilt=0;" + text, why)) << why;
   }
-
-  std::vector<Rgb> Print(bool pf) {
-    sheets.clear();
-    if (pf) {
-      const auto setPf = [&](std::int8_t value) -> Result {
-        VANTOR_TRY(link.factory.SetPfValue(static_cast<std::uint8_t>(value)));
-        return link.factory.FinishAdjustWrite();
-      };
-      EXPECT_EQ(raster.PrintPfCandidates(setPf), kOk);
-    } else {
-      StoredBid stored{};
-      EXPECT_EQ(access.ReadStoredBid(stored), kOk);
-      EXPECT_EQ(raster.PrintBidPattern(stored, access), kOk);
-    }
-    EXPECT_EQ(raster.FormFeed(), kOk);
-    std::vector<Rgb> pages;
-    for (const sim::Page& p : sheets) pages.push_back({p.width, p.height, p.rgb});
-    return pages;
-  }
-
-  VirtualClock clock;
-  sim::VirtualPrinter printer{clock, Model::Q40};
-  std::vector<sim::Page> sheets;
-  sim::PageRenderer renderer{printer.Mechanics(),
-                             [this](sim::Page&& page) { sheets.push_back(std::move(page)); }};
-  PortTable table;
-  Link link{table, clock};
-  Malheadid headId;
-  Malusbid usbId;
-  LinkAccess access{link, headId, usbId};
-  Raster raster{access};
 };
 
 // What a case must give: every row read right and trusted (kNone), or this refusal.
@@ -323,7 +273,7 @@ TEST_F(DegradedSheets, BidPhotosAndScansAreReadRightOrRefused) {
   Misalign(
       "bid=vsd1-black:+2,vsd1-color:-1,vsd2-black:0,vsd2-color:+3,vsd3-black:-2,"
       "vsd3-color:+1,eco-black:-3,eco-color:0");
-  const std::vector<Rgb> pages = Print(false);
+  const std::vector<Rgb> pages = PrintBid();
   ASSERT_EQ(pages.size(), 2u);
   const auto photo = [&](View v) {
     return std::vector<Rgb>{Photograph(pages[0], v), Photograph(pages[1], v)};
@@ -415,7 +365,7 @@ TEST_F(DegradedSheets, LargeBidErrorsReadAsLargeAndATiltedHeadIsNamed) {
   Misalign(
       "bid=vsd1-black:+18,vsd1-color:-19,vsd2-black:+19,vsd2-color:-18,vsd3-black:+17,"
       "vsd3-color:0,eco-black:-17,eco-color:+5");
-  const std::vector<Rgb> pages = Print(false);
+  const std::vector<Rgb> pages = PrintBid();
   ASSERT_EQ(pages.size(), 2u);
   sheet::Refusal refusal;
   auto reading = sheet::ReadBidSheets(
@@ -423,7 +373,7 @@ TEST_F(DegradedSheets, LargeBidErrorsReadAsLargeAndATiltedHeadIsNamed) {
   Check("large", reading, refusal, want, 8, kRight);
 
   Misalign("tilt=2");
-  const std::vector<Rgb> tilted = Print(false);
+  const std::vector<Rgb> tilted = PrintBid();
   ASSERT_EQ(tilted.size(), 2u);
   reading = sheet::ReadBidSheets({Scan(Photograph(tilted[0], {})), Scan(Photograph(tilted[1], {}))},
                                  refusal);
@@ -450,7 +400,7 @@ void CheckPf(const char* name, const std::optional<sheet::PfReading>& reading,
 TEST_F(DegradedSheets, PfPhotosAndScansAreReadRightOrRefused) {
   Misalign("pf=-3");
   const int want = static_cast<std::int8_t>(printer.Eeprom(eeprom::kPfValue)) - 3;
-  const std::vector<Rgb> pages = Print(true);
+  const std::vector<Rgb> pages = PrintPf();
   ASSERT_EQ(pages.size(), 1u);
   const Rgb& page = pages[0];
   const Rgb upright = Photograph(page, {});
@@ -503,7 +453,7 @@ TEST_F(DegradedSheets, PfPhotosAndScansAreReadRightOrRefused) {
 // Beyond the candidates the bars never meet: the value is no interpolation but a guess.
 TEST_F(DegradedSheets, PfErrorBeyondTheCandidatesIsRefused) {
   Misalign("pf=+7");
-  const std::vector<Rgb> pages = Print(true);
+  const std::vector<Rgb> pages = PrintPf();
   ASSERT_EQ(pages.size(), 1u);
   sheet::Refusal refusal;
   const auto reading = sheet::ReadPfSheet(Scan(Photograph(pages[0], {})), refusal);

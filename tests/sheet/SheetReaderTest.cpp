@@ -12,24 +12,14 @@
 #include <random>
 #include <vector>
 
-#include "link/FactoryCommands.h"
-#include "raster/LinkAccess.h"
-#include "raster/Malbid.h"
-#include "raster/Malraster.h"
 #include "sheet/SheetReader.h"
-#include "sim/VirtualPrinter.h"
+#include "tests/sheet/PrintingTwin.h"
 #include "tests/support/TempPath.h"
 
 namespace vantor::test {
 namespace {
 
 using sheet::SheetImage;
-
-struct Rgb {
-  int width = 0, height = 0;
-  std::vector<std::uint8_t> px;
-  std::uint8_t* At(int x, int y) { return &px[(std::size_t(y) * width + x) * 3]; }
-};
 
 Rgb FromPage(const sim::Page& page) {
   return {page.width, page.height, page.rgb};
@@ -158,16 +148,8 @@ Rgb Smudge(Rgb img, int x0, int y0, int radius) {
   return img;
 }
 
-class SheetReading : public ::testing::Test {
+class SheetReading : public PrintingTwin {
  protected:
-  void SetUp() override {
-    printer.SetPageListener(&renderer);
-    printer.AttachTo(table);
-    link.channel.SetModel(Model::Q40);
-    ASSERT_EQ(link.port.OpenPort(0x501), kOk);
-    ASSERT_EQ(link.channel.StartLink(), kOk);
-  }
-
   std::int8_t Stored(std::uint8_t address) {
     return static_cast<std::int8_t>(printer.Eeprom(address));
   }
@@ -182,29 +164,6 @@ class SheetReading : public ::testing::Test {
     m.squareLever = printer.HeadAngleLever();
     printer.SetMechanism(m);
   }
-
-  std::vector<Rgb> PrintBid() {
-    sheets.clear();
-    StoredBid stored{};
-    EXPECT_EQ(access.ReadStoredBid(stored), kOk);
-    EXPECT_EQ(raster.PrintBidPattern(stored, access), kOk);
-    EXPECT_EQ(raster.FormFeed(), kOk);
-    std::vector<Rgb> pages;
-    for (const sim::Page& p : sheets) pages.push_back(FromPage(p));
-    return pages;
-  }
-
-  VirtualClock clock;
-  sim::VirtualPrinter printer{clock, Model::Q40};
-  std::vector<sim::Page> sheets;
-  sim::PageRenderer renderer{printer.Mechanics(),
-                             [this](sim::Page&& page) { sheets.push_back(std::move(page)); }};
-  PortTable table;
-  Link link{table, clock};
-  Malheadid headId;
-  Malusbid usbId;
-  LinkAccess access{link, headId, usbId};
-  Raster raster{access};
 };
 
 // Panel order VSD1 black, VSD1 colour, ... from EEPROM order ECO black, ECO colour, VSD1 ...
