@@ -51,6 +51,11 @@ done
 
 out=$(cd "$HOME" && "$bin/vantorctl" --virtual=q40.bin status 2>&1)
 [ "$out" = "Ready to print." ] || fail "vantorctl --virtual=q40.bin status: '$out'"
+# A change goes into the service record, and the report names the program by the same version.
+(cd "$HOME" && "$bin/vantorctl" --virtual=q40.bin eeprom write 79 03 >/dev/null 2>&1 &&
+  "$bin/vantorctl" --virtual=q40.bin report --json report.json >/dev/null 2>&1) ||
+  fail "vantorctl eeprom write or report failed"
+grep -q "\"vantorctl $version\"" "$HOME/report.json" || fail "the report does not name vantorctl $version"
 
 for program in "${programs[@]}"; do
   page=$(MANPATH=$root/usr/share/man MANWIDTH=80 man -P cat "$program" 2>&1)
