@@ -28,12 +28,10 @@ done
 if ./scripts/install-deps.sh --packages; then
   echo "== packages"
   started=$SECONDS
-  if debs=$(./scripts/package.sh build/ci-release build/packages); then
-    # shellcheck disable=SC2086
-    tests/install/package_test.sh $debs || status=1
-  else
-    status=1
-  fi
+  # A lintian or AppStream complaint fails the stage, but the packages made are still tested.
+  debs=$(./scripts/package.sh build/ci-release build/packages) || status=1
+  # shellcheck disable=SC2086
+  [ -z "$debs" ] || tests/install/package_test.sh $debs || status=1
   echo "== packages: made and tested in $((SECONDS - started)) s"
 else
   echo "== packages: skipped (dpkg-dev, lintian or appstream could not be installed)"
