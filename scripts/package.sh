@@ -88,7 +88,7 @@ for pkg in "${packages[@]}"; do
     " -- $maintainer  $date_r" | gzip -9n >"$doc/changelog.gz"
   find "$root/usr/share/man" -type f -name '*.[0-9]' -exec gzip -9n {} +
   while IFS= read -r -d '' file; do
-    if file -b "$file" | grep -q '^ELF'; then
+    if [[ $(file -b "$file") == ELF* ]]; then
       strip --remove-section=.comment --remove-section=.note --strip-unneeded "$file"
       chmod 755 "$file"
     else
