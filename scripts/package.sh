@@ -45,7 +45,7 @@ DESTDIR=$stage cmake --install "$build" --prefix /usr >/dev/null
 gui=0
 [ -e "$stage/usr/bin/vantor-adjust" ] && gui=1
 
-# move PACKAGE PATH...: the staged paths (globs relative to the stage) into the package's root
+# move PACKAGE PATH...: staged paths (relative to the stage) into the package's root
 move() {
   local pkg=$1 path
   shift
@@ -97,9 +97,13 @@ for pkg in "${packages[@]}"; do
   done < <(find "$root/usr" -type f -print0)
   find "$root" -type d -exec chmod 755 {} +
 
-  depends=$(cd "$work/src" && dpkg-shlibdeps -O -e "$root/usr/bin/$pkg" 2>/dev/null |
+  depends=$(cd "$work/src" && dpkg-shlibdeps -O -e "$root/usr/bin/$pkg" 2>"$work/shlibdeps.log" |
     sed -n 's/^shlibs:Depends=//p')
-  [ -n "$depends" ] || { echo "dpkg-shlibdeps found no dependencies of $pkg" >&2; exit 1; }
+  [ -n "$depends" ] || {
+    cat "$work/shlibdeps.log" >&2
+    echo "dpkg-shlibdeps found no dependencies of $pkg" >&2
+    exit 1
+  }
   extra=()
   if [ "$pkg" = vantor-adjust ]; then
     # The udev rule travels with the command-line tool; the icon is drawn by Qt's SVG plugin.
@@ -107,7 +111,7 @@ for pkg in "${packages[@]}"; do
     extra=("Recommends: libqt6svg6")
   fi
   {
-    cat "$src/packaging/deb/$pkg.control" | sed '/^Description:/,$d'
+    sed '/^Description:/,$d' "$src/packaging/deb/$pkg.control"
     echo "Version: $version"
     echo "Architecture: $arch"
     echo "Maintainer: $maintainer"
