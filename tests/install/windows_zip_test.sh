@@ -44,7 +44,7 @@ for program in "${programs[@]}"; do
   # runs straight into its value.
   strings=$(wrestool -x --raw --type=16 "$exe" 2>/dev/null | tr -d '\0')
   for key in FileVersion ProductVersion; do
-    grep -aq "$key$version" <<<"$strings" || fail "$program.exe: the version resource lacks $key $version"
+    grep -aqF "$key$version" <<<"$strings" || fail "$program.exe: the version resource lacks $key $version"
   done
 done
 
