@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Cross-builds vantorctl.exe, vantor-adjust.exe and their tests for 64-bit Windows with
-# MinGW-w64 and runs the tests under Wine. The libraries Debian does not package for MinGW
+# MinGW-w64, packs both programs into vantor-adjust-VERSION-windows-x86_64.zip beside them and
+# runs the tests, and the zip's, under Wine. The libraries Debian does not package for MinGW
 # (libpng, GoogleTest, a static Qt) are built once from Debian's own sources into
 # build/mingw-deps and reused.
 #   --no-tests   build only
