@@ -412,7 +412,7 @@ void PrinterMechanism::CarriageCommand(std::uint8_t code, std::span<const std::u
 // moved would land on them, and the sheet of the earlier print must stay readable.
 void PrinterMechanism::EjectPrintedSheet() {
   if (!pageStarted_ || paperOut_) return;
-  if (pageListener_) pageListener_->FormFeed();
+  if (pageListener_) pageListener_->SheetEjected();
   store_.AddToCounter(eeprom::kPageCounter, 4, 1);
   ++pagesPrinted_;
   pageStarted_ = false;

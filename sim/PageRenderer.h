@@ -29,7 +29,7 @@ struct Page {
   int height = 0;
   std::vector<std::uint8_t> rgb;
   // The first line of text printed on the sheet: the pattern's title, where it has one.
-  std::string title;
+  std::string title{};
 
   const std::uint8_t* Pixel(int x, int y) const { return &rgb[(std::size_t(y) * width + x) * 3]; }
 };
@@ -74,6 +74,7 @@ class PageRenderer final : public PrintStreamListener {
   void LineFeed() override;
   void FormFeed() override;
   void Text(char c) override;
+  void SheetEjected() override { FormFeed(); }
 
   int PagesDone() const { return pagesDone_; }
   // True when something is on the sheet in the printer.
