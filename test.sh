@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, checks the layers and the formatting, builds the debug, sanitizer,
-# release and headless (no Qt) builds and runs every test of each, then drives the headless
+# release and headless (no Qt) builds and runs every test of each, makes the Debian packages from
+# the release build and tests them installed, then drives the headless
 # vantorctl through a real kernel's USB stack in QEMU, then runs each fuzz target briefly, then
 # cross-builds both programs for Windows (with a static Qt built once from Debian's source) and
 # runs those tests under Wine.
@@ -29,6 +30,19 @@ for preset in dev asan ci-release headless; do
   ctest --preset "$preset" -j "$jobs" || status=1
   echo "== $preset: tests ran in $((SECONDS - started)) s"
 done
+# The Debian packages from the release build, checked by lintian, installed into a scratch root,
+# used and purged.
+if ./scripts/install-deps.sh --packages; then
+  echo "== packages"
+  started=$SECONDS
+  # A lintian or AppStream complaint fails the stage, but the packages made are still tested.
+  debs=$(./scripts/package.sh build/ci-release build/packages) || status=1
+  # shellcheck disable=SC2086
+  [ -z "$debs" ] || tests/install/package_test.sh $debs || status=1
+  echo "== packages: made and tested in $((SECONDS - started)) s"
+else
+  echo "== packages: skipped (dpkg-dev, lintian or appstream could not be installed)"
+fi
 # USB through Debian's own kernel in QEMU, when QEMU and the kernel package can be had.
 if ./scripts/install-deps.sh --usb-kernel; then
   echo "== usb-kernel"

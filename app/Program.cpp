@@ -81,7 +81,7 @@ void Program::ShowPage(const sim::Page& page, const std::string& file) {
     const QImage view(page.rgb.data(), page.width, page.height, page.width * 3,
                       QImage::Format_RGB888);
     // The console keeps the file, or a compressed copy; the pixels stay the renderer's.
-    console_->AddPage(view, QString::fromStdString(file));
+    console_->AddPage(view, QString::fromStdString(file), QString::fromStdString(page.title));
   }
 }
 

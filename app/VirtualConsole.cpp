@@ -281,7 +281,7 @@ void VirtualConsole::ShowSheet(std::uint64_t dataBytes) {
       QPixmap::fromImage(view.scaled(96, 136, Qt::KeepAspectRatio, Qt::SmoothTransformation)));
 }
 
-void VirtualConsole::AddPage(const QImage& page, const QString& file) {
+void VirtualConsole::AddPage(const QImage& page, const QString& file, const QString& title) {
   // The ejected sheet is no longer in the printer.
   sheetBytes_ = ~std::uint64_t{0};
   sheetShown_.invalidate();
@@ -294,13 +294,18 @@ void VirtualConsole::AddPage(const QImage& page, const QString& file) {
   }
   kept_.push_back(std::move(kept));
   const int number = int(kept_.size());
-  const QString label =
-      QString("Page %1\n%2").arg(number).arg(QTime::currentTime().toString("HH:mm:ss"));
+  // Long titles are cut: the list's grid is a thumbnail wide.
+  const QString pattern = title.isEmpty() ? QString("no title") : title.left(22);
+  const QString label = QString("Page %1\n%2\n%3")
+                            .arg(number)
+                            .arg(pattern)
+                            .arg(QTime::currentTime().toString("HH:mm:ss"));
   auto* item = new QListWidgetItem(QIcon(QPixmap::fromImage(page.scaled(
                                        96, 136, Qt::KeepAspectRatio, Qt::SmoothTransformation))),
                                    label, pages_);
   item->setData(Qt::UserRole, number - 1);
-  item->setToolTip(file.isEmpty() ? QString("Page %1").arg(number) : file);
+  const QString named = title.isEmpty() ? QString("Page %1").arg(number) : title;
+  item->setToolTip(file.isEmpty() ? named : named + "\n" + file);
   pages_->setCurrentItem(item);
   pages_->scrollToItem(item);
 }

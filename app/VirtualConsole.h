@@ -32,7 +32,8 @@ class VirtualConsole final : public QWidget {
   // A printed page, shown as a labelled thumbnail that opens full size. A sheet is 37 MB of
   // pixels, so only the file it was written to (or, without one, a compressed copy) is kept,
   // and it is decoded again when opened.
-  void AddPage(const QImage& page, const QString& file = {});
+  // title: the first line of text on the sheet, naming the pattern (may be empty).
+  void AddPage(const QImage& page, const QString& file = {}, const QString& title = {});
   int PageCount() const;
   // The page as kept, decoded; null when its file is gone.
   QImage PageImage(int index) const;

@@ -45,6 +45,9 @@ class Report final : public ServiceRecorder {
                   const procedures::AddressSet* read = nullptr) override;
   void Operation(std::string_view operation, std::vector<RecordedChange> changes,
                  std::string_view result) override;
+  bool History(std::vector<procedures::RecordEntry>& entries) override {
+    return record_ != nullptr && record_->History(entries);
+  }
 
   // Writes the objects for a finished command: the values on out whenever the command ran
   // (also when it failed after reading some), the failure on err when status is not 0. memo

@@ -17,6 +17,7 @@
 #include "adjust/procedures/ScanEntries.h"
 #include "cli/Cli.h"
 #include "cli/TerminalDisplay.h"
+#include "link/EepromAddresses.h"
 #include "sheet/SheetReader.h"
 
 namespace vantor::cli {
@@ -27,7 +28,30 @@ struct SuggestOptions {
   std::vector<std::string> files;
   bool apply = false;
   bool yes = false;
+  bool force = false;
 };
+
+struct PfSuggestOptions {
+  std::string file;
+  bool apply = false;
+  bool yes = false;
+  bool force = false;
+};
+
+// Sheets not of the latest print are refused unless the technician insists; false with the
+// words told when refused.
+bool TakeSheets(Session& s, const procedures::SheetTie& tie, std::string_view pattern,
+                std::string_view print, bool force) {
+  const std::string reason = procedures::StaleReason(tie.state, pattern);
+  if (reason.empty()) return true;
+  if (force) {
+    s.out << reason << " Read anyway (--force).\n";
+    return true;
+  }
+  s.err << reason << "\nPrint the pattern again (" << print
+        << ") and scan the new sheets, or add --force to read these anyway.\n";
+  return false;
+}
 
 using procedures::Trusted;
 
@@ -124,13 +148,19 @@ int SuggestBidApply(Session& s, const SuggestOptions& o) {
       s.bench,
       [&stored](std::size_t row, const std::string& text) { stored[row] = std::stoi(text); });
   if (read != kOk) return ExitForResult(read);
+  const procedures::SheetTie tie = procedures::TieOfLatestPrint(
+      s.reporter, procedures::kBidPrintOperation, eeprom::kBidReadOrder);
+  if (!TakeSheets(s, tie, "Bi-D", "bid print", o.force)) return kExitUsage;
 
-  const auto scanned = procedures::BidEntriesFromScan(*reading, stored);
+  // The changes are added to the values the sheets were printed with, where the record knows
+  // them, so that sheets of an earlier print do not add old changes to today's values.
+  const auto scanned =
+      procedures::BidEntriesFromScan(*reading, procedures::BidPrintedWith(tie, stored));
   std::array<std::optional<std::string>, procedures::kBidRowCount> entries;
   std::string changes;
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const procedures::BidScanEntry& e = scanned[i];
-    if (e.state != procedures::ScanRow::Trusted || e.change == 0) continue;
+    if (e.state != procedures::ScanRow::Trusted || e.value == *stored[i]) continue;
     entries[i] = std::to_string(e.value);
     changes += std::string(changes.empty() ? "" : ", ") +
                std::string(procedures::kBidRows[i].caption) + " " + std::to_string(*stored[i]) +
@@ -141,12 +171,7 @@ int SuggestBidApply(Session& s, const SuggestOptions& o) {
     s.report.Set("applied", Json::object());
     return kExitOk;
   }
-  // The change is read against the values stored at print time; those stored now stand in
-  // for them, so the sheets must be of the last Bi-D print.
-  if (!s.reporter.Display().Question(
-          "Confirmation", "Register " + changes +
-                              "? The values stored now are taken as those the sheets were "
-                              "printed with.")) {
+  if (!s.reporter.Display().Question("Confirmation", "Register " + changes + "?")) {
     return kExitCancelled;
   }
   const auto registered = procedures::WriteBidRows(s.bench, entries);
@@ -162,12 +187,6 @@ int SuggestBidApply(Session& s, const SuggestOptions& o) {
   s.report.Set("applied", std::move(applied));
   return status;
 }
-
-struct PfSuggestOptions {
-  std::string file;
-  bool apply = false;
-  bool yes = false;
-};
 
 void ShowPfSuggestion(const sheet::PfReading& r, std::ostream& out) {
   char line[128];
@@ -208,10 +227,20 @@ int SuggestPfApply(Session& s, const PfSuggestOptions& o) {
     s.out << "Nothing registered: the reading is unsure; judge the sheet by eye.\n";
     return kExitOk;
   }
+  std::string stored;
+  const Result read = procedures::ReadPfValue(s.bench, stored);
+  if (read != kOk) return ExitForResult(read);
+  const procedures::SheetTie tie = procedures::TieOfLatestPrint(
+      s.reporter, procedures::kPfPrintOperation, std::array<std::uint8_t, 1>{eeprom::kPfValue});
+  if (!TakeSheets(s, tie, "PF", "pf print", o.force)) return kExitUsage;
   if (auto* terminal = dynamic_cast<TerminalDisplay*>(&s.reporter.Display())) {
     terminal->SetAssumeYes(o.yes);
   }
   const std::string value = std::to_string(reading->suggested);
+  if (value == stored) {
+    s.out << "Nothing to register: the value read is stored already.\n";
+    return kExitOk;
+  }
   if (!s.reporter.Display().Question("Confirmation", "Register the PF value " + value + "?")) {
     return kExitCancelled;
   }
@@ -231,6 +260,8 @@ void AddSuggestCommands(Cli& cli) {
   pfSuggest->add_flag("--apply", po->apply,
                       "register the value read with trust, as pf set does, after a confirmation");
   pfSuggest->add_flag("-y,--yes", po->yes, "answer OK to the confirmation");
+  pfSuggest->add_flag("--force", po->force,
+                      "with --apply: read a sheet that is not of the printer's latest PF print");
   cli.AddOfflineCommand(
       pfSuggest, [&cli, po] { return SuggestPfOffline(*po, cli.JsonWanted()); }, true);
   cli.AddCommand(pfSuggest, [po](Session& s) { return SuggestPfApply(s, *po); });
@@ -244,6 +275,8 @@ void AddSuggestCommands(Cli& cli) {
   suggest->add_flag("--apply", o->apply,
                     "register the values read with trust, as bid set does, after a confirmation");
   suggest->add_flag("-y,--yes", o->yes, "answer OK to the confirmation");
+  suggest->add_flag("--force", o->force,
+                    "with --apply: read sheets that are not of the printer's latest Bi-D print");
   cli.AddOfflineCommand(
       suggest, [&cli, o] { return SuggestBidOffline(*o, cli.JsonWanted()); }, true);
   cli.AddCommand(suggest, [o](Session& s) { return SuggestBidApply(s, *o); });

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Cross-builds vantorctl.exe, vantor-adjust.exe and their tests for 64-bit Windows with
-# MinGW-w64 and runs the tests under Wine. The libraries Debian does not package for MinGW
+# MinGW-w64, packs both programs into vantor-adjust-VERSION-windows-x86_64.zip beside them and
+# runs the tests, and the zip's, under Wine. The libraries Debian does not package for MinGW
 # (libpng, GoogleTest, a static Qt) are built once from Debian's own sources into
 # build/mingw-deps and reused.
 #   --no-tests   build only
@@ -106,6 +107,43 @@ if [ -n "${VANTOR_MINGW_QT:-}" ]; then
   chmod +x "$kit/link.sh"
   cp "$VANTOR_MINGW_QT/configure-options.txt" "$kit/qt-configure-options.txt"
 fi
+
+# The zip a technician unpacks: both programs, the Windows README, the notices of every library
+# linked in, and the relink kit with the Qt recipe. Named by the project's version.
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+name=vantor-adjust-$version-windows-x86_64
+zip=$build/$name.zip
+pack=$build/zip/$name
+rm -rf "$build/zip" "$zip" && mkdir -p "$pack/licences"
+exes=("$build/cli/vantorctl.exe")
+[ -z "${VANTOR_MINGW_QT:-}" ] || exes+=("$build/app/vantor-adjust.exe")
+for exe in "${exes[@]}"; do
+  x86_64-w64-mingw32-strip -o "$pack/$(basename "$exe")" "$exe"
+done
+sed 's/$/\r/' "$src/packaging/windows/README.txt" >"$pack/README.txt"
+png_licence=$(find "$deps/libpng-src" -maxdepth 2 -name LICENSE | head -n1)
+notices=(
+  "libpng.txt=${png_licence:-/usr/share/doc/libpng16-16/copyright}"
+  "zlib.txt=/usr/share/doc/libz-mingw-w64-dev/copyright"
+  "mingw-w64-runtime.txt=/usr/share/doc/mingw-w64-common/copyright"
+  "gcc-runtime-libstdc++.txt=/usr/share/doc/gcc-mingw-w64-base/copyright"
+  "CLI11.txt=/usr/share/doc/libcli11-dev/copyright"
+  "nlohmann-json.txt=/usr/share/doc/nlohmann-json3-dev/copyright"
+)
+if [ -n "${VANTOR_MINGW_QT:-}" ]; then
+  # Debian's notice of the same qt6-base source covers Qt and what it bundles (HarfBuzz,
+  # FreeType, PCRE2, its own zlib and libpng, ...).
+  notices+=("Qt.txt=/usr/share/doc/libqt6core6/copyright" "LGPL-3.txt=/usr/share/common-licenses/LGPL-3"
+    "GPL-3.txt=/usr/share/common-licenses/GPL-3")
+  cp -r "$kit" "$pack/relink"
+  mkdir -p "$pack/relink/qt-recipe"
+  cp "$src/scripts/build-qt-mingw.sh" "$src/cmake/mingw-w64-x86_64-qt.cmake" "$pack/relink/qt-recipe/"
+fi
+for notice in "${notices[@]}"; do
+  sed 's/$/\r/' "${notice#*=}" >"$pack/licences/${notice%%=*}"
+done
+(cd "$build/zip" && zip -q -r -9 "$zip" "$name")
+echo "== windows: $zip"
 [ $run_tests -eq 1 ] || exit 0
 
 echo "== windows: tests under Wine"
@@ -122,4 +160,8 @@ trap '"$wineserver" -k || true' EXIT
 # keep its output open for as long as the server runs: ctest would wait on that test forever.
 # Started here, they hold nothing of ctest's. A fresh prefix is made by this first start.
 timeout 300 "$wine" net start plugplay </dev/null >/dev/null 2>&1 || true
-ctest --test-dir "$build" -j "$jobs" --timeout 300 --output-on-failure
+status=0
+ctest --test-dir "$build" -j "$jobs" --timeout 300 --output-on-failure || status=1
+echo "== windows: the zip under Wine"
+"$src/tests/install/windows_zip_test.sh" "$zip" "$wine" "${VANTOR_MINGW_QT:-}" || status=1
+exit $status

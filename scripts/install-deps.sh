@@ -5,6 +5,7 @@
 # `apt-get source` needs for libpng1.6 and qt6-base; exits 1 when they cannot be had.
 # With --usb-kernel, what scripts/usb-kernel-stage.sh needs to boot a guest (the kernel package
 # itself it fetches with `apt-get download` and unpacks, rather than installing it here).
+# With --packages, what scripts/package.sh and the install test of its packages need.
 set -euo pipefail
 
 windows=0
@@ -16,10 +17,12 @@ if [ $windows -eq 1 ]; then
   packages=(
     g++-mingw-w64-x86-64-posix wine64 libz-mingw-w64-dev dpkg-dev
     cmake ninja-build qt6-base-dev qt6-base-dev-tools librsvg2-bin icoutils
-    xvfb xauth xdotool x11-apps python3 fonts-dejavu-core
+    xvfb xauth xdotool x11-apps python3 fonts-dejavu-core zip unzip
   )
 elif [ "${1:-}" = --usb-kernel ]; then
   packages=(qemu-system-x86 busybox-static cpio binutils)
+elif [ "${1:-}" = --packages ]; then
+  packages=(dpkg-dev binutils file lintian appstream desktop-file-utils man-db help2man)
 else
   packages=(
     build-essential cmake ninja-build pkg-config ccache

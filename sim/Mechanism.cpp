@@ -408,8 +408,19 @@ void PrinterMechanism::CarriageCommand(std::uint8_t code, std::span<const std::u
 // ---------------------------------------------------------------------------------------------
 // Console.
 
+// The head-angle pattern leaves the paper above its lowest bars; a print after the lever was
+// moved would land on them, and the sheet of the earlier print must stay readable.
+void PrinterMechanism::EjectPrintedSheet() {
+  if (!pageStarted_ || paperOut_) return;
+  if (pageListener_) pageListener_->SheetEjected();
+  store_.AddToCounter(eeprom::kPageCounter, 4, 1);
+  ++pagesPrinted_;
+  pageStarted_ = false;
+}
+
 void PrinterMechanism::PressInkSwitch() {
   Update();
+  EjectPrintedSheet();
   if (beforeFill_) {
     Clean(6);  // the initial charge
   } else {
@@ -428,6 +439,7 @@ void PrinterMechanism::TapInkSwitch() {
     PressInkSwitch();
     return;
   }
+  EjectPrintedSheet();
   carriageOut_ = true;
   Queue(Activity::Busy, kMoveBaseMs);
 }

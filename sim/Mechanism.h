@@ -84,7 +84,8 @@ class PrinterMechanism {
 
   // The console. Held down (over about three seconds) the ink switch runs a cleaning; a short
   // press at home sends the carriage to the cartridge position, and the next short press
-  // brings it back and cleans, as the head-angle steps use it.
+  // brings it back and cleans, as the head-angle steps use it. Either ends the job in the
+  // printer: a sheet printed on goes out first, so the next print starts a new sheet.
   void PressInkSwitch();
   void TapInkSwitch();
   bool CarriageOut() const { return carriageOut_; }
@@ -111,6 +112,7 @@ class PrinterMechanism {
   void CarriageCommand(std::uint8_t code, std::span<const std::uint8_t> params);
   void Clean(std::uint8_t kind);
   void UseInk(int black, int color);
+  void EjectPrintedSheet();
 
   Clock& clock_;
   Model model_;

@@ -110,6 +110,10 @@ void PageRenderer::BeginInk() {
     FormFeed();
     EnsureSheet();
   }
+  if (!started_) {
+    page_.title.clear();
+    titleEnded_ = false;
+  }
   StartSheet();
   started_ = true;
 }
@@ -159,6 +163,7 @@ int PageRenderer::Row() const {
 }
 
 void PageRenderer::VerticalMove(std::int32_t units) {
+  if (!page_.title.empty()) titleEnded_ = true;
   Feed(std::int64_t{units} * kPageDpi / unitsPerInch_);
 }
 
@@ -167,10 +172,12 @@ void PageRenderer::HorizontalPosition(std::uint16_t units) {
 }
 
 void PageRenderer::CarriageReturn() {
+  if (!page_.title.empty()) titleEnded_ = true;
   column_ = 0;
 }
 
 void PageRenderer::LineFeed() {
+  if (!page_.title.empty()) titleEnded_ = true;
   Feed(kLineSpacing);
 }
 
@@ -199,6 +206,7 @@ void PageRenderer::Blend(int x, int y, const std::uint8_t* ink, int level) {
 void PageRenderer::Band(const RasterBand& band) {
   if (band.bitsPerDot != 2 || band.data.empty()) return;
   BeginInk();
+  if (!page_.title.empty()) titleEnded_ = true;
   const Ink& ink = InkOf(band.color);
   const bool rightToLeft = bidirectional_ && carriageRight_;
   carriageRight_ = !rightToLeft;
@@ -228,6 +236,7 @@ void PageRenderer::Band(const RasterBand& band) {
 
 void PageRenderer::Text(char c) {
   BeginInk();
+  if (!titleEnded_ && c >= ' ' && c <= '~' && page_.title.size() < 60) page_.title += c;
   DrawGlyph(c, kLeftMargin + column_, Row());
   if (column_ < kMaxSheetWidth) column_ += kCharPitch;
 }

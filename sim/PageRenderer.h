@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "sim/PrintStream.h"
@@ -27,6 +28,8 @@ struct Page {
   int width = 0;
   int height = 0;
   std::vector<std::uint8_t> rgb;
+  // The first line of text printed on the sheet: the pattern's title, where it has one.
+  std::string title{};
 
   const std::uint8_t* Pixel(int x, int y) const { return &rgb[(std::size_t(y) * width + x) * 3]; }
 };
@@ -71,6 +74,7 @@ class PageRenderer final : public PrintStreamListener {
   void LineFeed() override;
   void FormFeed() override;
   void Text(char c) override;
+  void SheetEjected() override { FormFeed(); }
 
   int PagesDone() const { return pagesDone_; }
   // True when something is on the sheet in the printer.
@@ -91,8 +95,9 @@ class PageRenderer final : public PrintStreamListener {
   const PrintMechanics& mechanics_;
   PageSink sink_;
   Page page_;
-  bool sheet_ = false;    // a sheet is in the printer
-  bool started_ = false;  // ink is on it
+  bool sheet_ = false;       // a sheet is in the printer
+  bool started_ = false;     // ink is on it
+  bool titleEnded_ = false;  // the sheet's first line of text is complete
   int pagesDone_ = 0;
   // Rows of page_ that may hold ink, to whiten when its buffer is used for the next sheet.
   int inkedTop_ = 0;

@@ -57,6 +57,8 @@ class PrintStreamListener {
   virtual void FactoryFrame(std::span<const std::uint8_t> /*body*/) {}
   // A sequence the printer does not know; it is skipped.
   virtual void Unknown(std::span<const std::uint8_t> /*bytes*/) {}
+  // Not a command: the printer put the sheet out by itself.
+  virtual void SheetEjected() {}
 };
 
 class PrintStream {

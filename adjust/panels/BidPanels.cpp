@@ -12,7 +12,9 @@
 #include "adjust/panels/PanelParts.h"
 #include "adjust/panels/RadioGroup.h"
 #include "adjust/panels/ScanFiles.h"
+#include "adjust/panels/WaitEstimates.h"
 #include "adjust/procedures/ScanEntries.h"
+#include "link/EepromAddresses.h"
 #include "raster/Malbid.h"
 
 namespace vantor {
@@ -43,17 +45,26 @@ struct RowNames {
   const char* check;
   const char* edit;
   const char* upDown;
+  const char* scan;
   AdjustedItem summary;
 };
 constexpr std::array<RowNames, procedures::kBidRowCount> kRowNames = {{
-    {"BidVSD1BkCheckBox", "BidVSD1BkWrtEdit", "BidVSD1BkUpDown", AdjustedItem::Vsd1Black},
-    {"BidVSD1YMCCheckBox", "BidVSD1YMCWrtEdit", "BidVSD1YMCUpDown", AdjustedItem::Vsd1Color},
-    {"BidVSD2BkCheckBox", "BidVSD2BkWrtEdit", "BidVSD2BkUpDown", AdjustedItem::Vsd2Black},
-    {"BidVSD2YMCCheckBox", "BidVSD2YMCWrtEdit", "BidVSD2YMCUpDown", AdjustedItem::Vsd2Color},
-    {"BidVSD3BkCheckBox", "BidVSD3BkWrtEdit", "BidVSD3BkUpDown", AdjustedItem::Vsd3Black},
-    {"BidVSD3YMCCheckBox", "BidVSD3YMCWrtEdit", "BidVSD3YMCUpDown", AdjustedItem::Vsd3Color},
-    {"BidECOBkCheckBox", "BidECOBkWrtEdit", "BidECOBkUpDown", AdjustedItem::EcoBlack},
-    {"BidECOYMCCheckBox", "BidECOYMCWrtEdit", "BidECOYMCUpDown", AdjustedItem::EcoColor},
+    {"BidVSD1BkCheckBox", "BidVSD1BkWrtEdit", "BidVSD1BkUpDown", "BidVSD1BkScanLbl",
+     AdjustedItem::Vsd1Black},
+    {"BidVSD1YMCCheckBox", "BidVSD1YMCWrtEdit", "BidVSD1YMCUpDown", "BidVSD1YMCScanLbl",
+     AdjustedItem::Vsd1Color},
+    {"BidVSD2BkCheckBox", "BidVSD2BkWrtEdit", "BidVSD2BkUpDown", "BidVSD2BkScanLbl",
+     AdjustedItem::Vsd2Black},
+    {"BidVSD2YMCCheckBox", "BidVSD2YMCWrtEdit", "BidVSD2YMCUpDown", "BidVSD2YMCScanLbl",
+     AdjustedItem::Vsd2Color},
+    {"BidVSD3BkCheckBox", "BidVSD3BkWrtEdit", "BidVSD3BkUpDown", "BidVSD3BkScanLbl",
+     AdjustedItem::Vsd3Black},
+    {"BidVSD3YMCCheckBox", "BidVSD3YMCWrtEdit", "BidVSD3YMCUpDown", "BidVSD3YMCScanLbl",
+     AdjustedItem::Vsd3Color},
+    {"BidECOBkCheckBox", "BidECOBkWrtEdit", "BidECOBkUpDown", "BidECOBkScanLbl",
+     AdjustedItem::EcoBlack},
+    {"BidECOYMCCheckBox", "BidECOYMCWrtEdit", "BidECOYMCUpDown", "BidECOYMCScanLbl",
+     AdjustedItem::EcoColor},
 }};
 
 }  // namespace
@@ -88,6 +99,8 @@ void BidPanels::BuildInputPanel() {
     row.edit = MakeEdit(names.edit, 3, inputPnl_);
     row.edit->setText("0");
     row.upDown = new UpDown(names.upDown, row.edit, kBidMin, kBidMax, inputPnl_);
+    row.scan = new QLabel(inputPnl_);
+    row.scan->setObjectName(names.scan);
     // Any change of the value, typed or stepped, marks the row for writing.
     QObject::connect(row.edit, &QLineEdit::textChanged, row.check,
                      [check = row.check] { check->setChecked(true); });
@@ -97,6 +110,7 @@ void BidPanels::BuildInputPanel() {
     grid->addWidget(row.check, r, c);
     grid->addWidget(row.edit, r, c + 1);
     grid->addWidget(row.upDown, r, c + 2);
+    grid->addWidget(row.scan, r, c + 3);
     grid->setColumnMinimumWidth(c + 3, 24);
   }
   inputPnl_->Body()->addLayout(grid);
@@ -116,14 +130,23 @@ void BidPanels::ResetInputs() {
   }
   for (Row& row : rows_) {
     if (row.check != nullptr) row.check->setChecked(false);
+    if (row.scan != nullptr) row.scan->clear();
   }
 }
 
 void BidPanels::BidOKBtnClick() {
   switch (itemsRdo_->ItemIndex()) {
-    case kPrint:
-      (void)procedures::PrintBidAdjustment(area_->GetBench());
+    case kPrint: {
+      Values printed{};
+      const Result r = wait::Expecting(*area_, wait::kBidPattern, [&] {
+        return procedures::PrintBidAdjustment(area_->GetBench(), &printed);
+      });
+      if (r == kOk) {
+        printedWith_ = printed;
+        stored_ = printed;
+      }
       break;
+    }
     case kAdjust:
       Adjust();
       break;
@@ -138,12 +161,17 @@ void BidPanels::BidOKBtnClick() {
 void BidPanels::Adjust() {
   area_->ResetWorkArea(false);
   area_->ShowPanel(inputPnl_);
-  const Result r =
-      procedures::ReadBidRows(area_->GetBench(), [this](std::size_t row, const std::string& value) {
-        if (row < rows_.size()) rows_[row].edit->setText(QString::fromStdString(value));
+  for (Row& row : rows_) row.scan->clear();
+  Values read{};
+  const Result r = procedures::ReadBidRows(
+      area_->GetBench(), [this, &read](std::size_t row, const std::string& value) {
+        if (row >= rows_.size()) return;
+        rows_[row].edit->setText(QString::fromStdString(value));
+        read[row] = std::stoi(value);
       });
   // A failed read leaves the rows filled so far marked, as the technician saw them change.
   if (r != kOk) return;
+  stored_ = read;
   for (Row& row : rows_) row.check->setChecked(false);
 }
 
@@ -154,13 +182,16 @@ void BidPanels::BidWrtOKBtnClick() {
   }
   const auto registered = procedures::WriteBidRows(area_->GetBench(), entries);
   for (std::size_t i = 0; i < rows_.size(); ++i) {
-    if (registered[i]) area_->SetAdjustedItem(kRowNames[i].summary, rows_[i].edit->text());
+    if (!registered[i]) continue;
+    area_->SetAdjustedItem(kRowNames[i].summary, rows_[i].edit->text());
+    if (stored_) (*stored_)[i] = rows_[i].edit->text().toInt();
   }
 }
 
 // The sheets carry their candidates around the values stored when they were printed, so the
 // reading is a change, added to what each box shows: the values read when the panel opened,
-// or the technician's own.
+// or the technician's own. Sheets of an earlier print are read only when the technician says
+// so, and then against the values they were printed with.
 void BidPanels::BidReadScanBtnClick() {
   const QStringList files = ChooseScans(*area_, text::kOpenScans, true);
   if (files.isEmpty()) return;
@@ -179,6 +210,24 @@ void BidPanels::BidReadScanBtnClick() {
     const int value = rows_[i].edit->text().toInt(&shown);
     if (shown) present[i] = value;
   }
+  const auto shown = present;
+  // The panel's own memory first; without a print in this window, the service record.
+  procedures::SheetTie tie;
+  if (printedWith_ && stored_) {
+    tie.state = *printedWith_ == *stored_ ? procedures::SheetTie::State::Latest
+                                          : procedures::SheetTie::State::ChangedSince;
+  } else {
+    tie = procedures::TieOfLatestPrint(area_->GetBench().reporter, procedures::kBidPrintOperation,
+                                       eeprom::kBidReadOrder);
+  }
+  if (!TakeScannedSheets(*area_, procedures::StaleReason(tie.state, "Bi-D"))) return;
+  if (tie.state == procedures::SheetTie::State::ChangedSince) {
+    if (printedWith_) {
+      for (std::size_t i = 0; i < present.size(); ++i) present[i] = (*printedWith_)[i];
+    } else {
+      present = procedures::BidPrintedWith(tie, present);
+    }
+  }
   std::string filled, unsure, missing;
   const auto add = [](std::string& list, std::string_view item) {
     list += (list.empty() ? "" : ", ") + std::string(item);
@@ -187,11 +236,15 @@ void BidPanels::BidReadScanBtnClick() {
   for (std::size_t i = 0; i < rows_.size(); ++i) {
     const procedures::BidScanEntry& e = entries[i];
     const std::string_view caption = procedures::kBidRows[i].caption;
+    const sheet::BidRowReading& r = reading->rows[i];
+    rows_[i].scan->setText(
+        r.read ? ScanNote(e.state == procedures::ScanRow::Trusted, e.change != 0, r.confidence)
+               : kNotOnPages);
     if (e.state == procedures::ScanRow::Missing) {
       add(missing, caption);
     } else if (e.state == procedures::ScanRow::Unsure) {
       add(unsure, caption);
-    } else if (e.change != 0) {
+    } else if (e.value != shown[i]) {
       rows_[i].edit->setText(QString::number(e.value));
       add(filled, std::string(caption) + (e.change > 0 ? " +" : " ") + std::to_string(e.change));
     }

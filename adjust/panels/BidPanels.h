@@ -3,11 +3,13 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 
 #include "adjust/panels/WorkflowModule.h"
 #include "adjust/procedures/BidProcedure.h"
 
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -33,7 +35,9 @@ class BidPanels final : public WorkflowModule {
     QCheckBox* check = nullptr;
     QLineEdit* edit = nullptr;
     UpDown* upDown = nullptr;
+    QLabel* scan = nullptr;  // what a scan read for the row
   };
+  using Values = std::array<int, procedures::kBidRowCount>;
 
   void BuildItemsPanel();
   void BuildInputPanel();
@@ -44,6 +48,10 @@ class BidPanels final : public WorkflowModule {
   TitledPanel* inputPnl_ = nullptr;
   RadioGroup* itemsRdo_ = nullptr;
   std::array<Row, procedures::kBidRowCount> rows_{};
+  // The panel's memory of the printer: the values its last print was made around and those
+  // stored now, as far as this window has seen them.
+  std::optional<Values> printedWith_;
+  std::optional<Values> stored_;
 };
 
 }  // namespace vantor

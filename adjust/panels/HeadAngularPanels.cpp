@@ -8,6 +8,7 @@
 
 #include "adjust/panels/PanelParts.h"
 #include "adjust/panels/RadioGroup.h"
+#include "adjust/panels/WaitEstimates.h"
 #include "adjust/panels/WindowTimer.h"
 #include "adjust/procedures/HeadAngleProcedure.h"
 
@@ -133,7 +134,8 @@ void HeadAngularPanels::BuildPanels() {
 }
 
 Result HeadAngularPanels::CheckPrint() {
-  return procedures::PrintHeadAngleCheck(area_->GetBench());
+  return wait::Expecting(*area_, wait::kHeadAnglePattern,
+                         [this] { return procedures::PrintHeadAngleCheck(area_->GetBench()); });
 }
 
 void HeadAngularPanels::HdAngItemsOKBtnClick() {

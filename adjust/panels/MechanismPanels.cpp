@@ -115,6 +115,9 @@ void MechanismPanels::BuildPfPanels() {
   auto* editRow = new QHBoxLayout;
   editRow->addWidget(pfEdit_);
   editRow->addWidget(pfUpDown_);
+  pfScan_ = new QLabel(pfAdjustPnl_);
+  pfScan_->setObjectName("PFScanLbl");
+  editRow->addWidget(pfScan_);
   editRow->addStretch(1);
   pfAdjustPnl_->Body()->addLayout(editRow);
   pfAdjustPnl_->Finish();
@@ -129,15 +132,21 @@ void MechanismPanels::BuildPfPanels() {
 void MechanismPanels::PFOKBtnClick() {
   Bench& bench = area_->GetBench();
   switch (pfRdo_->ItemIndex()) {
-    case kPfPrint:
-      (void)procedures::PrintPfAdjustment(bench);
+    case kPfPrint: {
+      int printed = 0;
+      const Result r = wait::Expecting(
+          *area_, wait::kPfPattern, [&] { return procedures::PrintPfAdjustment(bench, &printed); });
+      if (r == kOk) pfPrintedWith_ = pfStored_ = printed;
       break;
+    }
     case kPfAdjust: {
       area_->ResetWorkArea(false);
       area_->ShowPanel(pfAdjustPnl_);
+      pfScan_->clear();
       std::string value;
       if (procedures::ReadPfValue(bench, value) == kOk) {
         pfEdit_->setText(QString::fromStdString(value));
+        pfStored_ = std::stoi(value);
       }
       break;
     }
@@ -154,6 +163,7 @@ void MechanismPanels::PFWriteOKBtnClick() {
   const Result r = procedures::WritePfValue(area_->GetBench(), entry.toStdString());
   if (r == kOk) {
     area_->SetAdjustedItem(AdjustedItem::Pf, entry);
+    if (pfStored_) pfStored_ = entry.toInt();
   } else if (r == kInputRejected) {
     area_->Messages().ShowMessage(MessageKind::NewLine,
                                   procedures::PfValueFault(entry.toStdString()));
@@ -173,7 +183,20 @@ void MechanismPanels::PFReadScanBtnClick() {
     display.Show(MessageKind::Error, error);
     return;
   }
-  if (!procedures::Trusted(*reading)) {
+  // The panel's own memory first; without a print in this window, the service record.
+  procedures::SheetTie tie;
+  if (pfPrintedWith_ && pfStored_) {
+    tie.state = *pfPrintedWith_ == *pfStored_ ? procedures::SheetTie::State::Latest
+                                              : procedures::SheetTie::State::ChangedSince;
+  } else {
+    tie = procedures::TieOfLatestPrint(area_->GetBench().reporter, procedures::kPfPrintOperation,
+                                       std::array<std::uint8_t, 1>{eeprom::kPfValue});
+  }
+  if (!TakeScannedSheets(*area_, procedures::StaleReason(tie.state, "PF"))) return;
+  const bool trusted = procedures::Trusted(*reading);
+  pfScan_->setText(
+      ScanNote(trusted, reading->suggested != pfEdit_->text().toInt(), reading->confidence));
+  if (!trusted) {
     display.Show(MessageKind::Error,
                  QString(text::kPfUnsure).arg(reading->value, 0, 'f', 1).toStdString());
     return;

@@ -2,12 +2,14 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 
 #include "adjust/panels/WorkflowModule.h"
 #include "adjust/procedures/TopMarginProcedure.h"
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 
 namespace vantor {
@@ -47,6 +49,10 @@ class MechanismPanels final : public WorkflowModule {
   RadioGroup* pfRdo_ = nullptr;
   QLineEdit* pfEdit_ = nullptr;
   UpDown* pfUpDown_ = nullptr;
+  QLabel* pfScan_ = nullptr;  // what a scan read
+  // The value the last PF print was made around and the one stored now, as seen here.
+  std::optional<int> pfPrintedWith_;
+  std::optional<int> pfStored_;
 
   TitledPanel* topMarginMainPnl_ = nullptr;
   TitledPanel* topMarginPnl_ = nullptr;

@@ -18,6 +18,19 @@ inline constexpr int kAirExchange = 48;
 inline constexpr int kLiquidCleaning = 115;
 inline constexpr int kExchangeCycles = 4;
 
+// A pattern print: a quarter second a pass and three seconds a page eject.
+constexpr int PatternSeconds(int passes, int ejects) {
+  return (passes * 250 + ejects * 3000 + 999) / 1000;
+}
+// Bi-D: four dot types, three candidates each, eight passes a candidate, two pages; and about
+// three seconds a dot type for the values set and the wait for ready before its block (as
+// measured on the virtual printer at the usual pace).
+inline constexpr int kBidPattern = PatternSeconds(4 * 3 * 8, 2) + 4 * 3;
+// PF: nine candidates of four passes, one page.
+inline constexpr int kPfPattern = PatternSeconds(9 * 4, 1);
+// Head angle: four passes, the sheet stays in.
+inline constexpr int kHeadAnglePattern = PatternSeconds(4, 0);
+
 // Printer work left in the exchange from the start of `cycle` (1..4), air exchange first when
 // airNext, else the cleaning of that cycle.
 inline int ExchangeSecondsLeft(int cycle, bool airNext) {

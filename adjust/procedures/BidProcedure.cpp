@@ -4,6 +4,7 @@
 
 #include "adjust/procedures/PrintJob.h"
 #include "adjust/procedures/ReadBack.h"
+#include "adjust/procedures/ScanEntries.h"
 #include "adjust/procedures/ServiceRecord.h"
 #include "raster/Malbid.h"
 
@@ -58,21 +59,27 @@ std::optional<std::size_t> BidRowAt(std::uint8_t address) {
   return std::nullopt;
 }
 
-Result PrintBidAdjustment(Bench& bench) {
+Result PrintBidAdjustment(Bench& bench, std::array<int, kBidRowCount>* printedWith) {
   Reporter& reporter = bench.reporter;
   VANTOR_TRY(reporter.ShowMessage(MessageKind::Busy, text::kPrinting));
-  VANTOR_TRY(ReportedJob(reporter, [&]() -> Result {
+  const Result printed = ReportedJob(reporter, [&]() -> Result {
     VANTOR_TRY(RemoteModeBlock(bench.link.remote));
     LinkAccess& access = bench.access;
     VANTOR_TRY(access.WaitUntilReady());
     StoredBid stored{};
     VANTOR_TRY(access.ReadStoredBid(stored));
     // The values printed with are the "before" of the values the technician registers next.
-    for (std::size_t i = 0; i < stored.size(); ++i)
+    for (std::size_t i = 0; i < stored.size(); ++i) {
       RecordKnown(reporter, eeprom::kBidReadOrder[i], stored[i]);
+      const auto row = BidRowAt(eeprom::kBidReadOrder[i]);
+      if (printedWith != nullptr && row) (*printedWith)[*row] = static_cast<std::int8_t>(stored[i]);
+    }
     VANTOR_TRY(bench.raster.PrintBidPattern(stored, access));
     return bench.raster.FormFeed();
-  }));
+  });
+  // The record ties the sheets to this print; the scans are read against it.
+  if (printed == kOk) RecordOperation(reporter, kBidPrintOperation, {}, "done");
+  VANTOR_TRY(printed);
   return reporter.ShowMessage(MessageKind::Done, kCompletionOfPrinting);
 }
 

@@ -33,7 +33,8 @@ std::optional<std::size_t> BidRowByKey(std::string_view typed);
 std::optional<std::size_t> BidRowAt(std::uint8_t address);
 
 // "Printing the Bi-D adjustment pattern": remote-mode block, the pattern, the page eject.
-Result PrintBidAdjustment(Bench& bench);
+// printedWith receives the values the sheets are printed around, in row order.
+Result PrintBidAdjustment(Bench& bench, std::array<int, kBidRowCount>* printedWith = nullptr);
 
 // "Adjust": reads the rows in order, handing each value's text to fill; stops at the first
 // failure, which is reported.

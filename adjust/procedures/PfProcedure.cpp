@@ -1,6 +1,7 @@
 #include "adjust/procedures/PfProcedure.h"
 
 #include "adjust/procedures/ReadBack.h"
+#include "adjust/procedures/ScanEntries.h"
 #include "adjust/procedures/ServiceRecord.h"
 #include "raster/Malbid.h"
 #include "words/Words.h"
@@ -19,15 +20,16 @@ constexpr std::string_view kName = "PF adjustment value";
 constexpr int kNotANumber = 100;
 }  // namespace
 
-Result PrintPfAdjustment(Bench& bench) {
+Result PrintPfAdjustment(Bench& bench, int* printedWith) {
   Reporter& reporter = bench.reporter;
   VANTOR_TRY(reporter.ShowMessage(MessageKind::Busy, text::kPrinting));
   Link& link = bench.link;
-  VANTOR_TRY(ReportedJob(reporter, [&]() -> Result {
+  const Result printed = ReportedJob(reporter, [&]() -> Result {
     VANTOR_TRY(link.channel.WaitUntilReady());
     std::uint8_t stored = 0;
     VANTOR_TRY(link.channel.ReadEepromByte(eeprom::kPfValue, stored));
     RecordKnown(reporter, eeprom::kPfValue, stored);
+    if (printedWith != nullptr) *printedWith = static_cast<std::int8_t>(stored);
     bool candidateSent = false;
     const Result r = bench.raster.PrintPfCandidates([&](std::int8_t candidate) -> Result {
       candidateSent = true;
@@ -43,7 +45,10 @@ Result PrintPfAdjustment(Bench& bench) {
     }
     VANTOR_TRY(link.factory.SetPfValue(stored));
     return bench.raster.FormFeed();
-  }));
+  });
+  // The record ties the sheet to this print; the scan is read against it.
+  if (printed == kOk) RecordOperation(reporter, kPfPrintOperation, {}, "done");
+  VANTOR_TRY(printed);
   return reporter.ShowMessage(MessageKind::Done, kCompletionOfPrinting);
 }
 

@@ -14,8 +14,8 @@ inline constexpr int kPfMin = -4;
 inline constexpr int kPfMax = 4;
 
 // "Printing the PF adjustment pattern": nine candidates around the stored value; the pattern
-// ejects its own page.
-Result PrintPfAdjustment(Bench& bench);
+// ejects its own page. printedWith receives the value stored at print time.
+Result PrintPfAdjustment(Bench& bench, int* printedWith = nullptr);
 
 // "Adjust": the stored value as signed decimal, for the edit; a failure is reported.
 Result ReadPfValue(Bench& bench, std::string& text);

@@ -3,11 +3,16 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
+#include <map>
 #include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "adjust/procedures/BidProcedure.h"
+#include "adjust/procedures/ServiceRecord.h"
 #include "sheet/SheetReader.h"
 
 namespace vantor::procedures {
@@ -38,5 +43,39 @@ struct BidScanEntry {
 // read is a change, added to the row's present value (unknown: nullopt).
 std::array<BidScanEntry, kBidRowCount> BidEntriesFromScan(
     const sheet::BidReading& reading, const std::array<std::optional<int>, kBidRowCount>& present);
+
+// The printed sheets carry nothing of their own print, so the service record ties them: each
+// print of a pattern is a line, and so is every later change of a value it was printed around.
+inline constexpr std::string_view kBidPrintOperation = "Bi-D pattern print";
+inline constexpr std::string_view kPfPrintOperation = "PF pattern print";
+
+struct SheetTie {
+  enum class State {
+    Unknown,       // no record is kept: nothing can be said
+    NoPrint,       // no finished print of the pattern on record
+    Latest,        // no value of the pattern changed since the latest print
+    ChangedSince,  // a value was changed after the latest print: its sheets show older values
+  };
+  State state = State::Unknown;
+  // The value each address held at the latest print, where a change after it recorded its
+  // "before".
+  std::map<std::uint8_t, std::uint8_t> printedWith;
+};
+
+// The tie of the latest print named `print` to the values at `addresses`, from a record
+// oldest first.
+SheetTie TieOfLatestPrint(const std::vector<RecordEntry>& entries, std::string_view print,
+                          std::span<const std::uint8_t> addresses);
+// The same from the reporter's record of this printer (reads its serial number once).
+SheetTie TieOfLatestPrint(Reporter& reporter, std::string_view print,
+                          std::span<const std::uint8_t> addresses);
+
+// Why sheets of that tie are not taken as they are; empty for Latest and Unknown.
+std::string StaleReason(SheetTie::State state, std::string_view pattern);
+
+// The Bi-D values to add a reading's changes to: those the sheets were printed with where the
+// record knows them, else the present ones.
+std::array<std::optional<int>, kBidRowCount> BidPrintedWith(
+    const SheetTie& tie, const std::array<std::optional<int>, kBidRowCount>& present);
 
 }  // namespace vantor::procedures

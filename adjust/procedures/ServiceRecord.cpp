@@ -267,6 +267,17 @@ void FileServiceRecord::Operation(std::string_view operation, std::vector<Record
     error_ = "the service record could not be written: " + path.string() + ": " + why;
 }
 
+bool FileServiceRecord::History(std::vector<RecordEntry>& entries) {
+  if (!identity_ && !serialTried_) ReadSerial();
+  if (!identity_ || !identity_->serial) return false;
+  int damaged = 0;
+  std::string why;
+  entries.clear();
+  // No file yet is an empty record, not a failure.
+  if (!fs::exists(RecordPath(folder_, *identity_->serial))) return true;
+  return ReadRecord(folder_, *identity_->serial, entries, damaged, why);
+}
+
 std::vector<std::string> RecordedPrinters(const std::string& folder) {
   std::vector<std::pair<fs::file_time_type, std::string>> found;
   std::error_code ec;

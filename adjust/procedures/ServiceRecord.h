@@ -14,6 +14,10 @@
 
 namespace vantor {
 
+namespace procedures {
+struct RecordEntry;
+}
+
 struct RecordedChange {
   std::uint8_t address = 0;
   std::optional<std::uint8_t> before;  // unknown unless the workflow read it
@@ -33,6 +37,9 @@ class ServiceRecorder {
   // One operation that changed, or tried to change, the printer.
   virtual void Operation(std::string_view operation, std::vector<RecordedChange> changes,
                          std::string_view result) = 0;
+  // This printer's record so far, oldest first; false when no record is kept or it cannot be
+  // read.
+  virtual bool History(std::vector<procedures::RecordEntry>& /*entries*/) { return false; }
 };
 
 // The procedures' hooks; nothing happens without a recorder.
@@ -74,6 +81,7 @@ class FileServiceRecord final : public ServiceRecorder {
   void Identified(const EepromBytes& bytes, const AddressSet* read = nullptr) override;
   void Operation(std::string_view operation, std::vector<RecordedChange> changes,
                  std::string_view result) override;
+  bool History(std::vector<RecordEntry>& entries) override;
   // Why an append failed, in words; empty while every one worked.
   const std::string& Error() const { return error_; }
 

@@ -198,6 +198,43 @@ TEST_F(SuggestCommand, PfValueReadIsTrueAndSurvivesRescanning) {
   EXPECT_NE(last.err.find("not a PF adjustment sheet"), std::string::npos) << last.err;
 }
 
+// Sheets of a print older than the last registration are refused (exit 2, with the next step);
+// insisted on, their changes go onto the values they were printed with, never onto today's.
+TEST_F(SuggestCommand, SheetsOfAnEarlierPrintAreRefusedUnlessForced) {
+  const auto pages = Print("old");
+  Suggest(pages, {"--apply", "--yes"});
+  ASSERT_EQ(last.status, cli::kExitOk) << last.err;
+  const json registered = Stored();
+
+  Suggest(pages, {"--apply", "--yes"});
+  EXPECT_EQ(last.status, cli::kExitUsage);
+  EXPECT_NE(last.err.find("earlier print"), std::string::npos) << last.err;
+  EXPECT_NE(last.err.find("--force"), std::string::npos) << last.err;
+  EXPECT_EQ(Stored(), registered);
+
+  Suggest(pages, {"--apply", "--yes", "--force"});
+  EXPECT_EQ(last.status, cli::kExitOk) << last.err;
+  EXPECT_EQ(Stored(), registered);
+
+  // A new print is the latest again.
+  Suggest(Print("new"), {"--apply", "--yes"});
+  EXPECT_EQ(last.status, cli::kExitOk) << last.err;
+
+  // PF: the same once a value was registered after the print.
+  ASSERT_EQ(RunVantorctl(
+                {"--virtual=" + state.string(), "--pages", (root / "pf").string(), "pf", "print"})
+                .status,
+            cli::kExitOk);
+  const std::string page = (root / "pf" / "page-001.png").string();
+  ASSERT_EQ(RunVantorctl({"--virtual=" + state.string(), "pf", "set", "3"}).status, cli::kExitOk);
+  last = RunVantorctl({"--virtual=" + state.string(), "pf", "suggest", page, "--apply", "--yes"});
+  EXPECT_EQ(last.status, cli::kExitUsage);
+  EXPECT_NE(last.err.find("earlier print"), std::string::npos) << last.err;
+  last = RunVantorctl(
+      {"--virtual=" + state.string(), "pf", "suggest", page, "--apply", "--yes", "--force"});
+  EXPECT_EQ(last.status, cli::kExitOk) << last.err;
+}
+
 TEST_F(SuggestCommand, ApplyWithoutAnAnswerWritesNothing) {
   const auto pages = Print("pages");
   const json before = Stored();

@@ -1,3 +1,5 @@
+#include <QListWidget>
+
 #include "adjust/procedures/InputFaults.h"
 #include "adjust/procedures/TopMarginProcedure.h"
 #include "app/VirtualConsole.h"
@@ -261,6 +263,10 @@ TEST_F(PrintedSheets, PatternsAppearOnTheConsoleOfTheVirtualPrinter) {
   Click(&Adjust(), "PFOKBtn");
   EXPECT_EQ(Memo(), "Completion the printing.");
   EXPECT_EQ(program_->Console()->PageCount(), before + 1);
+  // The thumbnail names the pattern the sheet carries.
+  auto* list = Find<QListWidget>(program_->Console(), "PagesList");
+  EXPECT_TRUE(list->item(list->count() - 1)->text().contains("PF pattern"))
+      << list->item(list->count() - 1)->text().toStdString();
   Screenshot(*program_->Console(), "console-pf-page");
 }
 

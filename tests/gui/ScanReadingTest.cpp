@@ -109,6 +109,34 @@ TEST_F(ScanReading, BidScanFillsTheChangedRowsAndOkMakesThePrinterTrue) {
   }
 }
 
+// Wiring: each row's note beside its box, and the question before sheets of an earlier print
+// are read (Enter and no answer keep the boxes; yes reads them against the printed values).
+TEST_F(ScanReading, RowNotesAndTheQuestionForSheetsOfAnEarlierPrint) {
+  const char* const notes[] = {"BidVSD1BkScanLbl", "BidVSD1YMCScanLbl"};
+  MisalignBid();
+  PrintBidAndOpenInput();
+  dialogs_.images.push_back({Page(1), Page(2)});
+  Press("BidReadScanBtn");
+  EXPECT_FALSE(Field(notes[0]).isEmpty());
+  EXPECT_TRUE(Field(notes[1]).startsWith("no change")) << Field(notes[1]).toStdString();
+  Press("BidWrtOKBtn");
+  const auto registered = BidEdits();
+
+  const std::size_t boxes = dialogs_.boxes.size();
+  dialogs_.images.push_back({Page(1), Page(2)});
+  Press("BidReadScanBtn");
+  ASSERT_EQ(dialogs_.boxes.size(), boxes + 1);
+  EXPECT_TRUE(dialogs_.boxes.back().question);
+  EXPECT_EQ(dialogs_.boxes.back().enter, DialogService::Enter::Cancel);
+  EXPECT_EQ(MemoColor(), kRed);
+  EXPECT_EQ(BidEdits(), registered);
+
+  dialogs_.answers.push_back(true);
+  dialogs_.images.push_back({Page(1), Page(2)});
+  Press("BidReadScanBtn");
+  EXPECT_EQ(BidEdits(), registered);
+}
+
 TEST_F(ScanReading, BidRowsNotOnTheGivenPageAreLeftAndNamedInRed) {
   MisalignBid();
   PrintBidAndOpenInput();
@@ -211,8 +239,18 @@ TEST_F(ScanReading, PfScanFillsTheValueWhereTheBarsMeet) {
   Settle();
   Screenshot(Adjust(), "pf-read-from-scan");
 
+  EXPECT_FALSE(Field("PFScanLbl").isEmpty());
   Press("PFWriteOKBtn");
   EXPECT_EQ(Printer().Eeprom(0x7D), 2);
+
+  // Registered since the print: the same sheet is asked about, and Cancel keeps the box.
+  const QString before = EditText("PFEdit");
+  dialogs_.images.push_back({Page(1)});
+  const std::size_t boxes = dialogs_.boxes.size();
+  Press("PFReadScanBtn");
+  ASSERT_EQ(dialogs_.boxes.size(), boxes + 1);
+  EXPECT_TRUE(dialogs_.boxes.back().question);
+  EXPECT_EQ(EditText("PFEdit"), before);
 }
 
 }  // namespace

@@ -75,6 +75,21 @@ TEST_F(WaitLine, CleaningAndInkChargeSayHowLong) {
   }
 }
 
+TEST_F(WaitLine, PatternPrintsSayHowLong) {
+  const struct {
+    int item;
+    const char* button;
+    int expected;
+  } cases[] = {{4, "BidOKBtn", wait::kBidPattern}, {5, "PFOKBtn", wait::kPfPattern}};
+  for (const auto& c : cases) {
+    Item("AdjustRdoGrp", c.item);
+    int seconds = 0;
+    const QString line = Run(c.button, seconds);
+    EXPECT_TRUE(line.endsWith(Of(c.expected))) << c.button << ": " << line.toStdString();
+    ExpectNear(seconds, c.expected, c.button);
+  }
+}
+
 TEST_F(WaitLine, CrMeasurementSaysHowLong) {
   Item("AdjustRdoGrp", 2);
   for (const char* box : {"ReplaceCRMotorCheckBox", "ReplaceCRMainShaftCheckBox"})

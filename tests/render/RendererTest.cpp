@@ -1,6 +1,7 @@
 // The page renderer fed hand-written print streams: where the head and the paper put the dots.
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
 #include "sim/PageRenderer.h"
@@ -162,6 +163,37 @@ TEST(PageRenderer, TextPrintsInTheOwnFontAndControlsOnlyMove) {
   // The second line holds two characters 1/10 inch apart, the first one only.
   EXPECT_FALSE(FirstInk(page, lines[0].first + 10, kLeft + 36, page.width, InkSeen::Black));
   EXPECT_TRUE(FirstInk(page, lines[1].first + 10, kLeft + 36, kLeft + 72, InkSeen::Black));
+}
+
+// The sheet's first line of text names it: ended by a line end, a paper move or a band, and
+// every sheet starts without one, whether it kept the buffer or not.
+TEST(PageRenderer, ASheetIsNamedByItsFirstLineOfText) {
+  const Bytes dot = Band(0x00, {0xC0});
+  const struct {
+    const char* name;
+    Bytes stream;
+    std::vector<std::string> titles;
+  } cases[] = {
+      {"title, zero byte, line feed", Bytes{'P', 'F', 0x00, 0x0A, '-', '4'} + kFormFeed, {"PF"}},
+      {"title ended by a band",
+       RasterSetup(1) + Bytes{'H', 'a'} + dot + Bytes{'x'} + kFormFeed,
+       {"Ha"}},
+      {"no text", RasterSetup(1) + dot + kFormFeed, {""}},
+      {"each sheet its own",
+       Bytes{'A', 0x0A} + kFormFeed + RasterSetup(1) + dot + kFormFeed + Bytes{'B'} + kFormFeed,
+       {"A", "", "B"}},
+  };
+  for (const bool keep : {true, false}) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(c.name) + (keep ? "" : ", buffer reused"));
+      Paper paper;
+      paper.keep = keep;
+      paper.Feed(c.stream);
+      std::vector<std::string> titles;
+      for (const sim::Page& page : paper.sheets) titles.push_back(page.title);
+      EXPECT_EQ(titles, c.titles);
+    }
+  }
 }
 
 TEST(PageRenderer, OnlySheetsWithInkAreHandedOn) {

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "sim/PageRenderer.h"
 #include "sim/PtyServer.h"
 #include "tests/sim/SimWire.h"
 
@@ -70,6 +71,61 @@ TEST(VirtualMechanism, ShortPressesMoveTheCarriageOutThenBackWithACleaning) {
   // Home again: the next short press goes out once more.
   w.printer.TapInkSwitch();
   EXPECT_EQ(w.printer.State().st, kStBusy);
+}
+
+// The ink switch ends the job in the printer: a sheet printed on goes out before the carriage
+// leaves, and the next band starts a new sheet at its top margin instead of landing on the
+// earlier print.
+TEST(VirtualMechanism, InkSwitchEjectsAPrintedSheetSoTheNextPrintIsANewSheet) {
+  struct Case {
+    const char* name;
+    bool printedBefore;
+    void (VirtualPrinter::*press)();
+    std::size_t ejected;
+  };
+  // Rows of the sheet that carry the band's dot at the left margin.
+  const auto inkedRows = [](const Page& page) {
+    std::vector<int> rows;
+    for (int y = 0; y < page.height; ++y)
+      if (page.Pixel(48, y)[0] < 128) rows.push_back(y);
+    return rows;
+  };
+  std::vector<int> fresh;
+  {
+    Wire w;
+    w.Up();
+    PageRenderer renderer(w.printer.Mechanics(), [&](Page&& p) { fresh = inkedRows(p); });
+    w.printer.SetPageListener(&renderer);
+    w.Data(Cat(kBand, Bytes{0x0C}));
+    w.printer.SetPageListener(nullptr);
+  }
+  ASSERT_EQ(fresh.size(), 1u);
+  const Case cases[] = {
+      {"tap after a print", true, &VirtualPrinter::TapInkSwitch, 1},
+      {"held after a print", true, &VirtualPrinter::PressInkSwitch, 1},
+      {"tap with a blank sheet", false, &VirtualPrinter::TapInkSwitch, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Wire w;
+    w.Up();
+    std::vector<Page> pages;
+    PageRenderer renderer(w.printer.Mechanics(), [&](Page&& p) { pages.push_back(std::move(p)); });
+    w.printer.SetPageListener(&renderer);
+    const std::uint32_t counted = Counter32(w.printer, 32);
+    // Down 2 inches, then one band: the paper stays above where the band's ink went.
+    const Bytes down = {0x1B, 0x28, 0x76, 0x02, 0x00, 0xD0, 0x02};
+    if (c.printedBefore) w.Data(Cat(down, kBand));
+    (w.printer.*c.press)();
+    EXPECT_EQ(pages.size(), c.ejected);
+    EXPECT_EQ(Counter32(w.printer, 32), counted + c.ejected);
+    w.clock.Advance(60'000);
+    w.Data(Cat(kBand, Bytes{0x0C}));
+    ASSERT_EQ(pages.size(), c.ejected + 1);
+    // The last sheet holds that band alone, where a fresh sheet takes it.
+    EXPECT_EQ(inkedRows(pages.back()), fresh);
+    w.printer.SetPageListener(nullptr);
+  }
 }
 
 TEST(VirtualMechanism, InkSwitchCleansAndProtectionLimitStopsThePrinter) {
