@@ -92,6 +92,7 @@ EepromByteMeaning MeaningOf(std::uint8_t a) {
   if (a == 0x31) return {"cleared by the exchange", E::Unsigned};
   if ((a >= 0x08 && a <= 0x0B) || (a >= 0x10 && a <= 0x1F))
     return {"ink consumption counter", E::Unsigned};
+  if (a == eeprom::kModelDefault) return {"model (0x94 Q40, 0x95 Q30)", E::Unsigned};
   for (const std::uint8_t d : kDefaults) {
     if (d == a) return {"factory setting", E::Unsigned};
   }

@@ -338,7 +338,7 @@ std::string ReportJson(const std::string& serial, const std::vector<RecordEntry>
                      {"before", c.before ? json(*c.before) : json()},
                      {"after", c.after}};
       if (const auto& last = v.lastRead[i][j])
-        change["lastRead"] = {{"value", last->value}, {"time", last->time}};
+        change["last_read"] = {{"value", last->value}, {"time", last->time}};
       changes.push_back(std::move(change));
     }
     json entry = {{"session", e.session}, {"time", e.time},
@@ -350,9 +350,9 @@ std::string ReportJson(const std::string& serial, const std::vector<RecordEntry>
     list.push_back(entry);
   }
   const auto text = [](const std::string& s) { return s.empty() ? json() : json(s); };
-  json report = {{"serialNumber", serial == kUnidentified ? json() : json(serial)},
+  json report = {{"serial_number", serial == kUnidentified ? json() : json(serial)},
                  {"model", text(ModelText(v))},
-                 {"reportDate", text(details.date)},
+                 {"report_date", text(details.date)},
                  {"visit", visit.empty() ? text(VisitDays(v)) : json(visit)},
                  {"shop",
                   {{"name", text(details.shop)},
@@ -364,10 +364,10 @@ std::string ReportJson(const std::string& serial, const std::vector<RecordEntry>
                  {"entries", list}};
   if (v.bytes) {
     const EepromBytes& b = *v.bytes;
-    report["counters"] = {{"readAt", v.bytesTime},
-                          {"protectionCounter", BigEndian(b, eeprom::kProtectionCounterHi, 2)},
-                          {"pageCounter", BigEndian(b, eeprom::kPageCounter, 4)},
-                          {"passCounter", BigEndian(b, eeprom::kPassCounter, 4)}};
+    report["counters"] = {{"read_at", v.bytesTime},
+                          {"protection_counter", BigEndian(b, eeprom::kProtectionCounterHi, 2)},
+                          {"page_counter", BigEndian(b, eeprom::kPageCounter, 4)},
+                          {"pass_counter", BigEndian(b, eeprom::kPassCounter, 4)}};
   }
   return report.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 }

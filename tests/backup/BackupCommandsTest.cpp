@@ -227,7 +227,7 @@ TEST_F(BackupCommand, ReportTakesTheSettingsFileAndItsOptions) {
        "report.conf line 3: 'phone: 0123' is not one of"},
       {{"report", "--json", "-", "--technician", "Option Tech"},
        kExitOk,
-       {R"("technician": "Option Tech")", R"("serialNumber": "Q4A0071234")"},
+       {R"("technician": "Option Tech")", R"("serial_number": "Q4A0071234")"},
        {},
        ""},
       {{"report", "--html", "-", "--json", "-"}, kExitUsage, {}, {}, "standard output"},
