@@ -67,4 +67,5 @@ printf '%s\n' "qt6-base $version" "${options[@]}" >"$prefix/configure-options.tx
 touch "$prefix/.done"
 cd "$deps"
 [ "${VANTOR_KEEP_QT_BUILD:-0}" = 1 ] || rm -rf "$work"
+echo "== windows: Qt built in $SECONDS s" >&2
 echo "$prefix"
