@@ -1,4 +1,3 @@
-#include <io.h>
 #include <windows.h>
 
 #include <cstdio>
@@ -42,12 +41,21 @@ int InterruptExitStatus() {
   return 130;
 }
 
+namespace {
+// _isatty is true for any character device, NUL included; only a console has a console mode.
+bool IsConsole(DWORD which) {
+  HANDLE handle = GetStdHandle(which);
+  DWORD mode = 0;
+  return handle != INVALID_HANDLE_VALUE && handle != nullptr && GetConsoleMode(handle, &mode);
+}
+}  // namespace
+
 bool StdinIsTerminal() {
-  return _isatty(_fileno(stdin)) != 0;
+  return IsConsole(STD_INPUT_HANDLE);
 }
 
 bool StderrIsTerminal() {
-  return _isatty(_fileno(stderr)) != 0;
+  return IsConsole(STD_ERROR_HANDLE);
 }
 
 // The console shows colour sequences only in virtual-terminal mode (Windows 10 and later).

@@ -32,7 +32,7 @@ else
     xvfb xauth clang-format
     help2man groff-base desktop-file-utils librsvg2-bin
     clang libclang-rt-14-dev
-    chromium  # prints the service report in its test
+    chromium poppler-utils  # print the service report in its test, and read the PDF
   )
 fi
 

@@ -245,7 +245,8 @@ void MechanismPanels::TopMarginMainBtnClick() {
   Bench& bench = area_->GetBench();
   switch (topMarginRdo_->ItemIndex()) {
     case kTopMarginCheck:
-      (void)procedures::PrintTopMarginCheck(bench);
+      (void)wait::Expecting(*area_, wait::kTopMarginPattern,
+                            [&] { return procedures::PrintTopMarginCheck(bench); });
       break;
     case kTopMarginAdjust: {
       area_->ResetWorkArea(false);

@@ -28,6 +28,9 @@ constexpr int PatternSeconds(int passes, int ejects) {
 inline constexpr int kBidPattern = PatternSeconds(4 * 3 * 8, 2) + 4 * 3;
 // PF: nine candidates of four passes, one page.
 inline constexpr int kPfPattern = PatternSeconds(9 * 4, 1);
+// Top margin: one band of a few passes, two one-second pauses, one page (6 s of waits on the
+// virtual printer at the usual pace).
+inline constexpr int kTopMarginPattern = PatternSeconds(4, 1) + 2;
 // Head angle: four passes, the sheet stays in.
 inline constexpr int kHeadAnglePattern = PatternSeconds(4, 0);
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "adjust/procedures/ReportSettings.h"
 #include "cli/Cli.h"
 #include "tests/support/CliRunner.h"
 #include "tests/support/Environment.h"
@@ -210,9 +211,10 @@ TEST_F(BackupCommand, HistoryAndReportSkipDamagedLines) {
 TEST_F(BackupCommand, ReportTakesTheSettingsFileAndItsOptions) {
   Backup();
   test::SetEnvironment("XDG_CONFIG_HOME", (dir_ / "config").string());
-  fs::create_directories(dir_ / "config" / "vantor-adjust");
-  std::ofstream(dir_ / "config" / "vantor-adjust" / "report.conf")
-      << "shop = File Shop\ntechnician = File Tech\nphone: 0123\n";
+  // Where the program looks on this platform (the data folder on Windows).
+  const fs::path settings = procedures::ReportSettingsPath();
+  fs::create_directories(settings.parent_path());
+  std::ofstream(settings) << "shop = File Shop\ntechnician = File Tech\nphone: 0123\n";
   struct Case {
     std::vector<std::string> args;
     int status;

@@ -80,7 +80,9 @@ TEST_F(WaitLine, PatternPrintsSayHowLong) {
     int item;
     const char* button;
     int expected;
-  } cases[] = {{4, "BidOKBtn", wait::kBidPattern}, {5, "PFOKBtn", wait::kPfPattern}};
+  } cases[] = {{4, "BidOKBtn", wait::kBidPattern},
+               {5, "PFOKBtn", wait::kPfPattern},
+               {7, "TopMarginMainBtn", wait::kTopMarginPattern}};
   for (const auto& c : cases) {
     Item("AdjustRdoGrp", c.item);
     int seconds = 0;

@@ -1,12 +1,14 @@
 // The service report as the customer sees it: printed by a browser to one A4 page with the
-// visit's facts on it and no file path. Needs Debian's chromium; without it the test is
-// skipped with words (exit 77).
+// visit's facts on it and no file path. Needs Debian's chromium, and poppler's pdfinfo and
+// pdftotext to read the PDF; without them the test is skipped with words (exit 77).
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -14,7 +16,6 @@
 
 #include "adjust/procedures/EepromImage.h"
 #include "cli/Cli.h"
-#include "tests/report/PdfText.h"
 #include "tests/support/CliRunner.h"
 #include "tests/support/Environment.h"
 
@@ -25,17 +26,21 @@ namespace fs = std::filesystem;
 
 std::string g_chromium;
 
-std::string FindChromium() {
-  if (const char* given = std::getenv("VANTOR_CHROMIUM"); given && *given) return given;
+std::string FindProgram(std::initializer_list<const char*> names) {
   const char* path = std::getenv("PATH");
   std::istringstream dirs(path ? path : "");
   for (std::string dir; std::getline(dirs, dir, ':');) {
-    for (const char* name : {"chromium", "chromium-browser"}) {
+    for (const char* name : names) {
       const fs::path candidate = fs::path(dir) / name;
       if (::access(candidate.c_str(), X_OK) == 0) return candidate.string();
     }
   }
   return {};
+}
+
+std::string FindChromium() {
+  if (const char* given = std::getenv("VANTOR_CHROMIUM"); given && *given) return given;
+  return FindProgram({"chromium", "chromium-browser"});
 }
 
 std::string Read(const fs::path& path) {
@@ -51,6 +56,32 @@ std::string WithoutSpace(const std::string& text) {
     if (!std::isspace(static_cast<unsigned char>(c))) out += c;
   }
   return out;
+}
+
+struct PdfFacts {
+  int pages = 0;
+  double width = 0, height = 0;  // the first page's size, in points
+  std::string text;
+};
+
+// The page count and size as pdfinfo reports them, and the text pdftotext finds.
+bool ReadPdf(const fs::path& pdf, const fs::path& dir, PdfFacts& facts, std::string& why) {
+  const fs::path info = dir / "pdfinfo.txt", text = dir / "pdf.txt";
+  const std::string quoted = "'" + pdf.string() + "'";
+  if (std::system(("pdfinfo " + quoted + " >'" + info.string() + "' 2>&1").c_str()) != 0 ||
+      std::system(
+          ("pdftotext -layout -enc UTF-8 " + quoted + " '" + text.string() + "'").c_str()) != 0) {
+    why = "poppler could not read the PDF: " + Read(info);
+    return false;
+  }
+  std::istringstream lines(Read(info));
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind("Pages:", 0) == 0) facts.pages = std::atoi(line.c_str() + 6);
+    if (line.rfind("Page size:", 0) == 0)
+      std::sscanf(line.c_str() + 10, "%lf x %lf", &facts.width, &facts.height);
+  }
+  facts.text = Read(text);
+  return true;
 }
 
 class ReportRender : public ::testing::Test {
@@ -114,7 +145,7 @@ TEST_F(ReportRender, ATypicalVisitPrintsOnOneA4PageWithItsFactsAndNoPath) {
   ASSERT_TRUE(Chromium("--no-pdf-header-footer --print-to-pdf='" + pdf.string() + "'", html));
   PdfFacts facts;
   std::string why;
-  ASSERT_TRUE(ReadPdf(Read(pdf), facts, why)) << why;
+  ASSERT_TRUE(ReadPdf(pdf, dir_, facts, why)) << why;
   EXPECT_EQ(facts.pages, 1) << facts.text;
   // A4 is 210 x 297 mm: 595.3 x 841.9 points.
   EXPECT_NEAR(facts.width, 595.3, 1.0);
@@ -151,9 +182,11 @@ TEST_F(ReportRender, ATypicalVisitPrintsOnOneA4PageWithItsFactsAndNoPath) {
 
 int main(int argc, char** argv) {
   vantor::test::g_chromium = vantor::test::FindChromium();
-  if (vantor::test::g_chromium.empty()) {
-    std::cout << "Skipped: no chromium on this machine (scripts/install-deps.sh installs "
-                 "Debian's), so the printed service report is not checked.\n";
+  if (vantor::test::g_chromium.empty() || vantor::test::FindProgram({"pdftotext"}).empty() ||
+      vantor::test::FindProgram({"pdfinfo"}).empty()) {
+    std::cout << "Skipped: chromium, pdfinfo or pdftotext is missing on this machine "
+                 "(scripts/install-deps.sh installs Debian's), so the printed service report is "
+                 "not checked.\n";
     return 77;
   }
   ::testing::InitGoogleTest(&argc, argv);
