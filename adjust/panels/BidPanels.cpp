@@ -211,15 +211,9 @@ void BidPanels::BidReadScanBtnClick() {
     if (shown) present[i] = value;
   }
   const auto shown = present;
-  // The panel's own memory first; without a print in this window, the service record.
-  procedures::SheetTie tie;
-  if (printedWith_ && stored_) {
-    tie.state = *printedWith_ == *stored_ ? procedures::SheetTie::State::Latest
-                                          : procedures::SheetTie::State::ChangedSince;
-  } else {
-    tie = procedures::TieOfLatestPrint(area_->GetBench().reporter, procedures::kBidPrintOperation,
-                                       eeprom::kBidReadOrder);
-  }
+  const procedures::SheetTie tie =
+      procedures::TieOfWindowPrint(printedWith_, stored_, area_->GetBench().reporter,
+                                   procedures::kBidPrintOperation, eeprom::kBidReadOrder);
   if (!TakeScannedSheets(*area_, procedures::StaleReason(tie.state, "Bi-D"))) return;
   if (tie.state == procedures::SheetTie::State::ChangedSince) {
     if (printedWith_) {

@@ -183,15 +183,9 @@ void MechanismPanels::PFReadScanBtnClick() {
     display.Show(MessageKind::Error, error);
     return;
   }
-  // The panel's own memory first; without a print in this window, the service record.
-  procedures::SheetTie tie;
-  if (pfPrintedWith_ && pfStored_) {
-    tie.state = *pfPrintedWith_ == *pfStored_ ? procedures::SheetTie::State::Latest
-                                              : procedures::SheetTie::State::ChangedSince;
-  } else {
-    tie = procedures::TieOfLatestPrint(area_->GetBench().reporter, procedures::kPfPrintOperation,
-                                       std::array<std::uint8_t, 1>{eeprom::kPfValue});
-  }
+  const procedures::SheetTie tie = procedures::TieOfWindowPrint(
+      pfPrintedWith_, pfStored_, area_->GetBench().reporter, procedures::kPfPrintOperation,
+      std::array<std::uint8_t, 1>{eeprom::kPfValue});
   if (!TakeScannedSheets(*area_, procedures::StaleReason(tie.state, "PF"))) return;
   const bool trusted = procedures::Trusted(*reading);
   pfScan_->setText(

@@ -6,22 +6,25 @@
 
 namespace vantor::procedures {
 
-std::string DataFolder() {
+namespace {
+// The folder an XDG variable names (only when absolute, as the XDG base directory rules say), else
+// the one under the home folder.
+std::string XdgFolder(const char* variable, const char* underHome) {
   namespace fs = std::filesystem;
-  if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg == '/') {
+  if (const char* xdg = std::getenv(variable); xdg && *xdg == '/') {
     return (fs::path(xdg) / "vantor-adjust").string();
   }
   const char* home = std::getenv("HOME");
-  return (fs::path(home ? home : ".") / ".local" / "share" / "vantor-adjust").string();
+  return (fs::path(home ? home : ".") / underHome / "vantor-adjust").string();
+}
+}  // namespace
+
+std::string DataFolder() {
+  return XdgFolder("XDG_DATA_HOME", ".local/share");
 }
 
 std::string ConfigFolder() {
-  namespace fs = std::filesystem;
-  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg == '/') {
-    return (fs::path(xdg) / "vantor-adjust").string();
-  }
-  const char* home = std::getenv("HOME");
-  return (fs::path(home ? home : ".") / ".config" / "vantor-adjust").string();
+  return XdgFolder("XDG_CONFIG_HOME", ".config");
 }
 
 }  // namespace vantor::procedures

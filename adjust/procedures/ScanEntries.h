@@ -70,6 +70,18 @@ SheetTie TieOfLatestPrint(const std::vector<RecordEntry>& entries, std::string_v
 SheetTie TieOfLatestPrint(Reporter& reporter, std::string_view print,
                           std::span<const std::uint8_t> addresses);
 
+// In the window: its own memory of the values at its last print and those stored since, where
+// it printed in this session; else the service record.
+template <class Values>
+SheetTie TieOfWindowPrint(const std::optional<Values>& printedWith,
+                          const std::optional<Values>& stored, Reporter& reporter,
+                          std::string_view print, std::span<const std::uint8_t> addresses) {
+  if (!printedWith || !stored) return TieOfLatestPrint(reporter, print, addresses);
+  SheetTie tie;
+  tie.state = *printedWith == *stored ? SheetTie::State::Latest : SheetTie::State::ChangedSince;
+  return tie;
+}
+
 // Why sheets of that tie are not taken as they are; empty for Latest and Unknown.
 std::string StaleReason(SheetTie::State state, std::string_view pattern);
 
