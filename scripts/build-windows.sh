@@ -72,7 +72,7 @@ fi
 echo "== windows: configure and build"
 cmake -S "$src" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
   -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=-Og -DCMAKE_C_FLAGS_DEBUG=-Og \
-  -DVANTOR_WERROR=ON "${gui[@]}" \
+  -DVANTOR_WERROR=ON "${gui[@]}" -DCMAKE_UNITY_BUILD=ON -DCMAKE_UNITY_BUILD_BATCH_SIZE=8 \
   -DVANTOR_BUILD_BENCHMARKS=OFF \
   -DVANTOR_LINUX_VANTORCTL="${VANTOR_LINUX_VANTORCTL:-}" \
   "${launcher[@]}" >/dev/null
