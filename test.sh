@@ -18,6 +18,20 @@ if command -v ccache >/dev/null; then
   export CCACHE_DIR=${CCACHE_DIR:-$PWD/build/ccache} CCACHE_BASEDIR=$PWD CCACHE_NOHASHDIR=1
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 fi
+# Qt for Windows takes longest of all and needs nothing the Linux stages build: it starts now, at
+# the lowest priority, in the cores' idle moments (tests waiting on the clock, the QEMU guest,
+# configure steps), and the Windows stage waits for what is left of it.
+windows=0
+if [ "${VANTOR_WINDOWS:-1}" = 1 ] && ./scripts/install-deps.sh --windows; then windows=1; fi
+qt_pid=
+qt_log=$PWD/build/qt-mingw.log
+if [ $windows = 1 ] && [ "${VANTOR_WINDOWS_GUI:-1}" = 1 ]; then
+  mkdir -p build
+  setsid -w nice -n 19 ./scripts/build-qt-mingw.sh "${VANTOR_MINGW_DEPS:-$PWD/build/mingw-deps}" \
+    >"$qt_log" 2>&1 &
+  qt_pid=$!
+  trap '[ -z "$qt_pid" ] || kill -- -"$qt_pid" 2>/dev/null || true' EXIT
+fi
 echo "== format"
 ./scripts/check-format.sh || status=1
 # The debug build with warnings as errors is the sanitizer build: a plain debug build on top
@@ -63,11 +77,24 @@ echo "== fuzz"
 ./scripts/fuzz.sh || status=1
 # vantorctl.exe and vantor-adjust.exe, cross-built and tested under Wine, when MinGW-w64 and
 # Wine can be had (VANTOR_WINDOWS=0 skips it). The Linux builds are the references.
-if [ "${VANTOR_WINDOWS:-1}" = 1 ] && ./scripts/install-deps.sh --windows; then
+if [ $windows = 1 ]; then
   echo "== windows"
   started=$SECONDS
-  VANTOR_LINUX_VANTORCTL=$PWD/build/ci-headless/cli/vantorctl \
-    VANTOR_LINUX_ADJUST=$PWD/build/ci-release/app/vantor-adjust ./scripts/build-windows.sh || status=1
+  qt=0
+  if [ -n "$qt_pid" ]; then
+    wait "$qt_pid" || qt=$?
+    qt_pid=
+    grep '^== ' "$qt_log" || true
+  fi
+  if [ $qt != 0 ]; then
+    cat "$qt_log"
+    echo "== windows: Qt for MinGW-w64 could not be built (exit $qt)"
+    status=1
+  else
+    VANTOR_LINUX_VANTORCTL=$PWD/build/ci-headless/cli/vantorctl \
+      VANTOR_LINUX_ADJUST=$PWD/build/ci-release/app/vantor-adjust ./scripts/build-windows.sh ||
+      status=1
+  fi
   echo "== windows: built and tested in $((SECONDS - started)) s"
 else
   echo "== windows: skipped (MinGW-w64, Wine, or the sources of libpng and Qt could not be had)"

@@ -23,9 +23,9 @@ options=(
   -no-opengl -no-vulkan -no-dbus -no-icu
   -no-feature-sql -no-feature-network -no-feature-printsupport -no-feature-concurrent
   -no-feature-xml
-  # Nothing the program shows needs these; leaving them out saves a sixth of the build. Direct2D
-  # would compile the Windows platform plugin a second time.
-  -no-feature-direct2d -no-feature-gif -no-feature-ico -no-feature-movie -no-feature-pdf
+  # Nothing the program shows needs these; leaving them out saves a sixth of the build. (Direct2D
+  # stays: this Qt's DirectWrite font database is built only along with it.)
+  -no-feature-gif -no-feature-ico -no-feature-movie -no-feature-pdf
   -no-feature-textodfwriter -no-feature-textmarkdownreader -no-feature-textmarkdownwriter
   -no-feature-systemtrayicon -no-feature-sessionmanager -no-feature-syntaxhighlighter
   -no-feature-undocommand -no-feature-undostack -no-feature-undogroup -no-feature-undoview
