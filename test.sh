@@ -27,8 +27,10 @@ qt_pid=
 qt_log=$PWD/build/qt-mingw.log
 if [ $windows = 1 ] && [ "${VANTOR_WINDOWS_GUI:-1}" = 1 ]; then
   mkdir -p build
-  setsid -w nice -n 19 ./scripts/build-qt-mingw.sh "${VANTOR_MINGW_DEPS:-$PWD/build/mingw-deps}" \
-    >"$qt_log" 2>&1 &
+  # In its own session, which is its own scheduling group where the kernel groups by session:
+  # the group, not only its processes, is made the least important.
+  setsid -w sh -c 'echo 19 2>/dev/null >/proc/self/autogroup; exec nice -n 19 "$@"' sh \
+    ./scripts/build-qt-mingw.sh "${VANTOR_MINGW_DEPS:-$PWD/build/mingw-deps}" >"$qt_log" 2>&1 &
   qt_pid=$!
   trap '[ -z "$qt_pid" ] || kill -- -"$qt_pid" 2>/dev/null || true' EXIT
 fi
