@@ -18,19 +18,20 @@ if command -v ccache >/dev/null; then
   export CCACHE_DIR=${CCACHE_DIR:-$PWD/build/ccache} CCACHE_BASEDIR=$PWD CCACHE_NOHASHDIR=1
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 fi
-# Qt for Windows takes longest of all and needs nothing the Linux stages build: it starts now, at
-# the lowest priority, in the cores' idle moments (tests waiting on the clock, the QEMU guest,
-# configure steps), and the Windows stage waits for what is left of it.
+# Qt for Windows (and GoogleTest and libpng for it) takes longest of all and needs nothing the
+# Linux stages build: it starts now, at the lowest priority, in the cores' idle moments (tests
+# waiting on the clock, the QEMU guest, configure steps), and the Windows stage waits for what is
+# left of it.
 windows=0
 if [ "${VANTOR_WINDOWS:-1}" = 1 ] && ./scripts/install-deps.sh --windows; then windows=1; fi
 qt_pid=
 qt_log=$PWD/build/qt-mingw.log
-if [ $windows = 1 ] && [ "${VANTOR_WINDOWS_GUI:-1}" = 1 ]; then
+if [ $windows = 1 ]; then
   mkdir -p build
   # In its own session, which is its own scheduling group where the kernel groups by session:
   # the group, not only its processes, is made the least important.
   setsid -w sh -c 'echo 19 2>/dev/null >/proc/self/autogroup; exec nice -n 19 "$@"' sh \
-    ./scripts/build-qt-mingw.sh "${VANTOR_MINGW_DEPS:-$PWD/build/mingw-deps}" >"$qt_log" 2>&1 &
+    ./scripts/build-windows.sh --deps >"$qt_log" 2>&1 &
   qt_pid=$!
   trap '[ -z "$qt_pid" ] || kill -- -"$qt_pid" 2>/dev/null || true' EXIT
 fi
@@ -90,7 +91,7 @@ if [ $windows = 1 ]; then
   fi
   if [ $qt != 0 ]; then
     cat "$qt_log"
-    echo "== windows: Qt for MinGW-w64 could not be built (exit $qt)"
+    echo "== windows: the libraries for MinGW-w64 could not be built (exit $qt)"
     status=1
   else
     VANTOR_LINUX_VANTORCTL=$PWD/build/ci-headless/cli/vantorctl \

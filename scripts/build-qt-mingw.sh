@@ -16,7 +16,8 @@ deps=$(cd "$deps" && pwd)
 # Host tools and target must agree on the version: moc's output is checked against it.
 version=$(dpkg-query -W -f='${Version}' qt6-base-dev-tools)
 options=(
-  -static -release -opensource -confirm-license
+  # Smaller code compiles faster, and the zip is smaller.
+  -static -release -optimize-size -opensource -confirm-license
   -xplatform win32-g++ -qt-host-path /usr
   -nomake examples -nomake tests
   -qt-zlib -qt-libpng -no-libjpeg -qt-pcre -qt-harfbuzz -qt-freetype
