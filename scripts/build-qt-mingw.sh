@@ -24,8 +24,8 @@ options=(
   -no-opengl -no-vulkan -no-dbus -no-icu
   -no-feature-sql -no-feature-network -no-feature-printsupport -no-feature-concurrent
   -no-feature-xml
-  # Nothing the program shows needs these; leaving them out saves a sixth of the build. (Direct2D
-  # stays: this Qt's DirectWrite font database is built only along with it.)
+  # Nothing the program shows needs these. (Direct2D stays: this Qt's DirectWrite font database
+  # is built only along with it.)
   -no-feature-gif -no-feature-ico -no-feature-movie -no-feature-pdf
   -no-feature-textodfwriter -no-feature-textmarkdownreader -no-feature-textmarkdownwriter
   -no-feature-systemtrayicon -no-feature-sessionmanager -no-feature-syntaxhighlighter
@@ -47,7 +47,7 @@ if [ -e "$prefix/.done" ]; then
 fi
 
 work=$deps/qt-$key-build
-echo "== windows: Qt $version for MinGW-w64 from Debian's source package (about 10 minutes on 2 cores)" >&2
+echo "== windows: Qt $version for MinGW-w64 from Debian's source package (about 13 minutes on 2 quiet cores)" >&2
 rm -rf "$work/build" "$prefix"
 qt_src=$work/src/qt6-base-${version%-*}
 if [ ! -d "$qt_src" ]; then
