@@ -25,14 +25,15 @@ options=(
   -no-feature-sql -no-feature-network -no-feature-printsupport -no-feature-concurrent
   -no-feature-xml
   # Nothing the program shows needs these. (Direct2D stays: this Qt's DirectWrite font database
-  # is built only along with it.)
+  # is built only along with it. Its 1.1 feature is only the Direct2D platform plugin, which
+  # compiles the Windows plugin's sources a second time and is never linked.)
   -no-feature-gif -no-feature-ico -no-feature-movie -no-feature-pdf
   -no-feature-textodfwriter -no-feature-textmarkdownreader -no-feature-textmarkdownwriter
   -no-feature-systemtrayicon -no-feature-sessionmanager -no-feature-syntaxhighlighter
   -no-feature-undocommand -no-feature-undostack -no-feature-undogroup -no-feature-undoview
   -no-feature-graphicsview -no-feature-mdiarea -no-feature-calendarwidget -no-feature-colordialog
   -no-feature-fontdialog -no-feature-fontcombobox -no-feature-wizard -no-feature-lcdnumber
-  -no-feature-dial -no-feature-keysequenceedit -no-feature-splashscreen
+  -no-feature-dial -no-feature-keysequenceedit -no-feature-splashscreen -no-feature-direct2d1_1
   # Debian's source has no wintab headers.
   -no-feature-tabletevent
 )

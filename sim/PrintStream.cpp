@@ -270,24 +270,29 @@ void PrintStream::StartBand() {
   state_ = State::Raster;
 }
 
-void PrintStream::PutRasterByte(std::uint8_t b) {
+void PrintStream::PutRasterBytes(std::uint8_t b, std::size_t count) {
   // A run that overshoots its line is read to its end but the excess is not drawn.
   if (lineFill_ >= band_.bytesPerLine) return;
-  if (keepBand_) band_.data[line_ * band_.bytesPerLine + lineFill_] = b;
-  ++lineFill_;
+  const std::size_t n = std::min<std::size_t>(count, band_.bytesPerLine - lineFill_);
+  if (keepBand_) {
+    const auto at =
+        band_.data.begin() + static_cast<std::ptrdiff_t>(line_ * band_.bytesPerLine + lineFill_);
+    std::fill_n(at, n, b);
+  }
+  lineFill_ += n;
 }
 
 void PrintStream::StepRaster(std::uint8_t b) {
   if (band_.compression != 1) {
-    PutRasterByte(b);
+    PutRasterBytes(b, 1);
     if (lineFill_ >= band_.bytesPerLine) EndLine();
     return;
   }
   if (runRepeat_ > 0) {
-    for (int i = 0; i < runRepeat_; ++i) PutRasterByte(b);
+    PutRasterBytes(b, static_cast<std::size_t>(runRepeat_));
     runRepeat_ = 0;
   } else if (runLiteral_ > 0) {
-    PutRasterByte(b);
+    PutRasterBytes(b, 1);
     --runLiteral_;
   } else {
     if (b < 0x80) {

@@ -90,7 +90,7 @@ class PrintStream {
   void FinishParams();
   void DispatchParen(std::uint8_t letter, std::span<const std::uint8_t> p);
   void StartBand();
-  void PutRasterByte(std::uint8_t b);
+  void PutRasterBytes(std::uint8_t b, std::size_t count);
   void EndLine();
   void FinishBand();
   void ToGround() {
