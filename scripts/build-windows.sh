@@ -5,7 +5,6 @@
 # (libpng, GoogleTest, a static Qt) are built once from Debian's own sources into
 # build/mingw-deps and reused.
 #   --no-tests   build only
-#   --deps       only the libraries built from Debian's sources (GoogleTest, libpng, Qt)
 # VANTOR_LINUX_VANTORCTL names a Linux vantorctl whose output the Windows one must match;
 # VANTOR_LINUX_ADJUST a Linux vantor-adjust whose adjustment window the Windows one must match.
 # VANTOR_WINDOWS_GUI=0 leaves out Qt and the desktop program.
@@ -13,9 +12,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 src=$PWD
 run_tests=1
-deps_only=0
 [ "${1:-}" = --no-tests ] && run_tests=0
-[ "${1:-}" = --deps ] && deps_only=1
 
 toolchain=$src/cmake/mingw-w64-x86_64.cmake
 deps=${VANTOR_MINGW_DEPS:-$src/build/mingw-deps}
@@ -67,7 +64,6 @@ if [ "${VANTOR_WINDOWS_GUI:-1}" = 1 ]; then
   VANTOR_MINGW_QT=$("$src/scripts/build-qt-mingw.sh" "$deps" | tail -n1)
   export VANTOR_MINGW_QT
 fi
-[ $deps_only = 0 ] || exit 0
 if [ -n "${VANTOR_MINGW_QT:-}" ]; then
   # The host's Qt tools (moc, rcc, uic) of the same version serve the cross-build.
   gui=(-DVANTOR_BUILD_GUI=ON -DQT_HOST_PATH=/usr
