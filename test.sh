@@ -13,9 +13,12 @@ jobs=$(nproc)
 status=0
 # One compiler cache for the run's builds, kept in the clone: the headless build compiles the
 # same files with the same flags as the release build, and a second run rebuilds only what changed.
+# A miss takes the headers from the compiler's own dependency list rather than from a second,
+# preprocessing run of the compiler.
 launcher=()
 if command -v ccache >/dev/null; then
   export CCACHE_DIR=${CCACHE_DIR:-$PWD/build/ccache} CCACHE_BASEDIR=$PWD CCACHE_NOHASHDIR=1
+  export CCACHE_DEPEND=1
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 fi
 # The Windows build (Qt, GoogleTest and libpng from Debian's sources first, then both programs

@@ -37,7 +37,11 @@ options=(
   # Debian's source has no wintab headers.
   -no-feature-tabletevent
 )
-key=$(printf '%s\n' "$version" "${options[@]}" | sha256sum | cut -c1-12)
+# HarfBuzz's font subsetter serves only the embedding of fonts in PDF, which this Qt leaves out,
+# and nothing links it: a quarter of HarfBuzz's compile time. Its sources leave the build.
+unused='/src\/hb-subset/d'
+unused_in=src/3rdparty/harfbuzz-ng/CMakeLists.txt
+key=$(printf '%s\n' "$version" "${options[@]}" "$unused" | sha256sum | cut -c1-12)
 prefix=$deps/qt-$key
 # Two stages building at once wait for one Qt.
 exec 9>"$deps/qt-$key.lock"
@@ -60,6 +64,12 @@ fi
   exit 1
 }
 
+sed -i "$unused" "$qt_src/$unused_in"
+if grep -q 'hb-subset' "$qt_src/$unused_in"; then
+  echo "qt6-base $version: the HarfBuzz subsetter is still listed in $unused_in" >&2
+  exit 1
+fi
+
 mkdir -p "$work/build"
 cd "$work/build"
 # Debian's multiarch layout puts the host Qt's CMake files where Qt does not look by itself.
@@ -74,7 +84,8 @@ cmake --build . --parallel "$(nproc)" >build.log 2>&1 || {
   exit 1
 }
 cmake --install . >install.log 2>&1
-printf '%s\n' "qt6-base $version" "${options[@]}" >"$prefix/configure-options.txt"
+printf '%s\n' "qt6-base $version" "${options[@]}" "sed -i '$unused' $unused_in" \
+  >"$prefix/configure-options.txt"
 touch "$prefix/.done"
 cd "$deps"
 [ "${VANTOR_KEEP_QT_BUILD:-0}" = 1 ] || rm -rf "$work"
