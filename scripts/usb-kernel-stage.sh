@@ -83,11 +83,19 @@ chmod +x "$tree/init"
 echo "kernel $(basename "$vmlinuz") from $(basename "$deb"); guest output follows"
 log=$work/guest.log
 started=$SECONDS
-status=0
-timeout -k 5 "$limit" qemu-system-x86_64 -accel tcg -m 768 -smp 2 -nographic -no-reboot \
-  -nic none -kernel "$vmlinuz" -initrd "$work/initramfs.gz" \
-  -append "console=ttyS0 quiet loglevel=3 panic=-1 oops=panic" </dev/null 2>&1 |
-  sed -u 's/\x1b\[[0-9;?]*[A-Za-z]//g; s/\x1bc//g; s/\r//g' | tee "$log" || status=$?
+# The guest kernel's printer function can crash when a device file closes while the gadget is
+# being unplugged (seen once in many runs, right after the silence check). A crash of the kernel
+# itself, not a failed check, boots the guest once more; its trace stays in the output above.
+for attempt in 1 2; do
+  status=0
+  timeout -k 5 "$limit" qemu-system-x86_64 -accel tcg -m 768 -smp 2 -nographic -no-reboot \
+    -nic none -kernel "$vmlinuz" -initrd "$work/initramfs.gz" \
+    -append "console=ttyS0 quiet loglevel=3 panic=-1 oops=panic" </dev/null 2>&1 |
+    sed -u 's/\x1b\[[0-9;?]*[A-Za-z]//g; s/\x1bc//g; s/\r//g' | tee "$log" || status=$?
+  grep -q '^usb-stage: passed' "$log" && break
+  [ $attempt = 1 ] && grep -q 'Kernel panic' "$log" && ! grep -q '^FAIL ' "$log" || break
+  echo "usb-stage: the guest kernel crashed, not a check; booting the guest once more"
+done
 if ! grep -q '^usb-stage: passed' "$log"; then
   [ $status -eq 124 ] && echo "usb-stage: the guest did not finish within $limit s"
   echo "usb-stage: failed ($((SECONDS - started)) s)"
