@@ -81,6 +81,24 @@ VirtualConsole::VirtualConsole(sim::VirtualPrinter& printer, QWidget* parent)
   setWindowTitle(QString("Virtual printer - %1")
                      .arg(printer.GetModel() == Model::Q30 ? "Vantor Q30" : "Vantor Q40"));
 
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(BuildStateBox());
+  layout->addWidget(BuildControls());
+  layout->addWidget(BuildPrintedPages(), 1);
+
+  // Work in the printer ends by the clock alone, so the labels are also read periodically.
+  refreshTimer_ = new QTimer(this);
+  refreshTimer_->setInterval(500);
+  connect(refreshTimer_, &QTimer::timeout, this, &VirtualConsole::Refresh);
+  refreshTimer_->start();
+  printer_.SetObserver([this] { Refresh(); });
+
+  setFixedWidth(440);
+  resize(440, 600);
+  Refresh();
+}
+
+QWidget* VirtualConsole::BuildStateBox() {
   auto* state = new QGroupBox("Printer", this);
   auto* form = new QFormLayout(state);
   statusLbl_ = new QLabel(state);
@@ -104,26 +122,30 @@ VirtualConsole::VirtualConsole(sim::VirtualPrinter& printer, QWidget* parent)
     l->setWordWrap(true);
     l->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   }
+  return state;
+}
 
-  auto button = [this](const char* name, const char* text, auto action) {
-    auto* b = new QPushButton(text, this);
-    b->setObjectName(name);
-    connect(b, &QPushButton::clicked, this, [this, action] {
-      action();
-      Refresh();
-    });
-    return b;
-  };
+QPushButton* VirtualConsole::Button(const char* name, const char* text,
+                                    std::function<void()> action) {
+  auto* b = new QPushButton(text, this);
+  b->setObjectName(name);
+  connect(b, &QPushButton::clicked, this, [this, action = std::move(action)] {
+    action();
+    Refresh();
+  });
+  return b;
+}
 
+QWidget* VirtualConsole::BuildControls() {
   auto* controls = new QGroupBox("Console", this);
   auto* grid = new QVBoxLayout(controls);
   auto* row1 = new QHBoxLayout;
   // A short press moves the carriage out or back (then cleans); held, the switch cleans.
-  row1->addWidget(button("InkSwitchBtn", "Press ink switch", [this] { printer_.TapInkSwitch(); }));
+  row1->addWidget(Button("InkSwitchBtn", "Press ink switch", [this] { printer_.TapInkSwitch(); }));
   row1->addWidget(
-      button("InkSwitchHoldBtn", "Hold ink switch", [this] { printer_.PressInkSwitch(); }));
-  row1->addWidget(button("PaperOutBtn", "Take paper out", [this] { printer_.SetPaperOut(true); }));
-  row1->addWidget(button("PaperInBtn", "Load paper", [this] { printer_.SetPaperOut(false); }));
+      Button("InkSwitchHoldBtn", "Hold ink switch", [this] { printer_.PressInkSwitch(); }));
+  row1->addWidget(Button("PaperOutBtn", "Take paper out", [this] { printer_.SetPaperOut(true); }));
+  row1->addWidget(Button("PaperInBtn", "Load paper", [this] { printer_.SetPaperOut(false); }));
   grid->addLayout(row1);
 
   errorCombo_ = new QComboBox(this);
@@ -131,10 +153,10 @@ VirtualConsole::VirtualConsole(sim::VirtualPrinter& printer, QWidget* parent)
   for (const ErrorChoice& e : kErrors) errorCombo_->addItem(e.text, int(e.er));
   auto* row2 = new QHBoxLayout;
   row2->addWidget(errorCombo_, 1);
-  row2->addWidget(button("RaiseErrorBtn", "Raise error", [this] {
+  row2->addWidget(Button("RaiseErrorBtn", "Raise error", [this] {
     printer_.RaiseError(std::uint8_t(errorCombo_->currentData().toInt()));
   }));
-  row2->addWidget(button("ClearErrorBtn", "Clear error", [this] { printer_.ClearError(); }));
+  row2->addWidget(Button("ClearErrorBtn", "Clear error", [this] { printer_.ClearError(); }));
   grid->addLayout(row2);
 
   leverSpin_ = new QSpinBox(this);
@@ -143,7 +165,7 @@ VirtualConsole::VirtualConsole(sim::VirtualPrinter& printer, QWidget* parent)
   auto* row3 = new QHBoxLayout;
   row3->addWidget(new QLabel("Head-angle lever:", this));
   row3->addWidget(leverSpin_);
-  row3->addWidget(button("LeverBtn", "Move lever",
+  row3->addWidget(Button("LeverBtn", "Move lever",
                          [this] { printer_.SetHeadAngleLever(leverSpin_->value()); }));
   // Says where the lever now stands, so a press is seen to have taken.
   leverLbl_ = new QLabel(this);
@@ -157,11 +179,11 @@ VirtualConsole::VirtualConsole(sim::VirtualPrinter& printer, QWidget* parent)
   for (const FaultChoice& f : kFaults) faultCombo_->addItem(f.text, QString(f.setting));
   auto* row4 = new QHBoxLayout;
   row4->addWidget(faultCombo_, 1);
-  row4->addWidget(button("SetFaultBtn", "Set fault", [this] {
+  row4->addWidget(Button("SetFaultBtn", "Set fault", [this] {
     std::string why;
     printer_.GetFaults().Apply(faultCombo_->currentData().toString().toStdString(), why);
   }));
-  row4->addWidget(button("ClearFaultsBtn", "Clear faults", [this] {
+  row4->addWidget(Button("ClearFaultsBtn", "Clear faults", [this] {
     std::string why;
     printer_.GetFaults().Apply("off", why);
     cableBtn_->setChecked(false);
@@ -178,7 +200,10 @@ VirtualConsole::VirtualConsole(sim::VirtualPrinter& printer, QWidget* parent)
     Refresh();
   });
   grid->addWidget(cableBtn_);
+  return controls;
+}
 
+QWidget* VirtualConsole::BuildPrintedPages() {
   auto* printed = new QGroupBox("Printed pages", this);
   auto* printedLayout = new QVBoxLayout(printed);
   sheetLbl_ = new QLabel(printed);
@@ -208,22 +233,7 @@ VirtualConsole::VirtualConsole(sim::VirtualPrinter& printer, QWidget* parent)
   pages_->setMovement(QListView::Static);
   printedLayout->addWidget(pages_);
   connect(pages_, &QListWidget::itemActivated, this, &VirtualConsole::OpenPage);
-
-  auto* layout = new QVBoxLayout(this);
-  layout->addWidget(state);
-  layout->addWidget(controls);
-  layout->addWidget(printed, 1);
-
-  // Work in the printer ends by the clock alone, so the labels are also read periodically.
-  refreshTimer_ = new QTimer(this);
-  refreshTimer_->setInterval(500);
-  connect(refreshTimer_, &QTimer::timeout, this, &VirtualConsole::Refresh);
-  refreshTimer_->start();
-  printer_.SetObserver([this] { Refresh(); });
-
-  setFixedWidth(440);
-  resize(440, 600);
-  Refresh();
+  return printed;
 }
 
 VirtualConsole::~VirtualConsole() {

@@ -47,6 +47,11 @@ class VirtualConsole final : public QWidget {
   }
 
  private:
+  QWidget* BuildStateBox();
+  QWidget* BuildControls();
+  QWidget* BuildPrintedPages();
+  // A console button; the labels are read again after its action.
+  QPushButton* Button(const char* name, const char* text, std::function<void()> action);
   void ShowSheet(std::uint64_t dataBytes);
   void OpenImage(const QImage& page, const QString& title);
 

@@ -64,25 +64,100 @@ struct Resources {
   }
 };
 
-}  // namespace
+// One client at a time on the pipe: waits for it to connect, keeps one read pending, drops it
+// when its end closes.
+class PipeClient {
+ public:
+  explicit PipeClient(Resources& r) : r_(r), incoming_(4096) {}
 
-int ServeVirtual(VirtualPrinter& printer, Clock& clock, const std::string& linkPath,
-                 std::istream& console, std::ostream& log) {
-  return ServeVirtual(printer, clock, linkPath, console, log, ServeOptions{});
-}
+  // Starts waiting for a client and a read, as far as the state allows; false on a failure
+  // that ends serving.
+  bool Arm() {
+    if (!client_ && !waitingForClient_) {
+      connect_ = OVERLAPPED{};
+      connect_.hEvent = r_.connected;
+      ResetEvent(r_.connected);
+      if (ConnectNamedPipe(r_.pipe, &connect_) || GetLastError() == ERROR_PIPE_CONNECTED) {
+        client_ = true;
+      } else if (GetLastError() == ERROR_IO_PENDING) {
+        waitingForClient_ = true;
+      } else {
+        return false;
+      }
+    }
+    if (client_ && !reading_) {
+      read_ = OVERLAPPED{};
+      read_.hEvent = r_.readDone;
+      ResetEvent(r_.readDone);
+      if (ReadFile(r_.pipe, incoming_.data(), static_cast<DWORD>(incoming_.size()), nullptr,
+                   &read_) ||
+          GetLastError() == ERROR_IO_PENDING) {
+        reading_ = true;
+      } else {
+        Drop();
+      }
+    }
+    return true;
+  }
 
-int ServeVirtual(VirtualPrinter& printer, Clock& clock, const std::string& linkPath,
-                 std::istream& console, std::ostream& log, const ServeOptions& options) {
-  std::ostream& errors = options.errors ? *options.errors : log;
-  Resources r;
-  gInterrupted = false;
-  SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+  // Waits up to pollMs for a client or for bytes, and hands bytes read to the printer.
+  void Poll(int pollMs, ServedPrinter& served) {
+    const HANDLE waitOn = waitingForClient_ ? r_.connected : r_.readDone;
+    const bool signalled = WaitForSingleObject(waitOn, static_cast<DWORD>(pollMs)) == WAIT_OBJECT_0;
+    if (waitingForClient_ && signalled) {
+      DWORD ignored = 0;
+      waitingForClient_ = false;
+      client_ = GetOverlappedResult(r_.pipe, &connect_, &ignored, FALSE) != 0;
+    } else if (reading_ && signalled) {
+      DWORD n = 0;
+      reading_ = false;
+      if (GetOverlappedResult(r_.pipe, &read_, &n, FALSE)) {
+        served.FromHost({incoming_.data(), n});
+      } else {
+        Drop();  // the client closed its end
+      }
+    }
+  }
+
+  // Sends the printer's replies whole, or drops them when nobody is there to hear them.
+  void Send(std::vector<std::uint8_t>& out) {
+    if (client_ && !out.empty()) {
+      OVERLAPPED write{};
+      write.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+      DWORD n = 0;
+      const bool ok =
+          (WriteFile(r_.pipe, out.data(), static_cast<DWORD>(out.size()), nullptr, &write) ||
+           GetLastError() == ERROR_IO_PENDING) &&
+          GetOverlappedResult(r_.pipe, &write, &n, TRUE);
+      CloseHandle(write.hEvent);
+      if (!ok) Drop();
+    }
+    out.clear();
+  }
+
+ private:
+  void Drop() {
+    CancelIoEx(r_.pipe, nullptr);
+    DisconnectNamedPipe(r_.pipe);
+    client_ = reading_ = false;
+  }
+
+  Resources& r_;
+  OVERLAPPED connect_{};
+  OVERLAPPED read_{};
+  bool client_ = false;
+  bool reading_ = false;
+  bool waitingForClient_ = false;
+  std::vector<std::uint8_t> incoming_;
+};
+
+// The first instance of the pipe only, so no lock file is needed, and the pipe is gone with its
+// server, so it is never stale. 0 when it is there, else the exit status.
+int CreatePipe(Resources& r, const std::string& linkPath, std::ostream& errors) {
   if (!linkPath.starts_with("\\\\.\\pipe\\")) {
     errors << linkPath << " is not a pipe name (\\\\.\\pipe\\NAME)" << std::endl;
     return 1;
   }
-  // One server per name: the first instance only, so no lock file is needed, and the pipe is
-  // gone with its server, so it is never stale.
   r.pipe = CreateNamedPipeW(
       win::Widen(linkPath).c_str(),
       PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
@@ -96,6 +171,38 @@ int ServeVirtual(VirtualPrinter& printer, Clock& clock, const std::string& linkP
   }
   r.readDone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   r.connected = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  return 0;
+}
+
+// Runs the console lines typed since the last turn; false once one of them ends serving.
+bool RunConsole(VirtualPrinter& printer, StdinLines* stdinLines, std::istream& console,
+                std::ostream& log) {
+  if (stdinLines == nullptr) return ConsoleLines::Drain(printer, console, log);
+  std::deque<std::string> lines;
+  {
+    const std::lock_guard lock(stdinLines->mutex);
+    lines.swap(stdinLines->lines);
+  }
+  for (const auto& line : lines) {
+    if (!RunConsoleLine(printer, line, log)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int ServeVirtual(VirtualPrinter& printer, Clock& clock, const std::string& linkPath,
+                 std::istream& console, std::ostream& log) {
+  return ServeVirtual(printer, clock, linkPath, console, log, ServeOptions{});
+}
+
+int ServeVirtual(VirtualPrinter& printer, Clock& /*clock*/, const std::string& linkPath,
+                 std::istream& console, std::ostream& log, const ServeOptions& options) {
+  std::ostream& errors = options.errors ? *options.errors : log;
+  Resources r;
+  gInterrupted = false;
+  SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
+  if (const int status = CreatePipe(r, linkPath, errors); status != 0) return status;
 
   ServedPrinter served(printer);
   if (!WriteDeviceIdFile(served.DeviceId(), linkPath, errors)) return 1;
@@ -109,91 +216,15 @@ int ServeVirtual(VirtualPrinter& printer, Clock& clock, const std::string& linkP
     std::thread(ReadStdin, stdinLines).detach();
   }
 
-  OVERLAPPED connect{};
-  OVERLAPPED read{};
-  bool client = false;
-  bool reading = false;
-  bool waitingForClient = false;
-  std::vector<std::uint8_t> incoming(4096);
-  const auto dropClient = [&] {
-    CancelIoEx(r.pipe, nullptr);
-    DisconnectNamedPipe(r.pipe);
-    client = reading = false;
-  };
+  PipeClient pipe(r);
   bool running = true;
-  while (running) {
-    if (options.stop && options.stop->load()) break;
-    if (gInterrupted) break;
-    if (!client && !waitingForClient) {
-      connect = OVERLAPPED{};
-      connect.hEvent = r.connected;
-      ResetEvent(r.connected);
-      if (ConnectNamedPipe(r.pipe, &connect)) {
-        client = true;
-      } else if (GetLastError() == ERROR_PIPE_CONNECTED) {
-        client = true;
-      } else if (GetLastError() == ERROR_IO_PENDING) {
-        waitingForClient = true;
-      } else {
-        return Fail(errors, "cannot wait for a client on " + linkPath);
-      }
-    }
-    if (client && !reading) {
-      read = OVERLAPPED{};
-      read.hEvent = r.readDone;
-      ResetEvent(r.readDone);
-      if (ReadFile(r.pipe, incoming.data(), static_cast<DWORD>(incoming.size()), nullptr, &read) ||
-          GetLastError() == ERROR_IO_PENDING) {
-        reading = true;
-      } else {
-        dropClient();
-      }
-    }
-    const HANDLE waitOn = waitingForClient ? r.connected : r.readDone;
-    const bool signalled =
-        WaitForSingleObject(waitOn, static_cast<DWORD>(options.pollMs)) == WAIT_OBJECT_0;
-    if (waitingForClient && signalled) {
-      DWORD ignored = 0;
-      waitingForClient = false;
-      client = GetOverlappedResult(r.pipe, &connect, &ignored, FALSE) != 0;
-    } else if (reading && signalled) {
-      DWORD n = 0;
-      reading = false;
-      if (GetOverlappedResult(r.pipe, &read, &n, FALSE)) {
-        served.FromHost({incoming.data(), n});
-      } else {
-        dropClient();  // the client closed its end
-      }
-    }
+  while (running && !(options.stop && options.stop->load()) && !gInterrupted) {
+    if (!pipe.Arm()) return Fail(errors, "cannot wait for a client on " + linkPath);
+    pipe.Poll(options.pollMs, served);
     served.CollectReplies();
-    if (client && !served.Outgoing().empty()) {
-      std::vector<std::uint8_t>& out = served.Outgoing();
-      OVERLAPPED write{};
-      write.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-      DWORD n = 0;
-      const bool ok =
-          (WriteFile(r.pipe, out.data(), static_cast<DWORD>(out.size()), nullptr, &write) ||
-           GetLastError() == ERROR_IO_PENDING) &&
-          GetOverlappedResult(r.pipe, &write, &n, TRUE);
-      CloseHandle(write.hEvent);
-      if (!ok) dropClient();
-    }
-    served.Outgoing().clear();  // sent whole, or nobody to hear it
-
-    if (stdinLines) {
-      std::deque<std::string> lines;
-      {
-        const std::lock_guard lock(stdinLines->mutex);
-        lines.swap(stdinLines->lines);
-      }
-      for (const auto& line : lines) {
-        if (running) running = RunConsoleLine(printer, line, log);
-      }
-    } else {
-      running = ConsoleLines::Drain(printer, console, log);
-    }
+    pipe.Send(served.Outgoing());
+    running = RunConsole(printer, stdinLines.get(), console, log);
   }
-  (void)clock;
   return 0;
 }
 
