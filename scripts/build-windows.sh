@@ -146,6 +146,22 @@ for notice in "${notices[@]}"; do
 done
 (cd "$build/zip" && zip -q -r -9 "$zip" "$name")
 echo "== windows: $zip"
+
+# The installer of the same folder. Its uninstaller removes the files listed here and the
+# folders they made, deepest first, and nothing else.
+installer=$build/$name-installer.exe
+uninstall_list=$build/zip/uninstall-files.nsh
+(
+  cd "$pack"
+  find . -type f | sort | sed 's|^\./||; s|/|\\|g; s|.*|Delete "$INSTDIR\\&"|'
+  find . -mindepth 1 -type d | sort -r | sed 's|^\./||; s|/|\\|g; s|.*|RMDir "$INSTDIR\\&"|'
+) >"$uninstall_list"
+gui=()
+[ ! -e "$pack/vantor-adjust.exe" ] || gui=(-DGUI)
+rm -f "$installer"
+makensis -V2 -DVERSION="$version" -DSOURCE="$pack" -DFILES="$uninstall_list" \
+  -DOUTFILE="$installer" "${gui[@]}" "$src/packaging/windows/vantor-adjust.nsi" >/dev/null
+echo "== windows: $installer"
 [ $run_tests -eq 1 ] || exit 0
 
 echo "== windows: tests under Wine"
@@ -166,4 +182,6 @@ status=0
 ctest --test-dir "$build" -j "$jobs" --timeout 300 --output-on-failure || status=1
 echo "== windows: the zip under Wine"
 "$src/tests/install/windows_zip_test.sh" "$zip" "$wine" "${VANTOR_MINGW_QT:-}" || status=1
+echo "== windows: the installer under Wine"
+"$src/tests/install/windows_installer_test.sh" "$installer" "$version" "$wine" || status=1
 exit $status

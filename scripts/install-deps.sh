@@ -17,7 +17,7 @@ if [ $windows -eq 1 ]; then
   packages=(
     g++-mingw-w64-x86-64-posix wine64 libz-mingw-w64-dev dpkg-dev
     cmake ninja-build qt6-base-dev qt6-base-dev-tools librsvg2-bin icoutils
-    xvfb xauth xdotool x11-apps python3 fonts-dejavu-core zip unzip
+    xvfb xauth xdotool x11-apps python3 fonts-dejavu-core zip unzip nsis
   )
 elif [ "${1:-}" = --usb-kernel ]; then
   packages=(qemu-system-x86 busybox-static cpio binutils)
