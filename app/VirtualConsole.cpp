@@ -11,10 +11,13 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QSpinBox>
 #include <QTime>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/PageViewer.h"
 #include "link/Hex.h"
@@ -81,10 +84,21 @@ VirtualConsole::VirtualConsole(sim::VirtualPrinter& printer, QWidget* parent)
   setWindowTitle(QString("Virtual printer - %1")
                      .arg(printer.GetModel() == Model::Q30 ? "Vantor Q30" : "Vantor Q40"));
 
-  auto* layout = new QVBoxLayout(this);
+  // On a short screen (or a large scale) the console scrolls rather than reaching below it.
+  auto* content = new QWidget;
+  auto* layout = new QVBoxLayout(content);
   layout->addWidget(BuildStateBox());
   layout->addWidget(BuildControls());
   layout->addWidget(BuildPrintedPages(), 1);
+  auto* scroll = new QScrollArea(this);
+  scroll->setObjectName("ConsoleScroll");
+  scroll->setFrameShape(QFrame::NoFrame);
+  scroll->setWidgetResizable(true);
+  scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  scroll->setWidget(content);
+  auto* outer = new QVBoxLayout(this);
+  outer->setContentsMargins(0, 0, 0, 0);
+  outer->addWidget(scroll);
 
   // Work in the printer ends by the clock alone, so the labels are also read periodically.
   refreshTimer_ = new QTimer(this);
@@ -93,9 +107,18 @@ VirtualConsole::VirtualConsole(sim::VirtualPrinter& printer, QWidget* parent)
   refreshTimer_->start();
   printer_.SetObserver([this] { Refresh(); });
 
-  setFixedWidth(440);
-  resize(440, 600);
+  setFixedWidth(kWidth);
+  FitToScreen();
   Refresh();
+}
+
+void VirtualConsole::FitToScreen() {
+  // The window system's title bar and borders are not known before the first show.
+  constexpr int kFrameHeight = 48;
+  int height = kPreferredHeight;
+  if (const QScreen* s = screen())
+    height = std::min(height, s->availableGeometry().height() - kFrameHeight);
+  resize(kWidth, std::max(height, 120));
 }
 
 QWidget* VirtualConsole::BuildStateBox() {

@@ -47,6 +47,10 @@ class VirtualConsole final : public QWidget {
   }
 
  private:
+  static constexpr int kWidth = 440;
+  static constexpr int kPreferredHeight = 600;
+  // As tall as it likes, or as the screen leaves.
+  void FitToScreen();
   QWidget* BuildStateBox();
   QWidget* BuildControls();
   QWidget* BuildPrintedPages();
