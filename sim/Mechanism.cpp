@@ -6,6 +6,7 @@
 
 #include "link/EepromAddresses.h"
 #include "link/Hex.h"
+#include "link/PrinterPace.h"
 #include "link/Protocol.h"
 #include "sim/ControlReplies.h"
 #include "sim/Texts.h"
@@ -14,15 +15,7 @@ namespace vantor::sim {
 
 namespace {
 
-constexpr std::int64_t kCleaningMs = 45'000;
-constexpr std::int64_t kInkChargeMs = 110'000;
-constexpr std::int64_t kOtherCleaningMs = 30'000;
-constexpr std::int64_t kSwitchCleaningMs = 35'000;
-constexpr std::int64_t kNozzleCheckMs = 20'000;
-constexpr std::int64_t kShortCommandMs = 200;
-constexpr std::int64_t kMoveBaseMs = 600;  // a carriage move, plus 1 ms per step
-constexpr std::int64_t kFeedBaseMs = 500;  // a C5 move, plus 1 ms per ten steps
-constexpr std::int64_t kPumpUnitMs = 200;  // CA, per unit
+using namespace pace;
 
 // Protection counter points and ink use (per cent) of each kind of cleaning.
 constexpr int kCleaningPoints = 141;
@@ -35,11 +28,6 @@ constexpr std::int16_t kBidUnchanged = -128;
 
 constexpr std::uint8_t kExchangeFilled = 0x10;  // transport liquid in, ink not yet charged
 constexpr std::uint8_t kInkLowPercent = 15;
-
-// Printing times.
-constexpr std::int64_t kBandMs = 250;
-constexpr std::int64_t kTextLineMs = 100;
-constexpr std::int64_t kEjectMs = 3000;
 
 // The two directions of a measuring move read 192 apart plus the unit's own dispersion,
 // which the host's (576 + A - B) / 3 recovers.
@@ -370,7 +358,7 @@ void PrinterMechanism::FactoryFrame(std::span<const std::uint8_t> body) {
       return;  // the values are already kept
     case wire::kCommandCBFrame.code:
     case wire::kCommandD1Frame.code:
-      Queue(Activity::Busy, kShortCommandMs);
+      Queue(Activity::Busy, FrameMs(code, p));
       return;
     default:
       CarriageCommand(code, p);
@@ -378,17 +366,9 @@ void PrinterMechanism::FactoryFrame(std::span<const std::uint8_t> body) {
 }
 
 void PrinterMechanism::CarriageCommand(std::uint8_t code, std::span<const std::uint8_t> p) {
-  if (code == wire::kCrCAFrame.code) {
-    Queue(Activity::Busy, kPumpUnitMs * std::max<int>(1, p[0]));
-    return;
-  }
+  Queue(Activity::Busy, FrameMs(code, p));
+  if (code != wire::kCrCDFrame.code) return;
   const std::uint8_t a = p[0];
-  const std::int16_t n = Le16s(&p[2]);
-  if (code == wire::kCrC5Frame.code) {
-    Queue(Activity::Busy, kFeedBaseMs + static_cast<std::uint16_t>(n) / 10);
-    return;
-  }
-  Queue(Activity::Busy, kMoveBaseMs + std::abs(static_cast<int>(n)));
   if (a == 0) {
     carriageMeasured_ = true;  // the run-up before a measuring move
     return;
