@@ -15,8 +15,6 @@ namespace vantor::sim {
 
 namespace {
 
-using namespace pace;
-
 // Protection counter points and ink use (per cent) of each kind of cleaning.
 constexpr int kCleaningPoints = 141;
 constexpr int kInkChargePoints = 632;
@@ -87,7 +85,7 @@ class PrinterMechanism::StreamReactions final : public PrintStreamListener {
     if (p_.paperOut_) return;
     Forward(&PrintStreamListener::Band, band);
     p_.pageStarted_ = true;
-    p_.Queue(Activity::Printing, kBandMs);
+    p_.Queue(Activity::Printing, pace::kBandMs);
     // One save per band would make a long job crawl; the passes reach the file with the
     // host's next command or the next page.
     p_.store_.AddToCounter(eeprom::kPassCounter, 4, 1, true);
@@ -100,13 +98,13 @@ class PrinterMechanism::StreamReactions final : public PrintStreamListener {
   void LineFeed() override {
     if (p_.paperOut_) return;
     Forward(&PrintStreamListener::LineFeed);
-    if (p_.pageStarted_) p_.Queue(Activity::Printing, kTextLineMs);
+    if (p_.pageStarted_) p_.Queue(Activity::Printing, pace::kTextLineMs);
   }
   void FormFeed() override {
     // Without paper nothing is fed; the paper-out error stands until paper is loaded.
     if (p_.paperOut_) return;
     Forward(&PrintStreamListener::FormFeed);
-    p_.Queue(Activity::Printing, kEjectMs);
+    p_.Queue(Activity::Printing, pace::kEjectMs);
     p_.store_.AddToCounter(eeprom::kPageCounter, 4, 1);
     ++p_.pagesPrinted_;
     p_.pageStarted_ = false;
@@ -297,18 +295,18 @@ void PrinterMechanism::UseInk(int black, int color) {
 void PrinterMechanism::Clean(std::uint8_t kind) {
   switch (kind) {
     case 4:
-      Queue(Activity::Cleaning, kCleaningMs);
+      Queue(Activity::Cleaning, pace::kCleaningMs);
       store_.AddToCounter(eeprom::kProtectionCounterHi, 2, kCleaningPoints);
       UseInk(2, 1);
       break;
     case 6:
-      Queue(Activity::InkCharge, kInkChargeMs);
+      Queue(Activity::InkCharge, pace::kInkChargeMs);
       store_.AddToCounter(eeprom::kProtectionCounterHi, 2, kInkChargePoints);
       UseInk(9, 7);
       break;
     default:
       if (kind == 0 || kind > 7) return;
-      Queue(Activity::Cleaning, kOtherCleaningMs);
+      Queue(Activity::Cleaning, pace::kOtherCleaningMs);
       store_.AddToCounter(eeprom::kProtectionCounterHi, 2, kOtherCleaningPoints);
       UseInk(1, 1);
   }
@@ -358,7 +356,7 @@ void PrinterMechanism::FactoryFrame(std::span<const std::uint8_t> body) {
       return;  // the values are already kept
     case wire::kCommandCBFrame.code:
     case wire::kCommandD1Frame.code:
-      Queue(Activity::Busy, FrameMs(code, p));
+      Queue(Activity::Busy, pace::FrameMs(code, p));
       return;
     default:
       CarriageCommand(code, p);
@@ -366,7 +364,7 @@ void PrinterMechanism::FactoryFrame(std::span<const std::uint8_t> body) {
 }
 
 void PrinterMechanism::CarriageCommand(std::uint8_t code, std::span<const std::uint8_t> p) {
-  Queue(Activity::Busy, FrameMs(code, p));
+  Queue(Activity::Busy, pace::FrameMs(code, p));
   if (code != wire::kCrCDFrame.code) return;
   const std::uint8_t a = p[0];
   if (a == 0) {
@@ -405,7 +403,7 @@ void PrinterMechanism::PressInkSwitch() {
     Clean(6);  // the initial charge
   } else {
     if (std::find(ink_.begin(), ink_.end(), 0) != ink_.end()) ink_.fill(100);  // new cartridges
-    Queue(Activity::Cleaning, kSwitchCleaningMs);
+    Queue(Activity::Cleaning, pace::kSwitchCleaningMs);
     store_.AddToCounter(eeprom::kProtectionCounterHi, 2, kSwitchCleaningPoints);
     UseInk(1, 1);
   }
@@ -421,7 +419,7 @@ void PrinterMechanism::TapInkSwitch() {
   }
   EjectPrintedSheet();
   carriageOut_ = true;
-  Queue(Activity::Busy, kMoveBaseMs);
+  Queue(Activity::Busy, pace::kMoveBaseMs);
 }
 
 void PrinterMechanism::SetPaperOut(bool out) {
@@ -444,7 +442,7 @@ void PrinterMechanism::ClearError() {
 void PrinterMechanism::PrintNozzleCheck() {
   Update();
   if (!paperOut_) {
-    Queue(Activity::NozzleCheck, kNozzleCheckMs);
+    Queue(Activity::NozzleCheck, pace::kNozzleCheckMs);
     store_.AddToCounter(eeprom::kPageCounter, 4, 1);
     ++pagesPrinted_;
   }

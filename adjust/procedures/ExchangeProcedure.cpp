@@ -74,14 +74,14 @@ Result ExchangeProcedure::LiquidFrames() {
   return f.TransportCycleB();
 }
 
-int ExchangeProcedure::Seconds(Result (ExchangeProcedure::*frames)()) {
+int ExchangeProcedure::PaceSeconds(Result (ExchangeProcedure::*frames)()) {
   return durations::Seconds(bench_.link.factory.PaceMs([&] { return (this->*frames)(); }));
 }
 
 std::string ExchangeProcedure::Left(int cycle, bool airNext) {
   const int cycles = static_cast<int>(exchange::kCycleLabels.size());
-  const int air = Seconds(&ExchangeProcedure::AirFrames);
-  const int liquid = Seconds(&ExchangeProcedure::LiquidFrames);
+  const int air = PaceSeconds(&ExchangeProcedure::AirFrames);
+  const int liquid = PaceSeconds(&ExchangeProcedure::LiquidFrames);
   const int seconds = (cycles - cycle) * (air + liquid) + (airNext ? air : 0) + liquid;
   return "cycle " + std::to_string(cycle) + " of " + std::to_string(cycles) + ", about " +
          std::to_string((seconds + 59) / 60) + " min left in all";
@@ -95,8 +95,8 @@ Result ExchangeProcedure::Start() {
   };
   VANTOR_TRY(reported(link.channel.WriteEepromByte(eeprom::kExchangeState, kExchangeStarted)));
   VANTOR_TRY(reported(link.factory.FinishAdjustWrite()));
-  const AnnouncedWork work(reporter_,
-                           {Seconds(&ExchangeProcedure::MoveToOperatingPosition), Left(1, true)});
+  const AnnouncedWork work(
+      reporter_, {PaceSeconds(&ExchangeProcedure::MoveToOperatingPosition), Left(1, true)});
   VANTOR_TRY(Run(
       exchange::kMovingToOperatingPosition, [&] { return MoveToOperatingPosition(); }, ""));
   step_ = 0;
@@ -105,7 +105,7 @@ Result ExchangeProcedure::Start() {
 
 Result ExchangeProcedure::AirExchange() {
   const AnnouncedWork work(reporter_,
-                           {Seconds(&ExchangeProcedure::AirFrames), Left(Cycle(), true)});
+                           {PaceSeconds(&ExchangeProcedure::AirFrames), Left(Cycle(), true)});
   VANTOR_TRY(Run(
       exchange::kAirExchangeRunning, [&] { return AirFrames(); }, ""));
   if (step_ % 2 == 1) ++step_;
@@ -117,7 +117,7 @@ Result ExchangeProcedure::LiquidCleaning(bool& lastCycle) {
   const bool last = next >= exchange::kLastStep;
   lastCycle = false;
   const AnnouncedWork work(reporter_,
-                           {Seconds(&ExchangeProcedure::LiquidFrames), Left(Cycle(), false)});
+                           {PaceSeconds(&ExchangeProcedure::LiquidFrames), Left(Cycle(), false)});
   VANTOR_TRY(Run(
       exchange::kLiquidCleaningRunning, [&] { return LiquidFrames(); }, ""));
   // The done message has waited for the cleaning: a printer at work would refuse the writes.

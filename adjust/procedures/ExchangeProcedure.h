@@ -76,9 +76,10 @@ class ExchangeProcedure {
 
  private:
   Result MoveToOperatingPosition();
+  // Each step's frames, sent or only timed at the printer's pace.
   Result AirFrames();
   Result LiquidFrames();
-  int Seconds(Result (ExchangeProcedure::*frames)());
+  int PaceSeconds(Result (ExchangeProcedure::*frames)());
   Result ResetCountersAndFlags();
   // Busy text, the body, then the done text; a failing body is reported.
   template <typename Body>
