@@ -25,7 +25,10 @@ void TerminalDisplay::Slept(std::int64_t nowMs, std::int64_t sleptMs) {
   if (seconds < 1 || seconds == shownSeconds_) return;
   // The message being waited on keeps its own line; the time goes on the line below.
   if (line_ == &out_) CloseLine();
-  err_ << kClearLine << kWaiting << seconds << " s" << std::flush;
+  err_ << kClearLine << kWaiting << seconds << " s";
+  if (expected_.seconds > 0) err_ << " of about " << expected_.seconds << " s";
+  if (!expected_.context.empty()) err_ << "  -  " << expected_.context;
+  err_ << std::flush;
   shownSeconds_ = seconds;
 }
 

@@ -29,10 +29,12 @@ class TerminalDisplay final : public MessageDisplay, public PaperOutNotifier {
   bool ShowedError() const { return showedError_; }
   // A confirmation was declined or went unanswered.
   bool Declined() const { return declined_; }
-  // Shows "Waiting for the printer: N s" on standard error once a wait has lasted a second;
+  // Shows "Waiting for the printer: N s" on standard error once a wait has lasted a second,
+  // with "of about M s" and the step's context while announced work runs;
   // a wait runs from the first pause after a message, a counter or a transfer to the next one.
   // The link's own pacing between transfers (pauses under kPacingMs) is no wait.
   void ShowWaits(bool show) { showWaits_ = show; }
+  void ExpectWork(const ExpectedWork& work) override { expected_ = work; }
   void Slept(std::int64_t nowMs, std::int64_t sleptMs);
   static constexpr std::int64_t kPacingMs = 100;
   // A counter of work under way ("Reading EEPROM 18/256") on standard error, drawn over the
@@ -57,6 +59,7 @@ class TerminalDisplay final : public MessageDisplay, public PaperOutNotifier {
   bool progressShown_ = false;
   std::int64_t waitStartMs_ = -1;
   std::int64_t shownSeconds_ = -1;
+  ExpectedWork expected_;
 };
 
 // The session's clock, telling the display of every pause so long waits show their time.

@@ -3,6 +3,8 @@
 #include <array>
 #include <string_view>
 
+#include "PrinterPace.h"
+
 namespace vantor {
 
 namespace {
@@ -26,6 +28,10 @@ bool ChangesPrinter(wire::FrameCode code) {
 }  // namespace
 
 Result FactoryCommands::Send(wire::FrameCode code, std::span<const std::uint8_t> params) {
+  if (paceMs_ != nullptr) {
+    *paceMs_ += pace::FrameMs(code.code, params);
+    return kOk;
+  }
   if (ChangesPrinter(code)) channel_.BeforeChange();
   std::array<std::uint8_t, 32> frame{};
   const std::size_t body = 5 + params.size();
@@ -143,6 +149,14 @@ Result FactoryCommands::TransportCycleB() {
   return CrCommandC5(0x40, 1, 6959);
 }
 
+std::int64_t FactoryCommands::PaceMs(const std::function<Result()>& frames) {
+  std::int64_t ms = 0;
+  paceMs_ = &ms;
+  (void)frames();
+  paceMs_ = nullptr;
+  return ms;
+}
+
 std::int8_t FactoryCommands::DispersionValue(int sumA, int sumB) {
   int value = (576 + sumA - sumB) / 3;
   if (value > 45) value = 120;
@@ -170,21 +184,21 @@ Result FactoryCommands::MeasureCrDispersion(std::int8_t& value, const Progress& 
     VANTOR_TRY(CrCommandCD(0, 1268));
     VANTOR_TRY(CrCommandCD(0, 268));
   }
-  clock_.SleepMs(10000);
+  clock_.SleepMs(kCrSettleMs);
   tick();
   int sumA = 0;
-  for (int i = 0; i < 3; ++i) {
+  for (int i = 0; i < kCrReadings; ++i) {
     VANTOR_TRY(CrCommandCD(0, 1268));
     VANTOR_TRY(CrCommandCD(4, 268));
-    clock_.SleepMs(4000);
+    clock_.SleepMs(kCrForwardReadMs);
     VANTOR_TRY(reading(sumA));
     tick();
   }
   int sumB = 0;
-  for (int i = 0; i < 3; ++i) {
+  for (int i = 0; i < kCrReadings; ++i) {
     VANTOR_TRY(CrCommandCD(0, 1268));
     VANTOR_TRY(CrCommandCD(3, 268));
-    clock_.SleepMs(3000);
+    clock_.SleepMs(kCrBackwardReadMs);
     VANTOR_TRY(reading(sumB));
     tick();
   }

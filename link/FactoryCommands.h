@@ -37,6 +37,15 @@ class FactoryCommands {
   Result TransportCycleA(bool shortCycle);
   Result TransportCycleB();
 
+  // The CR measurement's pauses: the carriage settles, then each reading of a forward and of
+  // a backward move.
+  static constexpr std::int64_t kCrSettleMs = 10000;
+  static constexpr std::int64_t kCrForwardReadMs = 4000;
+  static constexpr std::int64_t kCrBackwardReadMs = 3000;
+  static constexpr int kCrReadings = 3;
+  static constexpr std::int64_t kCrPausesMs =
+      kCrSettleMs + kCrReadings * (kCrForwardReadMs + kCrBackwardReadMs);
+
   // Progress: called with the step number (1..n) so a terminal can show it; may be empty.
   using Progress = std::function<void(int step, int steps)>;
   // value receives the stored byte (signed).
@@ -44,6 +53,10 @@ class FactoryCommands {
   Result WriteEepromDefaults();
 
   std::uint16_t ResultField() const { return resultField_; }
+
+  // How long the frames take the printer at its usual pace: runs them without sending them.
+  // For sequences of frames alone (no reads, no pauses).
+  std::int64_t PaceMs(const std::function<Result()>& frames);
 
   // The CR measurement's arithmetic: (576 + A - B) / 3, clamped to +-120 beyond +-45.
   static std::int8_t DispersionValue(int sumA, int sumB);
@@ -54,6 +67,7 @@ class FactoryCommands {
   PacketChannel& channel_;
   Clock& clock_;
   std::uint16_t resultField_ = kFactoryResultOk;
+  std::int64_t* paceMs_ = nullptr;  // set while frames are timed, not sent
 };
 
 }  // namespace vantor

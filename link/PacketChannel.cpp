@@ -372,7 +372,7 @@ Result PacketChannel::WaitLoop(bool resetFirst) {
       if (paperOut_) paperOut_->PaperOut();
     }
     if (waitLimitMs_ >= 0 && clock_.NowMs() - start >= waitLimitMs_) return kNotReady;
-    clock_.SleepMs(1000);
+    clock_.SleepMs(kPollMs);
   }
 }
 

@@ -81,6 +81,8 @@ class PacketChannel {
   std::string_view ReplyText() const;
 
   Result ReadStatus();
+  // Both read the status every kPollMs until the printer is ready.
+  static constexpr std::int64_t kPollMs = 1000;
   Result WaitUntilReady();
   Result PollUntilReady();
   Result SendRsCommand();

@@ -154,6 +154,7 @@ Result Raster::SendRasterHeader(std::uint8_t colour, std::uint8_t compression,
                                 std::uint8_t linesHigh) {
   const std::uint8_t cmd[] = {kEsc,     0x69,      ColourByte(colour), compression, bitsPerDot,
                               bytesLow, bytesHigh, linesLow,           linesHigh};
+  sink_.Printing(PrintWork::Band);
   return Send(cmd);
 }
 
@@ -178,12 +179,16 @@ Result Raster::RepeatSend(int count, std::uint8_t value) {
 
 Result Raster::LineFeed(int n) {
   const std::uint8_t cmd[] = {0x0D, 0x0A};
-  for (int i = 0; i < n; ++i) VANTOR_TRY(Send(cmd));
+  for (int i = 0; i < n; ++i) {
+    sink_.Printing(PrintWork::LineFeed);
+    VANTOR_TRY(Send(cmd));
+  }
   return kOk;
 }
 
 Result Raster::FormFeed() {
   const std::uint8_t cmd[] = {0x0C};
+  sink_.Printing(PrintWork::FormFeed);
   VANTOR_TRY(Send(cmd));
   return Flush();
 }

@@ -13,6 +13,9 @@
 
 namespace vantor {
 
+// What takes the printer time, told by the encoder as it queues it.
+enum class PrintWork { Band, LineFeed, FormFeed };
+
 class PrintSink {
  public:
   virtual ~PrintSink() = default;
@@ -21,6 +24,7 @@ class PrintSink {
   // One raster line of two-byte repeat runs, in one call.
   virtual Result QueueRuns(std::span<const std::uint8_t> runs) { return QueuePrintData(runs); }
   virtual Result FlushPrintData() = 0;
+  virtual void Printing(PrintWork /*work*/) {}
 };
 
 // Printer commands inside a job, at fixed places in its print data. Every operation returns

@@ -6,6 +6,7 @@
 
 #include "link/EepromAddresses.h"
 #include "link/Hex.h"
+#include "link/PrinterPace.h"
 #include "link/Protocol.h"
 #include "sim/ControlReplies.h"
 #include "sim/Texts.h"
@@ -13,16 +14,6 @@
 namespace vantor::sim {
 
 namespace {
-
-constexpr std::int64_t kCleaningMs = 45'000;
-constexpr std::int64_t kInkChargeMs = 110'000;
-constexpr std::int64_t kOtherCleaningMs = 30'000;
-constexpr std::int64_t kSwitchCleaningMs = 35'000;
-constexpr std::int64_t kNozzleCheckMs = 20'000;
-constexpr std::int64_t kShortCommandMs = 200;
-constexpr std::int64_t kMoveBaseMs = 600;  // a carriage move, plus 1 ms per step
-constexpr std::int64_t kFeedBaseMs = 500;  // a C5 move, plus 1 ms per ten steps
-constexpr std::int64_t kPumpUnitMs = 200;  // CA, per unit
 
 // Protection counter points and ink use (per cent) of each kind of cleaning.
 constexpr int kCleaningPoints = 141;
@@ -35,11 +26,6 @@ constexpr std::int16_t kBidUnchanged = -128;
 
 constexpr std::uint8_t kExchangeFilled = 0x10;  // transport liquid in, ink not yet charged
 constexpr std::uint8_t kInkLowPercent = 15;
-
-// Printing times.
-constexpr std::int64_t kBandMs = 250;
-constexpr std::int64_t kTextLineMs = 100;
-constexpr std::int64_t kEjectMs = 3000;
 
 // The two directions of a measuring move read 192 apart plus the unit's own dispersion,
 // which the host's (576 + A - B) / 3 recovers.
@@ -99,7 +85,7 @@ class PrinterMechanism::StreamReactions final : public PrintStreamListener {
     if (p_.paperOut_) return;
     Forward(&PrintStreamListener::Band, band);
     p_.pageStarted_ = true;
-    p_.Queue(Activity::Printing, kBandMs);
+    p_.Queue(Activity::Printing, pace::kBandMs);
     // One save per band would make a long job crawl; the passes reach the file with the
     // host's next command or the next page.
     p_.store_.AddToCounter(eeprom::kPassCounter, 4, 1, true);
@@ -112,13 +98,13 @@ class PrinterMechanism::StreamReactions final : public PrintStreamListener {
   void LineFeed() override {
     if (p_.paperOut_) return;
     Forward(&PrintStreamListener::LineFeed);
-    if (p_.pageStarted_) p_.Queue(Activity::Printing, kTextLineMs);
+    if (p_.pageStarted_) p_.Queue(Activity::Printing, pace::kTextLineMs);
   }
   void FormFeed() override {
     // Without paper nothing is fed; the paper-out error stands until paper is loaded.
     if (p_.paperOut_) return;
     Forward(&PrintStreamListener::FormFeed);
-    p_.Queue(Activity::Printing, kEjectMs);
+    p_.Queue(Activity::Printing, pace::kEjectMs);
     p_.store_.AddToCounter(eeprom::kPageCounter, 4, 1);
     ++p_.pagesPrinted_;
     p_.pageStarted_ = false;
@@ -309,18 +295,18 @@ void PrinterMechanism::UseInk(int black, int color) {
 void PrinterMechanism::Clean(std::uint8_t kind) {
   switch (kind) {
     case 4:
-      Queue(Activity::Cleaning, kCleaningMs);
+      Queue(Activity::Cleaning, pace::kCleaningMs);
       store_.AddToCounter(eeprom::kProtectionCounterHi, 2, kCleaningPoints);
       UseInk(2, 1);
       break;
     case 6:
-      Queue(Activity::InkCharge, kInkChargeMs);
+      Queue(Activity::InkCharge, pace::kInkChargeMs);
       store_.AddToCounter(eeprom::kProtectionCounterHi, 2, kInkChargePoints);
       UseInk(9, 7);
       break;
     default:
       if (kind == 0 || kind > 7) return;
-      Queue(Activity::Cleaning, kOtherCleaningMs);
+      Queue(Activity::Cleaning, pace::kOtherCleaningMs);
       store_.AddToCounter(eeprom::kProtectionCounterHi, 2, kOtherCleaningPoints);
       UseInk(1, 1);
   }
@@ -370,7 +356,7 @@ void PrinterMechanism::FactoryFrame(std::span<const std::uint8_t> body) {
       return;  // the values are already kept
     case wire::kCommandCBFrame.code:
     case wire::kCommandD1Frame.code:
-      Queue(Activity::Busy, kShortCommandMs);
+      Queue(Activity::Busy, pace::FrameMs(code, p));
       return;
     default:
       CarriageCommand(code, p);
@@ -378,17 +364,9 @@ void PrinterMechanism::FactoryFrame(std::span<const std::uint8_t> body) {
 }
 
 void PrinterMechanism::CarriageCommand(std::uint8_t code, std::span<const std::uint8_t> p) {
-  if (code == wire::kCrCAFrame.code) {
-    Queue(Activity::Busy, kPumpUnitMs * std::max<int>(1, p[0]));
-    return;
-  }
+  Queue(Activity::Busy, pace::FrameMs(code, p));
+  if (code != wire::kCrCDFrame.code) return;
   const std::uint8_t a = p[0];
-  const std::int16_t n = Le16s(&p[2]);
-  if (code == wire::kCrC5Frame.code) {
-    Queue(Activity::Busy, kFeedBaseMs + static_cast<std::uint16_t>(n) / 10);
-    return;
-  }
-  Queue(Activity::Busy, kMoveBaseMs + std::abs(static_cast<int>(n)));
   if (a == 0) {
     carriageMeasured_ = true;  // the run-up before a measuring move
     return;
@@ -425,7 +403,7 @@ void PrinterMechanism::PressInkSwitch() {
     Clean(6);  // the initial charge
   } else {
     if (std::find(ink_.begin(), ink_.end(), 0) != ink_.end()) ink_.fill(100);  // new cartridges
-    Queue(Activity::Cleaning, kSwitchCleaningMs);
+    Queue(Activity::Cleaning, pace::kSwitchCleaningMs);
     store_.AddToCounter(eeprom::kProtectionCounterHi, 2, kSwitchCleaningPoints);
     UseInk(1, 1);
   }
@@ -441,7 +419,7 @@ void PrinterMechanism::TapInkSwitch() {
   }
   EjectPrintedSheet();
   carriageOut_ = true;
-  Queue(Activity::Busy, kMoveBaseMs);
+  Queue(Activity::Busy, pace::kMoveBaseMs);
 }
 
 void PrinterMechanism::SetPaperOut(bool out) {
@@ -464,7 +442,7 @@ void PrinterMechanism::ClearError() {
 void PrinterMechanism::PrintNozzleCheck() {
   Update();
   if (!paperOut_) {
-    Queue(Activity::NozzleCheck, kNozzleCheckMs);
+    Queue(Activity::NozzleCheck, pace::kNozzleCheckMs);
     store_.AddToCounter(eeprom::kPageCounter, 4, 1);
     ++pagesPrinted_;
   }

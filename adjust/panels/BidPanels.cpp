@@ -12,7 +12,6 @@
 #include "adjust/panels/PanelParts.h"
 #include "adjust/panels/RadioGroup.h"
 #include "adjust/panels/ScanFiles.h"
-#include "adjust/panels/WaitEstimates.h"
 #include "adjust/procedures/ScanEntries.h"
 #include "link/EepromAddresses.h"
 #include "raster/Malbid.h"
@@ -138,9 +137,7 @@ void BidPanels::BidOKBtnClick() {
   switch (itemsRdo_->ItemIndex()) {
     case kPrint: {
       Values printed{};
-      const Result r = wait::Expecting(*area_, wait::kBidPattern, [&] {
-        return procedures::PrintBidAdjustment(area_->GetBench(), &printed);
-      });
+      const Result r = procedures::PrintBidAdjustment(area_->GetBench(), &printed);
       if (r == kOk) {
         printedWith_ = printed;
         stored_ = printed;

@@ -8,7 +8,6 @@
 
 #include "adjust/panels/PanelParts.h"
 #include "adjust/panels/RadioGroup.h"
-#include "adjust/panels/WaitEstimates.h"
 #include "adjust/panels/WindowTimer.h"
 #include "adjust/procedures/HeadAngleProcedure.h"
 
@@ -134,8 +133,7 @@ void HeadAngularPanels::BuildPanels() {
 }
 
 Result HeadAngularPanels::CheckPrint() {
-  return wait::Expecting(*area_, wait::kHeadAnglePattern,
-                         [this] { return procedures::PrintHeadAngleCheck(area_->GetBench()); });
+  return procedures::PrintHeadAngleCheck(area_->GetBench());
 }
 
 void HeadAngularPanels::HdAngItemsOKBtnClick() {

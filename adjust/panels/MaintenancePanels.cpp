@@ -9,7 +9,6 @@
 
 #include "adjust/panels/PanelParts.h"
 #include "adjust/panels/RadioGroup.h"
-#include "adjust/panels/WaitEstimates.h"
 #include "adjust/panels/WindowTimer.h"
 #include "adjust/procedures/Procedures.h"
 
@@ -268,13 +267,11 @@ void MaintenancePanels::ShowOnly(QWidget* panel) {
 // --- Cleaning, ink charge, counters ---
 
 void MaintenancePanels::CleaningOKBtnClick() {
-  (void)wait::Expecting(*area_, wait::kCleaning,
-                        [this] { return procedures::HeadCleaning(area_->GetBench()); });
+  (void)procedures::HeadCleaning(area_->GetBench());
 }
 
 void MaintenancePanels::ChargeOKBtnClick() {
-  (void)wait::Expecting(*area_, wait::kInkCharge,
-                        [this] { return procedures::InkCharge(area_->GetBench()); });
+  (void)procedures::InkCharge(area_->GetBench());
 }
 
 void MaintenancePanels::ProCounterOKBtnClick() {
@@ -328,7 +325,8 @@ void MaintenancePanels::StayOn(QWidget* panel) {
 }
 
 void MaintenancePanels::ShowLeft(int cycle, bool airNext) {
-  for (QLabel* left : {leftLbl1_, leftLbl2_}) left->setText(wait::ExchangeContext(cycle, airNext));
+  const QString text = QString::fromStdString(exchange_->Left(cycle, airNext));
+  for (QLabel* left : {leftLbl1_, leftLbl2_}) left->setText(text);
 }
 
 void MaintenancePanels::ShowCycle() {
@@ -341,10 +339,7 @@ void MaintenancePanels::ShowCycle() {
 
 // Nothing has moved when the start fails, so the window stays usable.
 void MaintenancePanels::MessageOKBtnClick() {
-  if (wait::Expecting(
-          *area_, wait::kExchangeStart, [this] { return exchange_->Start(); },
-          wait::ExchangeContext(1, true)) != kOk)
-    return;
+  if (exchange_->Start() != kOk) return;
   ShowOnly(traStep1Pnl_);
   ShowCycle();
   area_->LockWorkflow();
@@ -352,21 +347,14 @@ void MaintenancePanels::MessageOKBtnClick() {
 
 void MaintenancePanels::CRmoveBtnClick() {
   const int cycle = exchange_->Cycle();
-  if (wait::Expecting(
-          *area_, wait::kAirExchange, [this] { return exchange_->AirExchange(); },
-          wait::ExchangeContext(cycle, true)) != kOk)
-    return StayOn(traStep1Pnl_);
+  if (exchange_->AirExchange() != kOk) return StayOn(traStep1Pnl_);
   ShowLeft(cycle, false);
   ShowOnly(traStep2Pnl_);
 }
 
 void MaintenancePanels::CRreturnBtnClick() {
   bool lastCycle = false;
-  if (wait::Expecting(
-          *area_, wait::kLiquidCleaning,
-          [this, &lastCycle] { return exchange_->LiquidCleaning(lastCycle); },
-          wait::ExchangeContext(exchange_->Cycle(), false)) != kOk)
-    return StayOn(traStep2Pnl_);
+  if (exchange_->LiquidCleaning(lastCycle) != kOk) return StayOn(traStep2Pnl_);
   // After the fourth cycle the labels are ready for the next exchange.
   ShowCycle();
   ShowOnly(lastCycle ? traStep3Pnl_ : traStep1Pnl_);

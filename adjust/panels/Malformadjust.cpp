@@ -4,22 +4,18 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QShortcut>
 #include <QTabBar>
 #include <QTabWidget>
-#include <QTextCursor>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include "adjust/panels/DialogService.h"
@@ -54,8 +50,6 @@ constexpr const char* kUsbId = "USB ID";
 constexpr const char* kProtectionCounter = "Protection counter";
 constexpr const char* kTopMargin = "Top Margin";
 constexpr const char* kPf = "PF Adjustment value";
-constexpr const char* kWaiting = "Waiting for the printer: %1 s";
-constexpr const char* kWaitingOf = "Waiting for the printer: %1 s of about %2 s";
 }  // namespace text
 
 using Entry = std::vector<std::pair<const char*, MenuItem>>;
@@ -169,32 +163,7 @@ TFormAdjust::TFormAdjust(LinkSession& session, DialogService& dialogs, QWidget* 
   canvas_->setMinimumSize(480, 300);
   workLayout_->addWidget(canvas_, 0, 0);
 
-  memo_ = new QPlainTextEdit(this);
-  memo_->setObjectName("StatusMemo");
-  memo_->setReadOnly(true);
-  memo_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  QFont memoFont = memo_->font();
-  memoFont.setBold(true);
-  memo_->setFont(memoFont);
-  memo_->setMinimumHeight(110);
-  memo_->setMaximumHeight(140);
-  SetMemoColor(Qt::black);
-
-  waitLbl_ = new QLabel(this);
-  waitLbl_->setObjectName("WaitLbl");
-  // Its room is kept while hidden, so showing it moves nothing.
-  QSizePolicy waitPolicy = waitLbl_->sizePolicy();
-  waitPolicy.setRetainSizeWhenHidden(true);
-  waitLbl_->setSizePolicy(waitPolicy);
-  waitLbl_->hide();
-  // Readable while the window is disabled by the busy message it belongs to.
-  QPalette waitPalette = waitLbl_->palette();
-  waitPalette.setColor(QPalette::Disabled, QPalette::WindowText,
-                       waitPalette.color(QPalette::Active, QPalette::WindowText));
-  waitLbl_->setPalette(waitPalette);
-  waitTick_ = new QTimer(this);
-  waitTick_->setInterval(1000);
-  connect(waitTick_, &QTimer::timeout, this, &TFormAdjust::ShowWaitTime);
+  messages_ = new MessageArea(link_.channel.GetClock(), this);
 
   auto* adjusted = new QGroupBox(text::kAdjustedItems, this);
   adjusted->setObjectName("Panel8");
@@ -219,8 +188,7 @@ TFormAdjust::TFormAdjust(LinkSession& session, DialogService& dialogs, QWidget* 
   workScroll_->setWidget(workArea_);
   auto* centre = new QVBoxLayout;
   centre->addWidget(workScroll_, 1);
-  centre->addWidget(memo_);
-  centre->addWidget(waitLbl_);
+  centre->addWidget(messages_);
   auto* right = new QVBoxLayout;
   right->addWidget(adjusted);
   right->addStretch();
@@ -381,113 +349,55 @@ void TFormAdjust::FormShow() {
 
 // --- Messages ---
 
-void TFormAdjust::SetMemoColor(const QColor& color) {
-  memoColor_ = color;
-  QPalette palette = memo_->palette();
-  // The same colour while the window is disabled by a busy message.
-  for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
-    palette.setColor(group, QPalette::Text, color);
-  }
-  memo_->setPalette(palette);
-}
-
-void TFormAdjust::SetMemoText(const QString& text) {
-  memo_->setPlainText(text);
-}
-
 bool TFormAdjust::MessageAreaEmpty() const {
-  return memo_->document()->isEmpty();
+  return messages_->Empty();
 }
 
 void TFormAdjust::Show(MessageKind kind, std::string_view message) {
   const QString text = FromView(message);
   switch (kind) {
     case MessageKind::Replace:
-      SetMemoColor(Qt::black);
-      SetMemoText(text);
+      messages_->SetColor(Qt::black);
+      messages_->SetText(text);
       break;
     case MessageKind::Done:
-      SetMemoColor(Qt::black);
+      messages_->SetColor(Qt::black);
       ShowNormalCursor();
-      EndWaitTime();
+      messages_->EndWait();
       disableTimer_->Start();
-      SetMemoText(text);
+      messages_->SetText(text);
       break;
     case MessageKind::Busy:
-      SetMemoColor(Qt::blue);
+      messages_->SetColor(Qt::blue);
       ShowHourglass();
       // A pending re-enable from an earlier done message must not end this busy spell.
       disableTimer_->Stop();
       setEnabled(false);
-      SetMemoText(text);
-      StartWaitTime();
+      messages_->SetText(text);
+      // Long work shows that it is alive: the seconds since the busy message.
+      messages_->StartWait();
       break;
     case MessageKind::Error:
-      SetMemoColor(Qt::red);
+      messages_->SetColor(Qt::red);
       ShowNormalCursor();
-      EndWaitTime();
-      SetMemoText(text);
+      messages_->EndWait();
+      messages_->SetText(text);
       setEnabled(true);
       break;
-    case MessageKind::Append: {
-      QTextCursor cursor(memo_->document());
-      cursor.movePosition(QTextCursor::End);
-      cursor.insertText(text);
+    case MessageKind::Append:
+      messages_->Append(text);
       break;
-    }
     case MessageKind::NewLine:
-      if (memo_->document()->isEmpty()) {
-        SetMemoText(text);
-      } else {
-        QTextCursor cursor(memo_->document());
-        cursor.movePosition(QTextCursor::End);
-        cursor.insertBlock();
-        cursor.insertText(text);
-      }
+      messages_->AddLine(text);
       break;
   }
-  memo_->moveCursor(QTextCursor::End);
   RepaintNow();
 }
 
 void TFormAdjust::EnableWindow() {
   setEnabled(true);
   ShowNormalCursor();
-  EndWaitTime();
-}
-
-// Long work shows that it is alive: the seconds since the busy message, beside the hourglass.
-void TFormAdjust::StartWaitTime() {
-  // The link's clock: the one the printer work is waited on.
-  busySinceMs_ = link_.channel.GetClock().NowMs();
-  ShowWaitTime();
-  waitLbl_->show();
-  waitTick_->start();
-}
-
-void TFormAdjust::ShowWaitTime() {
-  const std::int64_t seconds = (link_.channel.GetClock().NowMs() - busySinceMs_) / 1000;
-  QString line = expectedSeconds_ > 0 ? QString(text::kWaitingOf).arg(seconds).arg(expectedSeconds_)
-                                      : QString(text::kWaiting).arg(seconds);
-  if (!waitContext_.isEmpty()) line += "  -  " + waitContext_;
-  waitLbl_->setText(line);
-}
-
-void TFormAdjust::ExpectWait(int seconds, const QString& context) {
-  expectedSeconds_ = seconds;
-  waitContext_ = context;
-}
-
-void TFormAdjust::EndWaitTime() {
-  expectedSeconds_ = 0;
-  waitContext_.clear();
-  waitTick_->stop();
-  waitLbl_->hide();
-  // Readable while the window is disabled by the busy message it belongs to.
-  QPalette waitPalette = waitLbl_->palette();
-  waitPalette.setColor(QPalette::Disabled, QPalette::WindowText,
-                       waitPalette.color(QPalette::Active, QPalette::WindowText));
-  waitLbl_->setPalette(waitPalette);
+  messages_->EndWait();
 }
 
 void TFormAdjust::ErrorBox(std::string_view text) {
@@ -562,7 +472,7 @@ void TFormAdjust::MenuClick(Menu menu, int index) {
 void TFormAdjust::AdjustmentTabChange(int /*index*/) {
   ResetWorkArea(false);
   ShowCanvas();
-  SetMemoText("");
+  messages_->SetText("");
   for (RadioGroup* menu : menus_) menu->ClearSelection();
 }
 
@@ -591,15 +501,15 @@ void TFormAdjust::ResetWorkArea(bool keepMemo) {
   canvas_->hide();
   for (QWidget* panel : panels_) panel->hide();
   if (!keepMemo) {
-    SetMemoText("");
-    memo_->show();
-    SetMemoColor(Qt::black);
+    messages_->SetText("");
+    messages_->ShowMemo(true);
+    messages_->SetColor(Qt::black);
   }
   for (auto& module : modules_) module->ResetInputs();
 }
 
 void TFormAdjust::HideMessageArea() {
-  memo_->hide();
+  messages_->ShowMemo(false);
 }
 
 void TFormAdjust::LockWorkflow() {
@@ -710,7 +620,7 @@ void TFormAdjust::FormClose() {
   // The full form until a status read says otherwise: unlocking alone would leave the
   // error-state form half undone if the next show cannot read the status.
   SetMenuForm(false);
-  EndWaitTime();
+  messages_->EndWait();
 
   if (quit_ != nullptr) quit_->show();
   const SessionLosses losses = session_.Finish(!skipLinkShutdown_);

@@ -2,13 +2,13 @@
 #pragma once
 
 #include <QColor>
-#include <QElapsedTimer>
 #include <QWidget>
 #include <array>
 #include <map>
 #include <memory>
 #include <vector>
 
+#include "adjust/panels/MessageArea.h"
 #include "adjust/panels/WindowTimer.h"
 #include "adjust/panels/WorkWindow.h"
 #include "adjust/panels/WorkflowModule.h"
@@ -20,11 +20,9 @@
 class QAbstractButton;
 class QFrame;
 class QLabel;
-class QPlainTextEdit;
 class QPushButton;
 class QScrollArea;
 class QTabWidget;
-class QTimer;
 class QGridLayout;
 
 namespace vantor {
@@ -57,6 +55,8 @@ class TFormAdjust final : public QWidget,
   void ApplyMenuMode(std::uint16_t printerStatus) override;
   void ErrorBox(std::string_view text) override;
   bool Question(std::string_view title, std::string_view text) override;
+  void ExpectWork(const ExpectedWork& work) override { messages_->Expect(work); }
+  void StartWait() override { messages_->StartWait(true); }
 
   // PaperOutNotifier
   void PaperOut() override;
@@ -78,7 +78,6 @@ class TFormAdjust final : public QWidget,
   void HideMessageArea() override;
   bool MessageAreaEmpty() const override;
   void RepaintNow() override;
-  void ExpectWait(int seconds, const QString& context = {}) override;
   Bench& GetBench() override { return bench_; }
   DialogService& Dialogs() override { return dialogs_; }
   Model SelectedModel() const override { return link_.channel.SelectedModel(); }
@@ -92,7 +91,7 @@ class TFormAdjust final : public QWidget,
   void DisableTimerTimer();
 
   bool SkipLinkShutdown() const { return skipLinkShutdown_; }
-  QColor MemoColor() const { return memoColor_; }
+  QColor MemoColor() const { return messages_->Color(); }
   QString AdjustedItemText(AdjustedItem item) const;
 
  protected:
@@ -109,8 +108,6 @@ class TFormAdjust final : public QWidget,
   // The menus and captions in their error-state or their full form.
   void SetMenuForm(bool errorState);
   void MenuClick(Menu menu, int index);
-  void SetMemoColor(const QColor& color);
-  void SetMemoText(const QString& text);
   void FormShow();
   void FormClose();
   void EscapePressed();
@@ -118,9 +115,6 @@ class TFormAdjust final : public QWidget,
   // window, so creation order alone would put them last.
   void ArrangeTabOrder();
   void FitToScreen();
-  void StartWaitTime();
-  void ShowWaitTime();
-  void EndWaitTime();
   // A trace, capture or EEPROM save that was lost, in red; in a box once the window is closed.
   void ShowLosses(SessionLosses losses, bool windowClosed);
 
@@ -138,13 +132,8 @@ class TFormAdjust final : public QWidget,
   QScrollArea* workScroll_ = nullptr;
   QGridLayout* workLayout_;
   QFrame* canvas_;
-  QPlainTextEdit* memo_;
+  MessageArea* messages_;
   QLabel* modelLbl_;
-  QLabel* waitLbl_;
-  QTimer* waitTick_;
-  std::int64_t busySinceMs_ = 0;
-  int expectedSeconds_ = 0;
-  QString waitContext_;
   QPushButton* rtnBtn_;
   QPushButton* statusBtn_;
   std::map<AdjustedItem, QLabel*> adjusted_;
@@ -159,7 +148,6 @@ class TFormAdjust final : public QWidget,
   std::map<MenuItem, std::function<void()>> menuHandlers_;
   std::vector<std::unique_ptr<WorkflowModule>> modules_;
 
-  QColor memoColor_ = Qt::black;
   bool skipLinkShutdown_ = false;
   // Whether the Esc now being handled found a drop-down list open.
   bool escapeFoundList_ = false;

@@ -16,7 +16,6 @@
 #include "adjust/panels/PanelParts.h"
 #include "adjust/panels/RadioGroup.h"
 #include "adjust/panels/ScanFiles.h"
-#include "adjust/panels/WaitEstimates.h"
 #include "adjust/procedures/InputFaults.h"
 #include "adjust/procedures/PfProcedure.h"
 #include "adjust/procedures/Procedures.h"
@@ -134,8 +133,7 @@ void MechanismPanels::PFOKBtnClick() {
   switch (pfRdo_->ItemIndex()) {
     case kPfPrint: {
       int printed = 0;
-      const Result r = wait::Expecting(
-          *area_, wait::kPfPattern, [&] { return procedures::PrintPfAdjustment(bench, &printed); });
+      const Result r = procedures::PrintPfAdjustment(bench, &printed);
       if (r == kOk) pfPrintedWith_ = pfStored_ = printed;
       break;
     }
@@ -239,8 +237,7 @@ void MechanismPanels::TopMarginMainBtnClick() {
   Bench& bench = area_->GetBench();
   switch (topMarginRdo_->ItemIndex()) {
     case kTopMarginCheck:
-      (void)wait::Expecting(*area_, wait::kTopMarginPattern,
-                            [&] { return procedures::PrintTopMarginCheck(bench); });
+      (void)procedures::PrintTopMarginCheck(bench);
       break;
     case kTopMarginAdjust: {
       area_->ResetWorkArea(false);
@@ -323,9 +320,7 @@ void MechanismPanels::CRHeatProtectOffsetOKBtnClick() {
   parts.crGuideShaft = crShaft_->isChecked();
   Bench& bench = area_->GetBench();
   std::optional<std::int8_t> stored;
-  const Result r = wait::Expecting(*area_, parts.crGuideShaft ? wait::kCrMeasurement : 0, [&] {
-    return procedures::CrMotorDriveDispersion(bench, parts, {}, &stored);
-  });
+  const Result r = procedures::CrMotorDriveDispersion(bench, parts, {}, &stored);
   if (r != kOk || !stored) return;
   // The technician notes the value for the service record, as vantorctl prints it.
   bench.reporter.Display().Show(MessageKind::NewLine,

@@ -90,9 +90,6 @@ class WorkArea {
   virtual void HideMessageArea() = 0;
   // Paints at once; the caller usually goes on blocking.
   virtual void RepaintNow() = 0;
-  // The next busy spell is expected to last about `seconds`; the waiting line says so, with
-  // `context` after it (the exchange's cycle and what is left of it). Ends with the spell.
-  virtual void ExpectWait(int seconds, const QString& context = {}) = 0;
 
   // What the workflows' procedures run with; its reporter is the window's message interface.
   virtual Bench& GetBench() = 0;

@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "adjust/procedures/Durations.h"
 #include "adjust/procedures/PrintJob.h"
 #include "adjust/procedures/ReadBack.h"
 #include "adjust/procedures/ScanEntries.h"
@@ -61,6 +62,7 @@ std::optional<std::size_t> BidRowAt(std::uint8_t address) {
 
 Result PrintBidAdjustment(Bench& bench, std::array<int, kBidRowCount>* printedWith) {
   Reporter& reporter = bench.reporter;
+  const AnnouncedWork work(reporter, durations::BidPrint());
   VANTOR_TRY(reporter.ShowMessage(MessageKind::Busy, text::kPrinting));
   const Result printed = ReportedJob(reporter, [&]() -> Result {
     VANTOR_TRY(RemoteModeBlock(bench.link.remote));

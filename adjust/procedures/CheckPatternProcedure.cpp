@@ -1,5 +1,6 @@
 #include "adjust/procedures/CheckPatternProcedure.h"
 
+#include "adjust/procedures/Durations.h"
 #include "adjust/procedures/PrintJob.h"
 
 namespace vantor::procedures {
@@ -10,6 +11,7 @@ constexpr std::string_view kPrinting = "Now A4 pattern is printing.";
 
 Result PrintA4CheckPattern(Bench& bench) {
   Reporter& reporter = bench.reporter;
+  const AnnouncedWork work(reporter, durations::A4CheckPattern());
   VANTOR_TRY(reporter.ShowMessage(MessageKind::Busy, kPrinting));
   VANTOR_TRY(ReportedJob(reporter, [&]() -> Result {
     VANTOR_TRY(RemoteModeBlock(bench.link.remote));

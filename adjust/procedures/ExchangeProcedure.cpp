@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "adjust/procedures/Durations.h"
 #include "adjust/procedures/ServiceRecord.h"
 
 namespace vantor::procedures {
@@ -58,6 +59,34 @@ Result ExchangeProcedure::ResetCountersAndFlags() {
   return r;
 }
 
+Result ExchangeProcedure::AirFrames() {
+  FactoryCommands& f = bench_.link.factory;
+  VANTOR_TRY(f.CarriageToHome());
+  VANTOR_TRY(f.TransportCycleA(true));
+  VANTOR_TRY(f.TransportCycleB());
+  return MoveToOperatingPosition();
+}
+
+Result ExchangeProcedure::LiquidFrames() {
+  FactoryCommands& f = bench_.link.factory;
+  VANTOR_TRY(f.CarriageToHome());
+  VANTOR_TRY(f.TransportCycleA(false));
+  return f.TransportCycleB();
+}
+
+int ExchangeProcedure::PaceSeconds(Result (ExchangeProcedure::*frames)()) {
+  return durations::Seconds(bench_.link.factory.PaceMs([&] { return (this->*frames)(); }));
+}
+
+std::string ExchangeProcedure::Left(int cycle, bool airNext) {
+  const int cycles = static_cast<int>(exchange::kCycleLabels.size());
+  const int air = PaceSeconds(&ExchangeProcedure::AirFrames);
+  const int liquid = PaceSeconds(&ExchangeProcedure::LiquidFrames);
+  const int seconds = (cycles - cycle) * (air + liquid) + (airNext ? air : 0) + liquid;
+  return "cycle " + std::to_string(cycle) + " of " + std::to_string(cycles) + ", about " +
+         std::to_string((seconds + 59) / 60) + " min left in all";
+}
+
 Result ExchangeProcedure::Start() {
   Link& link = bench_.link;
   const auto reported = [&](Result r) {
@@ -66,6 +95,8 @@ Result ExchangeProcedure::Start() {
   };
   VANTOR_TRY(reported(link.channel.WriteEepromByte(eeprom::kExchangeState, kExchangeStarted)));
   VANTOR_TRY(reported(link.factory.FinishAdjustWrite()));
+  const AnnouncedWork work(
+      reporter_, {PaceSeconds(&ExchangeProcedure::MoveToOperatingPosition), Left(1, true)});
   VANTOR_TRY(Run(
       exchange::kMovingToOperatingPosition, [&] { return MoveToOperatingPosition(); }, ""));
   step_ = 0;
@@ -73,33 +104,22 @@ Result ExchangeProcedure::Start() {
 }
 
 Result ExchangeProcedure::AirExchange() {
-  FactoryCommands& f = bench_.link.factory;
+  const AnnouncedWork work(reporter_,
+                           {PaceSeconds(&ExchangeProcedure::AirFrames), Left(Cycle(), true)});
   VANTOR_TRY(Run(
-      exchange::kAirExchangeRunning,
-      [&]() -> Result {
-        VANTOR_TRY(f.CarriageToHome());
-        VANTOR_TRY(f.TransportCycleA(true));
-        VANTOR_TRY(f.TransportCycleB());
-        return MoveToOperatingPosition();
-      },
-      ""));
+      exchange::kAirExchangeRunning, [&] { return AirFrames(); }, ""));
   if (step_ % 2 == 1) ++step_;
   return kOk;
 }
 
 Result ExchangeProcedure::LiquidCleaning(bool& lastCycle) {
-  FactoryCommands& f = bench_.link.factory;
   const std::uint32_t next = step_ + 1;
   const bool last = next >= exchange::kLastStep;
   lastCycle = false;
+  const AnnouncedWork work(reporter_,
+                           {PaceSeconds(&ExchangeProcedure::LiquidFrames), Left(Cycle(), false)});
   VANTOR_TRY(Run(
-      exchange::kLiquidCleaningRunning,
-      [&]() -> Result {
-        VANTOR_TRY(f.CarriageToHome());
-        VANTOR_TRY(f.TransportCycleA(false));
-        return f.TransportCycleB();
-      },
-      ""));
+      exchange::kLiquidCleaningRunning, [&] { return LiquidFrames(); }, ""));
   // The done message has waited for the cleaning: a printer at work would refuse the writes.
   const Result r = [&]() -> Result {
     if (last) VANTOR_TRY(ResetCountersAndFlags());

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "adjust/procedures/Bench.h"
@@ -59,6 +60,9 @@ class ExchangeProcedure {
     return Cycle() == 1 ? exchange::kRemoveCartridges : exchange::kRemoveCartridgesOrTubes;
   }
   void Reset() { step_ = 0; }
+  // The printer work left from `cycle` (1..4) on, its air exchange first when airNext, else its
+  // cleaning: "cycle 2 of 4, about 9 min left in all".
+  std::string Left(int cycle, bool airNext);
 
   // Marks the exchange in the EEPROM and moves the carriage to the cartridge position.
   Result Start();
@@ -72,6 +76,10 @@ class ExchangeProcedure {
 
  private:
   Result MoveToOperatingPosition();
+  // Each step's frames, sent or only timed at the printer's pace.
+  Result AirFrames();
+  Result LiquidFrames();
+  int PaceSeconds(Result (ExchangeProcedure::*frames)());
   Result ResetCountersAndFlags();
   // Busy text, the body, then the done text; a failing body is reported.
   template <typename Body>

@@ -1,5 +1,6 @@
 #include "adjust/procedures/HeadAngleProcedure.h"
 
+#include "adjust/procedures/Durations.h"
 #include "adjust/procedures/PrintJob.h"
 
 namespace vantor::procedures {
@@ -10,6 +11,7 @@ constexpr std::string_view kPrinting = "Now head angle pattern is printing.";
 
 Result PrintHeadAngleCheck(Bench& bench) {
   Reporter& reporter = bench.reporter;
+  const AnnouncedWork work(reporter, durations::HeadAnglePrint());
   VANTOR_TRY(reporter.ShowMessage(MessageKind::Busy, kPrinting));
   Link& link = bench.link;
   VANTOR_TRY(ReportedJob(reporter, [&]() -> Result {
@@ -54,6 +56,8 @@ HeadAngleWatch WatchHeadAngleStatus(Bench& bench) {
 
 Result AwaitEndOfCleaning(Bench& bench) {
   Reporter& reporter = bench.reporter;
+  const AnnouncedWork work(reporter, durations::SwitchCleaning());
+  reporter.StartWait();
   return ReportedJob(reporter, [&] { return bench.link.channel.PollUntilReady(); });
 }
 

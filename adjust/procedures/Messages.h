@@ -22,6 +22,13 @@ enum class MessageKind : int {
   NewLine = 6,  // added as a new line
 };
 
+// Printer work about to start: how long it takes at the printer's usual pace (0: no figure),
+// and where it stands in a longer sequence ("cycle 2 of 4, about 9 min left in all").
+struct ExpectedWork {
+  int seconds = 0;
+  std::string context;
+};
+
 // What a window's memo or the terminal does for each kind; Reporter does the waits first.
 class MessageDisplay {
  public:
@@ -38,6 +45,11 @@ class MessageDisplay {
   virtual bool Question(std::string_view /*title*/, std::string_view /*text*/) { return false; }
   // A failure's words are complete; what follows is no longer part of them.
   virtual void EndOfReport() {}
+  // The wait line says "N s of about M s" while the announced work runs; an empty one ends it.
+  virtual void ExpectWork(const ExpectedWork& /*work*/) {}
+  // A wait with no busy message of its own (the printer works by itself) starts now; it ends
+  // with its announcement.
+  virtual void StartWait() {}
 };
 
 // A display nobody reads: a bench that drives procedures for their wire traffic alone.
@@ -96,6 +108,8 @@ class Reporter {
   void SetChannelFailureCause(std::function<std::string()> cause) { cause_ = std::move(cause); }
 
   MessageDisplay& Display() { return display_; }
+  void ExpectWork(const ExpectedWork& work) { display_.ExpectWork(work); }
+  void StartWait() { display_.StartWait(); }
   // Where the procedures record what they change; none by default.
   void SetRecorder(ServiceRecorder* recorder) { recorder_ = recorder; }
   ServiceRecorder* Recorder() { return recorder_; }
@@ -109,6 +123,20 @@ class Reporter {
   ServiceRecorder* recorder_ = nullptr;
   std::function<std::string()> cause_;
   Result lastReported_ = kOk;
+};
+
+// Announces work for as long as it lives, so that no figure outlasts its work.
+class AnnouncedWork {
+ public:
+  AnnouncedWork(Reporter& reporter, const ExpectedWork& work) : reporter_(reporter) {
+    reporter_.ExpectWork(work);
+  }
+  ~AnnouncedWork() { reporter_.ExpectWork({}); }
+  AnnouncedWork(const AnnouncedWork&) = delete;
+  AnnouncedWork& operator=(const AnnouncedWork&) = delete;
+
+ private:
+  Reporter& reporter_;
 };
 
 }  // namespace vantor

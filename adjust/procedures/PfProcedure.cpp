@@ -1,5 +1,6 @@
 #include "adjust/procedures/PfProcedure.h"
 
+#include "adjust/procedures/Durations.h"
 #include "adjust/procedures/ReadBack.h"
 #include "adjust/procedures/ScanEntries.h"
 #include "adjust/procedures/ServiceRecord.h"
@@ -22,6 +23,7 @@ constexpr int kNotANumber = 100;
 
 Result PrintPfAdjustment(Bench& bench, int* printedWith) {
   Reporter& reporter = bench.reporter;
+  const AnnouncedWork work(reporter, durations::PfPrint());
   VANTOR_TRY(reporter.ShowMessage(MessageKind::Busy, text::kPrinting));
   Link& link = bench.link;
   const Result printed = ReportedJob(reporter, [&]() -> Result {

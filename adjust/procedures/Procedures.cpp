@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "adjust/procedures/Durations.h"
 #include "adjust/procedures/PrintJob.h"
 #include "adjust/procedures/ReadBack.h"
 #include "adjust/procedures/ServiceRecord.h"
@@ -50,6 +51,8 @@ constexpr std::uint16_t kNewPadCounter = 3937;
 Result BusyOperationDone(Bench& bench, std::string_view busy, std::uint8_t kind,
                          std::string_view done) {
   Reporter& reporter = bench.reporter;
+  const AnnouncedWork work(reporter,
+                           kind == kCleaningKind ? durations::Cleaning() : durations::InkCharge());
   VANTOR_TRY(reporter.ShowMessage(MessageKind::Busy, busy));
   const Result r = ReportedJob(reporter, [&] { return bench.link.factory.CleanOrCharge(kind); });
   // The done message waits for the end of the operation and reports its own failure; only
@@ -200,6 +203,7 @@ Result CrMotorDriveDispersion(Bench& bench, ReplacedParts parts,
                                    measure ? text::kAskMeasure : text::kAskFixed)) {
     return kOk;
   }
+  const AnnouncedWork work(reporter, measure ? durations::CrMeasurement() : ExpectedWork{});
   VANTOR_TRY(
       reporter.ShowMessage(MessageKind::Busy, measure ? text::kMeasuring : text::kWritingFixed));
   std::int8_t value = static_cast<std::int8_t>(kFixedDispersion);

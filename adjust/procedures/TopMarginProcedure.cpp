@@ -1,5 +1,6 @@
 #include "adjust/procedures/TopMarginProcedure.h"
 
+#include "adjust/procedures/Durations.h"
 #include "adjust/procedures/ReadBack.h"
 #include "adjust/procedures/ServiceRecord.h"
 #include "words/Words.h"
@@ -57,6 +58,7 @@ std::optional<std::uint8_t> TopMarginValue(std::uint16_t group, int index) {
 
 Result PrintTopMarginCheck(Bench& bench) {
   Reporter& reporter = bench.reporter;
+  const AnnouncedWork work(reporter, durations::TopMarginPrint());
   VANTOR_TRY(reporter.ShowMessage(MessageKind::Busy, text::kPrinting));
   Link& link = bench.link;
   VANTOR_TRY(ReportedJob(reporter, [&]() -> Result {

@@ -136,7 +136,8 @@ TEST(ScriptingTerminal, ConfirmationDefaultsToNoAndADeclineSaysSo) {
 }
 
 // A wait on a terminal: the busy message keeps its line, the seconds count on standard error
-// from the first pause once a second has passed, and the next message clears them.
+// from the first pause once a second has passed, with the announced work's figure and context,
+// and the next message clears them.
 TEST(TerminalWaitTest, LongWaitsShowTheirSecondsAndShortOnesNothing) {
   std::ostringstream out, err;
   TerminalDisplay display(out, err, false, false, false);
@@ -144,16 +145,19 @@ TEST(TerminalWaitTest, LongWaitsShowTheirSecondsAndShortOnesNothing) {
   VirtualClock clock;
   WaitShowingClock waits(clock, display);
 
+  display.ExpectWork({45, "cycle 1 of 4"});
   display.Show(MessageKind::Busy, "Head cleaning now.");
   waits.SleepMs(2500);  // shown at 1 s and 2 s
   display.Show(MessageKind::Done, "Head cleaning is completed.");
+  display.ExpectWork({});
   waits.SleepMs(900);  // under a second: nothing
   display.Show(MessageKind::Replace, "Ready to print.");
   display.EndLine();
 
   EXPECT_EQ(out.str(), "Head cleaning now.\nHead cleaning is completed.\nReady to print.\n");
   EXPECT_EQ(err.str(),
-            "\r\033[KWaiting for the printer: 1 s\r\033[KWaiting for the printer: 2 s\r\033[K");
+            "\r\033[KWaiting for the printer: 1 s of about 45 s  -  cycle 1 of 4"
+            "\r\033[KWaiting for the printer: 2 s of about 45 s  -  cycle 1 of 4\r\033[K");
   // The whole pause passed, in steps.
   EXPECT_EQ(clock.NowMs(), VirtualClock().NowMs() + 3400);
 
