@@ -52,47 +52,40 @@ constexpr const char* kTopMargin = "Top Margin";
 constexpr const char* kPf = "PF Adjustment value";
 }  // namespace text
 
-using Entry = std::vector<std::pair<const char*, MenuItem>>;
-
-const Entry kNormalAdjustItems = {
-    {"EEPROM initialization", MenuItem::EepromInit},
-    {"Head ID", MenuItem::HeadId},
-    {"CR Motor Drive Dispersion", MenuItem::CrDispersion},
-    {"Head angular", MenuItem::HeadAngular},
-    {"Bi-D adjust", MenuItem::Bid},
-    {"PF adjust", MenuItem::Pf},
-    {"USB ID", MenuItem::UsbId},
-    {"Top margin", MenuItem::TopMargin},
+// Every menu item once, in menu order, with the forms of the window that offer it: the start
+// window's list until the first status read, the full form, and the error-state form, which
+// offers only what prints nothing.
+constexpr unsigned kStart = 1, kFull = 2, kErrorState = 4,
+                   kEveryForm = kStart | kFull | kErrorState;
+struct MenuRow {
+  TFormAdjust::Menu menu;
+  const char* text;
+  MenuItem item;
+  unsigned forms;
 };
-// Only the items that print nothing.
-const Entry kErrorStateAdjustItems = {
-    {"EEPROM initialization", MenuItem::EepromInit},
-    {"Head ID", MenuItem::HeadId},
-    {"USB ID", MenuItem::UsbId},
-    {"Protection counter", MenuItem::ProtectionCounter},
-    {"EEPROM data", MenuItem::EepromData},
+constexpr auto kAdjust = TFormAdjust::kAdjustMenu, kMaint = TFormAdjust::kMaintMenu,
+               kPattern = TFormAdjust::kPatternMenu, kAppendix = TFormAdjust::kAppendixMenu;
+constexpr MenuRow kMenuRows[] = {
+    {kAdjust, "EEPROM initialization", MenuItem::EepromInit, kFull | kErrorState},
+    {kAdjust, "Head ID", MenuItem::HeadId, kEveryForm},
+    {kAdjust, "CR Motor Drive Dispersion", MenuItem::CrDispersion, kStart | kFull},
+    {kAdjust, "Head angular", MenuItem::HeadAngular, kStart | kFull},
+    {kAdjust, "Bi-D adjust", MenuItem::Bid, kStart | kFull},
+    {kAdjust, "PF adjust", MenuItem::Pf, kStart | kFull},
+    {kAdjust, "USB ID", MenuItem::UsbId, kEveryForm},
+    {kAdjust, "Top margin", MenuItem::TopMargin, kStart | kFull},
+    {kAdjust, "First dot position", MenuItem::FirstDotPosition, kStart},
+    {kAdjust, "Protection counter", MenuItem::ProtectionCounter, kErrorState},
+    {kAdjust, "EEPROM data", MenuItem::EepromData, kErrorState},
+    {kMaint, "Head cleaning", MenuItem::HeadCleaning, kEveryForm},
+    {kMaint, "Ink charge", MenuItem::InkCharge, kEveryForm},
+    {kMaint, "Refurbishment for DOA", MenuItem::Refurbishment, kEveryForm},
+    {kMaint, "Protection counter", MenuItem::ProtectionCounter, kEveryForm},
+    {kMaint, "Page counter", MenuItem::PageCounter, kEveryForm},
+    {kMaint, "Print pass counter", MenuItem::PrintPassCounter, kEveryForm},
+    {kPattern, "A4 normal paper printing", MenuItem::A4Pattern, kEveryForm},
+    {kAppendix, "EEPROM data", MenuItem::EepromData, kEveryForm},
 };
-// Offered by the start window until the first status read sets the menus.
-const Entry kStartAdjustItems = {
-    {"Head ID", MenuItem::HeadId},
-    {"CR Motor Drive Dispersion", MenuItem::CrDispersion},
-    {"Head angular", MenuItem::HeadAngular},
-    {"Bi-D adjust", MenuItem::Bid},
-    {"PF adjust", MenuItem::Pf},
-    {"USB ID", MenuItem::UsbId},
-    {"Top margin", MenuItem::TopMargin},
-    {"First dot position", MenuItem::FirstDotPosition},
-};
-const Entry kMaintItems = {
-    {"Head cleaning", MenuItem::HeadCleaning},
-    {"Ink charge", MenuItem::InkCharge},
-    {"Refurbishment for DOA", MenuItem::Refurbishment},
-    {"Protection counter", MenuItem::ProtectionCounter},
-    {"Page counter", MenuItem::PageCounter},
-    {"Print pass counter", MenuItem::PrintPassCounter},
-};
-const Entry kPatternItems = {{"A4 normal paper printing", MenuItem::A4Pattern}};
-const Entry kAppendixItems = {{"EEPROM data", MenuItem::EepromData}};
 
 QLabel* ValueField(const char* objectName, QWidget* parent) {
   auto* field = new QLabel(parent);
@@ -148,10 +141,7 @@ TFormAdjust::TFormAdjust(LinkSession& session, DialogService& dialogs, QWidget* 
   // the top they would take the width the panels need beside the console.
   tab_->setUsesScrollButtons(false);
   tab_->setTabPosition(QTabWidget::West);
-  FillMenu(kAdjustMenu, kNormalAdjustItems);
-  FillMenu(kMaintMenu, kMaintItems);
-  FillMenu(kPatternMenu, kPatternItems);
-  FillMenu(kAppendixMenu, kAppendixItems);
+  for (Menu m : {kAdjustMenu, kMaintMenu, kPatternMenu, kAppendixMenu}) FillMenu(m, kFull);
 
   workArea_ = new QWidget(this);
   workArea_->setObjectName("WorkArea");
@@ -286,12 +276,13 @@ void TFormAdjust::AddModule(std::unique_ptr<WorkflowModule> module) {
   ArrangeTabOrder();
 }
 
-void TFormAdjust::FillMenu(Menu menu, const MenuList& entries) {
+void TFormAdjust::FillMenu(Menu menu, unsigned form) {
   QStringList texts;
   menuItems_[menu].clear();
-  for (const auto& [t, item] : entries) {
-    texts.append(t);
-    menuItems_[menu].push_back(item);
+  for (const MenuRow& row : kMenuRows) {
+    if (row.menu != menu || (row.forms & form) == 0) continue;
+    texts.append(row.text);
+    menuItems_[menu].push_back(row.item);
   }
   menus_[menu]->SetItems(texts);
   // New items join the end of the focus chain; the first fills run before there is a work area.
@@ -325,7 +316,7 @@ void TFormAdjust::PrepareForModel(Model model) {
   modelLbl_->setText(FromView(ModelName(model)));
   reporter_.SetRecorder(session_.OpenRecord(
       "vantor-adjust " + std::string(procedures::ProgramVersion()), link_.port.PortName(), model));
-  FillMenu(kAdjustMenu, kStartAdjustItems);
+  FillMenu(kAdjustMenu, kStart);
 }
 
 void TFormAdjust::ShowWorkWindow() {
@@ -446,7 +437,7 @@ void TFormAdjust::SetMenuForm(bool errorState) {
   tab_->setTabText(0, errorState ? "" : text::kAdjustmentTab);
   menus_[kAdjustMenu]->setTitle(errorState ? "" : text::kAdjustmentItems);
   for (Menu m : {kMaintMenu, kPatternMenu, kAppendixMenu}) menus_[m]->setEnabled(!errorState);
-  FillMenu(kAdjustMenu, errorState ? kErrorStateAdjustItems : kNormalAdjustItems);
+  FillMenu(kAdjustMenu, errorState ? kErrorState : kFull);
 }
 
 void TFormAdjust::SetMenuHandler(MenuItem item, std::function<void()> showFirstPanel) {

@@ -38,6 +38,8 @@ class TFormAdjust final : public QWidget,
   Q_OBJECT
 
  public:
+  // The four menus, one per tab.
+  enum Menu { kAdjustMenu, kMaintMenu, kPatternMenu, kAppendixMenu, kMenuCount };
   TFormAdjust(LinkSession& session, DialogService& dialogs, QWidget* parent = nullptr);
   ~TFormAdjust() override;
 
@@ -100,11 +102,9 @@ class TFormAdjust final : public QWidget,
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  enum Menu { kAdjustMenu, kMaintMenu, kPatternMenu, kAppendixMenu, kMenuCount };
-  using MenuList = std::vector<std::pair<const char*, MenuItem>>;
-
   void BuildAdjustedItemsPanel(QWidget* panel);
-  void FillMenu(Menu menu, const MenuList& entries);
+  // The menu's items that the form of the window (start, full or error state) offers.
+  void FillMenu(Menu menu, unsigned form);
   // The menus and captions in their error-state or their full form.
   void SetMenuForm(bool errorState);
   void MenuClick(Menu menu, int index);
