@@ -193,6 +193,7 @@ void BidPanels::BidReadScanBtnClick() {
   const QStringList files = ChooseScans(*area_, text::kOpenScans, true);
   if (files.isEmpty()) return;
   MessageDisplay& display = area_->Messages().Display();
+  display.NameWait(kReadingTheSheets);
   display.Show(MessageKind::Busy, kReadingScans);
   std::string error;
   const std::optional<sheet::BidReading> reading =

@@ -71,4 +71,25 @@ bool HourglassShown() {
   return QApplication::overrideCursor() != nullptr;
 }
 
+void ObservedDialogs::Error(QWidget* owner, const QString& text) {
+  Open([&] {
+    boxes_.Error(owner, text);
+    return true;
+  });
+}
+
+bool ObservedDialogs::Question(QWidget* owner, const QString& title, const QString& text,
+                               Enter enter) {
+  return Open([&] { return boxes_.Question(owner, title, text, enter); });
+}
+
+// The folder the scans open in is the service's own.
+QStringList ObservedDialogs::OpenImages(QWidget* owner, const QString& title, bool several) {
+  return Open([&] { return boxes_.OpenImages(owner, title, several); });
+}
+
+QString ObservedDialogs::SaveFile(QWidget* owner, const QString& title, const QString& suggested) {
+  return Open([&] { return boxes_.SaveFile(owner, title, suggested); });
+}
+
 }  // namespace vantor

@@ -3,6 +3,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class QWidget;
 
@@ -46,6 +47,32 @@ class QtDialogService final : public DialogService {
   bool Question(QWidget* owner, const QString& title, const QString& text, Enter enter) override;
   QStringList OpenImages(QWidget* owner, const QString& title, bool several) override;
   QString SaveFile(QWidget* owner, const QString& title, const QString& suggested) override;
+};
+
+// Another service's boxes, with a call before each box opens (true) and after it closes (false):
+// a window says nothing of waiting while a box waits for the technician.
+class ObservedDialogs final : public DialogService {
+ public:
+  explicit ObservedDialogs(DialogService& boxes) : boxes_(boxes) {}
+  void Observe(std::function<void(bool open)> observer) { observer_ = std::move(observer); }
+
+  void Error(QWidget* owner, const QString& text) override;
+  using DialogService::Question;
+  bool Question(QWidget* owner, const QString& title, const QString& text, Enter enter) override;
+  QStringList OpenImages(QWidget* owner, const QString& title, bool several) override;
+  QString SaveFile(QWidget* owner, const QString& title, const QString& suggested) override;
+
+ private:
+  template <class Box>
+  auto Open(Box box) {
+    if (observer_) observer_(true);
+    auto result = box();
+    if (observer_) observer_(false);
+    return result;
+  }
+
+  DialogService& boxes_;
+  std::function<void(bool)> observer_;
 };
 
 // Hourglass and normal cursor; idempotent so that unbalanced calls cannot leave it stuck.

@@ -154,6 +154,7 @@ TFormAdjust::TFormAdjust(LinkSession& session, DialogService& dialogs, QWidget* 
   workLayout_->addWidget(canvas_, 0, 0);
 
   messages_ = new MessageArea(link_.channel.GetClock(), this);
+  dialogs_.Observe([this](bool open) { messages_->HoldWaitLine(open); });
 
   auto* adjusted = new QGroupBox(text::kAdjustedItems, this);
   adjusted->setObjectName("Panel8");
@@ -342,6 +343,10 @@ void TFormAdjust::FormShow() {
 
 bool TFormAdjust::MessageAreaEmpty() const {
   return messages_->Empty();
+}
+
+void TFormAdjust::NameWait(std::string_view activity) {
+  messages_->NameWait(FromView(activity));
 }
 
 void TFormAdjust::Show(MessageKind kind, std::string_view message) {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "adjust/panels/DialogService.h"
 #include "adjust/panels/MessageArea.h"
 #include "adjust/panels/WindowTimer.h"
 #include "adjust/panels/WorkWindow.h"
@@ -58,6 +59,7 @@ class TFormAdjust final : public QWidget,
   void ErrorBox(std::string_view text) override;
   bool Question(std::string_view title, std::string_view text) override;
   void ExpectWork(const ExpectedWork& work) override { messages_->Expect(work); }
+  void NameWait(std::string_view activity) override;
   void StartWait() override { messages_->StartWait(true); }
 
   // PaperOutNotifier
@@ -120,7 +122,8 @@ class TFormAdjust final : public QWidget,
 
   LinkSession& session_;
   Link& link_;
-  DialogService& dialogs_;
+  // The program's boxes; the wait line is held while one is open.
+  ObservedDialogs dialogs_;
   Bench& bench_;
   Reporter& reporter_;
   QWidget* quit_ = nullptr;

@@ -173,6 +173,7 @@ void MechanismPanels::PFReadScanBtnClick() {
   const QStringList files = ChooseScans(*area_, text::kPfOpenScan, false);
   if (files.isEmpty()) return;
   MessageDisplay& display = area_->Messages().Display();
+  display.NameWait(kReadingTheSheets);
   display.Show(MessageKind::Busy, kReadingScans);
   std::string error;
   const std::optional<sheet::PfReading> reading =

@@ -10,8 +10,9 @@ namespace vantor {
 
 namespace {
 namespace text {
-constexpr const char* kWaiting = "Waiting for the printer: %1 s";
-constexpr const char* kWaitingOf = "Waiting for the printer: %1 s of about %2 s";
+constexpr const char* kWaitingForPrinter = "Waiting for the printer";
+constexpr const char* kWaiting = "%1: %2 s";
+constexpr const char* kWaitingOf = "%1: %2 s of about %3 s";
 }  // namespace text
 }  // namespace
 
@@ -87,26 +88,34 @@ void MessageArea::StartWait(bool ownWait) {
   ownWait_ = ownWait;
   busySinceMs_ = clock_.NowMs();
   ShowWaitTime();
-  waitLbl_->show();
+  waitLbl_->setVisible(!held_);
   waitTick_->start();
+}
+
+void MessageArea::HoldWaitLine(bool held) {
+  held_ = held;
+  waitLbl_->setVisible(!held_ && waitTick_->isActive());
 }
 
 void MessageArea::ShowWaitTime() {
   const std::int64_t seconds = (clock_.NowMs() - busySinceMs_) / 1000;
+  const QString activity = activity_.isEmpty() ? QString(text::kWaitingForPrinter) : activity_;
   QString line = expected_.seconds > 0
-                     ? QString(text::kWaitingOf).arg(seconds).arg(expected_.seconds)
-                     : QString(text::kWaiting).arg(seconds);
+                     ? QString(text::kWaitingOf).arg(activity).arg(seconds).arg(expected_.seconds)
+                     : QString(text::kWaiting).arg(activity).arg(seconds);
   if (!expected_.context.empty()) line += "  -  " + QString::fromStdString(expected_.context);
   waitLbl_->setText(line);
 }
 
 void MessageArea::Expect(const ExpectedWork& work) {
   expected_ = work;
+  if (waitTick_->isActive()) ShowWaitTime();
   if (work.seconds == 0 && work.context.empty() && ownWait_) EndWait();
 }
 
 void MessageArea::EndWait() {
   expected_ = {};
+  activity_.clear();
   ownWait_ = false;
   waitTick_->stop();
   KeepWaitLineReadable();

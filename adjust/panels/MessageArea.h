@@ -36,7 +36,11 @@ class MessageArea final : public QWidget {
   // work with no message of its own (ended with its announcement).
   void StartWait(bool ownWait = false);
   void Expect(const ExpectedWork& work);
+  // What the wait is for, when not the printer; until the wait ends.
+  void NameWait(const QString& activity) { activity_ = activity; }
   void EndWait();
+  // While a box waits for the technician the line says nothing (its count goes on).
+  void HoldWaitLine(bool held);
 
  private:
   void ShowWaitTime();
@@ -51,6 +55,8 @@ class MessageArea final : public QWidget {
   std::int64_t busySinceMs_ = 0;
   ExpectedWork expected_;
   bool ownWait_ = false;
+  bool held_ = false;
+  QString activity_;
 };
 
 }  // namespace vantor

@@ -12,6 +12,8 @@ class WorkArea;
 
 inline constexpr const char* kReadScanCaption = "Read from scan...";
 inline constexpr const char* kReadingScans = "Reading the scanned sheets.";
+// The wait line while they are read: no printer is involved.
+inline constexpr const char* kReadingTheSheets = "Reading the sheets";
 
 // Asks for the scans through the window's dialogs; empty when the technician cancels.
 QStringList ChooseScans(WorkArea& area, const QString& title, bool several);

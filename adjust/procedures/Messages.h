@@ -50,6 +50,9 @@ class MessageDisplay {
   // A wait with no busy message of its own (the printer works by itself) starts now; it ends
   // with its announcement.
   virtual void StartWait() {}
+  // What the next busy spell waits for when it is not the printer ("Reading the sheets"); it
+  // ends with that spell.
+  virtual void NameWait(std::string_view /*activity*/) {}
 };
 
 // A display nobody reads: a bench that drives procedures for their wire traffic alone.

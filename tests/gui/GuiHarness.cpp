@@ -19,6 +19,7 @@ void ScriptedDialogs::Error(QWidget*, const QString& text) {
 
 bool ScriptedDialogs::Question(QWidget*, const QString&, const QString& text, Enter enter) {
   boxes.push_back({text, true, enter});
+  if (onQuestion) onQuestion(text);
   if (answers.empty()) return false;
   const bool answer = answers.front();
   answers.pop_front();

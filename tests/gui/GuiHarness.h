@@ -48,6 +48,8 @@ class ScriptedDialogs final : public DialogService {
   std::deque<bool> answers;
   // Runs while an error box stands, as the technician would act before pressing OK.
   std::function<void(const QString&)> onError;
+  // Runs while a question stands, before it is answered.
+  std::function<void(const QString&)> onQuestion;
 
   QStringList Texts() const;
 };

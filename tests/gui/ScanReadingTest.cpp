@@ -124,7 +124,18 @@ TEST_F(ScanReading, RowNotesAndTheQuestionForSheetsOfAnEarlierPrint) {
 
   const std::size_t boxes = dialogs_.boxes.size();
   dialogs_.images.push_back({Page(1), Page(2)});
+  // The wait line names the reading, not the printer, and is quiet while the question stands.
+  QString waitLine;
+  bool waitShown = true;
+  dialogs_.onQuestion = [&](const QString&) {
+    const auto* line = Find<QLabel>(&Adjust(), "WaitLbl");
+    waitLine = line->text();
+    waitShown = line->isVisible();
+  };
   Press("BidReadScanBtn");
+  dialogs_.onQuestion = nullptr;
+  EXPECT_TRUE(waitLine.startsWith("Reading the sheets: ")) << waitLine.toStdString();
+  EXPECT_FALSE(waitShown);
   ASSERT_EQ(dialogs_.boxes.size(), boxes + 1);
   EXPECT_TRUE(dialogs_.boxes.back().question);
   EXPECT_EQ(dialogs_.boxes.back().enter, DialogService::Enter::Cancel);
