@@ -10,7 +10,7 @@
 #include "adjust/procedures/Procedures.h"
 #include "cli/Cli.h"
 #include "cli/TerminalDisplay.h"
-#include "ids/Datamanu.h"
+#include "link/Hex.h"
 #include "words/Words.h"
 
 namespace vantor::cli {
@@ -99,7 +99,9 @@ int ReportCounter(Session& s, const char* key, Result (MaintenanceCommands::*rea
 }
 
 bool IsHexPair(const std::string& text, std::uint8_t& value) {
-  return text.size() == 2 && TextHexToByte(Upper(text), value) == 1;
+  const auto parsed = ParseHexByte(text, HexLetters::Either);
+  if (parsed) value = *parsed;
+  return parsed.has_value();
 }
 
 struct LinkOptions {

@@ -43,20 +43,12 @@ constexpr std::array<std::string_view, 7> kHeadIdDigits = {
     "head ID digit 1",    "head ID digits 2-3",   "head ID digits 4-5", "head ID digits 6-7",
     "head ID digits 8-9", "head ID digits 10-11", "head ID digit 12"};
 
+// One or two digits, as typed on the command line.
 std::optional<std::uint8_t> HexByte(std::string_view text) {
-  if (text.empty() || text.size() > 2) return std::nullopt;
-  int value = 0;
-  for (const char c : text) {
-    const int u = std::toupper(static_cast<unsigned char>(c));
-    if (u >= '0' && u <= '9') {
-      value = value * 16 + (u - '0');
-    } else if (u >= 'A' && u <= 'F') {
-      value = value * 16 + (u - 'A' + 10);
-    } else {
-      return std::nullopt;
-    }
-  }
-  return static_cast<std::uint8_t>(value);
+  if (text.size() > 2) return std::nullopt;
+  const auto value = ParseHex(text, HexLetters::Either);
+  if (!value) return std::nullopt;
+  return static_cast<std::uint8_t>(*value);
 }
 
 }  // namespace
