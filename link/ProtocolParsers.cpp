@@ -4,6 +4,7 @@
 #include <cctype>
 #include <string>
 
+#include "Frames.h"
 #include "Hex.h"
 
 namespace vantor::wire {

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "link/EepromAddresses.h"
+#include "link/Frames.h"
 #include "link/Hex.h"
 #include "link/Protocol.h"
 #include "sim/ControlReplies.h"
