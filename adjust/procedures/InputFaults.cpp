@@ -54,8 +54,8 @@ std::string PfValueFault(std::string_view text) {
                         : "PF value: " + Quoted(text) + " is not a whole number.";
   }
   if (value < kPfMin || value > kPfMax) {
-    return "PF value: " + std::to_string(value) + " is outside " + std::to_string(kPfMin) + " to " +
-           std::to_string(kPfMax) + ".";
+    return "PF value: " + std::to_string(value) + " is outside " +
+           fields::RangeWords(*fields::kPf.range) + ".";
   }
   return {};
 }
