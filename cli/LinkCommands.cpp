@@ -10,7 +10,7 @@
 #include "adjust/procedures/Procedures.h"
 #include "cli/Cli.h"
 #include "cli/TerminalDisplay.h"
-#include "ids/Datamanu.h"
+#include "link/Hex.h"
 #include "words/Words.h"
 
 namespace vantor::cli {
@@ -99,7 +99,9 @@ int ReportCounter(Session& s, const char* key, Result (MaintenanceCommands::*rea
 }
 
 bool IsHexPair(const std::string& text, std::uint8_t& value) {
-  return text.size() == 2 && TextHexToByte(Upper(text), value) == 1;
+  const auto parsed = ParseHexByte(text, HexLetters::Either);
+  if (parsed) value = *parsed;
+  return parsed.has_value();
 }
 
 struct LinkOptions {
@@ -127,12 +129,13 @@ void AddLinkCommands(Cli& cli) {
     }
     // In the error state the printer's error is its status, in the words the terminal shows.
     const std::uint16_t error = s.link.channel.PrinterErrorCode();
-    std::string said(words::PrinterErrorWords(error));
-    if (error == kErrorOther) {
-      said += " (" + std::string(words::kErrorCodeLine) + " " +
-              std::to_string(s.link.channel.RawErrorCode()) + ")";
+    const words::PrinterErrorSaid said =
+        words::SayPrinterError(error, s.link.channel.RawErrorCode());
+    std::string line(said.words);
+    if (said.code) {
+      line += " (" + std::string(words::kErrorCodeLine) + " " + std::to_string(*said.code) + ")";
     }
-    s.report.Set("status_words", said);
+    s.report.Set("status_words", line);
     s.report.Set("error_code", CodeJson(error));
     return kExitFailure;
   });

@@ -108,17 +108,17 @@ void AddPrintCommands(Cli& cli) {
   cli.AddCommand(bid, [](Session& s) {
     if (!s.report.JsonWanted()) return ExitForResult(procedures::ShowPresentBidValues(s.bench));
     Json values = Json::object();
-    const Result r =
-        procedures::ReadBidRows(s.bench, [&values](std::size_t row, const std::string& text) {
-          values[std::string(procedures::kBidRows[row].key)] = std::stoi(text);
-        });
+    const Result r = procedures::ReadBidRows(s.bench, [&values](std::size_t row, int value) {
+      values[std::string(procedures::kBidRows[row].key)] = value;
+    });
     if (r == kOk) s.report.Set("bid", std::move(values));
     return ExitForResult(r);
   });
 
   auto* pf = app.add_subcommand("pf", "PF adjustment: show the present value");
   auto* pfPrint = pf->add_subcommand("print", "print the PF adjustment pattern");
-  auto* pfSet = pf->add_subcommand("set", "register a value from -4 to 4");
+  auto* pfSet =
+      pf->add_subcommand("set", "register a value from " + fields::RangeWords(*fields::kPf.range));
   pfSet->add_option("VALUE", o->pfValue, "the value read off the pattern")->required();
   cli.AddCommand(pfPrint,
                  [](Session& s) { return ExitForResult(procedures::PrintPfAdjustment(s.bench)); });

@@ -145,8 +145,7 @@ int SuggestBidApply(Session& s, const SuggestOptions& o) {
   }
   std::array<std::optional<int>, procedures::kBidRowCount> stored{};
   const Result read = procedures::ReadBidRows(
-      s.bench,
-      [&stored](std::size_t row, const std::string& text) { stored[row] = std::stoi(text); });
+      s.bench, [&stored](std::size_t row, int value) { stored[row] = value; });
   if (read != kOk) return ExitForResult(read);
   const procedures::SheetTie tie = procedures::TieOfLatestPrint(
       s.reporter, procedures::kBidPrintOperation, eeprom::kBidReadOrder);
@@ -180,7 +179,7 @@ int SuggestBidApply(Session& s, const SuggestOptions& o) {
   for (std::size_t i = 0; i < entries.size(); ++i) {
     if (!entries[i]) continue;
     if (registered[i])
-      applied[SuggestedRowKey(i)] = std::stoi(*entries[i]);
+      applied[SuggestedRowKey(i)] = *registered[i];
     else if (status == kExitOk)
       status = ExitForResult(s.reporter.LastReported());
   }

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "fuzz/FuzzCheck.h"
+#include "link/Hex.h"
 #include "link/PacketChannel.h"
 #include "link/ProtocolParsers.h"
 #include "link/backends/DeviceIdReply.h"
@@ -15,9 +16,8 @@ constexpr std::uint16_t kErrors[] = {kErrorNone, 0xEF0F, 0xEF0E, 0xEF0B, 0xEF0A,
                                      0xEF09,     0xEF06, 0xEF04, 0xEF00};
 
 int Hex(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
+  const auto digit = HexDigitValue(c);
+  return digit ? static_cast<int>(*digit) : -1;
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "ids/Datamanu.h"
+#include "link/Hex.h"
 
 namespace vantor {
 

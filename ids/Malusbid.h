@@ -17,8 +17,8 @@ namespace vantor {
 
 namespace usbid {
 
-inline constexpr std::size_t kLength = 18;
-inline constexpr std::size_t kSerialLength = 10;
+inline constexpr std::size_t kLength = fields::kUsbId.size;
+inline constexpr std::size_t kSerialLength = fields::kSerial.size;
 inline constexpr std::size_t kDateCodeLength = 8;
 inline constexpr std::uint8_t kFirstAddress = eeprom::kUsbIdFirst;  // ..0xD3, first character first
 

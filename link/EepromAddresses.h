@@ -1,51 +1,68 @@
-// The printer's EEPROM map: where each value the tool reads or writes lives, and the bytes that
-// name the model. One home for every program layer and for the virtual printer.
+// The printer's EEPROM map: the places of the fields by name, the bytes that name the model and
+// what the initialization writes. One home for every program layer and for the virtual printer.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <string_view>
 
+#include "Fields.h"
+
 namespace vantor::eeprom {
 
-inline constexpr std::uint8_t kProtectionCounterHi = 0x02;
-inline constexpr std::uint8_t kProtectionCounterLo = 0x03;
+// The fields' places by the names the code has long used; the rows themselves are in Fields.h.
+inline constexpr std::uint8_t kProtectionCounterHi = fields::kProtectionCounter.address;
+inline constexpr std::uint8_t kProtectionCounterLo = kProtectionCounterHi + 1;
 // Ink counters, reset by the transportation-liquid exchange.
 inline constexpr std::uint8_t kInkCountersA = 0x08;  // ..0x0B
 inline constexpr std::uint8_t kInkCountersB = 0x10;  // ..0x1F
-inline constexpr std::uint8_t kPageCounter = 0x20;   // four bytes, high first
-inline constexpr std::uint8_t kPassCounter = 0x24;   // four bytes, high first
+inline constexpr std::uint8_t kPageCounter = fields::kPageCounter.address;
+inline constexpr std::uint8_t kPassCounter = fields::kPassCounter.address;
 inline constexpr std::uint8_t kExchangeState = 0x30;
-inline constexpr std::uint8_t kTopMargin = 0x5D;
+inline constexpr std::uint8_t kTopMargin = fields::kTopMargin.address;
 
-// Bi-D values: ECO black and colour at 0x70/0x71, then VSD1, VSD2, VSD3, black first.
-inline constexpr std::uint8_t kBidFirst = 0x70;
-inline constexpr std::uint8_t kBidLast = 0x77;
-inline constexpr std::uint8_t kBidEcoBlack = 0x70;
-inline constexpr std::uint8_t kBidVsd1Black = 0x72;
-// Their names as vantorctl, its JSON and the virtual printer take them, in EEPROM order.
-inline constexpr std::array<std::string_view, 8> kBidKeys = {
-    "eco-black",  "eco-color",  "vsd1-black", "vsd1-color",
-    "vsd2-black", "vsd2-color", "vsd3-black", "vsd3-color"};
-// The order in which the Bi-D jobs read the stored values: VSD1, VSD2, VSD3, ECO; black first.
-inline constexpr std::array<std::uint8_t, 8> kBidReadOrder = {0x72, 0x73, 0x74, 0x75,
-                                                              0x76, 0x77, 0x70, 0x71};
+namespace detail {
+constexpr std::uint8_t BidBound(bool last) {
+  std::uint8_t bound = fields::kBid[0].address;
+  for (const fields::Field& f : fields::kBid) {
+    if (last ? f.address > bound : f.address < bound) bound = f.address;
+  }
+  return bound;
+}
+constexpr std::array<std::uint8_t, fields::kBid.size()> BidReadOrder() {
+  std::array<std::uint8_t, fields::kBid.size()> order{};
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = fields::kBid[i].address;
+  return order;
+}
+constexpr std::array<std::string_view, fields::kBid.size()> BidKeysByAddress() {
+  std::array<std::string_view, fields::kBid.size()> keys{};
+  for (const fields::Field& f : fields::kBid) keys[f.address - BidBound(false)] = f.key;
+  return keys;
+}
+}  // namespace detail
 
-inline constexpr std::uint8_t kCrDispersion = 0x79;
-inline constexpr std::uint8_t kPfValue = 0x7D;
-inline constexpr std::uint8_t kCrReadingHi = 0x7E;
-inline constexpr std::uint8_t kCrReadingLo = 0x7F;
+// The eight Bi-D bytes, one block.
+inline constexpr std::uint8_t kBidFirst = detail::BidBound(false);
+inline constexpr std::uint8_t kBidLast = detail::BidBound(true);
+static_assert(kBidLast - kBidFirst + 1 == fields::kBid.size());
+// Their keys in EEPROM order, as the virtual printer lists them.
+inline constexpr auto kBidKeys = detail::BidKeysByAddress();
+// The order in which the Bi-D jobs read the stored values: the rows' order.
+inline constexpr auto kBidReadOrder = detail::BidReadOrder();
 
-// Head ID: A, B..F, G in the order of the text (A at 0xAF, B..F at 0xA0-0xA4, G at 0xAE).
-inline constexpr std::array<std::uint8_t, 7> kHeadId = {0xAF, 0xA0, 0xA1, 0xA2, 0xA3, 0xA4, 0xAE};
+inline constexpr std::uint8_t kCrDispersion = fields::kCrDispersion.address;
+inline constexpr std::uint8_t kPfValue = fields::kPf.address;
+inline constexpr std::uint8_t kCrReadingHi = fields::kCrReading.address;
+inline constexpr std::uint8_t kCrReadingLo = kCrReadingHi + 1;
+
+inline constexpr std::array<std::uint8_t, 7> kHeadId = fields::kHeadIdPlaces;
 
 // The model byte and what it holds for each model.
 inline constexpr std::uint8_t kModelDefault = 0xB0;
 inline constexpr std::uint8_t kModelQ40 = 0x94;
 inline constexpr std::uint8_t kModelQ30 = 0x95;
 
-// USB ID: 18 characters from here, the serial number's 10 first.
-inline constexpr std::uint8_t kUsbIdFirst = 0xC2;
+inline constexpr std::uint8_t kUsbIdFirst = fields::kUsbId.address;
 
 // What the EEPROM initialization writes besides the model byte, in its order: the first three
 // before the model byte, the last after it.

@@ -8,7 +8,6 @@
 namespace vantor {
 
 namespace {
-constexpr std::size_t kFramePrefix = 5;  // ESC "|" 0x00 and the 16-bit body length
 constexpr std::uint8_t kEscAt[2] = {0x1B, 0x40};
 
 std::uint8_t Lo(int v) {
@@ -33,21 +32,7 @@ Result FactoryCommands::Send(wire::FrameCode code, std::span<const std::uint8_t>
     return kOk;
   }
   if (ChangesPrinter(code)) channel_.BeforeChange();
-  std::array<std::uint8_t, 32> frame{};
-  const std::size_t body = 5 + params.size();
-  const ModelBytes model = channel_.GetModelBytes();
-  frame[0] = 0x1B;
-  frame[1] = 0x7C;
-  frame[2] = 0x00;
-  frame[3] = Lo(static_cast<int>(body));
-  frame[4] = Hi(static_cast<int>(body));
-  frame[5] = model[0];
-  frame[6] = model[1];
-  frame[7] = code.code;
-  frame[8] = static_cast<std::uint8_t>(~code.code);
-  frame[9] = code.sub;
-  for (std::size_t i = 0; i < params.size(); ++i) frame[10 + i] = params[i];
-  return channel_.SendData(frame.data(), kFramePrefix + body);
+  return channel_.SendData(wire::FactoryFrame(channel_.GetModelBytes(), code, params).View());
 }
 
 Result FactoryCommands::FactoryReadEepromByte(std::uint8_t address, std::uint8_t& value) {

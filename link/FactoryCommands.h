@@ -7,6 +7,7 @@
 #include <span>
 
 #include "EepromAddresses.h"
+#include "Frames.h"
 #include "PacketChannel.h"
 #include "Protocol.h"
 

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "Fatal.h"
+#include "Frames.h"
 #include "ProtocolParsers.h"
 
 namespace vantor {
@@ -393,11 +394,8 @@ Result PacketChannel::SendRsCommand() {
 Result PacketChannel::ReadEepromByte(std::uint8_t address, std::uint8_t& value) {
   // A long read stops between bytes, not after the last one.
   if (Cancelled()) return kNotReady;
-  constexpr wire::FrameCode c = wire::kEepromReadFrame;
-  const std::uint8_t frame[10] = {
-      wire::kFrameMark, wire::kFrameMark,      c.length, 0x00,   modelBytes_[0], modelBytes_[1],
-      c.code,           std::uint8_t(~c.code), c.sub,    address};
-  VANTOR_TRY(ControlCommand(frame, sizeof frame));
+  const wire::ServiceFrame frame = wire::EepromReadFrame(modelBytes_, address);
+  VANTOR_TRY(ControlCommand(frame.bytes.data(), frame.size));
   if (!DecodeEepromReply(ReplyText(), value)) {
     errorCode_ = kChannelBadEepromReply;
     return kChannelFailure;
@@ -413,11 +411,8 @@ bool PacketChannel::DecodeEepromReply(std::string_view text, std::uint8_t& value
 
 Result PacketChannel::WriteEepromByte(std::uint8_t address, std::uint8_t value) {
   BeforeChange();
-  constexpr wire::FrameCode c = wire::kEepromWriteFrame;
-  const std::uint8_t frame[11] = {
-      wire::kFrameMark, wire::kFrameMark,      c.length, 0x00,    modelBytes_[0], modelBytes_[1],
-      c.code,           std::uint8_t(~c.code), c.sub,    address, value};
-  VANTOR_TRY(ControlCommand(frame, sizeof frame));
+  const wire::ServiceFrame frame = wire::EepromWriteFrame(modelBytes_, address, value);
+  VANTOR_TRY(ControlCommand(frame.bytes.data(), frame.size));
   errorCode_ = wire::AcknowledgeCode(ReplyText());
   return errorCode_ == kChannelNoError ? kOk : kChannelFailure;
 }

@@ -14,6 +14,10 @@
 
 namespace vantor {
 
+// The 10-second rule: the longest a transfer may take, and a reply that has begun may take to
+// come whole, whatever the caller's own wait.
+inline constexpr std::int64_t kTransferLimitMs = 10'000;
+
 struct IoResult {
   bool ok = true;
   std::size_t count = 0;

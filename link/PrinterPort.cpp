@@ -8,7 +8,6 @@
 namespace vantor {
 
 namespace {
-constexpr std::int64_t kTransferLimitMs = 10'000;  // the 10-second rule
 constexpr std::int64_t kReadDelayMs = 10;
 constexpr std::int64_t kUsbAttemptLimitMs = 50;
 constexpr std::int64_t kUsbRetryMs = 1000;

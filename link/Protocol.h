@@ -141,24 +141,7 @@ inline constexpr Refusal kCreditRefusals[] = {{kResultCreditOverflow, 0x31},
 inline constexpr std::uint8_t kStatusCommand[5] = {'s', 't', 0x01, 0x00, 0x01};
 inline constexpr std::uint8_t kRsCommand[5] = {'r', 's', 0x01, 0x00, 0x01};
 
-// EEPROM frames on the control channel: 0x7C 0x7C, length, 0, model bytes, code, ~code, sub.
-inline constexpr std::uint8_t kFrameMark = 0x7C;
-struct FrameCode {
-  std::uint8_t code, sub, length;  // length: the least body length the frame needs
-};
-inline constexpr FrameCode kEepromReadFrame{0x41, 0xA0, 6};
-inline constexpr FrameCode kEepromWriteFrame{0x42, 0x21, 7};
-// Factory frames (ESC "|" on the data channel); the EEPROM read above is one of them too.
-inline constexpr FrameCode kBidValuesFrame{0x00, 0x00, 10};
-inline constexpr FrameCode kPfValueFrame{0x04, 0x02, 6};
-inline constexpr FrameCode kFinishAdjustWriteFrame{0x50, 0x28, 5};
-inline constexpr FrameCode kCleanOrChargeFrame{0x84, 0x42, 6};
-inline constexpr FrameCode kCrC5Frame{0xC5, 0xE2, 9};
-inline constexpr FrameCode kCrCAFrame{0xCA, 0x65, 6};
-inline constexpr FrameCode kCommandCBFrame{0xCB, 0xE5, 5};
-inline constexpr FrameCode kCrCDFrame{0xCD, 0xE6, 9};
-inline constexpr FrameCode kCommandD1Frame{0xD1, 0xE8, 6};
-inline constexpr std::string_view kEepromReplyPrefix = "@BDC PS";
+// The EEPROM and factory frames are in Frames.h.
 
 // Control replies to a command carry their verdict letter at text position 6.
 inline constexpr std::size_t kVerdictAt = 6;

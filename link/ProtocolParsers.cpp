@@ -4,22 +4,18 @@
 #include <cctype>
 #include <string>
 
+#include "Frames.h"
+#include "Hex.h"
+
 namespace vantor::wire {
 
 namespace {
 
-// Two upper-case hexadecimal digits; anything else has no value.
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
+// Two upper-case hexadecimal digits; anything else has no value (-1).
 int HexPairAt(std::string_view text, std::size_t pos) {
-  if (pos + 2 > text.size()) return -1;
-  const int hi = HexDigit(text[pos]);
-  const int lo = HexDigit(text[pos + 1]);
-  return hi < 0 || lo < 0 ? -1 : hi * 16 + lo;
+  if (pos > text.size()) return -1;
+  const auto value = ParseHexByte(text.substr(pos, 2));
+  return value ? *value : -1;
 }
 
 // The EEPROM reply's own digit rule: '0'-'9', anything else c - 55.

@@ -13,8 +13,6 @@ namespace vantor {
 namespace {
 
 constexpr std::size_t kHeader = 6;
-// A reply that has begun gets this long to arrive whole, whatever the caller's wait.
-constexpr std::int64_t kFrameLimitMs = 10'000;
 
 }  // namespace
 
@@ -52,7 +50,7 @@ IoResult StreamDevice::ReadReply(std::span<std::uint8_t> buffer, std::int64_t li
   IoResult first = ReadSome(header, limitMs);
   if (!first.ok || first.count == 0) return first;
   std::vector<std::uint8_t> frame(header, header + first.count);
-  const std::int64_t deadline = SteadyMs() + kFrameLimitMs;
+  const std::int64_t deadline = SteadyMs() + kTransferLimitMs;
   const auto absurd = [&frame] {
     return frame.size() >= kHeader && frame[2] * 256u + frame[3] > kPortBufferSize;
   };

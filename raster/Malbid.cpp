@@ -15,6 +15,7 @@ namespace {
 
 constexpr std::string_view kDotTypeError = "ドットサイズ指定エラー(Raster.Bid())";
 constexpr int kNotANumber = 100;
+static_assert(kNotANumber > kBidMax, "no number must be refused as out of range");
 // SetBidValues leaves a field holding this value unchanged in the printer.
 constexpr int kUnchanged = -128;
 
@@ -37,15 +38,18 @@ std::span<const char> BidTitle(int dotType) {
   }
 }
 
+// nullptr for a dot type outside 4..7.
+const fields::Field* BidFieldOf(std::uint8_t which, std::uint8_t dotType) {
+  if (!IsBidDotType(dotType)) return nullptr;
+  // The frame numbers the dot types from 1 (see FactoryCommands::SetBidValues).
+  return fields::BidField(dotType - kVsd1 + 1, which != kBidBlack);
+}
+
 }  // namespace
 
 std::uint8_t BidAddress(std::uint8_t which, std::uint8_t dotType) {
-  if (!IsBidDotType(dotType)) return 0;
-  // VSD1..VSD3 sit at 0x72..0x77, ECO below them at 0x70/0x71.
-  const std::uint8_t black =
-      dotType == kEco ? eeprom::kBidEcoBlack
-                      : static_cast<std::uint8_t>(eeprom::kBidVsd1Black + 2 * (dotType - kVsd1));
-  return which == kBidBlack ? black : static_cast<std::uint8_t>(black + 1);
+  const fields::Field* field = BidFieldOf(which, dotType);
+  return field != nullptr ? field->address : 0;
 }
 
 std::uint16_t BidRangeCode(std::uint8_t which, std::uint8_t dotType) {
@@ -65,21 +69,21 @@ int TextToInt(std::string_view text, int otherwise) {
   return value;
 }
 
-Result ReadBidValue(const FactoryRead& read, std::uint8_t which, std::uint8_t dotType,
-                    std::string& text) {
-  if (!IsBidDotType(dotType)) {
-    text.assign(1, '0');
-    return kOk;
-  }
-  std::uint8_t value = 0;
-  VANTOR_TRY(read(BidAddress(which, dotType), value));
-  text = std::to_string(static_cast<std::int8_t>(value));
+Result ReadBidValue(const FactoryRead& read, std::uint8_t which, std::uint8_t dotType, int& value) {
+  value = 0;
+  if (!IsBidDotType(dotType)) return kOk;
+  std::uint8_t stored = 0;
+  VANTOR_TRY(read(BidAddress(which, dotType), stored));
+  value = static_cast<std::int8_t>(stored);
   return kOk;
 }
 
+int BidEntryValue(std::string_view text) {
+  return TextToInt(text, kNotANumber);
+}
+
 Result WriteBidValue(const BidWrite& write, std::uint16_t& errorCode, std::uint8_t which,
-                     std::uint8_t dotType, std::string_view text) {
-  const int value = TextToInt(text, kNotANumber);
+                     std::uint8_t dotType, int value) {
   // An unknown dot type is refused too: its value would reach the printer unchecked.
   if (!IsBidDotType(dotType) || value < kBidMin || value > kBidMax) {
     errorCode = BidRangeCode(which, dotType);

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "link/EepromAddresses.h"
+#include "link/Fields.h"
 #include "link/Result.h"
 #include "raster/PrintSink.h"
 
@@ -17,8 +17,8 @@ namespace vantor {
 inline constexpr std::uint8_t kBidBlack = 0;
 inline constexpr std::uint8_t kBidColour = 128;
 
-inline constexpr int kBidMin = -60;
-inline constexpr int kBidMax = 60;
+inline constexpr int kBidMin = fields::kBidRange.min;
+inline constexpr int kBidMax = fields::kBidRange.max;
 
 // EEPROM address of a value; 0 for a dot type outside 4..7.
 std::uint8_t BidAddress(std::uint8_t which, std::uint8_t dotType);
@@ -33,12 +33,14 @@ int TextToInt(std::string_view text, int otherwise);
 using FactoryRead = std::function<Result(std::uint8_t address, std::uint8_t& value)>;
 using BidWrite = std::function<Result(std::uint8_t dotType, int black, int colour)>;
 
-// text receives the signed decimal value ("0" for a dot type outside 4..7, with nothing read).
-Result ReadBidValue(const FactoryRead& read, std::uint8_t which, std::uint8_t dotType,
-                    std::string& text);
+// value receives the stored signed value (0 for a dot type outside 4..7, with nothing read).
+Result ReadBidValue(const FactoryRead& read, std::uint8_t which, std::uint8_t dotType, int& value);
 
-// 0x7000 with errorCode set when the value is outside -60..60 or no number; nothing is sent.
+// A typed value; anything that is no number is out of range, so that it is refused as such.
+int BidEntryValue(std::string_view text);
+
+// 0x7000 with errorCode set when the value is outside -60..60; nothing is sent.
 Result WriteBidValue(const BidWrite& write, std::uint16_t& errorCode, std::uint8_t which,
-                     std::uint8_t dotType, std::string_view text);
+                     std::uint8_t dotType, int value);
 
 }  // namespace vantor

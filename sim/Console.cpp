@@ -41,9 +41,9 @@ bool RunConsoleLine(VirtualPrinter& printer, const std::string& raw, std::ostrea
     printer.PressInkSwitch();
   } else if (word == "paper" && (arg == "out" || arg == "in")) {
     printer.SetPaperOut(arg == "out");
-  } else if (word == "error" && !arg.empty() && arg.size() <= 2 &&
-             arg.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos) {
-    printer.RaiseError(static_cast<std::uint8_t>(std::strtoul(arg.c_str(), nullptr, 16)));
+  } else if (const auto code = ParseHex(arg, HexLetters::Either);
+             word == "error" && code && arg.size() <= 2) {
+    printer.RaiseError(static_cast<std::uint8_t>(*code));
   } else if (word == "clear" && arg.empty()) {
     printer.ClearError();
   } else if (word == "lever" && !arg.empty() && arg.size() <= 3 &&

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "link/Frames.h"
 #include "link/Hex.h"
 #include "link/Protocol.h"
 #include "sim/Mechanism.h"

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "link/EepromAddresses.h"
+#include "link/Frames.h"
 #include "link/Hex.h"
 #include "link/PrinterPace.h"
 #include "link/Protocol.h"
@@ -333,15 +334,12 @@ void PrinterMechanism::FactoryFrame(std::span<const std::uint8_t> body) {
       return;
     }
     case wire::kBidValuesFrame.code: {
-      // Kinds 1..3 are VSD1..VSD3 at 0x72..0x77; kind 4, ECO, sits below them at 0x70.
       const std::uint8_t kind = p[0];
-      if (kind < 1 || kind > 4) return;
-      const auto at =
-          static_cast<std::uint8_t>(kind == 4 ? eeprom::kBidFirst : eeprom::kBidFirst + 2 * kind);
+      if (fields::BidField(kind, false) == nullptr) return;
       for (int field = 0; field < 2; ++field) {
         const std::int16_t value = Le16s(&p[1 + 2 * field]);
         if (value == kBidUnchanged) continue;
-        store_.Store(static_cast<std::uint8_t>(at + field),
+        store_.Store(fields::BidField(kind, field == 1)->address,
                      static_cast<std::uint8_t>(std::clamp<int>(value, -128, 127)));
       }
       return;

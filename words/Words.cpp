@@ -47,6 +47,12 @@ std::string_view PrinterErrorWords(std::uint16_t printerErrorCode) {
   }
 }
 
+PrinterErrorSaid SayPrinterError(std::uint16_t printerErrorCode, std::uint8_t rawErrorCode) {
+  PrinterErrorSaid said{PrinterErrorWords(printerErrorCode), std::nullopt};
+  if (printerErrorCode == kErrorOther) said.code = rawErrorCode;
+  return said;
+}
+
 std::string_view PortErrorWords(std::int16_t lastError) {
   switch (lastError) {
     case kPortCannotOpen:

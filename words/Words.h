@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 namespace vantor::words {
@@ -19,6 +20,13 @@ inline constexpr std::string_view kInputDataWrong = "Input data is wrong.";
 std::string_view StatusWords(std::uint16_t printerStatus);
 // Kind-4 words for a PrinterErrorCode; "Unknown error" for 0xEF00, empty for none.
 std::string_view PrinterErrorWords(std::uint16_t printerErrorCode);
+// What to say of the printer's error: its words and, for an unlisted error, the printer's own
+// number for the "Error Code:" line, the one clue to what it is. Empty words for none.
+struct PrinterErrorSaid {
+  std::string_view words;
+  std::optional<unsigned> code;
+};
+PrinterErrorSaid SayPrinterError(std::uint16_t printerErrorCode, std::uint8_t rawErrorCode);
 // Words for a port's last error; empty when it has none.
 std::string_view PortErrorWords(std::int16_t lastError);
 

@@ -26,7 +26,7 @@ constexpr const char* kPrintItem = "Printing the Bi-D adjustment pattern";
 constexpr const char* kAdjustItem = "Adjust";
 constexpr const char* kCheckItem = "Checking present Bi-D parameter";
 constexpr const char* kInputTitle = "Input Bi-directional adjustment value ";
-constexpr const char* kRange = "Adjustable range is -60 to 60.";
+const std::string kRange = "Adjustable range is " + fields::RangeWords(fields::kBidRange) + ".";
 constexpr const char* kOk = "OK";
 constexpr const char* kPrevious = "Previous";
 constexpr const char* kOpenScans = "The scanned Bi-D sheets";
@@ -88,7 +88,7 @@ void BidPanels::BuildItemsPanel() {
 
 void BidPanels::BuildInputPanel() {
   inputPnl_ = AddTitledPanel(*area_, "BidInputPnl", text::kInputTitle);
-  inputPnl_->AddText(text::kRange);
+  inputPnl_->AddText(QString::fromStdString(text::kRange));
   auto* grid = new QGridLayout;
   for (std::size_t i = 0; i < rows_.size(); ++i) {
     const RowNames& names = kRowNames[i];
@@ -160,11 +160,11 @@ void BidPanels::Adjust() {
   area_->ShowPanel(inputPnl_);
   for (Row& row : rows_) row.scan->clear();
   Values read{};
-  const Result r = procedures::ReadBidRows(
-      area_->GetBench(), [this, &read](std::size_t row, const std::string& value) {
+  const Result r =
+      procedures::ReadBidRows(area_->GetBench(), [this, &read](std::size_t row, int value) {
         if (row >= rows_.size()) return;
-        rows_[row].edit->setText(QString::fromStdString(value));
-        read[row] = std::stoi(value);
+        rows_[row].edit->setText(QString::number(value));
+        read[row] = value;
       });
   // A failed read leaves the rows filled so far marked, as the technician saw them change.
   if (r != kOk) return;
@@ -181,7 +181,7 @@ void BidPanels::BidWrtOKBtnClick() {
   for (std::size_t i = 0; i < rows_.size(); ++i) {
     if (!registered[i]) continue;
     area_->SetAdjustedItem(kRowNames[i].summary, rows_[i].edit->text());
-    if (stored_) (*stored_)[i] = rows_[i].edit->text().toInt();
+    if (stored_) (*stored_)[i] = *registered[i];
   }
 }
 

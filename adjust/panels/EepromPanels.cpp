@@ -23,7 +23,7 @@
 #include "adjust/procedures/InputFaults.h"
 #include "adjust/procedures/Procedures.h"
 #include "app/session/BackupFile.h"
-#include "ids/Datamanu.h"
+#include "link/Hex.h"
 
 namespace vantor {
 

@@ -37,7 +37,7 @@ constexpr const char* kPfAdjustItem = "Adjust";
 constexpr const char* kPfCheckItem = "Checking present PF parameter";
 constexpr const char* kPfAdjustTitle = "PF adjustment";
 constexpr const char* kPfConfirmed = "Input your confirmed value.";
-constexpr const char* kPfRange = "(-4 to 4)";
+const std::string kPfRange = "(" + fields::RangeWords(*fields::kPf.range) + ")";
 constexpr const char* kPfOpenScan = "The scanned PF sheet";
 constexpr const char* kPfFilled = "The value read from the scan is in the box: ";
 constexpr const char* kPfPressOk = "Press OK to register.";
@@ -108,7 +108,7 @@ void MechanismPanels::BuildPfPanels() {
 
   pfAdjustPnl_ = AddTitledPanel(*area_, "PFAdjustPnl", text::kPfAdjustTitle);
   pfAdjustPnl_->AddText(text::kPfConfirmed);
-  pfAdjustPnl_->AddText(text::kPfRange);
+  pfAdjustPnl_->AddText(QString::fromStdString(text::kPfRange));
   pfEdit_ = MakeEdit("PFEdit", 3, pfAdjustPnl_);
   pfUpDown_ = new UpDown("PFUpDown", pfEdit_, procedures::kPfMin, procedures::kPfMax, pfAdjustPnl_);
   auto* editRow = new QHBoxLayout;

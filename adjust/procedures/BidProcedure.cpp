@@ -8,6 +8,7 @@
 #include "adjust/procedures/ScanEntries.h"
 #include "adjust/procedures/ServiceRecord.h"
 #include "raster/Malbid.h"
+#include "raster/PatternTables.h"
 
 namespace vantor::procedures {
 
@@ -16,26 +17,26 @@ namespace text {
 constexpr std::string_view kPrinting = "Now Bi-D pattern is printing.";
 constexpr std::string_view kRegistered = " has registered in EEPROM.";
 }  // namespace text
+
+BidRow RowOf(std::size_t i) {
+  const fields::Field& f = fields::kBid[i];
+  const std::string caption(f.caption);
+  const bool colour = i % 2 == 1;
+  // Colour labels stand two blanks after the black value on the same line.
+  return {f.caption,
+          f.key,
+          f.address,
+          static_cast<std::uint8_t>(raster::kVsd1 + i / 2),
+          colour ? kBidColour : kBidBlack,
+          "As " + caption + " data, \"",
+          (colour ? "  " : "") + caption + " value = ",
+          "The " + caption + " value is out of the range " + fields::RangeWords(*f.range) + "."};
+}
+
 }  // namespace
 
-const std::array<BidRow, kBidRowCount> kBidRows = {{
-    {"VSD1 Black", eeprom::kBidKeys[2], 4, kBidBlack, "As VSD1 Black data, \"",
-     "VSD1 Black value = ", "The VSD1 Black value is out of the range -60 to 60."},
-    {"VSD1 Color", eeprom::kBidKeys[3], 4, kBidColour, "As VSD1 Color data, \"",
-     "  VSD1 Color value = ", "The VSD1 Color value is out of the range -60 to 60."},
-    {"VSD2 Black", eeprom::kBidKeys[4], 5, kBidBlack, "As VSD2 Black data, \"",
-     "VSD2 Black value = ", "The VSD2 Black value is out of the range -60 to 60."},
-    {"VSD2 Color", eeprom::kBidKeys[5], 5, kBidColour, "As VSD2 Color data, \"",
-     "  VSD2 Color value = ", "The VSD2 Color value is out of the range -60 to 60."},
-    {"VSD3 Black", eeprom::kBidKeys[6], 6, kBidBlack, "As VSD3 Black data, \"",
-     "VSD3 Black value = ", "The VSD3 Black value is out of the range -60 to 60."},
-    {"VSD3 Color", eeprom::kBidKeys[7], 6, kBidColour, "As VSD3 Color data, \"",
-     "  VSD3 Color value = ", "The VSD3 Color value is out of the range -60 to 60."},
-    {"ECO Black", eeprom::kBidKeys[0], 7, kBidBlack, "As ECO Black data, \"",
-     "ECO Black value = ", "The ECO Black value is out of the range -60 to 60."},
-    {"ECO Color", eeprom::kBidKeys[1], 7, kBidColour, "As ECO Color data, \"",
-     "  ECO Color value = ", "The ECO Color value is out of the range -60 to 60."},
-}};
+const std::array<BidRow, kBidRowCount> kBidRows = {RowOf(0), RowOf(1), RowOf(2), RowOf(3),
+                                                   RowOf(4), RowOf(5), RowOf(6), RowOf(7)};
 
 std::optional<std::size_t> BidRowByKey(std::string_view typed) {
   for (std::size_t i = 0; i < kBidRows.size(); ++i) {
@@ -55,7 +56,7 @@ std::optional<std::size_t> BidRowByKey(std::string_view typed) {
 
 std::optional<std::size_t> BidRowAt(std::uint8_t address) {
   for (std::size_t i = 0; i < kBidRows.size(); ++i) {
-    if (BidAddress(kBidRows[i].which, kBidRows[i].dotType) == address) return i;
+    if (kBidRows[i].address == address) return i;
   }
   return std::nullopt;
 }
@@ -85,8 +86,7 @@ Result PrintBidAdjustment(Bench& bench, std::array<int, kBidRowCount>* printedWi
   return reporter.ShowMessage(MessageKind::Done, kCompletionOfPrinting);
 }
 
-Result ReadBidRows(Bench& bench,
-                   const std::function<void(std::size_t row, const std::string& text)>& fill) {
+Result ReadBidRows(Bench& bench, const std::function<void(std::size_t row, int value)>& fill) {
   Reporter& reporter = bench.reporter;
   FactoryCommands& factory = bench.link.factory;
   const FactoryRead read = [&](std::uint8_t address, std::uint8_t& value) {
@@ -94,10 +94,9 @@ Result ReadBidRows(Bench& bench,
   };
   return ReportedJob(reporter, [&]() -> Result {
     for (std::size_t i = 0; i < kBidRows.size(); ++i) {
-      std::string value;
+      int value = 0;
       VANTOR_TRY(ReadBidValue(read, kBidRows[i].which, kBidRows[i].dotType, value));
-      RecordKnown(reporter, BidAddress(kBidRows[i].which, kBidRows[i].dotType),
-                  static_cast<std::uint8_t>(TextToInt(value, 0)));
+      RecordKnown(reporter, kBidRows[i].address, static_cast<std::uint8_t>(value));
       if (fill) fill(i, value);
     }
     return kOk;
@@ -108,7 +107,7 @@ Result ShowPresentBidValues(Bench& bench) {
   Reporter& reporter = bench.reporter;
   std::array<std::string, kBidRowCount> values;
   VANTOR_TRY(
-      ReadBidRows(bench, [&](std::size_t row, const std::string& text) { values[row] = text; }));
+      ReadBidRows(bench, [&](std::size_t row, int value) { values[row] = std::to_string(value); }));
   for (std::size_t i = 0; i < kBidRows.size(); ++i) {
     // Two rows to a line: black, then colour after two blanks.
     MessageKind kind = MessageKind::Append;
@@ -122,8 +121,8 @@ Result ShowPresentBidValues(Bench& bench) {
   return kOk;
 }
 
-std::array<bool, kBidRowCount> WriteBidRows(
-    Bench& bench, const std::array<std::optional<std::string>, kBidRowCount>& entries) {
+BidValues WriteBidRows(Bench& bench,
+                       const std::array<std::optional<std::string>, kBidRowCount>& entries) {
   Reporter& reporter = bench.reporter;
   FactoryCommands& factory = bench.link.factory;
   const BidWrite write = [&](std::uint8_t dotType, int black, int colour) {
@@ -133,26 +132,28 @@ std::array<bool, kBidRowCount> WriteBidRows(
   std::array<bool, kBidRowCount> outOfRange{};
   std::vector<WrittenValue> values;
   std::array<std::size_t, kBidRowCount> valueOf{};
+  std::array<int, kBidRowCount> typed{};
   Result failure = kOk;
   for (std::size_t i = 0; i < kBidRows.size(); ++i) {
     if (!entries[i]) continue;
     const BidRow& row = kBidRows[i];
     std::uint16_t detail = 0;
-    const Result r = WriteBidValue(write, detail, row.which, row.dotType, *entries[i]);
+    const int value = typed[i] = BidEntryValue(*entries[i]);
+    const Result r = WriteBidValue(write, detail, row.which, row.dotType, value);
     if (r == kBidRangeFailure) {
       outOfRange[i] = true;
       continue;
     }
     if (r != kOk && failure == kOk) failure = r;
     valueOf[i] = values.size();
-    values.push_back({std::string(row.caption), *entries[i], BidAddress(row.which, row.dotType),
-                      static_cast<std::uint8_t>(TextToInt(*entries[i], 0))});
+    values.push_back(
+        {std::string(row.caption), *entries[i], row.address, static_cast<std::uint8_t>(value)});
   }
   const Result finish = factory.FinishAdjustWrite();
   if (failure == kOk) failure = finish;
   if (failure == kOk) failure = ReadBack(bench.link, values);
 
-  std::array<bool, kBidRowCount> registered{};
+  BidValues registered{};
   Result rangeFailure = kOk;
   bool firstLine = true;
   for (std::size_t i = 0; i < kBidRows.size(); ++i) {
@@ -167,7 +168,7 @@ std::array<bool, kBidRowCount> WriteBidRows(
                            row.registeredAs);
       reporter.ShowMessage(MessageKind::Append, *entries[i]);
       reporter.ShowMessage(MessageKind::Append, text::kRegistered);
-      registered[i] = true;
+      registered[i] = typed[i];
     } else {
       continue;  // named with the others below
     }

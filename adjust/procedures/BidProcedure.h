@@ -14,15 +14,16 @@
 
 namespace vantor::procedures {
 
-// The eight values in the order every operation visits them.
+// The eight values in the order every operation visits them, made from their fields.
 struct BidRow {
   std::string_view caption;  // "VSD1 Black"
   std::string_view key;      // "vsd1-black", as vantorctl and its JSON name the row
+  std::uint8_t address;
   std::uint8_t dotType;
-  std::uint8_t which;             // kBidBlack or kBidColour
-  std::string_view registeredAs;  // with its opening quotation mark
-  std::string_view valueLabel;    // the "Checking present Bi-D parameter" label
-  std::string_view rangeWords;    // shown when the row's entry is out of range
+  std::uint8_t which;        // kBidBlack or kBidColour
+  std::string registeredAs;  // with its opening quotation mark
+  std::string valueLabel;    // the "Checking present Bi-D parameter" label
+  std::string rangeWords;    // shown when the row's entry is out of range
 };
 inline constexpr std::size_t kBidRowCount = 8;
 extern const std::array<BidRow, kBidRowCount> kBidRows;
@@ -36,18 +37,18 @@ std::optional<std::size_t> BidRowAt(std::uint8_t address);
 // printedWith receives the values the sheets are printed around, in row order.
 Result PrintBidAdjustment(Bench& bench, std::array<int, kBidRowCount>* printedWith = nullptr);
 
-// "Adjust": reads the rows in order, handing each value's text to fill; stops at the first
-// failure, which is reported.
-Result ReadBidRows(Bench& bench,
-                   const std::function<void(std::size_t row, const std::string& text)>& fill);
+// "Adjust": reads the rows in order, handing each value to fill; stops at the first failure,
+// which is reported.
+Result ReadBidRows(Bench& bench, const std::function<void(std::size_t row, int value)>& fill);
 
 // "Checking present Bi-D parameter": the four memo lines.
 Result ShowPresentBidValues(Bench& bench);
 
-// Writes every row given an entry (the checked rows), in table order, one report line each;
-// a failing row is reported and the others are still written; FinishAdjustWrite once at the
-// end. Returns which rows were registered.
-std::array<bool, kBidRowCount> WriteBidRows(
-    Bench& bench, const std::array<std::optional<std::string>, kBidRowCount>& entries);
+// Writes every row given an entry (the checked rows, as typed), in table order, one report
+// line each; a failing row is reported and the others are still written; FinishAdjustWrite once
+// at the end. Returns the values registered, by row.
+using BidValues = std::array<std::optional<int>, kBidRowCount>;
+BidValues WriteBidRows(Bench& bench,
+                       const std::array<std::optional<std::string>, kBidRowCount>& entries);
 
 }  // namespace vantor::procedures

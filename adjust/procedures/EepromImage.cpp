@@ -15,15 +15,8 @@ namespace vantor::procedures {
 namespace {
 
 constexpr std::string_view kFormat = "vantor-adjust EEPROM image";
-constexpr std::size_t kRowBytes = 16;
 
 using nlohmann::json;
-
-std::string HexOf(std::uint8_t value) {
-  char text[8];
-  std::snprintf(text, sizeof text, "%02X", value);
-  return text;
-}
 
 json Optional(const std::optional<std::string>& text) {
   return text ? json(*text) : json();
@@ -34,13 +27,6 @@ std::optional<Model> ModelNamed(std::string_view name) {
     if (ModelName(m) == name) return m;
   }
   return std::nullopt;
-}
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
 }
 
 bool IsAlphanumeric(std::uint8_t c) {
@@ -108,14 +94,6 @@ std::string LocalTimeStamp() {
 
 std::string ImageToJson(const EepromImage& image) {
   const PrinterIdentity id = IdentityOf(image.bytes);
-  json rows = json::array();
-  for (std::size_t r = 0; r < image.bytes.size() / kRowBytes; ++r) {
-    std::string row;
-    for (std::size_t c = 0; c < kRowBytes; ++c) {
-      row += ByteHex(image.bytes[r * kRowBytes + c]);
-    }
-    rows.push_back(row);
-  }
   // ordered_json keeps the fields in the documented order for a reader of the file.
   nlohmann::ordered_json file;
   file["format"] = kFormat;
@@ -126,7 +104,7 @@ std::string ImageToJson(const EepromImage& image) {
   file["serialNumber"] = Optional(id.serial);
   file["savedAt"] = image.savedAt;
   file["program"] = image.program;
-  file["eeprom"] = rows;
+  file["eeprom"] = HexRows(image.bytes);
   file["checksum"] = Checksum(image.model, image.bytes, id);
   return file.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }
@@ -163,24 +141,17 @@ bool ImageFromJson(std::string_view text, EepromImage& image, std::string& why) 
   }
   loaded.model = *m;
   const json* rows = field("eeprom");
-  if (!rows || !rows->is_array() || rows->size() != loaded.bytes.size() / kRowBytes) {
+  if (!rows || !rows->is_array() || rows->size() != kHexRows) {
     why = "the EEPROM bytes are not 16 rows";
     return false;
   }
   for (std::size_t r = 0; r < rows->size(); ++r) {
     const json& row = (*rows)[r];
     const std::string hex = row.is_string() ? row.get<std::string>() : std::string();
-    if (hex.size() != 2 * kRowBytes) {
+    if (!ParseHexRow(hex,
+                     std::span(loaded.bytes).subspan(r * kHexRowBytes).first<kHexRowBytes>())) {
       why = "EEPROM row " + std::to_string(r) + " is not 32 hexadecimal digits";
       return false;
-    }
-    for (std::size_t c = 0; c < kRowBytes; ++c) {
-      const int hi = HexDigit(hex[2 * c]), lo = HexDigit(hex[2 * c + 1]);
-      if (hi < 0 || lo < 0) {
-        why = "EEPROM row " + std::to_string(r) + " is not 32 hexadecimal digits";
-        return false;
-      }
-      loaded.bytes[r * kRowBytes + c] = static_cast<std::uint8_t>(hi * 16 + lo);
     }
   }
   // The identity is written from the bytes; a disagreement means one of them was changed.
@@ -197,7 +168,7 @@ bool ImageFromJson(std::string_view text, EepromImage& image, std::string& why) 
   if (!ModelAgrees(loaded.model, loaded.bytes[eeprom::kModelDefault])) {
     why = "the model " + std::string(ModelName(loaded.model)) +
           " does not agree with the model byte 0xB0 (" +
-          HexOf(loaded.bytes[eeprom::kModelDefault]) + ")";
+          ByteHex(loaded.bytes[eeprom::kModelDefault]) + ")";
     return false;
   }
   if (loaded.version >= 2) {

@@ -1,11 +1,7 @@
 #include "adjust/procedures/EepromMap.h"
 
 #include <cctype>
-#include <cstdio>
 
-#include "adjust/procedures/BidProcedure.h"
-#include "ids/Malheadid.h"
-#include "ids/Malusbid.h"
 #include "link/EepromAddresses.h"
 #include "link/Hex.h"
 
@@ -18,20 +14,37 @@ struct Group {
   std::uint8_t first, last;
 };
 
+constexpr Group GroupOf(const fields::Field& f) {
+  return {f.key, f.address, static_cast<std::uint8_t>(f.address + f.size - 1)};
+}
+
 // Head ID bytes are not contiguous; head-id is handled apart.
 constexpr std::array<Group, 11> kGroups = {{
     {"bid", eeprom::kBidFirst, eeprom::kBidLast},
-    {"pf", eeprom::kPfValue, eeprom::kPfValue},
-    {"top-margin", eeprom::kTopMargin, eeprom::kTopMargin},
-    {"cr-dispersion", eeprom::kCrDispersion, eeprom::kCrDispersion},
-    {"usb-id", usbid::kFirstAddress, usbid::kFirstAddress + usbid::kLength - 1},
-    {"serial", usbid::kFirstAddress, usbid::kFirstAddress + usbid::kSerialLength - 1},
-    {"protection-counter", eeprom::kProtectionCounterHi, eeprom::kProtectionCounterLo},
-    {"page-counter", eeprom::kPageCounter, eeprom::kPageCounter + 3},
-    {"pass-counter", eeprom::kPassCounter, eeprom::kPassCounter + 3},
+    GroupOf(fields::kPf),
+    GroupOf(fields::kTopMargin),
+    GroupOf(fields::kCrDispersion),
+    GroupOf(fields::kUsbId),
+    GroupOf(fields::kSerial),
+    GroupOf(fields::kProtectionCounter),
+    GroupOf(fields::kPageCounter),
+    GroupOf(fields::kPassCounter),
     {"ink-counters", eeprom::kInkCountersA, eeprom::kInkCountersA + 3},
     {"ink-counters", eeprom::kInkCountersB, eeprom::kInkCountersB + 15},
 }};
+
+// The fields whose bytes are named after their caption alone.
+constexpr std::array<const fields::Field*, 7> kNamedFields = {
+    &fields::kPf,         &fields::kTopMargin,         &fields::kCrDispersion,
+    &fields::kCrReading,  &fields::kProtectionCounter, &fields::kPageCounter,
+    &fields::kPassCounter};
+
+std::string ByteName(const fields::Field& f, std::size_t i) {
+  const std::string caption(f.caption);
+  if (f.size == 1) return caption;
+  if (f.size == 2) return caption + (i == 0 ? " (high byte)" : " (low byte)");
+  return caption + " byte " + std::to_string(i + 1) + " of " + std::to_string(f.size);
+}
 
 // The bytes the EEPROM initialization writes, in address order.
 constexpr std::array<std::uint8_t, 5> kDefaults = {
@@ -43,50 +56,35 @@ constexpr std::array<std::string_view, 7> kHeadIdDigits = {
     "head ID digit 1",    "head ID digits 2-3",   "head ID digits 4-5", "head ID digits 6-7",
     "head ID digits 8-9", "head ID digits 10-11", "head ID digit 12"};
 
+// One or two digits, as typed on the command line.
 std::optional<std::uint8_t> HexByte(std::string_view text) {
-  if (text.empty() || text.size() > 2) return std::nullopt;
-  int value = 0;
-  for (const char c : text) {
-    const int u = std::toupper(static_cast<unsigned char>(c));
-    if (u >= '0' && u <= '9') {
-      value = value * 16 + (u - '0');
-    } else if (u >= 'A' && u <= 'F') {
-      value = value * 16 + (u - 'A' + 10);
-    } else {
-      return std::nullopt;
-    }
-  }
-  return static_cast<std::uint8_t>(value);
+  if (text.size() > 2) return std::nullopt;
+  const auto value = ParseHex(text, HexLetters::Either);
+  if (!value) return std::nullopt;
+  return static_cast<std::uint8_t>(*value);
 }
 
 }  // namespace
 
 EepromByteMeaning MeaningOf(std::uint8_t a) {
   using E = ByteEncoding;
-  if (const auto row = BidRowAt(a))
-    return {"Bi-D " + std::string(kBidRows[*row].caption), E::Signed};
-  if (a == eeprom::kPfValue) return {"PF value", E::Signed};
-  if (a == eeprom::kTopMargin) return {"top margin", E::Unsigned};
-  if (a == eeprom::kCrDispersion) return {"CR motor drive dispersion", E::Signed};
-  if (a == eeprom::kCrReadingHi) return {"CR motor reading (high byte)", E::Unsigned};
-  if (a == eeprom::kCrReadingLo) return {"CR motor reading (low byte)", E::Unsigned};
-  if (a == eeprom::kProtectionCounterHi) return {"protection counter (high byte)", E::Unsigned};
-  if (a == eeprom::kProtectionCounterLo) return {"protection counter (low byte)", E::Unsigned};
-  if (a >= eeprom::kPageCounter && a < eeprom::kPageCounter + 4)
-    return {"page counter byte " + std::to_string(a - eeprom::kPageCounter + 1) + " of 4",
-            E::Unsigned};
-  if (a >= eeprom::kPassCounter && a < eeprom::kPassCounter + 4)
-    return {"print pass counter byte " + std::to_string(a - eeprom::kPassCounter + 1) + " of 4",
-            E::Unsigned};
-  for (std::size_t i = 0; i < headid::kAddresses.size(); ++i) {
-    if (headid::kAddresses[i] == a) return {std::string(kHeadIdDigits[i]), E::Unsigned};
+  for (const fields::Field& f : fields::kBid) {
+    if (f.address == a) return {"Bi-D " + std::string(f.caption), f.encoding};
   }
-  if (a >= usbid::kFirstAddress && a < usbid::kFirstAddress + usbid::kLength) {
-    const int n = a - usbid::kFirstAddress + 1;
-    const bool serial = n <= static_cast<int>(usbid::kSerialLength);
+  for (const fields::Field* f : kNamedFields) {
+    if (a >= f->address && a < f->address + f->size)
+      return {ByteName(*f, a - f->address), f->encoding};
+  }
+  for (std::size_t i = 0; i < fields::kHeadId.size; ++i) {
+    if (AddressOf(fields::kHeadId, i) == a) return {std::string(kHeadIdDigits[i]), E::Unsigned};
+  }
+  const fields::Field& usb = fields::kUsbId;
+  if (a >= usb.address && a < usb.address + usb.size) {
+    const int n = a - usb.address + 1;
+    const bool serial = n <= fields::kSerial.size;
     return {
         "USB ID character " + std::to_string(n) + (serial ? " (serial number)" : " (date code)"),
-        E::Character};
+        usb.encoding};
   }
   if (a == eeprom::kExchangeState) return {"ink flag of the exchange", E::Unsigned};
   if (a == 0x31) return {"cleared by the exchange", E::Unsigned};
@@ -106,8 +104,9 @@ bool AddSelection(std::string_view selector, AddressSet& set) {
     for (int a = g.first; a <= g.last; ++a) set[static_cast<std::size_t>(a)] = true;
     known = true;
   }
-  if (selector == "head-id") {
-    for (const std::uint8_t a : headid::kAddresses) set[a] = true;
+  if (selector == fields::kHeadId.key) {
+    for (std::size_t i = 0; i < fields::kHeadId.size; ++i)
+      set[AddressOf(fields::kHeadId, i)] = true;
     known = true;
   }
   if (selector == "defaults") {

@@ -7,12 +7,14 @@
 #include <string>
 #include <string_view>
 
+#include "link/Fields.h"
+
 namespace vantor::procedures {
 
 using EepromBytes = std::array<std::uint8_t, 256>;
 
 // How a byte's value reads: signed bytes (Bi-D, PF, CR dispersion) show their sign.
-enum class ByteEncoding { Unsigned, Signed, Character };
+using ByteEncoding = fields::Encoding;
 
 struct EepromByteMeaning {
   std::string name;  // empty for an address the map says nothing about

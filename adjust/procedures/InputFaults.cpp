@@ -5,7 +5,7 @@
 
 #include "adjust/procedures/PfProcedure.h"
 #include "adjust/procedures/TopMarginProcedure.h"
-#include "ids/Datamanu.h"
+#include "link/Hex.h"
 #include "raster/Malbid.h"
 
 namespace vantor::procedures {
@@ -27,18 +27,14 @@ std::string HexPairFault(std::string_view field, std::string_view text) {
   if (text.empty()) return name + ": empty; two hexadecimal digits are needed.";
   if (text.size() == 1) return name + ": one character; two hexadecimal digits are needed.";
   if (text.size() > 2) return name + ": " + Quoted(text) + " is more than two digits.";
-  std::uint8_t value = 0;
-  if (TextHexToByte(text, value) != 1) return name + ": " + Quoted(text) + " is not hexadecimal.";
+  if (!ParseHexByte(text)) return name + ": " + Quoted(text) + " is not hexadecimal.";
   return {};
 }
 
 std::string EepromRangeFault(std::string_view start, std::string_view end) {
   if (std::string fault = HexPairFault("Start address", start); !fault.empty()) return fault;
   if (std::string fault = HexPairFault("End address", end); !fault.empty()) return fault;
-  std::uint8_t first = 0, last = 0;
-  TextHexToByte(start, first);
-  TextHexToByte(end, last);
-  if (last < first) {
+  if (*ParseHexByte(end) < *ParseHexByte(start)) {
     return "End address: " + std::string(end) + " is below the start address " +
            std::string(start) + ".";
   }
@@ -58,8 +54,8 @@ std::string PfValueFault(std::string_view text) {
                         : "PF value: " + Quoted(text) + " is not a whole number.";
   }
   if (value < kPfMin || value > kPfMax) {
-    return "PF value: " + std::to_string(value) + " is outside " + std::to_string(kPfMin) + " to " +
-           std::to_string(kPfMax) + ".";
+    return "PF value: " + std::to_string(value) + " is outside " +
+           fields::RangeWords(*fields::kPf.range) + ".";
   }
   return {};
 }

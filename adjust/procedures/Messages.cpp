@@ -19,15 +19,13 @@ ReportedResult Reporter::ShowMessage(MessageKind kind, std::string_view text) {
 }
 
 void Reporter::ShowPrinterError() {
-  const std::uint16_t code = link_.channel.PrinterErrorCode();
-  if (code == kErrorOther) {
-    display_.Show(MessageKind::Error, words::kUnknownError);
+  const words::PrinterErrorSaid said =
+      words::SayPrinterError(link_.channel.PrinterErrorCode(), link_.channel.RawErrorCode());
+  if (said.words.empty()) return;
+  display_.Show(MessageKind::Error, said.words);
+  if (said.code) {
     display_.Show(MessageKind::NewLine, words::kErrorCodeLine);
-    display_.Show(MessageKind::Append, std::to_string(link_.channel.RawErrorCode()));
-    return;
-  }
-  if (const std::string_view w = words::PrinterErrorWords(code); !w.empty()) {
-    display_.Show(MessageKind::Error, w);
+    display_.Show(MessageKind::Append, std::to_string(*said.code));
   }
 }
 

@@ -6,12 +6,13 @@
 
 #include "adjust/procedures/Bench.h"
 #include "adjust/procedures/PrintJob.h"
+#include "link/Fields.h"
 #include "raster/Malraster.h"
 
 namespace vantor::procedures {
 
-inline constexpr int kPfMin = -4;
-inline constexpr int kPfMax = 4;
+inline constexpr int kPfMin = fields::kPf.range->min;
+inline constexpr int kPfMax = fields::kPf.range->max;
 
 // "Printing the PF adjustment pattern": nine candidates around the stored value; the pattern
 // ejects its own page. printedWith receives the value stored at print time.

@@ -6,7 +6,7 @@
 #include "adjust/procedures/PrintJob.h"
 #include "adjust/procedures/ReadBack.h"
 #include "adjust/procedures/ServiceRecord.h"
-#include "ids/Datamanu.h"
+#include "link/Hex.h"
 #include "words/Words.h"
 
 namespace vantor::procedures {
@@ -78,7 +78,9 @@ Result ShowCounter(Bench& bench, std::string_view label,
 }
 
 bool IsHexPair(std::string_view text, std::uint8_t& value) {
-  return text.size() == 2 && TextHexToByte(text, value) == 1;
+  const auto parsed = ParseHexByte(text);
+  if (parsed) value = *parsed;
+  return parsed.has_value();
 }
 }  // namespace
 

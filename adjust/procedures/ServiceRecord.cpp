@@ -122,32 +122,17 @@ bool IsByte(const json& j) {
 }
 
 std::optional<EepromBytes> BytesOf(const json& rows) {
-  if (!rows.is_array() || rows.size() != 16) return std::nullopt;
+  if (!rows.is_array() || rows.size() != kHexRows) return std::nullopt;
   EepromBytes bytes{};
-  for (std::size_t r = 0; r < 16; ++r) {
-    if (!rows[r].is_string() || rows[r].get<std::string>().size() != 32) return std::nullopt;
-    const std::string hex = rows[r].get<std::string>();
-    for (std::size_t c = 0; c < 16; ++c) {
-      const std::string pair = hex.substr(2 * c, 2);
-      if (pair.find_first_not_of("0123456789ABCDEFabcdef") != std::string::npos)
-        return std::nullopt;
-      bytes[r * 16 + c] = static_cast<std::uint8_t>(std::stoul(pair, nullptr, 16));
-    }
+  for (std::size_t r = 0; r < kHexRows; ++r) {
+    if (!rows[r].is_string()) return std::nullopt;
+    const auto row = std::span(bytes).subspan(r * kHexRowBytes).first<kHexRowBytes>();
+    if (!ParseHexRow(rows[r].get<std::string>(), row)) return std::nullopt;
   }
   return bytes;
 }
 
 }  // namespace
-
-std::vector<std::string> HexRows(const EepromBytes& bytes) {
-  std::vector<std::string> rows;
-  for (std::size_t r = 0; r < 16; ++r) {
-    std::string row;
-    for (std::size_t c = 0; c < 16; ++c) row += ByteHex(bytes[r * 16 + c]);
-    rows.push_back(row);
-  }
-  return rows;
-}
 
 std::string RecordsFolder() {
   return (fs::path(DataFolder()) / "records").string();

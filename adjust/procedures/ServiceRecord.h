@@ -115,8 +115,6 @@ bool ReadRecord(const std::string& folder, const std::string& serial,
 
 // One line per session: time, program, operations and their results.
 std::string HistoryText(const std::vector<RecordEntry>& entries);
-// The 256 bytes as 16 rows of 32 hexadecimal digits, as a record line holds them.
-std::vector<std::string> HexRows(const EepromBytes& bytes);
 
 }  // namespace procedures
 }  // namespace vantor

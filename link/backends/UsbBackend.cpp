@@ -360,7 +360,7 @@ IoResult UsbPrinterDevice::ReadReply(std::span<std::uint8_t> buffer, std::int64_
     if (!Fill(deadline, got)) return {false, 0};
   }
   // A reply has begun: it has the 10-second rule to come complete.
-  const std::int64_t completion = clock_.NowMs() + kReplyCompletionMs;
+  const std::int64_t completion = clock_.NowMs() + kTransferLimitMs;
   std::size_t whole = 0;
   for (;;) {
     if (pending_.size() >= kHeaderSize) {

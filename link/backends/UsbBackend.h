@@ -94,7 +94,4 @@ class UsbPrinterDevice final : public PortDevice {
 std::unique_ptr<PortDevice> OpenUsbPrinterAt(std::size_t index, OpenFailure& why);
 std::unique_ptr<PortDevice> OpenUsbPrinter(UsbAddress address, OpenFailure& why);
 
-// Longest a reply may take to come complete once its first bytes arrived.
-inline constexpr std::int64_t kReplyCompletionMs = 10'000;
-
 }  // namespace vantor

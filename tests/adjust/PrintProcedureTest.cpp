@@ -219,7 +219,7 @@ TEST_F(ProcedureTest, BidWriteReportsEachCheckedRow) {
   std::array<std::optional<std::string>, kBidRowCount> entries;
   entries[3] = "12";  // VSD2 Color
   auto registered = WriteBidRows(bench, entries);
-  EXPECT_TRUE(registered[3]);
+  EXPECT_EQ(registered[3], 12);
   EXPECT_EQ(memo.lines,
             (std::vector<std::string>{"As VSD2 Color data, \"12 has registered in EEPROM."}));
   // Kind 2, colour field 12, black field -128 (80 FF): leave black as it is.
@@ -230,8 +230,7 @@ TEST_F(ProcedureTest, BidWriteReportsEachCheckedRow) {
   entries[2] = "61";
   entries[7] = "60";
   registered = WriteBidRows(bench, entries);
-  EXPECT_EQ(registered,
-            (std::array<bool, 8>{true, false, false, false, false, false, false, true}));
+  EXPECT_EQ(registered, (BidValues{-5, {}, {}, {}, {}, {}, {}, 60}));
   EXPECT_EQ(memo.lines,
             (std::vector<std::string>{"As VSD1 Black data, \"-5 has registered in EEPROM.",
                                       "The VSD2 Black value is out of the range -60 to 60.",

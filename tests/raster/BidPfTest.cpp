@@ -104,33 +104,36 @@ TEST(BidPattern, PrintBidPatternEjectsOnePageBetweenVsd2AndVsd3) {
   EXPECT_EQ(printer.calls.back(), (Call{"d1", 255}));
 }
 
-TEST(BidValues, ReadGivesSignedDecimalFromTheDataChannel) {
+TEST(BidValues, ReadGivesTheSignedValueFromTheDataChannel) {
   Recorder printer;
   printer.eeprom[0x71] = 0xC4;
-  std::string text;
-  ASSERT_EQ(ReadBidValue(printer.Read(), kBidColour, 7, text), kOk);
-  EXPECT_EQ(text, "-60");
+  int value = 0;
+  ASSERT_EQ(ReadBidValue(printer.Read(), kBidColour, 7, value), kOk);
+  EXPECT_EQ(value, -60);
   EXPECT_EQ(printer.calls, (std::vector<Call>{{"factory-read", 0x71}}));
-  ASSERT_EQ(ReadBidValue(printer.Read(), kBidBlack, 9, text), kOk);
-  EXPECT_EQ(text, "0");
+  ASSERT_EQ(ReadBidValue(printer.Read(), kBidBlack, 9, value), kOk);
+  EXPECT_EQ(value, 0);
   EXPECT_EQ(printer.calls.size(), 1u);
 }
 
 TEST(BidValues, WriteChecksTheRangeBeforeSending) {
   Recorder printer;
   std::uint16_t code = 0;
-  EXPECT_EQ(WriteBidValue(printer.Write(), code, kBidBlack, 4, "60"), kOk);
-  EXPECT_EQ(WriteBidValue(printer.Write(), code, kBidColour, 7, "-60"), kOk);
+  EXPECT_EQ(WriteBidValue(printer.Write(), code, kBidBlack, 4, BidEntryValue("60")), kOk);
+  EXPECT_EQ(WriteBidValue(printer.Write(), code, kBidColour, 7, BidEntryValue(" -60 ")), kOk);
   EXPECT_EQ(printer.calls, (std::vector<Call>{{"bid4", 60, -128}, {"bid7", -128, -60}}));
 
+  // What is no number is refused as out of range.
   for (const char* text : {"61", "-61", "abc", "", "6 0", "99999999999"}) {
     code = 0;
-    EXPECT_EQ(WriteBidValue(printer.Write(), code, kBidBlack, 4, text), kBidRangeFailure) << text;
+    EXPECT_EQ(WriteBidValue(printer.Write(), code, kBidBlack, 4, BidEntryValue(text)),
+              kBidRangeFailure)
+        << text;
     EXPECT_EQ(code, 0x1001) << text;
   }
-  EXPECT_EQ(WriteBidValue(printer.Write(), code, kBidColour, 5, "70"), kBidRangeFailure);
+  EXPECT_EQ(WriteBidValue(printer.Write(), code, kBidColour, 5, 70), kBidRangeFailure);
   EXPECT_EQ(code, 0x1006);
-  EXPECT_EQ(WriteBidValue(printer.Write(), code, kBidBlack, 7, "-100"), kBidRangeFailure);
+  EXPECT_EQ(WriteBidValue(printer.Write(), code, kBidBlack, 7, -100), kBidRangeFailure);
   EXPECT_EQ(code, 0x1004);
   EXPECT_EQ(printer.calls.size(), 2u);
 }

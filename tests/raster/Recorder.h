@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "link/EepromAddresses.h"
 #include "raster/Malbid.h"
 #include "raster/PrintSink.h"
 

@@ -130,7 +130,7 @@ TEST_F(ClosedLoop, BidCandidatesReadOffTheSheetMakeThePrinterPrintTrue) {
       ASSERT_GE(k, 0);
       const int value = Stored(BidAddress(which, dotType)) - 2 + 2 * k;
       std::uint16_t code = 0;
-      ASSERT_EQ(WriteBidValue(write, code, which, dotType, std::to_string(value)), kOk);
+      ASSERT_EQ(WriteBidValue(write, code, which, dotType, value), kOk);
     }
   }
   ASSERT_EQ(link.factory.FinishAdjustWrite(), kOk);
