@@ -129,8 +129,7 @@ std::array<bool, kBidRowCount> WriteBidRows(
   };
   // Every row in range is sent; which of them the printer holds is known only afterwards.
   std::array<bool, kBidRowCount> outOfRange{};
-  std::vector<WrittenValue> values;
-  std::array<std::size_t, kBidRowCount> valueOf{};
+  CheckedWrites writes(bench);
   Result failure = kOk;
   for (std::size_t i = 0; i < kBidRows.size(); ++i) {
     if (!entries[i]) continue;
@@ -142,13 +141,13 @@ std::array<bool, kBidRowCount> WriteBidRows(
       continue;
     }
     if (r != kOk && failure == kOk) failure = r;
-    valueOf[i] = values.size();
-    values.push_back({std::string(row.caption), *entries[i], BidAddress(row.which, row.dotType),
-                      static_cast<std::uint8_t>(TextToInt(*entries[i], 0))});
+    const std::uint8_t address = BidAddress(row.which, row.dotType);
+    writes.Path().Sent(address, static_cast<std::uint8_t>(TextToInt(*entries[i], 0)));
+    writes.Name(address, {std::string(row.caption), *entries[i]});
   }
   const Result finish = factory.FinishAdjustWrite();
   if (failure == kOk) failure = finish;
-  if (failure == kOk) failure = ReadBack(bench.link, values);
+  failure = writes.Verify(failure);
 
   std::array<bool, kBidRowCount> registered{};
   Result rangeFailure = kOk;
@@ -160,7 +159,7 @@ std::array<bool, kBidRowCount> WriteBidRows(
       rangeFailure = kBidRangeFailure;
       bench.bidRangeWords.Set(row.rangeWords);
       reporter.ReportResult(kBidRangeFailure);
-    } else if (values[valueOf[i]].Confirmed()) {
+    } else if (writes.Confirmed(BidAddress(row.which, row.dotType))) {
       reporter.ShowMessage(firstLine ? MessageKind::Replace : MessageKind::NewLine,
                            row.registeredAs);
       reporter.ShowMessage(MessageKind::Append, *entries[i]);
@@ -171,8 +170,8 @@ std::array<bool, kBidRowCount> WriteBidRows(
     }
     firstLine = false;
   }
-  const Result confirmed = ReportUnconfirmed(reporter, values, failure);
-  RecordConfirmed(bench, "Bi-D adjustment", values, confirmed != kOk ? confirmed : rangeFailure);
+  const Result confirmed = writes.ReportUnconfirmed(failure);
+  writes.Record("Bi-D adjustment", confirmed != kOk ? confirmed : rangeFailure);
   return registered;
 }
 

@@ -72,6 +72,7 @@ class ExchangeProcedure {
 
  private:
   Result MoveToOperatingPosition();
+  // Reports its own failure and the bytes not confirmed.
   Result ResetCountersAndFlags();
   // Busy text, the body, then the done text; a failing body is reported.
   template <typename Body>
