@@ -308,7 +308,9 @@ Json SessionsJson(const std::vector<procedures::RecordEntry>& entries) {
       changes.push_back({{"address", ByteJson(c.address)},
                          {"meaning", name.empty() ? Json() : Json(name)},
                          {"before", c.before ? ByteJson(*c.before) : Json()},
-                         {"after", ByteJson(c.after)}});
+                         {"intended", ByteJson(c.intended)},
+                         {"after", c.held ? ByteJson(*c.held) : Json()},
+                         {"outcome", c.outcome ? Json(OutcomeText(*c.outcome)) : Json()}});
     }
     sessions.push_back({{"session", e.session},
                         {"time", e.time},

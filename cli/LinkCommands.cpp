@@ -239,9 +239,9 @@ void AddLinkCommands(Cli& cli) {
     }
     // The value the procedure wrote, as its record keeps it; none when nothing was written.
     const RecordedChange* c = s.report.LastChangeAt(eeprom::kCrDispersion);
-    if (exit == kExitOk && c) {
-      Json value = ByteJson(c->after);
-      value["signed"] = static_cast<std::int8_t>(c->after);
+    if (exit == kExitOk && c && c->held) {
+      Json value = ByteJson(*c->held);
+      value["signed"] = static_cast<std::int8_t>(*c->held);
       s.report.Set("cr_dispersion", std::move(value));
       s.report.Set("measured", parts.crGuideShaft);
     }

@@ -74,7 +74,10 @@ void Report::Operation(std::string_view operation, std::vector<RecordedChange> c
   if (json_) {
     Json written = Json::array();
     for (const RecordedChange& c : changes) {
-      Json change = {{"address", ByteJson(c.address)}, {"after", ByteJson(c.after)}};
+      Json change = {{"address", ByteJson(c.address)},
+                     {"intended", ByteJson(c.intended)},
+                     {"after", c.held ? ByteJson(*c.held) : Json()},
+                     {"outcome", c.outcome ? Json(OutcomeText(*c.outcome)) : Json()}};
       change["before"] = c.before ? ByteJson(*c.before) : Json();
       written.push_back(std::move(change));
     }

@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
-#include "link/PacketChannel.h"
 #include "link/Result.h"
+#include "link/VerifiedWrites.h"
 
 namespace vantor {
 
@@ -15,19 +15,20 @@ class IdEeprom {
   virtual Result WriteEepromByte(std::uint8_t address, std::uint8_t value) = 0;
 };
 
-// The printer's control channel, which is what the program always uses.
+// The printer's control channel, which is what the program always uses; writes take the
+// verified path, which the caller reads back.
 class ChannelEeprom final : public IdEeprom {
  public:
-  explicit ChannelEeprom(PacketChannel& channel) : channel_(channel) {}
+  explicit ChannelEeprom(VerifiedWrites& writes) : writes_(writes) {}
   Result ReadEepromByte(std::uint8_t address, std::uint8_t& value) override {
-    return channel_.ReadEepromByte(address, value);
+    return writes_.Channel().ReadEepromByte(address, value);
   }
   Result WriteEepromByte(std::uint8_t address, std::uint8_t value) override {
-    return channel_.WriteEepromByte(address, value);
+    return writes_.Write(address, value);
   }
 
  private:
-  PacketChannel& channel_;
+  VerifiedWrites& writes_;
 };
 
 }  // namespace vantor

@@ -68,14 +68,15 @@ class Malheadid {
  public:
   // Checks the whole text before the first write; a format fault writes nothing.
   Result WriteHeadID(IdEeprom& eeprom, std::string_view text);
-  Result WriteHeadID(PacketChannel& channel, std::string_view text) {
-    ChannelEeprom eeprom(channel);
+  Result WriteHeadID(VerifiedWrites& writes, std::string_view text) {
+    ChannelEeprom eeprom(writes);
     return WriteHeadID(eeprom, text);
   }
   // id receives the 13 characters, or is emptied on failure.
   Result ReadHeadID(IdEeprom& eeprom, std::string& id);
   Result ReadHeadID(PacketChannel& channel, std::string& id) {
-    ChannelEeprom eeprom(channel);
+    VerifiedWrites none(channel);
+    ChannelEeprom eeprom(none);
     return ReadHeadID(eeprom, id);
   }
 

@@ -48,21 +48,22 @@ std::string_view Message(std::uint16_t detail);
 class Malusbid {
  public:
   Result WriteUSBID(IdEeprom& eeprom, std::string_view text);
-  Result WriteUSBID(PacketChannel& channel, std::string_view text) {
-    ChannelEeprom eeprom(channel);
+  Result WriteUSBID(VerifiedWrites& writes, std::string_view text) {
+    ChannelEeprom eeprom(writes);
     return WriteUSBID(eeprom, text);
   }
   // dateCode receives the eight characters written after the serial number.
   Result WriteSerialNumber(IdEeprom& eeprom, Clock& clock, std::string_view text,
                            std::string& dateCode);
-  Result WriteSerialNumber(PacketChannel& channel, std::string_view text, std::string& dateCode) {
-    ChannelEeprom eeprom(channel);
-    return WriteSerialNumber(eeprom, channel.GetClock(), text, dateCode);
+  Result WriteSerialNumber(VerifiedWrites& writes, std::string_view text, std::string& dateCode) {
+    ChannelEeprom eeprom(writes);
+    return WriteSerialNumber(eeprom, writes.Channel().GetClock(), text, dateCode);
   }
   // id receives the 18 characters as stored, or is emptied on failure.
   Result ReadUSBID(IdEeprom& eeprom, std::string& id);
   Result ReadUSBID(PacketChannel& channel, std::string& id) {
-    ChannelEeprom eeprom(channel);
+    VerifiedWrites none(channel);
+    ChannelEeprom eeprom(none);
     return ReadUSBID(eeprom, id);
   }
 

@@ -149,7 +149,8 @@ std::int8_t FactoryCommands::DispersionValue(int sumA, int sumB) {
   return static_cast<std::int8_t>(value);
 }
 
-Result FactoryCommands::MeasureCrDispersion(std::int8_t& value, const Progress& progress) {
+Result FactoryCommands::MeasureCrDispersion(VerifiedWrites& writes, std::int8_t& value,
+                                            const Progress& progress) {
   constexpr int kSteps = 9;
   int step = 0;
   const auto tick = [&] {
@@ -188,28 +189,29 @@ Result FactoryCommands::MeasureCrDispersion(std::int8_t& value, const Progress& 
     tick();
   }
   value = DispersionValue(sumA, sumB);
-  VANTOR_TRY(channel_.WriteEepromByte(eeprom::kCrDispersion, static_cast<std::uint8_t>(value)));
+  VANTOR_TRY(writes.Write(eeprom::kCrDispersion, static_cast<std::uint8_t>(value)));
   VANTOR_TRY(FinishAdjustWrite());
+  VANTOR_TRY(writes.Verify());
   VANTOR_TRY(CrCommandCD(6, 0));
   tick();
   tick();
   return kOk;
 }
 
-Result FactoryCommands::WriteEepromDefaults() {
+Result FactoryCommands::WriteEepromDefaults(VerifiedWrites& writes) {
   for (std::size_t i = 0; i < 3; ++i)
-    VANTOR_TRY(channel_.WriteEepromByte(eeprom::kDefaults[i].address, eeprom::kDefaults[i].value));
+    VANTOR_TRY(writes.Write(eeprom::kDefaults[i].address, eeprom::kDefaults[i].value));
   switch (channel_.SelectedModel()) {
     case Model::Q40:
-      VANTOR_TRY(channel_.WriteEepromByte(eeprom::kModelDefault, eeprom::kModelQ40));
+      VANTOR_TRY(writes.Write(eeprom::kModelDefault, eeprom::kModelQ40));
       break;
     case Model::Q30:
-      VANTOR_TRY(channel_.WriteEepromByte(eeprom::kModelDefault, eeprom::kModelQ30));
+      VANTOR_TRY(writes.Write(eeprom::kModelDefault, eeprom::kModelQ30));
       break;
     default:
       break;
   }
-  return channel_.WriteEepromByte(eeprom::kDefaults[3].address, eeprom::kDefaults[3].value);
+  return writes.Write(eeprom::kDefaults[3].address, eeprom::kDefaults[3].value);
 }
 
 }  // namespace vantor

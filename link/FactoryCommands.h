@@ -10,6 +10,7 @@
 #include "Frames.h"
 #include "PacketChannel.h"
 #include "Protocol.h"
+#include "VerifiedWrites.h"
 
 namespace vantor {
 
@@ -49,9 +50,12 @@ class FactoryCommands {
 
   // Progress: called with the step number (1..n) so a terminal can show it; may be empty.
   using Progress = std::function<void(int step, int steps)>;
-  // value receives the stored byte (signed).
-  Result MeasureCrDispersion(std::int8_t& value, const Progress& progress = {});
-  Result WriteEepromDefaults();
+  // value receives the stored byte (signed). The byte is read back before the carriage
+  // returns, so a failure of that last move leaves it confirmed.
+  Result MeasureCrDispersion(VerifiedWrites& writes, std::int8_t& value,
+                             const Progress& progress = {});
+  // The writes are left for the caller to read back.
+  Result WriteEepromDefaults(VerifiedWrites& writes);
 
   std::uint16_t ResultField() const { return resultField_; }
 

@@ -5,7 +5,8 @@
 #include <cstdint>
 #include <span>
 
-#include "Protocol.h"
+#include "link/Frames.h"
+#include "link/Protocol.h"
 
 namespace vantor::pace {
 

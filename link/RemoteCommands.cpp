@@ -37,14 +37,14 @@ Result MaintenanceCommands::ReadProtectionCounter(std::string& text) {
   return kOk;
 }
 
-Result MaintenanceCommands::ClearProtectionCounter() {
-  VANTOR_TRY(channel_.WriteEepromByte(2, 0));
-  return channel_.WriteEepromByte(3, 0);
+Result MaintenanceCommands::ClearProtectionCounter(VerifiedWrites& writes) {
+  VANTOR_TRY(writes.Write(2, 0));
+  return writes.Write(3, 0);
 }
 
-Result MaintenanceCommands::SetNewInkPadCounter() {
-  VANTOR_TRY(channel_.WriteEepromByte(2, 0x0F));
-  return channel_.WriteEepromByte(3, 0x61);
+Result MaintenanceCommands::SetNewInkPadCounter(VerifiedWrites& writes) {
+  VANTOR_TRY(writes.Write(2, 0x0F));
+  return writes.Write(3, 0x61);
 }
 
 Result MaintenanceCommands::ReadCounter32(std::uint8_t first, std::string& text) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "PacketChannel.h"
+#include "VerifiedWrites.h"
 
 namespace vantor {
 
@@ -24,8 +25,9 @@ class MaintenanceCommands {
  public:
   explicit MaintenanceCommands(PacketChannel& channel) : channel_(channel) {}
   Result ReadProtectionCounter(std::string& text);
-  Result ClearProtectionCounter();
-  Result SetNewInkPadCounter();
+  // The counter writes go through writes, which the caller reads back.
+  Result ClearProtectionCounter(VerifiedWrites& writes);
+  Result SetNewInkPadCounter(VerifiedWrites& writes);
   Result ReadPageCount(std::string& text);
   Result ReadPassCount(std::string& text);
 

@@ -130,8 +130,7 @@ BidValues WriteBidRows(Bench& bench,
   };
   // Every row in range is sent; which of them the printer holds is known only afterwards.
   std::array<bool, kBidRowCount> outOfRange{};
-  std::vector<WrittenValue> values;
-  std::array<std::size_t, kBidRowCount> valueOf{};
+  CheckedWrites writes(bench);
   std::array<int, kBidRowCount> typed{};
   Result failure = kOk;
   for (std::size_t i = 0; i < kBidRows.size(); ++i) {
@@ -145,13 +144,12 @@ BidValues WriteBidRows(Bench& bench,
       continue;
     }
     if (r != kOk && failure == kOk) failure = r;
-    valueOf[i] = values.size();
-    values.push_back(
-        {std::string(row.caption), *entries[i], row.address, static_cast<std::uint8_t>(value)});
+    writes.Path().Sent(row.address, static_cast<std::uint8_t>(value));
+    writes.Name(row.address, {std::string(row.caption), *entries[i]});
   }
   const Result finish = factory.FinishAdjustWrite();
   if (failure == kOk) failure = finish;
-  if (failure == kOk) failure = ReadBack(bench.link, values);
+  failure = writes.Verify(failure);
 
   BidValues registered{};
   Result rangeFailure = kOk;
@@ -163,7 +161,7 @@ BidValues WriteBidRows(Bench& bench,
       rangeFailure = kBidRangeFailure;
       bench.bidRangeWords.Set(row.rangeWords);
       reporter.ReportResult(kBidRangeFailure);
-    } else if (values[valueOf[i]].Confirmed()) {
+    } else if (writes.Confirmed(row.address)) {
       reporter.ShowMessage(firstLine ? MessageKind::Replace : MessageKind::NewLine,
                            row.registeredAs);
       reporter.ShowMessage(MessageKind::Append, *entries[i]);
@@ -174,8 +172,8 @@ BidValues WriteBidRows(Bench& bench,
     }
     firstLine = false;
   }
-  const Result confirmed = ReportUnconfirmed(reporter, values, failure);
-  RecordConfirmed(bench, "Bi-D adjustment", values, confirmed != kOk ? confirmed : rangeFailure);
+  const Result confirmed = writes.ReportUnconfirmed(failure);
+  writes.Record("Bi-D adjustment", confirmed != kOk ? confirmed : rangeFailure);
   return registered;
 }
 

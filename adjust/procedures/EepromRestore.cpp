@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "adjust/procedures/ServiceRecord.h"
+#include "adjust/procedures/ReadBack.h"
 #include "ids/Malheadid.h"
 #include "ids/Malusbid.h"
 
@@ -64,45 +64,34 @@ ImageFit CheckImageFits(const EepromImage& image, Model model, const EepromBytes
 RestoreOutcome WriteChanges(Bench& bench, const std::vector<ByteChange>& changes) {
   Link& link = bench.link;
   RestoreOutcome outcome;
-  std::vector<RecordedChange> recorded;
+  CheckedWrites writes(bench);
+  // Each byte is read back before the next is written, so that a restore stops at the first
+  // byte the printer does not take.
   std::size_t next = 0;
   for (; next < changes.size(); ++next) {
     const ByteChange& c = changes[next];
-    Result r = link.channel.WriteEepromByte(c.address, c.image);
-    std::uint8_t back = 0;
-    if (r == kOk) {
-      r = link.channel.ReadEepromByte(c.address, back);
-    }
+    const Result r = writes.Verify(writes.Path().Write(c.address, c.image, c.printer));
     if (r != kOk) {
       outcome.result = r;
       outcome.uncertain = c.address;
       break;
     }
-    if (back != c.image) {
+    if (!writes.Confirmed(c.address)) {
       outcome.mismatch = c.address;
-      outcome.readBack = back;
-      recorded.push_back({c.address, c.printer, back});
+      outcome.readBack = *writes.Path().Bytes().back().held;
       break;
     }
     outcome.verified.push_back(c.address);
-    recorded.push_back({c.address, c.printer, c.image});
   }
   for (std::size_t i = next + 1; i < changes.size(); ++i)
     outcome.notWritten.push_back(changes[i].address);
-  if (outcome.result == kOk) {
-    // The printer takes the new values as the adjustment workflows leave them.
-    if (!outcome.verified.empty() || outcome.mismatch)
-      outcome.result = link.factory.FinishAdjustWrite();
-  }
+  // The printer takes the new values as the adjustment workflows leave them.
+  if (outcome.result == kOk && !writes.Path().Bytes().empty())
+    outcome.result = link.factory.FinishAdjustWrite();
   if (outcome.result != kOk) bench.reporter.ReportResult(outcome.result);
-  std::string result = FinalResult(bench, outcome.result);
-  if (outcome.mismatch) {
-    result = "not confirmed: address " + HexText(*outcome.mismatch) + " read back " +
-             HexText(outcome.readBack);
-  } else if (outcome.uncertain) {
-    result += "; address " + HexText(*outcome.uncertain) + " unknown";
-  }
-  RecordOperation(bench.reporter, "EEPROM restore", std::move(recorded), result);
+  writes.Record("EEPROM restore", outcome.result != kOk ? outcome.result
+                                  : outcome.mismatch    ? kNotConfirmed
+                                                        : kOk);
   return outcome;
 }
 

@@ -1,8 +1,7 @@
 #include "adjust/procedures/ExchangeProcedure.h"
 
-#include <vector>
-
 #include "adjust/procedures/Durations.h"
+#include "adjust/procedures/ReadBack.h"
 #include "adjust/procedures/ServiceRecord.h"
 
 namespace vantor::procedures {
@@ -35,27 +34,23 @@ Result ExchangeProcedure::MoveToOperatingPosition() {
 }
 
 Result ExchangeProcedure::ResetCountersAndFlags() {
-  PacketChannel& channel = bench_.link.channel;
-  std::vector<RecordedChange> written;
-  const auto write = [&](std::uint8_t a, std::uint8_t value) {
-    const Result r = channel.WriteEepromByte(a, value);
-    if (r == kOk) written.push_back({a, std::nullopt, value});
-    return r;
-  };
-  const Result r = [&]() -> Result {
+  CheckedWrites writes(bench_);
+  VerifiedWrites& path = writes.Path();
+  const Result written = [&]() -> Result {
     for (std::uint8_t a :
          {eeprom::kProtectionCounterHi, eeprom::kProtectionCounterLo, std::uint8_t{0x08},
           std::uint8_t{0x09}, std::uint8_t{0x0A}, std::uint8_t{0x0B}}) {
-      VANTOR_TRY(write(a, 0x00));
+      VANTOR_TRY(path.Write(a, 0x00));
     }
     for (int a = 0x10; a <= 0x1F; ++a) {
-      VANTOR_TRY(write(static_cast<std::uint8_t>(a), 0x00));
+      VANTOR_TRY(path.Write(static_cast<std::uint8_t>(a), 0x00));
     }
-    VANTOR_TRY(write(eeprom::kExchangeState, kExchangeFinished));
-    VANTOR_TRY(write(kExchangeFlagClear, 0x00));
+    VANTOR_TRY(path.Write(eeprom::kExchangeState, kExchangeFinished));
+    VANTOR_TRY(path.Write(kExchangeFlagClear, 0x00));
     return bench_.link.factory.FinishAdjustWrite();
   }();
-  RecordOperation(reporter_, "transportation liquid exchange", std::move(written), r);
+  const Result r = writes.Confirm(written);
+  writes.Record("transportation liquid exchange", r);
   return r;
 }
 
@@ -89,12 +84,14 @@ std::string ExchangeProcedure::Left(int cycle, bool airNext) {
 
 Result ExchangeProcedure::Start() {
   Link& link = bench_.link;
-  const auto reported = [&](Result r) {
-    if (r != kOk) reporter_.ReportResult(r);
-    return r;
-  };
-  VANTOR_TRY(reported(link.channel.WriteEepromByte(eeprom::kExchangeState, kExchangeStarted)));
-  VANTOR_TRY(reported(link.factory.FinishAdjustWrite()));
+  CheckedWrites writes(bench_);
+  const Result written = [&]() -> Result {
+    VANTOR_TRY(writes.Path().Write(eeprom::kExchangeState, kExchangeStarted));
+    return link.factory.FinishAdjustWrite();
+  }();
+  const Result r = writes.Confirm(written);
+  writes.Record("transportation liquid exchange start", r);
+  VANTOR_TRY(r);
   const AnnouncedWork work(
       reporter_, {PaceSeconds(&ExchangeProcedure::MoveToOperatingPosition), Left(1, true)});
   VANTOR_TRY(Run(
@@ -121,11 +118,8 @@ Result ExchangeProcedure::LiquidCleaning(bool& lastCycle) {
   VANTOR_TRY(Run(
       exchange::kLiquidCleaningRunning, [&] { return LiquidFrames(); }, ""));
   // The done message has waited for the cleaning: a printer at work would refuse the writes.
-  const Result r = [&]() -> Result {
-    if (last) VANTOR_TRY(ResetCountersAndFlags());
-    return MoveToOperatingPosition();
-  }();
-  if (r != kOk) {
+  if (last) VANTOR_TRY(ResetCountersAndFlags());
+  if (const Result r = MoveToOperatingPosition(); r != kOk) {
     reporter_.ReportResult(r);
     return r;
   }

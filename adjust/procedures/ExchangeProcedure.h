@@ -80,6 +80,7 @@ class ExchangeProcedure {
   Result AirFrames();
   Result LiquidFrames();
   int PaceSeconds(Result (ExchangeProcedure::*frames)());
+  // Reports its own failure and the bytes not confirmed.
   Result ResetCountersAndFlags();
   // Busy text, the body, then the done text; a failing body is reported.
   template <typename Body>

@@ -1,6 +1,7 @@
 #include "adjust/procedures/IdentityProcedure.h"
 
 #include "adjust/procedures/IdWords.h"
+#include "adjust/procedures/ReadBack.h"
 #include "adjust/procedures/ServiceRecord.h"
 
 namespace vantor::procedures {
@@ -48,9 +49,10 @@ Result ReadHeadId(Bench& bench, std::string& id) {
 Result RegisterHeadId(Bench& bench, std::string_view typed, std::string& registered) {
   Reporter& reporter = bench.reporter;
   const std::string text = UpperCaseId(typed);
-  const Result written = bench.headId.WriteHeadID(bench.link.channel, text);
-  RecordOperation(reporter, "Head ID registration: " + text, {}, written);
-  VANTOR_TRY(Reported(reporter, written));
+  CheckedWrites writes(bench);
+  const Result written = writes.Confirm(bench.headId.WriteHeadID(writes.Path(), text));
+  writes.Record("Head ID registration: " + text, written);
+  VANTOR_TRY(written);
   reporter.ShowMessage(MessageKind::Replace, idwords::kHeadIdTyped);
   reporter.ShowMessage(MessageKind::Append, text);
   reporter.ShowMessage(MessageKind::Append, idwords::kHeadIdRegistered);
@@ -69,9 +71,10 @@ Result ReadUsbId(Bench& bench, std::string& id, MessageKind first) {
 Result RegisterUsbId(Bench& bench, std::string_view typed, std::string& stored) {
   Reporter& reporter = bench.reporter;
   const std::string text = UpperCaseId(typed);
-  const Result written = bench.usbId.WriteUSBID(bench.link.channel, text);
-  RecordOperation(reporter, "USB ID registration: " + text, {}, written);
-  VANTOR_TRY(Reported(reporter, written));
+  CheckedWrites writes(bench);
+  const Result written = writes.Confirm(bench.usbId.WriteUSBID(writes.Path(), text));
+  writes.Record("USB ID registration: " + text, written);
+  VANTOR_TRY(written);
   VANTOR_TRY(ShowUsbIdRegistered(reporter, text, {}));
   return ReadUsbId(bench, stored, MessageKind::NewLine);
 }
@@ -80,9 +83,11 @@ Result RegisterSerialNumber(Bench& bench, std::string_view typed, SerialRegistra
   Reporter& reporter = bench.reporter;
   const std::string text = UpperCaseId(typed);
   std::string dateCode;
-  const Result written = bench.usbId.WriteSerialNumber(bench.link.channel, text, dateCode);
-  RecordOperation(reporter, "Serial number registration: " + text + " " + dateCode, {}, written);
-  VANTOR_TRY(Reported(reporter, written));
+  CheckedWrites writes(bench);
+  const Result written =
+      writes.Confirm(bench.usbId.WriteSerialNumber(writes.Path(), text, dateCode));
+  writes.Record("Serial number registration: " + text + " " + dateCode, written);
+  VANTOR_TRY(written);
   VANTOR_TRY(ShowUsbIdRegistered(reporter, text, dateCode));
   registered = {text, dateCode};
   return kOk;

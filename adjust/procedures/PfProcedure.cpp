@@ -83,13 +83,15 @@ Result WritePfValue(Bench& bench, std::string_view text) {
   }
   FactoryCommands& factory = bench.link.factory;
   const auto stored = static_cast<std::uint8_t>(static_cast<std::int8_t>(value));
+  CheckedWrites writes(bench);
+  writes.Name(eeprom::kPfValue, {std::string(text::kName), std::string(text)});
   const Result written = [&]() -> Result {
+    writes.Path().Sent(eeprom::kPfValue, stored);
     VANTOR_TRY(factory.SetPfValue(stored));
     return factory.FinishAdjustWrite();
   }();
-  WrittenValue written1{std::string(text::kName), std::string(text), eeprom::kPfValue, stored};
-  const Result r = ConfirmWrites(bench, {&written1, 1}, written);
-  RecordConfirmed(bench, "PF adjustment", {&written1, 1}, r);
+  const Result r = writes.Confirm(written);
+  writes.Record("PF adjustment", r);
   if (r != kOk) return r;
   reporter.ShowMessage(MessageKind::Replace, text::kRegisteredAs);
   reporter.ShowMessage(MessageKind::Append, text);

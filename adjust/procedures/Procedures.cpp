@@ -46,7 +46,6 @@ constexpr std::string_view kDispersionDone =
 constexpr std::uint8_t kCleaningKind = 4;
 constexpr std::uint8_t kInkChargeKind = 6;
 constexpr std::uint8_t kFixedDispersion = 25;
-constexpr std::uint16_t kNewPadCounter = 3937;
 
 Result BusyOperationDone(Bench& bench, std::string_view busy, std::uint8_t kind,
                          std::string_view done) {
@@ -109,19 +108,14 @@ Result CheckProtectionCounter(Bench& bench) {
 Result ClearProtectionCounter(Bench& bench, bool newType) {
   Reporter& reporter = bench.reporter;
   reporter.ShowMessage(MessageKind::Replace, "");
-  const Result r = ReportedJob(reporter, [&]() -> Result {
-    MaintenanceCommands& m = bench.link.maintenance;
-    VANTOR_TRY(newType ? m.SetNewInkPadCounter() : m.ClearProtectionCounter());
-    reporter.ShowMessage(MessageKind::Replace, text::kCounterCleared);
-    return kOk;
-  });
-  const std::uint16_t value = newType ? kNewPadCounter : 0;
-  RecordOperation(
-      reporter, "protection counter clear",
-      {{eeprom::kProtectionCounterHi, std::nullopt, static_cast<std::uint8_t>(value >> 8)},
-       {eeprom::kProtectionCounterLo, std::nullopt, static_cast<std::uint8_t>(value)}},
-      r);
-  return r;
+  MaintenanceCommands& m = bench.link.maintenance;
+  CheckedWrites writes(bench);
+  const Result r = writes.Confirm(newType ? m.SetNewInkPadCounter(writes.Path())
+                                          : m.ClearProtectionCounter(writes.Path()));
+  writes.Record("protection counter clear", r);
+  VANTOR_TRY(r);
+  reporter.ShowMessage(MessageKind::Replace, text::kCounterCleared);
+  return kOk;
 }
 
 Result ShowPageCounter(Bench& bench) {
@@ -134,12 +128,13 @@ Result ShowPassCounter(Bench& bench) {
 
 Result InitializeEeprom(Bench& bench) {
   Reporter& reporter = bench.reporter;
-  const Result r = bench.link.factory.WriteEepromDefaults();
-  RecordOperation(reporter, "EEPROM initialization", {}, r);
-  if (r != kOk) {
-    reporter.Display().ErrorBox(words::kCommunicationError);
-    return r;
-  }
+  CheckedWrites writes(bench);
+  const Result read = writes.Verify(bench.link.factory.WriteEepromDefaults(writes.Path()));
+  // A link failure has its box; a byte that does not hold is named like any other.
+  const Result r = read == kOk ? writes.ReportUnconfirmed(kOk) : read;
+  writes.Record("EEPROM initialization", r);
+  if (read != kOk) reporter.Display().ErrorBox(words::kCommunicationError);
+  VANTOR_TRY(r);
   reporter.ShowMessage(MessageKind::Replace, text::kEepromInitialized);
   return kOk;
 }
@@ -177,16 +172,15 @@ Result ChangeEepromByte(Bench& bench, std::string_view address, std::string_view
     reporter.ShowMessage(MessageKind::Error, words::kInputDataWrong);
     return kInputRejected;
   }
-  return ReportedJob(reporter, [&]() -> Result {
-    const Result w = bench.link.channel.WriteEepromByte(a, d);
-    RecordOperation(reporter, "EEPROM byte change", {{a, std::nullopt, d}}, w);
-    VANTOR_TRY(w);
-    reporter.ShowMessage(MessageKind::Replace, text::kAddress);
-    reporter.ShowMessage(MessageKind::Append, HexPairView(ByteToHexPair(a)));
-    reporter.ShowMessage(MessageKind::NewLine, text::kData);
-    reporter.ShowMessage(MessageKind::Append, HexPairView(ByteToHexPair(d)));
-    return kOk;
-  });
+  CheckedWrites writes(bench);
+  const Result w = writes.Confirm(writes.Path().Write(a, d));
+  writes.Record("EEPROM byte change", w);
+  VANTOR_TRY(w);
+  reporter.ShowMessage(MessageKind::Replace, text::kAddress);
+  reporter.ShowMessage(MessageKind::Append, HexPairView(ByteToHexPair(a)));
+  reporter.ShowMessage(MessageKind::NewLine, text::kData);
+  reporter.ShowMessage(MessageKind::Append, HexPairView(ByteToHexPair(d)));
+  return kOk;
 }
 
 Result CrMotorDriveDispersion(Bench& bench, ReplacedParts parts,
@@ -209,15 +203,12 @@ Result CrMotorDriveDispersion(Bench& bench, ReplacedParts parts,
   VANTOR_TRY(
       reporter.ShowMessage(MessageKind::Busy, measure ? text::kMeasuring : text::kWritingFixed));
   std::int8_t value = static_cast<std::int8_t>(kFixedDispersion);
-  const Result written =
-      measure ? link.factory.MeasureCrDispersion(value, progress)
-              : link.channel.WriteEepromByte(eeprom::kCrDispersion, kFixedDispersion);
-  WrittenValue dispersion{std::string(text::kDispersionName), std::to_string(value),
-                          eeprom::kCrDispersion, static_cast<std::uint8_t>(value)};
-  const Result r = ConfirmWrites(bench, {&dispersion, 1}, written);
-  RecordConfirmed(bench,
-                  measure ? "CR motor drive dispersion measurement" : "CR motor drive dispersion",
-                  {&dispersion, 1}, r);
+  CheckedWrites writes(bench);
+  const Result written = measure ? link.factory.MeasureCrDispersion(writes.Path(), value, progress)
+                                 : writes.Path().Write(eeprom::kCrDispersion, kFixedDispersion);
+  writes.Name(eeprom::kCrDispersion, {std::string(text::kDispersionName), std::to_string(value)});
+  const Result r = writes.Confirm(written);
+  writes.Record(measure ? "CR motor drive dispersion measurement" : "CR motor drive dispersion", r);
   VANTOR_TRY(r);
   if (stored != nullptr) *stored = value;
   return reporter.ShowMessage(MessageKind::Done, text::kDispersionDone);

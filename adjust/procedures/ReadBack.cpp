@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "adjust/procedures/ServiceRecord.h"
+#include "link/Hex.h"
 
 namespace vantor::procedures {
 
@@ -12,31 +13,52 @@ constexpr std::string_view kNotConfirmed = " is not confirmed: ";
 constexpr std::string_view kHolds = "the EEPROM holds ";
 constexpr std::string_view kNotReadBack = "it could not be read back";
 constexpr std::string_view kNotConfirmedRecord = "not confirmed: ";
+constexpr std::string_view kConfirmedThen = "confirmed, then ";
+constexpr std::string_view kByte = "EEPROM byte ";
 }  // namespace text
 
-std::string HeldText(const WrittenValue& v) {
-  return v.isSigned ? std::to_string(static_cast<std::int8_t>(*v.held)) : std::to_string(*v.held);
+std::string Shows(Shown shown, std::uint8_t value) {
+  switch (shown) {
+    case Shown::Signed:
+      return std::to_string(static_cast<std::int8_t>(value));
+    case Shown::Unsigned:
+      return std::to_string(value);
+    default:
+      return ByteHex(value);
+  }
+}
+
+// A failure of the link, after which bytes already confirmed stay so; the others refuse an
+// entry before anything is written.
+bool LinkFailure(Result r) {
+  return r.Class() >= kPortFailure.Class() && r.Class() <= kNotReady.Class();
 }
 }  // namespace
 
-Result ReadBack(Link& link, std::span<WrittenValue> values) {
-  for (WrittenValue& v : values) {
-    std::uint8_t held = 0;
-    VANTOR_TRY(link.channel.ReadEepromByte(v.address, held));
-    v.held = held;
-  }
-  return kOk;
+ByteName CheckedWrites::NameOf(const ByteWrite& b) const {
+  if (const auto n = names_.find(b.address); n != names_.end()) return n->second;
+  return {std::string(text::kByte) + ByteHex(b.address), "= " + ByteHex(b.intended), Shown::Hex};
 }
 
-Result ReportUnconfirmed(Reporter& reporter, std::span<const WrittenValue> values, Result failure) {
+bool CheckedWrites::Confirmed(std::uint8_t address) const {
+  for (const ByteWrite& b : path_.Bytes()) {
+    if (b.address == address) return b.outcome == WriteOutcome::Confirmed;
+  }
+  return false;
+}
+
+Result CheckedWrites::ReportUnconfirmed(Result failure) {
+  Reporter& reporter = bench_.reporter;
   if (failure != kOk) reporter.ReportResult(failure);
   // One red block, beneath the failure's words where the display still shows them (a window's
   // memo); a terminal puts it on standard error.
   bool first = true;
-  for (const WrittenValue& v : values) {
-    if (v.Confirmed()) continue;
-    std::string line = v.name + " " + v.text + std::string(text::kNotConfirmed);
-    line += v.held ? std::string(text::kHolds) + HeldText(v) : std::string(text::kNotReadBack);
+  for (const ByteWrite& b : path_.Bytes()) {
+    if (b.outcome == WriteOutcome::Confirmed || b.failed) continue;
+    const ByteName n = NameOf(b);
+    std::string line = n.name + " " + n.text + std::string(text::kNotConfirmed);
+    line += b.held ? std::string(text::kHolds) + Shows(n.shown, *b.held)
+                   : std::string(text::kNotReadBack);
     const bool opens = first && (failure == kOk || reporter.Display().MessageAreaEmpty());
     reporter.ShowMessage(opens ? MessageKind::Error : MessageKind::NewLine, line + ".");
     first = false;
@@ -46,26 +68,22 @@ Result ReportUnconfirmed(Reporter& reporter, std::span<const WrittenValue> value
   return kNotConfirmed;
 }
 
-Result ConfirmWrites(Bench& bench, std::span<WrittenValue> values, Result written) {
-  const Result r = written == kOk ? ReadBack(bench.link, values) : written;
-  return ReportUnconfirmed(bench.reporter, values, r);
-}
-
-void RecordConfirmed(Bench& bench, std::string_view operation, std::span<const WrittenValue> values,
-                     Result result) {
-  Reporter& reporter = bench.reporter;
+void CheckedWrites::Record(std::string_view operation, Result result) {
   std::vector<RecordedChange> changes;
   std::string unconfirmed;
-  for (const WrittenValue& v : values) {
-    if (v.held) changes.push_back({v.address, std::nullopt, *v.held});
-    if (v.Confirmed()) continue;
-    unconfirmed += (unconfirmed.empty() ? "" : ", ") + v.name;
+  for (const ByteWrite& b : path_.Bytes()) {
+    changes.push_back({b.address, b.before, b.intended, b.outcome, b.held});
+    if (b.outcome == WriteOutcome::Confirmed) continue;
+    unconfirmed += (unconfirmed.empty() ? "" : ", ") + NameOf(b).name;
   }
-  if (unconfirmed.empty())
-    return RecordOperation(reporter, operation, std::move(changes), FinalResult(bench, result));
-  std::string words = result == kNotConfirmed ? "" : FinalResult(bench, result) + "; ";
-  RecordOperation(reporter, operation, std::move(changes),
-                  words + std::string(text::kNotConfirmedRecord) + unconfirmed);
+  std::string words = FinalResult(bench_, result);
+  if (!unconfirmed.empty()) {
+    words = (result == kNotConfirmed ? "" : words + "; ") + std::string(text::kNotConfirmedRecord) +
+            unconfirmed;
+  } else if (!changes.empty() && LinkFailure(result)) {
+    words = std::string(text::kConfirmedThen) + words;
+  }
+  RecordOperation(bench_.reporter, operation, std::move(changes), words);
 }
 
 }  // namespace vantor::procedures

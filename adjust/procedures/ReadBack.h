@@ -1,50 +1,57 @@
-// Values an adjustment wrote, read back from the EEPROM once the printer has taken the writes:
-// only what it holds afterwards is reported as registered.
+// An operation's EEPROM writes in the technician's words: every byte goes through the link's
+// one verified path, and only what the EEPROM holds afterwards is reported as registered.
 #pragma once
 
 #include <cstdint>
-#include <optional>
-#include <span>
+#include <map>
 #include <string>
 #include <string_view>
-#include <utility>
 
 #include "adjust/procedures/Bench.h"
+#include "link/VerifiedWrites.h"
 
 namespace vantor::procedures {
 
-struct WrittenValue {
-  WrittenValue(std::string what, std::string entry, std::uint8_t at, std::uint8_t byte,
-               bool signedByte = true)
-      : name(std::move(what)),
-        text(std::move(entry)),
-        address(at),
-        value(byte),
-        isSigned(signedByte) {}
-  bool Confirmed() const { return held == value; }
+// How a value read back is written: a Bi-D or PF value is signed, a top margin is not, a raw
+// EEPROM byte is hexadecimal.
+enum class Shown : std::uint8_t { Signed, Unsigned, Hex };
 
+struct ByteName {
   std::string name;  // as the window names the value: "VSD3 Color"
   std::string text;  // as the technician gave it: "9", "+3"
-  std::uint8_t address;
-  std::uint8_t value;
-  bool isSigned;                     // how the value read back is shown
-  std::optional<std::uint8_t> held;  // what the EEPROM holds, once read back
+  Shown shown = Shown::Signed;
 };
 
-// Reads each value back in order; a link failure ends the reading and is returned unreported.
-Result ReadBack(Link& link, std::span<WrittenValue> values);
+class CheckedWrites {
+ public:
+  explicit CheckedWrites(Bench& bench) : bench_(bench), path_(bench.link.channel) {}
 
-// Reports `failure` (the writes' or the reading's), then names in red every value that is not
-// confirmed. Returns the failure, kNotConfirmed (reported) when the reading went well but a
-// value does not hold, or kOk.
-Result ReportUnconfirmed(Reporter& reporter, std::span<const WrittenValue> values, Result failure);
+  // For the link's sequences and the ID modules, which write through it.
+  VerifiedWrites& Path() { return path_; }
+  // A byte without a name is "EEPROM byte 5D" with its value in hexadecimal.
+  void Name(std::uint8_t address, ByteName name) { names_[address] = std::move(name); }
+  bool Confirmed(std::uint8_t address) const;
 
-// Both, for writes that ended with `written`: read back only when the writes went.
-Result ConfirmWrites(Bench& bench, std::span<WrittenValue> values, Result written);
+  // Reads back when the writes went; a reading failure is returned unreported.
+  Result Verify(Result written) { return path_.Verify(written); }
+  // Reports `failure` (the writes' or the reading's), then names in red every byte that is not
+  // confirmed but the one whose write failed. Returns the failure, kNotConfirmed (reported) when
+  // the reading went well but a byte does not hold, or kOk.
+  Result ReportUnconfirmed(Result failure);
+  // Both.
+  Result Confirm(Result written) { return ReportUnconfirmed(Verify(written)); }
 
-// The service record's entry: the values confirmed, what the EEPROM holds in place of those read
-// back otherwise, and the result with the names of those not confirmed.
-void RecordConfirmed(Bench& bench, std::string_view operation, std::span<const WrittenValue> values,
-                     Result result);
+  // The service record's entry: each byte's before, intended value and outcome, and the
+  // operation's result, which names the bytes not confirmed, or says that all were before a
+  // later failure.
+  void Record(std::string_view operation, Result result);
+
+ private:
+  ByteName NameOf(const ByteWrite& b) const;
+
+  Bench& bench_;
+  VerifiedWrites path_;
+  std::map<std::uint8_t, ByteName> names_;
+};
 
 }  // namespace vantor::procedures

@@ -60,6 +60,17 @@ std::string WordsOf(Result result) {
 
 }  // namespace
 
+std::string_view OutcomeText(WriteOutcome outcome) {
+  switch (outcome) {
+    case WriteOutcome::Confirmed:
+      return "confirmed";
+    case WriteOutcome::NotConfirmed:
+      return "not confirmed";
+    default:
+      return "unknown";
+  }
+}
+
 std::string ResultText(Result result) {
   return result == kOk ? "done" : "failed: " + WordsOf(result);
 }
@@ -119,6 +130,10 @@ bool Append(const fs::path& path, const std::string& text, std::string& why) {
 
 bool IsByte(const json& j) {
   return j.is_number_unsigned() && j.get<std::uint64_t>() <= 0xFF;
+}
+
+json ByteOrNull(const std::optional<std::uint8_t>& byte) {
+  return byte ? json(*byte) : json();
 }
 
 std::optional<EepromBytes> BytesOf(const json& rows) {
@@ -222,11 +237,17 @@ void FileServiceRecord::Operation(std::string_view operation, std::vector<Record
     if (!c.before) {
       if (const auto k = known_.find(c.address); k != known_.end()) c.before = k->second;
     }
-    known_[c.address] = c.after;
-    list.push_back({{"address", c.address},
-                    {"name", MeaningOf(c.address).name},
-                    {"before", c.before ? json(*c.before) : json()},
-                    {"after", c.after}});
+    if (c.held)
+      known_[c.address] = *c.held;
+    else
+      known_.erase(c.address);
+    json change = {{"address", c.address},
+                   {"name", MeaningOf(c.address).name},
+                   {"before", ByteOrNull(c.before)},
+                   {"intended", c.intended},
+                   {"after", ByteOrNull(c.held)}};
+    if (c.outcome) change["outcome"] = OutcomeText(*c.outcome);
+    list.push_back(std::move(change));
   }
   line["changes"] = list;
   line["result"] = result;
@@ -279,6 +300,45 @@ std::vector<std::string> RecordedPrinters(const std::string& folder) {
 
 namespace {
 
+// A byte that may be absent or null; false when it is there and no byte.
+bool OptionalByte(const json& j, const char* key, std::optional<std::uint8_t>& byte) {
+  const auto it = j.find(key);
+  if (it == j.end() || it->is_null()) return true;
+  if (!IsByte(*it)) return false;
+  byte = it->get<std::uint8_t>();
+  return true;
+}
+
+// Lines before outcomes were kept have only "after", the value written: known to hold only
+// when the operation was done.
+std::optional<RecordedChange> ChangeOf(const json& change, const std::string& result) {
+  RecordedChange rc;
+  std::optional<std::uint8_t> address, intended, after;
+  if (!OptionalByte(change, "address", address) || !address ||
+      !OptionalByte(change, "before", rc.before) || !OptionalByte(change, "intended", intended) ||
+      !OptionalByte(change, "after", after)) {
+    return std::nullopt;
+  }
+  rc.address = *address;
+  if (!intended) {
+    if (!after) return std::nullopt;
+    rc.intended = *after;
+    if (result == "done") rc.held = after;
+    return rc;
+  }
+  rc.intended = *intended;
+  rc.held = after;
+  const auto outcome = change.find("outcome");
+  if (outcome == change.end() || outcome->is_null()) return rc;
+  if (!outcome->is_string()) return std::nullopt;
+  for (const WriteOutcome o :
+       {WriteOutcome::Confirmed, WriteOutcome::NotConfirmed, WriteOutcome::Unknown}) {
+    if (outcome->get<std::string>() == OutcomeText(o)) rc.outcome = o;
+  }
+  if (!rc.outcome) return std::nullopt;
+  return rc;
+}
+
 // One line as written by FileServiceRecord, or nothing when any field has the wrong type.
 std::optional<RecordEntry> EntryOf(const json& j) {
   if (!j.is_object()) return std::nullopt;
@@ -302,17 +362,9 @@ std::optional<RecordEntry> EntryOf(const json& j) {
     if (!c->is_array()) return std::nullopt;
     for (const json& change : *c) {
       if (!change.is_object()) return std::nullopt;
-      const auto address = change.find("address"), after = change.find("after");
-      const auto before = change.find("before");
-      if (address == change.end() || !IsByte(*address) || after == change.end() ||
-          !IsByte(*after) || (before != change.end() && !before->is_null() && !IsByte(*before))) {
-        return std::nullopt;
-      }
-      RecordedChange rc;
-      rc.address = address->get<std::uint8_t>();
-      rc.after = after->get<std::uint8_t>();
-      if (before != change.end() && !before->is_null()) rc.before = before->get<std::uint8_t>();
-      e.changes.push_back(rc);
+      auto rc = ChangeOf(change, e.result);
+      if (!rc) return std::nullopt;
+      e.changes.push_back(*rc);
     }
   }
   if (const auto b = j.find("eeprom"); b != j.end()) {
@@ -358,8 +410,16 @@ std::string HistoryText(const std::vector<RecordEntry>& entries) {
       out << ";";
     }
     out << ' ' << e.operation;
-    if (!e.changes.empty())
-      out << " (" << e.changes.size() << (e.changes.size() == 1 ? " byte)" : " bytes)");
+    if (!e.changes.empty()) {
+      out << " (" << e.changes.size() << (e.changes.size() == 1 ? " byte" : " bytes");
+      // The bytes not confirmed, by outcome; old lines kept none.
+      for (const WriteOutcome o : {WriteOutcome::NotConfirmed, WriteOutcome::Unknown}) {
+        const auto n = std::count_if(e.changes.begin(), e.changes.end(),
+                                     [&](const RecordedChange& c) { return c.outcome == o; });
+        if (n > 0) out << ", " << n << ' ' << OutcomeText(o);
+      }
+      out << ')';
+    }
     if (e.result != "done") out << ": " << e.result;
   }
   if (!session.empty()) out << '\n';

@@ -11,6 +11,7 @@
 #include "adjust/procedures/Bench.h"
 #include "adjust/procedures/EepromImage.h"
 #include "adjust/procedures/Messages.h"
+#include "link/VerifiedWrites.h"
 
 namespace vantor {
 
@@ -21,8 +22,13 @@ struct RecordEntry;
 struct RecordedChange {
   std::uint8_t address = 0;
   std::optional<std::uint8_t> before;  // unknown unless the workflow read it
-  std::uint8_t after = 0;
+  std::uint8_t intended = 0;
+  // None on lines written before outcomes were kept.
+  std::optional<WriteOutcome> outcome{};
+  std::optional<std::uint8_t> held{};  // what the printer holds afterwards, when known
 };
+// "confirmed", "not confirmed", "unknown": as a record line and its readers name an outcome.
+std::string_view OutcomeText(WriteOutcome outcome);
 
 // What the procedures tell the record; a Reporter may hold one.
 class ServiceRecorder {

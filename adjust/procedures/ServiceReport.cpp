@@ -57,6 +57,16 @@ std::string SettingName(std::uint8_t address) {
   return name.empty() ? "EEPROM byte" : Capitalised(name);
 }
 
+// What the byte holds after the change; a write not confirmed says what was meant.
+std::string AfterCell(const RecordedChange& c) {
+  const std::string intended = Escape(DescribeValue(c.address, c.intended));
+  if (!c.outcome || *c.outcome == WriteOutcome::Confirmed) return intended;
+  const std::string held =
+      c.held ? Escape(DescribeValue(c.address, *c.held)) : std::string("unknown");
+  return held + " <span class=\"note\">" + intended + " written, " +
+         std::string(OutcomeText(*c.outcome)) + "</span>";
+}
+
 bool Done(const RecordEntry& e) {
   return e.result == "done";
 }
@@ -134,9 +144,9 @@ Visit VisitOf(const std::string& serial, const std::vector<RecordEntry>& all,
       lastRead.push_back(!c.before && sameDay && KeepsItsValue(c.address)
                              ? std::optional<LastRead>(k->second)
                              : std::nullopt);
-      // Only a finished write is known to hold; any other leaves the byte unknown.
-      if (e.result == "done")
-        known[c.address] = {c.after, e.time};
+      // Only a byte read back (or on old lines, a finished write) is known to hold.
+      if (c.held)
+        known[c.address] = {*c.held, e.time};
       else
         known.erase(c.address);
     }
@@ -312,8 +322,7 @@ std::string ReportHtml(const std::string& serial, const std::vector<RecordEntry>
         }
         h << "<tr" << (Done(e) ? "" : " class=\"failed\"") << "><td>" << Escape(when(e.time))
           << "</td><td>" << Escape(SettingName(c.address)) << "</td><td>" << HexText(c.address)
-          << "</td><td>" << before << "</td><td>" << Escape(DescribeValue(c.address, c.after))
-          << "</td></tr>\n";
+          << "</td><td>" << before << "</td><td>" << AfterCell(c) << "</td></tr>\n";
       }
     }
     h << "</table>\n";
@@ -336,7 +345,9 @@ std::string ReportJson(const std::string& serial, const std::vector<RecordEntry>
       json change = {{"address", c.address},
                      {"name", MeaningOf(c.address).name},
                      {"before", c.before ? json(*c.before) : json()},
-                     {"after", c.after}};
+                     {"intended", c.intended},
+                     {"after", c.held ? json(*c.held) : json()},
+                     {"outcome", c.outcome ? json(OutcomeText(*c.outcome)) : json()}};
       if (const auto& last = v.lastRead[i][j])
         change["last_read"] = {{"value", last->value}, {"time", last->time}};
       changes.push_back(std::move(change));

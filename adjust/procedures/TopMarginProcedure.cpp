@@ -101,16 +101,15 @@ Result WriteTopMargin(Bench& bench, const TopMarginList& list, int index) {
     reporter.ShowMessage(MessageKind::Error, words::kInputDataWrong);
     return kInputRejected;
   }
-  Link& link = bench.link;
-  const Result written = [&]() -> Result {
-    VANTOR_TRY(link.channel.WriteEepromByte(eeprom::kTopMargin, *value));
-    return link.factory.FinishAdjustWrite();
-  }();
   const std::string_view entry = list.entries[static_cast<std::size_t>(index)];
-  WrittenValue margin{std::string(text::kName), std::string(entry), eeprom::kTopMargin, *value,
-                      false};
-  const Result r = ConfirmWrites(bench, {&margin, 1}, written);
-  RecordConfirmed(bench, "top margin adjustment", {&margin, 1}, r);
+  CheckedWrites writes(bench);
+  writes.Name(eeprom::kTopMargin, {std::string(text::kName), std::string(entry), Shown::Unsigned});
+  const Result written = [&]() -> Result {
+    VANTOR_TRY(writes.Path().Write(eeprom::kTopMargin, *value));
+    return bench.link.factory.FinishAdjustWrite();
+  }();
+  const Result r = writes.Confirm(written);
+  writes.Record("top margin adjustment", r);
   if (r != kOk) return r;
   reporter.ShowMessage(MessageKind::Replace, text::kRegisteredAs);
   reporter.ShowMessage(MessageKind::Append, entry);

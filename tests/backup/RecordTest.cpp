@@ -11,6 +11,8 @@
 
 #include "adjust/procedures/BidProcedure.h"
 #include "adjust/procedures/EepromRestore.h"
+#include "adjust/procedures/ExchangeProcedure.h"
+#include "adjust/procedures/IdentityProcedure.h"
 #include "adjust/procedures/Procedures.h"
 #include "adjust/procedures/ServiceRecord.h"
 #include "adjust/procedures/ServiceReport.h"
@@ -95,7 +97,9 @@ TEST_F(Record, BidSessionKeepsOldAndNewValuesAndTheReportShowsThem) {
   ASSERT_EQ(e.changes.size(), 1u);
   EXPECT_EQ(e.changes[0].address, 0x72);
   EXPECT_EQ(e.changes[0].before, std::optional<std::uint8_t>(0x02));
-  EXPECT_EQ(e.changes[0].after, 0xFD);
+  EXPECT_EQ(e.changes[0].intended, 0xFD);
+  EXPECT_EQ(e.changes[0].outcome, WriteOutcome::Confirmed);
+  EXPECT_EQ(e.changes[0].held, std::optional<std::uint8_t>(0xFD));
   ASSERT_TRUE(e.bytes);
   EXPECT_EQ((*e.bytes)[0x72], 0x02);
 
@@ -276,6 +280,7 @@ TEST_F(Record, DamagedLinesAreSkippedAndCounted) {
       R"({"session":"s2","operation":"x","result":"done","changes":[{"address":5,"after":-1}]})",
       R"({"session":"s2","operation":"x","result":"done","changes":[{"address":5,"after":1.5}]})",
       R"({"session":"s2","operation":"x","result":"done","changes":[{"address":5,"before":300,"after":1}]})",
+      R"({"session":"s2","operation":"x","result":"done","changes":[{"address":5,"intended":1,"outcome":"maybe"}]})",
       R"({"session":"s2","operation":"x","result":7})",
       R"({"session":"s2","operation":"x","result":"done","eeprom":["00"]})",
       R"({"operation":"x","result":"done"})",
@@ -294,7 +299,94 @@ TEST_F(Record, DamagedLinesAreSkippedAndCounted) {
   const std::vector<RecordEntry> read = Read(kSerial, &count);
   EXPECT_EQ(read.size(), 2u);
   EXPECT_EQ(count, static_cast<int>(std::size(damaged)));
-  EXPECT_EQ(read[0].changes[0].after, 2);
+  // A line from before outcomes were kept: its value written holds, as the operation was done.
+  EXPECT_EQ(read[0].changes[0].intended, 2);
+  EXPECT_EQ(read[0].changes[0].held, std::optional<std::uint8_t>(2));
+  EXPECT_FALSE(read[0].changes[0].outcome);
+}
+
+// Every kind of write keeps, per byte, the value meant and that the printer holds it.
+TEST_F(Record, EveryWriteRecordsItsBytesConfirmed) {
+  struct Yes final : MessageDisplay {
+    void Show(MessageKind, std::string_view) override {}
+    bool Question(std::string_view, std::string_view) override { return true; }
+  };
+  struct Case {
+    const char* operation;
+    std::function<Result(Bench&)> write;
+    std::size_t bytes;
+  };
+  const Case cases[] = {
+      {"EEPROM byte change", [](Bench& b) { return ChangeEepromByte(b, "5D", "0F"); }, 1},
+      {"protection counter clear", [](Bench& b) { return ClearProtectionCounter(b, true); }, 2},
+      {"Head ID registration: 21A2B3C4D5E12",
+       [](Bench& b) {
+         std::string id;
+         return RegisterHeadId(b, "21A2B3C4D5E12", id);
+       },
+       7},
+      {"USB ID registration: Q30ABC0001AA99T010",
+       [](Bench& b) {
+         std::string id;
+         return RegisterUsbId(b, "Q30ABC0001AA99T010", id);
+       },
+       18},
+      {"EEPROM initialization", InitializeEeprom, 5},
+      {"CR motor drive dispersion measurement",
+       [](Bench& b) {
+         return CrMotorDriveDispersion(b, {.mainBoard = true, .crGuideShaft = true});
+       },
+       1},
+      {"transportation liquid exchange start",
+       [](Bench& b) { return ExchangeProcedure(b).Start(); }, 1},
+  };
+  for (const Case& c : cases) {
+    test::VirtualBench bench;
+    ASSERT_TRUE(bench.Start());
+    Yes yes;
+    Bench& context = bench.Procedures(yes);
+    fs::remove_all(Folder());
+    FileServiceRecord record(Folder(), "test 1", "TVUSB1", Model::Q40, &bench.link);
+    context.reporter.SetRecorder(&record);
+    ASSERT_EQ(c.write(context), kOk) << c.operation;
+    const std::vector<RecordEntry> read = Read(kSerial);
+    ASSERT_FALSE(read.empty()) << c.operation;
+    const RecordEntry& e = read.back();
+    EXPECT_EQ(e.operation, c.operation);
+    EXPECT_EQ(e.result, "done") << c.operation;
+    EXPECT_EQ(e.changes.size(), c.bytes) << c.operation;
+    for (const RecordedChange& change : e.changes) {
+      EXPECT_EQ(change.outcome, WriteOutcome::Confirmed) << c.operation;
+      EXPECT_EQ(change.held, std::optional<std::uint8_t>(change.intended)) << c.operation;
+      EXPECT_EQ(bench.printer.Eeprom(change.address), change.intended) << c.operation;
+    }
+  }
+}
+
+// History and report say which bytes did not hold; old lines, which kept no outcome, say
+// nothing of it.
+TEST(RecordWords, BytesNotConfirmedAreShownAsSuch) {
+  RecordEntry e;
+  e.session = "s1";
+  e.time = "2026-12-08T16:23:45+0100";
+  e.serial = kSerial;
+  e.identified = true;
+  e.operation = "EEPROM restore";
+  e.result = "failed: x; not confirmed: EEPROM byte 5D, EEPROM byte 72";
+  e.changes = {{0x10, 0x01, 0x00, WriteOutcome::Confirmed, 0x00},
+               {0x5D, 0x0E, 0x0F, WriteOutcome::NotConfirmed, 0x0E},
+               {0x72, 0x02, 0xFD, WriteOutcome::Unknown, std::nullopt}};
+  RecordEntry old = e;
+  old.session = "s0";
+  old.result = "done";
+  old.changes = {{0x5D, std::nullopt, 0x0F}};
+  const std::string history = HistoryText({old, e});
+  EXPECT_NE(history.find("EEPROM restore (1 byte)"), std::string::npos) << history;
+  EXPECT_NE(history.find("EEPROM restore (3 bytes, 1 not confirmed, 1 unknown)"), std::string::npos)
+      << history;
+  const std::string html = ReportHtml(kSerial, {e}, {});
+  EXPECT_NE(html.find("unknown <span class=\"note\">"), std::string::npos);
+  EXPECT_NE(html.find(" written, not confirmed</span>"), std::string::npos);
 }
 
 // The record takes an operation's end, not its start.

@@ -123,7 +123,7 @@ class Report : public ::testing::Test {
               R"(EEPROM backup to C:\Users\tech\AppData\Roaming\vantor-adjust\backups\Q4A.json)");
     backup.bytes = Bytes(0x3D);
     RecordEntry bid = Entry("s1", "2026-12-08T16:25:40+0100", "Vantor Q40", "Bi-D adjustment");
-    bid.changes = {{0x72, 0x02, 0xFD}};
+    bid.changes = {{0x72, 0x02, 0xFD, WriteOutcome::Confirmed, 0xFD}};
     RecordEntry cleaning = Entry("s2", "2026-12-08T16:40:00+0100", "Vantor Q30", "head cleaning",
                                  "not confirmed: the printer did not become ready (result 0x4000)");
     RecordEntry raw = Entry("s2", "2026-12-08T16:41:00+0100", "Vantor Q30", "EEPROM byte change");

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "adjust/procedures/EepromRestore.h"
+#include "adjust/procedures/ServiceRecord.h"
 #include "link/Link.h"
 #include "sim/VirtualPrinter.h"
 #include "tests/support/VirtualBench.h"
@@ -19,6 +20,24 @@ class Memo final : public MessageDisplay {
   std::vector<std::string> lines;
 };
 
+// The restore's record entry.
+struct LastOperation final : ServiceRecorder {
+  void Known(std::uint8_t, std::uint8_t) override {}
+  void Identified(const EepromBytes&, const AddressSet*) override {}
+  void Operation(std::string_view, std::vector<RecordedChange> written,
+                 std::string_view words) override {
+    changes = std::move(written);
+    result = words;
+  }
+  std::vector<WriteOutcome> Outcomes() const {
+    std::vector<WriteOutcome> list;
+    for (const RecordedChange& c : changes) list.push_back(c.outcome.value());
+    return list;
+  }
+  std::vector<RecordedChange> changes;
+  std::string result;
+};
+
 // One power-on of a virtual printer and a started link to it.
 struct PoweredPrinter : test::VirtualBench {
   explicit PoweredPrinter(const EepromBytes* eeprom = nullptr) {
@@ -27,12 +46,16 @@ struct PoweredPrinter : test::VirtualBench {
         printer.SetEeprom(static_cast<std::uint8_t>(a), (*eeprom)[static_cast<std::size_t>(a)]);
     }
     started = Start();
+    reporter.SetRecorder(&record);
   }
   Memo memo;
   Bench& context = Procedures(memo);
   Reporter& reporter = context.reporter;
+  LastOperation record;
   bool started = false;
 };
+
+constexpr auto kConfirmed = WriteOutcome::Confirmed;
 
 EepromImage Backup(PoweredPrinter& bench) {
   EepromImage image;
@@ -115,6 +138,12 @@ TEST(Restore, PowerLossMidwayIsNamedAndASecondRunFinishes) {
   EXPECT_EQ(first.uncertain, std::optional<std::uint8_t>(0x5D));
   EXPECT_EQ(first.notWritten, (std::vector<std::uint8_t>{0x72, 0x7D}));
   EXPECT_FALSE(bench->memo.lines.empty()) << "the link failure is reported";
+  EXPECT_EQ(bench->record.Outcomes(),
+            (std::vector<WriteOutcome>{kConfirmed, kConfirmed, WriteOutcome::Unknown}));
+  EXPECT_EQ(bench->record.changes[2].before, std::optional<std::uint8_t>(before[0x5D]));
+  EXPECT_TRUE(bench->record.result.starts_with("failed: ")) << bench->record.result;
+  EXPECT_TRUE(bench->record.result.ends_with("; not confirmed: EEPROM byte 5D"))
+      << bench->record.result;
 
   // Power comes back: the EEPROM holds what was written before the loss.
   const EepromBytes afterLoss = bench->printer.EepromImage();
@@ -154,6 +183,28 @@ TEST(Restore, AWriteThatDoesNotTakeStopsAtThatByte) {
   EXPECT_EQ(outcome.readBack, 0x11);
   EXPECT_EQ(outcome.notWritten, (std::vector<std::uint8_t>{0x73, 0x74}));
   EXPECT_EQ(bench.printer.EepromImage(), before) << "nothing after the failing byte is written";
+  EXPECT_EQ(bench.record.result, "not confirmed: EEPROM byte 72");
+  ASSERT_EQ(bench.record.changes.size(), 1u);
+  EXPECT_EQ(bench.record.changes[0].outcome, WriteOutcome::NotConfirmed);
+  EXPECT_EQ(bench.record.changes[0].intended, image.bytes[0x72]);
+  EXPECT_EQ(bench.record.changes[0].held, std::optional<std::uint8_t>(0x11));
+}
+
+// Every byte held before the power went: the record says so, then the failure.
+TEST(Restore, AFailureAfterEveryByteHeldIsRecordedAfterThem) {
+  PoweredPrinter bench;
+  ASSERT_TRUE(bench.started);
+  const EepromImage image = Backup(bench);
+  bench.printer.SetEeprom(0x72, 0x11);
+  const auto changes = Differences(bench.printer.EepromImage(), image.bytes);
+  // Credit, credit request and the command, for the write and for its read-back.
+  bench.printer.GetFaults().powerLoss = true;
+  bench.printer.GetFaults().armAfterReplies = 6;
+  const RestoreOutcome outcome = WriteChanges(bench.context, changes);
+  EXPECT_NE(outcome.result, kOk);
+  EXPECT_EQ(outcome.verified, (std::vector<std::uint8_t>{0x72}));
+  EXPECT_EQ(bench.record.Outcomes(), (std::vector<WriteOutcome>{kConfirmed}));
+  EXPECT_TRUE(bench.record.result.starts_with("confirmed, then failed: ")) << bench.record.result;
 }
 
 }  // namespace

@@ -141,7 +141,8 @@ TEST_F(BidRecordWorkflow, AWriteIsKeptInTheServiceRecordWithItsOldValue) {
   const RecordedChange& c = entries[0].changes[0];
   EXPECT_EQ(c.address, 0x75);
   EXPECT_EQ(c.before, std::optional<std::uint8_t>(0x02));
-  EXPECT_EQ(c.after, 0x03);
+  EXPECT_EQ(c.intended, 0x03);
+  EXPECT_EQ(c.outcome, WriteOutcome::Confirmed);
 }
 
 TEST_F(BidWorkflow, SpinStopsAtTheEndsOfTheRange) {

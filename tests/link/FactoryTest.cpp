@@ -117,7 +117,8 @@ TEST_F(FactoryTest, MeasurementReadsSixTimesWaitsAndStoresTheValue) {
   }
   const std::int64_t start = clock.NowMs();
   std::int8_t value = 0;
-  ASSERT_EQ(link.factory.MeasureCrDispersion(value), kOk);
+  VerifiedWrites writes(link.channel);
+  ASSERT_EQ(link.factory.MeasureCrDispersion(writes, value), kOk);
   EXPECT_EQ(value, 120);
   EXPECT_GE(clock.NowMs() - start, 31'000);
   const auto data = DataPayloads();
@@ -129,16 +130,23 @@ TEST_F(FactoryTest, MeasurementReadsSixTimesWaitsAndStoresTheValue) {
   EXPECT_EQ(data[20], CD(3, 0x0C, 0x01));
   EXPECT_EQ(data[25], Frame(0x50, 0x28, {}));
   EXPECT_EQ(data[26], CD(6, 0, 0));
-  EXPECT_EQ(printer.On(kControlSocket).back(),
-            (Bytes{0x02, 0x02, 0x00, 0x11, 0x00, 0x00, 0x7C, 0x7C, 0x07, 0x00, 0x07, 0x4C, 0x42,
-                   0xBD, 0x21, 0x79, 0x78}));
+  // The write of 120 to 0x79, then its read-back, before the carriage's last move.
+  const auto control = printer.On(kControlSocket);
+  ASSERT_GE(control.size(), 2u);
+  EXPECT_EQ(control.end()[-2], (Bytes{0x02, 0x02, 0x00, 0x11, 0x00, 0x00, 0x7C, 0x7C, 0x07, 0x00,
+                                      0x07, 0x4C, 0x42, 0xBD, 0x21, 0x79, 0x78}));
+  EXPECT_EQ(control.back(), (Bytes{0x02, 0x02, 0x00, 0x10, 0x00, 0x00, 0x7C, 0x7C, 0x06, 0x00, 0x07,
+                                   0x4C, 0x41, 0xBE, 0xA0, 0x79}));
+  EXPECT_TRUE(writes.AllConfirmed());
 }
 
 TEST_F(FactoryTest, MeasurementStopsAtTheFirstFailure) {
   StartLink();
   printer.controlTexts.push_back("garbage");
   std::int8_t value = 0;
-  EXPECT_EQ(link.factory.MeasureCrDispersion(value), kChannelFailure);
+  VerifiedWrites writes(link.channel);
+  EXPECT_EQ(link.factory.MeasureCrDispersion(writes, value), kChannelFailure);
+  EXPECT_TRUE(writes.Bytes().empty());
   EXPECT_EQ(link.channel.ChannelError(), 0xB0);
   // Nothing after the failed read: the last data frame is the first A-reading move.
   EXPECT_EQ(DataPayloads().back(), CD(4, 0x0C, 0x01));
@@ -158,18 +166,19 @@ TEST_F(FactoryTest, DataChannelEepromReadAndItsBadReply) {
 
 TEST_F(FactoryTest, EepromDefaultsPerModel) {
   StartLink();
-  ASSERT_EQ(link.factory.WriteEepromDefaults(), kOk);
+  VerifiedWrites sent(link.channel);
+  ASSERT_EQ(link.factory.WriteEepromDefaults(sent), kOk);
   std::vector<std::pair<int, int>> writes;
   for (const Bytes& p : printer.On(kControlSocket)) writes.emplace_back(p[15], p[16]);
   EXPECT_EQ(writes,
             (std::vector<std::pair<int, int>>{{81, 8}, {82, 2}, {101, 1}, {176, 0x94}, {225, 0}}));
   printer.written.clear();
   link.channel.SetModel(Model::Q30);
-  ASSERT_EQ(link.factory.WriteEepromDefaults(), kOk);
+  ASSERT_EQ(link.factory.WriteEepromDefaults(sent), kOk);
   EXPECT_EQ(printer.On(kControlSocket)[3][16], 0x95);
   printer.written.clear();
   link.channel.SetModel(Model::None);
-  ASSERT_EQ(link.factory.WriteEepromDefaults(), kOk);
+  ASSERT_EQ(link.factory.WriteEepromDefaults(sent), kOk);
   EXPECT_EQ(printer.On(kControlSocket).size(), 4u);
 }
 

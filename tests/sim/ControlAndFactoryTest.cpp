@@ -147,7 +147,9 @@ struct LinkedPrinter : ::testing::Test {
 
 TEST_F(LinkedPrinter, CrMeasurementGivesASmallPlausibleValue) {
   std::int8_t value = 0;
-  ASSERT_EQ(link.factory.MeasureCrDispersion(value), kOk);
+  VerifiedWrites writes(link.channel);
+  ASSERT_EQ(link.factory.MeasureCrDispersion(writes, value), kOk);
+  EXPECT_TRUE(writes.AllConfirmed());
   EXPECT_GE(value, -5);
   EXPECT_LE(value, 5);
   EXPECT_EQ(static_cast<std::int8_t>(printer.Eeprom(121)), value);

@@ -51,9 +51,20 @@ void ScriptedPrinter::Answer(const Bytes& packet) {
     reply = Packet(0x00, payload, 0x01);
   } else if (packet[0] == 0x02) {
     std::string text;
+    // 7c 7c, length, model bytes, then the command code at 12 and the address at 15.
+    const bool eepromFrame = packet.size() >= 16 && packet[6] == 0x7C && packet[7] == 0x7C;
+    if (eepromFrame && packet[12] == 0x42 && packet.size() >= 17) eeprom[packet[15]] = packet[16];
     if (!controlTexts.empty()) {
       text = controlTexts.front();
       controlTexts.pop_front();
+    } else if (eepromFrame && packet[12] == 0x41 && eeprom.contains(packet[15])) {
+      static constexpr char kHex[] = "0123456789ABCDEF";
+      text = "@BDC PS\r\nEE:";
+      for (const std::uint8_t b : {packet[15], eeprom[packet[15]]}) {
+        text += kHex[b >> 4];
+        text += kHex[b & 0x0F];
+      }
+      text += ';';
     } else if (packet.size() > 7 && packet[6] == 's' && packet[7] == 't') {
       text = "@BDC ST2\r\nST:04;IQ:50505050;";
     } else {

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -33,6 +34,9 @@ class ScriptedPrinter final : public PortDevice {
   std::deque<Bytes> nextReplies;
   // Text payloads answering control commands; when empty a ready status or 'O' acknowledge.
   std::deque<std::string> controlTexts;
+  // Bytes written by control-channel frames: an unscripted read of one answers its value, so
+  // that a write reads back as taken.
+  std::map<std::uint8_t, std::uint8_t> eeprom;
   // Packets the printer sends on the data channel, read by ReceiveData.
   std::deque<Bytes> dataReplies;
   std::string deviceId = "MFG:V;MDL:Vantor Q40;CLS:PRINTER;";
