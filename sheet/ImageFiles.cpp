@@ -208,6 +208,17 @@ bool LoadTiffFile(const std::string& path, SheetImage& image, std::string& error
 
 }  // namespace
 
+std::string ImagePatterns() {
+  std::string patterns = "*.png";
+#if VANTOR_SHEET_JPEG
+  patterns += " *.jpg *.jpeg";
+#endif
+#if VANTOR_SHEET_TIFF
+  patterns += " *.tif *.tiff";
+#endif
+  return patterns;
+}
+
 bool LoadImage(const std::string& path, SheetImage& image, std::string& error) {
   std::array<unsigned char, 8> head{};
   {
