@@ -113,6 +113,7 @@ void ClearSurround(SheetImage& image, const std::vector<std::uint8_t>& light, fl
   const int w = image.width, h = image.height;
   const int cw = (w + kCell - 1) / kCell, ch = (h + kCell - 1) / kCell;
   std::vector<char> dark(static_cast<std::size_t>(cw) * ch, 0), around;
+  std::vector<float> mean(dark.size());
   for (int cy = 0; cy < ch; ++cy) {
     for (int cx = 0; cx < cw; ++cx) {
       long sum = 0, n = 0;
@@ -120,12 +121,25 @@ void ClearSurround(SheetImage& image, const std::vector<std::uint8_t>& light, fl
         for (int x = cx * kCell; x < std::min(w, (cx + 1) * kCell); ++x, ++n)
           sum += light[static_cast<std::size_t>(y) * w + x];
       }
-      dark[static_cast<std::size_t>(cy) * cw + cx] =
-          static_cast<double>(sum) < 0.6 * paper * static_cast<double>(n);
+      const std::size_t i = static_cast<std::size_t>(cy) * cw + cx;
+      mean[i] = static_cast<float>(sum) / static_cast<float>(n);
+      dark[i] = mean[i] < 0.6f * paper;
     }
   }
   around = ReachFromBorder(dark, cw, ch);
   if (std::find(around.begin(), around.end(), 1) == around.end()) return;
+  // The sheet's edge against a surround is sharp: the light jumps from one cell to the next. A
+  // shadow on the sheet (a hand, the phone) fades in over many cells and is levelled as paper.
+  std::vector<float> steps;
+  for (int c = 0; c + 1 < cw * ch; ++c) {
+    for (const int n : {c + 1, c + cw}) {
+      if (n >= cw * ch || (n == c + 1 && n % cw == 0)) continue;
+      const auto a = static_cast<std::size_t>(c), b = static_cast<std::size_t>(n);
+      if (around[a] != around[b]) steps.push_back(std::abs(mean[a] - mean[b]));
+    }
+  }
+  std::nth_element(steps.begin(), steps.begin() + static_cast<long>(steps.size() / 2), steps.end());
+  if (steps[steps.size() / 2] < 0.15f * paper) return;
   for (int cy = 0; cy < ch; ++cy) {
     for (int cx = 0; cx < cw; ++cx) {
       bool near = false;
