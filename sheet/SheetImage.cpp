@@ -162,6 +162,28 @@ void ClearSurround(SheetImage& image, const std::vector<std::uint8_t>& light, fl
   }
 }
 
+// The mean of each factor x factor square; what is left over at the right and bottom goes.
+std::vector<std::uint8_t> Shrunk(int width, int height, int factor,
+                                 const std::vector<std::uint8_t>& light) {
+  const int w = width / factor, h = height / factor;
+  std::vector<std::uint8_t> out(static_cast<std::size_t>(w) * h);
+  std::vector<int> row(static_cast<std::size_t>(w));
+  for (int y = 0; y < h; ++y) {
+    std::fill(row.begin(), row.end(), 0);
+    for (int j = 0; j < factor; ++j) {
+      const std::uint8_t* in = &light[static_cast<std::size_t>(y * factor + j) * width];
+      for (int x = 0; x < w; ++x) {
+        for (int i = 0; i < factor; ++i) row[static_cast<std::size_t>(x)] += in[x * factor + i];
+      }
+    }
+    for (int x = 0; x < w; ++x) {
+      out[static_cast<std::size_t>(y) * w + x] =
+          static_cast<std::uint8_t>(row[static_cast<std::size_t>(x)] / (factor * factor));
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
 std::vector<char> ReachFromBorder(const std::vector<char>& cells, int cw, int ch) {
@@ -209,7 +231,7 @@ SheetImage FromPixels(int width, int height, int channels, const std::uint8_t* p
   if (width <= 0 || height <= 0) return image;
   image.width = width;
   image.height = height;
-  const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+  std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
   std::vector<std::uint8_t> light(count);
   const int colours = channels == 4 ? 3 : channels == 2 ? 1 : channels;
   for (std::size_t i = 0; i < count; ++i) {
@@ -217,6 +239,19 @@ SheetImage FromPixels(int width, int height, int channels, const std::uint8_t* p
     std::uint8_t v = p[0];
     for (int c = 1; c < colours; ++c) v = std::min(v, p[c]);
     light[i] = v;
+  }
+  // A fine scan is read at a working resolution of 300 dpi or a little more, as an A4 sheet
+  // fills it: the reading's time grows with the pixels, and its precision comes from the many
+  // bars, not from fine pixels.
+  const double dpi = std::max(width / 8.27, height / 11.69);
+  const int factor = static_cast<int>(dpi / 300 + 0.25);
+  if (factor > 1) {
+    light = Shrunk(width, height, factor, light);
+    width /= factor;
+    height /= factor;
+    count = light.size();
+    image.width = width;
+    image.height = height;
   }
   // Bars run down a sheet; fine lines across the image are a sheet turned a quarter, which is
   // turned back before the smoothing down the columns would wipe them out.
