@@ -139,7 +139,7 @@ void ClearSurround(SheetImage& image, const std::vector<std::uint8_t>& light, fl
     }
   }
   std::nth_element(steps.begin(), steps.begin() + static_cast<long>(steps.size() / 2), steps.end());
-  if (steps[steps.size() / 2] < 0.15f * paper) return;
+  if (!steps.empty() && steps[steps.size() / 2] < 0.15f * paper) return;
   for (int cy = 0; cy < ch; ++cy) {
     for (int cx = 0; cx < cw; ++cx) {
       bool near = false;

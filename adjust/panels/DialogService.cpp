@@ -9,7 +9,7 @@
 #include <QTreeView>
 #include <algorithm>
 
-#include "sheet/SheetImage.h"
+#include "adjust/procedures/ScanEntries.h"
 
 namespace vantor {
 
@@ -42,7 +42,7 @@ bool QtDialogService::Question(QWidget* owner, const QString& title, const QStri
 }
 
 QStringList QtDialogService::OpenImages(QWidget* owner, const QString& title, bool several) {
-  const QString patterns = QString::fromStdString(sheet::ImagePatterns());
+  const QString patterns = QString::fromStdString(procedures::ScanFilePatterns());
   QFileDialog dialog(owner, title, ImageFolder(),
                      QStringLiteral("Scans and photos (%1);;All files (*)").arg(patterns));
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
