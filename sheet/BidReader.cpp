@@ -37,16 +37,12 @@ struct BarBlock {
   std::array<double, 2> leftThird{}, rightThird{};
 };
 
-// Measures one block of bars around a blob: the period fixes the scale, the phase the bars,
-// and the phase difference between the two passes the step.
-std::optional<BarBlock> MeasureBarBlock(const SheetImage& image, const Blob& blob, double angle,
-                                        double scale, int attempt = 0) {
-  Frame f{blob.cx, blob.cy, angle, scale};
+// Where the block's meeting line stands, in dots down from the frame's origin: the middle of
+// the block's height, where bars of the pitch stand. Only the bars count: the value labels
+// close above and noise on the paper have no pitch. Short stretches, as the scale is known
+// only roughly yet.
+std::optional<double> FindMeetingLine(const SheetImage& image, const Frame& f) {
   const double half = (kBarsPerBlock * kBarPitch) / 2;
-  const double sample = 0.5;
-  // Meeting line: the middle of the block's height, where bars of the pitch stand. Only the
-  // bars count: the value labels close above and noise on the paper have no pitch. Short
-  // stretches, as the scale is known only roughly yet.
   constexpr double kRowStep = 2;
   std::vector<double> column;
   for (double v = -2 * kHalfHeight; v < 2 * kHalfHeight; v += kRowStep) {
@@ -75,13 +71,13 @@ std::optional<BarBlock> MeasureBarBlock(const SheetImage& image, const Blob& blo
     ++bottom;
   const double height = static_cast<double>(bottom - top + 1) * kRowStep;
   if (height < 1.6 * kHalfHeight || height > 2.4 * kHalfHeight) return std::nullopt;
-  const double mid = -2 * kHalfHeight + static_cast<double>(top + bottom + 1) * kRowStep / 2;
-  f.cx = f.X(0, mid);
-  f.cy = f.Y(0, mid);
+  return -2 * kHalfHeight + static_cast<double>(top + bottom + 1) * kRowStep / 2;
+}
 
-  const double span = half + 3 * kBarPitch;
-  // The bars' pitch fixes the scale to within a fraction of a percent: one pass alone, as two
-  // passes half a pitch apart would show half the pitch.
+// The bars' period in dots as the frame's scale sees it: the pitch fixes the scale to within
+// a fraction of a percent. One pass alone, as two passes half a pitch apart would show half
+// the pitch.
+double FindPeriod(const SheetImage& image, const Frame& f, double span, double sample) {
   const auto both = Profile(image, f, -span, span, -kPassFrom, -kPassTo, sample);
   double bestPeriod = kBarPitch, bestPower = 0;
   for (double p = kBarPitch * 0.85; p <= kBarPitch * 1.15; p += 0.25) {
@@ -99,7 +95,85 @@ std::optional<BarBlock> MeasureBarBlock(const SheetImage& image, const Blob& blo
       bestPeriod = p;
     }
   }
-  f.scale = scale * bestPeriod / kBarPitch;
+  return bestPeriod;
+}
+
+// Which 34 bar positions of a pass's profile hold bars: the start of the strongest run.
+std::optional<double> RunStart(const std::vector<double>& pass, double span, double sample) {
+  const double phase = Phase(Coefficient(pass, -span, sample, kBarPitch), kBarPitch);
+  std::vector<double> strength;
+  const double first = phase - kBarPitch * std::ceil((phase + span) / kBarPitch);
+  for (double b = first; b < span; b += kBarPitch) {
+    auto at = [&](double u) {
+      const long i = std::lround((u + span) / sample);
+      if (i < 0 || i >= static_cast<long>(pass.size())) return 0.0;
+      return pass[static_cast<std::size_t>(i)];
+    };
+    strength.push_back(at(b) - (at(b - kBarPitch / 2) + at(b + kBarPitch / 2)) / 2);
+  }
+  if (strength.size() < kBarsPerBlock) return std::nullopt;
+  double best = -1e9;
+  std::size_t firstBar = 0;
+  for (std::size_t s = 0; s + kBarsPerBlock <= strength.size(); ++s) {
+    const double total =
+        std::accumulate(strength.begin() + static_cast<long>(s),
+                        strength.begin() + static_cast<long>(s) + kBarsPerBlock, 0.0);
+    if (total > best) {
+      best = total;
+      firstBar = s;
+    }
+  }
+  return first + static_cast<double>(firstBar) * kBarPitch;
+}
+
+// The step between the passes from each bar on its own first: the share that agrees with the
+// others tells how sure the block is, and a bar far off (a smudge, a speck) is left out.
+void MeasureStep(BarBlock& block, const std::vector<double>& upper,
+                 const std::vector<double>& lower, double span, double sample) {
+  std::vector<double> steps;
+  std::vector<Complex> pairs;
+  for (int i = 0; i < kBarsPerBlock; ++i) {
+    const double c = block.u0 + i * kBarPitch;
+    const auto from = static_cast<std::size_t>(std::max(0.0, (c - kBarPitch / 2 + span) / sample));
+    const auto to = static_cast<std::size_t>(std::max(0.0, (c + kBarPitch / 2 + span) / sample));
+    const Complex cu = Coefficient(upper, -span, sample, kBarPitch, from, to);
+    const Complex cl = Coefficient(lower, -span, sample, kBarPitch, from, to);
+    pairs.push_back(cl * std::conj(cu));
+    steps.push_back(Phase(pairs.back(), kBarPitch));
+  }
+  // A bar narrower than a pixel lands on the pixel grid, so single bars scatter by up to a
+  // pixel either way, in whole pixels: the median would pick one of the grid's values, while
+  // the bars together, each as strong as it printed, average the grid out.
+  const double median = Median(steps);
+  const double window = 1.5 / block.frame.scale + 1.5;
+  Complex together = 0;
+  std::vector<double> kept;
+  for (std::size_t i = 0; i < steps.size(); ++i) {
+    if (std::abs(Wrap(steps[i] - median, kBarPitch)) > window) continue;
+    together += pairs[i];
+    kept.push_back(steps[i]);
+  }
+  const int agree = static_cast<int>(kept.size());
+  block.step = Phase(together, kBarPitch);
+  double square = 0;
+  for (const double k : kept)
+    square += Wrap(k - block.step, kBarPitch) * Wrap(k - block.step, kBarPitch);
+  block.error = std::sqrt(square / std::max(1, agree - 1) / std::max(1, agree));
+  block.agreement = static_cast<double>(agree) / kBarsPerBlock;
+}
+
+// Measures one block of bars around a blob: the period fixes the scale, the phase the bars,
+// and the phase difference between the two passes the step.
+std::optional<BarBlock> MeasureBarBlock(const SheetImage& image, const Blob& blob, double angle,
+                                        double scale, int attempt = 0) {
+  Frame f{blob.cx, blob.cy, angle, scale};
+  const double half = (kBarsPerBlock * kBarPitch) / 2, sample = 0.5;
+  const auto mid = FindMeetingLine(image, f);
+  if (!mid) return std::nullopt;
+  f.cx = f.X(0, *mid);
+  f.cy = f.Y(0, *mid);
+  const double span = half + 3 * kBarPitch;
+  f.scale = scale * FindPeriod(image, f, span, sample) / kBarPitch;
   // The upper pass in its top and bottom halves: bars that slant within one pass are a tilted
   // head (or a photo's lean, which the page's geometry tells apart).
   constexpr double kPassMiddle = (kPassFrom + kPassTo) / 2;
@@ -109,33 +183,7 @@ std::optional<BarBlock> MeasureBarBlock(const SheetImage& image, const Blob& blo
   for (std::size_t i = 0; i < upper.size(); ++i) upper[i] = (upperTop[i] + upperBottom[i]) / 2;
   const auto lower = Profile(image, f, -span, span, kPassTo, kPassFrom, sample);
   // Which 34 bar positions hold bars: the strongest run of them.
-  const auto runStart = [&](const std::vector<double>& pass) -> std::optional<double> {
-    const double phase = Phase(Coefficient(pass, -span, sample, kBarPitch), kBarPitch);
-    std::vector<double> strength;
-    const double first = phase - kBarPitch * std::ceil((phase + span) / kBarPitch);
-    for (double b = first; b < span; b += kBarPitch) {
-      auto at = [&](double u) {
-        const long i = std::lround((u + span) / sample);
-        if (i < 0 || i >= static_cast<long>(pass.size())) return 0.0;
-        return pass[static_cast<std::size_t>(i)];
-      };
-      strength.push_back(at(b) - (at(b - kBarPitch / 2) + at(b + kBarPitch / 2)) / 2);
-    }
-    if (strength.size() < kBarsPerBlock) return std::nullopt;
-    double best = -1e9;
-    std::size_t firstBar = 0;
-    for (std::size_t s = 0; s + kBarsPerBlock <= strength.size(); ++s) {
-      const double total =
-          std::accumulate(strength.begin() + static_cast<long>(s),
-                          strength.begin() + static_cast<long>(s) + kBarsPerBlock, 0.0);
-      if (total > best) {
-        best = total;
-        firstBar = s;
-      }
-    }
-    return first + static_cast<double>(firstBar) * kBarPitch;
-  };
-  const auto upperStart = runStart(upper);
+  const auto upperStart = RunStart(upper, span, sample);
   if (!upperStart) return std::nullopt;
   // A run against the end of the window may go on past it: a blob cut short (by the edge of a
   // dark surround) is centred off its block. The window moves that way and the block is
@@ -166,47 +214,15 @@ std::optional<BarBlock> MeasureBarBlock(const SheetImage& image, const Blob& blo
   };
   block.leftThird = where(0, kBarsPerBlock / 3);
   block.rightThird = where(kBarsPerBlock - kBarsPerBlock / 3, kBarsPerBlock);
-  // Each bar on its own first: the share that agrees with the others tells how sure the block
-  // is, and a bar far off (a smudge, a speck) is left out.
-  std::vector<double> steps;
-  std::vector<Complex> pairs;
-  for (int i = 0; i < kBarsPerBlock; ++i) {
-    const double c = block.u0 + i * kBarPitch;
-    const auto from = static_cast<std::size_t>(std::max(0.0, (c - kBarPitch / 2 + span) / sample));
-    const auto to = static_cast<std::size_t>(std::max(0.0, (c + kBarPitch / 2 + span) / sample));
-    const Complex cu = Coefficient(upper, -span, sample, kBarPitch, from, to);
-    const Complex cl = Coefficient(lower, -span, sample, kBarPitch, from, to);
-    pairs.push_back(cl * std::conj(cu));
-    steps.push_back(Phase(pairs.back(), kBarPitch));
-  }
-  // A bar narrower than a pixel lands on the pixel grid, so single bars scatter by up to a
-  // pixel either way, in whole pixels: the median would pick one of the grid's values, while
-  // the bars together, each as strong as it printed, average the grid out.
-  const double median = Median(steps);
-  const double window = 1.5 / f.scale + 1.5;
-  Complex together = 0;
-  std::vector<double> kept;
-  for (std::size_t i = 0; i < steps.size(); ++i) {
-    if (std::abs(Wrap(steps[i] - median, kBarPitch)) > window) continue;
-    together += pairs[i];
-    kept.push_back(steps[i]);
-  }
-  const int agree = static_cast<int>(kept.size());
-  block.step = Phase(together, kBarPitch);
+  block.frame = f;
+  MeasureStep(block, upper, lower, span, sample);
   block.slant = Wrap(Phase(Coefficient(upperBottom, -span, sample, kBarPitch), kBarPitch) -
                          Phase(Coefficient(upperTop, -span, sample, kBarPitch), kBarPitch),
                      kBarPitch) /
                 (kPassFrom - kPassMiddle);
-  double square = 0;
-  for (const double k : kept)
-    square += Wrap(k - block.step, kBarPitch) * Wrap(k - block.step, kBarPitch);
-  block.error = std::sqrt(square / std::max(1, agree - 1) / std::max(1, agree));
-  block.agreement = static_cast<double>(agree) / kBarsPerBlock;
-  block.frame = f;
   return block;
 }
 
-constexpr double kMaxTilt = 6 * std::numbers::pi / 180;
 constexpr double kMaxForeign = 800;  // dots: anything longer that is not a block is foreign
 
 // Meeting lines of the black blocks down one Bi-D sheet, from the first: three candidates of
@@ -230,9 +246,19 @@ struct PageBlocks {
 const char* const kNotBid =
     "this image is not a Bi-D adjustment sheet printed by this tool (no rows of Bi-D bars found)";
 
-std::optional<PageBlocks> ReadBidPage(const SheetImage& image, Refusal& refusal) {
-  const double guess = GuessScale(image);
-  const std::vector<Blob> blobs = FindBlobs(image, guess);
+struct Placed {
+  BarBlock block;
+  double u, v;  // page frame, dots
+};
+
+// The rows of bars among the blobs, with the angle and scale their shapes give roughly.
+struct Bars {
+  std::vector<const Blob*> blobs;
+  double angle = 0, scale = 1;
+};
+
+// What else the page holds must be no foreign print.
+std::optional<Bars> FindBars(const std::vector<Blob>& blobs, double guess, Refusal& refusal) {
   std::vector<const Blob*> bars;
   for (const Blob& b : blobs) {
     const double aspect = b.length / std::max(1.0, b.height);
@@ -250,7 +276,6 @@ std::optional<PageBlocks> ReadBidPage(const SheetImage& image, Refusal& refusal)
     angles.push_back(AngleNear0(b->angle));
     lengths.push_back(b->length);
   }
-  const double roughAngle = Median(angles);
   const double roughScale = Median(lengths) / (kBarsPerBlock * kBarPitch);
   for (const Blob& b : blobs) {
     const bool isBar = std::find(bars.begin(), bars.end(), &b) != bars.end();
@@ -266,22 +291,22 @@ std::optional<PageBlocks> ReadBidPage(const SheetImage& image, Refusal& refusal)
                     "another print?); scan the Bi-D sheets alone");
     }
   }
+  return Bars{bars, Median(angles), roughScale};
+}
 
-  struct Placed {
-    BarBlock block;
-    double u, v;  // page frame, dots
-  };
+// Each row of bars measured and placed in the page's frame; `scale` becomes the bars' own.
+std::vector<Placed> PlaceBlocks(const SheetImage& image, const Bars& bars, double& scale) {
+  const double angle = bars.angle;
   std::vector<BarBlock> blocks;
-  for (const Blob* b : bars) {
-    if (auto block = MeasureBarBlock(image, *b, roughAngle, roughScale)) blocks.push_back(*block);
+  for (const Blob* b : bars.blobs) {
+    if (auto block = MeasureBarBlock(image, *b, bars.angle, bars.scale)) blocks.push_back(*block);
   }
-  if (blocks.empty()) return Refuse(refusal, RefusalKind::kNotASheet, kNotBid);
+  if (blocks.empty()) return {};
   // The bars' pitch gives the scale far better than the blobs' lengths, which a crop or a dark
   // surround shortens.
   std::vector<double> scales;
   for (const BarBlock& block : blocks) scales.push_back(block.frame.scale);
-  const double scale = Median(scales);
-  const double angle = roughAngle;
+  scale = Median(scales);
   std::vector<Placed> placed;
   for (const BarBlock& block : blocks) {
     const Frame& f = block.frame;
@@ -289,7 +314,12 @@ std::optional<PageBlocks> ReadBidPage(const SheetImage& image, Refusal& refusal)
     const double v = (-f.cx * std::sin(angle) + f.cy * std::cos(angle)) / scale;
     placed.push_back({block, u + block.u0 * f.scale / scale, v});
   }
-  // The black column is the one with the colour column 1520 dots to its right.
+  return placed;
+}
+
+// The black column is the one with the colour column 1520 dots to its right.
+std::optional<double> FindBlackColumn(const SheetImage& image, const std::vector<Placed>& placed,
+                                      double angle, double scale, Refusal& refusal) {
   std::optional<double> blackU;
   for (const Placed& a : placed) {
     for (const Placed& b : placed) {
@@ -300,63 +330,106 @@ std::optional<PageBlocks> ReadBidPage(const SheetImage& image, Refusal& refusal)
     }
   }
   if (!blackU) {
-    // Turned half round, the colour blocks stand left of the black ones and above them.
+    // Turned half round, the pairs stand as they do upright (which the titles tell apart); in
+    // a mirror image the right block of a pair stands above the left one.
     for (const Placed& a : placed) {
       for (const Placed& b : placed) {
-        if (std::abs(a.u - b.u - kColourFromBlack) < 60 &&
+        if (std::abs(b.u - a.u - kColourFromBlack) < 60 &&
             std::abs(a.v - b.v - kColourBelowBlack) < 40) {
-          return Refuse(refusal, RefusalKind::kUpsideDown, "the sheet is upside down: turn it");
+          return Refuse(refusal, RefusalKind::kMirrored, kMirrored);
         }
       }
     }
-    return Refuse(refusal, RefusalKind::kNotASheet, kNotBid);
+    // A crop through the colour blocks leaves the black column alone: the leftmost column of
+    // blocks, when the colour one would stand past the image's right edge.
+    std::vector<double> us;
+    for (const Placed& p : placed) us.push_back(p.u);
+    const double left = *std::min_element(us.begin(), us.end());
+    const auto inColumn =
+        std::count_if(us.begin(), us.end(), [&](double u) { return u - left < 60; });
+    const Frame f{0, 0, angle, scale};
+    bool colourCut = inColumn >= 2;
+    for (const Placed& p : placed) {
+      const double u = left + kColourFromBlack + kBarsPerBlock * kBarPitch;
+      if (p.u - left < 60 && f.X(u, p.v) < image.width) colourCut = false;
+    }
+    if (!colourCut) return Refuse(refusal, RefusalKind::kNotASheet, kNotBid);
+    blackU = left;
   }
-  // How the photo leans, from the black column's upper passes, at the left and the right of
-  // the column: a keystone leans the left and the right of the sheet apart.
-  std::vector<const BarBlock*> column;
-  for (const Placed& p : placed) {
-    if (std::abs(p.u - *blackU) < 60) column.push_back(&p.block);
-  }
+  return blackU;
+}
+
+struct Lean {
+  double at = 0, lean = 0, residual = 0;  // pixels across; dots across per dot down; pixels
+};
+
+// A line through the upper passes' bars in one third of each block of the black column, down
+// the column, in pixels across per pixel down.
+Lean FitLean(const std::vector<const BarBlock*>& column, double angle, double scale, bool right) {
   const double cosA = std::cos(angle), sinA = std::sin(angle);
   const auto across = [&](const std::array<double, 2>& px) { return px[0] * cosA + px[1] * sinA; };
   const auto down = [&](const std::array<double, 2>& px) { return -px[0] * sinA + px[1] * cosA; };
-  struct Lean {
-    double at = 0, lean = 0, residual = 0;  // pixels across; dots across per dot down; pixels
-  };
-  std::sort(column.begin(), column.end(), [&](const BarBlock* a, const BarBlock* b) {
-    return down(a->leftThird) < down(b->leftThird);
-  });
   const double pitch = kBarPitch * scale;  // pixels
-  const auto fit = [&](bool right) {
-    Lean l;
-    double n = 0, su = 0, sv = 0, svv = 0, suv = 0;
-    // Each block's bars are placed to a pitch only: down the column, each is taken nearest to
-    // the one above it.
-    std::vector<std::array<double, 2>> points;
-    for (const BarBlock* c : column) {
-      const auto& px = right ? c->rightThird : c->leftThird;
-      double u = across(px);
-      if (!points.empty()) u = points.back()[0] + Wrap(u - points.back()[0], pitch);
-      points.push_back({u, down(px)});
+  Lean l;
+  double n = 0, su = 0, sv = 0, svv = 0, suv = 0;
+  // Each block's bars are placed by the run of its bars, which a bar lost at an end moves
+  // by a pitch: a line through the medians of the pairs' slopes sets the lean roughly (a
+  // steep lean moves the column by more than half a pitch from one block to the next), and
+  // each block is taken at the pitch nearest to it.
+  std::vector<std::array<double, 2>> points;
+  for (const BarBlock* c : column) {
+    const auto& px = right ? c->rightThird : c->leftThird;
+    points.push_back({across(px), down(px)});
+  }
+  std::vector<double> pairSlopes, offsets;
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    for (std::size_t j = i + 1; j < points.size(); ++j) {
+      if (std::abs(points[j][1] - points[i][1]) > pitch)
+        pairSlopes.push_back((points[j][0] - points[i][0]) / (points[j][1] - points[i][1]));
     }
-    for (const auto& [u, v] : points) {
-      n += 1;
-      su += u;
-      sv += v;
-      svv += v * v;
-      suv += u * v;
-    }
-    if (n < 2) return l;
-    l.at = su / n;
-    l.lean = (n * suv - su * sv) / (n * svv - sv * sv);
-    const double a = (su - l.lean * sv) / n;
-    double square = 0;
-    for (const auto& [u, v] : points) square += (u - a - l.lean * v) * (u - a - l.lean * v);
-    l.residual = n > 2 ? std::sqrt(square / (n - 2)) : 0;
-    return l;
-  };
-  const Lean left = fit(false), right = fit(true);
-  PageBlocks page;
+  }
+  const double rough = pairSlopes.empty() ? 0 : Median(pairSlopes);
+  for (const auto& [u, v] : points) offsets.push_back(u - rough * v);
+  // One of the blocks' own places, not a mean of two a pitch apart.
+  std::nth_element(offsets.begin(), offsets.begin() + static_cast<long>(offsets.size() / 2),
+                   offsets.end());
+  const double through = offsets.empty() ? 0 : offsets[offsets.size() / 2];
+  for (auto& [u, v] : points) u = through + rough * v + Wrap(u - through - rough * v, pitch);
+  for (const auto& [u, v] : points) {
+    n += 1;
+    su += u;
+    sv += v;
+    svv += v * v;
+    suv += u * v;
+  }
+  if (n < 2) return l;
+  l.at = su / n;
+  l.lean = (n * suv - su * sv) / (n * svv - sv * sv);
+  const double a = (su - l.lean * sv) / n;
+  double square = 0;
+  for (const auto& [u, v] : points) square += (u - a - l.lean * v) * (u - a - l.lean * v);
+  l.residual = n > 2 ? std::sqrt(square / (n - 2)) : 0;
+  return l;
+}
+
+// How the photo leans, taken out of every block's step; whether the bars still slant within
+// their passes, as a tilted head prints them.
+void TakeOutLean(std::vector<Placed>& placed, double blackU, double angle, double scale,
+                 PageBlocks& page) {
+  // From the black column's upper passes, at the left and the right of the column: a keystone
+  // leans the left and the right of the sheet apart.
+  std::vector<const BarBlock*> column;
+  for (const Placed& p : placed) {
+    if (std::abs(p.u - blackU) < 60) column.push_back(&p.block);
+  }
+  const double cosA = std::cos(angle), sinA = std::sin(angle);
+  const auto across = [&](const std::array<double, 2>& px) { return px[0] * cosA + px[1] * sinA; };
+  std::sort(column.begin(), column.end(), [&](const BarBlock* a, const BarBlock* b) {
+    return -a->leftThird[0] * sinA + a->leftThird[1] * cosA <
+           -b->leftThird[0] * sinA + b->leftThird[1] * cosA;
+  });
+  const Lean left = FitLean(column, angle, scale, false),
+             right = FitLean(column, angle, scale, true);
   page.leaned = column.size() >= 2;
   page.unexplained = std::max(left.residual, right.residual) / scale;
   std::vector<double> slants;
@@ -373,11 +446,17 @@ std::optional<PageBlocks> ReadBidPage(const SheetImage& image, Refusal& refusal)
       slants.push_back(p.block.slant - lean);
     }
   }
-  // The slots: the first black meeting line that puts the most blocks on a slot.
+  // A lever step tilts the head by a twentieth of a dot per dot; half of that is no lean a
+  // photo leaves once its geometry is taken out.
+  page.tilted = !slants.empty() && std::abs(Median(slants)) > kTiltedSlant;
+}
+
+// The slots: the first black meeting line that puts the most blocks on a slot; its place.
+double AssignSlots(const std::vector<Placed>& placed, double blackU, PageBlocks& page) {
   std::vector<double> blackV;
   for (const Placed& p : placed) {
-    if (std::abs(p.u - *blackU) < 60) blackV.push_back(p.v);
-    if (std::abs(p.u - *blackU - kColourFromBlack) < 60) blackV.push_back(p.v - kColourBelowBlack);
+    if (std::abs(p.u - blackU) < 60) blackV.push_back(p.v);
+    if (std::abs(p.u - blackU - kColourFromBlack) < 60) blackV.push_back(p.v - kColourBelowBlack);
   }
   double origin = 0;
   int bestHits = -1;
@@ -393,13 +472,9 @@ std::optional<PageBlocks> ReadBidPage(const SheetImage& image, Refusal& refusal)
       }
     }
   }
-  page.noise = image.noise;
-  // A lever step tilts the head by a twentieth of a dot per dot; half of that is no lean a
-  // photo leaves once its geometry is taken out.
-  page.tilted = !slants.empty() && std::abs(Median(slants)) > kTiltedSlant;
   for (const Placed& p : placed) {
-    const bool black = std::abs(p.u - *blackU) < 60;
-    const bool colour = std::abs(p.u - *blackU - kColourFromBlack) < 60;
+    const bool black = std::abs(p.u - blackU) < 60;
+    const bool colour = std::abs(p.u - blackU - kColourFromBlack) < 60;
     const double v = p.v - (colour ? kColourBelowBlack : 0) - origin;
     for (std::size_t s = 0; s < kBidSlots.size(); ++s) {
       if (std::abs(v - kBidSlots[s]) >= 40) continue;
@@ -407,20 +482,32 @@ std::optional<PageBlocks> ReadBidPage(const SheetImage& image, Refusal& refusal)
       if (colour) page.colour[s] = p.block;
     }
   }
-  // Which group is which is read from the titles above them: the second sheet's lower dot
-  // type is ECO, the only short title. A page seen whole shows its two groups, one under the
-  // other; a part of a page shows one, which only the short title names.
+  return origin;
+}
+
+// Which group is which is read from the titles above them: the second sheet's lower dot type
+// is ECO, the only short title. A page seen whole shows its two groups, one under the other; a
+// part of a page shows one, which only the short title names. False when they cannot be named.
+bool NameGroups(const SheetImage& image, double blackU, double angle, double scale, double origin,
+                PageBlocks& page, Refusal& refusal) {
   bool upperSeen = false, lowerSeen = false;
   for (std::size_t s = 0; s < kBidSlots.size(); ++s) {
     const bool seen = page.black[s] || page.colour[s];
     (s < 3 ? upperSeen : lowerSeen) = (s < 3 ? upperSeen : lowerSeen) || seen;
   }
-  const Frame pageFrame{0, 0, angle, scale};
   // The title's length in dots from the left end of the black bars, where it starts; 0 when
-  // there is none. Measured from inside the sheet, so a dark surround does not lengthen it.
-  const auto titleLength = [&](double groupV) {
-    const auto title = Profile(image, pageFrame, *blackU + 4, *blackU + 700, groupV + kTitleFrom,
-                               groupV + kTitleTo, 2.0);
+  // there is none. Measured from inside the sheet, so a dark surround does not lengthen it, and
+  // from the group's first block where it was found, whose frame a photo's perspective turns
+  // and scales as it does the title.
+  const auto titleLength = [&](std::size_t slot) {
+    Frame f{0, 0, angle, scale};
+    double from = blackU, v = origin + kBidSlots[slot];
+    if (const auto& first = page.black[slot]) {
+      f = first->frame;
+      from = first->u0;
+      v = 0;
+    }
+    const auto title = Profile(image, f, from + 4, from + 700, v + kTitleFrom, v + kTitleTo, 2.0);
     const double peak = title.empty() ? 0 : *std::max_element(title.begin(), title.end());
     if (peak < 0.05) return 0.0;
     int last = -1;
@@ -429,22 +516,31 @@ std::optional<PageBlocks> ReadBidPage(const SheetImage& image, Refusal& refusal)
     }
     return 4 + (last + 1) * 2.0;
   };
-  const double upperTitle = titleLength(origin + kBidSlots[0]);
-  const double lowerTitle = titleLength(origin + kBidSlots[3]);
+  const double upperTitle = titleLength(0);
+  const double lowerTitle = titleLength(3);
   // Turned half round, the colour column passes for the black one, but no title stands above
   // a group.
   if (upperSeen && lowerSeen && upperTitle == 0 && lowerTitle == 0) {
-    return Refuse(refusal, RefusalKind::kUpsideDown, "the sheet is upside down: turn it");
+    Refuse(refusal, RefusalKind::kUpsideDown, "the sheet is upside down: turn it");
+    return false;
   }
   if (upperSeen && lowerSeen) {
-    page.second = lowerTitle > 0 && lowerTitle < kShortTitle;
+    // Which sheet it is comes from the lower title alone; unread, it is not guessed.
+    if (lowerTitle == 0) {
+      Refuse(refusal, RefusalKind::kDegraded,
+             "the title above the lower rows of bars cannot be read, so it is not known "
+             "which sheet this is: scan the whole sheet, square and in focus");
+      return false;
+    }
+    page.second = lowerTitle < kShortTitle;
   } else {
     // One group: named only when it is ECO, which then is the lower one.
-    const double only = titleLength(origin + kBidSlots[upperSeen ? 0 : 3]);
+    const double only = upperSeen ? upperTitle : lowerTitle;
     if (!(only > 0 && only < kShortTitle)) {
-      return Refuse(refusal, RefusalKind::kPartial,
-                    "only part of the page: scan the whole sheet (the rows of bars seen "
-                    "cannot be named)");
+      Refuse(refusal, RefusalKind::kPartial,
+             "only part of the page: scan the whole sheet (the rows of bars seen "
+             "cannot be named)");
+      return false;
     }
     if (upperSeen) {
       std::rotate(page.black.begin(), page.black.begin() + 3, page.black.end());
@@ -452,6 +548,24 @@ std::optional<PageBlocks> ReadBidPage(const SheetImage& image, Refusal& refusal)
     }
     page.second = true;
   }
+  return true;
+}
+
+std::optional<PageBlocks> ReadBidPage(const SheetImage& image, Refusal& refusal) {
+  const double guess = GuessScale(image);
+  const std::vector<Blob> blobs = FindBlobs(image, guess);
+  const auto bars = FindBars(blobs, guess, refusal);
+  if (!bars) return std::nullopt;
+  double scale = bars->scale;
+  std::vector<Placed> placed = PlaceBlocks(image, *bars, scale);
+  if (placed.empty()) return Refuse(refusal, RefusalKind::kNotASheet, kNotBid);
+  const auto blackU = FindBlackColumn(image, placed, bars->angle, scale, refusal);
+  if (!blackU) return std::nullopt;
+  PageBlocks page;
+  page.noise = image.noise;
+  TakeOutLean(placed, *blackU, bars->angle, scale, page);
+  const double origin = AssignSlots(placed, *blackU, page);
+  if (!NameGroups(image, *blackU, bars->angle, scale, origin, page, refusal)) return std::nullopt;
   return page;
 }
 

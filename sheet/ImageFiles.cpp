@@ -26,10 +26,10 @@ namespace vantor::sheet {
 
 namespace {
 
-// A legal-size scanner bed at 600 dpi, with room to spare; the reading holds about ten bytes a
-// pixel.
-constexpr std::uint64_t kMaxPixels = 64'000'000;
-constexpr std::uint32_t kMaxSide = 16'384;
+// A legal-size scanner bed at 1200 dpi, with room to spare; the file's pixels are held at four
+// bytes each until the reading takes them down to its working resolution.
+constexpr std::uint64_t kMaxPixels = 180'000'000;
+constexpr std::uint32_t kMaxSide = 20'000;
 
 // Checked against the header before anything is allocated: a damaged or hostile header may
 // claim any size.
@@ -37,7 +37,7 @@ bool SizeAllowed(const std::string& path, std::uint64_t width, std::uint64_t hei
                  std::string& error) {
   if (width * height <= kMaxPixels && std::max(width, height) <= kMaxSide) return true;
   error = path + ": the image is too large to be a scan of a sheet (" + std::to_string(width) +
-          " x " + std::to_string(height) + " pixels; scan at 150 to 600 dpi)";
+          " x " + std::to_string(height) + " pixels; scan at 100 to 1200 dpi)";
   return false;
 }
 
@@ -207,6 +207,17 @@ bool LoadTiffFile(const std::string& path, SheetImage& image, std::string& error
 #endif
 
 }  // namespace
+
+std::string ImagePatterns() {
+  std::string patterns = "*.png";
+#if VANTOR_SHEET_JPEG
+  patterns += " *.jpg *.jpeg";
+#endif
+#if VANTOR_SHEET_TIFF
+  patterns += " *.tif *.tiff";
+#endif
+  return patterns;
+}
 
 bool LoadImage(const std::string& path, SheetImage& image, std::string& error) {
   std::array<unsigned char, 8> head{};

@@ -117,13 +117,22 @@ double Phase(Complex c, double period) {
   return -std::arg(c) * period / (2 * std::numbers::pi);
 }
 
-std::vector<Blob> FindBlobs(const SheetImage& image, double guessScale) {
-  // Wide enough to hold a bar of every row of bars, low enough to keep the rows of a sheet apart.
-  const int cellW = std::max(2, static_cast<int>(std::lround(guessScale * 45)));
-  const int cellH = std::max(2, static_cast<int>(std::lround(guessScale * 22)));
-  const int cw = (image.width + cellW - 1) / cellW;
-  const int ch = (image.height + cellH - 1) / cellH;
-  std::vector<double> mean(static_cast<std::size_t>(cw) * ch, 0.0);
+namespace {
+
+// The image in cells about a bar's pitch wide and a sixth of a pass high.
+struct Cells {
+  int w = 0, h = 0;    // pixels per cell
+  int cw = 0, ch = 0;  // cells across and down
+  std::vector<double> mean;
+  std::vector<char> flat, even;  // no marks: a flat grey, an even tone
+  std::vector<char> inked;
+};
+
+// Each cell's mean darkness, and whether it is flat or even.
+void MeasureCells(const SheetImage& image, Cells& cells) {
+  const int cellW = cells.w, cellH = cells.h, cw = cells.cw, ch = cells.ch;
+  std::vector<double>& mean = cells.mean;
+  mean.assign(static_cast<std::size_t>(cw) * ch, 0.0);
   for (int y = 0; y < image.height; ++y) {
     for (int x = 0; x < image.width; ++x) {
       mean[static_cast<std::size_t>(y / cellH) * cw + x / cellW] += image.At(x, y);
@@ -138,7 +147,10 @@ std::vector<Blob> FindBlobs(const SheetImage& image, double guessScale) {
   }
   const double noise2 = double{image.noise} * image.noise;
   // A flat grey (a scanner lid, a shadow) is no ink: marks are either sharp or solid.
-  std::vector<char> flat(mean.size(), 0), even(mean.size(), 0);
+  std::vector<char>& flat = cells.flat;
+  std::vector<char>& even = cells.even;
+  flat.assign(mean.size(), 0);
+  even.assign(mean.size(), 0);
   for (int cy = 0; cy < ch; ++cy) {
     for (int cx = 0; cx < cw; ++cx) {
       const int w = std::min(cellW, image.width - cx * cellW);
@@ -152,9 +164,16 @@ std::vector<Blob> FindBlobs(const SheetImage& image, double guessScale) {
       even[i] = spread < 0.05 && mean[i] > 0.04;
     }
   }
+}
+
+// Cells that stand out of the paper around them, and are not what lies around the sheet.
+void FindInkedCells(const SheetImage& image, Cells& cells) {
+  const int cellW = cells.w, cellH = cells.h, cw = cells.cw, ch = cells.ch;
+  const std::vector<double>& mean = cells.mean;
+  const std::vector<char>& flat = cells.flat;
   // Whatever lies around the sheet (lid, table, shadow) reaches the image border without a
   // break; the sheet's edge against it is a sharp line, but no mark of the sheet.
-  const std::vector<char> around = ReachFromBorder(even, cw, ch);
+  const std::vector<char> around = ReachFromBorder(cells.even, cw, ch);
   std::vector<char> nearAround(mean.size(), 0);
   for (int c = 0; c < cw * ch; ++c) {
     const int x = c % cw, y = c / cw;
@@ -189,7 +208,8 @@ std::vector<Blob> FindBlobs(const SheetImage& image, double guessScale) {
   const double cellGrain = image.noise * 2 / std::sqrt(cellPixels);
   const double inkLevel = std::max(0.005, 4 * cellGrain);
   const int r = 8;
-  std::vector<char> inked(mean.size(), 0);
+  std::vector<char>& inked = cells.inked;
+  inked.assign(mean.size(), 0);
   std::vector<double> window;
   for (int cy = 0; cy < ch; ++cy) {
     for (int cx = 0; cx < cw; ++cx) {
@@ -206,7 +226,134 @@ std::vector<Blob> FindBlobs(const SheetImage& image, double guessScale) {
       inked[i] = !flat[i] && !nearAround[i] && judged[i] - paper > inkLevel;
     }
   }
+}
 
+// A crease or a fold down the page is a line of inked cells longer than any mark of the
+// sheets: where nothing inked stands beside it, it is no mark and would join those it runs
+// through.
+void ClearLinesDown(Cells& cells, double guessScale) {
+  const int cw = cells.cw, ch = cells.ch;
+  std::vector<char>& inked = cells.inked;
+  const int lineCells = std::max(8, static_cast<int>(std::lround(guessScale * 400 / cells.h)));
+  std::vector<int> run(inked.size(), 0);  // inked cells above, within a column either way
+  for (int cy = 0; cy < ch; ++cy) {
+    for (int cx = 0; cx < cw; ++cx) {
+      const std::size_t i = static_cast<std::size_t>(cy) * cw + cx;
+      if (!inked[i]) continue;
+      int above = 0;
+      for (int dx = -1; dx <= 1 && cy > 0; ++dx) {
+        if (cx + dx >= 0 && cx + dx < cw) above = std::max(above, run[i - cw + dx]);
+      }
+      run[i] = above + 1;
+    }
+  }
+  for (int cy = ch - 1; cy >= 0; --cy) {
+    for (int cx = 0; cx < cw; ++cx) {
+      const std::size_t i = static_cast<std::size_t>(cy) * cw + cx;
+      if (run[i] < lineCells) continue;
+      // The whole line down from its bottom end is cleared where it stands alone.
+      for (int y = cy, x = cx; y >= 0; --y) {
+        const std::size_t j = static_cast<std::size_t>(y) * cw + x;
+        const bool beside = (x >= 2 && inked[j - 2] == 1) || (x + 2 < cw && inked[j + 2] == 1);
+        if (!beside) inked[j] = 2;
+        run[j] = 0;
+        if (y == 0) break;
+        int next = -1;
+        for (int dx = -1; dx <= 1; ++dx) {
+          if (x + dx < 0 || x + dx >= cw) continue;
+          const std::size_t k = static_cast<std::size_t>(y - 1) * cw + x + dx;
+          if (inked[k] == 1 && (next < 0 || run[k] > run[j - cw + next])) next = dx;
+        }
+        if (next < 0) break;
+        x += next;
+      }
+    }
+  }
+  for (char& c : inked) c = c == 1;
+}
+
+// The blob the cells hold: moments of their ink.
+std::optional<Blob> BlobOf(const SheetImage& image, const Cells& grid,
+                           const std::vector<int>& cells) {
+  const int cellW = grid.w, cellH = grid.h, cw = grid.cw, ch = grid.ch;
+  bool edge = false;
+  for (const int c : cells) {
+    edge = edge || c % cw == 0 || c / cw == 0 || c % cw == cw - 1 || c / cw == ch - 1;
+  }
+  // Moments of the ink in the blob's cells. What counts as ink is relative to the blob's
+  // darkest pixels: blur spreads a one-dot bar into a faint band.
+  std::array<int, 101> histogram{};
+  int pixels = 0;
+  for (const int c : cells) {
+    const int x0 = (c % cw) * cellW, y0 = (c / cw) * cellH;
+    for (int y = y0; y < std::min(image.height, y0 + cellH); ++y) {
+      for (int x = x0; x < std::min(image.width, x0 + cellW); ++x) {
+        ++histogram[static_cast<std::size_t>(std::lround(image.At(x, y) * 100))];
+        ++pixels;
+      }
+    }
+  }
+  int level = 100;
+  for (int seen = 0; level > 0; --level) {
+    seen += histogram[static_cast<std::size_t>(level)];
+    if (seen > pixels / 100) break;
+  }
+  const float threshold = std::max(0.03f, 0.3f * static_cast<float>(level) / 100);
+  double sw = 0, sx = 0, sy = 0, sxx = 0, syy = 0, sxy = 0;
+  for (const int c : cells) {
+    const int x0 = (c % cw) * cellW, y0 = (c / cw) * cellH;
+    for (int y = y0; y < std::min(image.height, y0 + cellH); ++y) {
+      for (int x = x0; x < std::min(image.width, x0 + cellW); ++x) {
+        const double w = image.At(x, y) > threshold ? image.At(x, y) : 0.0;
+        sw += w;
+        sx += w * x;
+        sy += w * y;
+        sxx += w * x * x;
+        syy += w * y * y;
+        sxy += w * x * y;
+      }
+    }
+  }
+  if (sw <= 0) return std::nullopt;
+  Blob b;
+  b.edge = edge;
+  b.cx = sx / sw;
+  b.cy = sy / sw;
+  const double vxx = sxx / sw - b.cx * b.cx;
+  const double vyy = syy / sw - b.cy * b.cy;
+  const double vxy = sxy / sw - b.cx * b.cy;
+  b.angle = 0.5 * std::atan2(2 * vxy, vxx - vyy);
+  // A uniform box has variance extent^2 / 12 along each axis.
+  const double c2 = std::cos(b.angle), s2 = std::sin(b.angle);
+  const double along = vxx * c2 * c2 + 2 * vxy * c2 * s2 + vyy * s2 * s2;
+  const double across = vxx * s2 * s2 - 2 * vxy * c2 * s2 + vyy * c2 * c2;
+  b.length = std::sqrt(12 * std::max(0.0, along));
+  b.height = std::sqrt(12 * std::max(0.0, across));
+  double inkSum = 0;
+  for (const int c : cells) {
+    const int x0 = (c % cw) * cellW, y0 = (c / cw) * cellH;
+    for (int y = y0; y < std::min(image.height, y0 + cellH); ++y) {
+      for (int x = x0; x < std::min(image.width, x0 + cellW); ++x) inkSum += image.At(x, y);
+    }
+  }
+  b.fill = inkSum / std::max(1.0, b.length * b.height);
+  return b;
+}
+
+}  // namespace
+
+std::vector<Blob> FindBlobs(const SheetImage& image, double guessScale) {
+  Cells grid;
+  // Wide enough to hold a bar of every row of bars, low enough to keep the rows of a sheet apart.
+  grid.w = std::max(2, static_cast<int>(std::lround(guessScale * 45)));
+  grid.h = std::max(2, static_cast<int>(std::lround(guessScale * 22)));
+  grid.cw = (image.width + grid.w - 1) / grid.w;
+  grid.ch = (image.height + grid.h - 1) / grid.h;
+  MeasureCells(image, grid);
+  FindInkedCells(image, grid);
+  ClearLinesDown(grid, guessScale);
+  const int cw = grid.cw, ch = grid.ch;
+  std::vector<char>& inked = grid.inked;
   std::vector<Blob> blobs;
   std::vector<int> stack;
   for (int start = 0; start < cw * ch; ++start) {
@@ -232,74 +379,14 @@ std::vector<Blob> FindBlobs(const SheetImage& image, double guessScale) {
       }
     }
     if (cells.size() < 4) continue;
-    bool edge = false;
-    for (const int c : cells) {
-      edge = edge || c % cw == 0 || c / cw == 0 || c % cw == cw - 1 || c / cw == ch - 1;
-    }
-    // Moments of the ink in the blob's cells. What counts as ink is relative to the blob's
-    // darkest pixels: blur spreads a one-dot bar into a faint band.
-    std::array<int, 101> histogram{};
-    int pixels = 0;
-    for (const int c : cells) {
-      const int x0 = (c % cw) * cellW, y0 = (c / cw) * cellH;
-      for (int y = y0; y < std::min(image.height, y0 + cellH); ++y) {
-        for (int x = x0; x < std::min(image.width, x0 + cellW); ++x) {
-          ++histogram[static_cast<std::size_t>(std::lround(image.At(x, y) * 100))];
-          ++pixels;
-        }
-      }
-    }
-    int level = 100;
-    for (int seen = 0; level > 0; --level) {
-      seen += histogram[static_cast<std::size_t>(level)];
-      if (seen > pixels / 100) break;
-    }
-    const float threshold = std::max(0.03f, 0.3f * static_cast<float>(level) / 100);
-    double sw = 0, sx = 0, sy = 0, sxx = 0, syy = 0, sxy = 0;
-    for (const int c : cells) {
-      const int x0 = (c % cw) * cellW, y0 = (c / cw) * cellH;
-      for (int y = y0; y < std::min(image.height, y0 + cellH); ++y) {
-        for (int x = x0; x < std::min(image.width, x0 + cellW); ++x) {
-          const double w = image.At(x, y) > threshold ? image.At(x, y) : 0.0;
-          sw += w;
-          sx += w * x;
-          sy += w * y;
-          sxx += w * x * x;
-          syy += w * y * y;
-          sxy += w * x * y;
-        }
-      }
-    }
-    if (sw <= 0) continue;
-    Blob b;
-    b.edge = edge;
-    b.cx = sx / sw;
-    b.cy = sy / sw;
-    const double vxx = sxx / sw - b.cx * b.cx;
-    const double vyy = syy / sw - b.cy * b.cy;
-    const double vxy = sxy / sw - b.cx * b.cy;
-    b.angle = 0.5 * std::atan2(2 * vxy, vxx - vyy);
-    // A uniform box has variance extent^2 / 12 along each axis.
-    const double c2 = std::cos(b.angle), s2 = std::sin(b.angle);
-    const double along = vxx * c2 * c2 + 2 * vxy * c2 * s2 + vyy * s2 * s2;
-    const double across = vxx * s2 * s2 - 2 * vxy * c2 * s2 + vyy * c2 * c2;
-    b.length = std::sqrt(12 * std::max(0.0, along));
-    b.height = std::sqrt(12 * std::max(0.0, across));
-    double inkSum = 0;
-    for (const int c : cells) {
-      const int x0 = (c % cw) * cellW, y0 = (c / cw) * cellH;
-      for (int y = y0; y < std::min(image.height, y0 + cellH); ++y) {
-        for (int x = x0; x < std::min(image.width, x0 + cellW); ++x) inkSum += image.At(x, y);
-      }
-    }
-    b.fill = inkSum / std::max(1.0, b.length * b.height);
-    blobs.push_back(b);
+    if (auto blob = BlobOf(image, grid, cells)) blobs.push_back(*blob);
   }
   return blobs;
 }
 
 double GuessScale(const SheetImage& image) {
-  return image.width / kA4WidthDots;
+  // A crop leaves one side of the sheet whole, most often.
+  return std::max(image.width / kA4WidthDots, image.height / kA4LengthDots);
 }
 
 double Crossing(const std::vector<double>& p, long from, long to) {

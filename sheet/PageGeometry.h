@@ -17,11 +17,14 @@ namespace vantor::sheet::detail {
 
 using Complex = std::complex<double>;
 inline constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-inline constexpr double kA4WidthDots = 2976;
+inline constexpr double kA4WidthDots = 2976, kA4LengthDots = 4209;
 inline constexpr const char* kAtAnAngle =
     "photographed at an angle: hold the phone square or use a scanner";
+inline constexpr const char* kMirrored =
+    "the image is mirrored (scanned through the paper, or taken with a front camera): scan or "
+    "photograph the printed side as it is";
 // Beyond this the image is no sheet laid on a scanner or held before a camera.
-inline constexpr double kMaxTilt = 6 * std::numbers::pi / 180;
+inline constexpr double kMaxTilt = 11 * std::numbers::pi / 180;
 
 // Sets the refusal; for `return Refuse(...)` in readers that return an optional.
 std::nullopt_t Refuse(Refusal& refusal, RefusalKind kind, std::string words);

@@ -1,6 +1,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <optional>
 #include <vector>
 
@@ -18,6 +20,7 @@ using namespace detail;
 constexpr double kPfBarWidth = 488;
 constexpr double kPfShift = 144;
 constexpr int kPfCandidates = 9;
+constexpr double kPfBarHeight = 120;  // 60 nozzles two dots apart
 
 const char* const kNotPf =
     "this image is not a PF adjustment sheet printed by this tool (the nine candidates were not "
@@ -28,6 +31,8 @@ struct Joint {
   double slope = 0;             // of the rows against the frame, dots down per dot along
   double apart = 0;             // dots along the row between the two edges
   double leftX = 0, leftY = 0;  // the upper bar's left end, pixels
+  double height = kNaN;         // of the two bars, dots
+  bool mirrored = false;        // the bars offset the other way: nothing else was measured
 };
 
 // The gap of one candidate's joint, with the frame in pixels (scale 1) at the blob.
@@ -53,12 +58,13 @@ std::optional<Joint> MeasureJoint(const SheetImage& image, const Blob& blob, dou
   if (l1 < 0 || r1 < 0 || l2 < 0 || r2 < 0) return std::nullopt;
   const double scale = (r1 - l1) * 0.5 / kPfBarWidth;  // pixels per dot
   const double shift = (l2 - l1) * 0.5 / scale;
-  if (std::abs(shift / kPfShift - 1) > 0.25 || std::abs((r2 - l2) / (r1 - l1) - 1) > 0.1) {
-    return std::nullopt;
-  }
+  if (std::abs((r2 - l2) / (r1 - l1) - 1) > 0.1) return std::nullopt;
+  // The lower bar starts left of the upper one only in a mirror image.
+  if (std::abs(shift / kPfShift + 1) < 0.25) return Joint{.mirrored = true};
+  if (std::abs(shift / kPfShift - 1) > 0.25) return std::nullopt;
   if (!whole) {
     const double uL1 = -reach + l1 * 0.5;
-    return Joint{0, 0, 0, f.X(uL1, vTop + 0.25 * h), f.Y(uL1, vTop + 0.25 * h)};
+    return Joint{.leftX = f.X(uL1, vTop + 0.25 * h), .leftY = f.Y(uL1, vTop + 0.25 * h)};
   }
   // Left of the lower bar only the upper one ends; right of the upper bar only the lower one
   // starts. The two edges stand a bar's width apart along the row, so the rows' own slope is
@@ -95,20 +101,22 @@ std::optional<Joint> MeasureJoint(const SheetImage& image, const Blob& blob, dou
                           2;
   const double gap = bStart.top - aEnd.bottom;
   if (!std::isfinite(gap) || !std::isfinite(rowSlope)) return std::nullopt;
-  return Joint{gap / scale, rowSlope, (b.u - a.u) / scale, f.X(uL1, vTop + 0.25 * h),
-               f.Y(uL1, vTop + 0.25 * h)};
+  const double height = (aEnd.bottom - a.top + b.bottom - bStart.top) / 2 / scale;
+  return Joint{gap / scale,
+               rowSlope,
+               (b.u - a.u) / scale,
+               f.X(uL1, vTop + 0.25 * h),
+               f.Y(uL1, vTop + 0.25 * h),
+               height};
 }
 
 // The candidates printed, and the feed's step between two of them, in dots.
 constexpr int kPfLowest = -4, kPfHighest = 4;
 constexpr double kPfDotsPerStep = 2;
 
-// Reads the page as it stands; `reversed` is set when the gaps shrink down the page, as they do
-// on a sheet turned upside down.
-std::optional<PfReading> ReadPfAsItStands(const SheetImage& image, Refusal& refusal,
-                                          bool& reversed) {
-  reversed = false;
-  const std::vector<Blob> blobs = FindBlobs(image, GuessScale(image));
+// The candidates' joints down the page, first to last; `filled` holds those put where a lost
+// one must stand.
+std::vector<const Blob*> FindJoints(const std::vector<Blob>& blobs, std::vector<Blob>& filled) {
   // Solid joints, two bars offset: wider than tall, about alike.
   std::vector<const Blob*> joints;
   for (const Blob& b : blobs) {
@@ -125,7 +133,6 @@ std::optional<PfReading> ReadPfAsItStands(const SheetImage& image, Refusal& refu
   // A crease or a pen line across a joint joins it to a mark of another shape. With the first
   // and the last joint found, the others stand evenly between them: the lost one is measured
   // where it must be.
-  std::vector<Blob> filled;
   if (joints.size() >= kPfCandidates - 2 && joints.size() < kPfCandidates) {
     const Blob& first = *joints.front();
     const Blob& last = *joints.back();
@@ -155,14 +162,16 @@ std::optional<PfReading> ReadPfAsItStands(const SheetImage& image, Refusal& refu
       joints.assign(at.begin(), at.end());
     }
   }
-  if (joints.size() != kPfCandidates) {
-    return Refuse(refusal, RefusalKind::kNotASheet, kNotPf);
-  }
+  return joints;
+}
+
+// Each joint measured in a frame along the column of joints.
+std::optional<std::array<Joint, kPfCandidates>> MeasureJoints(
+    const SheetImage& image, const std::vector<const Blob*>& joints, Refusal& refusal) {
   // The candidates stand one under the other, and the upper bars' left ends in a line: first
   // roughly from the joints' middles (which a growing gap moves), then from those ends.
   std::vector<std::pair<double, double>> points;
   for (const Blob* b : joints) points.emplace_back(b->cx, b->cy);
-  double angle = 0;
   std::array<Joint, kPfCandidates> measured{};
   for (int pass = 0; pass < 2; ++pass) {
     double mx = 0, my = 0, sxy = 0, syy = 0;
@@ -174,7 +183,7 @@ std::optional<PfReading> ReadPfAsItStands(const SheetImage& image, Refusal& refu
       sxy += (x - mx) * (y - my);
       syy += (y - my) * (y - my);
     }
-    angle = std::atan2(-sxy, syy);
+    const double angle = std::atan2(-sxy, syy);
     if (std::abs(angle) > kMaxTilt) {
       return Refuse(refusal, RefusalKind::kNotASheet, kNotPf);
     }
@@ -185,10 +194,17 @@ std::optional<PfReading> ReadPfAsItStands(const SheetImage& image, Refusal& refu
                       "the PF sheet is too degraded to read: a candidate's joint could not be "
                       "measured");
       }
+      if (joint->mirrored) return Refuse(refusal, RefusalKind::kMirrored, kMirrored);
       measured[k] = *joint;
       points[k] = {joint->leftX, joint->leftY};
     }
   }
+  return measured;
+}
+
+// The gaps as the bars would meet on a page seen square, with the ink as printed.
+std::optional<std::array<double, kPfCandidates>> Gaps(
+    const std::array<Joint, kPfCandidates>& measured, Refusal& refusal) {
   // The rows' slope changes slowly down the page (not at all for a lean, evenly for a
   // keystone): a line through the joints' own slopes takes their noise out, fitted by medians
   // so that a joint a crease runs through does not bend it.
@@ -207,22 +223,41 @@ std::optional<PfReading> ReadPfAsItStands(const SheetImage& image, Refusal& refu
   if (std::max(std::abs(slopeAt0), std::abs(slopeAt0 + slopeTrend * (kPfCandidates - 1))) > 0.05) {
     return Refuse(refusal, RefusalKind::kAngle, kAtAnAngle);
   }
-  PfReading reading;
+  // Ink that spreads (a copier's toner, soaking paper) makes each bar taller and the gap
+  // smaller by as much; the bars' own height shows how much, the same all down the page.
+  std::vector<double> heights;
+  for (const Joint& j : measured) heights.push_back(j.height);
+  const double inkSpread = Median(heights) - kPfBarHeight;
+  std::array<double, kPfCandidates> gaps{};
   for (int k = 0; k < kPfCandidates; ++k) {
     const Joint& j = measured[static_cast<std::size_t>(k)];
-    reading.gaps[static_cast<std::size_t>(k)] = j.gap - (slopeAt0 + slopeTrend * k) * j.apart;
+    gaps[static_cast<std::size_t>(k)] = j.gap + inkSpread - (slopeAt0 + slopeTrend * k) * j.apart;
   }
+  return gaps;
+}
+
+// A line through the gaps against the candidates, with the joint furthest off it left out
+// once when it stands well off.
+struct GapLine {
+  double slope = 0, intercept = 0, n = 0, residual = 0;
+};
+
+GapLine FitGaps(const std::array<double, kPfCandidates>& gaps) {
   // The gap grows with the candidate by the feed's step; where it is nought the feed is true.
   // A joint a crease or a mark runs through stands off that line: it is left out, once.
   std::array<bool, kPfCandidates> used{};
   used.fill(true);
-  double slope = 0, intercept = 0, n = 0, residual = 0;
+  GapLine line;
+  double& slope = line.slope;
+  double& intercept = line.intercept;
+  double& n = line.n;
+  double& residual = line.residual;
   for (int round = 0; round < 2; ++round) {
     double sc = 0, sg = 0, scc = 0, scg = 0;
     n = 0;
     for (int k = 0; k < kPfCandidates; ++k) {
       if (!used[static_cast<std::size_t>(k)]) continue;
-      const double gap = reading.gaps[static_cast<std::size_t>(k)];
+      const double gap = gaps[static_cast<std::size_t>(k)];
       const double c = k - 4;
       n += 1;
       sc += c;
@@ -237,7 +272,7 @@ std::optional<PfReading> ReadPfAsItStands(const SheetImage& image, Refusal& refu
     int worstAt = -1;
     std::vector<double> offs;
     for (int k = 0; k < kPfCandidates; ++k) {
-      const double r = reading.gaps[static_cast<std::size_t>(k)] - (slope * (k - 4) + intercept);
+      const double r = gaps[static_cast<std::size_t>(k)] - (slope * (k - 4) + intercept);
       if (!used[static_cast<std::size_t>(k)]) continue;
       residual += r * r;
       offs.push_back(std::abs(r));
@@ -252,6 +287,27 @@ std::optional<PfReading> ReadPfAsItStands(const SheetImage& image, Refusal& refu
       break;
     }
   }
+  return line;
+}
+
+// Reads the page as it stands; `reversed` is set when the gaps shrink down the page, as they do
+// on a sheet turned upside down.
+std::optional<PfReading> ReadPfAsItStands(const SheetImage& image, Refusal& refusal,
+                                          bool& reversed) {
+  reversed = false;
+  const std::vector<Blob> blobs = FindBlobs(image, GuessScale(image));
+  std::vector<Blob> filled;
+  const std::vector<const Blob*> joints = FindJoints(blobs, filled);
+  if (joints.size() != kPfCandidates) {
+    return Refuse(refusal, RefusalKind::kNotASheet, kNotPf);
+  }
+  const auto measured = MeasureJoints(image, joints, refusal);
+  if (!measured) return std::nullopt;
+  const auto gaps = Gaps(*measured, refusal);
+  if (!gaps) return std::nullopt;
+  PfReading reading;
+  reading.gaps = *gaps;
+  const auto [slope, intercept, n, residual] = FitGaps(reading.gaps);
   // The pattern's own step tells the sheet's way up and whether the joints were measured at
   // all: the upper bar of each joint is printed first, so the gap grows down the page.
   if (std::abs(std::abs(slope) / kPfDotsPerStep - 1) > 0.25) {

@@ -113,6 +113,7 @@ void ClearSurround(SheetImage& image, const std::vector<std::uint8_t>& light, fl
   const int w = image.width, h = image.height;
   const int cw = (w + kCell - 1) / kCell, ch = (h + kCell - 1) / kCell;
   std::vector<char> dark(static_cast<std::size_t>(cw) * ch, 0), around;
+  std::vector<float> mean(dark.size());
   for (int cy = 0; cy < ch; ++cy) {
     for (int cx = 0; cx < cw; ++cx) {
       long sum = 0, n = 0;
@@ -120,12 +121,25 @@ void ClearSurround(SheetImage& image, const std::vector<std::uint8_t>& light, fl
         for (int x = cx * kCell; x < std::min(w, (cx + 1) * kCell); ++x, ++n)
           sum += light[static_cast<std::size_t>(y) * w + x];
       }
-      dark[static_cast<std::size_t>(cy) * cw + cx] =
-          static_cast<double>(sum) < 0.6 * paper * static_cast<double>(n);
+      const std::size_t i = static_cast<std::size_t>(cy) * cw + cx;
+      mean[i] = static_cast<float>(sum) / static_cast<float>(n);
+      dark[i] = mean[i] < 0.6f * paper;
     }
   }
   around = ReachFromBorder(dark, cw, ch);
   if (std::find(around.begin(), around.end(), 1) == around.end()) return;
+  // The sheet's edge against a surround is sharp: the light jumps from one cell to the next. A
+  // shadow on the sheet (a hand, the phone) fades in over many cells and is levelled as paper.
+  std::vector<float> steps;
+  for (int c = 0; c + 1 < cw * ch; ++c) {
+    for (const int n : {c + 1, c + cw}) {
+      if (n >= cw * ch || (n == c + 1 && n % cw == 0)) continue;
+      const auto a = static_cast<std::size_t>(c), b = static_cast<std::size_t>(n);
+      if (around[a] != around[b]) steps.push_back(std::abs(mean[a] - mean[b]));
+    }
+  }
+  std::nth_element(steps.begin(), steps.begin() + static_cast<long>(steps.size() / 2), steps.end());
+  if (!steps.empty() && steps[steps.size() / 2] < 0.15f * paper) return;
   for (int cy = 0; cy < ch; ++cy) {
     for (int cx = 0; cx < cw; ++cx) {
       bool near = false;
@@ -146,6 +160,28 @@ void ClearSurround(SheetImage& image, const std::vector<std::uint8_t>& light, fl
       }
     }
   }
+}
+
+// The mean of each factor x factor square; what is left over at the right and bottom goes.
+std::vector<std::uint8_t> Shrunk(int width, int height, int factor,
+                                 const std::vector<std::uint8_t>& light) {
+  const int w = width / factor, h = height / factor;
+  std::vector<std::uint8_t> out(static_cast<std::size_t>(w) * h);
+  std::vector<int> row(static_cast<std::size_t>(w));
+  for (int y = 0; y < h; ++y) {
+    std::fill(row.begin(), row.end(), 0);
+    for (int j = 0; j < factor; ++j) {
+      const std::uint8_t* in = &light[static_cast<std::size_t>(y * factor + j) * width];
+      for (int x = 0; x < w; ++x) {
+        for (int i = 0; i < factor; ++i) row[static_cast<std::size_t>(x)] += in[x * factor + i];
+      }
+    }
+    for (int x = 0; x < w; ++x) {
+      out[static_cast<std::size_t>(y) * w + x] =
+          static_cast<std::uint8_t>(row[static_cast<std::size_t>(x)] / (factor * factor));
+    }
+  }
+  return out;
 }
 
 }  // namespace
@@ -195,7 +231,7 @@ SheetImage FromPixels(int width, int height, int channels, const std::uint8_t* p
   if (width <= 0 || height <= 0) return image;
   image.width = width;
   image.height = height;
-  const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
+  std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
   std::vector<std::uint8_t> light(count);
   const int colours = channels == 4 ? 3 : channels == 2 ? 1 : channels;
   for (std::size_t i = 0; i < count; ++i) {
@@ -203,6 +239,19 @@ SheetImage FromPixels(int width, int height, int channels, const std::uint8_t* p
     std::uint8_t v = p[0];
     for (int c = 1; c < colours; ++c) v = std::min(v, p[c]);
     light[i] = v;
+  }
+  // A fine scan is read at a working resolution of 300 dpi or a little more, as an A4 sheet
+  // fills it: the reading's time grows with the pixels, and its precision comes from the many
+  // bars, not from fine pixels.
+  const double dpi = std::max(width / 8.27, height / 11.69);
+  const int factor = static_cast<int>(dpi / 300 + 0.25);
+  if (factor > 1) {
+    light = Shrunk(width, height, factor, light);
+    width /= factor;
+    height /= factor;
+    count = light.size();
+    image.width = width;
+    image.height = height;
   }
   // Bars run down a sheet; fine lines across the image are a sheet turned a quarter, which is
   // turned back before the smoothing down the columns would wipe them out.

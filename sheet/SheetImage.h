@@ -31,6 +31,8 @@ SheetImage FromPixels(int width, int height, int channels, const std::uint8_t* p
 // their first bytes. A sheet turned a quarter is turned back upright or upside down. False
 // with words on failure.
 bool LoadImage(const std::string& path, SheetImage& image, std::string& error);
+// The file name patterns of the formats this build's LoadImage reads ("*.png *.jpg ...").
+std::string ImagePatterns();
 // The cells of a cw x ch grid that are set and joined to the grid's border through set cells:
 // what lies around a sheet (lid, table) rather than on it.
 std::vector<char> ReachFromBorder(const std::vector<char>& cells, int cw, int ch);

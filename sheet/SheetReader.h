@@ -26,6 +26,7 @@ enum class RefusalKind {
   kWrongPages,  // pages missing, doubled or too many for one print
   kPartial,     // only part of a page: a group of rows cannot be named
   kUpsideDown,  // a sheet that can only be read turned
+  kMirrored,    // scanned through the paper or by a front camera
   kAngle,       // photographed at an angle beyond what can be corrected
   kHeadTilted,  // the bars slant as a tilted head prints them
   kDegraded,    // too damaged, faint or blurred to measure

@@ -2,8 +2,14 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFontMetrics>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QMessageBox>
+#include <QTreeView>
+#include <algorithm>
+
+#include "adjust/procedures/ScanEntries.h"
 
 namespace vantor {
 
@@ -36,16 +42,38 @@ bool QtDialogService::Question(QWidget* owner, const QString& title, const QStri
 }
 
 QStringList QtDialogService::OpenImages(QWidget* owner, const QString& title, bool several) {
-  const QString filter = QStringLiteral("PNG images (*.png);;All files (*)");
+  const QString patterns = QString::fromStdString(procedures::ScanFilePatterns());
+  QFileDialog dialog(owner, title, ImageFolder(),
+                     QStringLiteral("Scans and photos (%1);;All files (*)").arg(patterns));
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(several ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+  dialog.setViewMode(QFileDialog::Detail);
+  // Qt's own dialog (where the desktop lends none) opens too narrow for a scan's dated name
+  // and cuts its size short; measured in the dialog's font, as the names and sizes are.
+  const QFontMetrics metrics(dialog.font());
+  const int name =
+      metrics.horizontalAdvance(QStringLiteral("bid-sheet-2026-12-11-0840-page-2.tiff"));
+  const int size =
+      metrics.horizontalAdvance(QStringLiteral("1023.9 KiB")) + 4 * metrics.averageCharWidth();
+  const int date = metrics.horizontalAdvance(QStringLiteral("11/12/2026 08:40")) +
+                   4 * metrics.averageCharWidth();
+  const int kind =
+      metrics.horizontalAdvance(QStringLiteral("tiff File")) + 4 * metrics.averageCharWidth();
+  if (auto* view = dialog.findChild<QTreeView*>(QStringLiteral("treeView"))) {
+    QHeaderView* header = view->header();
+    header->resizeSection(0, name + 2 * metrics.height());
+    header->resizeSection(1, size);
+    header->resizeSection(2, kind);
+    header->resizeSection(3, date);
+  }
+  // The side bar, the columns and the view's frame and scroll bar.
+  const int wide =
+      10 * metrics.averageCharWidth() + name + size + kind + date + 12 * metrics.height();
+  dialog.resize(std::max(dialog.width(), wide), std::max(dialog.height(), 28 * metrics.height()));
   const bool wasHourglass = HourglassShown();
   ShowNormalCursor();
   QStringList files;
-  if (several) {
-    files = QFileDialog::getOpenFileNames(owner, title, ImageFolder(), filter);
-  } else {
-    const QString file = QFileDialog::getOpenFileName(owner, title, ImageFolder(), filter);
-    if (!file.isEmpty()) files.append(file);
-  }
+  if (dialog.exec() == QDialog::Accepted) files = dialog.selectedFiles();
   if (wasHourglass) ShowHourglass();
   return files;
 }

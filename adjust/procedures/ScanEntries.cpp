@@ -29,6 +29,10 @@ std::optional<sheet::PfReading> ReadPfScan(const std::string& file, std::string&
   return reading;
 }
 
+std::string ScanFilePatterns() {
+  return sheet::ImagePatterns();
+}
+
 bool Trusted(const sheet::BidRowReading& row) {
   return row.read && row.confidence >= sheet::kTrustedConfidence;
 }

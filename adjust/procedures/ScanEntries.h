@@ -23,6 +23,8 @@ std::optional<sheet::BidReading> ReadBidScans(const std::vector<std::string>& fi
                                               std::string& error);
 // The same for the page of a PF print.
 std::optional<sheet::PfReading> ReadPfScan(const std::string& file, std::string& error);
+// The file name patterns of the image formats those read ("*.png *.jpg ...").
+std::string ScanFilePatterns();
 
 bool Trusted(const sheet::BidRowReading& row);
 bool Trusted(const sheet::PfReading& reading);

@@ -685,7 +685,7 @@ TEST(SheetPng, BrokenAndOversizedFilesAreRefusedWithWords) {
       {"zero width", PngHeader(0, 300), "not a readable PNG image"},
       {"enormous", PngHeader(kSide, kSide), "too large"},
       {"enormous in one side", PngHeader(kSide, 10), "too large"},
-      {"just over the pixels", PngHeader(8001, 8001), "too large"},
+      {"just over the pixels", PngHeader(13500, 13500), "too large"},
   };
   for (const auto& c : cases) {
     const auto path = dir / "broken.png";
@@ -696,8 +696,8 @@ TEST(SheetPng, BrokenAndOversizedFilesAreRefusedWithWords) {
     EXPECT_NE(why.find(c.words), std::string::npos) << c.name << ": " << why;
     EXPECT_EQ(why.rfind(path.string(), 0), 0u) << c.name << ": " << why;
   }
-  // A large scan within the bound gets as far as its pixels: 600 dpi of a legal sheet.
-  WriteFile(dir / "tall.png", PngHeader(5100, 8400));
+  // A large scan within the bound gets as far as its pixels: 1200 dpi of a legal sheet.
+  WriteFile(dir / "tall.png", PngHeader(10200, 16800));
   SheetImage image;
   std::string why;
   EXPECT_FALSE(sheet::LoadImage((dir / "tall.png").string(), image, why));
