@@ -125,9 +125,11 @@ bool ExplainUnknownWord(CLI::App& root, const std::vector<std::string>& args, st
     kind = "command";
     // --virtual never takes the next word as its file (it may be a command).
     const auto at = std::find(args.begin(), args.end(), word);
-    if (at != args.begin() && at != args.end() && *(at - 1) == "--virtual" &&
+    if (at != args.begin() && at != args.end() &&
+        (*(at - 1) == kVirtualOption || *(at - 1) == kVirtualOptionAlias) &&
         word.find_first_of("./\\") != std::string::npos) {
-      err << "vantorctl: --virtual takes a file only after '=': write --virtual=" << word << '\n';
+      err << "vantorctl: " << *(at - 1) << " takes a file only after '=': write " << *(at - 1)
+          << "=" << word << '\n';
       return true;
     }
     for (const CLI::App* sub : app->get_subcommands({})) {
@@ -301,8 +303,9 @@ Cli::Cli()
       ->type_name("NAME=PATH")
       ->take_all();
   // Only --virtual=FILE names the file, so a following command is never taken for one.
-  app_.add_flag("--virtual{}", virtualFile_,
-                "use the virtual printer; --virtual=FILE keeps its EEPROM in FILE")
+  app_.add_flag("--virtual{},--virtual-printer{}", virtualFile_,
+                "use the virtual printer (also --virtual-printer); --virtual=FILE keeps its "
+                "EEPROM in FILE")
       ->option_text("[=FILE]");
   app_.add_option("--trace", options_->trace, "record every port transfer in FILE")
       ->type_name("FILE");
@@ -460,111 +463,129 @@ int Cli::RunCommand(int argc, char** argv, std::ostream& out, std::ostream& err)
   return kExitUsage;
 }
 
+namespace {
+
+// The clocks of one command: the printer's (virtual unless --real-time), and the link's, which
+// shows waits on a terminal and counts the sleeps asked for when VANTOR_SLEEP_TOTAL is set.
+class CommandClocks {
+ public:
+  CommandClocks(bool virtualTime, bool showWaits, TerminalDisplay& display)
+      : printer_(virtualTime ? static_cast<Clock&>(virtual_) : system_),
+        waits_(printer_, display),
+        counting_(showWaits ? static_cast<Clock&>(waits_) : printer_),
+        link_(countSleeps_ ? static_cast<Clock&>(counting_)
+              : showWaits  ? static_cast<Clock&>(waits_)
+                           : printer_) {}
+  Clock& Printer() { return printer_; }
+  Clock& Link() { return link_; }
+  void TellSleeps(std::ostream& err) {
+    if (countSleeps_) err << "requested sleeps: " << counting_.RequestedMs() << " ms\n";
+  }
+
+ private:
+  SystemClock system_;
+  VirtualClock virtual_ = VirtualClock::AtSystemTime();
+  Clock& printer_;
+  WaitShowingClock waits_;
+  CountingClock counting_;
+  const bool countSleeps_ = std::getenv("VANTOR_SLEEP_TOTAL") != nullptr;
+  Clock& link_;
+};
+
+void SayError(TerminalDisplay& display, std::string_view words) {
+  display.Show(MessageKind::Error, words);
+  display.EndLine();
+}
+
+// "3 pages written to DIR: page-001.png ...", or the list for --json.
+void TellPages(const PageOutput& pages, bool listAlways, Report& report, std::ostream& out) {
+  if (report.JsonWanted()) {
+    if (listAlways) report.Set("pages", pages.Written());
+    return;
+  }
+  if (pages.Written().empty()) return;
+  const std::size_t count = pages.Written().size();
+  out << count << (count == 1 ? " page" : " pages") << " written to " << pages.Directory() << ":";
+  for (const std::string& path : pages.Written()) {
+    out << ' ' << std::filesystem::path(path).filename().string();
+  }
+  out << '\n';
+}
+
+}  // namespace
+
+SessionOptions Cli::SetupOptions() const {
+  const Options& o = *options_;
+  SessionOptions setup;
+  setup.virtualPrinter = o.virtualFile.has_value();
+  // An existing state file keeps its own model; --model only makes a new one.
+  if (o.modelGiven) setup.model = o.model == "Q30" ? Model::Q30 : Model::Q40;
+  setup.stateFile = o.virtualFile.value_or("");
+  setup.capture = o.capture;
+  setup.pagesDir = o.pages;
+  setup.faults = o.faults;
+  setup.misalign = o.misalign;
+  setup.devices = o.devices;
+  setup.traceFile = o.trace;
+  setup.waitForSilenceOnce = true;  // one command: a silent printer ends it
+  if (o.waitLimitSeconds >= 0) {
+    setup.waitLimitMs = static_cast<std::int64_t>(o.waitLimitSeconds * 1000);
+  }
+  setup.cancel = &interrupted;
+  return setup;
+}
+
 int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& err, Report& report) {
   const Options& o = *options_;
-  Model model = o.model == "Q30" ? Model::Q30 : Model::Q40;
-  const bool isVirtual = o.virtualFile.has_value();
-
-  SystemClock systemClock;
-  VirtualClock virtualClock = VirtualClock::AtSystemTime();
-  Clock& clock = isVirtual && !o.realTime ? static_cast<Clock&>(virtualClock) : systemClock;
-
-  if (!o.pages.empty() && !isVirtual) {
-    err << "vantorctl: --pages needs --virtual\n";
+  const SessionOptions setup = SetupOptions();
+  if (const std::string_view option = OptionNeedingVirtualPrinter(setup, o.realTime);
+      !option.empty()) {
+    err << "vantorctl: " << option << " needs " << kVirtualOption << '\n';
     return kExitUsage;
   }
-  if (!o.capture.empty() && !isVirtual) {
-    err << "vantorctl: --capture needs --virtual\n";
-    return kExitUsage;
-  }
-  if (o.realTime && !isVirtual) {
-    err << "vantorctl: --real-time needs --virtual\n";
-    return kExitUsage;
-  }
-  if (!o.faults.empty() && !isVirtual) {
-    err << "vantorctl: --virtual-fault needs --virtual\n";
-    return kExitUsage;
-  }
-  if (!o.misalign.empty() && !isVirtual) {
-    err << "vantorctl: --virtual-misalign needs --virtual\n";
-    return kExitUsage;
-  }
-  const std::int64_t startedMs = clock.NowMs();
-  lastMsAfterFault_ = -1;
-
   // Progress and colour go to standard error, so they follow it, not standard output.
   // A JSON run neither draws progress nor asks: its output is for a program.
-  const bool errTerminal = StderrIsTerminal() && !report.JsonWanted();
-  const bool interactive = errTerminal;
+  const bool interactive = StderrIsTerminal() && !report.JsonWanted();
   const bool colour =
       !report.JsonWanted() &&
       ColourWanted(o.colour, StderrIsTerminal(), std::getenv("NO_COLOR"), std::getenv("TERM")) &&
       PrepareColourOnStderr();
   TerminalDisplay display(out, err, colour, false, StdinIsTerminal() && !report.JsonWanted());
   display.ShowWaits(interactive);
-  WaitShowingClock waitClock(clock, display);
-  CountingClock countingClock(interactive ? static_cast<Clock&>(waitClock) : clock);
-  const bool countSleeps = std::getenv("VANTOR_SLEEP_TOTAL") != nullptr;
-  Clock& sessionClock = countSleeps   ? static_cast<Clock&>(countingClock)
-                        : interactive ? static_cast<Clock&>(waitClock)
-                                      : clock;
+  CommandClocks clocks(setup.virtualPrinter && !o.realTime, interactive, display);
+  const std::int64_t startedMs = clocks.Printer().NowMs();
+  lastMsAfterFault_ = -1;
 
-  SessionOptions setupOptions;
-  setupOptions.virtualPrinter = isVirtual;
-  // An existing state file keeps its own model; --model only makes a new one.
-  if (o.modelGiven) setupOptions.model = model;
-  if (isVirtual) {
-    setupOptions.stateFile = *o.virtualFile;
-    setupOptions.capture = o.capture;
-    setupOptions.pagesDir = o.pages;
-  }
-  setupOptions.devices = o.devices;
-  setupOptions.traceFile = o.trace;
-  LinkSession linkSession(clock, sessionClock);
-  SetupFailure failure;
-  if (!linkSession.Configure(setupOptions, failure)) {
+  LinkSession linkSession(clocks.Printer(), clocks.Link());
+  if (SetupFailure failure; !linkSession.Configure(setup, failure)) {
     err << "vantorctl: " << failure.message << '\n';
-    // A state file that cannot serve (a folder, the wrong size, another user's) is the file's
-    // problem; trace, capture and pages that cannot be written are output lost.
-    return failure.step == SetupStep::Device || failure.step == SetupStep::StateFile ? kExitUsage
-                                                                                     : kExitFailure;
+    // Trace, capture and pages that cannot be written are output lost; the rest (a state file
+    // that cannot serve, a device or setting that does not exist) is the command line's fault.
+    const bool outputLost = failure.step == SetupStep::Trace ||
+                            failure.step == SetupStep::Capture || failure.step == SetupStep::Pages;
+    return outputLost ? kExitFailure : kExitUsage;
   }
   sim::VirtualPrinter* printer = linkSession.Printer();
   // The command's end, timed from its start and from the first fault that fired.
   const auto ended = [&] {
-    const std::int64_t now = clock.NowMs();
+    const std::int64_t now = clocks.Printer().NowMs();
     lastSessionMs_ = now - startedMs;
     if (printer == nullptr) return;
     if (const auto fired = printer->GetFaults().FirstFiredMs()) lastMsAfterFault_ = now - *fired;
   };
-  if (printer != nullptr) {
-    std::string why;
-    if (!o.misalign.empty() && !printer->SetMisalignment(o.misalign, why)) {
-      err << "vantorctl: --virtual-misalign: " << why << '\n';
-      return kExitUsage;
-    }
-    for (const std::string& setting : o.faults) {
-      if (!printer->GetFaults().Apply(setting, why)) {
-        err << "vantorctl: " << why << '\n';
-        return kExitUsage;
-      }
-    }
-  }
-
-  Link& link = linkSession.GetLink();
-  link.channel.SetPaperOutNotifier(&display);
-  link.channel.SetWaitForSilenceOnce(true);  // one command: a silent printer ends it
-  if (o.waitLimitSeconds >= 0) {
-    link.channel.SetWaitLimitMs(static_cast<std::int64_t>(o.waitLimitSeconds * 1000));
-  }
   InterruptScope interruptScope(interrupted);
-  link.channel.SetCancel(&interrupted);
-  Bench& bench = linkSession.BenchFor(display);
-
-  const SessionStart start = linkSession.Start(*PortCodeFromName(o.port), model);
+  Bench& bench = linkSession.BenchFor(display, &display);
+  Link& link = linkSession.GetLink();
+  const SessionStart start =
+      linkSession.Open({*PortCodeFromName(o.port), setup.model,
+                        "vantorctl " + std::string(procedures::ProgramVersion()),
+                        [&err](Model reported, Model chosen) {
+                          err << "vantorctl: the printer reports itself as " << ModelName(reported)
+                              << "; going on as " << ModelName(chosen) << " (--model)\n";
+                          return true;
+                        }});
   if (start.failedAt == StartStep::Open) {
-    display.Show(MessageKind::Error, words::kCannotOpenPort);
-    display.EndLine();
+    SayError(display, words::kCannotOpenPort);
     if (!link.port.OpenFailureReason().empty()) {
       err << "(" << link.port.OpenFailureReason() << "; 'vantorctl ports' tells more)\n";
     }
@@ -576,50 +597,28 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
     err << "Interrupted '" << report.Command() << "': " << after << '\n';
   };
   if (start.failedAt == StartStep::Link) {
-    link.port.ClosePort();
     ended();
     if (interrupted) {
       sayInterrupted("the link was not started; the port was closed.");
       return InterruptExitStatus();
     }
-    display.Show(MessageKind::Error, words::kCommunicationError);
-    display.EndLine();
+    SayError(display, words::kCommunicationError);
     if (printer == nullptr) err << kLinkNextStep << '\n';
     return kExitFailure;
   }
-  if (!o.modelGiven) {
-    model = start.reported.value_or(Model::Q40);
-    link.channel.SetModel(model);
-  } else if (start.reported && *start.reported != model) {
-    err << "vantorctl: the printer reports itself as " << ModelName(*start.reported)
-        << "; going on as " << ModelName(model) << " (--model)\n";
-  }
-  report.ForwardTo(linkSession.OpenRecord("vantorctl " + std::string(procedures::ProgramVersion()),
-                                          o.port, model));
+  report.ForwardTo(start.record);
   bench.reporter.SetRecorder(&report);
-  Session session{bench, link,        bench.reporter, sessionClock, out,
+  Session session{bench, link,        bench.reporter, clocks.Link(), out,
                   err,   interactive, printer,        report};
   int status = body(session);
   report.SetResult(bench.reporter.LastReported());
-  // A wait that ran out of its limit on a printer without an error still says why.
-  if (status != kExitOk && !interrupted && o.waitLimitSeconds >= 0 && !display.ShowedError()) {
-    if (const auto w = words::StatusWords(link.channel.PrinterStatus()); !w.empty()) {
-      display.Show(MessageKind::Error, w);
-    }
-  }
-  display.EndLine();
-  if (const std::uint16_t linkClass = bench.reporter.LastReported().Class();
-      printer == nullptr && !interrupted &&
-      (linkClass == kPortFailure.Value() || linkClass == kChannelFailure.Value() ||
-       linkClass == kFactoryReplyFailure.Value())) {
-    err << kLinkNextStep << '\n';
-  }
+  SayWhyItStopped(status, display, link, bench.reporter.LastReported(), printer != nullptr, err);
   if (display.Declined()) status = kExitCancelled;
   const SessionLosses losses = linkSession.Finish(!session.skipLinkShutdown);
   ended();
-  if (countSleeps) err << "requested sleeps: " << countingClock.RequestedMs() << " ms\n";
+  clocks.TellSleeps(err);
   if (!losses.eeprom.empty()) {
-    if (!linkSession.SaveFailureShown()) display.Show(MessageKind::Error, losses.eeprom);
+    if (!losses.eepromTold) display.Show(MessageKind::Error, losses.eeprom);
     display.EndLine();
     if (status == kExitOk) status = kExitFailure;
   }
@@ -628,23 +627,31 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
     sayInterrupted(session.skipLinkShutdown ? "the port to the printer was closed."
                                             : "the link to the printer was shut down.");
   }
-  const PageOutput& pages = linkSession.Setup().Pages();
-  if (report.JsonWanted()) {
-    if (!o.pages.empty()) report.Set("pages", pages.Written());
-  } else if (!pages.Written().empty()) {
-    const std::size_t count = pages.Written().size();
-    out << count << (count == 1 ? " page" : " pages") << " written to " << pages.Directory() << ":";
-    for (const std::string& path : pages.Written()) {
-      out << ' ' << std::filesystem::path(path).filename().string();
-    }
-    out << '\n';
-  }
+  TellPages(linkSession.Setup().Pages(), !o.pages.empty(), report, out);
   // Output that was lost is a failure even when the printer work went well.
   for (const std::string& lost : losses.files) {
     err << "vantorctl: " << lost << '\n';
     status = kExitFailure;
   }
   return status;
+}
+
+void Cli::SayWhyItStopped(int status, TerminalDisplay& display, Link& link, Result last,
+                          bool virtualPrinter, std::ostream& err) const {
+  // A wait that ran out of its limit on a printer without an error still says why.
+  if (status != kExitOk && !interrupted && options_->waitLimitSeconds >= 0 &&
+      !display.ShowedError()) {
+    if (const auto w = words::StatusWords(link.channel.PrinterStatus()); !w.empty()) {
+      display.Show(MessageKind::Error, w);
+    }
+  }
+  display.EndLine();
+  if (const std::uint16_t linkClass = last.Class();
+      !virtualPrinter && !interrupted &&
+      (linkClass == kPortFailure.Value() || linkClass == kChannelFailure.Value() ||
+       linkClass == kFactoryReplyFailure.Value())) {
+    err << kLinkNextStep << '\n';
+  }
 }
 
 }  // namespace vantor::cli

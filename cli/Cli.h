@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "adjust/procedures/Bench.h"
+#include "app/session/SessionSetup.h"
 #include "cli/Report.h"
 #include "link/Link.h"
 
@@ -23,6 +24,8 @@ class VirtualPrinter;
 }
 
 namespace vantor::cli {
+
+class TerminalDisplay;
 
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailure = 1;
@@ -111,7 +114,12 @@ class Cli {
  private:
   struct Options;
   int RunCommand(int argc, char** argv, std::ostream& out, std::ostream& err);
+  // Opens the session, runs body, closes it, and words each outcome.
   int RunSession(const CommandBody& body, std::ostream& out, std::ostream& err, Report& report);
+  SessionOptions SetupOptions() const;
+  // After the body: the printer's state when a wait ran out, the next step after a lost link.
+  void SayWhyItStopped(int status, TerminalDisplay& display, Link& link, Result last,
+                       bool virtualPrinter, std::ostream& err) const;
   // The command-line library stays out of this header: it is large, and only the command files
   // need it.
   std::unique_ptr<CLI::App> appOwner_;

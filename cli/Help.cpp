@@ -72,7 +72,8 @@ std::string ValueName(const CLI::Option& o) {
 std::string OptionTerm(const CLI::Option& o) {
   std::string term;
   for (const std::string& s : o.get_snames()) term += (term.empty() ? "-" : ", -") + s;
-  for (const std::string& l : o.get_lnames()) term += (term.empty() ? "--" : ", --") + l;
+  // A second long name is an alias, which the option's text names.
+  if (!o.get_lnames().empty()) term += (term.empty() ? "--" : ", --") + o.get_lnames().front();
   const std::string& text = o.get_option_text();
   if (!text.empty()) return term + (text.rfind("[=", 0) == 0 ? text : " " + text);
   if (o.get_expected_max() != 0) term += " " + ValueName(o);

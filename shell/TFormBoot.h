@@ -51,6 +51,8 @@ class TFormBoot final : public QDialog {
 
  private:
   void FormShow();
+  // Asked when the printer reports another model than the chosen one.
+  bool GoOnAs(Model reported, Model chosen);
 
   LinkSession& session_;
   DialogService& dialogs_;

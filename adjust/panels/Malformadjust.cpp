@@ -116,7 +116,7 @@ TFormAdjust::TFormAdjust(LinkSession& session, DialogService& dialogs, QWidget* 
       session_(session),
       link_(session.GetLink()),
       dialogs_(dialogs),
-      bench_(session.BenchFor(*this)),
+      bench_(session.BenchFor(*this, this)),
       reporter_(bench_.reporter) {
   setObjectName("TFormAdjust");
   setWindowTitle(text::kCaption);
@@ -240,8 +240,6 @@ TFormAdjust::TFormAdjust(LinkSession& session, DialogService& dialogs, QWidget* 
   countDownTimer2_ = new WindowTimer("CountDownTimer2", this);
   disableTimer_->SetHandler([this] { DisableTimerTimer(); });
 
-  link_.channel.SetPaperOutNotifier(this);
-
   ResetWorkArea(false);
   ShowCanvas();
   ArrangeTabOrder();
@@ -353,10 +351,9 @@ void TFormAdjust::ArrangeTabOrder() {
 
 // --- Start window hand-over ---
 
-void TFormAdjust::PrepareForModel(Model model) {
+void TFormAdjust::PrepareForModel(Model model, ServiceRecorder* record) {
   modelLbl_->setText(FromView(ModelName(model)));
-  reporter_.SetRecorder(session_.OpenRecord(
-      "vantor-adjust " + std::string(procedures::ProgramVersion()), link_.port.PortName(), model));
+  reporter_.SetRecorder(record);
   FillMenu(kAdjustMenu, kStartAdjustItems);
 }
 
@@ -715,16 +712,13 @@ void TFormAdjust::FormClose() {
   if (quit_ != nullptr) quit_->show();
   const SessionLosses losses = session_.Finish(!skipLinkShutdown_);
   skipLinkShutdown_ = false;
-  reporter_.SetRecorder(nullptr);
   ShowNormalCursor();
   ShowLosses(losses, true);
 }
 
-void TFormAdjust::ShowLosses(SessionLosses losses, bool windowClosed) {
-  // The words of a refused write were shown when it was refused.
-  if (session_.SaveFailureShown()) losses.eeprom.clear();
-  if (!losses.Any()) return;
+void TFormAdjust::ShowLosses(const SessionLosses& losses, bool windowClosed) {
   const std::string words = losses.Words();
+  if (words.empty()) return;
   if (windowClosed) {
     dialogs_.Error(quit_ != nullptr ? quit_ : this, FromView(words));
   } else {

@@ -48,7 +48,7 @@ class TFormAdjust final : public QWidget,
   void AddModule(std::unique_ptr<WorkflowModule> module);
 
   // WorkWindow
-  void PrepareForModel(Model model) override;
+  void PrepareForModel(Model model, ServiceRecorder* record) override;
   void ShowWorkWindow() override;
 
   // MessageDisplay
@@ -122,7 +122,7 @@ class TFormAdjust final : public QWidget,
   void ShowWaitTime();
   void EndWaitTime();
   // A trace, capture or EEPROM save that was lost, in red; in a box once the window is closed.
-  void ShowLosses(SessionLosses losses, bool windowClosed);
+  void ShowLosses(const SessionLosses& losses, bool windowClosed);
 
   LinkSession& session_;
   Link& link_;

@@ -3,6 +3,7 @@
 // the finish that says what was lost.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -15,22 +16,39 @@
 
 namespace vantor {
 
-enum class StartStep { Open, Link, Done };
+// Model: the technician would not go on with the chosen model on the one the printer reports.
+enum class StartStep { Open, Link, Model, Done };
+
+// What the end of a session could not keep, in words; empty when nothing was lost.
+struct SessionLosses {
+  std::string eeprom;              // the virtual printer's EEPROM could not be saved
+  bool eepromTold = false;         // its words were shown when the write was refused
+  std::vector<std::string> files;  // trace, capture, pages, record: "cannot write FILE", ...
+  bool Any() const { return !eeprom.empty() || !files.empty(); }
+  // One line each, leaving out what was told already.
+  std::string Words() const;
+};
 
 struct SessionStart {
   Result result = kOk;
   StartStep failedAt = StartStep::Done;
   // The model the printer's device ID names, when it names one.
   std::optional<Model> reported;
+  // The model the session goes on with, and the record it keeps (null: none).
+  Model model = Model::None;
+  ServiceRecorder* record = nullptr;
+  // A session ended at the model question: what its close lost.
+  SessionLosses losses;
 };
 
-// What the end of a session could not keep, in words; empty when nothing was lost.
-struct SessionLosses {
-  std::string eeprom;              // the virtual printer's EEPROM could not be saved
-  std::vector<std::string> files;  // trace, capture, pages, record: "cannot write FILE", ...
-  bool Any() const { return !eeprom.empty() || !files.empty(); }
-  // One line each.
-  std::string Words() const;
+struct SessionOpening {
+  PortCode port = 0;
+  // Unset: the model the printer reports, else the Q40.
+  std::optional<Model> model;
+  std::string program;  // "vantorctl 1.4", as the record names it
+  // Asked when the printer reports another model than the chosen one: false ends the session
+  // (the other model's frames would be ignored). Unset: goes on with the chosen one.
+  std::function<bool(Model reported, Model chosen)> goOnAsChosen;
 };
 
 class LinkSession {
@@ -45,15 +63,19 @@ class LinkSession {
   // Ports, virtual printer, files and trace; stops at the first failure.
   bool Configure(const SessionOptions& options, SetupFailure& failure);
 
-  // Opens the port and starts the link for model. A failed link start leaves the port open
-  // (the next start closes and re-opens it); a failed open leaves it closed.
+  // Start, then the model to go on with, then the record (after the port, so it names it).
+  // A refused start leaves the port closed.
+  SessionStart Open(const SessionOpening& opening);
+  // Opens the port and starts the link for model, no more. A failed link start leaves the port
+  // open (the next start closes and re-opens it); a failed open leaves it closed.
   SessionStart Start(PortCode port, Model model);
-  // The procedure context for one message display; built on first use, then the same.
-  Bench& BenchFor(MessageDisplay& display);
+  // The procedure context for one message display (told of paper out too, when it listens);
+  // built on first use, then the same.
+  Bench& BenchFor(MessageDisplay& display, PaperOutNotifier* paperOut = nullptr);
 
   // Shuts the link down (unless the printer was switched off), closes the port, then saves
-  // the virtual printer's EEPROM and flushes trace, capture and pages. Each loss is told once
-  // over the life of the session.
+  // the virtual printer's EEPROM and flushes trace, capture and pages; the procedures report
+  // to no record after it. Each loss is told once over the life of the session.
   SessionLosses Finish(bool shutdown = true);
   // Losses so far without ending the session (a trace or capture that could not be written).
   SessionLosses OutputLosses();
@@ -61,16 +83,11 @@ class LinkSession {
   Link& GetLink() { return link_; }
   SessionSetup& Setup() { return setup_; }
   sim::VirtualPrinter* Printer() { return setup_.Printer(); }
-  // Whether the words of a refused write were shown already (they are not told twice).
-  bool SaveFailureShown() const { return saveFailureShown_; }
-
-  // --- The service record ---
-  // This session's record, opened after Start: a real printer's in the technician's records,
-  // a virtual printer's beside its state file; null for a virtual printer kept in memory. A
-  // record that cannot be written is a loss the finish tells. Lives until the next one.
-  ServiceRecorder* OpenRecord(const std::string& program, std::string_view port, Model model);
 
  private:
+  // A real printer's record in the technician's records, a virtual printer's beside its state
+  // file; null for a virtual printer kept in memory. Lives until the next one.
+  ServiceRecorder* OpenRecord(const std::string& program, Model model);
   void Collect(SessionLosses& losses);
 
   SessionSetup setup_;
