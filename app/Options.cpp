@@ -1,6 +1,6 @@
 #include "app/Options.h"
 
-#include "app/session/SessionSetup.h"
+#include "session/SessionSetup.h"
 
 namespace vantor {
 

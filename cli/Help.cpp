@@ -1,6 +1,8 @@
 // help: the usage, arguments, options and commands of each level, written by us rather than by
 // the parser so that it names values as a person types them (--virtual[=FILE], --model Q40|Q30)
 // and reads well both on a terminal and through help2man.
+#include "cli/Help.h"
+
 #include <CLI/CLI.hpp>
 #include <iostream>
 #include <sstream>
@@ -8,6 +10,7 @@
 #include <vector>
 
 #include "cli/Cli.h"
+#include "cli/ParseErrors.h"
 
 namespace vantor::cli {
 
@@ -240,6 +243,19 @@ void AddHelpCommand(Cli& cli) {
     std::cout << HelpText(*at, false);
     return kExitOk;
   });
+}
+
+namespace {
+class HelpFormatter final : public CLI::Formatter {
+ public:
+  std::string make_help(const CLI::App* app, std::string, CLI::AppFormatMode mode) const override {
+    return HelpText(*app, mode == CLI::AppFormatMode::All);
+  }
+};
+}  // namespace
+
+std::shared_ptr<CLI::Formatter> MakeHelpFormatter() {
+  return std::make_shared<HelpFormatter>();
 }
 
 }  // namespace vantor::cli

@@ -4,8 +4,8 @@
 #include <QDialog>
 
 #include "adjust/panels/WorkWindow.h"
-#include "app/session/LinkSession.h"
 #include "link/Model.h"
+#include "session/LinkSession.h"
 
 class QComboBox;
 class QMenu;

@@ -111,12 +111,12 @@ QLabel* ValueField(const char* objectName, QWidget* parent) {
 
 }  // namespace
 
-TFormAdjust::TFormAdjust(LinkSession& session, DialogService& dialogs, QWidget* parent)
+TFormAdjust::TFormAdjust(SessionHandle& session, DialogService& dialogs, QWidget* parent)
     : QWidget(parent, Qt::Window),
       session_(session),
-      link_(session.GetLink()),
-      dialogs_(dialogs),
       bench_(session.BenchFor(*this, this)),
+      link_(bench_.link),
+      dialogs_(dialogs),
       reporter_(bench_.reporter) {
   setObjectName("TFormAdjust");
   setWindowTitle(text::kCaption);
@@ -640,7 +640,7 @@ WindowTimer& TFormAdjust::Timer(WindowTimerId id) {
 
 void TFormAdjust::GetStatusBtnClick() {
   reporter_.ShowStatus();
-  ShowLosses(session_.OutputLosses(), false);
+  ShowLosses(session_.LossWords(), false);
 }
 
 void TFormAdjust::AdjustRtnBtnClick() {
@@ -710,14 +710,13 @@ void TFormAdjust::FormClose() {
   EndWaitTime();
 
   if (quit_ != nullptr) quit_->show();
-  const SessionLosses losses = session_.Finish(!skipLinkShutdown_);
+  const std::string lost = session_.Close(!skipLinkShutdown_);
   skipLinkShutdown_ = false;
   ShowNormalCursor();
-  ShowLosses(losses, true);
+  ShowLosses(lost, true);
 }
 
-void TFormAdjust::ShowLosses(const SessionLosses& losses, bool windowClosed) {
-  const std::string words = losses.Words();
+void TFormAdjust::ShowLosses(const std::string& words, bool windowClosed) {
   if (words.empty()) return;
   if (windowClosed) {
     dialogs_.Error(quit_ != nullptr ? quit_ : this, FromView(words));

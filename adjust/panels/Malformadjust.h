@@ -14,7 +14,7 @@
 #include "adjust/panels/WorkflowModule.h"
 #include "adjust/procedures/Messages.h"
 #include "adjust/procedures/ServiceRecord.h"
-#include "app/session/LinkSession.h"
+#include "adjust/procedures/SessionHandle.h"
 #include "link/Link.h"
 
 class QAbstractButton;
@@ -40,7 +40,7 @@ class TFormAdjust final : public QWidget,
   Q_OBJECT
 
  public:
-  TFormAdjust(LinkSession& session, DialogService& dialogs, QWidget* parent = nullptr);
+  TFormAdjust(SessionHandle& session, DialogService& dialogs, QWidget* parent = nullptr);
   ~TFormAdjust() override;
 
   // Created after this window; shown by the close sequence.
@@ -122,12 +122,12 @@ class TFormAdjust final : public QWidget,
   void ShowWaitTime();
   void EndWaitTime();
   // A trace, capture or EEPROM save that was lost, in red; in a box once the window is closed.
-  void ShowLosses(const SessionLosses& losses, bool windowClosed);
+  void ShowLosses(const std::string& words, bool windowClosed);
 
-  LinkSession& session_;
+  SessionHandle& session_;
+  Bench& bench_;
   Link& link_;
   DialogService& dialogs_;
-  Bench& bench_;
   Reporter& reporter_;
   QWidget* quit_ = nullptr;
 

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/session/LinkSession.h"
+#include "session/LinkSession.h"
 #include "sim/VirtualPrinter.h"
 #include "tests/support/Environment.h"
 #include "tests/support/TempPath.h"

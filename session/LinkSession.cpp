@@ -1,4 +1,4 @@
-#include "app/session/LinkSession.h"
+#include "session/LinkSession.h"
 
 #include "link/Fatal.h"
 #include "sim/VirtualPrinter.h"

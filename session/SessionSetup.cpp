@@ -1,4 +1,4 @@
-#include "app/session/SessionSetup.h"
+#include "session/SessionSetup.h"
 
 #include <filesystem>
 #include <iterator>

@@ -12,11 +12,11 @@
 #include <string_view>
 #include <vector>
 
-#include "app/session/PageOutput.h"
 #include "link/Clock.h"
 #include "link/Model.h"
 #include "link/PortDevice.h"
 #include "link/WireTrace.h"
+#include "session/PageOutput.h"
 
 namespace vantor {
 

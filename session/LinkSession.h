@@ -11,8 +11,9 @@
 
 #include "adjust/procedures/Bench.h"
 #include "adjust/procedures/ServiceRecord.h"
-#include "app/session/SessionSetup.h"
+#include "adjust/procedures/SessionHandle.h"
 #include "link/Link.h"
+#include "session/SessionSetup.h"
 
 namespace vantor {
 
@@ -51,12 +52,12 @@ struct SessionOpening {
   std::function<bool(Model reported, Model chosen)> goOnAsChosen;
 };
 
-class LinkSession {
+class LinkSession final : public SessionHandle {
  public:
   // The printer runs on printerClock; the link waits on linkClock (a clock that shows waits).
   LinkSession(Clock& printerClock, Clock& linkClock);
   explicit LinkSession(Clock& clock) : LinkSession(clock, clock) {}
-  ~LinkSession();
+  ~LinkSession() override;
   LinkSession(const LinkSession&) = delete;
   LinkSession& operator=(const LinkSession&) = delete;
 
@@ -71,7 +72,7 @@ class LinkSession {
   SessionStart Start(PortCode port, Model model);
   // The procedure context for one message display (told of paper out too, when it listens);
   // built on first use, then the same.
-  Bench& BenchFor(MessageDisplay& display, PaperOutNotifier* paperOut = nullptr);
+  Bench& BenchFor(MessageDisplay& display, PaperOutNotifier* paperOut = nullptr) override;
 
   // Shuts the link down (unless the printer was switched off), closes the port, then saves
   // the virtual printer's EEPROM and flushes trace, capture and pages; the procedures report
@@ -79,6 +80,9 @@ class LinkSession {
   SessionLosses Finish(bool shutdown = true);
   // Losses so far without ending the session (a trace or capture that could not be written).
   SessionLosses OutputLosses();
+  // The two above in words, for a window.
+  std::string Close(bool shutdown) override { return Finish(shutdown).Words(); }
+  std::string LossWords() override { return OutputLosses().Words(); }
 
   Link& GetLink() { return link_; }
   SessionSetup& Setup() { return setup_; }
