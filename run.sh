@@ -9,7 +9,7 @@ cmake --build --preset release -j "$(nproc)"
 
 bin=build/release
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -x "$bin/app/vantor-adjust" ]; then
-  exec "$bin/app/vantor-adjust" --virtual-printer "$@"
+  exec "$bin/app/vantor-adjust" --virtual "$@"
 fi
 
 echo "No display: touring the virtual printer with vantorctl instead of the windows."

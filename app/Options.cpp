@@ -1,11 +1,13 @@
 #include "app/Options.h"
 
+#include "session/SessionSetup.h"
+
 namespace vantor {
 
 const char* const kUsage =
     "Usage: vantor-adjust [options]\n"
-    "  --virtual-printer[=FILE]  every interface name leads to the built-in virtual printer;\n"
-    "                            its EEPROM is kept in FILE when given\n"
+    "  --virtual[=FILE]          every interface name leads to the built-in virtual printer;\n"
+    "                            its EEPROM is kept in FILE when given (also --virtual-printer)\n"
     "  --device NAME=PATH        the interface NAME (LPT1..LPT3, TVUSB1..TVUSB3) opens PATH\n"
     "  --trace FILE              record every port transfer in FILE\n"
     "  --pages DIR               with the virtual printer: also write each printed sheet to\n"
@@ -14,6 +16,14 @@ const char* const kUsage =
     "  -h, --help                show this help\n";
 
 namespace {
+
+QString Text(std::string_view s) {
+  return QString::fromUtf8(s.data(), qsizetype(s.size()));
+}
+
+bool IsVirtualOption(const QString& name) {
+  return name == Text(kVirtualOption) || name == Text(kVirtualOptionAlias);
+}
 
 // "--name=value" or "--name value"; false when the value is missing.
 bool TakeValue(const QStringList& args, int& i, const QString& name, QString& value) {
@@ -38,16 +48,17 @@ bool ParseOptions(const QStringList& args, ProgramOptions& options, QString& err
       options.help = true;
     } else if (arg == "--version") {
       options.version = true;
-    } else if (i > 0 && args[i - 1] == "--virtual-printer" && !arg.startsWith('-')) {
-      error = "'" + arg + "' after --virtual-printer: give the file as --virtual-printer=" + arg;
+    } else if (i > 0 && IsVirtualOption(args[i - 1]) && !arg.startsWith('-')) {
+      error =
+          "'" + arg + "' after " + args[i - 1] + ": give the file as " + args[i - 1] + "=" + arg;
       return false;
-    } else if (name == "--virtual-printer") {
+    } else if (IsVirtualOption(name)) {
       // The file is optional, so it can only be given after '='.
       options.virtualPrinter = true;
       if (arg.contains('=')) {
         value = arg.mid(name.size() + 1);
         if (value.isEmpty()) {
-          error = "--virtual-printer= needs a file name";
+          error = name + "= needs a file name";
           return false;
         }
         options.stateFile = value.toStdString();
@@ -80,8 +91,12 @@ bool ParseOptions(const QStringList& args, ProgramOptions& options, QString& err
       return false;
     }
   }
-  if (!options.pagesDir.empty() && !options.virtualPrinter) {
-    error = "--pages needs --virtual-printer";
+  SessionOptions session;
+  session.virtualPrinter = options.virtualPrinter;
+  session.pagesDir = options.pagesDir;
+  if (const std::string_view option = OptionNeedingVirtualPrinter(session, false);
+      !option.empty()) {
+    error = Text(option) + " needs " + Text(kVirtualOption);
     return false;
   }
   return true;

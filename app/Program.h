@@ -7,9 +7,9 @@
 
 #include "app/Options.h"
 #include "app/ServiceReportAction.h"
-#include "app/session/LinkSession.h"
 #include "link/Clock.h"
 #include "link/Link.h"
+#include "session/LinkSession.h"
 
 namespace vantor {
 

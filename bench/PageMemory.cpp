@@ -76,7 +76,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "page_memory: the virtual printer did not start\n");
     return 1;
   }
-  program.Adjust().PrepareForModel(vantor::Model::Q40);
+  program.Adjust().PrepareForModel(vantor::Model::Q40, nullptr);
   vantor::Bench& bench = program.Session().BenchFor(program.Adjust());
   vantor::VirtualConsole& console = *program.Console();
   while (console.PageCount() < sheets) {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "adjust/procedures/CheckPatternProcedure.h"
-#include "app/session/LinkSession.h"
+#include "session/LinkSession.h"
 #include "sim/PagePng.h"
 #include "sim/VirtualPrinter.h"
 

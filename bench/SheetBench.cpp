@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "app/session/LinkSession.h"
 #include "raster/Malraster.h"
+#include "session/LinkSession.h"
 #include "sheet/SheetReader.h"
 #include "sim/VirtualPrinter.h"
 

@@ -11,210 +11,16 @@
 #include <sstream>
 
 #include "adjust/procedures/ServiceRecord.h"
-#include "app/session/LinkSession.h"
+#include "cli/Help.h"
+#include "cli/ParseErrors.h"
 #include "cli/Terminal.h"
 #include "cli/TerminalDisplay.h"
+#include "session/LinkSession.h"
 #include "sim/Faults.h"
 #include "sim/VirtualPrinter.h"
 #include "words/Words.h"
 
 namespace vantor::cli {
-
-int ExitForResult(Result result) {
-  switch (result) {
-    case kOk:
-      return kExitOk;
-    case kHeadIdFailure:
-    case kBidRangeFailure:
-    case kUsbIdFailure:
-    case kInputRejected:
-      return kExitUsage;
-    default:
-      return kExitFailure;
-  }
-}
-
-namespace {
-
-std::size_t EditDistance(std::string_view a, std::string_view b) {
-  std::vector<std::size_t> row(b.size() + 1);
-  for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
-  for (std::size_t i = 1; i <= a.size(); ++i) {
-    std::size_t diagonal = row[0];
-    row[0] = i;
-    for (std::size_t j = 1; j <= b.size(); ++j) {
-      const std::size_t above = row[j];
-      const bool same = std::tolower(static_cast<unsigned char>(a[i - 1])) ==
-                        std::tolower(static_cast<unsigned char>(b[j - 1]));
-      // A swap of two neighbours counts as one edit, the commonest typo.
-      std::size_t best = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (same ? 0 : 1)});
-      if (!same && i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
-        best = std::min(best, diagonal);
-      diagonal = above;
-      row[j] = best;
-    }
-  }
-  return row[b.size()];
-}
-
-// The innermost subcommand the parser entered.
-CLI::App* InnermostParsed(CLI::App* app) {
-  for (CLI::App* sub : app->get_subcommands()) {
-    if (sub->parsed()) return InnermostParsed(sub);
-  }
-  return app;
-}
-
-std::string CommandPath(const CLI::App* app) {
-  std::string path;
-  for (; app && app->get_parent(); app = app->get_parent())
-    path = app->get_name() + (path.empty() ? "" : " " + path);
-  return path;
-}
-
-// The commands that have an option of this name (an option group counts as its command's).
-void OwnersOf(const CLI::App& app, const std::string& name, std::vector<std::string>& owners) {
-  for (const CLI::App* sub : app.get_subcommands({})) {
-    const CLI::App& named = sub->get_name().empty() ? app : *sub;
-    for (const CLI::Option* o : sub->get_options()) {
-      if (!o->get_positional() && o->check_name(name)) {
-        owners.push_back(CommandPath(&named));
-        break;
-      }
-    }
-    if (!sub->get_name().empty()) OwnersOf(*sub, name, owners);
-  }
-}
-
-// An option typed before the command it belongs to: named with that command.
-bool ExplainEarlyOption(CLI::App& root, CLI::App* innermost, const std::string& name,
-                        std::ostream& err) {
-  std::vector<std::string> owners;
-  OwnersOf(root, name, owners);
-  if (owners.empty()) return false;
-  const std::string given = CommandPath(innermost);
-  for (const std::string& owner : owners) {
-    if (given == owner || given.rfind(owner + " ", 0) == 0) owners = {owner};
-  }
-  err << "vantorctl: " << name << " belongs after ";
-  for (std::size_t i = 0; i < owners.size(); ++i) {
-    err << (i == 0 ? "" : i + 1 == owners.size() ? " or " : ", ") << "'" << owners[i] << "'";
-  }
-  err << '\n';
-  return true;
-}
-
-// Names a word the parser could not place, with the nearest command or option; false when the
-// parser's own message says it better (a missing value, a value out of a list).
-bool ExplainUnknownWord(CLI::App& root, const std::vector<std::string>& args, std::ostream& err) {
-  CLI::App* app = InnermostParsed(&root);
-  const auto remaining = root.remaining(true);
-  if (remaining.empty()) return false;
-  const std::string& word = remaining.front();
-  std::vector<std::string> candidates;
-  std::string kind;
-  if (word.rfind("-", 0) == 0) {
-    if (ExplainEarlyOption(root, app, word.substr(0, word.find('=')), err)) return true;
-    kind = "option";
-    for (CLI::App* a = app; a; a = a->get_parent()) {
-      for (const CLI::Option* o : a->get_options()) {
-        for (const std::string& name : o->get_lnames()) candidates.push_back("--" + name);
-      }
-    }
-  } else {
-    kind = "command";
-    // --virtual never takes the next word as its file (it may be a command).
-    const auto at = std::find(args.begin(), args.end(), word);
-    if (at != args.begin() && at != args.end() && *(at - 1) == "--virtual" &&
-        word.find_first_of("./\\") != std::string::npos) {
-      err << "vantorctl: --virtual takes a file only after '=': write --virtual=" << word << '\n';
-      return true;
-    }
-    for (const CLI::App* sub : app->get_subcommands({})) {
-      if (!sub->get_group().empty()) candidates.push_back(sub->get_name());
-    }
-    if (candidates.empty()) return false;  // a surplus value, not a command
-  }
-  const std::string path = CommandPath(app);
-  const std::string known = kind == "option" ? "" : path;
-  err << "vantorctl: unknown " << kind << " '" << (known.empty() ? "" : known + " ") << word << "'";
-  const std::string nearest = NearestWord(word.substr(0, word.find('=')), candidates);
-  if (!nearest.empty()) {
-    err << "; did you mean '" << (known.empty() ? "" : known + " ") << nearest << "'?\n";
-  } else {
-    err << "; 'vantorctl " << (path.empty() ? "" : path + " ") << "--help' lists them\n";
-  }
-  return true;
-}
-
-// A command, or an argument of one, left out: the level's usage follows the complaint.
-bool ExplainMissing(const CLI::ParseError& e, CLI::App& root, bool json, std::ostream& err) {
-  if (dynamic_cast<const CLI::RequiredError*>(&e) == nullptr) return false;
-  CLI::App* app = InnermostParsed(&root);
-  std::string what = e.what();
-  if (what == "A subcommand is required") what = "a command is required";
-  const std::string path = CommandPath(app);
-  err << "vantorctl: " << (path.empty() ? "" : path + ": ") << what << '\n';
-  if (!json) err << '\n' << UsageText(*app);
-  return true;
-}
-
-class HelpFormatter final : public CLI::Formatter {
- public:
-  std::string make_help(const CLI::App* app, std::string, CLI::AppFormatMode mode) const override {
-    return HelpText(*app, mode == CLI::AppFormatMode::All);
-  }
-};
-
-// The length of the UTF-8 sequence at text[i], or 0 when the bytes there are not one.
-std::size_t Utf8SequenceAt(std::string_view text, std::size_t i) {
-  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-  const unsigned char lead = byte(i);
-  if (lead < 0x80) return 1;
-  std::size_t length = 0;
-  unsigned char low = 0x80, high = 0xBF;  // the second byte's range
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;   // overlong
-    if (lead == 0xED) high = 0x9F;  // surrogates
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;   // overlong
-    if (lead == 0xF4) high = 0x8F;  // above U+10FFFF
-  } else {
-    return 0;
-  }
-  if (i + length > text.size()) return 0;
-  if (byte(i + 1) < low || byte(i + 1) > high) return 0;
-  for (std::size_t k = 2; k < length; ++k) {
-    if (byte(i + k) < 0x80 || byte(i + k) > 0xBF) return 0;
-  }
-  return length;
-}
-
-}  // namespace
-
-std::optional<std::string> NotUtf8(std::string_view text) {
-  bool bad = false;
-  std::string shown;
-  for (std::size_t i = 0; i < text.size();) {
-    if (const std::size_t n = Utf8SequenceAt(text, i); n > 0) {
-      shown.append(text.substr(i, n));
-      i += n;
-      continue;
-    }
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    const auto b = static_cast<unsigned char>(text[i++]);
-    shown += "\\x";
-    shown += kDigits[b >> 4];
-    shown += kDigits[b & 0xF];
-    bad = true;
-  }
-  if (!bad) return std::nullopt;
-  return shown;
-}
 
 std::string GlobalOption(CLI::App& app, const std::string& name, const std::string& fallback) {
   const CLI::Option* option = app.get_option_no_throw(name);
@@ -227,22 +33,6 @@ bool ColourWanted(std::string_view mode, bool errTerminal, const char* noColour,
   if (mode == "never") return false;
   const bool dumb = term != nullptr && std::string_view(term) == "dumb";
   return errTerminal && !dumb && (noColour == nullptr || *noColour == '\0');
-}
-
-std::string NearestWord(std::string_view word, const std::vector<std::string>& candidates) {
-  std::string best;
-  std::size_t bestDistance = 0;
-  for (const std::string& c : candidates) {
-    std::size_t d = EditDistance(word, c);
-    // A typed beginning of a longer name is as good as one edit.
-    if (word.size() >= 2 && c.rfind(word, 0) == 0) d = std::min<std::size_t>(d, 1);
-    if (best.empty() || d < bestDistance) {
-      best = c;
-      bestDistance = d;
-    }
-  }
-  const std::size_t allowed = std::max<std::size_t>(2, word.size() / 3);
-  return !best.empty() && bestDistance <= allowed ? best : std::string();
 }
 
 namespace {
@@ -279,7 +69,7 @@ Cli::Cli()
       options_(std::make_unique<Options>()) {
   app_.require_subcommand(1);
   // Set before the commands are added, which inherit both.
-  app_.formatter(std::make_shared<HelpFormatter>());
+  app_.formatter(MakeHelpFormatter());
   app_.set_help_flag("-h,--help", "show this help");
   app_.set_help_all_flag("--help-all", "the help of every command below this one as well");
   // Global options may also follow the command (bid suggest D/*.png --json); subcommands created
@@ -301,8 +91,9 @@ Cli::Cli()
       ->type_name("NAME=PATH")
       ->take_all();
   // Only --virtual=FILE names the file, so a following command is never taken for one.
-  app_.add_flag("--virtual{}", virtualFile_,
-                "use the virtual printer; --virtual=FILE keeps its EEPROM in FILE")
+  app_.add_flag("--virtual{},--virtual-printer{}", virtualFile_,
+                "use the virtual printer (also --virtual-printer); --virtual=FILE keeps its "
+                "EEPROM in FILE")
       ->option_text("[=FILE]");
   app_.add_option("--trace", options_->trace, "record every port transfer in FILE")
       ->type_name("FILE");
@@ -344,20 +135,6 @@ Cli::Cli()
 }
 
 Cli::~Cli() = default;
-
-void AddAllCommands(Cli& cli) {
-  AddLinkCommands(cli);
-  AddEepromBackupCommands(cli);
-  AddIdsCommands(cli);
-  AddPrintCommands(cli);
-  AddSuggestCommands(cli);
-  AddExchangeCommands(cli);
-  AddRenderCommands(cli);
-  AddVirtualPrinterCommands(cli);
-  AddPortCommands(cli);
-  AddHelpCommand(cli);
-  AddCompletionCommands(cli);
-}
 
 void Cli::AddCommand(CLI::App* subcommand, CommandBody body, bool offersJson) {
   commands_.emplace_back(subcommand, std::move(body));
@@ -460,111 +237,129 @@ int Cli::RunCommand(int argc, char** argv, std::ostream& out, std::ostream& err)
   return kExitUsage;
 }
 
+namespace {
+
+// The clocks of one command: the printer's (virtual unless --real-time), and the link's, which
+// shows waits on a terminal and counts the sleeps asked for when VANTOR_SLEEP_TOTAL is set.
+class CommandClocks {
+ public:
+  CommandClocks(bool virtualTime, bool showWaits, TerminalDisplay& display)
+      : printer_(virtualTime ? static_cast<Clock&>(virtual_) : system_),
+        waits_(printer_, display),
+        counting_(showWaits ? static_cast<Clock&>(waits_) : printer_),
+        link_(countSleeps_ ? static_cast<Clock&>(counting_)
+              : showWaits  ? static_cast<Clock&>(waits_)
+                           : printer_) {}
+  Clock& Printer() { return printer_; }
+  Clock& Link() { return link_; }
+  void TellSleeps(std::ostream& err) {
+    if (countSleeps_) err << "requested sleeps: " << counting_.RequestedMs() << " ms\n";
+  }
+
+ private:
+  SystemClock system_;
+  VirtualClock virtual_ = VirtualClock::AtSystemTime();
+  Clock& printer_;
+  WaitShowingClock waits_;
+  CountingClock counting_;
+  const bool countSleeps_ = std::getenv("VANTOR_SLEEP_TOTAL") != nullptr;
+  Clock& link_;
+};
+
+void SayError(TerminalDisplay& display, std::string_view words) {
+  display.Show(MessageKind::Error, words);
+  display.EndLine();
+}
+
+// "3 pages written to DIR: page-001.png ...", or the list for --json.
+void TellPages(const PageOutput& pages, bool listAlways, Report& report, std::ostream& out) {
+  if (report.JsonWanted()) {
+    if (listAlways) report.Set("pages", pages.Written());
+    return;
+  }
+  if (pages.Written().empty()) return;
+  const std::size_t count = pages.Written().size();
+  out << count << (count == 1 ? " page" : " pages") << " written to " << pages.Directory() << ":";
+  for (const std::string& path : pages.Written()) {
+    out << ' ' << std::filesystem::path(path).filename().string();
+  }
+  out << '\n';
+}
+
+}  // namespace
+
+SessionOptions Cli::SetupOptions() const {
+  const Options& o = *options_;
+  SessionOptions setup;
+  setup.virtualPrinter = o.virtualFile.has_value();
+  // An existing state file keeps its own model; --model only makes a new one.
+  if (o.modelGiven) setup.model = o.model == "Q30" ? Model::Q30 : Model::Q40;
+  setup.stateFile = o.virtualFile.value_or("");
+  setup.capture = o.capture;
+  setup.pagesDir = o.pages;
+  setup.faults = o.faults;
+  setup.misalign = o.misalign;
+  setup.devices = o.devices;
+  setup.traceFile = o.trace;
+  setup.waitForSilenceOnce = true;  // one command: a silent printer ends it
+  if (o.waitLimitSeconds >= 0) {
+    setup.waitLimitMs = static_cast<std::int64_t>(o.waitLimitSeconds * 1000);
+  }
+  setup.cancel = &interrupted;
+  return setup;
+}
+
 int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& err, Report& report) {
   const Options& o = *options_;
-  Model model = o.model == "Q30" ? Model::Q30 : Model::Q40;
-  const bool isVirtual = o.virtualFile.has_value();
-
-  SystemClock systemClock;
-  VirtualClock virtualClock = VirtualClock::AtSystemTime();
-  Clock& clock = isVirtual && !o.realTime ? static_cast<Clock&>(virtualClock) : systemClock;
-
-  if (!o.pages.empty() && !isVirtual) {
-    err << "vantorctl: --pages needs --virtual\n";
+  const SessionOptions setup = SetupOptions();
+  if (const std::string_view option = OptionNeedingVirtualPrinter(setup, o.realTime);
+      !option.empty()) {
+    err << "vantorctl: " << option << " needs " << kVirtualOption << '\n';
     return kExitUsage;
   }
-  if (!o.capture.empty() && !isVirtual) {
-    err << "vantorctl: --capture needs --virtual\n";
-    return kExitUsage;
-  }
-  if (o.realTime && !isVirtual) {
-    err << "vantorctl: --real-time needs --virtual\n";
-    return kExitUsage;
-  }
-  if (!o.faults.empty() && !isVirtual) {
-    err << "vantorctl: --virtual-fault needs --virtual\n";
-    return kExitUsage;
-  }
-  if (!o.misalign.empty() && !isVirtual) {
-    err << "vantorctl: --virtual-misalign needs --virtual\n";
-    return kExitUsage;
-  }
-  const std::int64_t startedMs = clock.NowMs();
-  lastMsAfterFault_ = -1;
-
   // Progress and colour go to standard error, so they follow it, not standard output.
   // A JSON run neither draws progress nor asks: its output is for a program.
-  const bool errTerminal = StderrIsTerminal() && !report.JsonWanted();
-  const bool interactive = errTerminal;
+  const bool interactive = StderrIsTerminal() && !report.JsonWanted();
   const bool colour =
       !report.JsonWanted() &&
       ColourWanted(o.colour, StderrIsTerminal(), std::getenv("NO_COLOR"), std::getenv("TERM")) &&
       PrepareColourOnStderr();
   TerminalDisplay display(out, err, colour, false, StdinIsTerminal() && !report.JsonWanted());
   display.ShowWaits(interactive);
-  WaitShowingClock waitClock(clock, display);
-  CountingClock countingClock(interactive ? static_cast<Clock&>(waitClock) : clock);
-  const bool countSleeps = std::getenv("VANTOR_SLEEP_TOTAL") != nullptr;
-  Clock& sessionClock = countSleeps   ? static_cast<Clock&>(countingClock)
-                        : interactive ? static_cast<Clock&>(waitClock)
-                                      : clock;
+  CommandClocks clocks(setup.virtualPrinter && !o.realTime, interactive, display);
+  const std::int64_t startedMs = clocks.Printer().NowMs();
+  lastMsAfterFault_ = -1;
 
-  SessionOptions setupOptions;
-  setupOptions.virtualPrinter = isVirtual;
-  // An existing state file keeps its own model; --model only makes a new one.
-  if (o.modelGiven) setupOptions.model = model;
-  if (isVirtual) {
-    setupOptions.stateFile = *o.virtualFile;
-    setupOptions.capture = o.capture;
-    setupOptions.pagesDir = o.pages;
-  }
-  setupOptions.devices = o.devices;
-  setupOptions.traceFile = o.trace;
-  LinkSession linkSession(clock, sessionClock);
-  SetupFailure failure;
-  if (!linkSession.Configure(setupOptions, failure)) {
+  LinkSession linkSession(clocks.Printer(), clocks.Link());
+  if (SetupFailure failure; !linkSession.Configure(setup, failure)) {
     err << "vantorctl: " << failure.message << '\n';
-    // A state file that cannot serve (a folder, the wrong size, another user's) is the file's
-    // problem; trace, capture and pages that cannot be written are output lost.
-    return failure.step == SetupStep::Device || failure.step == SetupStep::StateFile ? kExitUsage
-                                                                                     : kExitFailure;
+    // Trace, capture and pages that cannot be written are output lost; the rest (a state file
+    // that cannot serve, a device or setting that does not exist) is the command line's fault.
+    const bool outputLost = failure.step == SetupStep::Trace ||
+                            failure.step == SetupStep::Capture || failure.step == SetupStep::Pages;
+    return outputLost ? kExitFailure : kExitUsage;
   }
   sim::VirtualPrinter* printer = linkSession.Printer();
   // The command's end, timed from its start and from the first fault that fired.
   const auto ended = [&] {
-    const std::int64_t now = clock.NowMs();
+    const std::int64_t now = clocks.Printer().NowMs();
     lastSessionMs_ = now - startedMs;
     if (printer == nullptr) return;
     if (const auto fired = printer->GetFaults().FirstFiredMs()) lastMsAfterFault_ = now - *fired;
   };
-  if (printer != nullptr) {
-    std::string why;
-    if (!o.misalign.empty() && !printer->SetMisalignment(o.misalign, why)) {
-      err << "vantorctl: --virtual-misalign: " << why << '\n';
-      return kExitUsage;
-    }
-    for (const std::string& setting : o.faults) {
-      if (!printer->GetFaults().Apply(setting, why)) {
-        err << "vantorctl: " << why << '\n';
-        return kExitUsage;
-      }
-    }
-  }
-
-  Link& link = linkSession.GetLink();
-  link.channel.SetPaperOutNotifier(&display);
-  link.channel.SetWaitForSilenceOnce(true);  // one command: a silent printer ends it
-  if (o.waitLimitSeconds >= 0) {
-    link.channel.SetWaitLimitMs(static_cast<std::int64_t>(o.waitLimitSeconds * 1000));
-  }
   InterruptScope interruptScope(interrupted);
-  link.channel.SetCancel(&interrupted);
-  Bench& bench = linkSession.BenchFor(display);
-
-  const SessionStart start = linkSession.Start(*PortCodeFromName(o.port), model);
+  Bench& bench = linkSession.BenchFor(display, &display);
+  Link& link = linkSession.GetLink();
+  const SessionStart start =
+      linkSession.Open({*PortCodeFromName(o.port), setup.model,
+                        "vantorctl " + std::string(procedures::ProgramVersion()),
+                        [&err](Model reported, Model chosen) {
+                          err << "vantorctl: the printer reports itself as " << ModelName(reported)
+                              << "; going on as " << ModelName(chosen) << " (--model)\n";
+                          return true;
+                        }});
   if (start.failedAt == StartStep::Open) {
-    display.Show(MessageKind::Error, words::kCannotOpenPort);
-    display.EndLine();
+    SayError(display, words::kCannotOpenPort);
     if (!link.port.OpenFailureReason().empty()) {
       err << "(" << link.port.OpenFailureReason() << "; 'vantorctl ports' tells more)\n";
     }
@@ -576,50 +371,28 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
     err << "Interrupted '" << report.Command() << "': " << after << '\n';
   };
   if (start.failedAt == StartStep::Link) {
-    link.port.ClosePort();
     ended();
     if (interrupted) {
       sayInterrupted("the link was not started; the port was closed.");
       return InterruptExitStatus();
     }
-    display.Show(MessageKind::Error, words::kCommunicationError);
-    display.EndLine();
+    SayError(display, words::kCommunicationError);
     if (printer == nullptr) err << kLinkNextStep << '\n';
     return kExitFailure;
   }
-  if (!o.modelGiven) {
-    model = start.reported.value_or(Model::Q40);
-    link.channel.SetModel(model);
-  } else if (start.reported && *start.reported != model) {
-    err << "vantorctl: the printer reports itself as " << ModelName(*start.reported)
-        << "; going on as " << ModelName(model) << " (--model)\n";
-  }
-  report.ForwardTo(linkSession.OpenRecord("vantorctl " + std::string(procedures::ProgramVersion()),
-                                          o.port, model));
+  report.ForwardTo(start.record);
   bench.reporter.SetRecorder(&report);
-  Session session{bench, link,        bench.reporter, sessionClock, out,
+  Session session{bench, link,        bench.reporter, clocks.Link(), out,
                   err,   interactive, printer,        report};
   int status = body(session);
   report.SetResult(bench.reporter.LastReported());
-  // A wait that ran out of its limit on a printer without an error still says why.
-  if (status != kExitOk && !interrupted && o.waitLimitSeconds >= 0 && !display.ShowedError()) {
-    if (const auto w = words::StatusWords(link.channel.PrinterStatus()); !w.empty()) {
-      display.Show(MessageKind::Error, w);
-    }
-  }
-  display.EndLine();
-  if (const std::uint16_t linkClass = bench.reporter.LastReported().Class();
-      printer == nullptr && !interrupted &&
-      (linkClass == kPortFailure.Value() || linkClass == kChannelFailure.Value() ||
-       linkClass == kFactoryReplyFailure.Value())) {
-    err << kLinkNextStep << '\n';
-  }
+  SayWhyItStopped(status, display, link, bench.reporter.LastReported(), printer != nullptr, err);
   if (display.Declined()) status = kExitCancelled;
   const SessionLosses losses = linkSession.Finish(!session.skipLinkShutdown);
   ended();
-  if (countSleeps) err << "requested sleeps: " << countingClock.RequestedMs() << " ms\n";
+  clocks.TellSleeps(err);
   if (!losses.eeprom.empty()) {
-    if (!linkSession.SaveFailureShown()) display.Show(MessageKind::Error, losses.eeprom);
+    if (!losses.eepromTold) display.Show(MessageKind::Error, losses.eeprom);
     display.EndLine();
     if (status == kExitOk) status = kExitFailure;
   }
@@ -628,23 +401,31 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
     sayInterrupted(session.skipLinkShutdown ? "the port to the printer was closed."
                                             : "the link to the printer was shut down.");
   }
-  const PageOutput& pages = linkSession.Setup().Pages();
-  if (report.JsonWanted()) {
-    if (!o.pages.empty()) report.Set("pages", pages.Written());
-  } else if (!pages.Written().empty()) {
-    const std::size_t count = pages.Written().size();
-    out << count << (count == 1 ? " page" : " pages") << " written to " << pages.Directory() << ":";
-    for (const std::string& path : pages.Written()) {
-      out << ' ' << std::filesystem::path(path).filename().string();
-    }
-    out << '\n';
-  }
+  TellPages(linkSession.Setup().Pages(), !o.pages.empty(), report, out);
   // Output that was lost is a failure even when the printer work went well.
   for (const std::string& lost : losses.files) {
     err << "vantorctl: " << lost << '\n';
     status = kExitFailure;
   }
   return status;
+}
+
+void Cli::SayWhyItStopped(int status, TerminalDisplay& display, Link& link, Result last,
+                          bool virtualPrinter, std::ostream& err) const {
+  // A wait that ran out of its limit on a printer without an error still says why.
+  if (status != kExitOk && !interrupted && options_->waitLimitSeconds >= 0 &&
+      !display.ShowedError()) {
+    if (const auto w = words::StatusWords(link.channel.PrinterStatus()); !w.empty()) {
+      display.Show(MessageKind::Error, w);
+    }
+  }
+  display.EndLine();
+  if (const std::uint16_t linkClass = last.Class();
+      !virtualPrinter && !interrupted &&
+      (linkClass == kPortFailure.Value() || linkClass == kChannelFailure.Value() ||
+       linkClass == kFactoryReplyFailure.Value())) {
+    err << kLinkNextStep << '\n';
+  }
 }
 
 }  // namespace vantor::cli

@@ -11,8 +11,10 @@
 #include <vector>
 
 #include "adjust/procedures/Bench.h"
+#include "cli/ExitCodes.h"
 #include "cli/Report.h"
 #include "link/Link.h"
+#include "session/SessionSetup.h"
 
 namespace CLI {
 class App;
@@ -24,25 +26,7 @@ class VirtualPrinter;
 
 namespace vantor::cli {
 
-inline constexpr int kExitOk = 0;
-inline constexpr int kExitFailure = 1;
-inline constexpr int kExitUsage = 2;
-inline constexpr int kExitCancelled = 3;
-
-// The same table for every command; --help and the README show it.
-inline constexpr std::string_view kExitCodeTable =
-    "Exit codes:\n"
-    "  0    done\n"
-    "  1    the printer or the link failed (including a printer error or a printer not ready)\n"
-    "  2    usage or invalid input (unknown command, wrong value, value out of range) or a file\n"
-    "       problem (missing, damaged or foreign)\n"
-    "  3    cancelled (a declined confirmation or no answer)\n"
-    "  130  interrupted by Ctrl-C (SIGINT); the link was shut down\n"
-    "  143  ended by SIGTERM; the link was shut down\n";
-
-// The class of a printer result: a format or range check of typed input is a usage fault, the
-// rest is the printer's or the link's.
-int ExitForResult(Result result);
+class TerminalDisplay;
 
 // --color=always and never decide; auto colours a terminal that can show it (not TERM=dumb)
 // unless NO_COLOR is set to anything.
@@ -51,14 +35,6 @@ bool ColourWanted(std::string_view mode, bool errTerminal, const char* noColour,
 // A global option's value as typed, or fallback when it was not given (offline commands read
 // them themselves, since they run without a session).
 std::string GlobalOption(CLI::App& app, const std::string& name, const std::string& fallback);
-
-// The text with every byte that is not part of a UTF-8 sequence shown as \xHH, or nothing when
-// all of it is UTF-8.
-std::optional<std::string> NotUtf8(std::string_view text);
-
-// The nearest of candidates to word, or empty when none is close enough to be meant.
-std::string NearestWord(std::string_view word, const std::vector<std::string>& candidates);
-inline constexpr int kExitInterrupted = 130;  // SIGINT; SIGTERM gives 143
 
 // One started link for one command. Messages go to the terminal; errors to standard error.
 struct Session {
@@ -111,7 +87,12 @@ class Cli {
  private:
   struct Options;
   int RunCommand(int argc, char** argv, std::ostream& out, std::ostream& err);
+  // Opens the session, runs body, closes it, and words each outcome.
   int RunSession(const CommandBody& body, std::ostream& out, std::ostream& err, Report& report);
+  SessionOptions SetupOptions() const;
+  // After the body: the printer's state when a wait ran out, the next step after a lost link.
+  void SayWhyItStopped(int status, TerminalDisplay& display, Link& link, Result last,
+                       bool virtualPrinter, std::ostream& err) const;
   // The command-line library stays out of this header: it is large, and only the command files
   // need it.
   std::unique_ptr<CLI::App> appOwner_;
@@ -127,27 +108,5 @@ class Cli {
   std::int64_t lastMsAfterFault_ = -1;
   std::vector<CLI::App*> textOnly_;
 };
-
-// Each group of commands registers itself here; one file per group.
-void AddLinkCommands(Cli& cli);  // status, eeprom, counters, clean, ink-charge, cr-dispersion
-void AddVirtualPrinterCommands(Cli& cli);  // serve-virtual
-void AddIdsCommands(Cli& cli);             // head-id, usb-id
-void AddPrintCommands(Cli& cli);           // bid, pf, top-margin, head-angle, check-pattern, render
-void AddPortCommands(Cli& cli);            // ports
-void AddRenderCommands(Cli& cli);          // render
-void AddExchangeCommands(Cli& cli);        // exchange
-void AddEepromBackupCommands(Cli& cli);    // eeprom backup/diff/restore, history, report
-void AddCompletionCommands(Cli& cli);      // completion bash (hidden)
-// The bash completion script for the commands and long options of app.
-std::string BashCompletion(const CLI::App& app);
-void AddSuggestCommands(Cli& cli);  // bid suggest
-void AddHelpCommand(Cli& cli);      // help [COMMAND...]
-// The help of one command: description, usage, arguments, options and the commands below it;
-// all adds each command below with its own arguments and options (the manual pages).
-std::string HelpText(const CLI::App& command, bool all);
-// The usage line and the commands (or arguments) of one level, shown when something is missing.
-std::string UsageText(const CLI::App& command);
-// Every group above, in the order vantorctl lists them.
-void AddAllCommands(Cli& cli);
 
 }  // namespace vantor::cli

@@ -7,10 +7,10 @@
 #include <iostream>
 #include <sstream>
 
+#include "adjust/procedures/BackupFile.h"
 #include "adjust/procedures/EepromRestore.h"
 #include "adjust/procedures/ServiceRecord.h"
 #include "adjust/procedures/ServiceReport.h"
-#include "app/session/BackupFile.h"
 #include "cli/Cli.h"
 #include "cli/TerminalDisplay.h"
 #include "link/Hex.h"

@@ -1,6 +1,8 @@
 // help: the usage, arguments, options and commands of each level, written by us rather than by
 // the parser so that it names values as a person types them (--virtual[=FILE], --model Q40|Q30)
 // and reads well both on a terminal and through help2man.
+#include "cli/Help.h"
+
 #include <CLI/CLI.hpp>
 #include <iostream>
 #include <sstream>
@@ -8,6 +10,7 @@
 #include <vector>
 
 #include "cli/Cli.h"
+#include "cli/ParseErrors.h"
 
 namespace vantor::cli {
 
@@ -72,7 +75,8 @@ std::string ValueName(const CLI::Option& o) {
 std::string OptionTerm(const CLI::Option& o) {
   std::string term;
   for (const std::string& s : o.get_snames()) term += (term.empty() ? "-" : ", -") + s;
-  for (const std::string& l : o.get_lnames()) term += (term.empty() ? "--" : ", --") + l;
+  // A second long name is an alias, which the option's text names.
+  if (!o.get_lnames().empty()) term += (term.empty() ? "--" : ", --") + o.get_lnames().front();
   const std::string& text = o.get_option_text();
   if (!text.empty()) return term + (text.rfind("[=", 0) == 0 ? text : " " + text);
   if (o.get_expected_max() != 0) term += " " + ValueName(o);
@@ -239,6 +243,19 @@ void AddHelpCommand(Cli& cli) {
     std::cout << HelpText(*at, false);
     return kExitOk;
   });
+}
+
+namespace {
+class HelpFormatter final : public CLI::Formatter {
+ public:
+  std::string make_help(const CLI::App* app, std::string, CLI::AppFormatMode mode) const override {
+    return HelpText(*app, mode == CLI::AppFormatMode::All);
+  }
+};
+}  // namespace
+
+std::shared_ptr<CLI::Formatter> MakeHelpFormatter() {
+  return std::make_shared<HelpFormatter>();
 }
 
 }  // namespace vantor::cli

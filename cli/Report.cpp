@@ -4,7 +4,7 @@
 #include <ostream>
 #include <sstream>
 
-#include "cli/Cli.h"
+#include "cli/ExitCodes.h"
 
 namespace vantor::cli {
 

@@ -7,8 +7,8 @@
 #include <iostream>
 #include <memory>
 
-#include "app/session/SessionSetup.h"
 #include "cli/Cli.h"
+#include "session/SessionSetup.h"
 #include "sim/PtyServer.h"
 #include "sim/VirtualPrinter.h"
 

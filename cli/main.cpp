@@ -1,6 +1,7 @@
 #include <iostream>
 
 #include "cli/Cli.h"
+#include "cli/Commands.h"
 
 int main(int argc, char** argv) {
   vantor::cli::Cli cli;

@@ -13,10 +13,10 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
-#include <optional>
 
 #include "adjust/panels/DialogService.h"
 #include "adjust/panels/PanelParts.h"
+#include "adjust/procedures/EepromImage.h"
 #include "shell/TAboutBox.h"
 #include "words/Words.h"
 
@@ -136,42 +136,38 @@ void TFormBoot::PortSelectOKBtnClick() {
     return;
   }
 
-  selectedModel_ = modelIndex == 0 ? Model::Q40 : modelIndex == 1 ? Model::Q30 : Model::None;
-  session_.GetLink().channel.SetModel(selectedModel_);
-  if (adjust_ != nullptr && selectedModel_ != Model::None) adjust_->PrepareForModel(selectedModel_);
-
+  selectedModel_ = modelIndex == 0 ? Model::Q40 : Model::Q30;
   portCode_ = kPortCodes[portIndex];
   interfaceKind_ = KindOf(portCode_);
-  const SessionStart start = session_.Start(portCode_, selectedModel_);
-  if (start.failedAt == StartStep::Open) {
+  const SessionStart start = session_.Open(
+      {portCode_, selectedModel_, "vantor-adjust " + std::string(procedures::ProgramVersion()),
+       [this](Model reported, Model chosen) { return GoOnAs(reported, chosen); }});
+  if (start.failedAt != StartStep::Done) {
     ShowNormalCursor();
-    dialogs_.Error(this, FromView(words::kCannotOpenPort));
+    // A declined model closed the session; its words are what the close lost, if anything.
+    const std::string said = start.failedAt == StartStep::Open ? std::string(words::kCannotOpenPort)
+                             : start.failedAt == StartStep::Link
+                                 ? std::string(words::kCommunicationError)
+                                 : start.losses.Words();
+    if (!said.empty()) dialogs_.Error(this, QString::fromStdString(said));
     return;
   }
-  if (start.failedAt == StartStep::Link) {
-    // The port stays open; the next OK closes and re-opens it.
-    ShowNormalCursor();
-    dialogs_.Error(this, FromView(words::kCommunicationError));
-    return;
-  }
-  // The other model's frames would be ignored: ask before going on with the chosen one.
-  if (const std::optional<Model> reported = start.reported;
-      reported && selectedModel_ != Model::None && *reported != selectedModel_) {
-    ShowNormalCursor();
-    const QString question =
-        QString(text::kOtherModel)
-            .arg(FromView(ModelName(*reported)), FromView(ModelName(selectedModel_)));
-    // Enter must not go on with the wrong model.
-    if (!dialogs_.Question(this, kApplicationTitle, question, DialogService::Enter::Cancel)) {
-      if (const SessionLosses losses = session_.Finish(); losses.Any())
-        dialogs_.Error(this, QString::fromStdString(losses.Words()));
-      return;
-    }
-    ShowHourglass();
-  }
+  if (adjust_ != nullptr) adjust_->PrepareForModel(selectedModel_, start.record);
   hide();
   if (adjust_ != nullptr) adjust_->ShowWorkWindow();
   ShowNormalCursor();
+}
+
+// The other model's frames would be ignored: ask before going on with the chosen one.
+bool TFormBoot::GoOnAs(Model reported, Model chosen) {
+  ShowNormalCursor();
+  const QString question =
+      QString(text::kOtherModel).arg(FromView(ModelName(reported)), FromView(ModelName(chosen)));
+  // Enter must not go on with the wrong model.
+  const bool goOn =
+      dialogs_.Question(this, kApplicationTitle, question, DialogService::Enter::Cancel);
+  ShowHourglass();
+  return goOn;
 }
 
 void TFormBoot::ProEndBtnClick() {

@@ -4,8 +4,8 @@
 #include <QDialog>
 
 #include "adjust/panels/WorkWindow.h"
-#include "app/session/LinkSession.h"
 #include "link/Model.h"
+#include "session/LinkSession.h"
 
 class QComboBox;
 class QMenu;
@@ -51,6 +51,8 @@ class TFormBoot final : public QDialog {
 
  private:
   void FormShow();
+  // Asked when the printer reports another model than the chosen one.
+  bool GoOnAs(Model reported, Model chosen);
 
   LinkSession& session_;
   DialogService& dialogs_;

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "link/Model.h"
-#include "sim/StateFiles.h"
+#include "link/StateFiles.h"
 
 namespace vantor::sim {
 

@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "link/DeviceFile.h"
+#include "link/StateFiles.h"
 #include "sim/PtyServer.h"
 #include "sim/ServeLoop.h"
-#include "sim/StateFiles.h"
 #include "sim/Texts.h"
 
 namespace vantor::sim {

@@ -4,8 +4,8 @@
 #include <ostream>
 
 #include "link/DeviceFile.h"
+#include "link/StateFiles.h"
 #include "sim/PtyServer.h"
-#include "sim/StateFiles.h"
 
 namespace vantor::sim {
 

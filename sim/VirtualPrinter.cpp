@@ -4,8 +4,8 @@
 #include <fstream>
 
 #include "link/FactoryCommands.h"
+#include "link/StateFiles.h"
 #include "sim/Misalignment.h"
-#include "sim/StateFiles.h"
 #include "sim/Texts.h"
 
 namespace vantor::sim {

@@ -18,11 +18,12 @@
 #include "adjust/panels/PanelParts.h"
 #include "adjust/panels/RadioGroup.h"
 #include "adjust/panels/UpperCaseEdit.h"
+#include "adjust/procedures/BackupFile.h"
 #include "adjust/procedures/CheckPatternProcedure.h"
 #include "adjust/procedures/EepromImage.h"
 #include "adjust/procedures/InputFaults.h"
 #include "adjust/procedures/Procedures.h"
-#include "app/session/BackupFile.h"
+#include "adjust/procedures/BackupFile.h"
 #include "link/Hex.h"
 
 namespace vantor {

@@ -98,12 +98,12 @@ QLabel* ValueField(const char* objectName, QWidget* parent) {
 
 }  // namespace
 
-TFormAdjust::TFormAdjust(LinkSession& session, DialogService& dialogs, QWidget* parent)
+TFormAdjust::TFormAdjust(SessionHandle& session, DialogService& dialogs, QWidget* parent)
     : QWidget(parent, Qt::Window),
       session_(session),
-      link_(session.GetLink()),
+      bench_(session.BenchFor(*this, this)),
+      link_(bench_.link),
       dialogs_(dialogs),
-      bench_(session.BenchFor(*this)),
       reporter_(bench_.reporter) {
   setObjectName("TFormAdjust");
   setWindowTitle(text::kCaption);
@@ -198,8 +198,6 @@ TFormAdjust::TFormAdjust(LinkSession& session, DialogService& dialogs, QWidget* 
   countDownTimer_ = new WindowTimer("CountDownTimer", this);
   countDownTimer2_ = new WindowTimer("CountDownTimer2", this);
   disableTimer_->SetHandler([this] { DisableTimerTimer(); });
-
-  link_.channel.SetPaperOutNotifier(this);
 
   ResetWorkArea(false);
   ShowCanvas();
@@ -313,10 +311,9 @@ void TFormAdjust::ArrangeTabOrder() {
 
 // --- Start window hand-over ---
 
-void TFormAdjust::PrepareForModel(Model model) {
+void TFormAdjust::PrepareForModel(Model model, ServiceRecorder* record) {
   modelLbl_->setText(FromView(ModelName(model)));
-  reporter_.SetRecorder(session_.OpenRecord(
-      "vantor-adjust " + std::string(procedures::ProgramVersion()), link_.port.PortName(), model));
+  reporter_.SetRecorder(record);
   FillMenu(kAdjustMenu, kStart);
 }
 
@@ -549,7 +546,7 @@ WindowTimer& TFormAdjust::Timer(WindowTimerId id) {
 
 void TFormAdjust::GetStatusBtnClick() {
   reporter_.ShowStatus();
-  ShowLosses(session_.OutputLosses(), false);
+  ShowLosses(session_.LossWords(), false);
 }
 
 void TFormAdjust::AdjustRtnBtnClick() {
@@ -619,18 +616,14 @@ void TFormAdjust::FormClose() {
   messages_->EndWait();
 
   if (quit_ != nullptr) quit_->show();
-  const SessionLosses losses = session_.Finish(!skipLinkShutdown_);
+  const std::string lost = session_.Close(!skipLinkShutdown_);
   skipLinkShutdown_ = false;
-  reporter_.SetRecorder(nullptr);
   ShowNormalCursor();
-  ShowLosses(losses, true);
+  ShowLosses(lost, true);
 }
 
-void TFormAdjust::ShowLosses(SessionLosses losses, bool windowClosed) {
-  // The words of a refused write were shown when it was refused.
-  if (session_.SaveFailureShown()) losses.eeprom.clear();
-  if (!losses.Any()) return;
-  const std::string words = losses.Words();
+void TFormAdjust::ShowLosses(const std::string& words, bool windowClosed) {
+  if (words.empty()) return;
   if (windowClosed) {
     dialogs_.Error(quit_ != nullptr ? quit_ : this, FromView(words));
   } else {

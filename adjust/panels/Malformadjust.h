@@ -15,7 +15,7 @@
 #include "adjust/panels/WorkflowModule.h"
 #include "adjust/procedures/Messages.h"
 #include "adjust/procedures/ServiceRecord.h"
-#include "app/session/LinkSession.h"
+#include "adjust/procedures/SessionHandle.h"
 #include "link/Link.h"
 
 class QAbstractButton;
@@ -41,7 +41,7 @@ class TFormAdjust final : public QWidget,
  public:
   // The four menus, one per tab.
   enum Menu { kAdjustMenu, kMaintMenu, kPatternMenu, kAppendixMenu, kMenuCount };
-  TFormAdjust(LinkSession& session, DialogService& dialogs, QWidget* parent = nullptr);
+  TFormAdjust(SessionHandle& session, DialogService& dialogs, QWidget* parent = nullptr);
   ~TFormAdjust() override;
 
   // Created after this window; shown by the close sequence.
@@ -49,7 +49,7 @@ class TFormAdjust final : public QWidget,
   void AddModule(std::unique_ptr<WorkflowModule> module);
 
   // WorkWindow
-  void PrepareForModel(Model model) override;
+  void PrepareForModel(Model model, ServiceRecorder* record) override;
   void ShowWorkWindow() override;
 
   // MessageDisplay
@@ -118,13 +118,13 @@ class TFormAdjust final : public QWidget,
   void ArrangeTabOrder();
   void FitToScreen();
   // A trace, capture or EEPROM save that was lost, in red; in a box once the window is closed.
-  void ShowLosses(SessionLosses losses, bool windowClosed);
+  void ShowLosses(const std::string& words, bool windowClosed);
 
-  LinkSession& session_;
+  SessionHandle& session_;
+  Bench& bench_;
   Link& link_;
   // The program's boxes; the wait line is held while one is open.
   ObservedDialogs dialogs_;
-  Bench& bench_;
   Reporter& reporter_;
   QWidget* quit_ = nullptr;
 

@@ -5,11 +5,14 @@
 
 namespace vantor {
 
+class ServiceRecorder;
+
 class WorkWindow {
  public:
   virtual ~WorkWindow() = default;
-  // Model label and the Adjustment list offered until the first status read sets the menus.
-  virtual void PrepareForModel(Model model) = 0;
+  // Model label and the Adjustment list offered until the first status read sets the menus;
+  // the session's record (null: none).
+  virtual void PrepareForModel(Model model, ServiceRecorder* record) = 0;
   virtual void ShowWorkWindow() = 0;
 };
 

@@ -16,6 +16,7 @@
 
 #include "adjust/procedures/BidProcedure.h"
 #include "cli/Cli.h"
+#include "cli/Commands.h"
 #include "ids/Malusbid.h"
 #include "link/FactoryCommands.h"
 #include "raster/Malbid.h"
@@ -152,10 +153,7 @@ class FaultMatrix : public ::testing::Test {
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     Cli cli;
-    AddLinkCommands(cli);
-    AddIdsCommands(cli);
-    AddPrintCommands(cli);
-    AddExchangeCommands(cli);
+    AddAllCommands(cli);
     // Enter at every step of the exchange, and at each offer to repeat a failed one.
     std::istringstream enters(std::string(16, '\n'));
     std::streambuf* const keyboard = std::cin.rdbuf(enters.rdbuf());

@@ -76,6 +76,13 @@ TEST(HelpTest, EachLevelSaysWhatIsMissingOrMisplaced) {
        kExitUsage,
        "vantorctl: --virtual takes a file only after '=': write --virtual=q40.bin\n",
        ""},
+      // The desktop program's name for it is the same option.
+      {{"--virtual-printer", "q40.bin", "status"},
+       kExitUsage,
+       "vantorctl: --virtual-printer takes a file only after '=': write "
+       "--virtual-printer=q40.bin\n",
+       ""},
+      {{"--virtual-printer", "status"}, kExitOk, "Ready to print.\n", ""},
       {{"--capture", "c.bin", "status"}, kExitUsage, "vantorctl: --capture needs --virtual\n", ""},
       {{"--real-time", "status"}, kExitUsage, "vantorctl: --real-time needs --virtual\n", ""},
   };

@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "cli/Cli.h"
+#include "cli/Commands.h"
+#include "cli/ParseErrors.h"
 #include "tests/support/CliRunner.h"
 #include "tests/support/TempPath.h"
 

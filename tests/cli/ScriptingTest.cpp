@@ -10,6 +10,7 @@
 
 #include "adjust/procedures/EepromImage.h"
 #include "cli/Cli.h"
+#include "cli/ParseErrors.h"
 #include "cli/TerminalDisplay.h"
 #include "tests/support/CliRunner.h"
 #include "tests/support/TempPath.h"

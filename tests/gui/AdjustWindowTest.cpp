@@ -173,7 +173,7 @@ TEST_F(AdjustWindow, MenuClickAndTabChangeClearThePreviousWork) {
 TEST_F(AdjustWindow, ListLeftByTheStartWindowOpensTheItemsItNames) {
   OpenAdjustment();
   // As when the status read after the link start fails: the start window's list stays.
-  Adjust().PrepareForModel(Model::Q40);
+  Adjust().PrepareForModel(Model::Q40, nullptr);
   EXPECT_EQ(AdjustItems().first(), "Head ID");
   EXPECT_EQ(AdjustItems().last(), "First dot position");
   ClickItem("AdjustRdoGrp", 0);

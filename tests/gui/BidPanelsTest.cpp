@@ -107,7 +107,8 @@ TEST_F(BidWorkflow, OneSpinChangeWritesOnlyItsRow) {
 }
 
 // The window keeps the same service record as vantorctl (a virtual printer's beside its state
-// file): the row read when the panel opened is the old value, the registered one the new.
+// file) on the port it chose: the row read when the panel opened is the old value, the
+// registered one the new.
 class BidRecordWorkflow : public BidWorkflow {
  protected:
   void Configure(ProgramOptions& options) override {
@@ -137,6 +138,7 @@ TEST_F(BidRecordWorkflow, AWriteIsKeptInTheServiceRecordWithItsOldValue) {
       << why;
   ASSERT_EQ(entries.size(), 1u);
   EXPECT_EQ(entries[0].program.rfind("vantor-adjust", 0), 0u);
+  EXPECT_EQ(entries[0].port, "TVUSB1");
   ASSERT_EQ(entries[0].changes.size(), 1u);
   const RecordedChange& c = entries[0].changes[0];
   EXPECT_EQ(c.address, 0x75);

@@ -25,6 +25,10 @@ TEST(ProgramOptions, AcceptsEachFormOfTheOptions) {
   EXPECT_EQ(o.devices[0].second, "/dev/usb/lp1");
   EXPECT_EQ(o.traceFile, "x");
   EXPECT_FALSE(Parse({}).virtualPrinter);
+  // vantorctl's name for it, with a file and with pages.
+  o = Parse({"--virtual=q30.bin", "--pages", "out"});
+  EXPECT_TRUE(o.virtualPrinter);
+  EXPECT_EQ(o.stateFile, "q30.bin");
 }
 
 TEST(ProgramOptions, RejectsIncompleteOrUnknownOptions) {
@@ -34,7 +38,8 @@ TEST(ProgramOptions, RejectsIncompleteOrUnknownOptions) {
   Parse({"--device", "LPT1="}, false);
   Parse({"--trace"}, false);
   Parse({"--virtual-printer="}, false);
-  Parse({"--virtual"}, false);
+  Parse({"--virtual="}, false);
+  Parse({"--pages", "out"}, false);
   Parse({"LPT1"}, false);
 }
 

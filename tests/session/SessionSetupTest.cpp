@@ -4,7 +4,7 @@
 #include <array>
 #include <fstream>
 
-#include "app/session/SessionSetup.h"
+#include "session/SessionSetup.h"
 #include "sim/VirtualPrinter.h"
 #include "tests/support/TempPath.h"
 

@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "cli/Cli.h"
+#include "cli/Commands.h"
 
 namespace vantor::test {
 

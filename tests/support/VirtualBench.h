@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/session/LinkSession.h"
+#include "session/LinkSession.h"
 #include "sim/VirtualPrinter.h"
 
 namespace vantor::test {

@@ -1,16 +1,16 @@
-#include "app/session/BackupFile.h"
+#include "adjust/procedures/BackupFile.h"
 
 #include <cstdint>
 
-#include "sim/StateFiles.h"
+#include "link/StateFiles.h"
 
 namespace vantor {
 
 bool WriteBackupFile(const std::string& path, const procedures::EepromImage& image,
                      std::string& why) {
   const std::string text = procedures::ImageToJson(image);
-  return sim::ReplaceFile(path, {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()},
-                          0644, why);
+  return ReplaceFile(path, {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}, 0644,
+                     why);
 }
 
 }  // namespace vantor

@@ -1,4 +1,4 @@
-#include "app/session/LinkSession.h"
+#include "session/LinkSession.h"
 
 #include "link/Fatal.h"
 #include "sim/VirtualPrinter.h"
@@ -6,7 +6,7 @@
 namespace vantor {
 
 std::string SessionLosses::Words() const {
-  std::string words = eeprom;
+  std::string words = eepromTold ? "" : eeprom;
   for (const std::string& lost : files) words += (words.empty() ? "" : "\n") + lost;
   return words;
 }
@@ -19,6 +19,9 @@ LinkSession::~LinkSession() = default;
 bool LinkSession::Configure(const SessionOptions& options, SetupFailure& failure) {
   if (!setup_.Build(options, failure)) return false;
   link_.port.SetTrace(setup_.Trace());
+  link_.channel.SetWaitForSilenceOnce(options.waitForSilenceOnce);
+  if (options.waitLimitMs >= 0) link_.channel.SetWaitLimitMs(options.waitLimitMs);
+  link_.channel.SetCancel(options.cancel);
   traceFile_ = options.traceFile;
   captureFile_ = options.capture;
   virtualPrinter_ = options.virtualPrinter;
@@ -26,15 +29,39 @@ bool LinkSession::Configure(const SessionOptions& options, SetupFailure& failure
   return true;
 }
 
-SessionStart LinkSession::Start(PortCode port, Model model) {
-  link_.channel.SetModel(model);
-  if (const Result r = link_.port.OpenPort(port); r != kOk) return {r, StartStep::Open, {}};
-  if (const Result r = link_.channel.StartLink(); r != kOk) return {r, StartStep::Link, {}};
-  // No frame has carried the model bytes yet: the device ID came first.
-  return {kOk, StartStep::Done, link_.port.ReportedModel()};
+SessionStart LinkSession::Open(const SessionOpening& opening) {
+  SessionStart start = Start(opening.port, opening.model.value_or(Model::Q40));
+  if (start.failedAt == StartStep::Link) link_.port.ClosePort();
+  if (start.failedAt != StartStep::Done) return start;
+  start.model = opening.model.value_or(start.reported.value_or(Model::Q40));
+  if (!opening.model) {
+    link_.channel.SetModel(start.model);
+  } else if (start.reported && *start.reported != start.model && opening.goOnAsChosen &&
+             !opening.goOnAsChosen(*start.reported, start.model)) {
+    start.failedAt = StartStep::Model;
+    start.losses = Finish();
+    return start;
+  }
+  start.record = OpenRecord(opening.program, start.model);
+  return start;
 }
 
-Bench& LinkSession::BenchFor(MessageDisplay& display) {
+SessionStart LinkSession::Start(PortCode port, Model model) {
+  SessionStart start;
+  start.model = model;
+  link_.channel.SetModel(model);
+  if (start.result = link_.port.OpenPort(port); start.result != kOk) {
+    start.failedAt = StartStep::Open;
+  } else if (start.result = link_.channel.StartLink(); start.result != kOk) {
+    start.failedAt = StartStep::Link;
+  } else {
+    // No frame has carried the model bytes yet: the device ID came first.
+    start.reported = link_.port.ReportedModel();
+  }
+  return start;
+}
+
+Bench& LinkSession::BenchFor(MessageDisplay& display, PaperOutNotifier* paperOut) {
   if (bench_) {
     // One context per session: a second display would split the failure words.
     if (benchDisplay_ != &display) FatalProgramError("Program miss!!!");
@@ -42,6 +69,7 @@ Bench& LinkSession::BenchFor(MessageDisplay& display) {
   }
   bench_ = std::make_unique<Bench>(link_, display);
   benchDisplay_ = &display;
+  if (paperOut != nullptr) link_.channel.SetPaperOutNotifier(paperOut);
   // A write the virtual printer cannot keep is told with its reason, not as a lost link.
   bench_->reporter.SetChannelFailureCause([this] {
     std::string cause = setup_.RefusedWriteCause(link_.channel.ChannelError());
@@ -57,7 +85,9 @@ SessionLosses LinkSession::Finish(bool shutdown) {
   SessionLosses losses;
   // A change the virtual printer cannot keep is lost, even when the printer took it.
   if (std::string words; !setup_.SaveVirtualEeprom(words)) losses.eeprom = words;
+  losses.eepromTold = saveFailureShown_;
   Collect(losses);
+  if (bench_) bench_->reporter.SetRecorder(nullptr);
   return losses;
 }
 
@@ -86,14 +116,14 @@ void LinkSession::Collect(SessionLosses& losses) {
   }
 }
 
-ServiceRecorder* LinkSession::OpenRecord(const std::string& program, std::string_view port,
-                                         Model model) {
+ServiceRecorder* LinkSession::OpenRecord(const std::string& program, Model model) {
   record_.reset();
   recordLossTold_ = false;
   if (virtualPrinter_ && stateFile_.empty()) return nullptr;
   const std::string folder =
       virtualPrinter_ ? procedures::VirtualRecordsFolder(stateFile_) : procedures::RecordsFolder();
-  record_ = std::make_unique<procedures::FileServiceRecord>(folder, program, port, model, &link_);
+  record_ = std::make_unique<procedures::FileServiceRecord>(folder, program, link_.port.PortName(),
+                                                            model, &link_);
   return record_.get();
 }
 

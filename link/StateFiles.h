@@ -1,5 +1,5 @@
-// Files the virtual printer keeps beside other programs' files: replaced whole, never through
-// a planted link, and held by one process at a time.
+// Files kept beside other programs' files (the virtual printer's state, backups): replaced
+// whole, never through a planted link, and held by one process at a time.
 #pragma once
 
 #include <cstdint>
@@ -7,7 +7,7 @@
 #include <string>
 #include <utility>
 
-namespace vantor::sim {
+namespace vantor {
 
 // The file a chain of symbolic links ends at (the path itself when it is no link).
 std::string FollowLinks(const std::string& path);
@@ -48,4 +48,4 @@ class FileLock {
   int fd_ = -1;
 };
 
-}  // namespace vantor::sim
+}  // namespace vantor

@@ -1,10 +1,11 @@
-#include "app/session/SessionSetup.h"
+#include "session/SessionSetup.h"
 
 #include <filesystem>
 #include <iterator>
 
 #include "link/EepromAddresses.h"
 #include "link/backends/PortDefaults.h"
+#include "sim/Faults.h"
 #include "sim/VirtualPrinter.h"
 
 namespace vantor {
@@ -18,6 +19,16 @@ Model ModelFromStateFile(const std::string& path) {
   const std::vector<char> image{std::istreambuf_iterator<char>(in), {}};
   if (image.size() != 256) return Model::Q40;
   return std::uint8_t(image[eeprom::kModelDefault]) == eeprom::kModelQ30 ? Model::Q30 : Model::Q40;
+}
+
+std::string_view OptionNeedingVirtualPrinter(const SessionOptions& o, bool realTime) {
+  if (o.virtualPrinter) return {};
+  if (!o.pagesDir.empty()) return "--pages";
+  if (!o.capture.empty()) return "--capture";
+  if (realTime) return "--real-time";
+  if (!o.faults.empty()) return "--virtual-fault";
+  if (!o.misalign.empty()) return "--virtual-misalign";
+  return {};
 }
 
 SessionSetup::SessionSetup(Clock& clock) : clock_(clock) {}
@@ -57,6 +68,21 @@ bool SessionSetup::Build(const SessionOptions& options, SetupFailure& failure) {
     trace_ = WireTrace::ToFile(options.traceFile);
     if (!trace_) {
       failure = {SetupStep::Trace, "cannot write " + options.traceFile};
+      return false;
+    }
+  }
+  return !printer_ || ApplySettings(options, failure);
+}
+
+bool SessionSetup::ApplySettings(const SessionOptions& options, SetupFailure& failure) {
+  std::string why;
+  if (!options.misalign.empty() && !printer_->SetMisalignment(options.misalign, why)) {
+    failure = {SetupStep::Settings, "--virtual-misalign: " + why};
+    return false;
+  }
+  for (const std::string& setting : options.faults) {
+    if (!printer_->GetFaults().Apply(setting, why)) {
+      failure = {SetupStep::Settings, why};
       return false;
     }
   }

@@ -3,17 +3,20 @@
 // and pages, the wire trace, and the --device overrides.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <fstream>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "app/session/PageOutput.h"
 #include "link/Clock.h"
 #include "link/Model.h"
 #include "link/PortDevice.h"
 #include "link/WireTrace.h"
+#include "session/PageOutput.h"
 
 namespace vantor {
 
@@ -30,12 +33,27 @@ struct SessionOptions {
   std::string capture;                // the data-channel byte stream is written here
   std::string pagesDir;               // each printed sheet is written here as PNG
   PageOutput::Observer pageObserver;  // each printed sheet is also shown here
+  std::vector<std::string> faults;    // KIND[,after=N]...: injected into the virtual printer
+  std::string misalign;               // the virtual printer's mechanical errors
   std::vector<std::string> devices;   // NAME=PATH
   std::string traceFile;
+  // How the link waits. One command ends at a silent printer, where a window keeps waiting.
+  bool waitForSilenceOnce = false;
+  std::int64_t waitLimitMs = -1;  // negative: no limit of its own
+  const std::atomic<bool>* cancel = nullptr;
 };
 
-// The step that failed, so each program can word it and choose its exit status.
-enum class SetupStep { StateFile, Capture, Pages, Device, Trace };
+// The option both programs accept for the in-process virtual printer, and its other name.
+inline constexpr std::string_view kVirtualOption = "--virtual";
+inline constexpr std::string_view kVirtualOptionAlias = "--virtual-printer";
+
+// The first option given that only the virtual printer takes, as typed ("--pages"); empty when
+// none. realTime: its clock is the system's (each program chooses the clocks itself).
+std::string_view OptionNeedingVirtualPrinter(const SessionOptions& options, bool realTime);
+
+// The step that failed, so each program can word it and choose its exit status. Settings: a
+// fault or misalignment the virtual printer does not take.
+enum class SetupStep { StateFile, Capture, Pages, Device, Trace, Settings };
 
 struct SetupFailure {
   SetupStep step = SetupStep::StateFile;
@@ -72,6 +90,7 @@ class SessionSetup {
 
  private:
   bool BuildVirtualPrinter(const SessionOptions& options, SetupFailure& failure);
+  bool ApplySettings(const SessionOptions& options, SetupFailure& failure);
 
   Clock& clock_;
   PortTable table_;

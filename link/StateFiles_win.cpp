@@ -8,9 +8,9 @@
 
 #include <random>
 
-#include "sim/StateFiles.h"
+#include "link/StateFiles.h"
 
-namespace vantor::sim {
+namespace vantor {
 
 namespace {
 
@@ -168,4 +168,4 @@ bool FileLock::IsHeld(const std::string& lockPath) {
   return held;
 }
 
-}  // namespace vantor::sim
+}  // namespace vantor

@@ -10,9 +10,9 @@
 #include <cstring>
 #include <random>
 
-#include "sim/StateFiles.h"
+#include "link/StateFiles.h"
 
-namespace vantor::sim {
+namespace vantor {
 
 namespace {
 
@@ -166,4 +166,4 @@ bool FileLock::IsHeld(const std::string& lockPath) {
   return held;
 }
 
-}  // namespace vantor::sim
+}  // namespace vantor

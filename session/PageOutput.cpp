@@ -1,4 +1,4 @@
-#include "app/session/PageOutput.h"
+#include "session/PageOutput.h"
 
 #include <cstdio>
 #include <filesystem>
