@@ -23,7 +23,6 @@
 #include "adjust/procedures/EepromImage.h"
 #include "adjust/procedures/InputFaults.h"
 #include "adjust/procedures/Procedures.h"
-#include "adjust/procedures/BackupFile.h"
 #include "link/Hex.h"
 
 namespace vantor {
