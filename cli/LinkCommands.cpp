@@ -111,6 +111,64 @@ struct LinkOptions {
   std::vector<std::string> replaced;
 };
 
+int Status(Session& s) {
+  if (s.reporter.ShowStatus() != kOk) return kExitFailure;
+  const std::uint16_t code = s.link.channel.PrinterStatus();
+  s.report.Set("status", CodeJson(code));
+  s.report.Set("printer_error", code == kStatusError);
+  if (code != kStatusError) {
+    s.report.Set("status_words", words::StatusWords(code));
+    return kExitOk;
+  }
+  // In the error state the printer's error is its status, in the words the terminal shows.
+  const std::uint16_t error = s.link.channel.PrinterErrorCode();
+  const words::PrinterErrorSaid said = words::SayPrinterError(error, s.link.channel.RawErrorCode());
+  std::string line(said.words);
+  if (said.code) {
+    line += " (" + std::string(words::kErrorCodeLine) + " " + std::to_string(*said.code) + ")";
+  }
+  s.report.Set("status_words", line);
+  s.report.Set("error_code", CodeJson(error));
+  return kExitFailure;
+}
+
+int CrDispersion(Session& s, const LinkOptions& o) {
+  procedures::ReplacedParts parts;
+  for (const std::string& p : o.replaced) {
+    parts.mainBoard |= p == "main-board";
+    parts.psBoard |= p == "ps-board";
+    parts.crMotor |= p == "cr-motor";
+    parts.crGuideShaft |= p == "cr-guide-shaft";
+  }
+  if (auto* terminal = dynamic_cast<TerminalDisplay*>(&s.reporter.Display())) {
+    terminal->SetAssumeYes(o.yes);
+  }
+  auto* terminal = dynamic_cast<TerminalDisplay*>(&s.reporter.Display());
+  const auto progress = [&s, terminal](int step, int steps) {
+    if (!s.interactive || terminal == nullptr) return;
+    if (step == steps)
+      terminal->EndProgress();
+    else
+      terminal->Progress("Measuring " + std::to_string(step) + "/" + std::to_string(steps));
+  };
+  std::optional<std::int8_t> stored;
+  const int exit =
+      ExitForResult(procedures::CrMotorDriveDispersion(s.bench, parts, progress, &stored));
+  if (stored) {
+    s.reporter.Display().Show(MessageKind::NewLine,
+                              "Value stored at 0x79: " + std::to_string(*stored));
+  }
+  // The value the procedure wrote, as its record keeps it; none when nothing was written.
+  const RecordedChange* c = s.report.LastChangeAt(eeprom::kCrDispersion);
+  if (exit == kExitOk && c && c->held) {
+    Json value = ByteJson(*c->held);
+    value["signed"] = static_cast<std::int8_t>(*c->held);
+    s.report.Set("cr_dispersion", std::move(value));
+    s.report.Set("measured", parts.crGuideShaft);
+  }
+  return exit;
+}
+
 }  // namespace
 
 void AddLinkCommands(Cli& cli) {
@@ -118,27 +176,7 @@ void AddLinkCommands(Cli& cli) {
   const auto o = std::make_shared<LinkOptions>();
 
   auto* status = app.add_subcommand("status", "show the printer status");
-  cli.AddCommand(status, [](Session& s) {
-    if (s.reporter.ShowStatus() != kOk) return kExitFailure;
-    const std::uint16_t code = s.link.channel.PrinterStatus();
-    s.report.Set("status", CodeJson(code));
-    s.report.Set("printer_error", code == kStatusError);
-    if (code != kStatusError) {
-      s.report.Set("status_words", words::StatusWords(code));
-      return kExitOk;
-    }
-    // In the error state the printer's error is its status, in the words the terminal shows.
-    const std::uint16_t error = s.link.channel.PrinterErrorCode();
-    const words::PrinterErrorSaid said =
-        words::SayPrinterError(error, s.link.channel.RawErrorCode());
-    std::string line(said.words);
-    if (said.code) {
-      line += " (" + std::string(words::kErrorCodeLine) + " " + std::to_string(*said.code) + ")";
-    }
-    s.report.Set("status_words", line);
-    s.report.Set("error_code", CodeJson(error));
-    return kExitFailure;
-  });
+  cli.AddCommand(status, Status);
 
   auto* eeprom = app.add_subcommand("eeprom", "read, write, initialize, back up or restore EEPROM");
   eeprom->require_subcommand(1);
@@ -211,42 +249,7 @@ void AddLinkCommands(Cli& cli) {
           CLI::IsMember({"main-board", "ps-board", "cr-motor", "cr-guide-shaft"}).description(""))
       ->type_name("PART,...");
   cr->add_flag("-y,--yes", o->yes, "answer OK to the confirmation");
-  cli.AddCommand(cr, [o](Session& s) {
-    procedures::ReplacedParts parts;
-    for (const std::string& p : o->replaced) {
-      parts.mainBoard |= p == "main-board";
-      parts.psBoard |= p == "ps-board";
-      parts.crMotor |= p == "cr-motor";
-      parts.crGuideShaft |= p == "cr-guide-shaft";
-    }
-    if (auto* terminal = dynamic_cast<TerminalDisplay*>(&s.reporter.Display())) {
-      terminal->SetAssumeYes(o->yes);
-    }
-    auto* terminal = dynamic_cast<TerminalDisplay*>(&s.reporter.Display());
-    const auto progress = [&s, terminal](int step, int steps) {
-      if (!s.interactive || terminal == nullptr) return;
-      if (step == steps)
-        terminal->EndProgress();
-      else
-        terminal->Progress("Measuring " + std::to_string(step) + "/" + std::to_string(steps));
-    };
-    std::optional<std::int8_t> stored;
-    const int exit =
-        ExitForResult(procedures::CrMotorDriveDispersion(s.bench, parts, progress, &stored));
-    if (stored) {
-      s.reporter.Display().Show(MessageKind::NewLine,
-                                "Value stored at 0x79: " + std::to_string(*stored));
-    }
-    // The value the procedure wrote, as its record keeps it; none when nothing was written.
-    const RecordedChange* c = s.report.LastChangeAt(eeprom::kCrDispersion);
-    if (exit == kExitOk && c && c->held) {
-      Json value = ByteJson(*c->held);
-      value["signed"] = static_cast<std::int8_t>(*c->held);
-      s.report.Set("cr_dispersion", std::move(value));
-      s.report.Set("measured", parts.crGuideShaft);
-    }
-    return exit;
-  });
+  cli.AddCommand(cr, [o](Session& s) { return CrDispersion(s, *o); });
 }
 
 }  // namespace vantor::cli
