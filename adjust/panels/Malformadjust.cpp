@@ -189,9 +189,20 @@ TFormAdjust::TFormAdjust(SessionHandle& session, DialogService& dialogs, QWidget
   body->addWidget(tab_);
   body->addLayout(centre, 1);
   body->addLayout(right);
-  auto* layout = new QVBoxLayout(this);
+  // On a screen too small even for the window's frame of menus and buttons (a large scale), the
+  // whole window scrolls.
+  auto* whole = new QWidget;
+  auto* layout = new QVBoxLayout(whole);
   layout->addWidget(modelLbl_);
   layout->addLayout(body, 1);
+  auto* wholeScroll = new QScrollArea(this);
+  wholeScroll->setObjectName("WindowScroll");
+  wholeScroll->setFrameShape(QFrame::NoFrame);
+  wholeScroll->setWidgetResizable(true);
+  wholeScroll->setWidget(whole);
+  auto* outer = new QVBoxLayout(this);
+  outer->setContentsMargins(0, 0, 0, 0);
+  outer->addWidget(wholeScroll);
 
   disableTimer_ = new WindowTimer("DisableTimer", this);
   headAngTimer_ = new WindowTimer("HeadAngGetStatusTimer", this);

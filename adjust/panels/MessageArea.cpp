@@ -33,6 +33,8 @@ MessageArea::MessageArea(Clock& clock, QWidget* parent) : QWidget(parent), clock
   // Its room is kept while hidden, so showing it moves nothing.
   QSizePolicy waitPolicy = waitLbl_->sizePolicy();
   waitPolicy.setRetainSizeWhenHidden(true);
+  // Nor does its text widen the window where the window is narrower than it would like.
+  waitPolicy.setHorizontalPolicy(QSizePolicy::Ignored);
   waitLbl_->setSizePolicy(waitPolicy);
   KeepWaitLineReadable();
   waitTick_ = new QTimer(this);
