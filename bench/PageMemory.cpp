@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   program.Adjust().PrepareForModel(vantor::Model::Q40, nullptr);
-  vantor::Bench& bench = program.Session().BenchFor(program.Adjust());
+  vantor::ProcedureContext& bench = program.Session().ContextFor(program.Adjust());
   vantor::VirtualConsole& console = *program.Console();
   while (console.PageCount() < sheets) {
     if (vantor::procedures::PrintA4CheckPattern(bench) != vantor::kOk) {

@@ -31,7 +31,7 @@ const std::vector<std::uint8_t>& CheckPatternStream() {
     if (session.Configure(options, failure)) session.Printer()->SetCapture(&capture);
     vantor::SilentDisplay display;
     if (session.Start(0x501, vantor::Model::Q40).result != vantor::kOk ||
-        vantor::procedures::PrintA4CheckPattern(session.BenchFor(display)) != vantor::kOk ||
+        vantor::procedures::PrintA4CheckPattern(session.ContextFor(display)) != vantor::kOk ||
         session.Finish().Any()) {
       std::fputs("render_bench: the check pattern did not print\n", stderr);
       std::abort();

@@ -88,7 +88,7 @@ std::vector<Scan> Printed(bool pf, Scan (*scan)(const vantor::sim::Page&)) {
   }
   vantor::SilentDisplay display;
   const bool started = session.Start(0x501, vantor::Model::Q40).result == vantor::kOk;
-  vantor::Bench& bench = session.BenchFor(display);
+  vantor::ProcedureContext& bench = session.ContextFor(display);
   vantor::Link& link = bench.link;
   vantor::StoredBid stored{};
   const auto setPf = [&](std::int8_t value) -> vantor::Result {

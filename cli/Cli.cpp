@@ -173,7 +173,7 @@ int Cli::RunCommand(int argc, char** argv, std::ostream& out, std::ostream& err)
       to << "vantorctl: " << e.what() << '\n';
     }
     if (&to == &words) {
-      Report report(true);
+      CommandOutput report(true);
       report.SetCommand(CommandPath(InnermostParsed(&app_)));
       report.WriteFailure(code, words.str(), err);
     }
@@ -185,7 +185,7 @@ int Cli::RunCommand(int argc, char** argv, std::ostream& out, std::ostream& err)
     if (const auto shown = NotUtf8(argv[i])) {
       const std::string words = "vantorctl: '" + *shown + "' is not UTF-8 text; give it in UTF-8";
       if (json_) {
-        Report report(true);
+        CommandOutput report(true);
         report.SetCommand(CommandPath(InnermostParsed(&app_)));
         report.WriteFailure(kExitUsage, words, err);
       } else {
@@ -196,7 +196,7 @@ int Cli::RunCommand(int argc, char** argv, std::ostream& out, std::ostream& err)
   }
   if (app_.count("--virtual")) options_->virtualFile = virtualFile_;
   options_->modelGiven = app_.count("--model") > 0;
-  Report report(json_);
+  CommandOutput report(json_);
   report.SetCommand(CommandPath(InnermostParsed(&app_)));
   if (json_) {
     for (CLI::App* sub : textOnly_) {
@@ -272,7 +272,7 @@ void SayError(TerminalDisplay& display, std::string_view words) {
 }
 
 // "3 pages written to DIR: page-001.png ...", or the list for --json.
-void TellPages(const PageOutput& pages, bool listAlways, Report& report, std::ostream& out) {
+void TellPages(const PageOutput& pages, bool listAlways, CommandOutput& report, std::ostream& out) {
   if (report.JsonWanted()) {
     if (listAlways) report.Set("pages", pages.Written());
     return;
@@ -309,7 +309,8 @@ SessionOptions Cli::SetupOptions() const {
   return setup;
 }
 
-int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& err, Report& report) {
+int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& err,
+                    CommandOutput& report) {
   const Options& o = *options_;
   const SessionOptions setup = SetupOptions();
   if (const std::string_view option = OptionNeedingVirtualPrinter(setup, o.realTime);
@@ -348,7 +349,7 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
     if (const auto fired = printer->GetFaults().FirstFiredMs()) lastMsAfterFault_ = now - *fired;
   };
   InterruptScope interruptScope(interrupted);
-  Bench& bench = linkSession.BenchFor(display, &display);
+  ProcedureContext& context = linkSession.ContextFor(display, &display);
   Link& link = linkSession.GetLink();
   const SessionStart start =
       linkSession.Open({*PortCodeFromName(o.port), setup.model,
@@ -381,12 +382,12 @@ int Cli::RunSession(const CommandBody& body, std::ostream& out, std::ostream& er
     return kExitFailure;
   }
   report.ForwardTo(start.record);
-  bench.reporter.SetRecorder(&report);
-  Session session{bench, link,        bench.reporter, clocks.Link(), out,
-                  err,   interactive, printer,        report};
+  context.reporter.SetRecorder(&report);
+  Session session{context, link,        context.reporter, clocks.Link(), out,
+                  err,     interactive, printer,          report};
   int status = body(session);
-  report.SetResult(bench.reporter.LastReported());
-  SayWhyItStopped(status, display, link, bench.reporter.LastReported(), printer != nullptr, err);
+  report.SetResult(context.reporter.LastReported());
+  SayWhyItStopped(status, display, link, context.reporter.LastReported(), printer != nullptr, err);
   if (display.Declined()) status = kExitCancelled;
   const SessionLosses losses = linkSession.Finish(!session.skipLinkShutdown);
   ended();

@@ -10,9 +10,9 @@
 #include <string_view>
 #include <vector>
 
-#include "adjust/procedures/Bench.h"
+#include "adjust/procedures/ProcedureContext.h"
+#include "cli/CommandOutput.h"
 #include "cli/ExitCodes.h"
-#include "cli/Report.h"
 #include "link/Link.h"
 #include "session/SessionSetup.h"
 
@@ -38,7 +38,7 @@ std::string GlobalOption(CLI::App& app, const std::string& name, const std::stri
 
 // One started link for one command. Messages go to the terminal; errors to standard error.
 struct Session {
-  Bench& bench;  // what the procedures run with
+  ProcedureContext& context;  // what the procedures run with
   Link& link;
   Reporter& reporter;
   Clock& clock;
@@ -46,7 +46,7 @@ struct Session {
   std::ostream& err;
   bool interactive;                     // standard error is a terminal (progress is shown)
   sim::VirtualPrinter* virtualPrinter;  // null on a real port
-  Report& report;                       // the values for --json
+  CommandOutput& report;                // the values for --json
   // The printer was switched off by the command: only the port is closed afterwards.
   bool skipLinkShutdown = false;
 };
@@ -88,7 +88,8 @@ class Cli {
   struct Options;
   int RunCommand(int argc, char** argv, std::ostream& out, std::ostream& err);
   // Opens the session, runs body, closes it, and words each outcome.
-  int RunSession(const CommandBody& body, std::ostream& out, std::ostream& err, Report& report);
+  int RunSession(const CommandBody& body, std::ostream& out, std::ostream& err,
+                 CommandOutput& report);
   SessionOptions SetupOptions() const;
   // After the body: the printer's state when a wait ran out, the next step after a lost link.
   void SayWhyItStopped(int status, TerminalDisplay& display, Link& link, Result last,

@@ -42,7 +42,7 @@ bool ReadPrinter(Session& s, EepromBytes& bytes, const procedures::AddressSet& w
     if (s.interactive && terminal)
       terminal->Progress("Reading EEPROM " + std::to_string(done) + "/" + std::to_string(total));
   };
-  const Result r = procedures::ReadEepromBytes(s.bench, bytes, which, progress);
+  const Result r = procedures::ReadEepromBytes(s.context, bytes, which, progress);
   if (terminal) terminal->EndProgress();
   if (r != kOk) return false;
   const bool whole = std::find(which.begin(), which.end(), false) == which.end();
@@ -180,7 +180,7 @@ int Diff(Session& s, const BackupOptions& o) {
   return o.exitCode && !changes.empty() ? kExitFailure : kExitOk;
 }
 
-void ReportOutcome(Report& report, const procedures::RestoreOutcome& r) {
+void ReportOutcome(CommandOutput& report, const procedures::RestoreOutcome& r) {
   report.Set("written", AddressesJson(r.verified));
   report.Set("not_verified", r.mismatch ? Json{{"address", ByteJson(*r.mismatch)},
                                                {"read_back", ByteJson(r.readBack)}}
@@ -245,7 +245,7 @@ int Restore(Session& s, const BackupOptions& o) {
   const std::string ask = "Write " + std::to_string(changes.size()) +
                           (changes.size() == 1 ? " byte from " : " bytes from ") + o.file + "?";
   if (!s.reporter.Display().Question("Confirmation", ask)) return kExitCancelled;
-  const procedures::RestoreOutcome outcome = procedures::WriteChanges(s.bench, changes);
+  const procedures::RestoreOutcome outcome = procedures::WriteChanges(s.context, changes);
   if (auto* terminal = dynamic_cast<TerminalDisplay*>(&s.reporter.Display())) terminal->EndLine();
   if (s.report.JsonWanted())
     ReportOutcome(s.report, outcome);
@@ -331,7 +331,7 @@ int History(CLI::App& app, const std::string& given, bool json) {
   std::ostringstream notes;
   const bool found = ChooseRecord(app, given, serial, entries, json ? notes : std::cerr);
   if (json) {
-    Report report(true);
+    CommandOutput report(true);
     report.SetCommand("history");
     if (!found) {
       report.WriteFailure(kExitUsage, notes.str(), std::cerr);

@@ -76,7 +76,7 @@ class Guide {
 };
 
 int RunExchange(Session& session, std::istream& in, bool echoEnter) {
-  procedures::ExchangeProcedure exchange(session.bench);
+  procedures::ExchangeProcedure exchange(session.context);
   Guide guide(session, in, echoEnter);
 
   guide.Say(ex::kTitle);

@@ -19,8 +19,8 @@ void AddIdsCommands(Cli& cli) {
     // The modules' words are registered for this command only.
     std::string id;
     const Result r = headIdSet->parsed()
-                         ? procedures::RegisterHeadId(session.bench, *headIdText, id)
-                         : procedures::ReadHeadId(session.bench, id);
+                         ? procedures::RegisterHeadId(session.context, *headIdText, id)
+                         : procedures::ReadHeadId(session.context, id);
     if (r == kOk) session.report.Set("head_id", id);
     return ExitForResult(r);
   });
@@ -38,7 +38,7 @@ void AddIdsCommands(Cli& cli) {
     std::string id;
     if (usbIdSerial->parsed()) {
       procedures::SerialRegistration registered;
-      const Result r = procedures::RegisterSerialNumber(session.bench, *serialText, registered);
+      const Result r = procedures::RegisterSerialNumber(session.context, *serialText, registered);
       if (r == kOk) {
         session.report.Set("serial", registered.serial);
         session.report.Set("date_code", registered.dateCode);
@@ -46,8 +46,8 @@ void AddIdsCommands(Cli& cli) {
       return ExitForResult(r);
     }
     // After a registration the ID is the one read back from the printer.
-    const Result r = usbIdSet->parsed() ? procedures::RegisterUsbId(session.bench, *usbIdText, id)
-                                        : procedures::ReadUsbId(session.bench, id);
+    const Result r = usbIdSet->parsed() ? procedures::RegisterUsbId(session.context, *usbIdText, id)
+                                        : procedures::ReadUsbId(session.context, id);
     if (r == kOk) session.report.Set("usb_id", id);
     return ExitForResult(r);
   });

@@ -49,14 +49,14 @@ int EepromRead(Session& s, const std::string& startText,
   const std::string end = endText ? Upper(*endText) : start;
   procedures::InputField focus{};
   procedures::EepromRange range;
-  if (procedures::CheckEepromRange(s.bench, start, end, range, focus) != kOk) return kExitUsage;
+  if (procedures::CheckEepromRange(s.context, start, end, range, focus) != kOk) return kExitUsage;
   std::array<std::uint8_t, 256> bytes{};
   const int total = range.end - range.start + 1;
   auto* terminal = dynamic_cast<TerminalDisplay*>(&s.reporter.Display());
   const bool progress = s.interactive && total > 1 && terminal != nullptr;
   int done = 0;
   const Result r =
-      procedures::ReadEepromRange(s.bench, range, [&](std::uint8_t address, std::uint8_t value) {
+      procedures::ReadEepromRange(s.context, range, [&](std::uint8_t address, std::uint8_t value) {
         bytes[address] = value;
         if (progress)
           terminal->Progress("Reading EEPROM " + std::to_string(++done) + "/" +
@@ -86,8 +86,8 @@ int EepromRead(Session& s, const std::string& startText,
 
 // The counter as a number for --json; the same reads as the procedure that shows it.
 int ReportCounter(Session& s, const char* key, Result (MaintenanceCommands::*read)(std::string&),
-                  Result (*show)(Bench&)) {
-  if (!s.report.JsonWanted()) return ExitForResult(show(s.bench));
+                  Result (*show)(ProcedureContext&)) {
+  if (!s.report.JsonWanted()) return ExitForResult(show(s.context));
   std::string text;
   const Result r = (s.link.maintenance.*read)(text);
   if (r != kOk) {
@@ -153,7 +153,7 @@ int CrDispersion(Session& s, const LinkOptions& o) {
   };
   std::optional<std::int8_t> stored;
   const int exit =
-      ExitForResult(procedures::CrMotorDriveDispersion(s.bench, parts, progress, &stored));
+      ExitForResult(procedures::CrMotorDriveDispersion(s.context, parts, progress, &stored));
   if (stored) {
     s.reporter.Display().Show(MessageKind::NewLine,
                               "Value stored at 0x79: " + std::to_string(*stored));
@@ -200,12 +200,12 @@ void AddLinkCommands(Cli& cli) {
   });
   cli.AddCommand(write, [o](Session& s) {
     return ExitForResult(
-        procedures::ChangeEepromByte(s.bench, Upper(o->writeAddress), Upper(o->writeData)));
+        procedures::ChangeEepromByte(s.context, Upper(o->writeAddress), Upper(o->writeData)));
   });
 
   auto* init = eeprom->add_subcommand("init", "EEPROM initialization after a main-board change");
   cli.AddCommand(init,
-                 [](Session& s) { return ExitForResult(procedures::InitializeEeprom(s.bench)); });
+                 [](Session& s) { return ExitForResult(procedures::InitializeEeprom(s.context)); });
 
   auto* protection =
       app.add_subcommand("protection-counter", "show or clear the protection counter");
@@ -217,7 +217,7 @@ void AddLinkCommands(Cli& cli) {
     if (!o->oldPad && !o->newPad) throw CLI::RequiredError("--old or --new");
   });
   cli.AddCommand(clear, [o](Session& s) {
-    return ExitForResult(procedures::ClearProtectionCounter(s.bench, o->newPad));
+    return ExitForResult(procedures::ClearProtectionCounter(s.context, o->newPad));
   });
   cli.AddCommand(protection, [clear](Session& s) {
     if (clear->parsed()) return kExitOk;
@@ -237,9 +237,10 @@ void AddLinkCommands(Cli& cli) {
   });
   auto* clean = app.add_subcommand("clean", "head cleaning (CL3)");
   cli.AddCommand(clean,
-                 [](Session& s) { return ExitForResult(procedures::HeadCleaning(s.bench)); });
+                 [](Session& s) { return ExitForResult(procedures::HeadCleaning(s.context)); });
   auto* charge = app.add_subcommand("ink-charge", "ink charge");
-  cli.AddCommand(charge, [](Session& s) { return ExitForResult(procedures::InkCharge(s.bench)); });
+  cli.AddCommand(charge,
+                 [](Session& s) { return ExitForResult(procedures::InkCharge(s.context)); });
 
   auto* cr = app.add_subcommand("cr-dispersion", "CR motor drive dispersion after a part change");
   cr->add_option("--replaced", o->replaced,

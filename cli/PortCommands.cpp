@@ -20,7 +20,7 @@ void AddPortCommands(Cli& cli) {
   cli.AddOfflineCommand(
       ports,
       [&cli, &app, noOpen] {
-        Report report(cli.JsonWanted());
+        CommandOutput report(cli.JsonWanted());
         report.SetCommand("ports");
         PortTable table;
         AddDefaultPorts(table);

@@ -46,7 +46,7 @@ int BidSet(Session& s, const std::vector<std::string>& assignments) {
     }
     entries[*found] = assignment.substr(equals + 1);
   }
-  const auto registered = procedures::WriteBidRows(s.bench, entries);
+  const auto registered = procedures::WriteBidRows(s.context, entries);
   for (std::size_t i = 0; i < entries.size(); ++i)
     if (entries[i] && !registered[i]) return ExitForResult(s.reporter.LastReported());
   return kExitOk;
@@ -55,7 +55,7 @@ int BidSet(Session& s, const std::vector<std::string>& assignments) {
 int ShowTopMargin(Session& s) {
   procedures::TopMarginList list;
   std::uint8_t stored = 0;
-  if (procedures::ReadTopMarginList(s.bench, list, stored) != kOk) return kExitFailure;
+  if (procedures::ReadTopMarginList(s.context, list, stored) != kOk) return kExitFailure;
   if (s.report.JsonWanted()) {
     s.report.Set("top_margin", ByteJson(stored));
     Json entries = Json::array();
@@ -77,12 +77,12 @@ int SetTopMargin(Session& s, std::string entry) {
   if (!entry.empty() && entry != "0" && entry[0] != '+' && entry[0] != '-') entry = "+" + entry;
   procedures::TopMarginList list;
   std::uint8_t stored = 0;
-  if (procedures::ReadTopMarginList(s.bench, list, stored) != kOk) return kExitFailure;
+  if (procedures::ReadTopMarginList(s.context, list, stored) != kOk) return kExitFailure;
   const auto found = std::find(list.entries.begin(), list.entries.end(), entry);
   const int index = list.filled && found != list.entries.end()
                         ? static_cast<int>(found - list.entries.begin())
                         : -1;
-  return ExitForResult(procedures::WriteTopMargin(s.bench, list, index));
+  return ExitForResult(procedures::WriteTopMargin(s.context, list, index));
 }
 
 struct PrintOptions {
@@ -102,13 +102,14 @@ void AddPrintCommands(Cli& cli) {
   auto* bidPrint = bid->add_subcommand("print", "print the Bi-D adjustment pattern");
   auto* bidSet = bid->add_subcommand("set", "register values, e.g. vsd1-black=-3 eco-color=12");
   bidSet->add_option("ROW=VALUE", o->bidAssignments, "rows: " + RowKeys())->required();
-  cli.AddCommand(bidPrint,
-                 [](Session& s) { return ExitForResult(procedures::PrintBidAdjustment(s.bench)); });
+  cli.AddCommand(bidPrint, [](Session& s) {
+    return ExitForResult(procedures::PrintBidAdjustment(s.context));
+  });
   cli.AddCommand(bidSet, [o](Session& s) { return BidSet(s, o->bidAssignments); });
   cli.AddCommand(bid, [](Session& s) {
-    if (!s.report.JsonWanted()) return ExitForResult(procedures::ShowPresentBidValues(s.bench));
+    if (!s.report.JsonWanted()) return ExitForResult(procedures::ShowPresentBidValues(s.context));
     Json values = Json::object();
-    const Result r = procedures::ReadBidRows(s.bench, [&values](std::size_t row, int value) {
+    const Result r = procedures::ReadBidRows(s.context, [&values](std::size_t row, int value) {
       values[std::string(procedures::kBidRows[row].key)] = value;
     });
     if (r == kOk) s.report.Set("bid", std::move(values));
@@ -120,15 +121,15 @@ void AddPrintCommands(Cli& cli) {
   auto* pfSet =
       pf->add_subcommand("set", "register a value from " + fields::RangeWords(*fields::kPf.range));
   pfSet->add_option("VALUE", o->pfValue, "the value read off the pattern")->required();
-  cli.AddCommand(pfPrint,
-                 [](Session& s) { return ExitForResult(procedures::PrintPfAdjustment(s.bench)); });
+  cli.AddCommand(
+      pfPrint, [](Session& s) { return ExitForResult(procedures::PrintPfAdjustment(s.context)); });
   cli.AddCommand(pfSet, [o](Session& s) {
-    return ExitForResult(procedures::WritePfValue(s.bench, o->pfValue));
+    return ExitForResult(procedures::WritePfValue(s.context, o->pfValue));
   });
   cli.AddCommand(pf, [](Session& s) {
-    if (!s.report.JsonWanted()) return ExitForResult(procedures::ShowPresentPfValue(s.bench));
+    if (!s.report.JsonWanted()) return ExitForResult(procedures::ShowPresentPfValue(s.context));
     std::string value;
-    const Result r = procedures::ReadPfValue(s.bench, value);
+    const Result r = procedures::ReadPfValue(s.context, value);
     if (r == kOk) s.report.Set("pf", std::stoi(value));
     return ExitForResult(r);
   });
@@ -138,8 +139,9 @@ void AddPrintCommands(Cli& cli) {
   auto* topPrint = top->add_subcommand("print", "print the top margin line");
   auto* topSet = top->add_subcommand("set", "register an offered entry, e.g. +3 or -1");
   topSet->add_option("ENTRY", o->topMarginEntry, "an entry as offered")->required();
-  cli.AddCommand(
-      topPrint, [](Session& s) { return ExitForResult(procedures::PrintTopMarginCheck(s.bench)); });
+  cli.AddCommand(topPrint, [](Session& s) {
+    return ExitForResult(procedures::PrintTopMarginCheck(s.context));
+  });
   cli.AddCommand(topSet, [o](Session& s) { return SetTopMargin(s, o->topMarginEntry); });
   cli.AddCommand(top, [](Session& s) { return ShowTopMargin(s); });
 
@@ -147,13 +149,13 @@ void AddPrintCommands(Cli& cli) {
   auto* headPrint = head->add_subcommand("print", "print the head angle check and eject the sheet");
   head->require_subcommand(1);
   cli.AddCommand(headPrint, [](Session& s) {
-    if (procedures::PrintHeadAngleCheck(s.bench) != kOk) return kExitFailure;
-    return ExitForResult(procedures::EjectHeadAngleSheet(s.bench));
+    if (procedures::PrintHeadAngleCheck(s.context) != kOk) return kExitFailure;
+    return ExitForResult(procedures::EjectHeadAngleSheet(s.context));
   });
 
   auto* check = app.add_subcommand("check-pattern", "print the four-page A4 check pattern");
   cli.AddCommand(
-      check, [](Session& s) { return ExitForResult(procedures::PrintA4CheckPattern(s.bench)); });
+      check, [](Session& s) { return ExitForResult(procedures::PrintA4CheckPattern(s.context)); });
 }
 
 }  // namespace vantor::cli

@@ -30,7 +30,7 @@ struct RenderSettings {
   std::string pages;
 };
 
-int Render(CLI::App& app, const RenderSettings& settings, Report& report, std::ostream& out,
+int Render(CLI::App& app, const RenderSettings& settings, CommandOutput& report, std::ostream& out,
            std::ostream& err) {
   const std::string dir =
       settings.pages.empty() ? GlobalOption(app, "--pages", "") : settings.pages;
@@ -100,7 +100,7 @@ void AddRenderCommands(Cli& cli) {
   cli.AddOfflineCommand(
       sub,
       [&cli, settings]() {
-        Report report(cli.JsonWanted());
+        CommandOutput report(cli.JsonWanted());
         report.SetCommand("render");
         if (!report.JsonWanted()) return Render(cli.App(), *settings, report, std::cout, std::cerr);
         std::ostringstream words, errors;

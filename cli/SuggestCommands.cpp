@@ -101,7 +101,7 @@ Json SuggestionJson(const sheet::BidReading& reading) {
 template <typename Read, typename Reading>
 int SuggestOffline(const char* command, bool json, Read read,
                    void (*show)(const Reading&, std::ostream&), Json (*toJson)(const Reading&)) {
-  Report report(json);
+  CommandOutput report(json);
   report.SetCommand(command);
   std::string error;
   const std::optional<Reading> reading = read(error);
@@ -145,7 +145,7 @@ int SuggestBidApply(Session& s, const SuggestOptions& o) {
   }
   std::array<std::optional<int>, procedures::kBidRowCount> stored{};
   const Result read = procedures::ReadBidRows(
-      s.bench, [&stored](std::size_t row, int value) { stored[row] = value; });
+      s.context, [&stored](std::size_t row, int value) { stored[row] = value; });
   if (read != kOk) return ExitForResult(read);
   const procedures::SheetTie tie = procedures::TieOfLatestPrint(
       s.reporter, procedures::kBidPrintOperation, eeprom::kBidReadOrder);
@@ -173,7 +173,7 @@ int SuggestBidApply(Session& s, const SuggestOptions& o) {
   if (!s.reporter.Display().Question("Confirmation", "Register " + changes + "?")) {
     return kExitCancelled;
   }
-  const auto registered = procedures::WriteBidRows(s.bench, entries);
+  const auto registered = procedures::WriteBidRows(s.context, entries);
   Json applied = Json::object();
   int status = kExitOk;
   for (std::size_t i = 0; i < entries.size(); ++i) {
@@ -227,7 +227,7 @@ int SuggestPfApply(Session& s, const PfSuggestOptions& o) {
     return kExitOk;
   }
   std::string stored;
-  const Result read = procedures::ReadPfValue(s.bench, stored);
+  const Result read = procedures::ReadPfValue(s.context, stored);
   if (read != kOk) return ExitForResult(read);
   const procedures::SheetTie tie = procedures::TieOfLatestPrint(
       s.reporter, procedures::kPfPrintOperation, std::array<std::uint8_t, 1>{eeprom::kPfValue});
@@ -243,7 +243,7 @@ int SuggestPfApply(Session& s, const PfSuggestOptions& o) {
   if (!s.reporter.Display().Question("Confirmation", "Register the PF value " + value + "?")) {
     return kExitCancelled;
   }
-  const Result r = procedures::WritePfValue(s.bench, value);
+  const Result r = procedures::WritePfValue(s.context, value);
   if (r == kOk) s.report.Set("applied", reading->suggested);
   return ExitForResult(r);
 }

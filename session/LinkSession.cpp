@@ -61,22 +61,22 @@ SessionStart LinkSession::Start(PortCode port, Model model) {
   return start;
 }
 
-Bench& LinkSession::BenchFor(MessageDisplay& display, PaperOutNotifier* paperOut) {
-  if (bench_) {
+ProcedureContext& LinkSession::ContextFor(MessageDisplay& display, PaperOutNotifier* paperOut) {
+  if (context_) {
     // One context per session: a second display would split the failure words.
     if (benchDisplay_ != &display) FatalProgramError("Program miss!!!");
-    return *bench_;
+    return *context_;
   }
-  bench_ = std::make_unique<Bench>(link_, display);
+  context_ = std::make_unique<ProcedureContext>(link_, display);
   benchDisplay_ = &display;
   if (paperOut != nullptr) link_.channel.SetPaperOutNotifier(paperOut);
   // A write the virtual printer cannot keep is told with its reason, not as a lost link.
-  bench_->reporter.SetChannelFailureCause([this] {
+  context_->reporter.SetChannelFailureCause([this] {
     std::string cause = setup_.RefusedWriteCause(link_.channel.ChannelError());
     saveFailureShown_ = saveFailureShown_ || !cause.empty();
     return cause;
   });
-  return *bench_;
+  return *context_;
 }
 
 SessionLosses LinkSession::Finish(bool shutdown) {
@@ -87,7 +87,7 @@ SessionLosses LinkSession::Finish(bool shutdown) {
   if (std::string words; !setup_.SaveVirtualEeprom(words)) losses.eeprom = words;
   losses.eepromTold = saveFailureShown_;
   Collect(losses);
-  if (bench_) bench_->reporter.SetRecorder(nullptr);
+  if (context_) context_->reporter.SetRecorder(nullptr);
   return losses;
 }
 

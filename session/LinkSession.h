@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "adjust/procedures/Bench.h"
+#include "adjust/procedures/ProcedureContext.h"
 #include "adjust/procedures/ServiceRecord.h"
 #include "adjust/procedures/SessionHandle.h"
 #include "link/Link.h"
@@ -72,7 +72,8 @@ class LinkSession final : public SessionHandle {
   SessionStart Start(PortCode port, Model model);
   // The procedure context for one message display (told of paper out too, when it listens);
   // built on first use, then the same.
-  Bench& BenchFor(MessageDisplay& display, PaperOutNotifier* paperOut = nullptr) override;
+  ProcedureContext& ContextFor(MessageDisplay& display,
+                               PaperOutNotifier* paperOut = nullptr) override;
 
   // Shuts the link down (unless the printer was switched off), closes the port, then saves
   // the virtual printer's EEPROM and flushes trace, capture and pages; the procedures report
@@ -96,7 +97,7 @@ class LinkSession final : public SessionHandle {
 
   SessionSetup setup_;
   Link link_;
-  std::unique_ptr<Bench> bench_;
+  std::unique_ptr<ProcedureContext> context_;
   const MessageDisplay* benchDisplay_ = nullptr;
   std::string traceFile_, captureFile_;
   bool virtualPrinter_ = false;

@@ -137,7 +137,7 @@ void BidPanels::BidOKBtnClick() {
   switch (itemsRdo_->ItemIndex()) {
     case kPrint: {
       Values printed{};
-      const Result r = procedures::PrintBidAdjustment(area_->GetBench(), &printed);
+      const Result r = procedures::PrintBidAdjustment(area_->GetContext(), &printed);
       if (r == kOk) {
         printedWith_ = printed;
         stored_ = printed;
@@ -148,7 +148,7 @@ void BidPanels::BidOKBtnClick() {
       Adjust();
       break;
     case kCheck:
-      (void)procedures::ShowPresentBidValues(area_->GetBench());
+      (void)procedures::ShowPresentBidValues(area_->GetContext());
       break;
     default:
       break;
@@ -161,7 +161,7 @@ void BidPanels::Adjust() {
   for (Row& row : rows_) row.scan->clear();
   Values read{};
   const Result r =
-      procedures::ReadBidRows(area_->GetBench(), [this, &read](std::size_t row, int value) {
+      procedures::ReadBidRows(area_->GetContext(), [this, &read](std::size_t row, int value) {
         if (row >= rows_.size()) return;
         rows_[row].edit->setText(QString::number(value));
         read[row] = value;
@@ -177,7 +177,7 @@ void BidPanels::BidWrtOKBtnClick() {
   for (std::size_t i = 0; i < rows_.size(); ++i) {
     if (rows_[i].check->isChecked()) entries[i] = rows_[i].edit->text().toStdString();
   }
-  const auto registered = procedures::WriteBidRows(area_->GetBench(), entries);
+  const auto registered = procedures::WriteBidRows(area_->GetContext(), entries);
   for (std::size_t i = 0; i < rows_.size(); ++i) {
     if (!registered[i]) continue;
     area_->SetAdjustedItem(kRowNames[i].summary, rows_[i].edit->text());
@@ -210,7 +210,7 @@ void BidPanels::BidReadScanBtnClick() {
   }
   const auto shown = present;
   const procedures::SheetTie tie =
-      procedures::TieOfWindowPrint(printedWith_, stored_, area_->GetBench().reporter,
+      procedures::TieOfWindowPrint(printedWith_, stored_, area_->GetContext().reporter,
                                    procedures::kBidPrintOperation, eeprom::kBidReadOrder);
   if (!TakeScannedSheets(*area_, procedures::StaleReason(tie.state, "Bi-D"))) return;
   if (tie.state == procedures::SheetTie::State::ChangedSince) {

@@ -290,7 +290,7 @@ void EepromPanels::EepromReadOkBtnClick() {
   Reporter& reporter = area_->Messages();
   procedures::InputField focus = procedures::InputField::Start;
   procedures::EepromRange range;
-  if (procedures::CheckEepromRange(area_->GetBench(), eepReadBegEdit_->text().toStdString(),
+  if (procedures::CheckEepromRange(area_->GetContext(), eepReadBegEdit_->text().toStdString(),
                                    eepReadEndEdit_->text().toStdString(), range, focus) != kOk) {
     reporter.ShowMessage(MessageKind::NewLine,
                          procedures::EepromRangeFault(eepReadBegEdit_->text().toStdString(),
@@ -304,7 +304,7 @@ void EepromPanels::EepromReadOkBtnClick() {
   EmptyCells();
   ShowHourglass();
   const Result r = procedures::ReadEepromRange(
-      area_->GetBench(), range, [this](std::uint8_t address, std::uint8_t value) {
+      area_->GetContext(), range, [this](std::uint8_t address, std::uint8_t value) {
         const auto pair = ByteToHexPair(value);
         read_[address] = value;
         eepromStrGrid_->item(address / 16 + 1, address % 16 + 1)
@@ -332,7 +332,7 @@ void EepromPanels::EepromGridRtnBtnClick() {
 void EepromPanels::EepromWriteOkBtnClick() {
   const std::string address = eepWriteAddEdit_->text().toStdString();
   const std::string data = eepWriteDataEdit_->text().toStdString();
-  if (procedures::ChangeEepromByte(area_->GetBench(), address, data) == kInputRejected) {
+  if (procedures::ChangeEepromByte(area_->GetContext(), address, data) == kInputRejected) {
     area_->Messages().ShowMessage(MessageKind::NewLine,
                                   procedures::EepromChangeFault(address, data));
     eepWriteAddEdit_->setFocus();
@@ -344,7 +344,7 @@ void EepromPanels::EepromWriteRtnBtnClick() {
 }
 
 void EepromPanels::A3PPrintOKBtnClick() {
-  (void)procedures::PrintA4CheckPattern(area_->GetBench());
+  (void)procedures::PrintA4CheckPattern(area_->GetContext());
 }
 
 }  // namespace vantor

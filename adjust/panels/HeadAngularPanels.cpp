@@ -133,7 +133,7 @@ void HeadAngularPanels::BuildPanels() {
 }
 
 Result HeadAngularPanels::CheckPrint() {
-  return procedures::PrintHeadAngleCheck(area_->GetBench());
+  return procedures::PrintHeadAngleCheck(area_->GetContext());
 }
 
 void HeadAngularPanels::HdAngItemsOKBtnClick() {
@@ -147,7 +147,7 @@ void HeadAngularPanels::HdAngItemsOKBtnClick() {
 void HeadAngularPanels::EndWorkflow() {
   area_->ShowPanel(itemsPnl_);
   // Unlocked even when the eject fails: its words are shown and the items panel is back.
-  (void)procedures::EjectHeadAngleSheet(area_->GetBench());
+  (void)procedures::EjectHeadAngleSheet(area_->GetContext());
   headAngleAdjusting_ = false;
   area_->UnlockWorkflow();
 }
@@ -186,7 +186,7 @@ void HeadAngularPanels::SusPlateSelectOKBtnClick() {
 }
 
 void HeadAngularPanels::HeadAngGetStatusTimerTimer() {
-  switch (procedures::WatchHeadAngleStatus(area_->GetBench())) {
+  switch (procedures::WatchHeadAngleStatus(area_->GetContext())) {
     case procedures::HeadAngleWatch::Cleaning:
       PrintAfterCleaning();
       return;
@@ -207,7 +207,7 @@ void HeadAngularPanels::HeadAngGetStatusTimerTimer() {
 }
 
 void HeadAngularPanels::PrintAfterCleaning() {
-  if (procedures::AwaitEndOfCleaning(area_->GetBench()) != kOk) return;
+  if (procedures::AwaitEndOfCleaning(area_->GetContext()) != kOk) return;
   area_->ResetWorkArea(false);
   area_->ShowPanel(step1Pnl_);
   // A failed print is reported and the watch goes on, so the next cleaning prints again.

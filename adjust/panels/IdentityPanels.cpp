@@ -187,7 +187,7 @@ void IdentityPanels::ShowOnly(QWidget* panel) {
 
 void IdentityPanels::DefaultSetBtnClick() {
   ShowHourglass();
-  (void)procedures::InitializeEeprom(area_->GetBench());
+  (void)procedures::InitializeEeprom(area_->GetContext());
   ShowNormalCursor();
 }
 
@@ -202,7 +202,7 @@ void IdentityPanels::HdVolOKBtnClick() {
     case kCheckIndex: {
       ShowHourglass();
       std::string id;
-      (void)procedures::ReadHeadId(area_->GetBench(), id);
+      (void)procedures::ReadHeadId(area_->GetContext(), id);
       ShowNormalCursor();
       break;
     }
@@ -213,7 +213,7 @@ void IdentityPanels::HdVolOKBtnClick() {
 
 void IdentityPanels::HeadIDInputOKBtnClick() {
   std::string registered;
-  if (procedures::RegisterHeadId(area_->GetBench(), leftHeadIdInputEdit_->text().toStdString(),
+  if (procedures::RegisterHeadId(area_->GetContext(), leftHeadIdInputEdit_->text().toStdString(),
                                  registered) != kOk) {
     // The text stays for correction.
     leftHeadIdInputEdit_->setFocus();
@@ -236,7 +236,7 @@ void IdentityPanels::UsbIdOKBtnClick() {
       break;
     case kReadoutIndex: {
       std::string id;
-      (void)procedures::ReadUsbId(area_->GetBench(), id);
+      (void)procedures::ReadUsbId(area_->GetContext(), id);
       break;
     }
     default:
@@ -255,11 +255,11 @@ void IdentityPanels::UsbIdInputOKBtnClick() {
   } else if (!original.empty()) {
     // The field shows what the printer now holds, not what was typed.
     std::string stored;
-    if (procedures::RegisterUsbId(area_->GetBench(), original, stored) != kOk) return;
+    if (procedures::RegisterUsbId(area_->GetContext(), original, stored) != kOk) return;
     ShowUsbIdField(stored.substr(0, usbid::kSerialLength), stored.substr(usbid::kSerialLength));
   } else if (!serial.empty()) {
     procedures::SerialRegistration registered;
-    if (procedures::RegisterSerialNumber(area_->GetBench(), serial, registered) != kOk) return;
+    if (procedures::RegisterSerialNumber(area_->GetContext(), serial, registered) != kOk) return;
     ShowUsbIdField(registered.serial, registered.dateCode);
   }
 }

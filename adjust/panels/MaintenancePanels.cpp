@@ -70,7 +70,7 @@ MaintenancePanels::~MaintenancePanels() = default;
 
 void MaintenancePanels::Build(WorkArea& area) {
   area_ = &area;
-  exchange_ = std::make_unique<procedures::ExchangeProcedure>(area.GetBench());
+  exchange_ = std::make_unique<procedures::ExchangeProcedure>(area.GetContext());
   BuildCleaningAndCharge();
   BuildCounters();
   BuildExchange();
@@ -267,11 +267,11 @@ void MaintenancePanels::ShowOnly(QWidget* panel) {
 // --- Cleaning, ink charge, counters ---
 
 void MaintenancePanels::CleaningOKBtnClick() {
-  (void)procedures::HeadCleaning(area_->GetBench());
+  (void)procedures::HeadCleaning(area_->GetContext());
 }
 
 void MaintenancePanels::ChargeOKBtnClick() {
-  (void)procedures::InkCharge(area_->GetBench());
+  (void)procedures::InkCharge(area_->GetContext());
 }
 
 void MaintenancePanels::ProCounterOKBtnClick() {
@@ -281,7 +281,7 @@ void MaintenancePanels::ProCounterOKBtnClick() {
   if (index == kCheckIndex) {
     area_->ShowPanel(proCounterCheckPnl_);
     area_->RepaintNow();
-    (void)procedures::CheckProtectionCounter(area_->GetBench());
+    (void)procedures::CheckProtectionCounter(area_->GetContext());
   } else {
     area_->ShowPanel(newProCounterClearPnl_);
   }
@@ -292,7 +292,7 @@ void MaintenancePanels::CounterCheckRtnBtnClick() {
 }
 
 void MaintenancePanels::ClearProtectionCounter(bool newType) {
-  if (procedures::ClearProtectionCounter(area_->GetBench(), newType) == kOk)
+  if (procedures::ClearProtectionCounter(area_->GetContext(), newType) == kOk)
     area_->SetAdjustedItem(AdjustedItem::ProtectionCounter, text::kCleared);
 }
 
@@ -309,11 +309,11 @@ void MaintenancePanels::CounterClearRtnBtnClick() {
 }
 
 void MaintenancePanels::PageCountOKBtnClick() {
-  (void)procedures::ShowPageCounter(area_->GetBench());
+  (void)procedures::ShowPageCounter(area_->GetContext());
 }
 
 void MaintenancePanels::PrintPassCountOKBtnClick() {
-  (void)procedures::ShowPassCounter(area_->GetBench());
+  (void)procedures::ShowPassCounter(area_->GetContext());
 }
 
 // --- Transportation liquid exchange ---

@@ -101,10 +101,10 @@ QLabel* ValueField(const char* objectName, QWidget* parent) {
 TFormAdjust::TFormAdjust(SessionHandle& session, DialogService& dialogs, QWidget* parent)
     : QWidget(parent, Qt::Window),
       session_(session),
-      bench_(session.BenchFor(*this, this)),
-      link_(bench_.link),
+      context_(session.ContextFor(*this, this)),
+      link_(context_.link),
       dialogs_(dialogs),
-      reporter_(bench_.reporter) {
+      reporter_(context_.reporter) {
   setObjectName("TFormAdjust");
   setWindowTitle(text::kCaption);
 

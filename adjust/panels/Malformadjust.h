@@ -82,7 +82,7 @@ class TFormAdjust final : public QWidget,
   void HideMessageArea() override;
   bool MessageAreaEmpty() const override;
   void RepaintNow() override;
-  Bench& GetBench() override { return bench_; }
+  ProcedureContext& GetContext() override { return context_; }
   DialogService& Dialogs() override { return dialogs_; }
   Model SelectedModel() const override { return link_.channel.SelectedModel(); }
   // Esc presses the first visible, enabled one of these, else "Quit".
@@ -121,7 +121,7 @@ class TFormAdjust final : public QWidget,
   void ShowLosses(const std::string& words, bool windowClosed);
 
   SessionHandle& session_;
-  Bench& bench_;
+  ProcedureContext& context_;
   Link& link_;
   // The program's boxes; the wait line is held while one is open.
   ObservedDialogs dialogs_;

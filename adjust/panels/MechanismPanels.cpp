@@ -129,11 +129,11 @@ void MechanismPanels::BuildPfPanels() {
 }
 
 void MechanismPanels::PFOKBtnClick() {
-  Bench& bench = area_->GetBench();
+  ProcedureContext& context = area_->GetContext();
   switch (pfRdo_->ItemIndex()) {
     case kPfPrint: {
       int printed = 0;
-      const Result r = procedures::PrintPfAdjustment(bench, &printed);
+      const Result r = procedures::PrintPfAdjustment(context, &printed);
       if (r == kOk) pfPrintedWith_ = pfStored_ = printed;
       break;
     }
@@ -142,14 +142,14 @@ void MechanismPanels::PFOKBtnClick() {
       area_->ShowPanel(pfAdjustPnl_);
       pfScan_->clear();
       std::string value;
-      if (procedures::ReadPfValue(bench, value) == kOk) {
+      if (procedures::ReadPfValue(context, value) == kOk) {
         pfEdit_->setText(QString::fromStdString(value));
         pfStored_ = std::stoi(value);
       }
       break;
     }
     case kPfCheck:
-      (void)procedures::ShowPresentPfValue(bench);
+      (void)procedures::ShowPresentPfValue(context);
       break;
     default:
       break;
@@ -158,7 +158,7 @@ void MechanismPanels::PFOKBtnClick() {
 
 void MechanismPanels::PFWriteOKBtnClick() {
   const QString entry = pfEdit_->text();
-  const Result r = procedures::WritePfValue(area_->GetBench(), entry.toStdString());
+  const Result r = procedures::WritePfValue(area_->GetContext(), entry.toStdString());
   if (r == kOk) {
     area_->SetAdjustedItem(AdjustedItem::Pf, entry);
     if (pfStored_) pfStored_ = entry.toInt();
@@ -183,7 +183,7 @@ void MechanismPanels::PFReadScanBtnClick() {
     return;
   }
   const procedures::SheetTie tie = procedures::TieOfWindowPrint(
-      pfPrintedWith_, pfStored_, area_->GetBench().reporter, procedures::kPfPrintOperation,
+      pfPrintedWith_, pfStored_, area_->GetContext().reporter, procedures::kPfPrintOperation,
       std::array<std::uint8_t, 1>{eeprom::kPfValue});
   if (!TakeScannedSheets(*area_, procedures::StaleReason(tie.state, "PF"))) return;
   const bool trusted = procedures::Trusted(*reading);
@@ -235,16 +235,16 @@ void MechanismPanels::BuildTopMarginPanels() {
 }
 
 void MechanismPanels::TopMarginMainBtnClick() {
-  Bench& bench = area_->GetBench();
+  ProcedureContext& context = area_->GetContext();
   switch (topMarginRdo_->ItemIndex()) {
     case kTopMarginCheck:
-      (void)procedures::PrintTopMarginCheck(bench);
+      (void)procedures::PrintTopMarginCheck(context);
       break;
     case kTopMarginAdjust: {
       area_->ResetWorkArea(false);
       area_->ShowPanel(topMarginPnl_);
       std::uint8_t stored = 0;
-      if (procedures::ReadTopMarginList(bench, topMargin_, stored) != kOk) break;
+      if (procedures::ReadTopMarginList(context, topMargin_, stored) != kOk) break;
       if (!topMargin_.filled) break;
       for (std::string_view entry : topMargin_.entries) topMarginCombo_->addItem(FromView(entry));
       // Nothing is chosen for the technician.
@@ -258,7 +258,7 @@ void MechanismPanels::TopMarginMainBtnClick() {
 
 void MechanismPanels::TopMarginWriteOKBtnClick() {
   const int index = topMarginCombo_->currentIndex();
-  const Result r = procedures::WriteTopMargin(area_->GetBench(), topMargin_, index);
+  const Result r = procedures::WriteTopMargin(area_->GetContext(), topMargin_, index);
   if (r == kOk) {
     area_->SetAdjustedItem(AdjustedItem::TopMargin, topMarginCombo_->currentText());
   } else if (r == kInputRejected) {
@@ -319,16 +319,16 @@ void MechanismPanels::CRHeatProtectOffsetOKBtnClick() {
   parts.psBoard = psBoard_->isChecked();
   parts.crMotor = crMotor_->isChecked();
   parts.crGuideShaft = crShaft_->isChecked();
-  Bench& bench = area_->GetBench();
+  ProcedureContext& context = area_->GetContext();
   std::optional<std::int8_t> stored;
-  const Result r = procedures::CrMotorDriveDispersion(bench, parts, {}, &stored);
+  const Result r = procedures::CrMotorDriveDispersion(context, parts, {}, &stored);
   if (r != kOk || !stored) return;
   // The technician notes the value for the service record, as vantorctl prints it.
-  bench.reporter.Display().Show(MessageKind::NewLine,
-                                QString(text::kCrStored)
-                                    .arg(QString::fromStdString(ByteHex(eeprom::kCrDispersion)))
-                                    .arg(*stored)
-                                    .toStdString());
+  context.reporter.Display().Show(MessageKind::NewLine,
+                                  QString(text::kCrStored)
+                                      .arg(QString::fromStdString(ByteHex(eeprom::kCrDispersion)))
+                                      .arg(*stored)
+                                      .toStdString());
 }
 
 }  // namespace vantor

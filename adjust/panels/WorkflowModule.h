@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "adjust/procedures/Bench.h"
+#include "adjust/procedures/ProcedureContext.h"
 #include "link/Link.h"
 #include "link/Model.h"
 
@@ -92,8 +92,8 @@ class WorkArea {
   virtual void RepaintNow() = 0;
 
   // What the workflows' procedures run with; its reporter is the window's message interface.
-  virtual Bench& GetBench() = 0;
-  Reporter& Messages() { return GetBench().reporter; }
+  virtual ProcedureContext& GetContext() = 0;
+  Reporter& Messages() { return GetContext().reporter; }
   virtual DialogService& Dialogs() = 0;
   virtual Model SelectedModel() const = 0;
 };

@@ -61,13 +61,13 @@ std::optional<std::size_t> BidRowAt(std::uint8_t address) {
   return std::nullopt;
 }
 
-Result PrintBidAdjustment(Bench& bench, std::array<int, kBidRowCount>* printedWith) {
-  Reporter& reporter = bench.reporter;
+Result PrintBidAdjustment(ProcedureContext& context, std::array<int, kBidRowCount>* printedWith) {
+  Reporter& reporter = context.reporter;
   const AnnouncedWork work(reporter, durations::BidPrint());
   VANTOR_TRY(reporter.ShowMessage(MessageKind::Busy, text::kPrinting));
   const Result printed = ReportedJob(reporter, [&]() -> Result {
-    VANTOR_TRY(RemoteModeBlock(bench.link.remote));
-    LinkAccess& access = bench.access;
+    VANTOR_TRY(RemoteModeBlock(context.link.remote));
+    LinkAccess& access = context.access;
     VANTOR_TRY(access.WaitUntilReady());
     StoredBid stored{};
     VANTOR_TRY(access.ReadStoredBid(stored));
@@ -77,8 +77,8 @@ Result PrintBidAdjustment(Bench& bench, std::array<int, kBidRowCount>* printedWi
       const auto row = BidRowAt(eeprom::kBidReadOrder[i]);
       if (printedWith != nullptr && row) (*printedWith)[*row] = static_cast<std::int8_t>(stored[i]);
     }
-    VANTOR_TRY(bench.raster.PrintBidPattern(stored, access));
-    return bench.raster.FormFeed();
+    VANTOR_TRY(context.raster.PrintBidPattern(stored, access));
+    return context.raster.FormFeed();
   });
   // The record ties the sheets to this print; the scans are read against it.
   if (printed == kOk) RecordOperation(reporter, kBidPrintOperation, {}, "done");
@@ -86,9 +86,10 @@ Result PrintBidAdjustment(Bench& bench, std::array<int, kBidRowCount>* printedWi
   return reporter.ShowMessage(MessageKind::Done, kCompletionOfPrinting);
 }
 
-Result ReadBidRows(Bench& bench, const std::function<void(std::size_t row, int value)>& fill) {
-  Reporter& reporter = bench.reporter;
-  FactoryCommands& factory = bench.link.factory;
+Result ReadBidRows(ProcedureContext& context,
+                   const std::function<void(std::size_t row, int value)>& fill) {
+  Reporter& reporter = context.reporter;
+  FactoryCommands& factory = context.link.factory;
   const FactoryRead read = [&](std::uint8_t address, std::uint8_t& value) {
     return factory.FactoryReadEepromByte(address, value);
   };
@@ -103,11 +104,11 @@ Result ReadBidRows(Bench& bench, const std::function<void(std::size_t row, int v
   });
 }
 
-Result ShowPresentBidValues(Bench& bench) {
-  Reporter& reporter = bench.reporter;
+Result ShowPresentBidValues(ProcedureContext& context) {
+  Reporter& reporter = context.reporter;
   std::array<std::string, kBidRowCount> values;
-  VANTOR_TRY(
-      ReadBidRows(bench, [&](std::size_t row, int value) { values[row] = std::to_string(value); }));
+  VANTOR_TRY(ReadBidRows(context,
+                         [&](std::size_t row, int value) { values[row] = std::to_string(value); }));
   for (std::size_t i = 0; i < kBidRows.size(); ++i) {
     // Two rows to a line: black, then colour after two blanks.
     MessageKind kind = MessageKind::Append;
@@ -121,16 +122,16 @@ Result ShowPresentBidValues(Bench& bench) {
   return kOk;
 }
 
-BidValues WriteBidRows(Bench& bench,
+BidValues WriteBidRows(ProcedureContext& context,
                        const std::array<std::optional<std::string>, kBidRowCount>& entries) {
-  Reporter& reporter = bench.reporter;
-  FactoryCommands& factory = bench.link.factory;
+  Reporter& reporter = context.reporter;
+  FactoryCommands& factory = context.link.factory;
   const BidWrite write = [&](std::uint8_t dotType, int black, int colour) {
     return factory.SetBidValues(dotType, black, colour);
   };
   // Every row in range is sent; which of them the printer holds is known only afterwards.
   std::array<bool, kBidRowCount> outOfRange{};
-  CheckedWrites writes(bench);
+  CheckedWrites writes(context);
   std::array<int, kBidRowCount> typed{};
   Result failure = kOk;
   for (std::size_t i = 0; i < kBidRows.size(); ++i) {
@@ -159,7 +160,7 @@ BidValues WriteBidRows(Bench& bench,
     const BidRow& row = kBidRows[i];
     if (outOfRange[i]) {
       rangeFailure = kBidRangeFailure;
-      bench.bidRangeWords.Set(row.rangeWords);
+      context.bidRangeWords.Set(row.rangeWords);
       reporter.ReportResult(kBidRangeFailure);
     } else if (writes.Confirmed(row.address)) {
       reporter.ShowMessage(firstLine ? MessageKind::Replace : MessageKind::NewLine,

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "adjust/procedures/Bench.h"
+#include "adjust/procedures/ProcedureContext.h"
 #include "raster/Malraster.h"
 
 namespace vantor::procedures {
@@ -35,20 +35,22 @@ std::optional<std::size_t> BidRowAt(std::uint8_t address);
 
 // "Printing the Bi-D adjustment pattern": remote-mode block, the pattern, the page eject.
 // printedWith receives the values the sheets are printed around, in row order.
-Result PrintBidAdjustment(Bench& bench, std::array<int, kBidRowCount>* printedWith = nullptr);
+Result PrintBidAdjustment(ProcedureContext& context,
+                          std::array<int, kBidRowCount>* printedWith = nullptr);
 
 // "Adjust": reads the rows in order, handing each value to fill; stops at the first failure,
 // which is reported.
-Result ReadBidRows(Bench& bench, const std::function<void(std::size_t row, int value)>& fill);
+Result ReadBidRows(ProcedureContext& context,
+                   const std::function<void(std::size_t row, int value)>& fill);
 
 // "Checking present Bi-D parameter": the four memo lines.
-Result ShowPresentBidValues(Bench& bench);
+Result ShowPresentBidValues(ProcedureContext& context);
 
 // Writes every row given an entry (the checked rows, as typed), in table order, one report
 // line each; a failing row is reported and the others are still written; FinishAdjustWrite once
 // at the end. Returns the values registered, by row.
 using BidValues = std::array<std::optional<int>, kBidRowCount>;
-BidValues WriteBidRows(Bench& bench,
+BidValues WriteBidRows(ProcedureContext& context,
                        const std::array<std::optional<std::string>, kBidRowCount>& entries);
 
 }  // namespace vantor::procedures

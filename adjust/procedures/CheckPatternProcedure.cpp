@@ -9,18 +9,18 @@ namespace {
 constexpr std::string_view kPrinting = "Now A4 pattern is printing.";
 }  // namespace
 
-Result PrintA4CheckPattern(Bench& bench) {
-  Reporter& reporter = bench.reporter;
+Result PrintA4CheckPattern(ProcedureContext& context) {
+  Reporter& reporter = context.reporter;
   const AnnouncedWork work(reporter, durations::A4CheckPattern());
   VANTOR_TRY(reporter.ShowMessage(MessageKind::Busy, kPrinting));
   VANTOR_TRY(ReportedJob(reporter, [&]() -> Result {
-    VANTOR_TRY(RemoteModeBlock(bench.link.remote));
-    LinkAccess& access = bench.access;
+    VANTOR_TRY(RemoteModeBlock(context.link.remote));
+    LinkAccess& access = context.access;
     // Every readout is taken before anything prints.
     VANTOR_TRY(access.WaitUntilReady());
     CheckReadouts readouts;
     VANTOR_TRY(access.ReadCheckReadouts(readouts));
-    return bench.raster.PrintCheckPattern(readouts, access);
+    return context.raster.PrintCheckPattern(readouts, access);
   }));
   return reporter.ShowMessage(MessageKind::Done, kCompletionOfPrinting);
 }

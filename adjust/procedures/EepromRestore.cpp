@@ -8,24 +8,25 @@
 
 namespace vantor::procedures {
 
-Result ReadWholeEeprom(Bench& bench, EepromBytes& bytes, const std::function<void(int)>& progress) {
+Result ReadWholeEeprom(ProcedureContext& context, EepromBytes& bytes,
+                       const std::function<void(int)>& progress) {
   AddressSet all{};
   all.fill(true);
-  return ReadEepromBytes(bench, bytes, all, [&](int done, int) {
+  return ReadEepromBytes(context, bytes, all, [&](int done, int) {
     if (progress) progress(done);
   });
 }
 
-Result ReadEepromBytes(Bench& bench, EepromBytes& bytes, const AddressSet& which,
+Result ReadEepromBytes(ProcedureContext& context, EepromBytes& bytes, const AddressSet& which,
                        const std::function<void(int, int)>& progress) {
-  PacketChannel& channel = bench.link.channel;
+  PacketChannel& channel = context.link.channel;
   const int total = static_cast<int>(std::count(which.begin(), which.end(), true));
   int done = 0;
   for (std::size_t a = 0; a < bytes.size(); ++a) {
     if (!which[a]) continue;
     const Result r = channel.ReadEepromByte(static_cast<std::uint8_t>(a), bytes[a]);
     if (r != kOk) {
-      bench.reporter.ReportResult(r);
+      context.reporter.ReportResult(r);
       return r;
     }
     if (progress) progress(++done, total);
@@ -61,10 +62,10 @@ ImageFit CheckImageFits(const EepromImage& image, Model model, const EepromBytes
   return ImageFit::Fits;
 }
 
-RestoreOutcome WriteChanges(Bench& bench, const std::vector<ByteChange>& changes) {
-  Link& link = bench.link;
+RestoreOutcome WriteChanges(ProcedureContext& context, const std::vector<ByteChange>& changes) {
+  Link& link = context.link;
   RestoreOutcome outcome;
-  CheckedWrites writes(bench);
+  CheckedWrites writes(context);
   // Each byte is read back before the next is written, so that a restore stops at the first
   // byte the printer does not take.
   std::size_t next = 0;
@@ -88,7 +89,7 @@ RestoreOutcome WriteChanges(Bench& bench, const std::vector<ByteChange>& changes
   // The printer takes the new values as the adjustment workflows leave them.
   if (outcome.result == kOk && !writes.Path().Bytes().empty())
     outcome.result = link.factory.FinishAdjustWrite();
-  if (outcome.result != kOk) bench.reporter.ReportResult(outcome.result);
+  if (outcome.result != kOk) context.reporter.ReportResult(outcome.result);
   writes.Record("EEPROM restore", outcome.result != kOk ? outcome.result
                                   : outcome.mismatch    ? kNotConfirmed
                                                         : kOk);

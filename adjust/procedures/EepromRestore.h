@@ -5,18 +5,18 @@
 #include <optional>
 #include <vector>
 
-#include "adjust/procedures/Bench.h"
 #include "adjust/procedures/EepromImage.h"
+#include "adjust/procedures/ProcedureContext.h"
 
 namespace vantor::procedures {
 
 // Reads the 256 bytes in address order; progress gets the count read so far. A failure is
 // reported.
-Result ReadWholeEeprom(Bench& bench, EepromBytes& bytes,
+Result ReadWholeEeprom(ProcedureContext& context, EepromBytes& bytes,
                        const std::function<void(int done)>& progress = {});
 // The same for the addresses in which only (the others stay as they are); progress gets the
 // count read so far and the count to read.
-Result ReadEepromBytes(Bench& bench, EepromBytes& bytes, const AddressSet& which,
+Result ReadEepromBytes(ProcedureContext& context, EepromBytes& bytes, const AddressSet& which,
                        const std::function<void(int done, int total)>& progress = {});
 // The bytes that tell one printer from another: the head ID and the serial number.
 AddressSet IdentityAddresses();
@@ -47,6 +47,6 @@ struct RestoreOutcome {
 };
 // Writes each change, reads it back and stops at the first failure or mismatch; ends the
 // write session as the adjustment workflows do. A link failure is reported.
-RestoreOutcome WriteChanges(Bench& bench, const std::vector<ByteChange>& changes);
+RestoreOutcome WriteChanges(ProcedureContext& context, const std::vector<ByteChange>& changes);
 
 }  // namespace vantor::procedures

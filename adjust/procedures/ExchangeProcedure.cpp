@@ -27,14 +27,14 @@ Result ExchangeProcedure::Run(std::string_view busy, Body body, std::string_view
 }
 
 Result ExchangeProcedure::MoveToOperatingPosition() {
-  FactoryCommands& f = bench_.link.factory;
+  FactoryCommands& f = context_.link.factory;
   VANTOR_TRY(f.CrCommandC5(0x43, 1, 2480));
   VANTOR_TRY(f.CrCommandCD(6, 91));
   return f.CrCommandCD(5, 385);
 }
 
 Result ExchangeProcedure::ResetCountersAndFlags() {
-  CheckedWrites writes(bench_);
+  CheckedWrites writes(context_);
   VerifiedWrites& path = writes.Path();
   const Result written = [&]() -> Result {
     for (std::uint8_t a :
@@ -47,7 +47,7 @@ Result ExchangeProcedure::ResetCountersAndFlags() {
     }
     VANTOR_TRY(path.Write(eeprom::kExchangeState, kExchangeFinished));
     VANTOR_TRY(path.Write(kExchangeFlagClear, 0x00));
-    return bench_.link.factory.FinishAdjustWrite();
+    return context_.link.factory.FinishAdjustWrite();
   }();
   const Result r = writes.Confirm(written);
   writes.Record("transportation liquid exchange", r);
@@ -55,7 +55,7 @@ Result ExchangeProcedure::ResetCountersAndFlags() {
 }
 
 Result ExchangeProcedure::AirFrames() {
-  FactoryCommands& f = bench_.link.factory;
+  FactoryCommands& f = context_.link.factory;
   VANTOR_TRY(f.CarriageToHome());
   VANTOR_TRY(f.TransportCycleA(true));
   VANTOR_TRY(f.TransportCycleB());
@@ -63,14 +63,14 @@ Result ExchangeProcedure::AirFrames() {
 }
 
 Result ExchangeProcedure::LiquidFrames() {
-  FactoryCommands& f = bench_.link.factory;
+  FactoryCommands& f = context_.link.factory;
   VANTOR_TRY(f.CarriageToHome());
   VANTOR_TRY(f.TransportCycleA(false));
   return f.TransportCycleB();
 }
 
 int ExchangeProcedure::PaceSeconds(Result (ExchangeProcedure::*frames)()) {
-  return durations::Seconds(bench_.link.factory.PaceMs([&] { return (this->*frames)(); }));
+  return durations::Seconds(context_.link.factory.PaceMs([&] { return (this->*frames)(); }));
 }
 
 std::string ExchangeProcedure::Left(int cycle, bool airNext) {
@@ -83,8 +83,8 @@ std::string ExchangeProcedure::Left(int cycle, bool airNext) {
 }
 
 Result ExchangeProcedure::Start() {
-  Link& link = bench_.link;
-  CheckedWrites writes(bench_);
+  Link& link = context_.link;
+  CheckedWrites writes(context_);
   const Result written = [&]() -> Result {
     VANTOR_TRY(writes.Path().Write(eeprom::kExchangeState, kExchangeStarted));
     return link.factory.FinishAdjustWrite();
@@ -129,7 +129,7 @@ Result ExchangeProcedure::LiquidCleaning(bool& lastCycle) {
 }
 
 Result ExchangeProcedure::Finish() {
-  Link& link = bench_.link;
+  Link& link = context_.link;
   VANTOR_TRY(reporter_.ShowMessage(MessageKind::Busy, exchange::kReturningHome));
   if (const Result r = link.factory.CarriageToHome(); r != kOk) {
     reporter_.ReportResult(r);

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "adjust/procedures/Bench.h"
+#include "adjust/procedures/ProcedureContext.h"
 
 namespace vantor::procedures {
 
@@ -49,7 +49,8 @@ inline constexpr std::uint32_t kLastStep = 7;
 // that finds the printer not ready counts as such a failure (already reported).
 class ExchangeProcedure {
  public:
-  explicit ExchangeProcedure(Bench& bench) : bench_(bench), reporter_(bench.reporter) {}
+  explicit ExchangeProcedure(ProcedureContext& context)
+      : context_(context), reporter_(context.reporter) {}
 
   std::uint32_t ExchangeStep() const { return step_; }
   // 1..4: the cycle whose air exchange or cleaning comes next.
@@ -86,7 +87,7 @@ class ExchangeProcedure {
   template <typename Body>
   Result Run(std::string_view busy, Body body, std::string_view done);
 
-  Bench& bench_;
+  ProcedureContext& context_;
   Reporter& reporter_;
   std::uint32_t step_ = 0;
 };

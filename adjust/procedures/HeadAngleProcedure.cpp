@@ -9,30 +9,30 @@ namespace {
 constexpr std::string_view kPrinting = "Now head angle pattern is printing.";
 }  // namespace
 
-Result PrintHeadAngleCheck(Bench& bench) {
-  Reporter& reporter = bench.reporter;
+Result PrintHeadAngleCheck(ProcedureContext& context) {
+  Reporter& reporter = context.reporter;
   const AnnouncedWork work(reporter, durations::HeadAnglePrint());
   VANTOR_TRY(reporter.ShowMessage(MessageKind::Busy, kPrinting));
-  Link& link = bench.link;
+  Link& link = context.link;
   VANTOR_TRY(ReportedJob(reporter, [&]() -> Result {
     VANTOR_TRY(link.channel.WaitUntilReady());
     VANTOR_TRY(link.factory.FactoryCommandD1(0x00));
-    VANTOR_TRY(bench.raster.PrintHeadAngularPattern(bench.access));
-    VANTOR_TRY(bench.raster.InitPrinter());
+    VANTOR_TRY(context.raster.PrintHeadAngularPattern(context.access));
+    VANTOR_TRY(context.raster.InitPrinter());
     VANTOR_TRY(link.factory.FactoryCommandCB());
     return link.factory.FactoryCommandD1(0xFF);
   }));
   return reporter.ShowMessage(MessageKind::Done, kCompletionOfPrinting);
 }
 
-Result EjectHeadAngleSheet(Bench& bench) {
-  Reporter& reporter = bench.reporter;
-  return ReportedJob(reporter, [&] { return bench.raster.FormFeed(); });
+Result EjectHeadAngleSheet(ProcedureContext& context) {
+  Reporter& reporter = context.reporter;
+  return ReportedJob(reporter, [&] { return context.raster.FormFeed(); });
 }
 
-HeadAngleWatch WatchHeadAngleStatus(Bench& bench) {
-  Reporter& reporter = bench.reporter;
-  PacketChannel& channel = bench.link.channel;
+HeadAngleWatch WatchHeadAngleStatus(ProcedureContext& context) {
+  Reporter& reporter = context.reporter;
+  PacketChannel& channel = context.link.channel;
   for (;;) {
     if (ReportedJob(reporter, [&] { return channel.ReadStatus(); }) != kOk)
       return HeadAngleWatch::ReadFailed;
@@ -54,11 +54,11 @@ HeadAngleWatch WatchHeadAngleStatus(Bench& bench) {
   }
 }
 
-Result AwaitEndOfCleaning(Bench& bench) {
-  Reporter& reporter = bench.reporter;
+Result AwaitEndOfCleaning(ProcedureContext& context) {
+  Reporter& reporter = context.reporter;
   const AnnouncedWork work(reporter, durations::SwitchCleaning());
   reporter.StartWait();
-  return ReportedJob(reporter, [&] { return bench.link.channel.PollUntilReady(); });
+  return ReportedJob(reporter, [&] { return context.link.channel.PollUntilReady(); });
 }
 
 }  // namespace vantor::procedures

@@ -1,16 +1,16 @@
 // The head angular workflow's printer procedures; the window keeps the panels and the watch.
 #pragma once
 
-#include "adjust/procedures/Bench.h"
+#include "adjust/procedures/ProcedureContext.h"
 #include "raster/Malraster.h"
 
 namespace vantor::procedures {
 
 // The head angle check print. The sheet stays in: each check prints below the last one.
-Result PrintHeadAngleCheck(Bench& bench);
+Result PrintHeadAngleCheck(ProcedureContext& context);
 
 // Ejects the sheet when the workflow ends; a failure is reported.
-Result EjectHeadAngleSheet(Bench& bench);
+Result EjectHeadAngleSheet(ProcedureContext& context);
 
 // What the status watch saw while the technician works at the mechanism.
 enum class HeadAngleWatch {
@@ -23,9 +23,9 @@ enum class HeadAngleWatch {
 
 // One tick of the watch: reads the status, and again at once while the printer is in a
 // passing state (printing, busy, nozzle check).
-HeadAngleWatch WatchHeadAngleStatus(Bench& bench);
+HeadAngleWatch WatchHeadAngleStatus(ProcedureContext& context);
 
 // Waits until the cleaning the ink switch started is over; a failure is reported.
-Result AwaitEndOfCleaning(Bench& bench);
+Result AwaitEndOfCleaning(ProcedureContext& context);
 
 }  // namespace vantor::procedures

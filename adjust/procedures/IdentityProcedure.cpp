@@ -38,19 +38,19 @@ std::string UpperCaseId(std::string_view typed) {
   return text;
 }
 
-Result ReadHeadId(Bench& bench, std::string& id) {
-  Reporter& reporter = bench.reporter;
-  VANTOR_TRY(Reported(reporter, bench.headId.ReadHeadID(bench.link.channel, id)));
+Result ReadHeadId(ProcedureContext& context, std::string& id) {
+  Reporter& reporter = context.reporter;
+  VANTOR_TRY(Reported(reporter, context.headId.ReadHeadID(context.link.channel, id)));
   reporter.ShowMessage(MessageKind::Replace, idwords::kHeadIdIs);
   reporter.ShowMessage(MessageKind::Append, id);
   return kOk;
 }
 
-Result RegisterHeadId(Bench& bench, std::string_view typed, std::string& registered) {
-  Reporter& reporter = bench.reporter;
+Result RegisterHeadId(ProcedureContext& context, std::string_view typed, std::string& registered) {
+  Reporter& reporter = context.reporter;
   const std::string text = UpperCaseId(typed);
-  CheckedWrites writes(bench);
-  const Result written = writes.Confirm(bench.headId.WriteHeadID(writes.Path(), text));
+  CheckedWrites writes(context);
+  const Result written = writes.Confirm(context.headId.WriteHeadID(writes.Path(), text));
   writes.Record("Head ID registration: " + text, written);
   VANTOR_TRY(written);
   reporter.ShowMessage(MessageKind::Replace, idwords::kHeadIdTyped);
@@ -60,32 +60,33 @@ Result RegisterHeadId(Bench& bench, std::string_view typed, std::string& registe
   return kOk;
 }
 
-Result ReadUsbId(Bench& bench, std::string& id, MessageKind first) {
-  Reporter& reporter = bench.reporter;
-  VANTOR_TRY(Reported(reporter, bench.usbId.ReadUSBID(bench.link.channel, id)));
+Result ReadUsbId(ProcedureContext& context, std::string& id, MessageKind first) {
+  Reporter& reporter = context.reporter;
+  VANTOR_TRY(Reported(reporter, context.usbId.ReadUSBID(context.link.channel, id)));
   reporter.ShowMessage(first, idwords::kUsbIdIs);
   reporter.ShowMessage(MessageKind::Append, id);
   return kOk;
 }
 
-Result RegisterUsbId(Bench& bench, std::string_view typed, std::string& stored) {
-  Reporter& reporter = bench.reporter;
+Result RegisterUsbId(ProcedureContext& context, std::string_view typed, std::string& stored) {
+  Reporter& reporter = context.reporter;
   const std::string text = UpperCaseId(typed);
-  CheckedWrites writes(bench);
-  const Result written = writes.Confirm(bench.usbId.WriteUSBID(writes.Path(), text));
+  CheckedWrites writes(context);
+  const Result written = writes.Confirm(context.usbId.WriteUSBID(writes.Path(), text));
   writes.Record("USB ID registration: " + text, written);
   VANTOR_TRY(written);
   VANTOR_TRY(ShowUsbIdRegistered(reporter, text, {}));
-  return ReadUsbId(bench, stored, MessageKind::NewLine);
+  return ReadUsbId(context, stored, MessageKind::NewLine);
 }
 
-Result RegisterSerialNumber(Bench& bench, std::string_view typed, SerialRegistration& registered) {
-  Reporter& reporter = bench.reporter;
+Result RegisterSerialNumber(ProcedureContext& context, std::string_view typed,
+                            SerialRegistration& registered) {
+  Reporter& reporter = context.reporter;
   const std::string text = UpperCaseId(typed);
   std::string dateCode;
-  CheckedWrites writes(bench);
+  CheckedWrites writes(context);
   const Result written =
-      writes.Confirm(bench.usbId.WriteSerialNumber(writes.Path(), text, dateCode));
+      writes.Confirm(context.usbId.WriteSerialNumber(writes.Path(), text, dateCode));
   writes.Record("Serial number registration: " + text + " " + dateCode, written);
   VANTOR_TRY(written);
   VANTOR_TRY(ShowUsbIdRegistered(reporter, text, dateCode));

@@ -21,11 +21,11 @@ constexpr std::string_view kName = "PF adjustment value";
 constexpr int kNotANumber = 100;
 }  // namespace
 
-Result PrintPfAdjustment(Bench& bench, int* printedWith) {
-  Reporter& reporter = bench.reporter;
+Result PrintPfAdjustment(ProcedureContext& context, int* printedWith) {
+  Reporter& reporter = context.reporter;
   const AnnouncedWork work(reporter, durations::PfPrint());
   VANTOR_TRY(reporter.ShowMessage(MessageKind::Busy, text::kPrinting));
-  Link& link = bench.link;
+  Link& link = context.link;
   const Result printed = ReportedJob(reporter, [&]() -> Result {
     VANTOR_TRY(link.channel.WaitUntilReady());
     std::uint8_t stored = 0;
@@ -33,7 +33,7 @@ Result PrintPfAdjustment(Bench& bench, int* printedWith) {
     RecordKnown(reporter, eeprom::kPfValue, stored);
     if (printedWith != nullptr) *printedWith = static_cast<std::int8_t>(stored);
     bool candidateSent = false;
-    const Result r = bench.raster.PrintPfCandidates([&](std::int8_t candidate) -> Result {
+    const Result r = context.raster.PrintPfCandidates([&](std::int8_t candidate) -> Result {
       candidateSent = true;
       VANTOR_TRY(link.factory.SetPfValue(static_cast<std::uint8_t>(candidate)));
       return link.factory.FinishAdjustWrite();
@@ -46,7 +46,7 @@ Result PrintPfAdjustment(Bench& bench, int* printedWith) {
       return r;
     }
     VANTOR_TRY(link.factory.SetPfValue(stored));
-    return bench.raster.FormFeed();
+    return context.raster.FormFeed();
   });
   // The record ties the sheet to this print; the scan is read against it.
   if (printed == kOk) RecordOperation(reporter, kPfPrintOperation, {}, "done");
@@ -54,36 +54,36 @@ Result PrintPfAdjustment(Bench& bench, int* printedWith) {
   return reporter.ShowMessage(MessageKind::Done, kCompletionOfPrinting);
 }
 
-Result ReadPfValue(Bench& bench, std::string& text) {
-  Reporter& reporter = bench.reporter;
+Result ReadPfValue(ProcedureContext& context, std::string& text) {
+  Reporter& reporter = context.reporter;
   return ReportedJob(reporter, [&]() -> Result {
     std::uint8_t stored = 0;
-    VANTOR_TRY(bench.link.channel.ReadEepromByte(eeprom::kPfValue, stored));
+    VANTOR_TRY(context.link.channel.ReadEepromByte(eeprom::kPfValue, stored));
     text = std::to_string(static_cast<std::int8_t>(stored));
     RecordKnown(reporter, eeprom::kPfValue, stored);
     return kOk;
   });
 }
 
-Result ShowPresentPfValue(Bench& bench) {
-  Reporter& reporter = bench.reporter;
+Result ShowPresentPfValue(ProcedureContext& context) {
+  Reporter& reporter = context.reporter;
   std::string value;
-  VANTOR_TRY(ReadPfValue(bench, value));
+  VANTOR_TRY(ReadPfValue(context, value));
   reporter.ShowMessage(MessageKind::Replace, text::kValueIs);
   reporter.ShowMessage(MessageKind::Append, value);
   return kOk;
 }
 
-Result WritePfValue(Bench& bench, std::string_view text) {
-  Reporter& reporter = bench.reporter;
+Result WritePfValue(ProcedureContext& context, std::string_view text) {
+  Reporter& reporter = context.reporter;
   const int value = TextToInt(text, kNotANumber);
   if (value < kPfMin || value > kPfMax) {
     reporter.ShowMessage(MessageKind::Error, words::kInputDataWrong);
     return kInputRejected;
   }
-  FactoryCommands& factory = bench.link.factory;
+  FactoryCommands& factory = context.link.factory;
   const auto stored = static_cast<std::uint8_t>(static_cast<std::int8_t>(value));
-  CheckedWrites writes(bench);
+  CheckedWrites writes(context);
   writes.Name(eeprom::kPfValue, {std::string(text::kName), std::string(text)});
   const Result written = [&]() -> Result {
     writes.Path().Sent(eeprom::kPfValue, stored);

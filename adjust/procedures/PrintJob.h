@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-#include "adjust/procedures/Bench.h"
+#include "adjust/procedures/ProcedureContext.h"
 
 namespace vantor::procedures {
 

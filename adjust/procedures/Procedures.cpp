@@ -47,29 +47,29 @@ constexpr std::uint8_t kCleaningKind = 4;
 constexpr std::uint8_t kInkChargeKind = 6;
 constexpr std::uint8_t kFixedDispersion = 25;
 
-Result BusyOperationDone(Bench& bench, std::string_view busy, std::uint8_t kind,
+Result BusyOperationDone(ProcedureContext& context, std::string_view busy, std::uint8_t kind,
                          std::string_view done) {
-  Reporter& reporter = bench.reporter;
+  Reporter& reporter = context.reporter;
   const AnnouncedWork work(reporter,
                            kind == kCleaningKind ? durations::Cleaning() : durations::InkCharge());
   VANTOR_TRY(reporter.ShowMessage(MessageKind::Busy, busy));
-  const Result r = ReportedJob(reporter, [&] { return bench.link.factory.CleanOrCharge(kind); });
+  const Result r = ReportedJob(reporter, [&] { return context.link.factory.CleanOrCharge(kind); });
   // The done message waits for the end of the operation and reports its own failure; only
   // that end makes the operation done.
   const Result end = r == kOk ? Result(reporter.ShowMessage(MessageKind::Done, done)) : r;
   RecordOperation(reporter, kind == kCleaningKind ? "head cleaning" : "ink charge", {},
-                  FinalResult(bench, end, r == kOk));
+                  FinalResult(context, end, r == kOk));
   return end;
 }
 
-Result ShowCounter(Bench& bench, std::string_view label,
+Result ShowCounter(ProcedureContext& context, std::string_view label,
                    Result (MaintenanceCommands::*read)(std::string&),
                    std::string* shown = nullptr) {
-  Reporter& reporter = bench.reporter;
+  Reporter& reporter = context.reporter;
   std::string local;
   std::string& value = shown ? *shown : local;
   return ReportedJob(reporter, [&]() -> Result {
-    VANTOR_TRY((bench.link.maintenance.*read)(value));
+    VANTOR_TRY((context.link.maintenance.*read)(value));
     reporter.ShowMessage(MessageKind::Replace, label);
     reporter.ShowMessage(MessageKind::Append, value);
     return kOk;
@@ -83,18 +83,18 @@ bool IsHexPair(std::string_view text, std::uint8_t& value) {
 }
 }  // namespace
 
-Result HeadCleaning(Bench& bench) {
-  return BusyOperationDone(bench, text::kCleaningBusy, kCleaningKind, text::kCleaningDone);
+Result HeadCleaning(ProcedureContext& context) {
+  return BusyOperationDone(context, text::kCleaningBusy, kCleaningKind, text::kCleaningDone);
 }
 
-Result InkCharge(Bench& bench) {
-  return BusyOperationDone(bench, text::kChargeBusy, kInkChargeKind, text::kChargeDone);
+Result InkCharge(ProcedureContext& context) {
+  return BusyOperationDone(context, text::kChargeBusy, kInkChargeKind, text::kChargeDone);
 }
 
-Result CheckProtectionCounter(Bench& bench) {
-  Reporter& reporter = bench.reporter;
+Result CheckProtectionCounter(ProcedureContext& context) {
+  Reporter& reporter = context.reporter;
   std::string points;
-  const Result r = ShowCounter(bench, text::kProtectionCounter,
+  const Result r = ShowCounter(context, text::kProtectionCounter,
                                &MaintenanceCommands::ReadProtectionCounter, &points);
   if (r != kOk) return r;
   reporter.ShowMessage(MessageKind::Append, text::kPoints);
@@ -105,11 +105,11 @@ Result CheckProtectionCounter(Bench& bench) {
   return r;
 }
 
-Result ClearProtectionCounter(Bench& bench, bool newType) {
-  Reporter& reporter = bench.reporter;
+Result ClearProtectionCounter(ProcedureContext& context, bool newType) {
+  Reporter& reporter = context.reporter;
   reporter.ShowMessage(MessageKind::Replace, "");
-  MaintenanceCommands& m = bench.link.maintenance;
-  CheckedWrites writes(bench);
+  MaintenanceCommands& m = context.link.maintenance;
+  CheckedWrites writes(context);
   const Result r = writes.Confirm(newType ? m.SetNewInkPadCounter(writes.Path())
                                           : m.ClearProtectionCounter(writes.Path()));
   writes.Record("protection counter clear", r);
@@ -118,18 +118,18 @@ Result ClearProtectionCounter(Bench& bench, bool newType) {
   return kOk;
 }
 
-Result ShowPageCounter(Bench& bench) {
-  return ShowCounter(bench, text::kPageCounter, &MaintenanceCommands::ReadPageCount);
+Result ShowPageCounter(ProcedureContext& context) {
+  return ShowCounter(context, text::kPageCounter, &MaintenanceCommands::ReadPageCount);
 }
 
-Result ShowPassCounter(Bench& bench) {
-  return ShowCounter(bench, text::kPassCounter, &MaintenanceCommands::ReadPassCount);
+Result ShowPassCounter(ProcedureContext& context) {
+  return ShowCounter(context, text::kPassCounter, &MaintenanceCommands::ReadPassCount);
 }
 
-Result InitializeEeprom(Bench& bench) {
-  Reporter& reporter = bench.reporter;
-  CheckedWrites writes(bench);
-  const Result read = writes.Verify(bench.link.factory.WriteEepromDefaults(writes.Path()));
+Result InitializeEeprom(ProcedureContext& context) {
+  Reporter& reporter = context.reporter;
+  CheckedWrites writes(context);
+  const Result read = writes.Verify(context.link.factory.WriteEepromDefaults(writes.Path()));
   // A link failure has its box; a byte that does not hold is named like any other.
   const Result r = read == kOk ? writes.ReportUnconfirmed(kOk) : read;
   writes.Record("EEPROM initialization", r);
@@ -139,11 +139,11 @@ Result InitializeEeprom(Bench& bench) {
   return kOk;
 }
 
-Result CheckEepromRange(Bench& bench, std::string_view start, std::string_view end,
+Result CheckEepromRange(ProcedureContext& context, std::string_view start, std::string_view end,
                         EepromRange& range, InputField& focus) {
   const auto wrong = [&](InputField field) -> Result {
     focus = field;
-    bench.reporter.ShowMessage(MessageKind::Error, words::kInputDataWrong);
+    context.reporter.ShowMessage(MessageKind::Error, words::kInputDataWrong);
     return kInputRejected;
   };
   if (start.size() != 2) return wrong(InputField::Start);
@@ -153,26 +153,27 @@ Result CheckEepromRange(Bench& bench, std::string_view start, std::string_view e
   return kOk;
 }
 
-Result ReadEepromRange(Bench& bench, EepromRange range,
+Result ReadEepromRange(ProcedureContext& context, EepromRange range,
                        const std::function<void(std::uint8_t, std::uint8_t)>& cell) {
-  Reporter& reporter = bench.reporter;
+  Reporter& reporter = context.reporter;
   for (int a = range.start; a <= range.end; ++a) {
     std::uint8_t value = 0;
-    VANTOR_TRY(bench.link.channel.ReadEepromByte(static_cast<std::uint8_t>(a), value));
+    VANTOR_TRY(context.link.channel.ReadEepromByte(static_cast<std::uint8_t>(a), value));
     RecordKnown(reporter, static_cast<std::uint8_t>(a), value);
     if (cell) cell(static_cast<std::uint8_t>(a), value);
   }
   return kOk;
 }
 
-Result ChangeEepromByte(Bench& bench, std::string_view address, std::string_view data) {
-  Reporter& reporter = bench.reporter;
+Result ChangeEepromByte(ProcedureContext& context, std::string_view address,
+                        std::string_view data) {
+  Reporter& reporter = context.reporter;
   std::uint8_t a = 0, d = 0;
   if (address.size() != 2 || data.size() != 2 || !IsHexPair(address, a) || !IsHexPair(data, d)) {
     reporter.ShowMessage(MessageKind::Error, words::kInputDataWrong);
     return kInputRejected;
   }
-  CheckedWrites writes(bench);
+  CheckedWrites writes(context);
   const Result w = writes.Confirm(writes.Path().Write(a, d));
   writes.Record("EEPROM byte change", w);
   VANTOR_TRY(w);
@@ -183,11 +184,11 @@ Result ChangeEepromByte(Bench& bench, std::string_view address, std::string_view
   return kOk;
 }
 
-Result CrMotorDriveDispersion(Bench& bench, ReplacedParts parts,
+Result CrMotorDriveDispersion(ProcedureContext& context, ReplacedParts parts,
                               const FactoryCommands::Progress& progress,
                               std::optional<std::int8_t>* stored) {
-  Reporter& reporter = bench.reporter;
-  Link& link = bench.link;
+  Reporter& reporter = context.reporter;
+  Link& link = context.link;
   reporter.ShowMessage(MessageKind::Replace, "");
   if (!parts.mainBoard && !parts.crMotor && !parts.psBoard) {
     link.channel.GetClock().SleepMs(100);
@@ -203,7 +204,7 @@ Result CrMotorDriveDispersion(Bench& bench, ReplacedParts parts,
   VANTOR_TRY(
       reporter.ShowMessage(MessageKind::Busy, measure ? text::kMeasuring : text::kWritingFixed));
   std::int8_t value = static_cast<std::int8_t>(kFixedDispersion);
-  CheckedWrites writes(bench);
+  CheckedWrites writes(context);
   const Result written = measure ? link.factory.MeasureCrDispersion(writes.Path(), value, progress)
                                  : writes.Path().Write(eeprom::kCrDispersion, kFixedDispersion);
   writes.Name(eeprom::kCrDispersion, {std::string(text::kDispersionName), std::to_string(value)});

@@ -7,20 +7,20 @@
 #include <optional>
 #include <string_view>
 
-#include "adjust/procedures/Bench.h"
+#include "adjust/procedures/ProcedureContext.h"
 
 namespace vantor::procedures {
 
-Result HeadCleaning(Bench& bench);
-Result InkCharge(Bench& bench);
-Result CheckProtectionCounter(Bench& bench);
+Result HeadCleaning(ProcedureContext& context);
+Result InkCharge(ProcedureContext& context);
+Result CheckProtectionCounter(ProcedureContext& context);
 // Old type clears to 0; new type sets 3937. The memo is cleared first.
-Result ClearProtectionCounter(Bench& bench, bool newType);
-Result ShowPageCounter(Bench& bench);
-Result ShowPassCounter(Bench& bench);
+Result ClearProtectionCounter(ProcedureContext& context, bool newType);
+Result ShowPageCounter(ProcedureContext& context);
+Result ShowPassCounter(ProcedureContext& context);
 
 // A link failure shows the modal "Communication error." box, not the memo.
-Result InitializeEeprom(Bench& bench);
+Result InitializeEeprom(ProcedureContext& context);
 
 struct EepromRange {
   std::uint8_t start = 0;
@@ -29,15 +29,15 @@ struct EepromRange {
 enum class InputField { Start, End };
 // Checks two typed addresses as the window does; on a fault shows "Input data is wrong.",
 // names the edit that gets the focus and returns kInputRejected.
-Result CheckEepromRange(Bench& bench, std::string_view start, std::string_view end,
+Result CheckEepromRange(ProcedureContext& context, std::string_view start, std::string_view end,
                         EepromRange& range, InputField& focus);
 // Reads the range byte by byte in table order, handing each to cell. A failure is returned
 // without being reported, so the window can change its panel first.
-Result ReadEepromRange(Bench& bench, EepromRange range,
+Result ReadEepromRange(ProcedureContext& context, EepromRange range,
                        const std::function<void(std::uint8_t address, std::uint8_t value)>& cell);
 // Checks and writes one byte, then shows the two lines "Address = .." and "Data = ..".
 // An input fault is shown and returned as kInputRejected.
-Result ChangeEepromByte(Bench& bench, std::string_view address, std::string_view data);
+Result ChangeEepromByte(ProcedureContext& context, std::string_view address, std::string_view data);
 
 struct ReplacedParts {
   bool mainBoard = false;
@@ -48,7 +48,7 @@ struct ReplacedParts {
 // Measures when the guide shaft was replaced with one of the others, else registers the fixed
 // value; asks the technician through the display's question box first.
 // stored, when given, receives the value written to the EEPROM.
-Result CrMotorDriveDispersion(Bench& bench, ReplacedParts parts,
+Result CrMotorDriveDispersion(ProcedureContext& context, ReplacedParts parts,
                               const FactoryCommands::Progress& progress = {},
                               std::optional<std::int8_t>* stored = nullptr);
 

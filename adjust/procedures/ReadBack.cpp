@@ -48,7 +48,7 @@ bool CheckedWrites::Confirmed(std::uint8_t address) const {
 }
 
 Result CheckedWrites::ReportUnconfirmed(Result failure) {
-  Reporter& reporter = bench_.reporter;
+  Reporter& reporter = context_.reporter;
   if (failure != kOk) reporter.ReportResult(failure);
   // One red block, beneath the failure's words where the display still shows them (a window's
   // memo); a terminal puts it on standard error.
@@ -76,14 +76,14 @@ void CheckedWrites::Record(std::string_view operation, Result result) {
     if (b.outcome == WriteOutcome::Confirmed) continue;
     unconfirmed += (unconfirmed.empty() ? "" : ", ") + NameOf(b).name;
   }
-  std::string words = FinalResult(bench_, result);
+  std::string words = FinalResult(context_, result);
   if (!unconfirmed.empty()) {
     words = (result == kNotConfirmed ? "" : words + "; ") + std::string(text::kNotConfirmedRecord) +
             unconfirmed;
   } else if (!changes.empty() && LinkFailure(result)) {
     words = std::string(text::kConfirmedThen) + words;
   }
-  RecordOperation(bench_.reporter, operation, std::move(changes), words);
+  RecordOperation(context_.reporter, operation, std::move(changes), words);
 }
 
 }  // namespace vantor::procedures

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "adjust/procedures/Bench.h"
+#include "adjust/procedures/ProcedureContext.h"
 #include "link/VerifiedWrites.h"
 
 namespace vantor::procedures {
@@ -24,7 +24,8 @@ struct ByteName {
 
 class CheckedWrites {
  public:
-  explicit CheckedWrites(Bench& bench) : bench_(bench), path_(bench.link.channel) {}
+  explicit CheckedWrites(ProcedureContext& context)
+      : context_(context), path_(context.link.channel) {}
 
   // For the link's sequences and the ID modules, which write through it.
   VerifiedWrites& Path() { return path_; }
@@ -49,7 +50,7 @@ class CheckedWrites {
  private:
   ByteName NameOf(const ByteWrite& b) const;
 
-  Bench& bench_;
+  ProcedureContext& context_;
   VerifiedWrites path_;
   std::map<std::uint8_t, ByteName> names_;
 };

@@ -75,10 +75,10 @@ std::string ResultText(Result result) {
   return result == kOk ? "done" : "failed: " + WordsOf(result);
 }
 
-std::string FinalResult(Bench& bench, Result result, bool started) {
+std::string FinalResult(ProcedureContext& context, Result result, bool started) {
   if (result == kOk) return "done";
   // A signal ends the wait as "not ready"; that is not the printer's failure.
-  if (bench.link.channel.Cancelled()) return "interrupted";
+  if (context.link.channel.Cancelled()) return "interrupted";
   return (started ? "not confirmed: " : "failed: ") + WordsOf(result);
 }
 

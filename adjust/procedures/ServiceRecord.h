@@ -8,9 +8,9 @@
 #include <string_view>
 #include <vector>
 
-#include "adjust/procedures/Bench.h"
 #include "adjust/procedures/EepromImage.h"
 #include "adjust/procedures/Messages.h"
+#include "adjust/procedures/ProcedureContext.h"
 #include "link/VerifiedWrites.h"
 
 namespace vantor {
@@ -58,7 +58,7 @@ void RecordOperation(Reporter& reporter, std::string_view operation,
 std::string ResultText(Result result);
 // The final result of an operation: "done", "interrupted", "failed: ..." or, for one the
 // printer began (started) whose end was not seen, "not confirmed: ...".
-std::string FinalResult(Bench& bench, Result result, bool started = false);
+std::string FinalResult(ProcedureContext& context, Result result, bool started = false);
 std::string HexText(std::uint8_t value);  // "0x5D"
 
 namespace procedures {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "adjust/procedures/Bench.h"
+#include "adjust/procedures/ProcedureContext.h"
 
 namespace vantor {
 
@@ -13,7 +13,7 @@ class SessionHandle {
   virtual ~SessionHandle() = default;
   // The procedure context for one message display (told of paper out too, when it listens);
   // built on first use, then the same.
-  virtual Bench& BenchFor(MessageDisplay& display, PaperOutNotifier* paperOut) = 0;
+  virtual ProcedureContext& ContextFor(MessageDisplay& display, PaperOutNotifier* paperOut) = 0;
   // Ends the session (the link shut down unless the printer was switched off); what it could
   // not keep, in words, empty when nothing was lost.
   virtual std::string Close(bool shutdown) = 0;

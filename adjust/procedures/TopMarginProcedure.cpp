@@ -56,34 +56,34 @@ std::optional<std::uint8_t> TopMarginValue(std::uint16_t group, int index) {
   return std::nullopt;
 }
 
-Result PrintTopMarginCheck(Bench& bench) {
-  Reporter& reporter = bench.reporter;
+Result PrintTopMarginCheck(ProcedureContext& context) {
+  Reporter& reporter = context.reporter;
   const AnnouncedWork work(reporter, durations::TopMarginPrint());
   VANTOR_TRY(reporter.ShowMessage(MessageKind::Busy, text::kPrinting));
-  Link& link = bench.link;
+  Link& link = context.link;
   VANTOR_TRY(ReportedJob(reporter, [&]() -> Result {
     VANTOR_TRY(link.channel.WaitUntilReady());
-    VANTOR_TRY(bench.raster.InitPrinter());
+    VANTOR_TRY(context.raster.InitPrinter());
     VANTOR_TRY(link.remote.EnterRemoteMode());
     VANTOR_TRY(link.remote.SendSnCommand(0, 3));
     VANTOR_TRY(link.remote.ExitRemoteMode());
-    VANTOR_TRY(bench.raster.InitPrinter());
-    LinkAccess& access = bench.access;
+    VANTOR_TRY(context.raster.InitPrinter());
+    LinkAccess& access = context.access;
     access.SleepMs(10);
     std::uint8_t margin = 0;
     VANTOR_TRY(link.channel.ReadEepromByte(eeprom::kTopMargin, margin));
     RecordKnown(reporter, eeprom::kTopMargin, margin);
-    return bench.raster.PrintTopMarginPattern(margin, access);
+    return context.raster.PrintTopMarginPattern(margin, access);
   }));
   return reporter.ShowMessage(MessageKind::Done, kCompletionOfPrinting);
 }
 
-Result ReadTopMarginList(Bench& bench, TopMarginList& list, std::uint8_t& stored) {
-  Reporter& reporter = bench.reporter;
+Result ReadTopMarginList(ProcedureContext& context, TopMarginList& list, std::uint8_t& stored) {
+  Reporter& reporter = context.reporter;
   list.filled = false;
   list.entries = {};
   VANTOR_TRY(ReportedJob(
-      reporter, [&] { return bench.link.channel.ReadEepromByte(eeprom::kTopMargin, stored); }));
+      reporter, [&] { return context.link.channel.ReadEepromByte(eeprom::kTopMargin, stored); }));
   RecordKnown(reporter, eeprom::kTopMargin, stored);
   if (const auto ladder = TopMarginLadderFor(stored)) {
     list.group = ladder->group;
@@ -93,8 +93,8 @@ Result ReadTopMarginList(Bench& bench, TopMarginList& list, std::uint8_t& stored
   return kOk;
 }
 
-Result WriteTopMargin(Bench& bench, const TopMarginList& list, int index) {
-  Reporter& reporter = bench.reporter;
+Result WriteTopMargin(ProcedureContext& context, const TopMarginList& list, int index) {
+  Reporter& reporter = context.reporter;
   const std::optional<std::uint8_t> value =
       list.filled ? TopMarginValue(list.group, index) : std::nullopt;
   if (!value) {
@@ -102,11 +102,11 @@ Result WriteTopMargin(Bench& bench, const TopMarginList& list, int index) {
     return kInputRejected;
   }
   const std::string_view entry = list.entries[static_cast<std::size_t>(index)];
-  CheckedWrites writes(bench);
+  CheckedWrites writes(context);
   writes.Name(eeprom::kTopMargin, {std::string(text::kName), std::string(entry), Shown::Unsigned});
   const Result written = [&]() -> Result {
     VANTOR_TRY(writes.Path().Write(eeprom::kTopMargin, *value));
-    return bench.link.factory.FinishAdjustWrite();
+    return context.link.factory.FinishAdjustWrite();
   }();
   const Result r = writes.Confirm(written);
   writes.Record("top margin adjustment", r);

@@ -6,8 +6,8 @@
 #include <optional>
 #include <string_view>
 
-#include "adjust/procedures/Bench.h"
 #include "adjust/procedures/PrintJob.h"
+#include "adjust/procedures/ProcedureContext.h"
 #include "raster/Malraster.h"
 
 namespace vantor::procedures {
@@ -38,14 +38,14 @@ struct TopMarginList {
 
 // "Checking the Top margin": remote-mode block with "SN" 0, 3, then the line, which ejects
 // its own page.
-Result PrintTopMarginCheck(Bench& bench);
+Result PrintTopMarginCheck(ProcedureContext& context);
 
 // "Adjust": reads the stored value and fills the list (emptied, group kept, for an unknown
 // value). A failure is reported and leaves the list empty.
-Result ReadTopMarginList(Bench& bench, TopMarginList& list, std::uint8_t& stored);
+Result ReadTopMarginList(ProcedureContext& context, TopMarginList& list, std::uint8_t& stored);
 
 // Writes the chosen entry's position; without a filled list and a valid entry nothing is
 // written and "Input data is wrong." is shown.
-Result WriteTopMargin(Bench& bench, const TopMarginList& list, int index);
+Result WriteTopMargin(ProcedureContext& context, const TopMarginList& list, int index);
 
 }  // namespace vantor::procedures

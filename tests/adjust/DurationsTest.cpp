@@ -34,7 +34,7 @@ class Durations : public ::testing::Test, protected VirtualBench {
   void SetUp() override { ASSERT_TRUE(Start()); }
 
   Announcements announced;
-  Bench& bench = Procedures(announced);
+  ProcedureContext& bench = Procedures(announced);
   procedures::ExchangeProcedure exchange{bench};
 };
 

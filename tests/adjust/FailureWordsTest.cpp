@@ -53,7 +53,7 @@ struct PoweredPrinter : VirtualBench {
     EXPECT_TRUE(Start());
   }
   Memo memo;
-  Bench& bench = Procedures(memo);
+  ProcedureContext& bench = Procedures(memo);
 };
 
 struct Procedure {

@@ -41,7 +41,7 @@ class ProcedureTest : public ::testing::Test, protected VirtualBench {
 
   std::ostringstream capture;
   Memo memo;
-  Bench& bench = Procedures(memo);
+  ProcedureContext& bench = Procedures(memo);
   Reporter& reporter = bench.reporter;
 };
 

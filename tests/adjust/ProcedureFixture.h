@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "adjust/procedures/Bench.h"
+#include "adjust/procedures/ProcedureContext.h"
 #include "link/Link.h"
 #include "tests/support/VirtualBench.h"
 
@@ -30,7 +30,7 @@ class ProcedureFixture : public ::testing::Test, protected VirtualBench {
   void SetUp() override { ASSERT_TRUE(Start()); }
 
   Memo memo;
-  Bench& bench = Procedures(memo);
+  ProcedureContext& bench = Procedures(memo);
   Reporter& reporter = bench.reporter;
 };
 

@@ -33,7 +33,7 @@ Bytes ReadFrame(std::uint8_t address) {
 
 struct Case {
   const char* name;
-  std::function<Result(Bench&)> run;
+  std::function<Result(ProcedureContext&)> run;
   std::vector<std::string> answers;  // control-channel replies in turn
   bool silent;                       // the printer answers nothing from the start
   Result result;                     // returned, and the last one reported
@@ -41,7 +41,7 @@ struct Case {
   std::vector<std::string> lines;
 };
 
-Result Bid(Bench& bench, std::vector<std::pair<std::size_t, std::string>> rows) {
+Result Bid(ProcedureContext& bench, std::vector<std::pair<std::size_t, std::string>> rows) {
   std::array<std::optional<std::string>, kBidRowCount> entries;
   for (auto& [row, value] : rows) entries[row] = value;
   (void)WriteBidRows(bench, entries);
@@ -64,7 +64,7 @@ TEST_P(ReadBackTest, OnlyWhatTheEepromHoldsIsRegistered) {
   link.channel.SetWaitForSilenceOnce(true);
   Memo memo;
   memo.answer = true;
-  Bench bench(link, memo);
+  ProcedureContext bench(link, memo);
   printer.controlTexts.assign(c.answers.begin(), c.answers.end());
   printer.silent = c.silent;
   const Result r = c.run(bench);
@@ -84,7 +84,7 @@ TEST_P(ReadBackTest, OnlyWhatTheEepromHoldsIsRegistered) {
 
 const Case kCases[] = {
     {"BiDRowNotHeldIsNamedAndNotRegistered",
-     [](Bench& b) {
+     [](ProcedureContext& b) {
        return Bid(b, {{0, "9"}, {5, "9"}});
      },
      {Holds("09"), Holds("00")},
@@ -93,7 +93,7 @@ const Case kCases[] = {
      {0x72, 0x77},
      {"VSD3 Color 9 is not confirmed: the EEPROM holds 0."}},
     {"BiDOnASilentPrinterNamesEveryRow",
-     [](Bench& b) {
+     [](ProcedureContext& b) {
        return Bid(b, {{0, "9"}, {7, "9"}});
      },
      {},
@@ -103,21 +103,21 @@ const Case kCases[] = {
      {"Receive error", "VSD1 Black 9 is not confirmed: it could not be read back.",
       "ECO Color 9 is not confirmed: it could not be read back."}},
     {"PfNotHeld",
-     [](Bench& b) { return WritePfValue(b, "3"); },
+     [](ProcedureContext& b) { return WritePfValue(b, "3"); },
      {Holds("FF")},
      false,
      kNotConfirmed,
      {0x7D},
      {"PF adjustment value 3 is not confirmed: the EEPROM holds -1."}},
     {"TopMarginNotHeldShowsThePositionHeld",
-     [](Bench& b) { return WriteTopMargin(b, LowLadder(), 3); },
+     [](ProcedureContext& b) { return WriteTopMargin(b, LowLadder(), 3); },
      {kAck, Holds("0E")},
      false,
      kNotConfirmed,
      {0x5D},
      {"Top margin +3 is not confirmed: the EEPROM holds 14."}},
     {"CrDispersionNotHeld",
-     [](Bench& b) { return CrMotorDriveDispersion(b, {.mainBoard = true}); },
+     [](ProcedureContext& b) { return CrMotorDriveDispersion(b, {.mainBoard = true}); },
      {kReady, kAck, Holds("00")},
      false,
      kNotConfirmed,

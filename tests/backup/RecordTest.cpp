@@ -41,7 +41,7 @@ int EepromReads(const std::string& trace) {
 
 struct StartedBench : test::VirtualBench {
   StartedBench() { started = Start(); }
-  Bench& context = Procedures();
+  ProcedureContext& context = Procedures();
   bool started = false;
 };
 
@@ -313,38 +313,40 @@ TEST_F(Record, EveryWriteRecordsItsBytesConfirmed) {
   };
   struct Case {
     const char* operation;
-    std::function<Result(Bench&)> write;
+    std::function<Result(ProcedureContext&)> write;
     std::size_t bytes;
   };
   const Case cases[] = {
-      {"EEPROM byte change", [](Bench& b) { return ChangeEepromByte(b, "5D", "0F"); }, 1},
-      {"protection counter clear", [](Bench& b) { return ClearProtectionCounter(b, true); }, 2},
+      {"EEPROM byte change", [](ProcedureContext& b) { return ChangeEepromByte(b, "5D", "0F"); },
+       1},
+      {"protection counter clear",
+       [](ProcedureContext& b) { return ClearProtectionCounter(b, true); }, 2},
       {"Head ID registration: 21A2B3C4D5E12",
-       [](Bench& b) {
+       [](ProcedureContext& b) {
          std::string id;
          return RegisterHeadId(b, "21A2B3C4D5E12", id);
        },
        7},
       {"USB ID registration: Q30ABC0001AA99T010",
-       [](Bench& b) {
+       [](ProcedureContext& b) {
          std::string id;
          return RegisterUsbId(b, "Q30ABC0001AA99T010", id);
        },
        18},
       {"EEPROM initialization", InitializeEeprom, 5},
       {"CR motor drive dispersion measurement",
-       [](Bench& b) {
+       [](ProcedureContext& b) {
          return CrMotorDriveDispersion(b, {.mainBoard = true, .crGuideShaft = true});
        },
        1},
       {"transportation liquid exchange start",
-       [](Bench& b) { return ExchangeProcedure(b).Start(); }, 1},
+       [](ProcedureContext& b) { return ExchangeProcedure(b).Start(); }, 1},
   };
   for (const Case& c : cases) {
     test::VirtualBench bench;
     ASSERT_TRUE(bench.Start());
     Yes yes;
-    Bench& context = bench.Procedures(yes);
+    ProcedureContext& context = bench.Procedures(yes);
     fs::remove_all(Folder());
     FileServiceRecord record(Folder(), "test 1", "TVUSB1", Model::Q40, &bench.link);
     context.reporter.SetRecorder(&record);
@@ -430,7 +432,7 @@ TEST_F(FinalResult, CleaningIsRecordedWithItsEnd) {
     test::VirtualBench bench;
     ASSERT_TRUE(bench.Start());
     Interrupter display{this};
-    Bench& context = bench.Procedures(display);
+    ProcedureContext& context = bench.Procedures(display);
     FileServiceRecord record(Folder(), "test 1", "TVUSB1", Model::Q40);
     record.Identified(bench.printer.EepromImage());
     context.reporter.SetRecorder(&record);

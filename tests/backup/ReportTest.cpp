@@ -220,22 +220,23 @@ TEST_F(Report, JsonCarriesTheSameData) {
 TEST(RecordedBefore, ValuesReadOnTheWayAreTheOldValues) {
   struct Case {
     const char* what;
-    std::function<Result(Bench&)> read, write;
+    std::function<Result(ProcedureContext&)> read, write;
     std::uint8_t address;
   };
-  const auto writeBid = [](Bench& b) {
+  const auto writeBid = [](ProcedureContext& b) {
     std::array<std::optional<std::string>, kBidRowCount> rows;
     rows[0] = "-3";
     return WriteBidRows(b, rows)[0] ? kOk : Result(kNotConfirmed);
   };
   const Case cases[] = {
-      {"Bi-D print, then a value", [](Bench& b) { return PrintBidAdjustment(b); }, writeBid, 0x72},
+      {"Bi-D print, then a value", [](ProcedureContext& b) { return PrintBidAdjustment(b); },
+       writeBid, 0x72},
       {"Bi-D values read, as bid suggest --apply does, then a value",
-       [](Bench& b) { return ReadBidRows(b, {}); }, writeBid, 0x72},
-      {"PF print, then a value", [](Bench& b) { return PrintPfAdjustment(b); },
-       [](Bench& b) { return WritePfValue(b, "2"); }, 0x7D},
+       [](ProcedureContext& b) { return ReadBidRows(b, {}); }, writeBid, 0x72},
+      {"PF print, then a value", [](ProcedureContext& b) { return PrintPfAdjustment(b); },
+       [](ProcedureContext& b) { return WritePfValue(b, "2"); }, 0x7D},
       {"protection counter shown, then cleared", CheckProtectionCounter,
-       [](Bench& b) { return ClearProtectionCounter(b, false); }, 0x03},
+       [](ProcedureContext& b) { return ClearProtectionCounter(b, false); }, 0x03},
   };
   const fs::path dir = TempDir();
   for (const Case& c : cases) {
@@ -243,7 +244,7 @@ TEST(RecordedBefore, ValuesReadOnTheWayAreTheOldValues) {
     test::VirtualBench bench;
     ASSERT_TRUE(bench.Start());
     const std::uint8_t before = bench.printer.Eeprom(c.address);
-    Bench& context = bench.Procedures();
+    ProcedureContext& context = bench.Procedures();
     FileServiceRecord record(dir.string(), "test 1", "TVUSB1", Model::Q40);
     // The identity only: every other byte is known only if the workflow reads it.
     const AddressSet identity = IdentityAddresses();

@@ -49,7 +49,7 @@ struct PoweredPrinter : test::VirtualBench {
     reporter.SetRecorder(&record);
   }
   Memo memo;
-  Bench& context = Procedures(memo);
+  ProcedureContext& context = Procedures(memo);
   Reporter& reporter = context.reporter;
   LastOperation record;
   bool started = false;

@@ -4,7 +4,7 @@
 #include <utility>
 #include <vector>
 
-#include "adjust/procedures/Bench.h"
+#include "adjust/procedures/ProcedureContext.h"
 #include "tests/ids/FakeEeprom.h"
 
 namespace vantor {
@@ -24,7 +24,7 @@ class IdWordsTest : public ::testing::Test {
   VirtualClock clock;
   Link link{table, clock};
   RecordingDisplay display;
-  Bench bench{link, display};
+  ProcedureContext bench{link, display};
   Reporter& reporter = bench.reporter;
   Malheadid& headId = bench.headId;
   Malusbid& usbId = bench.usbId;

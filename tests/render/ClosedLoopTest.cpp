@@ -102,7 +102,7 @@ class ClosedLoop : public ::testing::Test, protected VirtualBench {
   std::vector<sim::Page> sheets;
   sim::PageRenderer renderer{printer.Mechanics(),
                              [this](sim::Page&& page) { sheets.push_back(std::move(page)); }};
-  Bench& bench = Procedures();
+  ProcedureContext& bench = Procedures();
   LinkAccess& access = bench.access;
   Raster& raster = bench.raster;
 };

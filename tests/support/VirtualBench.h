@@ -15,8 +15,8 @@ struct VirtualBench {
   // file) is set up before this.
   bool Start(Model model = Model::Q40) { return session.Start(0x501, model).result == kOk; }
   // The procedure context; the first call names the display it reports to.
-  Bench& Procedures(MessageDisplay& display) { return session.BenchFor(display); }
-  Bench& Procedures() { return session.BenchFor(silent); }
+  ProcedureContext& Procedures(MessageDisplay& display) { return session.ContextFor(display); }
+  ProcedureContext& Procedures() { return session.ContextFor(silent); }
 
   VirtualClock clock;
   LinkSession session{clock};

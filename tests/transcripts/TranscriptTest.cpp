@@ -51,7 +51,7 @@ class Transcript : public ::testing::TestWithParam<PortCode> {
   PortTable table;
   Link link{table, clock};
   Lines display;
-  Bench bench{link, display};
+  ProcedureContext bench{link, display};
   Reporter& reporter = bench.reporter;
 };
 

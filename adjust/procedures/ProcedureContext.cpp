@@ -1,8 +1,8 @@
-#include "adjust/procedures/Bench.h"
+#include "adjust/procedures/ProcedureContext.h"
 
 namespace vantor {
 
-Bench::Bench(Link& linkIn, MessageDisplay& display)
+ProcedureContext::ProcedureContext(Link& linkIn, MessageDisplay& display)
     : link(linkIn), reporter(linkIn, display, {&headIdWords_, &bidRangeWords, &usbIdWords_}) {}
 
 }  // namespace vantor

@@ -13,11 +13,11 @@
 
 namespace vantor {
 
-class Bench {
+class ProcedureContext {
  public:
-  Bench(Link& link, MessageDisplay& display);
-  Bench(const Bench&) = delete;
-  Bench& operator=(const Bench&) = delete;
+  ProcedureContext(Link& link, MessageDisplay& display);
+  ProcedureContext(const ProcedureContext&) = delete;
+  ProcedureContext& operator=(const ProcedureContext&) = delete;
 
   Link& link;
   // ReportResult shows the words of the module that failed last, so these are the only ones.

@@ -1,4 +1,4 @@
-#include "cli/Report.h"
+#include "cli/CommandOutput.h"
 
 #include <cstdio>
 #include <ostream>
@@ -54,23 +54,24 @@ std::string_view ExitClass(int status) {
   }
 }
 
-const RecordedChange* Report::LastChangeAt(std::uint8_t address) const {
+const RecordedChange* CommandOutput::LastChangeAt(std::uint8_t address) const {
   for (auto c = changes_.rbegin(); c != changes_.rend(); ++c) {
     if (c->address == address) return &*c;
   }
   return nullptr;
 }
 
-void Report::Known(std::uint8_t address, std::uint8_t value) {
+void CommandOutput::Known(std::uint8_t address, std::uint8_t value) {
   if (record_) record_->Known(address, value);
 }
 
-void Report::Identified(const procedures::EepromBytes& bytes, const procedures::AddressSet* read) {
+void CommandOutput::Identified(const procedures::EepromBytes& bytes,
+                               const procedures::AddressSet* read) {
   if (record_) record_->Identified(bytes, read);
 }
 
-void Report::Operation(std::string_view operation, std::vector<RecordedChange> changes,
-                       std::string_view result) {
+void CommandOutput::Operation(std::string_view operation, std::vector<RecordedChange> changes,
+                              std::string_view result) {
   if (json_) {
     Json written = Json::array();
     for (const RecordedChange& c : changes) {
@@ -87,8 +88,8 @@ void Report::Operation(std::string_view operation, std::vector<RecordedChange> c
   if (record_) record_->Operation(operation, std::move(changes), result);
 }
 
-void Report::Write(int status, std::string_view memo, std::string_view errors, std::ostream& out,
-                   std::ostream& err) const {
+void CommandOutput::Write(int status, std::string_view memo, std::string_view errors,
+                          std::ostream& out, std::ostream& err) const {
   if (!json_) return;
   Json object = {{"command", command_}, {"exit", status}, {"class", ExitClass(status)}};
   for (const auto& [key, value] : fields_.items()) object[key] = value;
@@ -98,7 +99,7 @@ void Report::Write(int status, std::string_view memo, std::string_view errors, s
   if (status != kExitOk) WriteFailure(status, errors.empty() ? memo : errors, err);
 }
 
-void Report::WriteFailure(int status, std::string_view errors, std::ostream& err) const {
+void CommandOutput::WriteFailure(int status, std::string_view errors, std::ostream& err) const {
   if (!json_) return;
   Json object = {{"command", command_}, {"exit", status}, {"class", ExitClass(status)}};
   object["result"] = result_ == kOk ? Json() : CodeJson(result_.Value());

@@ -24,9 +24,9 @@ Json CodeJson(std::uint16_t code);
 std::string_view ExitClass(int status);
 
 // Passes every record on to the session's file and keeps the changes for the JSON object.
-class Report final : public ServiceRecorder {
+class CommandOutput final : public ServiceRecorder {
  public:
-  explicit Report(bool json) : json_(json) {}
+  explicit CommandOutput(bool json) : json_(json) {}
   bool JsonWanted() const { return json_; }
 
   // Sets one field; nothing happens without --json.
