@@ -39,7 +39,7 @@ constexpr std::array<const fields::Field*, 7> kNamedFields = {
     &fields::kCrReading,  &fields::kProtectionCounter, &fields::kPageCounter,
     &fields::kPassCounter};
 
-std::string ByteName(const fields::Field& f, std::size_t i) {
+std::string FieldByteName(const fields::Field& f, std::size_t i) {
   const std::string caption(f.caption);
   if (f.size == 1) return caption;
   if (f.size == 2) return caption + (i == 0 ? " (high byte)" : " (low byte)");
@@ -73,7 +73,7 @@ EepromByteMeaning MeaningOf(std::uint8_t a) {
   }
   for (const fields::Field* f : kNamedFields) {
     if (a >= f->address && a < f->address + f->size)
-      return {ByteName(*f, a - f->address), f->encoding};
+      return {FieldByteName(*f, a - f->address), f->encoding};
   }
   for (std::size_t i = 0; i < fields::kHeadId.size; ++i) {
     if (AddressOf(fields::kHeadId, i) == a) return {std::string(kHeadIdDigits[i]), E::Unsigned};
