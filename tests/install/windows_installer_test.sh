@@ -14,8 +14,12 @@ fail() {
   echo "windows installer: $*"
   status=1
 }
-# What the installation left in the user's folders: the programs' folder and the Start-menu entry.
-left() { find "$prefix/drive_c/users" \( -iname 'vantor-adjust' -o -iname 'vantor-adjust.lnk' \) 2>/dev/null; }
+# What the installation left in the user's folders: the programs' folder and the Start-menu entry
+# (the programs' own data folder in AppData\Roaming is the tests', not the installer's).
+left() {
+  find "$prefix/drive_c/users" \( -ipath '*/AppData/Local/Programs/vantor-adjust' \
+    -o -ipath '*/Start Menu/Programs/vantor-adjust.lnk' \) 2>/dev/null
+}
 
 [ -z "$(left)" ] || { echo "windows installer: an earlier installation is in the way: $(left)"; exit 1; }
 timeout 300 "$wine" "$installer" /S /CurrentUser </dev/null >/dev/null 2>&1 || fail "the silent installation failed (exit $?)"
